@@ -1,0 +1,20 @@
+# Shared build helpers: warnings for our own targets and the one way a test is registered.
+
+function(ardela_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# ardela_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [ENV VAR=value ...] [GUI])
+# Builds one GoogleTest executable over the shared test main and registers its cases with CTest.
+function(ardela_add_test)
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ardela_test_main GTest::gtest GTest::gmock ${T_LIBS})
+  ardela_warnings(${T_NAME})
+  set(env "QT_QPA_PLATFORM=offscreen" "ARDELA_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+          "ARDELA_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${T_ENV})
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

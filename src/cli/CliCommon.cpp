@@ -1,0 +1,77 @@
+// Shared pieces of the batch tool.
+#include "CliCommon.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include <QFileInfo>
+#include <QJsonObject>
+
+#include "FileChooser.h"
+
+namespace ardela::cli {
+
+QList<Command>& Commands()
+{
+    static QList<Command> commands;
+    return commands;
+}
+
+void ChooseFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    SetFileDialogHandler([absolute](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
+        return ChoiceForPath(absolute);
+    });
+}
+
+QJsonValue DoubleToJson(double value)
+{
+    if (!std::isfinite(value))
+        return QJsonValue(QString::number(value));
+    return QJsonValue(value);
+}
+
+QJsonValue SingleToJson(float value)
+{
+    if (!std::isfinite(value))
+        return QJsonValue(QString::number(value));
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    double shortest = 0.0;
+    std::from_chars(buf, res.ptr, shortest);
+    return QJsonValue(shortest);
+}
+
+QJsonValue CellToJson(const Cell& cell)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("kind"), QString::fromLatin1(KindName(cell.GetKind())));
+    switch (cell.GetKind()) {
+    case Cell::Kind::Empty: break;
+    case Cell::Kind::Int16: o.insert(QStringLiteral("value"), int(cell.Int16Value())); break;
+    case Cell::Kind::Int32: o.insert(QStringLiteral("value"), int(cell.Int32Value())); break;
+    case Cell::Kind::Single: o.insert(QStringLiteral("value"), SingleToJson(cell.SingleValue())); break;
+    case Cell::Kind::Double: o.insert(QStringLiteral("value"), DoubleToJson(cell.DoubleValue())); break;
+    case Cell::Kind::Bool: o.insert(QStringLiteral("value"), cell.BoolValue()); break;
+    case Cell::Kind::Text: o.insert(QStringLiteral("value"), cell.TextValue()); break;
+    }
+    return o;
+}
+
+void Out(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+void Err(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace ardela::cli

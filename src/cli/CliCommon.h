@@ -1,0 +1,47 @@
+// Shared pieces of the batch tool: the command table, file choice and JSON number helpers.
+#pragma once
+
+#include <functional>
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include "Cell.h"
+
+namespace ardela::cli {
+
+// One sub-command: its name, a one-line summary, its help text and the routine that runs it
+// with the arguments after the name; returns the process exit code.
+struct Command {
+    QString name;
+    QString summary;
+    QString help;
+    std::function<int(const QStringList&)> run;
+};
+
+// The commands the tool offers (each source file of the tool adds its own).
+QList<Command>& Commands();
+struct CommandRegistration {
+    explicit CommandRegistration(Command command) { Commands().append(std::move(command)); }
+};
+
+// Answers every file dialog with `path` (made absolute), as if the user had chosen it.
+void ChooseFile(const QString& path);
+
+// A single as the shortest decimal that reads back as the same single.
+QJsonValue SingleToJson(float value);
+QJsonValue DoubleToJson(double value);
+// A cell as {"kind": ..., "value": ...}.
+QJsonValue CellToJson(const Cell& cell);
+
+// Writes text to standard output / standard error.
+void Out(const QString& text);
+void Err(const QString& text);
+
+// Exit codes.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+} // namespace ardela::cli

@@ -1,0 +1,152 @@
+// ardela solve / ardela dump: a saved truss re-run in batch, or shown whole as JSON.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "AnalysisFile.h"
+#include "CliCommon.h"
+#include "Settings.h"
+#include "TrussModel.h"
+#include "TrussReport.h"
+#include "TrussSolver.h"
+
+namespace ardela::cli {
+
+namespace {
+
+// Opens FILE with the routine the wizard uses, into the program-wide model and settings.
+bool OpenTruss(const QString& path)
+{
+    ChooseFile(path);
+    return OpenAnalysisFile(std::int16_t(2));
+}
+
+QJsonObject SolutionJson(const TrussModel& m)
+{
+    QJsonArray lengths, forces, reactions, displacements;
+    for (int e = 1; e <= m.ElementCount; ++e) {
+        lengths.append(DoubleToJson(m.Elements(e, 5).ToDouble()));
+        forces.append(DoubleToJson(m.Elements(e, 6).ToDouble()));
+    }
+    for (int b = 1; b <= m.BlockCount; ++b)
+        reactions.append(QJsonArray{DoubleToJson(m.Blocks(b, 4).ToDouble()), DoubleToJson(m.Blocks(b, 5).ToDouble())});
+    for (int n = 1; n <= m.NodeCount; ++n)
+        displacements.append(QJsonArray{SingleToJson(m.Displacements[std::size_t(2 * n - 2)]),
+                                        SingleToJson(m.Displacements[std::size_t(2 * n - 1)])});
+    QJsonObject sums;
+    sums.insert(QStringLiteral("plus"), SingleToJson(m.SumPlus));
+    sums.insert(QStringLiteral("minus"), SingleToJson(m.SumMinus));
+    sums.insert(QStringLiteral("total"), SingleToJson(m.SumTotal));
+    QJsonObject o;
+    o.insert(QStringLiteral("lengths"), lengths);
+    o.insert(QStringLiteral("forces"), forces);
+    o.insert(QStringLiteral("reactions"), reactions);
+    o.insert(QStringLiteral("displacements"), displacements);
+    o.insert(QStringLiteral("checksums"), sums);
+    return o;
+}
+
+int Solve(const QStringList& args)
+{
+    QString file;
+    bool json = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--json"))
+            json = true;
+        else if (a.startsWith(u'-') || !file.isEmpty()) {
+            Err(QStringLiteral("ardela solve: unexpected argument \"%1\"\n").arg(a));
+            return kExitUsage;
+        } else
+            file = a;
+    }
+    if (file.isEmpty()) {
+        Err(QStringLiteral("ardela solve: no analysis file given (see ardela solve --help)\n"));
+        return kExitUsage;
+    }
+    if (!OpenTruss(file))
+        return kExitFailed;
+    TrussModel& model = Truss();
+    QString detail;
+    if (!SolveTruss(model, &detail)) {
+        Err(QStringLiteral("(%1)\n").arg(detail));
+        return kExitFailed;
+    }
+    if (!WriteReport(model))
+        return kExitFailed;
+    if (json)
+        Out(QString::fromUtf8(QJsonDocument(SolutionJson(model)).toJson(QJsonDocument::Compact)) + u'\n');
+    return kExitOk;
+}
+
+template <int Columns>
+QJsonArray TableJson(const Table<Columns>& table, int count)
+{
+    QJsonArray rows;
+    for (int r = 1; r <= count; ++r) {
+        QJsonArray row;
+        for (int c = 1; c <= Columns; ++c)
+            row.append(CellToJson(table(r, c)));
+        rows.append(row);
+    }
+    return rows;
+}
+
+int Dump(const QStringList& args)
+{
+    if (args.size() != 1 || args[0].startsWith(u'-')) {
+        Err(QStringLiteral("ardela dump: give exactly one analysis file (see ardela dump --help)\n"));
+        return kExitUsage;
+    }
+    if (!OpenTruss(args[0]))
+        return kExitFailed;
+    const TrussModel& m = Truss();
+    QJsonObject counts;
+    counts.insert(QStringLiteral("nodes"), m.NodeCount);
+    counts.insert(QStringLiteral("elements"), m.ElementCount);
+    counts.insert(QStringLiteral("blocks"), m.BlockCount);
+    counts.insert(QStringLiteral("loads"), m.LoadCount);
+    QJsonObject settings;
+    for (std::size_t i = 0; i < kSettingCount; ++i)
+        settings.insert(SettingKeys()[i], CellToJson(Settings()[i]));
+    QJsonObject o;
+    o.insert(QStringLiteral("file"), m.AnalysisPath);
+    o.insert(QStringLiteral("counts"), counts);
+    o.insert(QStringLiteral("nodes"), TableJson(m.Nodes, m.NodeCount));
+    o.insert(QStringLiteral("elements"), TableJson(m.Elements, m.ElementCount));
+    o.insert(QStringLiteral("blocks"), TableJson(m.Blocks, m.BlockCount));
+    o.insert(QStringLiteral("loads"), TableJson(m.Loads, m.LoadCount));
+    o.insert(QStringLiteral("settings"), settings);
+    Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    return kExitOk;
+}
+
+const CommandRegistration solveCommand({
+    QStringLiteral("solve"),
+    QStringLiteral("solve a saved truss and write its report beside it"),
+    QStringLiteral(
+        "usage: ardela solve FILE.krn [--json]\n"
+        "\n"
+        "Opens FILE.krn as Korrin does, solves the truss and writes the report beside the file\n"
+        "(FILE.prn). The analysis file itself is never modified.\n"
+        "  --json  also print the solution on standard output: bar lengths and forces, support\n"
+        "          reactions [rx, ry], nodal displacements [x, y] (y positive downward) and the\n"
+        "          checksums.\n"
+        "Exit status: 0 solved and reported, 1 the file, the analysis or the report failed\n"
+        "(the message goes to standard error), 2 wrong arguments.\n"),
+    Solve,
+});
+
+const CommandRegistration dumpCommand({
+    QStringLiteral("dump"),
+    QStringLiteral("print a saved truss as JSON"),
+    QStringLiteral(
+        "usage: ardela dump FILE.krn\n"
+        "\n"
+        "Prints the whole model as JSON: the counts, the live rows of the four tables with each\n"
+        "cell's kind and value, and the 14 drawing settings the file carries.\n"),
+    Dump,
+});
+
+} // namespace
+
+} // namespace ardela::cli

@@ -1,0 +1,222 @@
+// Opening and saving analysis files: the dialog flow, the safe read and write, the truss layout.
+#include "AnalysisFile.h"
+
+#include <memory>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "CellIO.h"
+#include "Error.h"
+#include "FileChooser.h"
+#include "TrussModel.h"
+#include "modMessage.h"
+
+namespace ardela {
+
+namespace {
+
+// No analysis file is larger than every record holding its longest text.
+constexpr qint64 kLargestFile = qint64(8) + qint64(17422 + 64) * (2 + 2 + 32767);
+
+std::function<AnalysisFileKind()>& PlaneStressKind()
+{
+    static std::function<AnalysisFileKind()> make;
+    return make;
+}
+
+QByteArray ReadWholeFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ModelError(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    if (file.size() > kLargestFile)
+        throw ModelError(QStringLiteral("%1 is too large to be an analysis file").arg(path));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw ModelError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    return data;
+}
+
+void WriteWholeFile(const QString& path, const QByteArray& data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    }
+    if (!file.commit())
+        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+}
+
+template <int Columns>
+void ReadTable(BinaryReader& in, Table<Columns>& table)
+{
+    for (int i = 0; i < Table<Columns>::kCells; ++i)
+        table.Raw(i) = in.ReadCell();
+}
+
+template <int Columns>
+void WriteTable(BinaryWriter& out, const Table<Columns>& table)
+{
+    for (int i = 0; i < Table<Columns>::kCells; ++i)
+        out.WriteCell(table.Raw(i));
+}
+
+std::int16_t ReadCount(BinaryReader& in, const char* name)
+{
+    const std::int16_t count = in.ReadInt16();
+    if (count < 0 || count > kTableRows)
+        throw ModelError(QStringLiteral("%1 %2 is outside 0..%3").arg(QLatin1String(name)).arg(count).arg(kTableRows));
+    return count;
+}
+
+} // namespace
+
+QString AnalysisFileFailureMessage()
+{
+    return QStringLiteral("Could not open analysis file");
+}
+
+bool OpenAnalysisFile(const AnalysisFileKind& kind)
+{
+    FileDialogRequest request;
+    request.dialogTitle = kind.openTitle;
+    request.filter = kind.filter;
+    request.extension = kind.extension;
+    request.filterIndex = 0;
+    request.flags = 6144;
+    const std::optional<FileDialogChoice> choice = ShowFileDialog(FileDialogMode::Open, request);
+    if (!choice)
+        return false;
+    try {
+        const QByteArray image = ReadWholeFile(choice->fileName);
+        const std::function<void()> install = kind.parse(image);
+        install();
+        *kind.path = choice->fileName;
+        *kind.title = choice->fileTitle;
+        return true;
+    } catch (const ModelError&) {
+        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
+        return false;
+    }
+}
+
+bool SaveAnalysisFile(const AnalysisFileKind& kind)
+{
+    if (kind.path->isEmpty()) {
+        FileDialogRequest request;
+        request.filter = kind.filter;
+        request.extension = kind.extension;
+        request.filterIndex = 0;
+        const std::optional<FileDialogChoice> choice = ShowFileDialog(FileDialogMode::Save, request);
+        if (!choice)
+            return false;
+        *kind.path = choice->fileName;
+        *kind.title = choice->fileTitle;
+    }
+    try {
+        WriteWholeFile(*kind.path, kind.serialize());
+        return true;
+    } catch (const ModelError&) {
+        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
+        return false;
+    }
+}
+
+QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings)
+{
+    BinaryWriter out;
+    out.WriteInt16(model.NodeCount);
+    out.WriteInt16(model.ElementCount);
+    out.WriteInt16(model.BlockCount);
+    out.WriteInt16(model.LoadCount);
+    WriteTable(out, model.Nodes);
+    WriteTable(out, model.Elements);
+    WriteTable(out, model.Blocks);
+    WriteTable(out, model.Loads);
+    for (const Cell& value : settings)
+        out.WriteCell(value);
+    return out.Data();
+}
+
+void ReadTrussFile(const QByteArray& image, TrussModel& model, SettingsArray& settings)
+{
+    BinaryReader in(image);
+    model.NodeCount = ReadCount(in, "the node count");
+    model.ElementCount = ReadCount(in, "the bar count");
+    model.BlockCount = ReadCount(in, "the support count");
+    model.LoadCount = ReadCount(in, "the load count");
+    ReadTable(in, model.Nodes);
+    ReadTable(in, model.Elements);
+    ReadTable(in, model.Blocks);
+    ReadTable(in, model.Loads);
+    for (Cell& value : settings)
+        value = in.ReadCell();
+    in.ExpectEnd();
+}
+
+AnalysisFileKind TrussFileKind(TrussModel& model, SettingsArray& settings)
+{
+    AnalysisFileKind kind;
+    kind.openTitle = QStringLiteral("Open a Korrin file");
+    kind.filter = QStringLiteral("Korrin File (*.krn)|*.krn|All Files (*.*)|*.*");
+    kind.extension = QStringLiteral("krn");
+    kind.path = &model.AnalysisPath;
+    kind.title = &model.AnalysisTitle;
+    kind.parse = [&model, &settings](const QByteArray& image) -> std::function<void()> {
+        // The scratch model is large (17,000 cells): keep it on the heap.
+        auto scratch = std::make_shared<TrussModel>();
+        auto scratchSettings = std::make_shared<SettingsArray>();
+        ReadTrussFile(image, *scratch, *scratchSettings);
+        return [&model, &settings, scratch, scratchSettings] {
+            model.NodeCount = scratch->NodeCount;
+            model.ElementCount = scratch->ElementCount;
+            model.BlockCount = scratch->BlockCount;
+            model.LoadCount = scratch->LoadCount;
+            model.Nodes = scratch->Nodes;
+            model.Elements = scratch->Elements;
+            model.Blocks = scratch->Blocks;
+            model.Loads = scratch->Loads;
+            settings = *scratchSettings;
+        };
+    };
+    kind.serialize = [&model, &settings] { return WriteTrussFile(model, settings); };
+    return kind;
+}
+
+void RegisterPlaneStressFileKind(std::function<AnalysisFileKind()> make)
+{
+    PlaneStressKind() = std::move(make);
+}
+
+namespace {
+
+AnalysisFileKind ProgramKind(std::int16_t kind)
+{
+    if (kind == 1) {
+        Q_ASSERT(PlaneStressKind());
+        return PlaneStressKind()();
+    }
+    return TrussFileKind(Truss(), Settings());
+}
+
+} // namespace
+
+bool OpenAnalysisFile(std::int16_t kind)
+{
+    return OpenAnalysisFile(ProgramKind(kind));
+}
+
+bool SaveAnalysisFile(std::int16_t kind)
+{
+    return SaveAnalysisFile(ProgramKind(kind));
+}
+
+} // namespace ardela

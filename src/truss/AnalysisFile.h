@@ -1,0 +1,57 @@
+// The analysis files: the open and save routines both wizards use, and the truss layout.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include <QByteArray>
+#include <QString>
+
+#include "Settings.h"
+
+namespace ardela {
+
+struct TrussModel;
+
+// One kind of analysis file: its dialog texts, the model's file identity, and its layout.
+struct AnalysisFileKind {
+    QString openTitle;   // "Open a Korrin file"
+    QString filter;      // "Korrin File (*.krn)|*.krn|All Files (*.*)|*.*"
+    QString extension;   // "krn"
+    QString* path = nullptr;   // the model's AnalysisPath
+    QString* title = nullptr;  // the model's AnalysisTitle
+    // Reads a whole file image into scratch storage and returns the action that installs it in
+    // the live model; throws ModelError when the image is not a complete, valid file.
+    std::function<std::function<void()>(const QByteArray&)> parse;
+    // The file image of the live model; throws ModelError when a value cannot be stored.
+    std::function<QByteArray()> serialize;
+};
+
+// Lets the user choose a file and reads it. Only a complete, valid file replaces the model, its
+// settings and its file identity; any failure shows "Could not open analysis file" and leaves
+// everything as it was. False when cancelled (no message) or failed.
+bool OpenAnalysisFile(const AnalysisFileKind& kind);
+// Writes the model to its file, asking for a name first when it has none. The file is replaced
+// only when the whole image was written. False when cancelled (no message) or failed.
+bool SaveAnalysisFile(const AnalysisFileKind& kind);
+
+// Kind 2 (truss) over the given model and settings.
+AnalysisFileKind TrussFileKind(TrussModel& model, SettingsArray& settings);
+// The program-wide routines: kind 1 is the plane-stress file (registered by that program),
+// every other kind the truss file of the program-wide model and settings.
+bool OpenAnalysisFile(std::int16_t kind);
+bool SaveAnalysisFile(std::int16_t kind);
+void RegisterPlaneStressFileKind(std::function<AnalysisFileKind()> make);
+
+// The truss layout: counts, the four tables column by column, the 14 settings.
+QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings);
+// Reads a truss image into `model` and `settings` (normally scratch copies); throws ModelError.
+void ReadTrussFile(const QByteArray& image, TrussModel& model, SettingsArray& settings);
+
+// The size of a file with every cell empty: 8 + 2 x 17422 bytes.
+constexpr qsizetype kEmptyTrussFileSize = 8 + 2 * 17422;
+
+// The fixed message of a failed open or save.
+QString AnalysisFileFailureMessage();
+
+} // namespace ardela

@@ -1,0 +1,384 @@
+// The truss solver: two equations per node, the upper half-band of the stiffness matrix in
+// single precision, Gaussian elimination without pivoting, then bar forces and reactions.
+// The order and precision of every operation are fixed: they decide the digits in the report.
+#include "TrussSolver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "TrussModel.h"
+#include "modMessage.h"
+
+namespace ardela {
+
+namespace {
+
+constexpr int kBandRows = 1024;
+constexpr int kBandColumns = 512;
+constexpr int kMaxFixed = 1024;
+
+[[noreturn]] void Fail(const QString& what)
+{
+    throw ModelError(what);
+}
+
+// A floating-point result that overflowed or became invalid aborts the run.
+inline float Checked(float v, const char* what)
+{
+    if (!std::isfinite(v))
+        Fail(QStringLiteral("floating-point overflow in %1").arg(QLatin1String(what)));
+    return v;
+}
+
+inline double Checked(double v, const char* what)
+{
+    if (!std::isfinite(v))
+        Fail(QStringLiteral("floating-point overflow in %1").arg(QLatin1String(what)));
+    return v;
+}
+
+// A 16-bit counter or equation number that leaves its range aborts the run.
+inline int Int16(int v)
+{
+    if (v < -32768 || v > 32767)
+        Fail(QStringLiteral("the 16-bit value %1 overflows").arg(v));
+    return v;
+}
+
+// The band store: row r holds the upper half-band of equation r; column 1 is the diagonal.
+class BandStore {
+public:
+    BandStore() : m_cells(static_cast<std::size_t>(kBandRows) * kBandColumns, 0.0f) {}
+
+    float& operator()(int row, int column)
+    {
+        CheckRow(row);
+        if (column < 1 || column > kBandColumns)
+            Fail(QStringLiteral("band column %1 is outside the store of %2 (a bar joins node numbers more than 255 apart)")
+                     .arg(column).arg(kBandColumns));
+        return m_cells[Offset(row, column)];
+    }
+
+    // The row as a raw pointer to column 1, after a row check; the caller keeps columns in range.
+    float* Row(int row)
+    {
+        CheckRow(row);
+        return &m_cells[Offset(row, 1)];
+    }
+
+private:
+    static void CheckRow(int row)
+    {
+        if (row < 1 || row > kBandRows)
+            Fail(QStringLiteral("equation %1 is outside the band store of %2 rows (too many nodes for the bandwidth)")
+                     .arg(row).arg(kBandRows));
+    }
+    static std::size_t Offset(int row, int column)
+    {
+        return static_cast<std::size_t>(row - 1) * kBandColumns + static_cast<std::size_t>(column - 1);
+    }
+
+    std::vector<float> m_cells;
+};
+
+// One bar's geometry as the solver sees it: node numbers, section, direction cosines.
+struct BarGeometry {
+    int i = 0;
+    int j = 0;
+    float a = 0.0f;
+    float e = 0.0f;
+    float dx = 0.0f;
+    float dy = 0.0f;  // yI - yJ: the solver's y axis points the other way from the drawing's
+    double length = 0.0;
+    float c = 0.0f;
+    float s = 0.0f;
+};
+
+int NodeNumber(const Cell& cell, const TrussModel& model, const QString& where)
+{
+    const int n = cell.ToInt16();
+    if (n < 1 || n > model.NodeCount)
+        Fail(QStringLiteral("%1 names node %2; the model has nodes 1 to %3").arg(where).arg(n).arg(model.NodeCount));
+    return n;
+}
+
+// Node numbers, section, length (stored in column 5) and direction cosines of bar e.
+BarGeometry Geometry(TrussModel& model, int e)
+{
+    BarGeometry g;
+    const QString where = QStringLiteral("bar %1").arg(e);
+    g.i = NodeNumber(model.Elements(e, 1), model, where);
+    g.j = NodeNumber(model.Elements(e, 2), model, where);
+    g.a = model.Elements(e, 3).ToSingle();
+    g.e = model.Elements(e, 4).ToSingle();
+    g.dx = NarrowToSingle(model.Nodes(g.j, 1).ToDouble() - model.Nodes(g.i, 1).ToDouble());
+    g.dy = NarrowToSingle(model.Nodes(g.i, 2).ToDouble() - model.Nodes(g.j, 2).ToDouble());
+    // L in double precision from the single differences.
+    g.length = std::sqrt(double(g.dx) * double(g.dx) + double(g.dy) * double(g.dy));
+    model.Elements(e, 5) = Cell(g.length);
+    if (g.length == 0.0)
+        Fail(QStringLiteral("bar %1 has zero length (division by zero)").arg(e));
+    g.c = Checked(static_cast<float>(g.dx / g.length), "a direction cosine");
+    g.s = Checked(static_cast<float>(g.dy / g.length), "a direction cosine");
+    return g;
+}
+
+// Restrained equations in the order of the support rows: x before y.
+std::vector<int> RestrainedEquations(const TrussModel& model)
+{
+    std::vector<int> fixed;
+    for (int b = 1; b <= model.BlockCount; ++b) {
+        const int node = NodeNumber(model.Blocks(b, 1), model, QStringLiteral("support row %1").arg(b));
+        for (int dir = 0; dir < 2; ++dir) {
+            if (!model.Blocks(b, 2 + dir).NumericEquals(1.0))
+                continue;
+            if (static_cast<int>(fixed.size()) >= kMaxFixed)
+                Fail(QStringLiteral("more than %1 restrained equations").arg(kMaxFixed));
+            fixed.push_back(Int16(2 * node - 1 + dir));
+        }
+    }
+    return fixed;
+}
+
+// BandWidth = 2 x (largest node-number difference within a bar + 1).
+int HalfBandWidth(const TrussModel& model)
+{
+    int d = 0;
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const QString where = QStringLiteral("bar %1").arg(e);
+        const int i = NodeNumber(model.Elements(e, 1), model, where);
+        const int j = NodeNumber(model.Elements(e, 2), model, where);
+        d = std::max(d, std::abs(i - j));
+    }
+    return Int16(2 * (d + 1));
+}
+
+// Element stiffness k = A E / L times the direction matrix (order xI, yI, xJ, yJ), added into
+// the two diagonal blocks and the coupling block of the band store.
+void AssembleStiffness(TrussModel& model, BandStore& band)
+{
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const BarGeometry g = Geometry(model, e);
+        const float cc = Checked(g.c * g.c, "the element matrix");
+        const float cs = Checked(g.c * g.s, "the element matrix");
+        const float ss = Checked(g.s * g.s, "the element matrix");
+        const float unscaled[4][4] = {
+            {cc, cs, -cc, -cs},
+            {cs, ss, -cs, -ss},
+            {-cc, -cs, cc, cs},
+            {-cs, -ss, cs, ss},
+        };
+        const float ae = Checked(g.a * g.e, "A x E");
+        const float k = Checked(static_cast<float>(ae / g.length), "A x E / L");
+        float ke[4][4];
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                ke[r][c] = Checked(unscaled[r][c] * k, "the element matrix");
+
+        for (const int node : {g.i, g.j}) {
+            const int a = Int16(2 * node - 1);
+            band(a, 1) = Checked(band(a, 1) + ke[0][0], "assembly");
+            band(a, 2) = Checked(band(a, 2) + ke[0][1], "assembly");
+            band(a + 1, 1) = Checked(band(a + 1, 1) + ke[1][1], "assembly");
+        }
+        const int r = Int16(2 * std::min(g.i, g.j) - 1);
+        const int m = Int16(2 * std::abs(g.j - g.i) + 1);
+        band(r, m) = Checked(band(r, m) + ke[0][2], "assembly");
+        band(r, m + 1) = Checked(band(r, m + 1) + ke[0][3], "assembly");
+        band(r + 1, m - 1) = Checked(band(r + 1, m - 1) + ke[1][2], "assembly");
+        band(r + 1, m) = Checked(band(r + 1, m) + ke[1][3], "assembly");
+    }
+}
+
+// Loads into the right-hand side: Fx as given, Fy negated into the solver's frame. A node listed
+// in several rows takes the last row's values.
+void LoadVector(TrussModel& model, int equations)
+{
+    for (int q = 1; q <= equations; ++q)
+        model.Displacement(q) = 0.0f;
+    for (int l = 1; l <= model.LoadCount; ++l) {
+        const int n = NodeNumber(model.Loads(l, 1), model, QStringLiteral("load row %1").arg(l));
+        model.Displacement(2 * n - 1) = model.Loads(l, 2).ToSingle();
+        model.Displacement(2 * n) = -model.Loads(l, 3).ToSingle();
+    }
+}
+
+// Supports: clear row and column of each restrained equation and leave a unit diagonal.
+void ApplySupports(TrussModel& model, BandStore& band, const std::vector<int>& fixed, int bandWidth)
+{
+    for (const int d : fixed) {
+        band(d, 1) = 1.0f;
+        model.Displacement(d) = 0.0f;
+        for (int j = 2; j <= bandWidth; ++j)
+            band(d, j) = 0.0f;
+        for (int j = 2; j <= bandWidth; ++j)
+            if (d - j + 1 > 0)
+                band(d - j + 1, j) = 0.0f;
+    }
+}
+
+// Forward elimination on the band: row n's multiplier CP = band(n, L) / band(n, 1) is taken
+// off row i = n + L - 1 and stored in place of band(n, L); then the pivot divides the load.
+void Eliminate(TrussModel& model, BandStore& band, int equations, int bandWidth)
+{
+    for (int n = 1; n <= equations; ++n) {
+        float* rowN = band.Row(n);
+        int i = n;
+        for (int l = 2; l <= bandWidth; ++l) {
+            i = Int16(i + 1);
+            if (rowN[0] == 0.0f)
+                Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+            const float cp = Checked(rowN[l - 1] / rowN[0], "elimination");
+            if (n != equations) {
+                float* rowI = band.Row(i);
+                const int span = bandWidth - l + 1;
+                bool finite = true;
+                for (int j = 0; j < span; ++j) {
+                    const float v = rowI[j] - cp * rowN[l - 1 + j];
+                    rowI[j] = v;
+                    finite &= std::fabs(v) <= 3.40282347e+38f;
+                }
+                if (!finite)
+                    Fail(QStringLiteral("floating-point overflow in elimination at equation %1").arg(n));
+            }
+            rowN[l - 1] = cp;
+            float& di = model.Displacement(i);
+            di = Checked(di - cp * model.Displacement(n), "elimination");
+        }
+        if (rowN[0] == 0.0f)
+            Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+        float& dn = model.Displacement(n);
+        dn = Checked(dn / rowN[0], "elimination");
+    }
+}
+
+void BackSubstitute(TrussModel& model, BandStore& band, int equations, int bandWidth)
+{
+    for (int i = 2; i <= equations; ++i) {
+        const int n = equations - i + 1;
+        const float* rowN = band.Row(n);
+        float& dn = model.Displacement(n);
+        for (int l = 2; l <= bandWidth; ++l)
+            dn = Checked(dn - rowN[l - 1] * model.Displacement(n + l - 1), "back substitution");
+    }
+}
+
+// N = A E delta / L from the elongation delta of each bar along its axis; the checksums add
+// N x delta over the bars that lengthen (SumPlus) and the others (SumMinus).
+void RecoverBarForces(TrussModel& model)
+{
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const BarGeometry g = Geometry(model, e);
+        const float t[4][4] = {
+            {g.c, g.s, 0.0f, 0.0f},
+            {-g.s, g.c, 0.0f, 0.0f},
+            {0.0f, 0.0f, g.c, g.s},
+            {0.0f, 0.0f, -g.s, g.c},
+        };
+        const float global[4] = {
+            model.Displacement(2 * g.i - 1), model.Displacement(2 * g.i),
+            model.Displacement(2 * g.j - 1), model.Displacement(2 * g.j),
+        };
+        float local[4];
+        for (int r = 0; r < 4; ++r) {
+            local[r] = 0.0f;
+            for (int c = 0; c < 4; ++c)
+                local[r] = Checked(local[r] + t[r][c] * global[c], "bar forces");
+        }
+        const float delta = Checked(local[2] - local[0], "bar forces");
+        const float ae = Checked(g.a * g.e, "A x E");
+        const float aeDelta = Checked(ae * delta, "bar forces");
+        const double n = Checked(double(aeDelta) / g.length, "bar forces");
+        model.Elements(e, 6) = Cell(n);
+        if (delta > 0.0f)
+            model.SumPlus = Checked(static_cast<float>(double(delta) * n + double(model.SumPlus)), "the checksums");
+        else
+            model.SumMinus = Checked(static_cast<float>(double(delta) * n + double(model.SumMinus)), "the checksums");
+    }
+    model.SumTotal = Checked(model.SumMinus + model.SumPlus, "the checksums");
+}
+
+// Reactions: minus the load applied at the support's node (the row the solver used, the last
+// one naming the node), then the pull of every bar meeting the node.
+void ComputeReactions(TrussModel& model)
+{
+    for (int b = 1; b <= model.BlockCount; ++b) {
+        model.Blocks(b, 4) = Cell(std::int16_t(0));
+        model.Blocks(b, 5) = Cell(std::int16_t(0));
+        for (int l = model.LoadCount; l >= 1; --l) {
+            if (model.Loads(l, 1).SameValue(model.Blocks(b, 1))) {
+                model.Blocks(b, 5) = model.Loads(l, 3).Negated();
+                model.Blocks(b, 4) = model.Loads(l, 2).Negated();
+                break;
+            }
+        }
+    }
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const BarGeometry g = Geometry(model, e);
+        const double n = model.Elements(e, 6).ToDouble();
+        for (int b = 1; b <= model.BlockCount; ++b) {
+            const Cell& node = model.Blocks(b, 1);
+            const bool atI = node.NumericEquals(g.i);
+            const bool atJ = node.NumericEquals(g.j);
+            if (!atI && !atJ)
+                continue;
+            const double sigma = atJ ? -1.0 : 1.0;
+            model.Blocks(b, 5) = Cell(Checked(sigma * (double(g.s) * n) + model.Blocks(b, 5).ToDouble(), "reactions"));
+            model.Blocks(b, 4) = Cell(Checked(model.Blocks(b, 4).ToDouble() - sigma * (double(g.c) * n), "reactions"));
+        }
+    }
+}
+
+} // namespace
+
+void RunTrussAnalysis(TrussModel& model)
+{
+    model.Displacements.fill(0.0f);
+    model.SumMinus = model.SumPlus = model.SumTotal = 0.0f;
+
+    const std::vector<int> fixed = RestrainedEquations(model);
+    const int bandWidth = HalfBandWidth(model);
+    const int equations = Int16(2 * model.NodeCount);
+
+    BandStore band;
+    for (int r = 1; r <= equations; ++r)
+        for (int m = 1; m <= bandWidth; ++m)
+            band(r, m) = 0.0f;
+
+    AssembleStiffness(model, band);
+    LoadVector(model, equations);
+    ApplySupports(model, band, fixed, bandWidth);
+    Eliminate(model, band, equations, bandWidth);
+    BackSubstitute(model, band, equations, bandWidth);
+    RecoverBarForces(model);
+    ComputeReactions(model);
+}
+
+QString AnalysisFailureMessage()
+{
+    return QStringLiteral("Ther was an error runing the analysis.") + kCrLf
+        + QStringLiteral("Please go back and revise your input");
+}
+
+bool SolveTruss(TrussModel& model, QString* detail)
+{
+    try {
+        RunTrussAnalysis(model);
+        return true;
+    } catch (const ModelError& error) {
+        if (detail)
+            *detail = error.Text();
+        ShowMessage(AnalysisFailureMessage(), MsgCritical);
+        return false;
+    }
+}
+
+bool SolveTruss()
+{
+    return SolveTruss(Truss());
+}
+
+} // namespace ardela

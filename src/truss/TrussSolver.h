@@ -1,0 +1,24 @@
+// SolveTruss: the stiffness method on a single-precision band store, as the engineers know it.
+#pragma once
+
+#include <QString>
+
+namespace ardela {
+
+struct TrussModel;
+
+// Solves `model` in place: bar lengths and forces, support reactions, displacements and
+// checksums. Throws ModelError naming the fault (zero-length bar, zero pivot, overflow, a node
+// number or index outside its table, a cell that is not a number).
+void RunTrussAnalysis(TrussModel& model);
+
+// Runs the analysis; on failure shows the one fixed analysis message and returns false.
+// `detail`, when given, receives the fault's description.
+bool SolveTruss(TrussModel& model, QString* detail = nullptr);
+// The program-wide model.
+bool SolveTruss();
+
+// The fixed message of a failed analysis.
+QString AnalysisFailureMessage();
+
+} // namespace ardela

@@ -1,0 +1,57 @@
+// Helpers shared by the test suites.
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    *os << "bytes[" << bytes.size() << "] " << bytes.toHex(' ').left(200).toStdString();
+}
+QT_END_NAMESPACE
+
+namespace ardela::test {
+
+ScopedLocale::ScopedLocale(const char* name)
+    : m_previous(QLocale())
+{
+    QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+}
+
+ScopedLocale::~ScopedLocale()
+{
+    QLocale::setDefault(m_previous);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
+    : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_had)
+        qputenv(m_name.constData(), m_old);
+    else
+        qunsetenv(m_name.constData());
+}
+
+QString BinDir()
+{
+    const QString fromEnv = qEnvironmentVariable("ARDELA_BIN_DIR");
+    return fromEnv.isEmpty() ? QCoreApplication::applicationDirPath() : fromEnv;
+}
+
+QString SourceDir()
+{
+    return qEnvironmentVariable("ARDELA_SOURCE_DIR");
+}
+
+} // namespace ardela::test
