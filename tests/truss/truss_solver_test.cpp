@@ -221,3 +221,15 @@ TEST(TrussModelReset, EmptiesTablesCountsAndFileButKeepsRowsUntilThen)
     EXPECT_THROW(m->Nodes(1025, 1), ModelError);
     EXPECT_THROW(m->Blocks(1, 6), ModelError);
 }
+
+TEST(TrussSolver, EquilibriumResidualIsTinyForASoundSolutionAndLargeForAWrongOne)
+{
+    auto m = MakeTruss({{0, 0}, {3, 0}, {6, 0}, {3, 4}},
+                       {{1, 2, 5.0f, 2.1e6f}, {2, 3, 5.0f, 2.1e6f}, {1, 4, 5.0f, 2.1e6f}, {4, 3, 5.0f, 2.1e6f}, {2, 4, 5.0f, 2.1e6f}},
+                       {{1, 1, 1}, {3, 0, 1}}, {{2, 0.0f, -12.0f}});
+    ASSERT_TRUE(SolveTruss(*m));
+    EXPECT_LT(EquilibriumResidual(*m), 1e-5);
+    // A bar force 1.2 too large leaves both its joints 1.2 out of balance.
+    m->Elements(5, 6) = Cell(13.2);
+    EXPECT_NEAR(EquilibriumResidual(*m), 1.2 / 13.2, 1e-6);  // relative to the largest force, now 13.2
+}
