@@ -63,7 +63,8 @@ Example WarrenBridge()
     return e;
 }
 
-// Cantilever bracket: pinned at two wall points 2 m apart, reaching 8 m out, loaded at the tip.
+// Cantilever bracket: pinned at two wall points 2 m apart, reaching 8 m out, carrying 500 daN at
+// each top joint and 1000 daN at the tip.
 Example WallCantilever()
 {
     Example e{"wall-cantilever.krn", {}, {}, {}, {}};
@@ -72,7 +73,7 @@ Example WallCantilever()
                         {3, 4}, {5, 6}, {7, 8}, {1, 4}, {3, 6}, {5, 8}})
         e.bars.emplace_back(i, j, 10.0f);
     e.supports = {{1, 1, 1}, {2, 1, 1}};
-    e.loads = {{9, 0.0f, -1000.0f}};
+    e.loads = {{4, 0.0f, -500.0f}, {6, 0.0f, -500.0f}, {8, 0.0f, -500.0f}, {9, 0.0f, -1000.0f}};
     return e;
 }
 
