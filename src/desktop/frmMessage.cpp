@@ -227,6 +227,9 @@ void InstallMessageDialog(QWidget* wizardWindow)
 {
     WizardWindow() = wizardWindow;
     SetMessageHandler([](const QString& prompt, std::int16_t style, const QString& title) -> std::int16_t {
+        // Without a widget application (a console run) there is no window to show.
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return StandardErrorMessageHandler(prompt, style, title);
         clsMessage message;
         std::int32_t returnValue = 0;
         const bool selected = message.ShowDialog(prompt, style, title, returnValue);
