@@ -28,7 +28,7 @@ StringTable& Selected()
 }
 
 // Reads ":/strings/<program>.txt": lines "id<TAB>text", '#' lines are comments, "⏎" marks a
-// carriage return and line feed.
+// carriage return and line feed and the escape "\n" a line feed alone.
 std::map<int, QString> ReadTable(const QString& resource)
 {
     std::map<int, QString> entries;
@@ -46,6 +46,7 @@ std::map<int, QString> ReadTable(const QString& resource)
             throw ModelError(QStringLiteral("The string table %1 has a malformed line: %2").arg(resource, line));
         QString entry = line.mid(tab + 1);
         entry.replace(QChar(0x23CE), QStringLiteral("\r\n"));
+        entry.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
         entries[id] = entry;
     }
     return entries;

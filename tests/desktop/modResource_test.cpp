@@ -62,7 +62,9 @@ TEST(LoadLongResString, VendelContinuationKeepsRomanianLetters)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Indrumarul Vendel a colectat toate datele necesare rularii analizei.")
                                 + kCrLf + kCrLf + QStringLiteral("Pentru a rula analiza")));
     EXPECT_FALSE(text.contains(QLatin1Char('_')));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("Pentru a parasi aplicatia selectati butonul Inchide.")));
+    // The table's line-feed escapes show as line breaks, not as a backslash and an n.
+    EXPECT_TRUE(text.endsWith(QStringLiteral("apasati butonul Optiuni.\n\nPentru a parasi aplicatia selectati butonul Inchide.")));
+    EXPECT_FALSE(text.contains(QLatin1Char('\\')));
     EXPECT_EQ(id, 18003);
 
     id = 11001;
@@ -151,4 +153,5 @@ TEST(StringTables, HoldEveryIdOfTheirLayout)
     EXPECT_EQ(LoadResString(16000), QStringLiteral("Definirea Liniilor Blocate"));
     EXPECT_EQ(LoadResString(15001)->count(QStringLiteral("\r\n")), 2);
     EXPECT_EQ(LoadResString(10102), QStringLiteral("< &Inapoi"));
+    EXPECT_TRUE(LoadResString(14001)->contains(QStringLiteral("apasati butonul dreapta al mouse-ului.\nPuteti introduce")));
 }
