@@ -202,11 +202,15 @@ void frmMessage::closeEvent(QCloseEvent* event)
 
 void frmMessage::keyPressEvent(QKeyEvent* event)
 {
-    // Esc presses the cancel button (cmdButton3) when it is shown; otherwise it does nothing,
-    // so a message with only "OK" is answered by a button or the close box.
+    // Esc presses the shown "Cancel" button (cmdButton3 in Yes/No/Cancel, cmdButton2 in
+    // OK/Cancel); without one it does nothing, so the question is answered by a button or the
+    // close box.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (cmdButton3->isVisible())
-            cmdButton3->click();
+        for (QPushButton* button : {cmdButton3, cmdButton2})
+            if (button->isVisible() && button->property("Tag").toString() == QString::number(MsgResultCancel)) {
+                button->click();
+                break;
+            }
         return;
     }
     QDialog::keyPressEvent(event);

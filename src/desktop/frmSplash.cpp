@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QTimer>
 
 namespace ardela {
 
@@ -48,6 +49,15 @@ frmSplash::frmSplash(const ProgramInfo& program, QWidget* parent)
     lblVersion->setStyleSheet(QStringLiteral("color: white;"));
     lblVersion->move(28, 118);
     lblVersion->adjustSize();
+}
+
+void frmSplash::UnloadAfter(const QElapsedTimer& shownAt, int minimumMs)
+{
+    const qint64 remaining = shownAt.isValid() ? minimumMs - shownAt.elapsed() : 0;
+    QTimer::singleShot(std::max<qint64>(0, remaining), this, [this] {
+        close();
+        deleteLater();
+    });
 }
 
 void frmSplash::paintEvent(QPaintEvent*)

@@ -252,3 +252,25 @@ TEST_F(RealFileDialog, ChoosingAFileInQtDialogReachesTheResults)
     EXPECT_EQ(comdlg.FileTitle(), QStringLiteral("beam.krn"));
     EXPECT_EQ(filtersShown, (QStringList{QStringLiteral("Korrin File (*.krn)"), QStringLiteral("All Files (*.*)")}));
 }
+
+TEST_F(RealFileDialog, SavingANameWithoutExtensionGetsTheDefaultOne)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ardela::test::WhenModalShown([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        dialog->selectFile(QDir(dir.path()).filePath(QStringLiteral("roof")));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Comdlg comdlg;
+    comdlg.Filter(QStringLiteral("Korrin File (*.krn)|*.krn"));
+    comdlg.Directory(dir.path());
+    comdlg.Extension(QStringLiteral(".KRN"));
+    comdlg.RestoreCurDir(true);
+    ASSERT_TRUE(comdlg.ShowSave());
+    EXPECT_EQ(comdlg.FileTitle(), QStringLiteral("roof.krn"));
+    EXPECT_EQ(comdlg.Extension(), QStringLiteral("krn"));
+    EXPECT_EQ(QDir(comdlg.Directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+}

@@ -83,6 +83,15 @@ TEST(Palette, TextToColourRules)
     EXPECT_EQ(ColorText(40), QStringLiteral("40"));
 }
 
+TEST(Palette, TypedNumbersFollowTheUserLocale)
+{
+    ardela::test::ScopedLocale german("de_DE");
+    EXPECT_EQ(ColorFromText(QStringLiteral("2,5")), 2);
+    EXPECT_EQ(ColorFromText(QStringLiteral("3,5")), 4);
+    EXPECT_EQ(ColorFromText(QStringLiteral("254,7")), 255);
+    EXPECT_EQ(ColorFromText(QStringLiteral("2.5")), 0);
+}
+
 TEST(Palette, GridClicksHitSwatchesOnlyInsideThem)
 {
     // Column 3 (x from 28 to 40), top row (y from 0 to 10): colour 38.

@@ -146,6 +146,16 @@ TEST_F(MessageDialog, EscapePressesCancelOnlyWhereThereIsOne)
 {
     WhenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
     EXPECT_EQ(ShowMessage(QStringLiteral("Go on?"), 51), 2);
+    WhenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_EQ(ShowMessage(QStringLiteral("Go on?"), 49), 2);
+
+    // A Yes/No question has no Cancel: Esc leaves it open.
+    WhenModalShown([](QWidget* modal) {
+        QTest::keyClick(modal, Qt::Key_Escape);
+        EXPECT_TRUE(modal->isVisible());
+        QTest::mouseClick(qobject_cast<frmMessage*>(modal)->cmdButton1, Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowMessage(QStringLiteral("Go on?"), 36), 6);
 
     // A plain message ignores Esc; Enter presses its OK.
     WhenModalShown([](QWidget* modal) {

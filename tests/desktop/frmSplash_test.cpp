@@ -1,6 +1,7 @@
 // Guards against: the splash showing the wrong company, title or version (it shows major and
 // minor only), shadows out of step with their labels.
 #include <QLabel>
+#include <QPointer>
 
 #include "TestSupport.h"
 #include "WindowTest.h"
@@ -29,4 +30,17 @@ TEST_F(SplashWindow, ShowsCompanyTitleAndShortVersion)
         white = picture.pixelColor(x, title.center().y()) == QColor(Qt::white);
     EXPECT_TRUE(white);
     splash.close();
+}
+
+TEST_F(SplashWindow, StaysUpForTheMinimumTimeThenGoes)
+{
+    QPointer<frmSplash> splash = new frmSplash(ProgramInfo{QStringLiteral("Ardela"), QStringLiteral("Korrin"), 1, 0, 0});
+    QElapsedTimer shownAt;
+    shownAt.start();
+    splash->show();
+    splash->UnloadAfter(shownAt, 300);
+    QTest::qWait(100);
+    ASSERT_FALSE(splash.isNull());
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 10000));
 }
