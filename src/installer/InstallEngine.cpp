@@ -392,7 +392,7 @@ QString DesktopEntryText(const QString& name, const QString& comment, const QStr
                           "Comment=%2\n"
                           "Exec=%3\n"
                           "Terminal=false\n"
-                          "Categories=Science;Education;\n")
+                          "Categories=Science;Engineering;\n")
         .arg(escapeString(name), escapeString(comment), escapeString(QLatin1Char('"') + quoted + QLatin1Char('"')));
 }
 
