@@ -1,5 +1,5 @@
 # Stages the build's `cmake --install` tree, writes Ardela.msi from it and puts Setup beside it.
-# cmake -DBUILD_DIR=.. -DOUT_DIR=.. -DMAKEPACKAGE=.. -DSETUP=.. -DVERSION=.. -P BuildPackage.cmake
+# cmake -DBUILD_DIR=.. -DOUT_DIR=.. -DMAKEPACKAGE=.. -DSETUP=.. -DVERSION=.. [-DSTRIP=..] -P BuildPackage.cmake
 foreach(var BUILD_DIR OUT_DIR MAKEPACKAGE SETUP VERSION)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "BuildPackage.cmake needs -D${var}=...")
@@ -25,4 +25,8 @@ if(NOT rc EQUAL 0)
 endif()
 
 file(COPY "${SETUP}" DESTINATION "${OUT_DIR}")
+if(DEFINED STRIP AND NOT "${STRIP}" STREQUAL "")
+  get_filename_component(setup_name "${SETUP}" NAME)
+  execute_process(COMMAND "${STRIP}" "${OUT_DIR}/${setup_name}")
+endif()
 file(REMOVE_RECURSE "${stage}")
