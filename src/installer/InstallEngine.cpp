@@ -105,6 +105,37 @@ public:
             throw InstallError(kErrorInstallFailure, QStringLiteral("Cannot set the permissions of \"%1\".").arg(path));
     }
 
+    // Copies `source` to `path` in slices (a package may be large), setting an existing file
+    // aside first. Copying a file onto itself leaves it as it is.
+    void CopyFile(const QString& source, const QString& path)
+    {
+        const QFileInfo from(source);
+        const QFileInfo to(path);
+        if (to.exists() && from.canonicalFilePath() == to.canonicalFilePath())
+            return;
+        QFile in(source);
+        if (!in.open(QIODevice::ReadOnly))
+            throw InstallError(kErrorPackageOpenFailed, QStringLiteral("Cannot read \"%1\".").arg(source));
+        if (to.isDir())
+            throw InstallError(kErrorInstallFailure, QStringLiteral("Cannot write \"%1\": a folder is in the way.").arg(path));
+        if (ExistsOrDangles(path))
+            SetAside(path);
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            throw InstallError(kErrorInstallFailure, QStringLiteral("Cannot write \"%1\": %2").arg(path, out.errorString()));
+        QByteArray slice;
+        while (!(slice = in.read(1 << 20)).isEmpty()) {
+            if (out.write(slice) != slice.size())
+                throw InstallError(kErrorInstallFailure, QStringLiteral("Cannot write \"%1\": %2").arg(path, out.errorString()));
+        }
+        if (in.error() != QFile::NoError)
+            throw InstallError(kErrorPackageOpenFailed, QStringLiteral("Cannot read \"%1\".").arg(source));
+        if (!out.commit())
+            throw InstallError(kErrorInstallFailure, QStringLiteral("Cannot write \"%1\": %2").arg(path, out.errorString()));
+        m_createdFiles.append(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
     // Removes `path` (kept aside until the commit).
     void RemoveFile(const QString& path) { SetAside(path); }
 
@@ -202,30 +233,27 @@ private:
     std::unique_ptr<InstallProgressWindow> m_window;
 };
 
-PackageContents OpenPackage(const QString& packagePath)
+[[noreturn]] void ThrowPackageFailure(const QString& packagePath, const PackageError& e)
 {
-    try {
-        return ReadPackage(packagePath);
-    } catch (const PackageError& e) {
-        if (e.Unreadable())
-            throw InstallError(kErrorPackageOpenFailed,
-                QStringLiteral("The installation package \"%1\" could not be opened. Check that the file exists and that you may read it.").arg(packagePath));
-        throw InstallError(kErrorPackageInvalid,
-            QStringLiteral("The installation package \"%1\" is not valid: %2").arg(packagePath, e.Text()));
-    }
+    if (e.Unreadable())
+        throw InstallError(kErrorPackageOpenFailed,
+            QStringLiteral("The installation package \"%1\" could not be opened. Check that the file exists and that you may read it.").arg(packagePath));
+    throw InstallError(kErrorPackageInvalid, QStringLiteral("The installation package \"%1\" is not valid: %2").arg(packagePath, e.Text()));
 }
 
 void Install(const QString& packagePath, Feedback& feedback)
 {
-    const PackageContents package = OpenPackage(packagePath);
-    const QMap<QString, QString>& props = package.properties;
+    // The whole package is checked before anything is written; then the payload is streamed.
+    QMap<QString, QString> props;
+    QList<PayloadEntry> index;
+    try {
+        props = ReadPackageProperties(packagePath);
+        index = ReadPayloadIndex(packagePath);
+    } catch (const PackageError& e) {
+        ThrowPackageFailure(packagePath, e);
+    }
     const QString code = props.value(QStringLiteral("ProductCode"));
     feedback.SetTitle(props.value(QStringLiteral("ProductName")));
-    QFile raw(packagePath);
-    if (!raw.open(QIODevice::ReadOnly))
-        throw InstallError(kErrorPackageOpenFailed, QStringLiteral("The installation package \"%1\" could not be read.").arg(packagePath));
-    const QByteArray packageBytes = raw.readAll();
-    raw.close();
 
     ProductRegistry registry(true);
     const std::optional<InstalledProduct> earlier = registry.Find(code);
@@ -236,24 +264,28 @@ void Install(const QString& packagePath, Feedback& feedback)
     record.productVersion = props.value(QStringLiteral("ProductVersion"));
     record.installFolder = earlier ? earlier->installFolder : DefaultInstallFolder();
 
-    const int steps = int(package.files.size()) + 2;
+    const int steps = int(index.size()) + 2;
     feedback.Start(QStringLiteral("Copying new files"), QStringLiteral("Installing %1").arg(code), steps);
     FileTransaction tx;
     tx.MakeFolder(record.installFolder);
     int step = 0;
     QSet<QString> payload;
-    for (const PackageFile& file : package.files) {
-        const QString target = record.installFolder + QLatin1Char('/') + file.path;
-        tx.MakeFolder(QFileInfo(target).absolutePath());
-        tx.WriteFile(target, file.data, file.mode);
-        record.files.append(target);
-        payload.insert(file.path);
-        feedback.Step(++step);
+    try {
+        ForEachPayloadFile(packagePath, [&](const PackageFile& file) {
+            const QString target = record.installFolder + QLatin1Char('/') + file.path;
+            tx.MakeFolder(QFileInfo(target).absolutePath());
+            tx.WriteFile(target, file.data, file.mode);
+            record.files.append(target);
+            payload.insert(file.path);
+            feedback.Step(++step);
+        });
+    } catch (const PackageError& e) {
+        ThrowPackageFailure(packagePath, e);
     }
 
     tx.MakeFolder(PackageCacheDir());
     record.localPackage = PackageCacheDir() + QLatin1Char('/') + code + QStringLiteral(".msi");
-    tx.WriteFile(record.localPackage, packageBytes, 0600);
+    tx.CopyFile(packagePath, record.localPackage);
     record.files.append(record.localPackage);
     feedback.Step(++step);
 
@@ -294,10 +326,7 @@ void Remove(const QString& packagePath, Feedback& feedback)
     try {
         props = ReadPackageProperties(packagePath);
     } catch (const PackageError& e) {
-        if (e.Unreadable())
-            throw InstallError(kErrorPackageOpenFailed,
-                QStringLiteral("The installation package \"%1\" could not be opened. Check that the file exists and that you may read it.").arg(packagePath));
-        throw InstallError(kErrorPackageInvalid, QStringLiteral("The installation package \"%1\" is not valid: %2").arg(packagePath, e.Text()));
+        ThrowPackageFailure(packagePath, e);
     }
     const QString code = props.value(QStringLiteral("ProductCode"));
     feedback.SetTitle(props.value(QStringLiteral("ProductName")));

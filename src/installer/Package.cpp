@@ -93,30 +93,62 @@ QMap<QString, QString> ReadPackageProperties(const QString& packagePath)
     return ReadProperties(db, packagePath);
 }
 
-PackageContents ReadPackage(const QString& packagePath)
+namespace {
+
+// Checks one File row; throws PackageError naming the package and the path.
+void CheckPayloadRow(const QString& packagePath, const QString& path, bool modeOk, int mode)
+{
+    if (!IsSafePayloadPath(path))
+        throw PackageError(QStringLiteral("\"%1\" carries the unsafe file path \"%2\".").arg(packagePath, path));
+    if (!modeOk || mode < 0 || mode > 07777)
+        throw PackageError(QStringLiteral("\"%1\" carries a bad mode for \"%2\".").arg(packagePath, path));
+}
+
+// Runs `sql` over the File table row by row.
+void ScanFileTable(const QString& packagePath, const QString& sql, const std::function<void(QSqlQuery&)>& row)
 {
     SqlConnection db(packagePath, SqlConnection::Mode::ReadOnly);
     if (!db.IsOpen())
         throw PackageError(QStringLiteral("\"%1\" cannot be opened as a package.").arg(packagePath), true);
-    PackageContents contents;
-    contents.properties = ReadProperties(db, packagePath);
     QSqlQuery q(db.Db());
-    if (!q.exec(QStringLiteral("SELECT File, Mode, Data FROM File ORDER BY File")))
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
         throw PackageError(QStringLiteral("\"%1\" has no readable File table.").arg(packagePath));
-    while (q.next()) {
-        PackageFile file;
-        file.path = q.value(0).toString();
-        bool ok = false;
-        file.mode = q.value(1).toInt(&ok);
-        file.data = q.value(2).toByteArray();
-        if (!IsSafePayloadPath(file.path))
-            throw PackageError(QStringLiteral("\"%1\" carries the unsafe file path \"%2\".").arg(packagePath, file.path));
-        if (!ok || file.mode < 0 || file.mode > 07777)
-            throw PackageError(QStringLiteral("\"%1\" carries a bad mode for \"%2\".").arg(packagePath, file.path));
-        contents.files.append(std::move(file));
-    }
+    while (q.next())
+        row(q);
     if (q.lastError().isValid())
         throw PackageError(QStringLiteral("\"%1\" is damaged: %2").arg(packagePath, q.lastError().text()));
+}
+
+} // namespace
+
+QList<PayloadEntry> ReadPayloadIndex(const QString& packagePath)
+{
+    QList<PayloadEntry> entries;
+    ScanFileTable(packagePath, QStringLiteral("SELECT File, Mode FROM File ORDER BY File"), [&](QSqlQuery& q) {
+        bool ok = false;
+        PayloadEntry e{q.value(0).toString(), q.value(1).toInt(&ok)};
+        CheckPayloadRow(packagePath, e.path, ok, e.mode);
+        entries.append(e);
+    });
+    return entries;
+}
+
+void ForEachPayloadFile(const QString& packagePath, const std::function<void(const PackageFile&)>& visit)
+{
+    ScanFileTable(packagePath, QStringLiteral("SELECT File, Mode, Data FROM File ORDER BY File"), [&](QSqlQuery& q) {
+        bool ok = false;
+        PackageFile file{q.value(0).toString(), q.value(1).toInt(&ok), q.value(2).toByteArray()};
+        CheckPayloadRow(packagePath, file.path, ok, file.mode);
+        visit(file);
+    });
+}
+
+PackageContents ReadPackage(const QString& packagePath)
+{
+    PackageContents contents;
+    contents.properties = ReadPackageProperties(packagePath);
+    ForEachPayloadFile(packagePath, [&](const PackageFile& file) { contents.files.append(file); });
     return contents;
 }
 

@@ -2,6 +2,7 @@
 // table (the payload: relative path, permission mode, contents); reading and writing them.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 
 #include <QByteArray>
@@ -53,6 +54,16 @@ QString NewProductCode();
 bool IsProductCode(const QString& code);
 // True for a relative payload path that stays inside the install folder.
 bool IsSafePayloadPath(const QString& path);
+
+// The payload's paths and modes (contents left out), checked like ReadPackage checks them.
+struct PayloadEntry {
+    QString path;
+    int mode = 0644;
+};
+QList<PayloadEntry> ReadPayloadIndex(const QString& packagePath);
+// Calls `visit` with each payload file in path order, one file's contents in memory at a time.
+// Throws PackageError when the package cannot be read or carries an unsafe path.
+void ForEachPayloadFile(const QString& packagePath, const std::function<void(const PackageFile&)>& visit);
 
 // Reads the whole package; throws PackageError when the file is missing, is not a package,
 // lacks a required property or carries an unsafe payload path.
