@@ -76,13 +76,19 @@ struct Action {
     QString status1;
     QString status2;
     bool dialogVisible;
+    bool buttonsEnabled = false;
 };
 
 void RecordActions(frmSetup& dialog, QList<Action>* actions)
 {
     SetInstallerObserver([&dialog, actions](InstallerEvent event, const QString& text) {
-        if (event == InstallerEvent::ActionStart)
-            actions->append({text, Shown(dialog, frmSetup::kIdStatus1), Shown(dialog, frmSetup::kIdStatus2), dialog.isVisible()});
+        if (event != InstallerEvent::ActionStart)
+            return;
+        // A click on either button meanwhile must neither start Setup again nor close the dialog.
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdClose), Qt::LeftButton);
+        actions->append({text, Shown(dialog, frmSetup::kIdStatus1), Shown(dialog, frmSetup::kIdStatus2), dialog.isVisible(),
+                         dialog.GetDlgItem(frmSetup::kIdSetup)->isEnabled() || dialog.GetDlgItem(frmSetup::kIdClose)->isEnabled()});
     });
 }
 
@@ -205,6 +211,7 @@ TEST_F(SetupDialog, RemovesBothEarlierReleasesBeforeInstallingAndLeavesOtherProd
     ASSERT_EQ(Related(kSuiteUpgrade), (QStringList{kReleaseA, kReleaseB}));
 
     frmSetup dialog;
+    QSignalSpy closed(&dialog, &frmSetup::Closed);
     dialog.show();
     QList<Action> actions;
     RecordActions(dialog, &actions);
@@ -213,6 +220,9 @@ TEST_F(SetupDialog, RemovesBothEarlierReleasesBeforeInstallingAndLeavesOtherProd
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.GetDlgItem(frmSetup::kIdSetup)->isEnabled() && dialog.isVisible(), 20000);
 
     ASSERT_EQ(actions.size(), 3);
+    for (const Action& a : actions)
+        EXPECT_FALSE(a.buttonsEnabled) << a.announcement.toStdString();
+    EXPECT_EQ(closed.count(), 0);
     EXPECT_EQ(actions[0].announcement, "Removing " + kReleaseA);
     EXPECT_EQ(actions[0].status1, "Uninstalling product");
     EXPECT_EQ(actions[0].status2, kReleaseA);
