@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QApplication>
@@ -232,6 +233,8 @@ TEST(InstallerInstall, CancelInTheProgressWindowLeavesNothingInstalled)
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (w->objectName() == "InstallProgressWindow" && w->isVisible()) {
+                    EXPECT_EQ(w->windowTitle(), "Ardela");
+                    EXPECT_EQ(w->findChild<QLabel*>()->text(), "Copying new files");
                     w->findChild<QPushButton*>()->click();
                     clicked = true;
                 }
