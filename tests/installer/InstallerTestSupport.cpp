@@ -57,8 +57,8 @@ void LayPackage(const QString& path, const QMap<QString, QString>& properties, c
     QJsonArray list;
     for (const TestFile& f : files)
         list.append(QJsonObject{{"path", f.path}, {"mode", f.mode}, {"text", f.text}});
-    const QJsonObject spec{{"path", path}, {"properties", props}, {"files", list}};
-    RunPython({Script("make_package.py")}, QJsonDocument(spec).toJson());
+    const QJsonObject layout{{"path", path}, {"properties", props}, {"files", list}};
+    RunPython({Script("make_package.py")}, QJsonDocument(layout).toJson());
 }
 
 void LayGarbage(const QString& path)

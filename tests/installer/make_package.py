@@ -6,21 +6,21 @@ import os
 import sqlite3
 import sys
 
-spec = json.load(sys.stdin)
-path = spec["path"]
+layout = json.load(sys.stdin)
+path = layout["path"]
 if os.path.exists(path):
     os.remove(path)
-if spec.get("garbage"):
+if layout.get("garbage"):
     with open(path, "wb") as f:
         f.write(b"this is not a database at all\n" * 40)
     sys.exit(0)
 db = sqlite3.connect(path)
-if spec.get("tables", True):
+if layout.get("tables", True):
     db.execute("CREATE TABLE Property (Property TEXT PRIMARY KEY NOT NULL, Value TEXT NOT NULL)")
     db.execute("CREATE TABLE File (File TEXT PRIMARY KEY NOT NULL, Mode INTEGER NOT NULL, Data BLOB NOT NULL)")
-    for name, value in spec.get("properties", {}).items():
+    for name, value in layout.get("properties", {}).items():
         db.execute("INSERT INTO Property VALUES (?, ?)", (name, value))
-    for f in spec.get("files", []):
+    for f in layout.get("files", []):
         db.execute("INSERT INTO File VALUES (?, ?, ?)", (f["path"], f["mode"], f["text"].encode()))
 db.commit()
 db.close()
