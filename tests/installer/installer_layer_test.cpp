@@ -191,6 +191,22 @@ TEST(InstallerInstall, RemovingOneReleaseKeepsFilesAnotherReleaseStillOwns)
     EXPECT_EQ(Related(kOtherUpgrade), QStringList{kReleaseC});
 }
 
+TEST(InstallerInstall, InstallingTheSameReleaseAgainRepairsItUnderOneRecord)
+{
+    PrivateHome home;
+    LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseA, kSuiteUpgrade, "1.0"), SuitePayload("1.0"));
+    ASSERT_EQ(InstallProduct(home.Path("Ardela.msi"), QString()), kSuccess);
+    ASSERT_TRUE(QFile::remove(home.InstallDir() + "/bin/ardela"));
+    // Again from the cached package itself, which is then both the source and the cache.
+    ASSERT_EQ(InstallProduct(LocalPackage(kReleaseA), QString()), kSuccess);
+    EXPECT_EQ(ReadAll(home.InstallDir() + "/bin/ardela"), "#!/bin/sh\necho ardela 1.0\n");
+    EXPECT_EQ(ReadAll(LocalPackage(kReleaseA)), ReadAll(home.Path("Ardela.msi")));
+    EXPECT_EQ(Related(kSuiteUpgrade), QStringList{kReleaseA});
+    ASSERT_EQ(InstallProduct(LocalPackage(kReleaseA), QStringLiteral("REMOVE=ALL")), kSuccess);
+    EXPECT_FALSE(Exists(home.InstallDir()));
+    EXPECT_FALSE(Exists(home.DataHome() + "/Ardela/Installer/Cache"));
+}
+
 TEST(InstallerInstall, UnwritablePayloadRollsBackToTheEarlierRelease)
 {
     PrivateHome home;
