@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth locales
   python3-ezdxf
+  desktop-file-utils
 )
 
 missing=()
