@@ -37,6 +37,14 @@ QString NumberForm(const Cell& cell)
     return FormatField(locale.toString(value, 'f', 1), 0);
 }
 
+// A force cell: empty, or a text of blanks only, is no force.
+double ForceValue(const Cell& cell)
+{
+    if (cell.GetKind() == Cell::Kind::Text && cell.TextValue().trimmed().isEmpty())
+        return 0.0;
+    return cell.ToDouble();
+}
+
 // Values followed by commas, `perLine` to a line (the last line may be shorter).
 void AppendValues(QString& out, const QStringList& values, int perLine)
 {
@@ -111,7 +119,7 @@ QByteArray FormatSolverInput(const StressModel& m)
     // F: the non-zero force components among the loads in use (an empty cell is zero).
     int forces = 0;
     for (int r = 1; r <= m.NodalLoadCount; ++r)
-        forces += (m.NodalLoads(r, 3).ToDouble() != 0.0) + (m.NodalLoads(r, 4).ToDouble() != 0.0);
+        forces += (ForceValue(m.NodalLoads(r, 3)) != 0.0) + (ForceValue(m.NodalLoads(r, 4)) != 0.0);
 
     QString out;
     out += QStringLiteral("%1,%2,%3,%4,%5,\r\n")
@@ -146,7 +154,7 @@ QByteArray FormatSolverInput(const StressModel& m)
         const QString y = NumberForm(m.NodalLoads(r, 2));
         for (const int direction : {1, 2}) {
             const Cell& force = m.NodalLoads(r, 2 + direction);
-            if (force.ToDouble() != 0.0)
+            if (ForceValue(force) != 0.0)
                 AppendValues(out, {x, y, QString::number(direction), NumberForm(force)}, 4);
         }
     }
