@@ -234,6 +234,36 @@ bool ReadSolverResults(StressModel& model, const QString& folder)
     return false;
 }
 
+bool FinishSolverRun(const StressModel& model, const QString& folder)
+{
+    if (model.AnalysisPath.isEmpty())
+        return true;
+    const QDir dir(folder);
+    bool kept = true;
+    const QString listing = dir.filePath(kSolverListingName);
+    if (QFileInfo::exists(listing) && !model.AnalysisTitle.isEmpty()) {
+        const qsizetype dot = model.AnalysisTitle.lastIndexOf(u'.');
+        const QString copy = dir.filePath((dot >= 0 ? model.AnalysisTitle.left(dot) : model.AnalysisTitle)
+                                          + QStringLiteral(".prn"));
+        QFile in(listing);
+        QSaveFile out(copy);
+        QByteArray data;
+        kept = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly);
+        if (kept) {
+            data = in.readAll();
+            kept = in.error() == QFileDevice::NoError && out.write(data) == data.size() && out.commit();
+        }
+        if (!kept) {
+            out.cancelWriting();
+            ShowMessage(QStringLiteral("Could not keep the solver listing as ") + copy + QStringLiteral("."), MsgCritical);
+            return false;
+        }
+    }
+    for (const QString& name : {kSolverInputName, kSolverListingName, kSolverResultsName})
+        QFile::remove(dir.filePath(name));
+    return kept;
+}
+
 QString ExchangeFolder()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

@@ -33,6 +33,12 @@ void ParseSolverResults(const QByteArray& text, std::vector<std::array<float, 2>
 // file is a failed run: the message says why, the results are emptied and the result is false.
 bool ReadSolverResults(StressModel& model, const QString& folder);
 
+// The end of a run: for an analysis saved in a file, keeps the solver's listing in `folder`
+// under the analysis title up to its last "." followed by ".prn" (replacing an older copy), then
+// removes "datein", "dateout" and "dateout.dat". An analysis without a file leaves them all.
+// False, after a message, when the listing could not be kept.
+bool FinishSolverRun(const StressModel& model, const QString& folder);
+
 // Vendel's working folder for the exchange files (and the listing copy of a saved analysis):
 // "Ardela/Vendel" in the user's data folder, created on first use. Empty, after a message,
 // when it cannot be created.

@@ -238,6 +238,23 @@ TEST_F(SolverFilesTest, ElementCountsBeyondSixteenBitsAreRead)
     EXPECT_EQ(m_model->StressPoints[4 * n - 1], (std::array<float, 2>{float(n), 1.0f}));
 }
 
+TEST_F(SolverFilesTest, RunOfASavedAnalysisKeepsTheListingAndRemovesTheExchangeFiles)
+{
+    for (const char* name : {"datein", "dateout", "dateout.dat"})
+        WriteAll(File(name), name);
+    // Never saved: everything stays for the user to look at.
+    ASSERT_TRUE(FinishSolverRun(*m_model, m_dir.path()));
+    EXPECT_TRUE(QFile::exists(File("dateout.dat")));
+
+    WriteAll(File("beam.v1.prn"), "an older listing");
+    m_model->AnalysisPath = QStringLiteral("/projects/beam.v1.vdl");
+    m_model->AnalysisTitle = QStringLiteral("beam.v1.vdl");
+    ASSERT_TRUE(FinishSolverRun(*m_model, m_dir.path()));
+    EXPECT_EQ(ReadAll(File("beam.v1.prn")), QByteArray("dateout"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("beam.v1.prn")});
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
 TEST(ExchangeFolder, IsCreatedInTheUsersDataFolder)
 {
     QTemporaryDir home;
