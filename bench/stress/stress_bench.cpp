@@ -1,5 +1,5 @@
 // Runs the `stress` program on square meshes of N x N unit cells (a plate held along its left
-// edge, pulled and bent at its right edge) and prints wall time, peak memory and time per unknown.
+// edge, pulled and bent at its right edge) and prints wall time, CPU time, peak memory and time per unknown.
 // usage: stress_bench [N ...]   (default 100 200 300 1023; `stress` is taken from beside this program)
 #include <chrono>
 #include <cstdio>
@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     if (sizes.empty())
         sizes = {100, 200, 300, 1023};
     const std::filesystem::path program = std::filesystem::canonical("/proc/self/exe").parent_path() / "stress";
-    std::printf("%8s %12s %10s %12s %16s\n", "cells", "unknowns", "time [s]", "peak RSS [MB]", "time/unknown [us]");
+    std::printf("%9s %10s %9s %8s %14s %18s\n", "cells", "unknowns", "time [s]", "CPU [s]", "peak RSS [MB]",
+                "time/unknown [us]");
     for (const int n : sizes) {
         const std::filesystem::path folder = std::filesystem::temp_directory_path()
                                              / ("stress_bench_" + std::to_string(getpid()) + "_" + std::to_string(n));
@@ -75,8 +76,10 @@ int main(int argc, char** argv)
         const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::exists(folder / "dateout.dat");
         // Every node but the n+1 on the held edge has two unknowns.
         const double unknowns = 2.0 * (double(n) + 1) * double(n);
-        std::printf("%4dx%-4d %12.0f %10.2f %12.0f %16.3f%s\n", n, n, unknowns, seconds, usage.ru_maxrss / 1024.0,
-                    seconds / unknowns * 1e6, ok ? "" : "  FAILED");
+        const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+        std::printf("%4dx%-4d %10.0f %9.2f %8.2f %14.0f %18.3f%s\n", n, n, unknowns, seconds, cpu,
+                    usage.ru_maxrss / 1024.0, seconds / unknowns * 1e6, ok ? "" : "  FAILED");
         std::fflush(stdout);
         std::filesystem::remove_all(folder);
     }
