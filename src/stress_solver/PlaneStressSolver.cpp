@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <new>
+#include <numbers>
 #include <string>
 #include <tuple>
 
@@ -31,12 +31,7 @@ constexpr int kCornerDy[4] = {0, 0, 1, 1};
 constexpr double kCornerXi[4] = {-1, 1, 1, -1};
 constexpr double kCornerEta[4] = {-1, -1, 1, 1};
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-std::string Num(double v)
+std::string NumberText(double v)
 {
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
@@ -185,14 +180,14 @@ std::vector<double> CheckMaterials(const std::vector<Subdomain>& domains)
         const Subdomain& s = domains[d];
         const std::string name = "subdomain " + std::to_string(d + 1);
         if (!(s.thickness > 0))
-            throw InputError("the thickness of " + name + " (" + Num(s.thickness) + ") is not positive");
+            throw InputError("the thickness of " + name + " (" + NumberText(s.thickness) + ") is not positive");
         if (!(s.youngModulus > 0))
-            throw InputError("E of " + name + " (" + Num(s.youngModulus) + ") is not positive");
+            throw InputError("E of " + name + " (" + NumberText(s.youngModulus) + ") is not positive");
         if (!(s.shearModulus > 0))
-            throw InputError("G of " + name + " (" + Num(s.shearModulus) + ") is not positive");
+            throw InputError("G of " + name + " (" + NumberText(s.shearModulus) + ") is not positive");
         const double nu = s.youngModulus / (2.0 * s.shearModulus) - 1.0;
         if (!(nu > -1.0 && nu < 0.5))
-            throw InputError("Poisson's ratio E/(2G)-1 of " + name + " is " + Num(nu)
+            throw InputError("Poisson's ratio E/(2G)-1 of " + name + " is " + NumberText(nu)
                              + "; it must lie strictly between -1 and 0.5");
         poisson.push_back(nu);
     }
@@ -244,8 +239,8 @@ void ApplySupports(const SolverInput& input, Solution& s)
             }
         }
         if (count == 0)
-            throw InputError("constrained line " + std::to_string(l + 1) + " from (" + Num(c.startX) + ", "
-                             + Num(c.startY) + ") to (" + Num(c.endX) + ", " + Num(c.endY) + ") meets no mesh node");
+            throw InputError("constrained line " + std::to_string(l + 1) + " from (" + NumberText(c.startX) + ", "
+                             + NumberText(c.startY) + ") to (" + NumberText(c.endX) + ", " + NumberText(c.endY) + ") meets no mesh node");
         s.lineNodes.push_back(count);
     }
 }
@@ -260,7 +255,7 @@ void ApplyLoads(const SolverInput& input, Solution& s)
         const int i = FindCoordinate(mesh.xs, p.x, tol), j = FindCoordinate(mesh.ys, p.y, tol);
         const std::int32_t n = (i < 0 || j < 0) ? -1 : mesh.Node(i, j);
         if (n < 0)
-            throw InputError("load " + std::to_string(f + 1) + " at (" + Num(p.x) + ", " + Num(p.y)
+            throw InputError("load " + std::to_string(f + 1) + " at (" + NumberText(p.x) + ", " + NumberText(p.y)
                              + ") is not on a mesh node");
         s.load[2 * std::size_t(n) + std::size_t(p.direction - 1)] += p.force;
         if (p.direction == 1) {
@@ -599,7 +594,7 @@ void PrincipalStresses(double sx, double sy, double txy, double& s1, double& s2,
     const double radius = std::hypot((sx - sy) / 2.0, txy);
     s1 = centre + radius;
     s2 = centre - radius;
-    angle = (radius == 0.0) ? 0.0 : 0.5 * std::atan2(2.0 * txy, sx - sy) * 180.0 / M_PI;
+    angle = (radius == 0.0) ? 0.0 : 0.5 * std::atan2(2.0 * txy, sx - sy) * 180.0 / std::numbers::pi;
     if (angle <= -90.0)
         angle += 180.0;
     if (angle > 90.0)
@@ -619,7 +614,6 @@ Solution SolvePlaneStress(const SolverInput& input)
     ApplySupports(input, s);
     ApplyLoads(input, s);
 
-    auto start = std::chrono::steady_clock::now();
     Index count = 0;
     const std::vector<Index> eq = NumberEquations(s, count);
     s.unknowns = count;
@@ -630,18 +624,14 @@ Solution SolvePlaneStress(const SolverInput& input)
     for (std::size_t d = 0; d < dofs; ++d)
         if (eq[d] >= 0)
             f[std::size_t(eq[d])] = s.load[d];
-    s.assembleSeconds = Seconds(start);
 
     if (count > 0) {
-        start = std::chrono::steady_clock::now();
         Cholmod solver;
         std::vector<Index> perm = DissectionOrder(s.mesh, eq);
         solver.Factorize(K, perm);
         s.factorEntries = solver.Entries();
-        s.factorSeconds = Seconds(start);
 
         // Phase 7: u = K⁻¹ f, then one step of refinement u += K⁻¹ (f - K u).
-        start = std::chrono::steady_clock::now();
         std::vector<double> u = f;
         solver.Solve(u);
         std::vector<double> r(u.size());
@@ -659,7 +649,6 @@ Solution SolvePlaneStress(const SolverInput& input)
         for (std::size_t d = 0; d < dofs; ++d)
             if (eq[d] >= 0)
                 s.displacement[d] = u[std::size_t(eq[d])];
-        s.solveSeconds = Seconds(start);
     }
     RecoverStressesAndReactions(s.mesh, cache, s);
     return s;

@@ -48,7 +48,6 @@ struct Solution {
     double relativeResidual = 0;          // |K u - f| / |f| after refinement
     double sumFx = 0, sumFy = 0, sumRx = 0, sumRy = 0;
     double momentLoads = 0, momentReactions = 0;  // about the origin, anticlockwise positive
-    double assembleSeconds = 0, factorSeconds = 0, solveSeconds = 0;
 };
 
 // Builds the mesh, assembles and solves. Throws InputError for a problem that has no answer:
