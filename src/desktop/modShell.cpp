@@ -4,9 +4,10 @@
 #include <chrono>
 #include <utility>
 
-#include <QFileInfo>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
+#include <QThread>
 
 #include "modMessage.h"
 
@@ -29,12 +30,19 @@ ShellClock& Clock()
     return clock;
 }
 
-// One slice of waiting; true when the program has ended.
+// One slice of waiting; true when the program has ended. A wait that returns early without an
+// end still takes its whole slice, so that waiting never spins.
 bool WaitSlice(QProcess& process)
 {
     if (process.state() == QProcess::NotRunning)
         return true;
-    return process.waitForFinished(kSliceMs) || process.state() == QProcess::NotRunning;
+    QElapsedTimer timer;
+    timer.start();
+    if (process.waitForFinished(kSliceMs) || process.state() == QProcess::NotRunning)
+        return true;
+    if (const qint64 left = kSliceMs - timer.elapsed(); left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
+    return process.state() == QProcess::NotRunning;
 }
 
 } // namespace

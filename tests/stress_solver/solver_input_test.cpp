@@ -1,9 +1,12 @@
 // Guards the reading of "datein" against: values taken out of order, a truncated file read as
-// if complete, words or unknown codes accepted as numbers, commas mistaken for decimals.
+// if complete, words or unknown codes accepted as numbers, commas mistaken for decimals, and a
+// damaged file crashing the solver.
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "PlaneStressSolver.h"
 #include "SolverInput.h"
 
 namespace ardela::stress {
@@ -76,6 +79,35 @@ TEST(SolverInput, BadFilesAreRefusedNamingTheValueAndLine)
     EXPECT_EQ(Reason("0,0,0,0,1,\r\n0,0,3,1,\r\n"), "line 2: the direction 3 of load 1 is unknown (1 is x, 2 is y)");
     EXPECT_EQ(Reason("1,1,0,0,0,\r\n0,\r\n0,\r\n7,"), "line 4: unexpected values after the last load");
     EXPECT_EQ(Reason("0,0,0,0,0,\r\n"), "read");
+}
+
+TEST(SolverInput, DamagedFilesAreRefusedOrSolvedNeverCrash)
+{
+    // Thousands of copies of the plate file with bytes replaced, dropped or doubled: each one is
+    // either solved or refused with a reason; nothing else may escape.
+    std::mt19937 random(20261208);
+    const std::string plate = kPlate;
+    const std::string alphabet = "0123456789.,-+e \r\nx";
+    int refused = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string text = plate;
+        const int edits = 1 + int(random() % 4);
+        for (int k = 0; k < edits && !text.empty(); ++k) {
+            const std::size_t at = random() % text.size();
+            switch (random() % 3) {
+            case 0: text[at] = alphabet[random() % alphabet.size()]; break;
+            case 1: text.erase(at, 1 + random() % 6); break;
+            default: text.insert(at, text.substr(at, 1 + random() % 6)); break;
+            }
+        }
+        try {
+            SolvePlaneStress(ParseSolverInput(text));
+        } catch (const InputError& e) {
+            ++refused;
+            EXPECT_GT(std::string(e.what()).size(), 10u);
+        }
+    }
+    EXPECT_GT(refused, 1000);
 }
 
 TEST(SolverInput, MissingFileIsReported)
