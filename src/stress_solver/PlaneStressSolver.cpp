@@ -644,7 +644,7 @@ Solution SolvePlaneStress(const SolverInput& input)
             return fNorm > 0 ? Norm(r) / fNorm : Norm(r);
         };
         s.relativeResidual = residual();
-        for (int step = 0; step < 2 && s.relativeResidual > 1e-14; ++step) {
+        for (int step = 0; step < 2 && s.relativeResidual > 1e-12; ++step) {
             solver.Solve(r);
             for (std::size_t k = 0; k < u.size(); ++k)
                 u[k] += r[k];
