@@ -60,24 +60,27 @@ bool IsSeparator(char c)
     return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Free-form values of the result text, each checked to be a whole number.
+// Free-form values of the result text, each checked to be a whole number. `what` describes the
+// value for a message and is only called when something is wrong.
 class ResultReader {
 public:
     explicit ResultReader(const QByteArray& text) : m_begin(text.constData()), m_end(text.constData() + text.size()) {}
 
-    std::string_view Next(const QString& what)
+    template <typename Describe>
+    std::string_view Next(const Describe& what)
     {
         while (m_pos < m_end - m_begin && IsSeparator(m_begin[m_pos]))
             ++m_pos;
         if (m_pos == m_end - m_begin)
-            throw ModelError(QStringLiteral("the result file ends before %1").arg(what));
+            throw ModelError(QStringLiteral("the result file ends before %1").arg(what()));
         const qsizetype start = m_pos;
         while (m_pos < m_end - m_begin && !IsSeparator(m_begin[m_pos]))
             ++m_pos;
         return std::string_view(m_begin + start, std::size_t(m_pos - start));
     }
 
-    double Number(const QString& what)
+    template <typename Describe>
+    double Number(const Describe& what)
     {
         std::string_view t = Next(what);
         const std::string_view original = t;
@@ -87,15 +90,16 @@ public:
         const auto res = std::from_chars(t.data(), t.data() + t.size(), value);
         if (t.empty() || t.front() == '+' || res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(value))
             throw ModelError(QStringLiteral("%1 \"%2\" is not a number")
-                                 .arg(what, QString::fromLatin1(original.data(), qsizetype(original.size()))));
+                                 .arg(what(), QString::fromLatin1(original.data(), qsizetype(original.size()))));
         return value;
     }
 
-    float Single(const QString& what)
+    template <typename Describe>
+    float Single(const Describe& what)
     {
         const double value = Number(what);
         if (std::fabs(value) > double(std::numeric_limits<float>::max()))
-            throw ModelError(QStringLiteral("%1 is outside the single-precision range").arg(what));
+            throw ModelError(QStringLiteral("%1 is outside the single-precision range").arg(what()));
         return static_cast<float>(value);
     }
 
@@ -189,19 +193,19 @@ void ParseSolverResults(const QByteArray& text, std::vector<std::array<float, 2>
                         std::vector<std::array<float, 3>>& values)
 {
     ResultReader in(text);
-    const double n = in.Number(QStringLiteral("the element count"));
+    const double n = in.Number([] { return QStringLiteral("the element count"); });
     if (n != std::floor(n) || n < 1 || n > double(kMostElements))
         throw ModelError(QStringLiteral("the element count %1 is not between 1 and %2").arg(n).arg(kMostElements));
     const std::size_t count = static_cast<std::size_t>(n);
     std::vector<std::array<float, 2>> p(4 * count);
     std::vector<std::array<float, 3>> v(count);
     for (std::size_t k = 0; k < p.size(); ++k) {
-        const QString what = QStringLiteral("corner %1 of element %2").arg(k % 4 + 1).arg(k / 4 + 1);
+        const auto what = [k] { return QStringLiteral("corner %1 of element %2").arg(k % 4 + 1).arg(k / 4 + 1); };
         p[k][0] = in.Single(what);
         p[k][1] = in.Single(what);
     }
     for (std::size_t k = 0; k < count; ++k) {
-        const QString what = QStringLiteral("the stresses of element %1").arg(k + 1);
+        const auto what = [k] { return QStringLiteral("the stresses of element %1").arg(k + 1); };
         for (float& value : v[k])
             value = in.Single(what);
     }
