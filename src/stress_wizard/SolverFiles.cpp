@@ -238,6 +238,18 @@ bool ReadSolverResults(StressModel& model, const QString& folder)
     return false;
 }
 
+bool WriteSolverInput()
+{
+    const QString folder = ExchangeFolder();
+    return !folder.isEmpty() && WriteSolverInput(Stress(), folder);
+}
+
+bool ReadSolverResults()
+{
+    const QString folder = ExchangeFolder();
+    return !folder.isEmpty() && ReadSolverResults(Stress(), folder);
+}
+
 bool FinishSolverRun(const StressModel& model, const QString& folder)
 {
     if (model.AnalysisPath.isEmpty())

@@ -33,6 +33,10 @@ void ParseSolverResults(const QByteArray& text, std::vector<std::array<float, 2>
 // file is a failed run: the message says why, the results are emptied and the result is false.
 bool ReadSolverResults(StressModel& model, const QString& folder);
 
+// The program-wide routines: Vendel's model and its working folder.
+bool WriteSolverInput();
+bool ReadSolverResults();
+
 // The end of a run: for an analysis saved in a file, keeps the solver's listing in `folder`
 // under the analysis title up to its last "." followed by ".prn" (replacing an older copy), then
 // removes "datein", "dateout" and "dateout.dat". An analysis without a file leaves them all.

@@ -255,7 +255,7 @@ TEST_F(SolverFilesTest, RunOfASavedAnalysisKeepsTheListingAndRemovesTheExchangeF
     EXPECT_TRUE(m_messages.isEmpty());
 }
 
-TEST(ExchangeFolder, IsCreatedInTheUsersDataFolder)
+TEST(ExchangeFolder, IsCreatedInTheUsersDataFolderAndHoldsTheProgramsFiles)
 {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
@@ -263,6 +263,13 @@ TEST(ExchangeFolder, IsCreatedInTheUsersDataFolder)
     const QString folder = ExchangeFolder();
     EXPECT_EQ(folder, QDir(home.path()).filePath(QStringLiteral("Ardela/Vendel")));
     EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    Stress().VertCount = 1;
+    Stress().GridLines(1, 1) = 2.5f;
+    const bool written = WriteSolverInput();
+    ResetModel(Stress());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(ReadAll(QDir(folder).filePath(QStringLiteral("datein"))), QByteArray("1,0,0,0,0,\r\n2.5,\r\n"));
 }
 
 } // namespace
