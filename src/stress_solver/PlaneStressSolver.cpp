@@ -25,6 +25,10 @@ using Vector8 = Eigen::Matrix<double, 8, 1>;
 using StrainMatrix = Eigen::Matrix<double, 3, 8>;
 using Index = SuiteSparse_long;
 
+// Twice the cells Vendel's gridline tables can describe (1023 x 1023): enough for any model, and
+// a bound on time and memory for a hand-made input.
+constexpr std::int64_t kMostCells = 2 * 1024 * 1024;
+
 // Local corner order of an element, anticlockwise from (x0, y0); natural coordinates.
 constexpr int kCornerDx[4] = {0, 1, 1, 0};
 constexpr int kCornerDy[4] = {0, 0, 1, 1};
@@ -132,6 +136,9 @@ void BuildMesh(const SolverInput& input, Mesh& mesh)
     if (input.domains.empty())
         throw InputError("there is no subdomain");
     const int nx = mesh.CellsX(), ny = mesh.CellsY();
+    if (std::int64_t(nx) * ny > kMostCells)
+        throw InputError("the mesh has " + std::to_string(std::int64_t(nx) * ny) + " cells; stress solves at most "
+                         + std::to_string(kMostCells));
     mesh.cellDomain.assign(std::size_t(nx) * std::size_t(ny), -1);
     // Later rows override earlier ones: walk each subdomain's range of cell centres.
     for (std::size_t d = 0; d < input.domains.size(); ++d) {

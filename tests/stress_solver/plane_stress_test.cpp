@@ -252,6 +252,10 @@ TEST(PlaneStress, InputsWithoutAnAnswerAreRefusedWithTheirReason)
     in.vertical = {3, 3, 3};
     EXPECT_NE(Reason(in).find("two distinct vertical"), std::string::npos);
     in = held();
+    in.vertical = Evenly(0, 20, 1500);
+    in.horizontal = Evenly(0, 10, 1500);
+    EXPECT_EQ(Reason(in), "the mesh has 2250000 cells; stress solves at most 2097152");
+    in = held();
     in.lines.clear();
     EXPECT_NE(Reason(in).find("free to move"), std::string::npos);
     in = held();
