@@ -1,6 +1,7 @@
 // Starting and waiting for an external program (the solver) with the 20-second question.
 #include "modShell.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
