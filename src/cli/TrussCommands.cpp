@@ -12,6 +12,9 @@
 
 namespace ardela::cli {
 
+// The plane-stress dump (StressCommands.cpp).
+int DumpPlaneStress(const QString& path);
+
 namespace {
 
 // Opens FILE with the routine the wizard uses, into the program-wide model and settings.
@@ -105,6 +108,8 @@ int Dump(const QStringList& args)
         Err(QStringLiteral("ardela dump: give exactly one analysis file (see ardela dump --help)\n"));
         return kExitUsage;
     }
+    if (args[0].endsWith(QLatin1String(".vdl"), Qt::CaseInsensitive))
+        return DumpPlaneStress(args[0]);
     if (!OpenTruss(args[0]))
         return kExitFailed;
     const TrussModel& m = Truss();
@@ -148,12 +153,13 @@ const CommandRegistration solveCommand({
 
 const CommandRegistration dumpCommand({
     QStringLiteral("dump"),
-    QStringLiteral("print a saved truss as JSON"),
+    QStringLiteral("print a saved truss or plane-stress analysis as JSON"),
     QStringLiteral(
-        "usage: ardela dump FILE.krn\n"
+        "usage: ardela dump FILE.krn | FILE.vdl\n"
         "\n"
         "Prints the whole model as JSON: the counts, the live rows of the four tables with each\n"
-        "cell's kind and value, and the 14 drawing settings the file carries.\n"),
+        "cell's kind and value, and the 14 drawing settings the file carries. A .vdl file gives\n"
+        "the vertical and horizontal gridlines, subdomains, constrained lines and loads.\n"),
     Dump,
 });
 

@@ -1,0 +1,118 @@
+// Starting and waiting for an external program (the solver) with the 20-second question.
+#include "modShell.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+
+#include "modMessage.h"
+
+namespace ardela {
+
+namespace {
+
+constexpr int kSliceMs = 1000;
+constexpr qint64 kPatienceMs = 20000;
+
+qint64 SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+ShellClock& Clock()
+{
+    static ShellClock clock = SteadyMilliseconds;
+    return clock;
+}
+
+// One slice of waiting; true when the program has ended. A wait that returns early without an
+// end still takes its whole slice, so that waiting never spins.
+bool WaitSlice(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return true;
+    QElapsedTimer timer;
+    timer.start();
+    if (process.waitForFinished(kSliceMs) || process.state() == QProcess::NotRunning)
+        return true;
+    if (const qint64 left = kSliceMs - timer.elapsed(); left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
+    return process.state() == QProcess::NotRunning;
+}
+
+} // namespace
+
+ShellClock SetShellClock(ShellClock clock)
+{
+    return std::exchange(Clock(), clock ? std::move(clock) : ShellClock(SteadyMilliseconds));
+}
+
+QString ProgramFileName(const QString& commandLine)
+{
+    const QStringList parts = QProcess::splitCommand(commandLine);
+    const QString program = parts.isEmpty() ? commandLine : parts.front();
+    const qsizetype cut = std::max(program.lastIndexOf(u'/'), program.lastIndexOf(u'\\'));
+    return program.mid(cut + 1);
+}
+
+bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit, const QString& workingFolder)
+{
+    Q_UNUSED(showNormally);
+    const QString name = ProgramFileName(commandLine);
+    QStringList arguments = QProcess::splitCommand(commandLine);
+    if (arguments.isEmpty()) {
+        ShowMessage(QStringLiteral("No program was given to run."), MsgCritical);
+        return false;
+    }
+    QProcess process;
+    // The program writes to our own standard output and error, as an inherited handle would.
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    process.setProgram(arguments.takeFirst());
+    process.setArguments(arguments);
+    process.start();
+    if (!process.waitForStarted(30000)) {
+        ShowMessage(QStringLiteral("The program ") + name + QStringLiteral(" could not be started.") + kCrLf
+                        + process.errorString(),
+                    MsgCritical);
+        return false;
+    }
+    process.closeWriteChannel();
+
+    if (noTimeLimit) {
+        while (!WaitSlice(process)) {
+        }
+        return true;
+    }
+    qint64 start = Clock()();
+    for (;;) {
+        const bool ended = WaitSlice(process);
+        if (ended)
+            return true;
+        if (Clock()() - start <= kPatienceMs)
+            continue;
+        const std::int16_t answer = ShowMessage(QStringLiteral("The program ") + name
+                                                    + QStringLiteral(" stoped responding for 20 seconds.") + kCrLf
+                                                    + QStringLiteral("Do you want to wait?"),
+                                                MsgYesNo + MsgCritical);
+        if (answer == MsgResultYes) {
+            start = Clock()();
+            continue;
+        }
+        ShowMessage(QStringLiteral("There was an error running ") + name + QStringLiteral(".") + kCrLf
+                        + QStringLiteral("Please review your data and try again"),
+                    MsgOkOnly + MsgCritical);
+        process.kill();
+        process.waitForFinished(10000);
+        return false;
+    }
+}
+
+} // namespace ardela

@@ -1,0 +1,176 @@
+// Reading "datein": a tokenizer that remembers line numbers and checks every value it hands out.
+#include "SolverInput.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace ardela::stress {
+
+namespace {
+
+struct Token {
+    std::string_view text;
+    int line = 0;
+};
+
+// Splits the text at commas, blanks and line breaks; empty fields are skipped.
+class Tokens {
+public:
+    explicit Tokens(std::string_view text) : m_text(text) {}
+
+    Token Next(const std::string& what)
+    {
+        while (m_pos < m_text.size() && IsSeparator(m_text[m_pos])) {
+            if (m_text[m_pos] == '\n')
+                ++m_line;
+            ++m_pos;
+        }
+        if (m_pos == m_text.size())
+            throw InputError("datein ends before " + what + " (line " + std::to_string(m_line) + ")");
+        const std::size_t start = m_pos;
+        while (m_pos < m_text.size() && !IsSeparator(m_text[m_pos]))
+            ++m_pos;
+        return {m_text.substr(start, m_pos - start), m_line};
+    }
+
+    double Number(const std::string& what)
+    {
+        const Token t = Next(what);
+        double value = 0;
+        if (!ParseNumber(t.text, value))
+            throw InputError("line " + std::to_string(t.line) + ": " + what + " \"" + std::string(t.text)
+                             + "\" is not a number");
+        return value;
+    }
+
+    long long Integer(const std::string& what)
+    {
+        const Token t = Next(what);
+        double value = 0;
+        if (!ParseNumber(t.text, value) || value != std::floor(value) || std::fabs(value) > 1e15)
+            throw InputError("line " + std::to_string(t.line) + ": " + what + " \"" + std::string(t.text)
+                             + "\" is not a whole number");
+        return static_cast<long long>(value);
+    }
+
+    int Line() const { return m_line; }
+
+    // Whatever follows the last value must be separators only.
+    void ExpectEnd()
+    {
+        while (m_pos < m_text.size() && IsSeparator(m_text[m_pos])) {
+            if (m_text[m_pos] == '\n')
+                ++m_line;
+            ++m_pos;
+        }
+        if (m_pos != m_text.size())
+            throw InputError("line " + std::to_string(m_line) + ": unexpected values after the last load");
+    }
+
+private:
+    static bool IsSeparator(char c) { return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    int m_line = 1;
+};
+
+std::size_t Count(Tokens& in, const char* what)
+{
+    const long long n = in.Integer(what);
+    if (n < 0)
+        throw InputError(std::string("line 1: ") + what + " is negative");
+    return static_cast<std::size_t>(n);
+}
+
+std::string Nth(const char* what, std::size_t i)
+{
+    return std::string(what) + " " + std::to_string(i + 1);
+}
+
+} // namespace
+
+bool ParseNumber(std::string_view text, double& value)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty() || text.front() == '+')
+        return false;
+    const auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+    return res.ec == std::errc() && res.ptr == text.data() + text.size() && std::isfinite(value);
+}
+
+SolverInput ParseSolverInput(std::string_view text)
+{
+    Tokens in(text);
+    const std::size_t nv = Count(in, "the number of vertical gridlines");
+    const std::size_t nh = Count(in, "the number of horizontal gridlines");
+    const std::size_t nd = Count(in, "the number of subdomains");
+    const std::size_t nl = Count(in, "the number of constrained lines");
+    const std::size_t nf = Count(in, "the number of loads");
+
+    SolverInput input;
+    for (std::size_t i = 0; i < nv; ++i)
+        input.vertical.push_back(in.Number(Nth("vertical gridline", i)));
+    for (std::size_t i = 0; i < nh; ++i)
+        input.horizontal.push_back(in.Number(Nth("horizontal gridline", i)));
+    for (std::size_t i = 0; i < nd; ++i) {
+        const std::string what = Nth("subdomain", i);
+        Subdomain d;
+        d.lowerX = in.Number(what + ", lower x,");
+        d.upperX = in.Number(what + ", upper x,");
+        d.upperY = in.Number(what + ", upper y,");
+        d.lowerY = in.Number(what + ", lower y,");
+        d.thickness = in.Number(what + ", thickness,");
+        d.youngModulus = in.Number(what + ", E,");
+        d.shearModulus = in.Number(what + ", G,");
+        input.domains.push_back(d);
+    }
+    for (std::size_t i = 0; i < nl; ++i) {
+        const std::string what = Nth("constrained line", i);
+        ConstrainedLine l;
+        l.startX = in.Number(what + ", start x,");
+        l.startY = in.Number(what + ", start y,");
+        l.endX = in.Number(what + ", end x,");
+        l.endY = in.Number(what + ", end y,");
+        const int line = in.Line();
+        const long long code = in.Integer(what + ", code,");
+        if (code < 1 || code > 3)
+            throw InputError("line " + std::to_string(line) + ": the code " + std::to_string(code) + " of " + what
+                             + " is unknown (1 holds x, 2 holds y, 3 holds both)");
+        l.code = static_cast<int>(code);
+        input.lines.push_back(l);
+    }
+    for (std::size_t i = 0; i < nf; ++i) {
+        const std::string what = Nth("load", i);
+        NodalLoad f;
+        f.x = in.Number(what + ", x,");
+        f.y = in.Number(what + ", y,");
+        const int line = in.Line();
+        const long long direction = in.Integer(what + ", direction,");
+        if (direction != 1 && direction != 2)
+            throw InputError("line " + std::to_string(line) + ": the direction " + std::to_string(direction) + " of "
+                             + what + " is unknown (1 is x, 2 is y)");
+        f.direction = static_cast<int>(direction);
+        f.force = in.Number(what + ", force,");
+        input.loads.push_back(f);
+    }
+    in.ExpectEnd();
+    return input;
+}
+
+SolverInput ReadSolverInputFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw InputError("cannot open " + path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad())
+        throw InputError("cannot read " + path);
+    return ParseSolverInput(text.str());
+}
+
+} // namespace ardela::stress

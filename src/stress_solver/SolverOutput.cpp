@@ -1,0 +1,250 @@
+// Formatting the result file and the listing with a point whatever the locale (std::to_chars).
+#include "SolverOutput.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <new>
+
+namespace ardela::stress {
+
+namespace {
+
+// The shortest text that reads back as the same double.
+void AppendShortest(std::string& out, double v)
+{
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+void AppendGeneral(std::string& out, double v, int digits)
+{
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
+    out.append(buf, res.ptr);
+}
+
+// Right-aligned in `width` characters: fixed with `decimals`, or scientific when `scientific`.
+void AppendField(std::string& out, double v, int width, int decimals, bool scientific)
+{
+    char buf[64];
+    const auto fmt = scientific ? std::chars_format::scientific : std::chars_format::fixed;
+    auto res = std::to_chars(buf, buf + sizeof buf, v, fmt, decimals);
+    if (res.ec != std::errc())
+        res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6);
+    const int len = static_cast<int>(res.ptr - buf);
+    if (len < width)
+        out.append(std::size_t(width - len), ' ');
+    out.append(buf, res.ptr);
+}
+
+void AppendInt(std::string& out, long long v, int width)
+{
+    const std::string s = std::to_string(v);
+    if (int(s.size()) < width)
+        out.append(std::size_t(width) - s.size(), ' ');
+    out += s;
+}
+
+const char* kTitle = "stress - plane-stress finite-element analysis (4-node elements, 2x2 Gauss points)\r\n";
+
+} // namespace
+
+std::string FormatResults(const Solution& s)
+{
+    const Mesh& m = s.mesh;
+    std::string out;
+    out.reserve(s.elements.size() * 160 + 16);
+    out += std::to_string(s.elements.size()) + ",\r\n";
+    for (const ElementStress& e : s.elements) {
+        const double x0 = m.xs[std::size_t(e.cellX)], x1 = m.xs[std::size_t(e.cellX) + 1];
+        const double y0 = m.ys[std::size_t(e.cellY)], y1 = m.ys[std::size_t(e.cellY) + 1];
+        for (const double v : {x0, y0, x1, y0, x0, y1, x1, y1}) {
+            AppendShortest(out, v);
+            out += ',';
+        }
+        out += "\r\n";
+    }
+    for (const ElementStress& e : s.elements) {
+        for (const double v : {e.s1, e.s2, e.angle}) {
+            AppendGeneral(out, v, 9);
+            out += ',';
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string FormatListing(const SolverInput& in, const Solution& s)
+{
+    const Mesh& m = s.mesh;
+    std::string out;
+    out.reserve(std::size_t(m.NodeCount()) * 60 + s.elements.size() * 110 + 4096);
+    out += kTitle;
+    out += "\r\nINPUT\r\n";
+    out += "  Vertical gridlines:   " + std::to_string(in.vertical.size()) + " given, "
+           + std::to_string(m.xs.size()) + " distinct, x from ";
+    AppendGeneral(out, m.xs.front(), 10);
+    out += " to ";
+    AppendGeneral(out, m.xs.back(), 10);
+    out += "\r\n  Horizontal gridlines: " + std::to_string(in.horizontal.size()) + " given, "
+           + std::to_string(m.ys.size()) + " distinct, y from ";
+    AppendGeneral(out, m.ys.front(), 10);
+    out += " to ";
+    AppendGeneral(out, m.ys.back(), 10);
+    out += "\r\n\r\n  Subdomains (the last one containing a cell centre gives its properties)\r\n";
+    out += "     #     lower x     upper x     lower y     upper y   thickness           E           G     Poisson\r\n";
+    for (std::size_t d = 0; d < in.domains.size(); ++d) {
+        const Subdomain& sd = in.domains[d];
+        AppendInt(out, static_cast<long long>(d + 1), 6);
+        for (const double v : {sd.lowerX, sd.upperX, sd.lowerY, sd.upperY, sd.thickness})
+            AppendField(out, v, 12, 3, false);
+        AppendField(out, sd.youngModulus, 12, 1, false);
+        AppendField(out, sd.shearModulus, 12, 1, false);
+        AppendField(out, s.poisson[d], 12, 4, false);
+        out += "\r\n";
+    }
+    out += "\r\n  Constrained lines (code 1 holds x, 2 holds y, 3 both)\r\n";
+    out += "     #     start x     start y       end x       end y  code   nodes\r\n";
+    for (std::size_t l = 0; l < in.lines.size(); ++l) {
+        const ConstrainedLine& c = in.lines[l];
+        AppendInt(out, static_cast<long long>(l + 1), 6);
+        for (const double v : {c.startX, c.startY, c.endX, c.endY})
+            AppendField(out, v, 12, 3, false);
+        AppendInt(out, c.code, 6);
+        AppendInt(out, s.lineNodes[l], 8);
+        out += "\r\n";
+    }
+    out += "\r\n  Loads (direction 1 is x, 2 is y)\r\n";
+    out += "     #           x           y   dir         force\r\n";
+    for (std::size_t f = 0; f < in.loads.size(); ++f) {
+        const NodalLoad& p = in.loads[f];
+        AppendInt(out, static_cast<long long>(f + 1), 6);
+        AppendField(out, p.x, 12, 3, false);
+        AppendField(out, p.y, 12, 3, false);
+        AppendInt(out, p.direction, 6);
+        AppendField(out, p.force, 14, 3, false);
+        out += "\r\n";
+    }
+
+    out += "\r\nMESH\r\n";
+    out += "  Cells: " + std::to_string(m.CellsX()) + " x " + std::to_string(m.CellsY()) + " = "
+           + std::to_string(std::int64_t(m.CellsX()) * m.CellsY()) + ", elements: " + std::to_string(m.elementCount)
+           + ", holes: " + std::to_string(std::int64_t(m.CellsX()) * m.CellsY() - m.elementCount) + "\r\n";
+    std::int64_t heldCount = 0;
+    for (const auto h : s.held)
+        heldCount += h;
+    out += "  Nodes: " + std::to_string(m.NodeCount()) + ", displacements held: " + std::to_string(heldCount)
+           + ", unknowns: " + std::to_string(s.unknowns) + ", entries of the factor: " + std::to_string(s.factorEntries)
+           + "\r\n  Relative residual |K u - f| / |f|: ";
+    AppendField(out, s.relativeResidual, 0, 3, true);
+    out += "\r\n";
+
+    out += "\r\nDISPLACEMENTS\r\n";
+    out += "      node           x           y              ux              uy\r\n";
+    for (int n = 0; n < m.NodeCount(); ++n) {
+        AppendInt(out, n + 1, 10);
+        AppendField(out, m.xs[std::size_t(m.nodeX[std::size_t(n)])], 12, 3, false);
+        AppendField(out, m.ys[std::size_t(m.nodeY[std::size_t(n)])], 12, 3, false);
+        AppendField(out, s.displacement[2 * std::size_t(n)], 16, 6, true);
+        AppendField(out, s.displacement[2 * std::size_t(n) + 1], 16, 6, true);
+        out += "\r\n";
+    }
+
+    out += "\r\nELEMENT STRESSES (at the element centre; angle of s1 from the x axis in degrees)\r\n";
+    out += "   element    centre x    centre y            sx            sy           txy            s1            s2     angle\r\n";
+    for (std::size_t e = 0; e < s.elements.size(); ++e) {
+        const ElementStress& el = s.elements[e];
+        AppendInt(out, static_cast<long long>(e + 1), 10);
+        AppendField(out, (m.xs[std::size_t(el.cellX)] + m.xs[std::size_t(el.cellX) + 1]) / 2.0, 12, 3, false);
+        AppendField(out, (m.ys[std::size_t(el.cellY)] + m.ys[std::size_t(el.cellY) + 1]) / 2.0, 12, 3, false);
+        for (const double v : {el.sx, el.sy, el.txy, el.s1, el.s2})
+            AppendField(out, v, 14, 5, true);
+        AppendField(out, el.angle, 10, 3, false);
+        out += "\r\n";
+    }
+
+    out += "\r\nREACTIONS\r\n";
+    out += "      node           x           y              Rx              Ry\r\n";
+    for (int n = 0; n < m.NodeCount(); ++n) {
+        if (!s.held[2 * std::size_t(n)] && !s.held[2 * std::size_t(n) + 1])
+            continue;
+        AppendInt(out, n + 1, 10);
+        AppendField(out, m.xs[std::size_t(m.nodeX[std::size_t(n)])], 12, 3, false);
+        AppendField(out, m.ys[std::size_t(m.nodeY[std::size_t(n)])], 12, 3, false);
+        AppendField(out, s.reaction[2 * std::size_t(n)], 16, 6, true);
+        AppendField(out, s.reaction[2 * std::size_t(n) + 1], 16, 6, true);
+        out += "\r\n";
+    }
+
+    out += "\r\nEQUILIBRIUM (sum of reactions + sum of loads; zero when balanced)\r\n";
+    auto line = [&out](const char* label, double reactions, double loads) {
+        out += label;
+        out += " reactions ";
+        AppendField(out, reactions, 16, 8, true);
+        out += "  loads ";
+        AppendField(out, loads, 16, 8, true);
+        out += "  sum ";
+        AppendField(out, reactions + loads, 16, 3, true);
+        out += "\r\n";
+    };
+    line("  x:      ", s.sumRx, s.sumFx);
+    line("  y:      ", s.sumRy, s.sumFy);
+    line("  moment: ", s.momentReactions, s.momentLoads);
+    out += "\r\nEnd of the analysis.\r\n";
+    return out;
+}
+
+std::string FormatFailureListing(const std::string& reason)
+{
+    return std::string(kTitle) + "\r\nThe analysis failed: " + reason + ".\r\nNo results were written.\r\n";
+}
+
+void WriteFileWhole(const std::string& path, const std::string& text)
+{
+    const std::string temp = path + ".part";
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        if (!file)
+            throw InputError("cannot create " + temp);
+        file.write(text.data(), std::streamsize(text.size()));
+        file.close();
+        if (!file) {
+            std::remove(temp.c_str());
+            throw InputError("cannot write " + path + " (disk full?)");
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        throw InputError("cannot replace " + path);
+    }
+}
+
+bool RunAnalysisInFolder(const std::string& folder, std::string& error)
+{
+    const std::string base = folder.empty() ? std::string() : folder + "/";
+    const std::string results = base + "dateout.dat";
+    const std::string listing = base + "dateout";
+    std::remove(results.c_str());
+    try {
+        const SolverInput input = ReadSolverInputFile(base + "datein");
+        const Solution solution = SolvePlaneStress(input);
+        WriteFileWhole(listing, FormatListing(input, solution));
+        WriteFileWhole(results, FormatResults(solution));
+        return true;
+    } catch (const InputError& e) {
+        error = e.what();
+    } catch (const std::bad_alloc&) {
+        error = "there is not enough memory for this mesh";
+    }
+    std::remove(results.c_str());
+    try {
+        WriteFileWhole(listing, FormatFailureListing(error));
+    } catch (const InputError&) {
+    }
+    return false;
+}
+
+} // namespace ardela::stress

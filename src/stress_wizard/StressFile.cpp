@@ -1,0 +1,106 @@
+// Reading and writing the "*.vdl" layout through the shared cell records.
+#include "StressFile.h"
+
+#include <memory>
+
+#include "CellIO.h"
+#include "Error.h"
+#include "StressModel.h"
+
+namespace ardela {
+
+namespace {
+
+template <int Columns>
+void ReadTable(BinaryReader& in, Table<Columns>& table)
+{
+    for (int i = 0; i < Table<Columns>::kCells; ++i)
+        table.Raw(i) = in.ReadCell();
+}
+
+template <int Columns>
+void WriteTable(BinaryWriter& out, const Table<Columns>& table)
+{
+    for (int i = 0; i < Table<Columns>::kCells; ++i)
+        out.WriteCell(table.Raw(i));
+}
+
+std::int16_t ReadCount(BinaryReader& in, const char* name)
+{
+    const std::int16_t count = in.ReadInt16();
+    if (count < 0 || count > kTableRows)
+        throw ModelError(QStringLiteral("%1 %2 is outside 0..%3").arg(QLatin1String(name)).arg(count).arg(kTableRows));
+    return count;
+}
+
+} // namespace
+
+QByteArray WriteStressFile(const StressModel& model, const SettingsArray& settings)
+{
+    BinaryWriter out;
+    out.WriteInt16(model.VertCount);
+    out.WriteInt16(model.HorzCount);
+    out.WriteInt16(model.DomainCount);
+    out.WriteInt16(model.LineCount);
+    out.WriteInt16(model.NodalLoadCount);
+    WriteTable(out, model.GridLines);
+    WriteTable(out, model.Domains);
+    WriteTable(out, model.ConstrainedLines);
+    WriteTable(out, model.NodalLoads);
+    for (const Cell& value : settings)
+        out.WriteCell(value);
+    return out.Data();
+}
+
+void ReadStressFile(const QByteArray& image, StressModel& model, SettingsArray& settings)
+{
+    BinaryReader in(image);
+    model.VertCount = ReadCount(in, "the vertical gridline count");
+    model.HorzCount = ReadCount(in, "the horizontal gridline count");
+    model.DomainCount = ReadCount(in, "the subdomain count");
+    model.LineCount = ReadCount(in, "the constrained line count");
+    model.NodalLoadCount = ReadCount(in, "the load count");
+    ReadTable(in, model.GridLines);
+    ReadTable(in, model.Domains);
+    ReadTable(in, model.ConstrainedLines);
+    ReadTable(in, model.NodalLoads);
+    for (Cell& value : settings)
+        value = in.ReadCell();
+    in.ExpectEnd();
+}
+
+AnalysisFileKind StressFileKind(StressModel& model, SettingsArray& settings)
+{
+    AnalysisFileKind kind;
+    kind.openTitle = QStringLiteral("Open a Vendel file");
+    kind.filter = QStringLiteral("Vendel File (*.vdl)|*.vdl|All Files (*.*)|*.*");
+    kind.extension = QStringLiteral("vdl");
+    kind.path = &model.AnalysisPath;
+    kind.title = &model.AnalysisTitle;
+    kind.parse = [&model, &settings](const QByteArray& image) -> std::function<void()> {
+        auto scratch = std::make_shared<StressModel>();
+        auto scratchSettings = std::make_shared<SettingsArray>();
+        ReadStressFile(image, *scratch, *scratchSettings);
+        return [&model, &settings, scratch, scratchSettings] {
+            model.VertCount = scratch->VertCount;
+            model.HorzCount = scratch->HorzCount;
+            model.DomainCount = scratch->DomainCount;
+            model.LineCount = scratch->LineCount;
+            model.NodalLoadCount = scratch->NodalLoadCount;
+            model.GridLines = scratch->GridLines;
+            model.Domains = scratch->Domains;
+            model.ConstrainedLines = scratch->ConstrainedLines;
+            model.NodalLoads = scratch->NodalLoads;
+            settings = *scratchSettings;
+        };
+    };
+    kind.serialize = [&model, &settings] { return WriteStressFile(model, settings); };
+    return kind;
+}
+
+void RegisterStressFileKind()
+{
+    RegisterPlaneStressFileKind([] { return StressFileKind(Stress(), Settings()); });
+}
+
+} // namespace ardela
