@@ -1,0 +1,2 @@
+// Document
+#include "Document.h"

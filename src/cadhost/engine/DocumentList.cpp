@@ -1,0 +1,2 @@
+// DocumentList
+#include "DocumentList.h"

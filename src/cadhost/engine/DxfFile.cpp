@@ -1,0 +1,2 @@
+// DxfFile
+#include "DxfFile.h"

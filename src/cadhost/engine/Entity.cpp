@@ -1,0 +1,2 @@
+// Entity
+#include "Entity.h"

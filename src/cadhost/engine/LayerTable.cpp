@@ -1,0 +1,2 @@
+// LayerTable
+#include "LayerTable.h"

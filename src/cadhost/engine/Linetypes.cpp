@@ -1,0 +1,2 @@
+// Linetypes
+#include "Linetypes.h"

@@ -1,0 +1,2 @@
+// SelectionFilter
+#include "SelectionFilter.h"

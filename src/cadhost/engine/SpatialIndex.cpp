@@ -1,0 +1,2 @@
+// SpatialIndex
+#include "SpatialIndex.h"
