@@ -116,9 +116,9 @@ public:
     void Erase(ObjectId id);
     Box2 Extents() const;
 
-    // Text properties. Alignment 0..14; the alignment point applies to every alignment but
-    // left (setting it on a left-aligned text fails, as the text is placed by its insertion
-    // point); switching from left to another alignment anchors the text where it stands.
+    // Text properties. Alignment 0..14; the alignment point places every alignment but left
+    // (setting it on a left-aligned text fails, as its insertion point places it); switching
+    // from left to another alignment starts the alignment point at the insertion point.
     void SetTextAlignment(ObjectId id, int alignment);
     void SetTextAlignmentPoint(ObjectId id, const Point3& point);
     void SetTextRotation(ObjectId id, double radians);
@@ -178,6 +178,8 @@ private:
     ObjectId Insert(Entity&& e);
     void Reindex(std::uint32_t slot);
     void Changed();
+    void EraseQuietly(ObjectId id);
+    void CheckText(const Entity& e) const;
     Layer& LayerOrThrow(const QString& name);
 
     QString m_name;
@@ -188,7 +190,8 @@ private:
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
     std::unordered_map<ObjectId, std::uint32_t> m_slotOf;
     std::size_t m_liveCount = 0;
-    ObjectId m_nextId;
+    mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
+    mutable Box2 m_extents;
     SpatialIndex m_index;
 
     LayerTable m_layers;

@@ -7,16 +7,15 @@ namespace cadhost {
 
 class Document;
 
-enum class DxfVersion { R12, R2000 };
-
 class DxfFile {
 public:
     // Reads a DXF file into an empty document (layers, line types, text style font, entities).
     // Throws EngineError for a missing, unreadable, DWG or malformed file; the document is
     // left empty then.
     static void Read(const QString& path, Document& doc);
-    // Writes the document as DXF; the old file stays intact when writing fails (EngineError).
-    static void Write(const Document& doc, const QString& path, DxfVersion version = DxfVersion::R12);
+    // Writes the document as DXF release 12 (read by every CAD program); the old file stays
+    // intact when writing fails (EngineError).
+    static void Write(const Document& doc, const QString& path);
 };
 
 // Saving a document under a path: a ".dwg" name is saved as DXF under the same name with
