@@ -342,12 +342,15 @@ bool LooksLikeDwg(const QByteArray& head)
 
 void DxfFile::Read(const QString& path, Document& doc)
 {
+    const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
+    if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
+        throw EngineError(dwgMessage);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
-    if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive) || LooksLikeDwg(bytes.left(6)))
-        throw EngineError(QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path));
+    if (LooksLikeDwg(bytes.left(6)))
+        throw EngineError(dwgMessage);
     if (bytes.startsWith("AutoCAD Binary DXF"))
         throw EngineError(QStringLiteral("\"%1\" is a binary DXF file; save it as ASCII DXF.").arg(path));
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
