@@ -23,7 +23,7 @@ namespace {
 
 void UseOurLinetypeFile()
 {
-    LinetypeTable::SetSearchFolders({QDir(ardela::test::SourceDir()).filePath("resources")});
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
 }
 
 template <typename F>
@@ -234,7 +234,7 @@ TEST(TextAlignment, BottomCentreSitsOnItsPointAndTopCentreHangsBelowIt)
 
 TEST(LinetypeFile, OurFileDefinesTheDashPatternsTheProgramsLoad)
 {
-    QFile file(QDir(ardela::test::SourceDir()).filePath("resources/acad.lin"));
+    QFile file(QDir(ardela::test::BinDir()).filePath("acad.lin"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto defs = ParseLinFile(QString::fromUtf8(file.readAll()), "acad.lin");
     auto find = [&](const char* name) -> const Linetype* {

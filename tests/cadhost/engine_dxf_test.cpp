@@ -30,7 +30,7 @@ namespace {
 // A drawing with every entity kind, coloured and dashed layers, and an aligned rotated label.
 void FillSample(Document& doc)
 {
-    LinetypeTable::SetSearchFolders({QDir(ardela::test::SourceDir()).filePath("resources")});
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
     doc.LoadLinetype("DASHED", "acad.lin");
     doc.AddLayer("Korrin_Plus");
     doc.SetLayerColor("Korrin_Plus", 5);
