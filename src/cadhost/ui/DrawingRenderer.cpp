@@ -154,16 +154,57 @@ private:
     void Line(LayerStyle& s, const Point3& a, const Point3& b)
     {
         const QPointF p = m_view.ToScreen(a.x, a.y), q = m_view.ToScreen(b.x, b.y);
-        // Lines within one pixel are set straight into the image.
-        if (m_bits && !s.dashed && std::abs(p.x() - q.x()) < 1.0 && std::abs(p.y() - q.y()) < 1.0) {
-            const int x = int(std::floor(p.x())), y = int(std::floor(p.y()));
-            if (x >= 0 && y >= 0 && x < m_image.width() && y < m_image.height())
-                reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(y) * m_stride)[x] = s.rgb;
+        // Solid lines go straight into the pixels; dashed ones through the painter's pen.
+        if (m_bits && !s.dashed) {
+            PlotLine(p.x(), p.y(), q.x(), q.y(), s.rgb);
             return;
         }
         s.lines.emplace_back(p, q);
         if (s.lines.size() >= 8192)
             Flush(s);
+    }
+
+    // A one-pixel line: clipped to the image (Liang-Barsky), then stepped along its longer axis.
+    void PlotLine(double x0, double y0, double x1, double y1, QRgb rgb)
+    {
+        const double maxX = m_image.width() - 0.5, maxY = m_image.height() - 0.5;
+        double t0 = 0.0, t1 = 1.0;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double pq[4][2] = {{-dx, x0 + 0.5}, {dx, maxX - x0}, {-dy, y0 + 0.5}, {dy, maxY - y0}};
+        for (const auto& [pp, qq] : pq) {
+            if (pp == 0.0) {
+                if (qq < 0.0)
+                    return;
+            } else {
+                const double r = qq / pp;
+                if (pp < 0.0) {
+                    if (r > t1)
+                        return;
+                    t0 = std::max(t0, r);
+                } else {
+                    if (r < t0)
+                        return;
+                    t1 = std::min(t1, r);
+                }
+            }
+        }
+        const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
+        const double bx = x0 + t1 * dx, by = y0 + t1 * dy;
+        const int w = m_image.width(), h = m_image.height();
+        auto plot = [&](int x, int y) {
+            if (unsigned(x) < unsigned(w) && unsigned(y) < unsigned(h))
+                reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(y) * m_stride)[x] = rgb;
+        };
+        const double ex = bx - ax, ey = by - ay;
+        const int steps = int(std::max(std::abs(ex), std::abs(ey)));
+        if (steps == 0) {
+            plot(int(ax + 0.5), int(ay + 0.5));
+            return;
+        }
+        const double sx = ex / steps, sy = ey / steps;
+        double x = ax, y = ay;
+        for (int i = 0; i <= steps; ++i, x += sx, y += sy)
+            plot(int(x + 0.5), int(y + 0.5));
     }
 
     void Flush(LayerStyle& s)
@@ -250,7 +291,7 @@ private:
     QString m_lastName;
     QFont m_font;
     bool m_fontReady = false;
-    uchar* m_bits = nullptr;     // the image's pixels, for lines within one pixel
+    uchar* m_bits = nullptr;     // the image's pixels, for solid lines
     qsizetype m_stride = 0;
 };
 
