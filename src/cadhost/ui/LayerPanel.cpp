@@ -66,6 +66,9 @@ void LayerPanel::Refresh()
         setRowCount(0);
         return;
     }
+    if (m_shownRevision == m_doc->LayerRevision() && !m_shown.isEmpty())
+        return;
+    m_shownRevision = m_doc->LayerRevision();
     const QString signature = Signature(*m_doc);
     if (signature == m_shown)
         return;

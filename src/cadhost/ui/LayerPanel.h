@@ -33,6 +33,7 @@ private:
     Document* m_doc = nullptr;
     int m_listener = 0;
     QString m_shown;     // what the rows show, to skip rebuilding for entity edits
+    quint64 m_shownRevision = 0;
     bool m_filling = false;
 };
 
