@@ -96,6 +96,7 @@ Document::Document(const QString& name) : m_name(name)
         {QStringLiteral("PDMODE"), QVariant(0)},
         {QStringLiteral("PDSIZE"), QVariant(0.0)},
         {QStringLiteral("TEXTSIZE"), QVariant(2.5)},
+        {QStringLiteral("LTSCALE"), QVariant(1.0)},
     };
 }
 
@@ -534,7 +535,8 @@ void Document::SetVariable(const QString& name, const QVariant& value)
             current = QVariant(int(d));
         } else {
             const double d = value.toDouble(&ok);
-            if (!ok || !std::isfinite(d) || (key == QLatin1String("TEXTSIZE") && d <= 0.0))
+            const bool positive = key == QLatin1String("TEXTSIZE") || key == QLatin1String("LTSCALE");
+            if (!ok || !std::isfinite(d) || (positive && d <= 0.0))
                 throw EngineError(kInvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
             current = QVariant(d);
         }

@@ -84,6 +84,13 @@ QList<qreal> DashPattern(const Linetype* lt, double scale)
     return out;
 }
 
+// Line type dashes are multiplied by "LTSCALE".
+double LinetypeScale(const Document& doc)
+{
+    const double s = doc.GetVariable(QStringLiteral("LTSCALE")).toDouble();
+    return s > 0 ? s : 1.0;
+}
+
 class Painter {
 public:
     Painter(const Document& doc, const ViewTransform& view, QImage& image)
@@ -99,7 +106,7 @@ public:
             s.rgb = s.color.rgb();
             s.pen = QPen(s.color, 0);
             s.pen.setCosmetic(true);
-            const QList<qreal> dashes = DashPattern(doc.Linetypes().Find(l.linetype), view.scale);
+            const QList<qreal> dashes = DashPattern(doc.Linetypes().Find(l.linetype), view.scale * LinetypeScale(doc));
             if (!dashes.isEmpty()) {
                 s.pen.setDashPattern(dashes);
                 s.dashed = true;

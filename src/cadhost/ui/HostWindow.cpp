@@ -507,13 +507,13 @@ void HostWindow::RunCommand(const QString& text)
             SaveFileAs();
         else if (verb == QLatin1String("CLOSE"))
             CloseFile();
-        else if (verb == QLatin1String("OSMODE") && doc && words.size() == 2)
-            doc->SetVariable(QStringLiteral("OSMODE"), QLocale::c().toInt(words[1]));
+        else if ((verb == QLatin1String("OSMODE") || verb == QLatin1String("LTSCALE")) && doc && words.size() == 2)
+            doc->SetVariable(verb, words[1]);
         else if (verb == QLatin1String("LAYER") && doc && words.size() >= 2) {
             const QString name = text.section(QLatin1Char(' '), 1).trimmed();
             doc->SetActiveLayer(doc->AddLayer(name).name);
         } else
-            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ZOOM, LAYER name, OSMODE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
+            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
     } catch (const EngineError& e) {
         Log(e.Message());
     }

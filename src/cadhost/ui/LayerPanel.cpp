@@ -36,6 +36,11 @@ LayerPanel::LayerPanel(QWidget* parent) : QTableWidget(0, 5, parent)
 {
     setHorizontalHeaderLabels({tr("Layer"), tr("Colour"), tr("On"), tr("Frozen"), tr("Locked")});
     horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+    for (int c : {kOn, kFrozen, kLocked})
+        horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    horizontalHeader()->setSectionResizeMode(kColor, QHeaderView::Fixed);
+    horizontalHeader()->resizeSection(kColor, 64);
+    setMinimumWidth(380);
     verticalHeader()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
