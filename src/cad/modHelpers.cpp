@@ -85,19 +85,19 @@ bool ProcessRuns(qint64 pid)
     return close < 0 || close + 2 >= line.size() || line[close + 2] != 'Z';
 }
 
-// Starts a host that listens on a private name of ours (and, unless `secondInstance`, takes
-// the running name as well) and waits until it answers there; nullptr when it never does.
+// Starts a host and waits until it answers: a second instance on a private name of ours, or
+// one that takes the running name. nullptr when it never answers.
 AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
 {
     const QString program = HostProgram(connection);
-    const QString privatePath = PrivateSocketPath();
-    if (privatePath.isEmpty() || !QFileInfo(program).isExecutable())
+    const QString socketPath = secondInstance ? PrivateSocketPath() : RunningSocketPath(connection);
+    if (socketPath.isEmpty() || !QFileInfo(program).isExecutable())
         return nullptr;
-    QStringList arguments{QStringLiteral("--link"), privatePath};
+    QStringList arguments;
     if (secondInstance)
-        arguments << QStringLiteral("--second-instance");
+        arguments << QStringLiteral("--second-instance") << QStringLiteral("--socket") << socketPath;
     else if (!connection.RunningSocketPath.isEmpty())
-        arguments << QStringLiteral("--running-name") << connection.RunningSocketPath;
+        arguments << QStringLiteral("--socket") << socketPath;
     // The host outlives this program; it keeps none of our input or output channels.
     QProcess process;
     process.setProgram(program);
@@ -110,8 +110,14 @@ AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
         return nullptr;
     const QDeadlineTimer deadline(connection.StartTimeoutMs);
     while (!deadline.hasExpired()) {
-        if (AcadApplicationPtr application = ConnectApplication(privatePath, 200))
-            return application;
+        if (AcadApplicationPtr application = ConnectApplication(socketPath, 200)) {
+            try {
+                // Only the host we started will do (not one that took the name meanwhile).
+                if (application->ProcessId() == pid)
+                    return application;
+            } catch (const CadError&) {
+            }
+        }
         // A host that ended while starting will never answer.
         if (!ProcessRuns(pid))
             return nullptr;

@@ -15,7 +15,7 @@ namespace ardela::test {
 
 QString HostProgramPath()
 {
-    return BinDir() + QStringLiteral("/cadlink_test_host");
+    return BinDir() + QStringLiteral("/cadhost");
 }
 
 HostProcess::~HostProcess()
@@ -29,6 +29,9 @@ HostProcess::~HostProcess()
 bool HostProcess::Start(const QString& socketPath, const QStringList& arguments)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ARDELA_CADHOST_TESTING_AIDS"), QStringLiteral("1"));
+    m_process.setProcessEnvironment(environment);
     m_process.start(HostProgramPath(), arguments);
     if (!m_process.waitForStarted(10000))
         return false;

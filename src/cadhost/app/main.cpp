@@ -6,10 +6,13 @@
 #include <QApplication>
 #include <QDir>
 
+#include "AutomationServer.h"
+#include "AutomationStart.h"
 #include "EngineError.h"
 #include "HostOptions.h"
 #include "HostWindow.h"
 #include "Linetypes.h"
+#include "WindowFrontEnd.h"
 
 int main(int argc, char** argv)
 {
@@ -46,6 +49,13 @@ int main(int argc, char** argv)
     }
     if (window.Documents().Count() == 0)
         window.NewDocument();
+    // The automation link the wizards drive the host through.
+    cadhost::WindowFrontEnd frontEnd(window);
+    cadhost::AutomationServer server(frontEnd);
+    if (!cadhost::StartAutomation(server, QApplication::arguments())) {
+        std::fprintf(stderr, "cadhost: cannot answer on the automation socket\n");
+        return 1;
+    }
     if (!options.headless)
         window.show();
     return app.exec();

@@ -8,22 +8,17 @@ namespace cadhost {
 
 bool StartAutomation(AutomationServer& server, const QStringList& arguments)
 {
-    const auto valueOf = [&](const QString& option) {
-        const qsizetype at = arguments.indexOf(option);
-        return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : QString();
-    };
-    server.EnableTestingAids(arguments.contains(QStringLiteral("--testing-aids")));
-    bool ok = true;
-    const QString link = valueOf(QStringLiteral("--link"));
-    if (!link.isEmpty())
-        ok = server.Listen(link, false);
-    if (!arguments.contains(QStringLiteral("--second-instance"))) {
-        QString running = valueOf(QStringLiteral("--running-name"));
-        if (running.isEmpty())
-            running = ardela::cad::WellKnownSocketPath();
-        server.Listen(running, true);
-    }
-    return ok;
+    server.EnableTestingAids(qEnvironmentVariable("ARDELA_CADHOST_TESTING_AIDS") == QLatin1String("1"));
+    const qsizetype at = arguments.indexOf(QStringLiteral("--socket"));
+    const QString socketName = at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : QString();
+    const bool secondInstance = arguments.contains(QStringLiteral("--second-instance"));
+    if (!socketName.isEmpty())
+        return server.Listen(socketName, !secondInstance);
+    if (secondInstance)
+        return true;
+    // The per-user running name, unless a live host answers on it already.
+    server.Listen(ardela::cad::WellKnownSocketPath(), true);
+    return true;
 }
 
 } // namespace cadhost

@@ -8,12 +8,12 @@ namespace cadhost {
 class AutomationServer;
 
 // Listens as the command line asks:
-//   --link <path>        also answer on this private name (the program that started the host)
-//   --second-instance    leave the per-user running name to the host that holds it
-//   --running-name <p>   the running name to take instead of the per-user one
-//   --testing-aids       accept the SimulateInput member (for automated tests only)
-// Without --second-instance the running name is taken unless a live host answers on it.
-// False when the host cannot answer where it was asked to (no --link socket).
+//   --socket NAME        answer on NAME (a private name given by the program that starts the
+//                        host, or the running name in its place)
+//   --second-instance    never take a name a live host answers on, nor the per-user running name
+// Without either the per-user running name is taken unless a live host answers on it.
+// The SimulateInput testing aid is accepted only when ARDELA_CADHOST_TESTING_AIDS is "1".
+// False when the host cannot answer on the NAME it was given.
 bool StartAutomation(AutomationServer& server, const QStringList& arguments);
 
 } // namespace cadhost

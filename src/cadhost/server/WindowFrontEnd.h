@@ -1,23 +1,19 @@
-// A front end without a drawing view: the window shows one empty tab per document and point
-// input takes only the link's testing aid. cadhost runs as a pure automation server on it for
-// automated tests and benchmarks.
+// The automation server's front end in cadhost: the host window's tabs, views and point input.
 #pragma once
 
-#include <optional>
+#include <memory>
 
-#include <QMainWindow>
-#include <QTabWidget>
-
-#include "DocumentList.h"
 #include "HostFrontEnd.h"
 
 namespace cadhost {
 
-class HeadlessFrontEnd : public HostFrontEnd {
-public:
-    HeadlessFrontEnd();
+class HostWindow;
 
-    DocumentList& Documents() override { return m_documents; }
+class WindowFrontEnd : public HostFrontEnd {
+public:
+    explicit WindowFrontEnd(HostWindow& window) : m_window(window) {}
+
+    DocumentList& Documents() override;
     Document& AddDocument() override;
     Document& OpenDocument(const QString& path) override;
     void CloseDocument(Document& document) override;
@@ -34,19 +30,11 @@ public:
     void Quit() override;
 
 private:
-    Document& Show(Document& document);
-
-    struct Pending {
-        int token;
-        Document* document;
-        PointCallback answer;
-    };
-
-    QMainWindow m_window;
-    QTabWidget m_tabs;
-    DocumentList m_documents;
-    std::optional<Pending> m_point;
+    HostWindow& m_window;
     int m_lastToken = 0;
+    int m_pendingToken = 0;
+    std::shared_ptr<bool> m_abandoned;
+    bool m_visible = false;
 };
 
 } // namespace cadhost
