@@ -161,6 +161,17 @@ const Entity& TextEntity(Document& doc, std::int64_t id)
 AutomationServer::AutomationServer(HostFrontEnd& frontEnd, QObject* parent)
     : QObject(parent), m_frontEnd(frontEnd)
 {
+    // A closed document's number dies with it, before another document can take its address.
+    QPointer<AutomationServer> self(this);
+    m_frontEnd.SetClosingListener([self](Document* doc) {
+        if (!self)
+            return;
+        const auto found = self->m_numbers.find(doc);
+        if (found != self->m_numbers.end()) {
+            self->m_documents.erase(found->second);
+            self->m_numbers.erase(found);
+        }
+    });
 }
 
 AutomationServer::~AutomationServer()

@@ -40,6 +40,8 @@ public:
     virtual Document& AddDocument() = 0;
     virtual Document& OpenDocument(const QString& path) = 0;
     virtual void CloseDocument(Document& document) = 0;
+    // Calls `listener` whenever a document is about to close, by whatever way it closes.
+    virtual void SetClosingListener(std::function<void(Document*)> listener) = 0;
     // Redraws the document's view.
     virtual void Regen(Document& document) = 0;
 

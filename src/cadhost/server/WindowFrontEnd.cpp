@@ -45,6 +45,11 @@ void WindowFrontEnd::CloseDocument(Document& document)
     m_window.CloseDocument(document);
 }
 
+void WindowFrontEnd::SetClosingListener(std::function<void(Document*)> listener)
+{
+    QObject::connect(&m_window, &HostWindow::DocumentClosing, &m_window, std::move(listener));
+}
+
 void WindowFrontEnd::Regen(Document& document)
 {
     if (DrawingView* view = m_window.ViewOf(document))

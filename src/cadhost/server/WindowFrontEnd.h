@@ -17,6 +17,7 @@ public:
     Document& AddDocument() override;
     Document& OpenDocument(const QString& path) override;
     void CloseDocument(Document& document) override;
+    void SetClosingListener(std::function<void(Document*)> listener) override;
     void Regen(Document& document) override;
     int RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>& basePoint,
                      PointCallback answer) override;
