@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include "CadError.h"
+#include "CadLink.h"
 #include "CadProxy.h"
 #include "CadWire.h"
 #include "FileChooser.h"
@@ -235,6 +236,8 @@ const std::array<ProgramLayer, 6>& ProgramLayers(const QString& programTitle)
 bool ConnectAcad(Connection& connection)
 {
     const ConnectTexts texts = TextsFor(TitleOf(connection));
+    if (connection.WizardForm)
+        SetPendingCallMessage(TitleOf(connection), PendingCallText(TitleOf(connection)));
     connection.AcadApp = ConnectApplication(RunningSocketPath(connection), 2000);
 
     bool attach = false;

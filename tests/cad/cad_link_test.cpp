@@ -392,6 +392,21 @@ TEST_F(CadLinkTest, ClosingTheDrawingEndsItsPendingPointInput)
     EXPECT_EQ(FailureCode([&] { m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
 }
 
+TEST_F(CadLinkTest, CallerThatLeavesDuringPointInputDoesNotBlockTheNextPick)
+{
+    {
+        RawCaller leaving(m_socketPath);
+        ASSERT_TRUE(leaving.Connected());
+        const Handle utility{HandleKind::Utility, 1, QCborValue()};
+        leaving.Send(FrameMessage(Request(1, utility, QStringLiteral("GetPoint"), {QCborValue(), QStringLiteral("Pick:")})));
+        QTest::qWait(200);
+    }
+    QTest::qWait(200);
+    const Point3 p = PointAnsweredBy(QStringLiteral("type"), std::nullopt, QStringLiteral("7,8"));
+    EXPECT_DOUBLE_EQ(p[0], 7.0);
+    EXPECT_DOUBLE_EQ(p[1], 8.0);
+}
+
 TEST_F(CadLinkTest, KilledHostFailsThePendingCallWithinASecondAndEveryLaterOne)
 {
     QElapsedTimer sinceKill;
