@@ -182,6 +182,59 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
 }
 
+TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
+{
+    const char* file =
+        "  0\nSECTION\n  2\nBLOCKS\n"
+        "  0\nBLOCK\n  8\n0\n  2\nTITLE\n 70\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  3\nTITLE\n"
+        "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n1.0\n 31\n0.0\n"
+        "  0\nENDBLK\n  8\n0\n"
+        "  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  8\n0\n 67\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n2.0\n 21\n2.0\n 31\n0.0\n"
+        "  0\nPOINT\n  8\n0\n 10\n4.0\n 20\n5.0\n 30\n0.0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    QTemporaryDir dir;
+    QFile f(dir.filePath("blocks.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    Document doc("x");
+    DxfFile::Read(f.fileName(), doc);
+    const auto e = Entities(doc);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].kind, EntityKind::Point);
+}
+
+TEST(DxfRead, TruncatedFilesNeverCrashAndGiveAConsistentDrawingOrAnError)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    SaveDocument(doc, dir.filePath("whole.dxf"));
+    QFile whole(dir.filePath("whole.dxf"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    int failures = 0;
+    for (qsizetype cut = 1; cut < bytes.size(); cut += bytes.size() / 97 + 1) {
+        const QString path = dir.filePath(QStringLiteral("cut%1.dxf").arg(cut));
+        QFile part(path);
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        part.write(bytes.left(cut));
+        part.close();
+        Document back("x");
+        try {
+            DxfFile::Read(path, back);
+            cadhost::test::ExpectDocumentConsistent(back);
+            EXPECT_LE(back.EntityCount(), doc.EntityCount());
+        } catch (const EngineError& e) {
+            ++failures;
+            EXPECT_FALSE(e.Message().isEmpty());
+        }
+    }
+    EXPECT_GT(failures, 0) << "cutting the file before its entities should be refused";
+}
+
 TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
 {
     QTemporaryDir dir;

@@ -83,8 +83,10 @@ void SelectionSet::Erase()
             m_doc->EraseQuietly(id);
     const bool any = !m_items.empty();
     m_items.clear();
-    if (any)
+    if (any) {
+        m_doc->CompactIfSparse();
         m_doc->Changed();
+    }
 }
 
 // ---------------------------------------------------------------- Document
@@ -283,7 +285,30 @@ void Document::EraseQuietly(ObjectId id)
 void Document::Erase(ObjectId id)
 {
     EraseQuietly(id);
+    CompactIfSparse();
     Changed();
+}
+
+// Drawings that are erased and redrawn again and again would keep the erased slots forever:
+// once they outnumber the live entities, the slots are packed (creation order kept) and the
+// index rebuilt.
+void Document::CompactIfSparse()
+{
+    const std::size_t dead = m_slots.size() - m_liveCount;
+    if (dead < 1024 || dead < m_liveCount)
+        return;
+    std::vector<Entity> live;
+    live.reserve(m_liveCount);
+    for (Entity& e : m_slots)
+        if (e.id != 0)
+            live.push_back(std::move(e));
+    m_slots = std::move(live);
+    m_slotOf.clear();
+    m_index.Clear();
+    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot) {
+        m_slotOf.emplace(m_slots[slot].id, slot);
+        m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    }
 }
 
 Box2 Document::Extents() const

@@ -106,7 +106,8 @@ public:
     // Adds a complete entity (reading a file); its id is replaced by a fresh one.
     ObjectId AddEntity(Entity entity);
 
-    // The entity of that ObjectID, nullptr when it never existed or was erased.
+    // The entity of that ObjectID, nullptr when it never existed or was erased. The pointer
+    // stays valid until the next change of the document.
     const Entity* Find(ObjectId id) const;
     // As Find, but throws EngineError for a missing entity.
     const Entity& Get(ObjectId id) const;
@@ -182,6 +183,7 @@ private:
     void Changed();
     void LayersChanged();
     void EraseQuietly(ObjectId id);
+    void CompactIfSparse();
     void CheckText(const Entity& e) const;
     Layer& LayerOrThrow(const QString& name);
 
