@@ -140,8 +140,9 @@ TEST_F(HostWindowTest, WithoutSnapAClickGivesTheDrawingPointUnderTheCursor)
     DrawingView* view = View(doc);
     Answer answer;
     m_window->RequestPoint(doc, "Pick", Into(answer));
-    // 10 px per unit with the origin in the middle of 400 x 300: pixel (250, 100) is (5, 5).
-    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(250, 100));
+    // 10 px per unit: 50 px right of and above the view's centre is (5, 5).
+    const QPoint centre(view->width() / 2, view->height() / 2);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre + QPoint(50, -50));
     ASSERT_TRUE(answer.point);
     EXPECT_NEAR(answer.point->x, 5.0, 0.1);
     EXPECT_NEAR(answer.point->y, 5.0, 0.1);
@@ -270,7 +271,7 @@ TEST_F(HostWindowTest, StatusBarShowsCoordinatesAndTheSnapModes)
     doc.SetVariable("OSMODE", 0);
     EXPECT_EQ(m_window->SnapLabel()->text(), QStringLiteral("Snap: off"));
     DrawingView* view = View(doc);
-    QTest::mouseMove(view, QPoint(250, 100));
+    QTest::mouseMove(view, QPoint(view->width() / 2, view->height() / 2) + QPoint(50, -50));
     QTRY_VERIFY(m_window->CoordinatesLabel()->text().startsWith("X 5.0000  Y 5.0000"));
 }
 
@@ -355,6 +356,24 @@ TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)
     // A layer added through the engine shows up.
     doc.AddLayer("Korrin_Beams");
     EXPECT_EQ(panel->rowCount(), 3);
+}
+
+TEST_F(HostWindowTest, TheViewShowsEntitiesAddedThroughTheEngineAndHidesThoseOnAHiddenLayer)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.AddLayer("Minus");
+    doc.SetLayerColor("Minus", 1);
+    doc.SetActiveLayer("Minus");
+    for (int i = 0; i < 100; ++i)
+        doc.AddLine({-5, 1, 0}, {5, 1, 0});   // 10 px above the centre, 50 px either side
+    const QColor red(255, 0, 0);
+    auto onLine = [view] { return view->ToScreen({2, 1, 0}).toPoint(); };
+    QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(onLine()), red, 5000);
+    EXPECT_NE(view->grab().toImage().pixelColor(onLine() + QPoint(0, 5)), red);
+    doc.SetActiveLayer("0");
+    doc.SetLayerOn("Minus", false);
+    QTRY_VERIFY_WITH_TIMEOUT(view->grab().toImage().pixelColor(onLine()) != red, 5000);
 }
 
 TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)

@@ -17,6 +17,11 @@ DrawingView::DrawingView(Document& doc, QWidget* parent) : QWidget(parent), m_do
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
     setMinimumSize(200, 150);
+    m_redraw.setSingleShot(true);
+    connect(&m_redraw, &QTimer::timeout, this, [this] {
+        m_cacheValid = false;
+        update();
+    });
     m_listener = m_doc.AddListener([this](const Document&) { DocumentChanged(); });
 }
 
@@ -25,10 +30,12 @@ DrawingView::~DrawingView()
     m_doc.RemoveListener(m_listener);
 }
 
+// A caller adding entities one by one must not pay a full redraw per entity: changes are
+// gathered for a little longer than the last redraw took (at least 20 ms).
 void DrawingView::DocumentChanged()
 {
-    m_cacheValid = false;
-    update();
+    if (!m_redraw.isActive())
+        m_redraw.start(int(std::clamp<qint64>(2 * m_lastRenderMs, 20, 500)));
 }
 
 void DrawingView::SetTransform(const ViewTransform& view)
@@ -102,7 +109,10 @@ void DrawingView::paintEvent(QPaintEvent*)
             m_cache = QImage(size(), QImage::Format_RGB32);
         m_view.width = std::max(width(), 1);
         m_view.height = std::max(height(), 1);
+        QElapsedTimer timer;
+        timer.start();
         DrawingRenderer::Render(m_doc, m_view, m_cache);
+        m_lastRenderMs = timer.elapsed();
         m_cacheValid = true;
     }
     QPainter p(this);
@@ -124,6 +134,8 @@ void DrawingView::resizeEvent(QResizeEvent*)
         ZoomExtents();
         return;
     }
+    m_view.width = std::max(width(), 1);
+    m_view.height = std::max(height(), 1);
     m_cacheValid = false;
 }
 

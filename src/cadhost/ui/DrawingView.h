@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <optional>
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 #include "Document.h"
@@ -58,6 +60,8 @@ private:
 
     Document& m_doc;
     ViewTransform m_view;
+    QTimer m_redraw;          // gathers a burst of changes into one redraw
+    qint64 m_lastRenderMs = 0;
     QImage m_cache;
     bool m_cacheValid = false;
     bool m_fitted = false;
