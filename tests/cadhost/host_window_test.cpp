@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -405,4 +407,23 @@ TEST(HostOptionsParsing, ReadsSocketSecondInstanceHeadlessAndFiles)
     EXPECT_TRUE(plain.socketName.isEmpty());
     EXPECT_FALSE(ParseHostOptions({"cadhost", "--socket"}).error.isEmpty());
     EXPECT_FALSE(ParseHostOptions({"cadhost", "--bogus"}).error.isEmpty());
+}
+
+TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
+{
+    const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
+    ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
+    QProcess host;
+    host.start(program, {"--headless", "--socket", "ardela-test-unused"});
+    ASSERT_TRUE(host.waitForStarted(10000));
+    EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
+                                             << host.readAllStandardError().toStdString();
+    host.terminate();
+    EXPECT_TRUE(host.waitForFinished(10000));
+
+    QProcess bad;
+    bad.start(program, {"--bogus"});
+    ASSERT_TRUE(bad.waitForFinished(20000));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_TRUE(bad.readAllStandardError().contains("bogus"));
 }
