@@ -378,6 +378,23 @@ TEST_F(HostWindowTest, TheViewShowsEntitiesAddedThroughTheEngineAndHidesThoseOnA
     QTRY_VERIFY_WITH_TIMEOUT(view->grab().toImage().pixelColor(onLine()) != red, 5000);
 }
 
+TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = m_window->ViewOf(doc);
+    doc.AddLine({5000, 5000, 0}, {5600, 5300, 0});   // far outside the first view
+    auto inView = [view](const Point3& p) {
+        const QPointF s = view->ToScreen(p);
+        return s.x() >= 0 && s.y() >= 0 && s.x() <= view->width() && s.y() <= view->height();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(inView({5000, 5000, 0}) && inView({5600, 5300, 0}), 5000);
+    view->ZoomBy(4.0, QPointF(0, 0));
+    const QPointF before = view->ToScreen({5000, 5000, 0});
+    doc.AddLine({-9000, -9000, 0}, {-8000, -8000, 0});
+    QTest::qWait(100);
+    EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
+}
+
 TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
 {
     Document& doc = m_window->NewDocument();

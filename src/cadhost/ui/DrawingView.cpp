@@ -18,10 +18,7 @@ DrawingView::DrawingView(Document& doc, QWidget* parent) : QWidget(parent), m_do
     setCursor(Qt::CrossCursor);
     setMinimumSize(200, 150);
     m_redraw.setSingleShot(true);
-    connect(&m_redraw, &QTimer::timeout, this, [this] {
-        m_cacheValid = false;
-        update();
-    });
+    connect(&m_redraw, &QTimer::timeout, this, &DrawingView::Regen);
     m_listener = m_doc.AddListener([this](const Document&) { DocumentChanged(); });
 }
 
@@ -38,9 +35,25 @@ void DrawingView::DocumentChanged()
         m_redraw.start(int(std::clamp<qint64>(2 * m_lastRenderMs, 20, 500)));
 }
 
+void DrawingView::Regen()
+{
+    m_redraw.stop();
+    // Until the engineer moves the view, it keeps the whole drawing in sight.
+    if (!m_userMoved && m_doc.EntityCount() > 0) {
+        const Box2 extents = m_doc.Extents();
+        const Box2 visible = m_view.VisibleBox();
+        if (!(visible.minX <= extents.minX && visible.maxX >= extents.maxX && visible.minY <= extents.minY
+              && visible.maxY >= extents.maxY))
+            m_view = ViewTransform::Fit(extents, width(), height());
+    }
+    m_cacheValid = false;
+    update();
+}
+
 void DrawingView::SetTransform(const ViewTransform& view)
 {
     m_view = view;
+    m_userMoved = true;
     m_view.width = std::max(width(), 1);
     m_view.height = std::max(height(), 1);
     m_fitted = true;
@@ -51,10 +64,12 @@ void DrawingView::SetTransform(const ViewTransform& view)
 void DrawingView::ZoomExtents()
 {
     SetTransform(ViewTransform::Fit(m_doc.Extents(), width(), height()));
+    m_userMoved = false;
 }
 
 void DrawingView::ZoomBy(double factor, QPointF around)
 {
+    m_userMoved = true;
     if (!(factor > 0) || !std::isfinite(factor))
         return;
     const double next = m_view.scale * factor;
@@ -71,6 +86,7 @@ void DrawingView::ZoomBy(double factor, QPointF around)
 
 void DrawingView::PanBy(QPointF pixels)
 {
+    m_userMoved = true;
     m_view.centerX -= pixels.x() / m_view.scale;
     m_view.centerY += pixels.y() / m_view.scale;
     m_cacheValid = false;

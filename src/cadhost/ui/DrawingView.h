@@ -25,6 +25,8 @@ public:
     const ViewTransform& Transform() const { return m_view; }
     void SetTransform(const ViewTransform& view);
     void ZoomExtents();
+    // Repaints from the document at once (the drawing's Regen).
+    void Regen();
     // Zooms by `factor` keeping the drawing point under `around` (pixels) in place.
     void ZoomBy(double factor, QPointF around);
     void PanBy(QPointF pixels);
@@ -65,6 +67,7 @@ private:
     QImage m_cache;
     bool m_cacheValid = false;
     bool m_fitted = false;
+    bool m_userMoved = false;   // the engineer panned or zoomed: the view no longer follows the drawing
     int m_listener = 0;
     bool m_panning = false;
     QPointF m_panFrom;
