@@ -346,7 +346,7 @@ for e in doc.modelspace():
         print("TEXT", e.dxf.layer, e.dxf.halign, e.dxf.valign, "%.6f %.6f" % tuple(e.dxf.align_point)[:2],
               "%.6f" % e.dxf.rotation, e.dxf.height, text.encode("unicode_escape").decode())
     elif t == "POLYLINE":
-        print(t, e.dxf.layer, e.get_mode(), " ".join("%g,%g,%g" % tuple(v.dxf.location) for v in e.vertices))
+        print(t, e.dxf.layer, "3d" if e.is_3d_polyline else "2d", " ".join("%g,%g,%g" % tuple(v.dxf.location) for v in e.vertices))
     elif t == "LINE":
         print(t, e.dxf.layer, "%g,%g %g,%g" % (e.dxf.start[0], e.dxf.start[1], e.dxf.end[0], e.dxf.end[1]))
     elif t == "POINT":
@@ -368,8 +368,8 @@ for e in doc.modelspace():
         "LINE Korrin_Plus 0,0 10,10",
         "TEXT Korrin_Plus 1 1 5.000000 5.000000 45.000000 2.5 -1,250.500 \\u0103\\u0219",
         "POINT Korrin_Minus 1.25,-2.5",
-        "POLYLINE Korrin_Minus AcDb3dPolyline 0,0,0 1,2,3 4,5,6",
-        "POLYLINE Korrin_Minus AcDb2dPolyline 0,0,0 5,0,0 5,5,0",
+        "POLYLINE Korrin_Minus 3d 0,0,0 1,2,3 4,5,6",
+        "POLYLINE Korrin_Minus 2d 0,0,0 5,0,0 5,5,0",
         "SOLID Korrin_Minus 100,50 96,49.2 96,50.8 96,50.8",
     };
     EXPECT_EQ(lines, expected);

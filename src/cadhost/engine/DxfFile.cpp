@@ -376,8 +376,6 @@ void DxfFile::Read(const QString& path, Document& doc)
     const QByteArray bytes = file.readAll();
     if (LooksLikeDwg(bytes.left(6)))
         throw EngineError(dwgMessage);
-    if (bytes.startsWith("AutoCAD Binary DXF"))
-        throw EngineError(QStringLiteral("\"%1\" is a binary DXF file; save it as ASCII DXF.").arg(path));
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
     const QList<QByteArray> head = bytes.left(256).split('\n');
     const bool dxfStart = head.size() >= 2
