@@ -1,6 +1,7 @@
 // A drawing: model space, its tables, selection sets and object snap.
 #include "Document.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <unordered_set>
@@ -148,7 +149,7 @@ ObjectId Document::Insert(Entity&& e)
     e.layer = layer->name;
     e.id = g_nextId++;
     const auto slot = std::uint32_t(m_slots.size());
-    m_slotOf.emplace(e.id, slot);
+    m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
     m_slots.push_back(std::move(e));
     ++m_liveCount;
     m_index.Insert(slot, EntityBounds(m_slots.back()));
@@ -238,8 +239,17 @@ ObjectId Document::AddEntity(Entity entity)
 
 const Entity* Document::Find(ObjectId id) const
 {
-    const auto it = m_slotOf.find(id);
-    return it == m_slotOf.end() ? nullptr : &m_slots[it->second];
+    const std::int64_t slot = SlotOf(id);
+    return slot < 0 ? nullptr : &m_slots[std::size_t(slot)];
+}
+
+std::int64_t Document::SlotOf(ObjectId id) const
+{
+    const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    if (it == m_ids.end() || *it != id)
+        return -1;
+    const std::int64_t slot = it - m_ids.begin();
+    return m_slots[std::size_t(slot)].id == id ? slot : -1;
 }
 
 const Entity& Document::Get(ObjectId id) const
@@ -271,14 +281,13 @@ void Document::ForEachEntityIn(const Box2& box, const std::function<void(const E
 
 void Document::EraseQuietly(ObjectId id)
 {
-    const auto it = m_slotOf.find(id);
-    if (it == m_slotOf.end())
+    const std::int64_t found = SlotOf(id);
+    if (found < 0)
         throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
-    const std::uint32_t slot = it->second;
+    const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
-    m_slotOf.erase(it);
     --m_liveCount;
 }
 
@@ -303,10 +312,10 @@ void Document::CompactIfSparse()
         if (e.id != 0)
             live.push_back(std::move(e));
     m_slots = std::move(live);
-    m_slotOf.clear();
+    m_ids.clear();
     m_index.Clear();
     for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot) {
-        m_slotOf.emplace(m_slots[slot].id, slot);
+        m_ids.push_back(m_slots[slot].id);
         m_index.Insert(slot, EntityBounds(m_slots[slot]));
     }
 }
@@ -368,7 +377,7 @@ void Document::SetTextAlignment(ObjectId id, int alignment)
         e.alignmentPoint = e.points[0];
     e.alignment = alignment;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -381,7 +390,7 @@ void Document::SetTextAlignmentPoint(ObjectId id, const Point3& point)
         throw EngineError(QStringLiteral("A left-aligned text is placed by its insertion point; its alignment point cannot be set."));
     e.alignmentPoint = point;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -393,7 +402,7 @@ void Document::SetTextRotation(ObjectId id, double radians)
         throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
     e.rotation = radians;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -405,7 +414,7 @@ void Document::SetTextHeight(ObjectId id, double height)
         throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
     e.height = height;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -415,7 +424,7 @@ void Document::SetTextString(ObjectId id, const QString& text)
     CheckText(e);
     e.text = text;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include <QString>
@@ -194,7 +193,9 @@ private:
     std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
-    std::unordered_map<ObjectId, std::uint32_t> m_slotOf;
+    std::vector<ObjectId> m_ids;                    // the id each slot was given, ascending
+    // The slot of a live entity, or -1.
+    std::int64_t SlotOf(ObjectId id) const;
     std::size_t m_liveCount = 0;
     mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
     mutable Box2 m_extents;
