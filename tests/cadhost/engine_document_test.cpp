@@ -187,6 +187,8 @@ TEST(ObjectIds, AreNeverReusedAndFitIn32Bits)
     EXPECT_EQ(doc.Find(*seen.begin()), nullptr);
     EXPECT_EQ(CodeOf([&] { doc.Get(*seen.begin()); }), kDisconnected);
     EXPECT_EQ(CodeOf([&] { doc.AddLine({NAN, 0, 0}, {1, 1, 0}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddLine({1e300, 0, 0}, {1, 1, 0}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddText("x", {0, 0, 0}, 1e300); }), kInvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddPolyline({0, 0, 0, 1}); }), kInvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddLightWeightPolyline({0, 0}); }), kInvalidArgument);
     ExpectDocumentConsistent(doc);

@@ -3,6 +3,7 @@
 // unreadable files, and a failed save destroying the old file.
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -233,6 +234,38 @@ TEST(DxfRead, TruncatedFilesNeverCrashAndGiveAConsistentDrawingOrAnError)
         }
     }
     EXPECT_GT(failures, 0) << "cutting the file before its entities should be refused";
+}
+
+TEST(DxfRead, DamagedBytesNeverCrashAndGiveAConsistentDrawingOrAnError)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    SaveDocument(doc, dir.filePath("whole.dxf"));
+    QFile whole(dir.filePath("whole.dxf"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<qsizetype> at(0, bytes.size() - 1);
+    const char junk[] = {'\0', '\n', '-', '9', 'e', '.', ' ', 'A', '\xff'};
+    std::uniform_int_distribution<int> pick(0, int(sizeof junk) - 1);
+    for (int round = 0; round < 150; ++round) {
+        QByteArray damaged = bytes;
+        for (int k = 0; k < 1 + round % 5; ++k)
+            damaged[at(rng)] = junk[pick(rng)];
+        const QString path = dir.filePath(QStringLiteral("damaged%1.dxf").arg(round));
+        QFile part(path);
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        part.write(damaged);
+        part.close();
+        Document back("x");
+        try {
+            DxfFile::Read(path, back);
+            cadhost::test::ExpectDocumentConsistent(back);
+        } catch (const EngineError& e) {
+            EXPECT_FALSE(e.Message().isEmpty());
+        }
+    }
 }
 
 TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)

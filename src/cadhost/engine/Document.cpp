@@ -18,10 +18,19 @@ namespace {
 // drawing a session can hold, as callers keep them in 32-bit cells.
 std::atomic<ObjectId> g_nextId{1000};
 
+// Coordinates and sizes beyond this are refused: extents and text boxes must stay finite.
+constexpr double kLargest = 1e15;
+
 void CheckPoint(const Point3& p)
 {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
-        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a finite number."));
+    if (!(std::abs(p.x) <= kLargest) || !(std::abs(p.y) <= kLargest) || !(std::abs(p.z) <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
+}
+
+void CheckHeight(double height)
+{
+    if (!(height > 0.0) || !(height <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
 }
 
 } // namespace
@@ -143,6 +152,12 @@ ObjectId Document::Insert(Entity&& e)
 {
     for (const Point3& p : e.points)
         CheckPoint(p);
+    if (e.kind == EntityKind::Text) {
+        CheckPoint(e.alignmentPoint);
+        CheckHeight(e.height);
+        if (!std::isfinite(e.rotation))
+            throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+    }
     const Layer* layer = m_layers.Find(e.layer);
     if (!layer)
         throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(e.layer));
@@ -168,8 +183,7 @@ ObjectId Document::AddLine(const Point3& start, const Point3& end)
 
 ObjectId Document::AddText(const QString& text, const Point3& insertion, double height)
 {
-    if (!(height > 0.0) || !std::isfinite(height))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+    CheckHeight(height);
     Entity e;
     e.kind = EntityKind::Text;
     e.layer = m_activeLayer;
@@ -410,8 +424,7 @@ void Document::SetTextHeight(ObjectId id, double height)
 {
     Entity& e = Mutable(id);
     CheckText(e);
-    if (!(height > 0.0) || !std::isfinite(height))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+    CheckHeight(height);
     e.height = height;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
