@@ -2,6 +2,7 @@
 // modes, text alignment placement, ObjectIDs reused, the line type file misread, system
 // variables accepting nonsense, and document naming.
 #include <cmath>
+#include <algorithm>
 #include <numbers>
 
 #include <QDir>
@@ -186,9 +187,43 @@ TEST(ObjectIds, AreNeverReusedAndFitIn32Bits)
     EXPECT_EQ(doc.Find(*seen.begin()), nullptr);
     EXPECT_EQ(CodeOf([&] { doc.Get(*seen.begin()); }), kDisconnected);
     EXPECT_EQ(CodeOf([&] { doc.AddLine({NAN, 0, 0}, {1, 1, 0}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddLine({1e300, 0, 0}, {1, 1, 0}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddText("x", {0, 0, 0}, 1e300); }), kInvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddPolyline({0, 0, 0, 1}); }), kInvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddLightWeightPolyline({0, 0}); }), kInvalidArgument);
     ExpectDocumentConsistent(doc);
+}
+
+TEST(ObjectIds, LayersRedrawnManyTimesKeepTheOtherEntitiesFindableInOrder)
+{
+    // The wizards erase and redraw their layers over and over; the rest of the drawing must
+    // stay put through the packing of erased entities.
+    Document doc("Drawing1.dxf");
+    const ObjectId keepFirst = doc.AddLine({0, 0, 0}, {5, 5, 0});
+    doc.AddLayer("Korrin_Nodes");
+    for (int round = 0; round < 40; ++round) {
+        SelectionSet& set = doc.AddSelectionSet("tempss");
+        set.Select(kSelectAll, std::nullopt, std::nullopt, {{8, "Korrin_Nodes"}});
+        set.Erase();
+        doc.DeleteSelectionSet("tempss");
+        doc.SetActiveLayer("Korrin_Nodes");
+        for (int i = 0; i < 200; ++i)
+            doc.AddPoint({double(i), double(round), 0});
+        doc.SetActiveLayer("0");
+    }
+    const ObjectId keepLast = doc.AddLine({100, 100, 0}, {101, 101, 0});
+    cadhost::test::ExpectDocumentConsistent(doc);
+    EXPECT_EQ(doc.EntityCount(), 202u);
+    ASSERT_NE(doc.Find(keepFirst), nullptr);
+    EXPECT_EQ(doc.Find(keepFirst)->points[1], (Point3{5, 5, 0}));
+    EXPECT_EQ(doc.SelectCrossing(Box2{2.5, 2.5, 2.5, 2.5}), std::vector<ObjectId>{keepFirst});
+    std::vector<ObjectId> order;
+    doc.ForEachEntity([&](const Entity& e) { order.push_back(e.id); });
+    EXPECT_EQ(order.front(), keepFirst);
+    EXPECT_EQ(order.back(), keepLast);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << "creation order lost";
+    const auto points = doc.SelectCrossing(Box2{0, 39, 199, 39});
+    EXPECT_EQ(points.size(), 200u);
 }
 
 TEST(TextAlignment, LeftTextRefusesAnAlignmentPointAndOtherAlignmentsStartAtTheInsertion)

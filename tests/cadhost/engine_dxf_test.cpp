@@ -3,6 +3,7 @@
 // unreadable files, and a failed save destroying the old file.
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -182,6 +183,91 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
 }
 
+TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
+{
+    const char* file =
+        "  0\nSECTION\n  2\nBLOCKS\n"
+        "  0\nBLOCK\n  8\n0\n  2\nTITLE\n 70\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  3\nTITLE\n"
+        "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n1.0\n 31\n0.0\n"
+        "  0\nENDBLK\n  8\n0\n"
+        "  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  8\n0\n 67\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n2.0\n 21\n2.0\n 31\n0.0\n"
+        "  0\nPOINT\n  8\n0\n 10\n4.0\n 20\n5.0\n 30\n0.0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    QTemporaryDir dir;
+    QFile f(dir.filePath("blocks.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    Document doc("x");
+    DxfFile::Read(f.fileName(), doc);
+    const auto e = Entities(doc);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].kind, EntityKind::Point);
+}
+
+TEST(DxfRead, TruncatedFilesNeverCrashAndGiveAConsistentDrawingOrAnError)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    SaveDocument(doc, dir.filePath("whole.dxf"));
+    QFile whole(dir.filePath("whole.dxf"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    int failures = 0;
+    for (qsizetype cut = 1; cut < bytes.size(); cut += bytes.size() / 97 + 1) {
+        const QString path = dir.filePath(QStringLiteral("cut%1.dxf").arg(cut));
+        QFile part(path);
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        part.write(bytes.left(cut));
+        part.close();
+        Document back("x");
+        try {
+            DxfFile::Read(path, back);
+            cadhost::test::ExpectDocumentConsistent(back);
+            EXPECT_LE(back.EntityCount(), doc.EntityCount());
+        } catch (const EngineError& e) {
+            ++failures;
+            EXPECT_FALSE(e.Message().isEmpty());
+        }
+    }
+    EXPECT_GT(failures, 0) << "cutting the file before its entities should be refused";
+}
+
+TEST(DxfRead, DamagedBytesNeverCrashAndGiveAConsistentDrawingOrAnError)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    SaveDocument(doc, dir.filePath("whole.dxf"));
+    QFile whole(dir.filePath("whole.dxf"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<qsizetype> at(0, bytes.size() - 1);
+    const char junk[] = {'\0', '\n', '-', '9', 'e', '.', ' ', 'A', '\xff'};
+    std::uniform_int_distribution<int> pick(0, int(sizeof junk) - 1);
+    for (int round = 0; round < 150; ++round) {
+        QByteArray damaged = bytes;
+        for (int k = 0; k < 1 + round % 5; ++k)
+            damaged[at(rng)] = junk[pick(rng)];
+        const QString path = dir.filePath(QStringLiteral("damaged%1.dxf").arg(round));
+        QFile part(path);
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        part.write(damaged);
+        part.close();
+        Document back("x");
+        try {
+            DxfFile::Read(path, back);
+            cadhost::test::ExpectDocumentConsistent(back);
+        } catch (const EngineError& e) {
+            EXPECT_FALSE(e.Message().isEmpty());
+        }
+    }
+}
+
 TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
 {
     QTemporaryDir dir;
@@ -293,7 +379,7 @@ for e in doc.modelspace():
         print("TEXT", e.dxf.layer, e.dxf.halign, e.dxf.valign, "%.6f %.6f" % tuple(e.dxf.align_point)[:2],
               "%.6f" % e.dxf.rotation, e.dxf.height, text.encode("unicode_escape").decode())
     elif t == "POLYLINE":
-        print(t, e.dxf.layer, e.get_mode(), " ".join("%g,%g,%g" % tuple(v.dxf.location) for v in e.vertices))
+        print(t, e.dxf.layer, "3d" if e.is_3d_polyline else "2d", " ".join("%g,%g,%g" % tuple(v.dxf.location) for v in e.vertices))
     elif t == "LINE":
         print(t, e.dxf.layer, "%g,%g %g,%g" % (e.dxf.start[0], e.dxf.start[1], e.dxf.end[0], e.dxf.end[1]))
     elif t == "POINT":
@@ -315,8 +401,8 @@ for e in doc.modelspace():
         "LINE Korrin_Plus 0,0 10,10",
         "TEXT Korrin_Plus 1 1 5.000000 5.000000 45.000000 2.5 -1,250.500 \\u0103\\u0219",
         "POINT Korrin_Minus 1.25,-2.5",
-        "POLYLINE Korrin_Minus AcDb3dPolyline 0,0,0 1,2,3 4,5,6",
-        "POLYLINE Korrin_Minus AcDb2dPolyline 0,0,0 5,0,0 5,5,0",
+        "POLYLINE Korrin_Minus 3d 0,0,0 1,2,3 4,5,6",
+        "POLYLINE Korrin_Minus 2d 0,0,0 5,0,0 5,5,0",
         "SOLID Korrin_Minus 100,50 96,49.2 96,50.8 96,50.8",
     };
     EXPECT_EQ(lines, expected);

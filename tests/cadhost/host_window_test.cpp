@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -140,8 +142,9 @@ TEST_F(HostWindowTest, WithoutSnapAClickGivesTheDrawingPointUnderTheCursor)
     DrawingView* view = View(doc);
     Answer answer;
     m_window->RequestPoint(doc, "Pick", Into(answer));
-    // 10 px per unit with the origin in the middle of 400 x 300: pixel (250, 100) is (5, 5).
-    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(250, 100));
+    // 10 px per unit: 50 px right of and above the view's centre is (5, 5).
+    const QPoint centre(view->width() / 2, view->height() / 2);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre + QPoint(50, -50));
     ASSERT_TRUE(answer.point);
     EXPECT_NEAR(answer.point->x, 5.0, 0.1);
     EXPECT_NEAR(answer.point->y, 5.0, 0.1);
@@ -270,7 +273,7 @@ TEST_F(HostWindowTest, StatusBarShowsCoordinatesAndTheSnapModes)
     doc.SetVariable("OSMODE", 0);
     EXPECT_EQ(m_window->SnapLabel()->text(), QStringLiteral("Snap: off"));
     DrawingView* view = View(doc);
-    QTest::mouseMove(view, QPoint(250, 100));
+    QTest::mouseMove(view, QPoint(view->width() / 2, view->height() / 2) + QPoint(50, -50));
     QTRY_VERIFY(m_window->CoordinatesLabel()->text().startsWith("X 5.0000  Y 5.0000"));
 }
 
@@ -357,6 +360,41 @@ TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)
     EXPECT_EQ(panel->rowCount(), 3);
 }
 
+TEST_F(HostWindowTest, TheViewShowsEntitiesAddedThroughTheEngineAndHidesThoseOnAHiddenLayer)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.AddLayer("Minus");
+    doc.SetLayerColor("Minus", 1);
+    doc.SetActiveLayer("Minus");
+    for (int i = 0; i < 100; ++i)
+        doc.AddLine({-5, 1, 0}, {5, 1, 0});   // 10 px above the centre, 50 px either side
+    const QColor red(255, 0, 0);
+    auto onLine = [view] { return view->ToScreen({2, 1, 0}).toPoint(); };
+    QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(onLine()), red, 5000);
+    EXPECT_NE(view->grab().toImage().pixelColor(onLine() + QPoint(0, 5)), red);
+    doc.SetActiveLayer("0");
+    doc.SetLayerOn("Minus", false);
+    QTRY_VERIFY_WITH_TIMEOUT(view->grab().toImage().pixelColor(onLine()) != red, 5000);
+}
+
+TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = m_window->ViewOf(doc);
+    doc.AddLine({5000, 5000, 0}, {5600, 5300, 0});   // far outside the first view
+    auto inView = [view](const Point3& p) {
+        const QPointF s = view->ToScreen(p);
+        return s.x() >= 0 && s.y() >= 0 && s.x() <= view->width() && s.y() <= view->height();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(inView({5000, 5000, 0}) && inView({5600, 5300, 0}), 5000);
+    view->ZoomBy(4.0, QPointF(0, 0));
+    const QPointF before = view->ToScreen({5000, 5000, 0});
+    doc.AddLine({-9000, -9000, 0}, {-8000, -8000, 0});
+    QTest::qWait(100);
+    EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
+}
+
 TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
 {
     Document& doc = m_window->NewDocument();
@@ -386,4 +424,23 @@ TEST(HostOptionsParsing, ReadsSocketSecondInstanceHeadlessAndFiles)
     EXPECT_TRUE(plain.socketName.isEmpty());
     EXPECT_FALSE(ParseHostOptions({"cadhost", "--socket"}).error.isEmpty());
     EXPECT_FALSE(ParseHostOptions({"cadhost", "--bogus"}).error.isEmpty());
+}
+
+TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
+{
+    const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
+    ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
+    QProcess host;
+    host.start(program, {"--headless", "--socket", "ardela-test-unused"});
+    ASSERT_TRUE(host.waitForStarted(10000));
+    EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
+                                             << host.readAllStandardError().toStdString();
+    host.terminate();
+    EXPECT_TRUE(host.waitForFinished(10000));
+
+    QProcess bad;
+    bad.start(program, {"--bogus"});
+    ASSERT_TRUE(bad.waitForFinished(20000));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_TRUE(bad.readAllStandardError().contains("bogus"));
 }

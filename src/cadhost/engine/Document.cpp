@@ -1,6 +1,7 @@
 // A drawing: model space, its tables, selection sets and object snap.
 #include "Document.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <unordered_set>
@@ -17,10 +18,19 @@ namespace {
 // drawing a session can hold, as callers keep them in 32-bit cells.
 std::atomic<ObjectId> g_nextId{1000};
 
+// Coordinates and sizes beyond this are refused: extents and text boxes must stay finite.
+constexpr double kLargest = 1e15;
+
 void CheckPoint(const Point3& p)
 {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
-        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a finite number."));
+    if (!(std::abs(p.x) <= kLargest) || !(std::abs(p.y) <= kLargest) || !(std::abs(p.z) <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
+}
+
+void CheckHeight(double height)
+{
+    if (!(height > 0.0) || !(height <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
 }
 
 } // namespace
@@ -83,8 +93,10 @@ void SelectionSet::Erase()
             m_doc->EraseQuietly(id);
     const bool any = !m_items.empty();
     m_items.clear();
-    if (any)
+    if (any) {
+        m_doc->CompactIfSparse();
         m_doc->Changed();
+    }
 }
 
 // ---------------------------------------------------------------- Document
@@ -140,13 +152,19 @@ ObjectId Document::Insert(Entity&& e)
 {
     for (const Point3& p : e.points)
         CheckPoint(p);
+    if (e.kind == EntityKind::Text) {
+        CheckPoint(e.alignmentPoint);
+        CheckHeight(e.height);
+        if (!std::isfinite(e.rotation))
+            throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+    }
     const Layer* layer = m_layers.Find(e.layer);
     if (!layer)
         throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(e.layer));
     e.layer = layer->name;
     e.id = g_nextId++;
     const auto slot = std::uint32_t(m_slots.size());
-    m_slotOf.emplace(e.id, slot);
+    m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
     m_slots.push_back(std::move(e));
     ++m_liveCount;
     m_index.Insert(slot, EntityBounds(m_slots.back()));
@@ -165,8 +183,7 @@ ObjectId Document::AddLine(const Point3& start, const Point3& end)
 
 ObjectId Document::AddText(const QString& text, const Point3& insertion, double height)
 {
-    if (!(height > 0.0) || !std::isfinite(height))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+    CheckHeight(height);
     Entity e;
     e.kind = EntityKind::Text;
     e.layer = m_activeLayer;
@@ -236,8 +253,17 @@ ObjectId Document::AddEntity(Entity entity)
 
 const Entity* Document::Find(ObjectId id) const
 {
-    const auto it = m_slotOf.find(id);
-    return it == m_slotOf.end() ? nullptr : &m_slots[it->second];
+    const std::int64_t slot = SlotOf(id);
+    return slot < 0 ? nullptr : &m_slots[std::size_t(slot)];
+}
+
+std::int64_t Document::SlotOf(ObjectId id) const
+{
+    const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    if (it == m_ids.end() || *it != id)
+        return -1;
+    const std::int64_t slot = it - m_ids.begin();
+    return m_slots[std::size_t(slot)].id == id ? slot : -1;
 }
 
 const Entity& Document::Get(ObjectId id) const
@@ -269,21 +295,43 @@ void Document::ForEachEntityIn(const Box2& box, const std::function<void(const E
 
 void Document::EraseQuietly(ObjectId id)
 {
-    const auto it = m_slotOf.find(id);
-    if (it == m_slotOf.end())
+    const std::int64_t found = SlotOf(id);
+    if (found < 0)
         throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
-    const std::uint32_t slot = it->second;
+    const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
-    m_slotOf.erase(it);
     --m_liveCount;
 }
 
 void Document::Erase(ObjectId id)
 {
     EraseQuietly(id);
+    CompactIfSparse();
     Changed();
+}
+
+// Drawings that are erased and redrawn again and again would keep the erased slots forever:
+// once they outnumber the live entities, the slots are packed (creation order kept) and the
+// index rebuilt.
+void Document::CompactIfSparse()
+{
+    const std::size_t dead = m_slots.size() - m_liveCount;
+    if (dead < 1024 || dead < m_liveCount)
+        return;
+    std::vector<Entity> live;
+    live.reserve(m_liveCount);
+    for (Entity& e : m_slots)
+        if (e.id != 0)
+            live.push_back(std::move(e));
+    m_slots = std::move(live);
+    m_ids.clear();
+    m_index.Clear();
+    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot) {
+        m_ids.push_back(m_slots[slot].id);
+        m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    }
 }
 
 Box2 Document::Extents() const
@@ -343,7 +391,7 @@ void Document::SetTextAlignment(ObjectId id, int alignment)
         e.alignmentPoint = e.points[0];
     e.alignment = alignment;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -356,7 +404,7 @@ void Document::SetTextAlignmentPoint(ObjectId id, const Point3& point)
         throw EngineError(QStringLiteral("A left-aligned text is placed by its insertion point; its alignment point cannot be set."));
     e.alignmentPoint = point;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -368,7 +416,7 @@ void Document::SetTextRotation(ObjectId id, double radians)
         throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
     e.rotation = radians;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -376,11 +424,10 @@ void Document::SetTextHeight(ObjectId id, double height)
 {
     Entity& e = Mutable(id);
     CheckText(e);
-    if (!(height > 0.0) || !std::isfinite(height))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+    CheckHeight(height);
     e.height = height;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 
@@ -390,7 +437,7 @@ void Document::SetTextString(ObjectId id, const QString& text)
     CheckText(e);
     e.text = text;
     PlaceInsertion(e);
-    Reindex(m_slotOf.at(id));
+    Reindex(std::uint32_t(SlotOf(id)));
     Changed();
 }
 

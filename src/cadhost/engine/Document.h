@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include <QString>
@@ -106,7 +105,8 @@ public:
     // Adds a complete entity (reading a file); its id is replaced by a fresh one.
     ObjectId AddEntity(Entity entity);
 
-    // The entity of that ObjectID, nullptr when it never existed or was erased.
+    // The entity of that ObjectID, nullptr when it never existed or was erased. The pointer
+    // stays valid until the next change of the document.
     const Entity* Find(ObjectId id) const;
     // As Find, but throws EngineError for a missing entity.
     const Entity& Get(ObjectId id) const;
@@ -182,6 +182,7 @@ private:
     void Changed();
     void LayersChanged();
     void EraseQuietly(ObjectId id);
+    void CompactIfSparse();
     void CheckText(const Entity& e) const;
     Layer& LayerOrThrow(const QString& name);
 
@@ -192,7 +193,9 @@ private:
     std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
-    std::unordered_map<ObjectId, std::uint32_t> m_slotOf;
+    std::vector<ObjectId> m_ids;                    // the id each slot was given, ascending
+    // The slot of a live entity, or -1.
+    std::int64_t SlotOf(ObjectId id) const;
     std::size_t m_liveCount = 0;
     mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
     mutable Box2 m_extents;

@@ -123,6 +123,15 @@ public:
         m_doc.SetFont(font);
     }
 
+    // Block definitions and paper space are not model space: their entities are skipped.
+    void addBlock(const DL_BlockData&) override
+    {
+        Flush();
+        m_inBlock = true;
+    }
+
+    void endBlock() override { m_inBlock = false; }
+
     void addPoint(const DL_PointData& d) override
     {
         Add(EntityKind::Point, {{d.x, d.y, d.z}});
@@ -136,6 +145,8 @@ public:
     void addText(const DL_TextData& d) override
     {
         Flush();
+        if (Skipped())
+            return;
         Entity e;
         e.kind = EntityKind::Text;
         e.layer = LayerName();
@@ -158,6 +169,8 @@ public:
     void addPolyline(const DL_PolylineData& d) override
     {
         Flush();
+        if (Skipped())
+            return;
         m_poly = Entity{};
         m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
         m_poly.layer = LayerName();
@@ -199,9 +212,20 @@ private:
         return m_doc.AddLayer(name).name;
     }
 
+    bool Skipped()
+    {
+        if (m_inBlock || attributes.isInPaperSpace()) {
+            ++m_skipped;
+            return true;
+        }
+        return false;
+    }
+
     void Add(EntityKind kind, std::vector<Point3> points)
     {
         Flush();
+        if (Skipped())
+            return;
         Entity e;
         e.kind = kind;
         e.layer = LayerName();
@@ -221,6 +245,7 @@ private:
     Document& m_doc;
     Entity m_poly;
     bool m_inPoly = false;
+    bool m_inBlock = false;
     int m_skipped = 0;
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
 };
@@ -351,8 +376,6 @@ void DxfFile::Read(const QString& path, Document& doc)
     const QByteArray bytes = file.readAll();
     if (LooksLikeDwg(bytes.left(6)))
         throw EngineError(dwgMessage);
-    if (bytes.startsWith("AutoCAD Binary DXF"))
-        throw EngineError(QStringLiteral("\"%1\" is a binary DXF file; save it as ASCII DXF.").arg(path));
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
     const QList<QByteArray> head = bytes.left(256).split('\n');
     const bool dxfStart = head.size() >= 2

@@ -18,19 +18,6 @@ QString EntityTypeName(EntityKind kind)
     return {};
 }
 
-QString EntityObjectName(EntityKind kind)
-{
-    switch (kind) {
-    case EntityKind::Line: return QStringLiteral("AcDbLine");
-    case EntityKind::Text: return QStringLiteral("AcDbText");
-    case EntityKind::Point: return QStringLiteral("AcDbPoint");
-    case EntityKind::Polyline3d: return QStringLiteral("AcDb3dPolyline");
-    case EntityKind::LwPolyline: return QStringLiteral("AcDbPolyline");
-    case EntityKind::Solid: return QStringLiteral("AcDbSolid");
-    }
-    return {};
-}
-
 namespace {
 // Horizontal and vertical justification of alignments 0..14.
 constexpr int kHorizontal[15] = {0, 1, 2, 3, 4, 5, 0, 1, 2, 0, 1, 2, 0, 1, 2};

@@ -41,8 +41,6 @@ struct Entity {
 // The entity type name of a kind ("LINE", "TEXT", "POINT", "POLYLINE", "LWPOLYLINE", "SOLID"),
 // matched by selection filters on group code 0.
 QString EntityTypeName(EntityKind kind);
-// The automation object name of a kind ("AcDbLine", ...).
-QString EntityObjectName(EntityKind kind);
 
 // Horizontal (0 left, 1 centre, 2 right, 3 aligned, 4 middle, 5 fit) and vertical
 // (0 baseline, 1 bottom, 2 middle, 3 top) justification of an alignment code.

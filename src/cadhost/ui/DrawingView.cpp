@@ -17,6 +17,8 @@ DrawingView::DrawingView(Document& doc, QWidget* parent) : QWidget(parent), m_do
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
     setMinimumSize(200, 150);
+    m_redraw.setSingleShot(true);
+    connect(&m_redraw, &QTimer::timeout, this, &DrawingView::Regen);
     m_listener = m_doc.AddListener([this](const Document&) { DocumentChanged(); });
 }
 
@@ -25,8 +27,25 @@ DrawingView::~DrawingView()
     m_doc.RemoveListener(m_listener);
 }
 
+// A caller adding entities one by one must not pay a full redraw per entity: changes are
+// gathered for a little longer than the last redraw took (at least 20 ms).
 void DrawingView::DocumentChanged()
 {
+    if (!m_redraw.isActive())
+        m_redraw.start(int(std::clamp<qint64>(2 * m_lastRenderMs, 20, 500)));
+}
+
+void DrawingView::Regen()
+{
+    m_redraw.stop();
+    // Until the engineer moves the view, it keeps the whole drawing in sight.
+    if (!m_userMoved && m_doc.EntityCount() > 0) {
+        const Box2 extents = m_doc.Extents();
+        const Box2 visible = m_view.VisibleBox();
+        if (!(visible.minX <= extents.minX && visible.maxX >= extents.maxX && visible.minY <= extents.minY
+              && visible.maxY >= extents.maxY))
+            m_view = ViewTransform::Fit(extents, width(), height());
+    }
     m_cacheValid = false;
     update();
 }
@@ -34,6 +53,7 @@ void DrawingView::DocumentChanged()
 void DrawingView::SetTransform(const ViewTransform& view)
 {
     m_view = view;
+    m_userMoved = true;
     m_view.width = std::max(width(), 1);
     m_view.height = std::max(height(), 1);
     m_fitted = true;
@@ -44,10 +64,12 @@ void DrawingView::SetTransform(const ViewTransform& view)
 void DrawingView::ZoomExtents()
 {
     SetTransform(ViewTransform::Fit(m_doc.Extents(), width(), height()));
+    m_userMoved = false;
 }
 
 void DrawingView::ZoomBy(double factor, QPointF around)
 {
+    m_userMoved = true;
     if (!(factor > 0) || !std::isfinite(factor))
         return;
     const double next = m_view.scale * factor;
@@ -64,6 +86,7 @@ void DrawingView::ZoomBy(double factor, QPointF around)
 
 void DrawingView::PanBy(QPointF pixels)
 {
+    m_userMoved = true;
     m_view.centerX -= pixels.x() / m_view.scale;
     m_view.centerY += pixels.y() / m_view.scale;
     m_cacheValid = false;
@@ -102,7 +125,10 @@ void DrawingView::paintEvent(QPaintEvent*)
             m_cache = QImage(size(), QImage::Format_RGB32);
         m_view.width = std::max(width(), 1);
         m_view.height = std::max(height(), 1);
+        QElapsedTimer timer;
+        timer.start();
         DrawingRenderer::Render(m_doc, m_view, m_cache);
+        m_lastRenderMs = timer.elapsed();
         m_cacheValid = true;
     }
     QPainter p(this);
@@ -124,6 +150,8 @@ void DrawingView::resizeEvent(QResizeEvent*)
         ZoomExtents();
         return;
     }
+    m_view.width = std::max(width(), 1);
+    m_view.height = std::max(height(), 1);
     m_cacheValid = false;
 }
 

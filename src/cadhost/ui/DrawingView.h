@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <optional>
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 #include "Document.h"
@@ -23,6 +25,8 @@ public:
     const ViewTransform& Transform() const { return m_view; }
     void SetTransform(const ViewTransform& view);
     void ZoomExtents();
+    // Repaints from the document at once (the drawing's Regen).
+    void Regen();
     // Zooms by `factor` keeping the drawing point under `around` (pixels) in place.
     void ZoomBy(double factor, QPointF around);
     void PanBy(QPointF pixels);
@@ -58,9 +62,12 @@ private:
 
     Document& m_doc;
     ViewTransform m_view;
+    QTimer m_redraw;          // gathers a burst of changes into one redraw
+    qint64 m_lastRenderMs = 0;
     QImage m_cache;
     bool m_cacheValid = false;
     bool m_fitted = false;
+    bool m_userMoved = false;   // the engineer panned or zoomed: the view no longer follows the drawing
     int m_listener = 0;
     bool m_panning = false;
     QPointF m_panFrom;

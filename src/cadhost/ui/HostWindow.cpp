@@ -240,6 +240,8 @@ void HostWindow::ActivateDocument(Document& doc)
 void HostWindow::TabChanged(int index)
 {
     auto* view = qobject_cast<DrawingView*>(m_tabs->widget(index));
+    if (m_request && m_request->fromTool && (!view || &view->GetDocument() != m_request->doc))
+        EndTool();   // a drawing tool works in the drawing it started in
     if (view)
         m_docs.SetActive(&view->GetDocument());
     m_layers->SetDocument(view ? &view->GetDocument() : nullptr);
