@@ -1,6 +1,8 @@
 // The client end of the automation link and the input guard of pending calls.
 #include "CadLink.h"
 
+#include <vector>
+
 #include "CadError.h"
 #include "modMessage.h"
 
@@ -10,6 +12,7 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 
@@ -27,18 +30,21 @@ public:
         return *guard;
     }
 
-    void Begin()
+    // A call starts waiting in an event loop of `level`.
+    void Begin(int level)
     {
-        if (m_depth++ == 0) {
+        if (m_levels.empty()) {
             m_since.start();
             if (qApp)
                 qApp->installEventFilter(this);
         }
+        m_levels.push_back(level);
     }
 
     void End()
     {
-        if (--m_depth == 0 && qApp)
+        m_levels.pop_back();
+        if (m_levels.empty() && qApp)
             qApp->removeEventFilter(this);
     }
 
@@ -48,7 +54,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (m_showing || m_depth == 0)
+        // Input is held only while the innermost running loop is a waiting call's: a dialog
+        // opened meanwhile (its own, deeper loop) takes input as usual.
+        if (m_showing || m_levels.empty() || QThread::currentThread()->loopLevel() != m_levels.back())
             return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -73,14 +81,14 @@ protected:
     }
 
 private:
-    int m_depth = 0;
+    std::vector<int> m_levels;
     bool m_showing = false;
     QElapsedTimer m_since;
 };
 
-// Marks one call as pending for the guard for the scope.
+// Marks one call as waiting in the loop of `level` for the guard, for the scope.
 struct PendingScope {
-    PendingScope() { PendingInputGuard::Instance().Begin(); }
+    explicit PendingScope(int level) { PendingInputGuard::Instance().Begin(level); }
     ~PendingScope() { PendingInputGuard::Instance().End(); }
     PendingScope(const PendingScope&) = delete;
     PendingScope& operator=(const PendingScope&) = delete;
@@ -165,7 +173,6 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
         qint64 id;
         ~Unregister() { pending.erase(id); }
     } unregister{m_pending, id};
-    PendingScope pendingScope;
 
     m_socket->write(FrameMessage(request));
     m_socket->flush();
@@ -176,6 +183,7 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     if (!call.done) {
         QEventLoop loop;
         call.loop = &loop;
+        PendingScope pending(QThread::currentThread()->loopLevel() + 1);
         loop.exec();
         call.loop = nullptr;
     }

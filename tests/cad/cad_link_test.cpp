@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <QCborMap>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
@@ -505,6 +506,23 @@ TEST_F(CadLinkTest, InputWhilePointInputWaitsIsHeldAndAfterTwoSecondsShowsThePen
     // Once nothing is pending, input reaches the window again.
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST_F(CadLinkTest, DialogOpenedWhilePointInputWaitsTakesInput)
+{
+    // The link watch may show its message while a pick waits: that box must be answerable.
+    int dialogResult = -1;
+    QTimer::singleShot(100, [&] {
+        QDialog dialog;
+        auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        QTimer::singleShot(300, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
+        QTimer::singleShot(5000, &dialog, &QDialog::reject);
+        dialogResult = dialog.exec();
+        Simulate(QStringLiteral("escape"));
+    });
+    EXPECT_EQ(FailureCode([&] { m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kCancelled);
+    EXPECT_EQ(dialogResult, int(QDialog::Accepted));
 }
 
 TEST(CadLinkHost, RunningNameSocketIsInAFolderOnlyItsUserCanOpen)
