@@ -175,7 +175,9 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     } unregister{m_pending, id};
 
     m_socket->write(FrameMessage(request));
-    m_socket->flush();
+    // A write that finds the host gone drops the socket at once.
+    if (m_socket)
+        m_socket->flush();
     // Most replies come back within a fraction of a millisecond: wait for those on the socket
     // alone, and only for a slower one (a point request) run the local event loop.
     for (int spins = 0; spins < 2 && !call.done && m_socket && m_socket->waitForReadyRead(1); ++spins) {

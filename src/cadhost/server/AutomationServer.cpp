@@ -285,6 +285,8 @@ void AutomationServer::ReadRequests(QLocalSocket* socket)
             outcome.error = codes::kMalformedMessage;
             outcome.text = QStringLiteral("The message could not be read.");
             SendReply(socket, QCborValue(QCborValue::Null), outcome);
+            if (!m_connections.count(socket))
+                return;
             break;
         }
         case ardela::cad::MessageReader::Status::Message: {
@@ -294,6 +296,9 @@ void AutomationServer::ReadRequests(QLocalSocket* socket)
                 return;
             if (!outcome.deferred)
                 SendReply(socket, id, outcome);
+            // A reply that found the caller gone has dropped the connection.
+            if (!m_connections.count(socket))
+                return;
             break;
         }
         }
