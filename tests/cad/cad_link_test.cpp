@@ -4,6 +4,7 @@
 // reaching another one, malformed or oversized messages bringing the host down, and input to
 // the program while a call waits getting through or staying silent.
 #include <chrono>
+#include <limits>
 
 #include <sys/stat.h>
 
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -464,6 +466,50 @@ TEST_F(CadLinkTest, MalformedRequestsGetAnErrorAndTheHostServesOn)
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kResult).toString(), QStringLiteral("cadhost"));
     EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+}
+
+TEST_F(CadLinkTest, HostSurvivesGarbageDeepNestingAndWrongFieldTypes)
+{
+    RawCaller raw(m_socketPath);
+    ASSERT_TRUE(raw.Connected());
+    const auto frame = [](const QByteArray& body) {
+        QByteArray framed(4, Qt::Uninitialized);
+        qToBigEndian<quint32>(quint32(body.size()), framed.data());
+        return framed + body;
+    };
+    // Arrays nested a hundred thousand deep, an array claiming 2^32 items, an unfinished map.
+    raw.Send(frame(QByteArray(100000, '\x81') + QByteArray(1, '\x00')));
+    raw.Send(frame(QByteArray::fromHex("9affffffff00")));
+    raw.Send(frame(QByteArray::fromHex("a3000102")));
+    // Every field of the wrong type.
+    QCborMap wrong;
+    wrong.insert(wire::kId, QStringLiteral("one"));
+    wrong.insert(wire::kHandle, QCborMap{{1, 2}});
+    wrong.insert(wire::kMember, 42);
+    wrong.insert(wire::kArgs, QCborMap{{1, 2}});
+    raw.Send(FrameMessage(wrong));
+    QCborMap badHandle;
+    badHandle.insert(wire::kId, 3);
+    badHandle.insert(wire::kHandle, QCborArray{11, std::numeric_limits<qint64>::max(), QStringLiteral("x")});
+    badHandle.insert(wire::kMember, QStringLiteral("ObjectID"));
+    raw.Send(FrameMessage(badHandle));
+    // Random frames.
+    QRandomGenerator random(20261208);
+    for (int i = 0; i < 200; ++i) {
+        QByteArray body(int(random.bounded(1, 64)), Qt::Uninitialized);
+        for (char& c : body)
+            c = char(random.bounded(256));
+        raw.Send(frame(body));
+    }
+    raw.Send(FrameMessage(Request(77, kApplication, QStringLiteral("Name"))));
+    // Every frame before it gets its error reply or none; the last one is answered.
+    std::optional<QCborMap> reply = raw.Reply();
+    while (reply && reply->value(wire::kId).toInteger() != 77)
+        reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kResult).toString(), QStringLiteral("cadhost"));
+    EXPECT_EQ(m_doc->Name(), QStringLiteral("Drawing1.dxf"));
+    EXPECT_TRUE(m_host.IsRunning());
 }
 
 TEST_F(CadLinkTest, OversizedMessageClosesOnlyThatConnection)
