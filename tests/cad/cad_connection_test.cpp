@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "TestSupport.h"
 #include "WizardForm.h"
+#include "modForeWindow.h"
 #include "modHelpers.h"
 #include "modMessage.h"
 
@@ -448,4 +449,13 @@ TEST_F(ConnectionTest, HostGoneBeforeClosingLetsTheWizardClose)
     ASSERT_TRUE(WaitForProcessEnd(m_connection.AcadInstanceHandle, 10000));
     EXPECT_TRUE(CloseAcad(m_connection));
     EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(ConnectionTest, BringToFrontReachesTheHostWindowThroughTheLink)
+{
+    ASSERT_TRUE(Connect());
+    m_connection.AcadApp->SetVisible(false);
+    ASSERT_FALSE(m_connection.AcadApp->Visible());
+    BringToFront(m_connection.AcadWnd, m_connection);
+    EXPECT_TRUE(m_connection.AcadApp->Visible());
 }
