@@ -11,10 +11,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QLocalSocket>
-#include <QPointer>
 #include <QThread>
-#include <QWidget>
-#include <QWindow>
 
 namespace ardela::cad {
 
@@ -145,14 +142,6 @@ bool CadLink::Connect(const QString& socketPath, int timeoutMs)
 void CadLink::Disconnect()
 {
     LoseConnection();
-}
-
-void CadLink::WriteRaw(const QByteArray& bytes)
-{
-    if (m_connected) {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
 }
 
 QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCborArray& args)

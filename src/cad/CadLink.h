@@ -37,9 +37,6 @@ public:
     // Closes the connection; every pending and later call fails with kDisconnected.
     void Disconnect();
 
-    // Writes raw bytes on the link (a testing aid for malformed input).
-    void WriteRaw(const QByteArray& bytes);
-
 signals:
     void Disconnected();
 

@@ -227,14 +227,6 @@ bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree)
     return true;
 }
 
-QStringList AutomationServer::ListeningPaths() const
-{
-    QStringList paths;
-    for (const QLocalServer* server : m_servers)
-        paths << server->fullServerName();
-    return paths;
-}
-
 void AutomationServer::AcceptConnections(QLocalServer* server)
 {
     while (QLocalSocket* socket = server->nextPendingConnection()) {

@@ -12,7 +12,6 @@
 #include <QCborValue>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 #include "CadWire.h"
 
@@ -33,10 +32,8 @@ public:
     // Listens on `socketPath` (user-only). With `onlyWhenFree` a name that a live host answers
     // on is left to it and false returned. False as well when the socket cannot be made.
     bool Listen(const QString& socketPath, bool onlyWhenFree);
-    QStringList ListeningPaths() const;
     // Accepts the testing aid member SimulateInput.
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
-    int ConnectionCount() const { return int(m_connections.size()); }
 
     // The outcome of one request, for the dispatcher and for tests of the mapping.
     struct Outcome {
