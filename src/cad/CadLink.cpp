@@ -3,15 +3,15 @@
 
 #include <vector>
 
-#include "CadError.h"
-#include "modMessage.h"
-
 #include <QApplication>
 #include <QCborMap>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QThread>
+
+#include "CadError.h"
+#include "modMessage.h"
 
 namespace ardela::cad {
 

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
-#include <QUuid>
 #include <QtEndian>
+#include <QUuid>
 
 namespace ardela::cad {
 

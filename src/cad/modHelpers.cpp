@@ -15,8 +15,8 @@
 #include "CadProxy.h"
 #include "CadWire.h"
 #include "FileChooser.h"
-#include "WizardForm.h"
 #include "modMessage.h"
+#include "WizardForm.h"
 
 namespace ardela::cad {
 

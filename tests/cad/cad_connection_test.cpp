@@ -15,12 +15,12 @@
 #include "CadWire.h"
 #include "FileChooser.h"
 #include "HostProcess.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "WizardForm.h"
 #include "modForeWindow.h"
 #include "modHelpers.h"
 #include "modMessage.h"
+#include "Settings.h"
+#include "TestSupport.h"
+#include "WizardForm.h"
 
 using namespace ardela::cad;
 using ardela::test::HostProcess;

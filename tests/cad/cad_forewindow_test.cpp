@@ -1,10 +1,10 @@
 // Guards the foreground moves and the server's door against: a minimised wizard window left
 // minimised, a raise of the wrong window, and a peer running as another user being served.
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <QCborMap>
@@ -20,9 +20,9 @@
 #include "AutomationServer.h"
 #include "CadWire.h"
 #include "HostWindow.h"
-#include "WindowFrontEnd.h"
 #include "modForeWindow.h"
 #include "modHelpers.h"
+#include "WindowFrontEnd.h"
 
 using namespace ardela::cad;
 

@@ -5,7 +5,6 @@
 // the program while a call waits getting through or staying silent.
 #include <chrono>
 #include <limits>
-
 #include <sys/stat.h>
 
 #include <QCborMap>
@@ -17,9 +16,9 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 #include <QTimer>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -28,11 +27,11 @@
 #include "CadLink.h"
 #include "CadProxy.h"
 #include "CadWire.h"
-#include "HostWindow.h"
-#include "WindowFrontEnd.h"
 #include "HostProcess.h"
-#include "TestSupport.h"
+#include "HostWindow.h"
 #include "modMessage.h"
+#include "TestSupport.h"
+#include "WindowFrontEnd.h"
 
 using namespace ardela::cad;
 using ardela::test::HostProcess;
