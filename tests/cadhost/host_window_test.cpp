@@ -395,6 +395,27 @@ TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
     EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
 }
 
+TEST_F(HostWindowTest, PanningMovesThePictureAtOnceAndRepaintsItWhereTheDrawingIs)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    doc.AddLine({0, -5, 0}, {0, 5, 0});   // a vertical line through the origin
+    DrawingView* view = View(doc);
+    const QColor red(255, 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(view->ToScreen({0, 2, 0}).toPoint()), red, 5000);
+    const QPoint before = view->ToScreen({0, 2, 0}).toPoint();
+    view->PanBy(QPointF(30, 0));
+    const QPoint after = view->ToScreen({0, 2, 0}).toPoint();
+    EXPECT_EQ(after, before + QPoint(30, 0));
+    EXPECT_EQ(view->grab().toImage().pixelColor(after), red) << "the picture did not follow the pan";
+    EXPECT_NE(view->grab().toImage().pixelColor(before), red);
+    QTest::qWait(200);   // the pan has settled: painted afresh
+    EXPECT_EQ(view->grab().toImage().pixelColor(after), red);
+    EXPECT_NE(view->grab().toImage().pixelColor(before), red);
+}
+
 TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
 {
     Document& doc = m_window->NewDocument();

@@ -63,6 +63,8 @@ private:
     Document& m_doc;
     ViewTransform m_view;
     QTimer m_redraw;          // gathers a burst of changes into one redraw
+    QTimer m_settle;          // redraws once panning pauses
+    QPointF m_cacheShift;     // how far the view moved since the cache was painted
     qint64 m_lastRenderMs = 0;
     QImage m_cache;
     bool m_cacheValid = false;
