@@ -252,6 +252,47 @@ TEST_F(HostWindowTest, TheLineToolDrawsChainedLinesUntilEnterAndEscapeLeavesNoSt
     cadhost::test::ExpectDocumentConsistent(doc);
 }
 
+TEST_F(HostWindowTest, RelativePointsFollowTheLastPointGiven)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->RunCommand("LINE");
+    Type("10,20");
+    Type("@5,0");
+    Type("@0,-2.5");
+    Type("");
+    std::vector<Entity> lines;
+    doc.ForEachEntity([&](const Entity& e) { lines.push_back(e); });
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].points[1], (Point3{15, 20, 0}));
+    EXPECT_EQ(lines[1].points[1], (Point3{15, 17.5, 0}));
+}
+
+TEST_F(HostWindowTest, EraseTakesTheNewestObjectUnderTheCursorButSparesLockedLayers)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    const ObjectId older = doc.AddLine({-5, 0, 0}, {5, 0, 0});
+    const ObjectId newer = doc.AddLine({0, -5, 0}, {0, 5, 0});
+    doc.AddLayer("Frozen in place");
+    doc.SetActiveLayer("Frozen in place");
+    const ObjectId locked = doc.AddPoint({3, 3, 0});
+    doc.SetActiveLayer("0");
+    doc.SetLayerLocked("Frozen in place", true);
+    m_window->RunCommand("ERASE");
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({0, 0, 0}).toPoint());
+    EXPECT_EQ(doc.Find(newer), nullptr);
+    EXPECT_NE(doc.Find(older), nullptr);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({3, 3, 0}).toPoint());
+    EXPECT_NE(doc.Find(locked), nullptr);
+    EXPECT_TRUE(m_window->History().last().contains("locked"));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({20, 20, 0}).toPoint());   // nothing there
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(m_window->PointPending());
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
 TEST_F(HostWindowTest, AnAutomationRequestEndsARunningToolFirst)
 {
     Document& doc = m_window->NewDocument();
