@@ -107,6 +107,19 @@ void CrossingAtAPoint(benchmark::State& state)
 }
 BENCHMARK(CrossingAtAPoint)->Unit(benchmark::kMicrosecond);
 
+// Clearing a layer selects all of model space filtered on the layer name.
+void SelectAllOnOneLayer(benchmark::State& state)
+{
+    Document& doc = MillionLines();
+    for (auto _ : state) {
+        SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
+        set.Select(kSelectAll, std::nullopt, std::nullopt, {{8, QStringLiteral("Korrin_Plus")}});
+        benchmark::DoNotOptimize(set.Count());
+        doc.DeleteSelectionSet(QStringLiteral("tempss"));
+    }
+}
+BENCHMARK(SelectAllOnOneLayer)->Unit(benchmark::kMillisecond);
+
 void SnapLookup(benchmark::State& state)
 {
     Document& doc = MillionLines();

@@ -1,6 +1,8 @@
 // Selection filters: a small expression tree compiled from group-code/value pairs.
 #include "SelectionFilter.h"
 
+#include <algorithm>
+
 #include <QStringList>
 
 #include "EngineError.h"
@@ -10,13 +12,19 @@ namespace cadhost {
 struct SelectionFilter::Node {
     enum Kind { And, Or, Xor, Not, Type, LayerName } kind = And;
     QString pattern;
+    bool plain = false;   // no wildcard characters: a plain comparison ignoring case
     std::vector<std::unique_ptr<Node>> children;
+
+    bool Match(const QString& text) const
+    {
+        return plain ? text.compare(pattern, Qt::CaseInsensitive) == 0 : WildcardMatch(pattern, text);
+    }
 
     bool Matches(const Entity& e) const
     {
         switch (kind) {
-        case Type: return WildcardMatch(pattern, EntityTypeName(e.kind));
-        case LayerName: return WildcardMatch(pattern, e.layer);
+        case Type: return Match(EntityTypeName(e.kind));
+        case LayerName: return Match(e.layer);
         case And:
             for (const auto& c : children)
                 if (!c->Matches(e))
@@ -57,6 +65,8 @@ void ParseGroup(const std::vector<FilterItem>& items, std::size_t& pos, Node& gr
             auto leaf = std::make_unique<Node>();
             leaf->kind = it.code == 0 ? Node::Type : Node::LayerName;
             leaf->pattern = it.value;
+            static const QString special = QStringLiteral("#@.*?~[]`,");
+            leaf->plain = std::none_of(it.value.cbegin(), it.value.cend(), [](QChar c) { return special.contains(c); });
             group.children.push_back(std::move(leaf));
         } else if (it.code == -4) {
             const QString op = it.value.trimmed().toLower();
