@@ -191,6 +191,34 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     EXPECT_EQ(escapeInView.calls, 1);
 }
 
+TEST_F(HostWindowTest, EscapeCancelsFromAnyWidgetAndAMinimisedWindowIsRestoredForAPick)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->showMinimized();
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    EXPECT_FALSE(m_window->isMinimized());
+    EXPECT_TRUE(m_window->isVisible());
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->Layers()->setFocus();
+    QTest::keyClick(m_window->Layers(), Qt::Key_Escape);
+    EXPECT_EQ(answer.calls, 1);
+    EXPECT_EQ(answer.code, 0x80020009u);
+}
+
+TEST_F(HostWindowTest, AHeadlessHostStaysHiddenWhenAPointIsAsked)
+{
+    m_window->hide();
+    m_window->SetHeadless(true);
+    Document& doc = m_window->NewDocument();
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    EXPECT_FALSE(m_window->isVisible());
+    m_window->ClickAt({1, 2, 0});
+    EXPECT_EQ(answer.calls, 1);
+}
+
 TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendingOne)
 {
     Document& doc = m_window->NewDocument();

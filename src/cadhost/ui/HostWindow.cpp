@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -89,6 +90,14 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
     statusBar()->addPermanentWidget(m_snap);
 
     BuildMenus();
+
+    // Escape cancels point input wherever the focus is in the window.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_request)
+            CancelPointInput();
+    });
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &HostWindow::TabChanged);
     connect(m_tabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
