@@ -521,7 +521,8 @@ TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
     const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess host;
-    host.start(program, {"--headless", "--socket", "ardela-test-unused"});
+    const QString socket = QStringLiteral("ardela-host-test-%1").arg(QCoreApplication::applicationPid());
+    host.start(program, {"--headless", "--second-instance", "--socket", socket});
     ASSERT_TRUE(host.waitForStarted(10000));
     EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
                                              << host.readAllStandardError().toStdString();
