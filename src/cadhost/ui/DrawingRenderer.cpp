@@ -2,7 +2,7 @@
 #include "DrawingRenderer.h"
 
 #include <cmath>
-#include <unordered_map>
+#include <numbers>
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -69,7 +69,7 @@ QList<qreal> DashPattern(const Linetype* lt, double scale)
     bool wantDash = true;
     for (double d : lt->pattern) {
         const bool isDash = d >= 0;
-        const qreal px = std::max<qreal>(isDash ? 1.0 : 1.0, std::abs(d) * scale);
+        const qreal px = std::max<qreal>(1.0, std::abs(d) * scale);   // a dot is one pixel long
         if (isDash == wantDash) {
             out << px;
             wantDash = !wantDash;
@@ -269,7 +269,7 @@ private:
         }
         m_painter.save();
         m_painter.translate(anchor);
-        m_painter.rotate(-e.rotation * 180.0 / M_PI);
+        m_painter.rotate(-e.rotation * 180.0 / std::numbers::pi);
         m_painter.setFont(font);
         m_painter.setPen(s.color);
         m_painter.drawText(QPointF(-ax, ay), e.text);
