@@ -137,7 +137,7 @@ void DrawingView::paintEvent(QPaintEvent*)
         m_view.height = std::max(height(), 1);
         QElapsedTimer timer;
         timer.start();
-        DrawingRenderer::Render(m_doc, m_view, m_cache);
+        DrawingRenderer::Render(m_doc, m_view, m_cache, &m_renderCache);
         m_lastRenderMs = timer.elapsed();
         m_cacheValid = true;
         m_cacheShift = QPointF();

@@ -67,6 +67,7 @@ private:
     QPointF m_cacheShift;     // how far the view moved since the cache was painted
     qint64 m_lastRenderMs = 0;
     QImage m_cache;
+    RenderCache m_renderCache;
     bool m_cacheValid = false;
     bool m_fitted = false;
     bool m_userMoved = false;   // the engineer panned or zoomed: the view no longer follows the drawing
