@@ -419,6 +419,11 @@ TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)
     ASSERT_NE(spin, nullptr);
     spin->setValue(40);
     EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 40);
+    spin->setValue(41);   // the same box keeps stepping
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 41);
+    EXPECT_EQ(panel->cellWidget(1, LayerPanel::kColor), spin);
+    doc.SetLayerColor("Korrin_Nodes", 200);   // a change made through the engine shows
+    EXPECT_EQ(spin->value(), 200);
     // Freezing the active layer is refused and the box goes back.
     panel->item(0, LayerPanel::kFrozen)->setCheckState(Qt::Checked);
     EXPECT_FALSE(doc.Layers().Find("0")->frozen);
