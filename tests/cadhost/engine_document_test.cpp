@@ -4,6 +4,7 @@
 #include <cmath>
 #include <algorithm>
 #include <numbers>
+#include <random>
 
 #include <QDir>
 #include <QFile>
@@ -378,4 +379,60 @@ TEST(Documents, ListenersHearEveryChangeUntilRemoved)
     doc.RemoveListener(token);
     doc.AddPoint({0, 0, 0});
     EXPECT_EQ(heard, 2);
+}
+
+TEST(DocumentInvariants, HoldAfterEveryEditOfARandomSession)
+{
+    std::mt19937 rng(1208);
+    std::uniform_int_distribution<int> action(0, 19), pickLayer(0, 3);
+    std::uniform_real_distribution<double> at(-100, 100);
+    const QString layers[4] = {"0", "Korrin_Nodes", "korrin_beams", "Vendel_Mesh"};
+    Document doc("Drawing1.dxf");
+    int refused = 0;
+    for (int step = 0; step < 600; ++step) {
+        const QString layer = layers[pickLayer(rng)];
+        try {
+            switch (action(rng)) {
+            case 0: doc.AddLayer(layer); break;
+            case 1: doc.SetActiveLayer(layer); break;
+            case 2: doc.SetLayerFrozen(layer, rng() % 2 == 0); break;
+            case 3: doc.SetLayerOn(layer, rng() % 2 == 0); break;
+            case 4: doc.DeleteLayer(layer); break;
+            case 5: doc.AddLine({at(rng), at(rng), 0}, {at(rng), at(rng), 0}); break;
+            case 6: doc.AddPoint({at(rng), at(rng), 0}); break;
+            case 7: {
+                const ObjectId t = doc.AddText("12", {at(rng), at(rng), 0}, 2.0);
+                doc.SetTextAlignment(t, int(rng() % 15));
+                if (doc.Get(t).alignment != kAlignLeft)
+                    doc.SetTextAlignmentPoint(t, {at(rng), at(rng), 0});
+                doc.SetTextRotation(t, at(rng));
+                break;
+            }
+            case 8: doc.AddSolid({0, 0, 0}, {at(rng), 0, 0}, {0, at(rng), 0}, {0, at(rng), 0}); break;
+            case 9: {
+                SelectionSet& set = doc.AddSelectionSet("tempss");
+                set.Select(kSelectAll, std::nullopt, std::nullopt, {{8, layer}});
+                set.Erase();
+                doc.DeleteSelectionSet("tempss");
+                break;
+            }
+            case 10: {
+                SelectionSet& set = doc.AddSelectionSet("tempss");
+                const Point3 p{at(rng), at(rng), 0};
+                set.Select(kSelectCrossing, p, Point3{p.x + 20, p.y + 20, 0});
+                set.Erase();
+                doc.DeleteSelectionSet("tempss");
+                break;
+            }
+            default: doc.AddLightWeightPolyline({at(rng), at(rng), at(rng), at(rng), at(rng), at(rng)}); break;
+            }
+        } catch (const EngineError&) {
+            ++refused;   // a rule said no; the drawing must be as it was
+        }
+        cadhost::test::ExpectDocumentConsistent(doc);
+        if (::testing::Test::HasFailure())
+            FAIL() << "after step " << step;
+    }
+    EXPECT_GT(refused, 10) << "the session never ran into a rule";
+    EXPECT_GT(doc.EntityCount(), 20u);
 }

@@ -152,6 +152,7 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
         "  0\nSECTION\n  2\nTABLES\n"
         "  0\nTABLE\n  2\nLAYER\n 70\n1\n"
         "  0\nLAYER\n  2\nVendel_Mesh\n 70\n4\n 62\n3\n  6\nCONTINUOUS\n"
+        "  0\nLAYER\n  2\n0\n 70\n1\n 62\n-7\n  6\nCONTINUOUS\n"
         "  0\nENDTAB\n  0\nENDSEC\n"
         "  0\nSECTION\n  2\nENTITIES\n"
         "  0\nLINE\n  8\nVendel_Mesh\n 10\n1.5\n 20\n2.0\n 30\n0.0\n 11\n7.5\n 21\n-3.25\n 31\n0.0\n"
@@ -170,6 +171,10 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->color, 3);
     EXPECT_TRUE(mesh->locked);
+    // Layer "0" comes off but not frozen: it is the active layer.
+    EXPECT_FALSE(doc.Layers().Find("0")->on);
+    EXPECT_FALSE(doc.Layers().Find("0")->frozen);
+    cadhost::test::ExpectDocumentConsistent(doc);
     const auto e = Entities(doc);
     ASSERT_EQ(e.size(), 3u);
     EXPECT_EQ(e[0].kind, EntityKind::Line);

@@ -33,6 +33,13 @@ TEST(Wildcards, MatchTheUsualPatternCharacters)
     EXPECT_TRUE(WildcardMatch("a`,b", "a,b"));
     EXPECT_TRUE(WildcardMatch("*", ""));
     EXPECT_FALSE(WildcardMatch("", "x"));
+    EXPECT_TRUE(WildcardMatch("K*_*s", "Korrin_Blocks"));
+    EXPECT_FALSE(WildcardMatch("K*_*s", "Korrin_Block"));
+    EXPECT_TRUE(WildcardMatch("[]x]", "]"));
+    EXPECT_TRUE(WildcardMatch("a[b", "a[b"));
+    // Many stars against a long name that almost matches: must answer, not backtrack forever.
+    EXPECT_FALSE(WildcardMatch("*a*a*a*a*a*a*a*a*a*a*a*a*b", QString(250, 'a')));
+    EXPECT_TRUE(WildcardMatch("*a*a*a*a*a*a*a*a*a*a*a*a*", QString(250, 'a')));
 }
 
 class FilterSelection : public ::testing::Test {

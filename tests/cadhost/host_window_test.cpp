@@ -191,6 +191,34 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     EXPECT_EQ(escapeInView.calls, 1);
 }
 
+TEST_F(HostWindowTest, EscapeCancelsFromAnyWidgetAndAMinimisedWindowIsRestoredForAPick)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->showMinimized();
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    EXPECT_FALSE(m_window->isMinimized());
+    EXPECT_TRUE(m_window->isVisible());
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->Layers()->setFocus();
+    QTest::keyClick(m_window->Layers(), Qt::Key_Escape);
+    EXPECT_EQ(answer.calls, 1);
+    EXPECT_EQ(answer.code, 0x80020009u);
+}
+
+TEST_F(HostWindowTest, AHeadlessHostStaysHiddenWhenAPointIsAsked)
+{
+    m_window->hide();
+    m_window->SetHeadless(true);
+    Document& doc = m_window->NewDocument();
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    EXPECT_FALSE(m_window->isVisible());
+    m_window->ClickAt({1, 2, 0});
+    EXPECT_EQ(answer.calls, 1);
+}
+
 TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendingOne)
 {
     Document& doc = m_window->NewDocument();
@@ -249,6 +277,47 @@ TEST_F(HostWindowTest, TheLineToolDrawsChainedLinesUntilEnterAndEscapeLeavesNoSt
     Type("8,8");
     Type("");
     EXPECT_EQ(doc.EntityCount(), 4u);
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
+TEST_F(HostWindowTest, RelativePointsFollowTheLastPointGiven)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->RunCommand("LINE");
+    Type("10,20");
+    Type("@5,0");
+    Type("@0,-2.5");
+    Type("");
+    std::vector<Entity> lines;
+    doc.ForEachEntity([&](const Entity& e) { lines.push_back(e); });
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].points[1], (Point3{15, 20, 0}));
+    EXPECT_EQ(lines[1].points[1], (Point3{15, 17.5, 0}));
+}
+
+TEST_F(HostWindowTest, EraseTakesTheNewestObjectUnderTheCursorButSparesLockedLayers)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    const ObjectId older = doc.AddLine({-5, 0, 0}, {5, 0, 0});
+    const ObjectId newer = doc.AddLine({0, -5, 0}, {0, 5, 0});
+    doc.AddLayer("Frozen in place");
+    doc.SetActiveLayer("Frozen in place");
+    const ObjectId locked = doc.AddPoint({3, 3, 0});
+    doc.SetActiveLayer("0");
+    doc.SetLayerLocked("Frozen in place", true);
+    m_window->RunCommand("ERASE");
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({0, 0, 0}).toPoint());
+    EXPECT_EQ(doc.Find(newer), nullptr);
+    EXPECT_NE(doc.Find(older), nullptr);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({3, 3, 0}).toPoint());
+    EXPECT_NE(doc.Find(locked), nullptr);
+    EXPECT_TRUE(m_window->History().last().contains("locked"));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({20, 20, 0}).toPoint());   // nothing there
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(m_window->PointPending());
     cadhost::test::ExpectDocumentConsistent(doc);
 }
 
@@ -350,6 +419,11 @@ TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)
     ASSERT_NE(spin, nullptr);
     spin->setValue(40);
     EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 40);
+    spin->setValue(41);   // the same box keeps stepping
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 41);
+    EXPECT_EQ(panel->cellWidget(1, LayerPanel::kColor), spin);
+    doc.SetLayerColor("Korrin_Nodes", 200);   // a change made through the engine shows
+    EXPECT_EQ(spin->value(), 200);
     // Freezing the active layer is refused and the box goes back.
     panel->item(0, LayerPanel::kFrozen)->setCheckState(Qt::Checked);
     EXPECT_FALSE(doc.Layers().Find("0")->frozen);
@@ -395,6 +469,27 @@ TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
     EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
 }
 
+TEST_F(HostWindowTest, PanningMovesThePictureAtOnceAndRepaintsItWhereTheDrawingIs)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    doc.AddLine({0, -5, 0}, {0, 5, 0});   // a vertical line through the origin
+    DrawingView* view = View(doc);
+    const QColor red(255, 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(view->ToScreen({0, 2, 0}).toPoint()), red, 5000);
+    const QPoint before = view->ToScreen({0, 2, 0}).toPoint();
+    view->PanBy(QPointF(30, 0));
+    const QPoint after = view->ToScreen({0, 2, 0}).toPoint();
+    EXPECT_EQ(after, before + QPoint(30, 0));
+    EXPECT_EQ(view->grab().toImage().pixelColor(after), red) << "the picture did not follow the pan";
+    EXPECT_NE(view->grab().toImage().pixelColor(before), red);
+    QTest::qWait(200);   // the pan has settled: painted afresh
+    EXPECT_EQ(view->grab().toImage().pixelColor(after), red);
+    EXPECT_NE(view->grab().toImage().pixelColor(before), red);
+}
+
 TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
 {
     Document& doc = m_window->NewDocument();
@@ -431,7 +526,8 @@ TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
     const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess host;
-    host.start(program, {"--headless", "--socket", "ardela-test-unused"});
+    const QString socket = QStringLiteral("ardela-host-test-%1").arg(QCoreApplication::applicationPid());
+    host.start(program, {"--headless", "--second-instance", "--socket", socket});
     ASSERT_TRUE(host.waitForStarted(10000));
     EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
                                              << host.readAllStandardError().toStdString();

@@ -135,3 +135,47 @@ TEST(Renderer, FitShowsTheWholeBoxCentred)
     EXPECT_NEAR(back.x, 100, 1e-9);
     EXPECT_NEAR(back.y, 200, 1e-9);
 }
+
+TEST(Renderer, ACachedRedrawFollowsEveryChangeOfTheDrawing)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    const ObjectId line = doc.AddLine({-5, 2, 0}, {5, 2, 0});
+    doc.AddLine({-5, -2, 0}, {5, -2, 0});
+    RenderCache cache;
+    QImage image(200, 100, QImage::Format_RGB32);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, &cache);
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 2 * 101);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, &cache);
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 2 * 101) << "the cached redraw differs";
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectCrossing, Point3{0, 2, 0}, Point3{0, 2, 0});
+    set.Erase();
+    EXPECT_EQ(doc.Find(line), nullptr);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, &cache);
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 101);
+    EXPECT_EQ(image.pixelColor(100, 30), DrawingRenderer::Background()) << "an erased line is still shown";
+    doc.SetLayerColor("Red", 3);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, &cache);
+    EXPECT_EQ(CountColor(image, AciColor(3)), 101);
+}
+
+TEST(Renderer, LinesReachingPastTheImageAreCutAtItsEdges)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    doc.AddLine({-1000, 1, 0}, {1000, 1, 0});   // across the whole width at row 40
+    doc.AddLine({3, -1000, 0}, {3, 1000, 0});   // down the whole height at column 130
+    doc.AddLine({50, 50, 0}, {60, 60, 0});      // wholly outside
+    const QImage image = Paint(doc);
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0), 40), 200);
+    int column = 0;
+    for (int y = 0; y < 100; ++y)
+        column += image.pixelColor(130, y) == QColor(255, 0, 0) ? 1 : 0;
+    EXPECT_EQ(column, 100);
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 200 + 100 - 1);
+}

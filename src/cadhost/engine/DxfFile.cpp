@@ -201,6 +201,8 @@ public:
         for (const auto& [layer, linetype] : m_layerLinetypes)
             if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
                 m_doc.SetLayerLinetype(layer, lt->name);
+        // The active layer cannot be frozen; a file claiming so gets it thawed.
+        m_doc.AddLayer(m_doc.ActiveLayer()).frozen = false;
     }
 
 private:

@@ -1,6 +1,8 @@
 // Selection filters: a small expression tree compiled from group-code/value pairs.
 #include "SelectionFilter.h"
 
+#include <algorithm>
+
 #include <QStringList>
 
 #include "EngineError.h"
@@ -10,13 +12,19 @@ namespace cadhost {
 struct SelectionFilter::Node {
     enum Kind { And, Or, Xor, Not, Type, LayerName } kind = And;
     QString pattern;
+    bool plain = false;   // no wildcard characters: a plain comparison ignoring case
     std::vector<std::unique_ptr<Node>> children;
+
+    bool Match(const QString& text) const
+    {
+        return plain ? text.compare(pattern, Qt::CaseInsensitive) == 0 : WildcardMatch(pattern, text);
+    }
 
     bool Matches(const Entity& e) const
     {
         switch (kind) {
-        case Type: return WildcardMatch(pattern, EntityTypeName(e.kind));
-        case LayerName: return WildcardMatch(pattern, e.layer);
+        case Type: return Match(EntityTypeName(e.kind));
+        case LayerName: return Match(e.layer);
         case And:
             for (const auto& c : children)
                 if (!c->Matches(e))
@@ -57,6 +65,8 @@ void ParseGroup(const std::vector<FilterItem>& items, std::size_t& pos, Node& gr
             auto leaf = std::make_unique<Node>();
             leaf->kind = it.code == 0 ? Node::Type : Node::LayerName;
             leaf->pattern = it.value;
+            static const QString special = QStringLiteral("#@.*?~[]`,");
+            leaf->plain = std::none_of(it.value.cbegin(), it.value.cend(), [](QChar c) { return special.contains(c); });
             group.children.push_back(std::move(leaf));
         } else if (it.code == -4) {
             const QString op = it.value.trimmed().toLower();
@@ -86,65 +96,104 @@ void ParseGroup(const std::vector<FilterItem>& items, std::size_t& pos, Node& gr
         Malformed(QStringLiteral("\"%1\" is missing").arg(closing));
 }
 
-// One alternative of a wildcard pattern against text, both upper-cased, from the given positions.
-bool MatchOne(const QString& p, int pi, const QString& t, int ti)
-{
-    while (pi < p.size()) {
-        const QChar c = p[pi];
-        if (c == QLatin1Char('*')) {
-            while (pi < p.size() && p[pi] == QLatin1Char('*'))
-                ++pi;
-            if (pi == p.size())
-                return true;
-            for (int k = ti; k <= t.size(); ++k)
-                if (MatchOne(p, pi, t, k))
-                    return true;
-            return false;
-        }
-        if (ti >= t.size())
-            return false;
-        const QChar tc = t[ti];
-        if (c == QLatin1Char('`') && pi + 1 < p.size()) {
-            if (p[pi + 1] != tc)
-                return false;
-            pi += 2;
-        } else if (c == QLatin1Char('#')) {
-            if (!tc.isDigit()) return false;
-            ++pi;
-        } else if (c == QLatin1Char('@')) {
-            if (!tc.isLetter()) return false;
-            ++pi;
-        } else if (c == QLatin1Char('.')) {
-            if (tc.isLetterOrNumber()) return false;
-            ++pi;
-        } else if (c == QLatin1Char('?')) {
-            ++pi;
-        } else if (c == QLatin1Char('[')) {
-            int k = pi + 1;
-            bool negate = false;
-            if (k < p.size() && p[k] == QLatin1Char('~')) { negate = true; ++k; }
+// One element of a wildcard pattern: "*", or a test that takes exactly one character.
+struct WildToken {
+    enum Kind { Star, Any, Digit, Letter, NonAlnum, Literal, Class } kind = Literal;
+    QChar ch;
+    QString members;          // Class: single characters and ranges "a-z" as triples
+    bool negate = false;
+
+    bool Takes(QChar c) const
+    {
+        switch (kind) {
+        case Any: return true;
+        case Digit: return c.isDigit();
+        case Letter: return c.isLetter();
+        case NonAlnum: return !c.isLetterOrNumber();
+        case Literal: return c == ch;
+        case Class: {
             bool hit = false;
-            bool first = true;
-            for (; k < p.size() && (first || p[k] != QLatin1Char(']')); ++k, first = false) {
-                if (k + 2 < p.size() && p[k + 1] == QLatin1Char('-') && p[k + 2] != QLatin1Char(']')) {
-                    hit = hit || (tc >= p[k] && tc <= p[k + 2]);
+            for (int k = 0; k < members.size() && !hit; ++k) {
+                if (k + 2 < members.size() && members[k + 1] == QLatin1Char('-')) {
+                    hit = c >= members[k] && c <= members[k + 2];
                     k += 2;
                 } else {
-                    hit = hit || p[k] == tc;
+                    hit = members[k] == c;
                 }
             }
-            if (k >= p.size())             // no closing bracket: a literal "["
-                return tc == c && MatchOne(p, pi + 1, t, ti + 1);
-            if (hit == negate)
-                return false;
-            pi = k + 1;
-        } else {
-            if (c != tc) return false;
-            ++pi;
+            return hit != negate;
         }
-        ++ti;
+        case Star: return false;
+        }
+        return false;
     }
-    return ti == t.size();
+};
+
+std::vector<WildToken> Tokenize(const QString& p)
+{
+    std::vector<WildToken> out;
+    for (int i = 0; i < p.size(); ++i) {
+        WildToken t;
+        const QChar c = p[i];
+        if (c == QLatin1Char('*')) {
+            if (!out.empty() && out.back().kind == WildToken::Star)
+                continue;
+            t.kind = WildToken::Star;
+        } else if (c == QLatin1Char('?')) {
+            t.kind = WildToken::Any;
+        } else if (c == QLatin1Char('#')) {
+            t.kind = WildToken::Digit;
+        } else if (c == QLatin1Char('@')) {
+            t.kind = WildToken::Letter;
+        } else if (c == QLatin1Char('.')) {
+            t.kind = WildToken::NonAlnum;
+        } else if (c == QLatin1Char('`') && i + 1 < p.size()) {
+            t.ch = p[++i];
+        } else if (c == QLatin1Char('[')) {
+            int k = i + 1;
+            if (k < p.size() && p[k] == QLatin1Char('~')) {
+                t.negate = true;
+                ++k;
+            }
+            // The first member may be "]" itself; the class ends at the next "]".
+            const int close = p.indexOf(QLatin1Char(']'), k + 1);
+            if (close < 0) {
+                t.ch = c;   // no closing bracket: a literal "["
+            } else {
+                t.kind = WildToken::Class;
+                t.members = p.mid(k, close - k);
+                i = close;
+            }
+        } else {
+            t.ch = c;
+        }
+        out.push_back(t);
+    }
+    return out;
+}
+
+// One alternative against the text: each token but "*" takes one character; a "*" takes any
+// run, retried one character longer when the rest fails (linear in practice, never exponential).
+bool MatchOne(const std::vector<WildToken>& tokens, const QString& t)
+{
+    std::size_t p = 0, i = 0, star = std::size_t(-1), starAt = 0;
+    while (i < std::size_t(t.size())) {
+        if (p < tokens.size() && tokens[p].kind == WildToken::Star) {
+            star = p++;
+            starAt = i;
+        } else if (p < tokens.size() && tokens[p].Takes(t[qsizetype(i)])) {
+            ++p;
+            ++i;
+        } else if (star != std::size_t(-1)) {
+            p = star + 1;
+            i = ++starAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < tokens.size() && tokens[p].kind == WildToken::Star)
+        ++p;
+    return p == tokens.size();
 }
 
 } // namespace
@@ -170,7 +219,7 @@ bool WildcardMatch(const QString& pattern, const QString& text)
     alternatives << current;
     for (const QString& alt : alternatives) {
         const bool negate = alt.startsWith(QLatin1Char('~'));
-        const bool hit = MatchOne(alt, negate ? 1 : 0, t, 0);
+        const bool hit = MatchOne(Tokenize(negate ? alt.mid(1) : alt), t);
         if (hit != negate)
             return true;
     }

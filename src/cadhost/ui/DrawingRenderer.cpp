@@ -2,7 +2,7 @@
 #include "DrawingRenderer.h"
 
 #include <cmath>
-#include <unordered_map>
+#include <numbers>
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -69,7 +69,7 @@ QList<qreal> DashPattern(const Linetype* lt, double scale)
     bool wantDash = true;
     for (double d : lt->pattern) {
         const bool isDash = d >= 0;
-        const qreal px = std::max<qreal>(isDash ? 1.0 : 1.0, std::abs(d) * scale);
+        const qreal px = std::max<qreal>(1.0, std::abs(d) * scale);   // a dot is one pixel long
         if (isDash == wantDash) {
             out << px;
             wantDash = !wantDash;
@@ -126,6 +126,20 @@ public:
             Flush(s);
     }
 
+    // Index of a layer's style (its index in the layer table), -1 for an unknown layer.
+    int StyleIndex(const QString& layer) const
+    {
+        const auto it = m_byName.constFind(layer);
+        return it == m_byName.cend() ? -1 : *it;
+    }
+
+    void Segment(std::uint32_t style, double x0, double y0, double x1, double y1)
+    {
+        LayerStyle& s = m_styles[style];
+        if (s.visible)
+            Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
+    }
+
     void Paint(const Entity& e)
     {
         LayerStyle* s = StyleOf(e.layer);
@@ -177,21 +191,25 @@ private:
         const double maxX = m_image.width() - 0.5, maxY = m_image.height() - 0.5;
         double t0 = 0.0, t1 = 1.0;
         const double dx = x1 - x0, dy = y1 - y0;
-        const double pq[4][2] = {{-dx, x0 + 0.5}, {dx, maxX - x0}, {-dy, y0 + 0.5}, {dy, maxY - y0}};
-        for (const auto& [pp, qq] : pq) {
-            if (pp == 0.0) {
-                if (qq < 0.0)
-                    return;
-            } else {
-                const double r = qq / pp;
-                if (pp < 0.0) {
-                    if (r > t1)
+        const bool inside = x0 >= -0.5 && x0 <= maxX && x1 >= -0.5 && x1 <= maxX && y0 >= -0.5 && y0 <= maxY
+            && y1 >= -0.5 && y1 <= maxY;
+        if (!inside) {
+            const double pq[4][2] = {{-dx, x0 + 0.5}, {dx, maxX - x0}, {-dy, y0 + 0.5}, {dy, maxY - y0}};
+            for (const auto& [pp, qq] : pq) {
+                if (pp == 0.0) {
+                    if (qq < 0.0)
                         return;
-                    t0 = std::max(t0, r);
                 } else {
-                    if (r < t0)
-                        return;
-                    t1 = std::min(t1, r);
+                    const double r = qq / pp;
+                    if (pp < 0.0) {
+                        if (r > t1)
+                            return;
+                        t0 = std::max(t0, r);
+                    } else {
+                        if (r < t0)
+                            return;
+                        t1 = std::min(t1, r);
+                    }
                 }
             }
         }
@@ -269,7 +287,7 @@ private:
         }
         m_painter.save();
         m_painter.translate(anchor);
-        m_painter.rotate(-e.rotation * 180.0 / M_PI);
+        m_painter.rotate(-e.rotation * 180.0 / std::numbers::pi);
         m_painter.setFont(font);
         m_painter.setPen(s.color);
         m_painter.drawText(QPointF(-ax, ay), e.text);
@@ -304,7 +322,41 @@ private:
 
 } // namespace
 
-void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QImage& image)
+namespace {
+
+// Gathers the drawing's lines into compact records and keeps the rest by address.
+void Gather(const Document& doc, const Painter& painter, double& ox, double& oy,
+            std::vector<RenderCache::Segment>& segments, std::vector<const Entity*>& others)
+{
+    const Box2 extents = doc.Extents();
+    ox = extents.IsEmpty() ? 0.0 : extents.minX;
+    oy = extents.IsEmpty() ? 0.0 : extents.minY;
+    segments.clear();
+    others.clear();
+    doc.ForEachEntity([&](const Entity& e) {
+        const int style = painter.StyleIndex(e.layer);
+        if (style < 0)
+            return;
+        auto add = [&](const Point3& a, const Point3& b) {
+            segments.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style)});
+        };
+        switch (e.kind) {
+        case EntityKind::Line: add(e.points[0], e.points[1]); break;
+        case EntityKind::Polyline3d:
+        case EntityKind::LwPolyline:
+            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
+                add(e.points[i], e.points[i + 1]);
+            if (e.closed && e.points.size() > 2)
+                add(e.points.back(), e.points.front());
+            break;
+        default: others.push_back(&e); break;
+        }
+    });
+}
+
+} // namespace
+
+void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QImage& image, RenderCache* cache)
 {
     image.fill(Background());
     Painter painter(doc, view, image);
@@ -313,10 +365,24 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
     // When most of the drawing is in view, a straight pass beats the index.
     const bool most = extents.IsEmpty() || (visible.minX <= extents.minX && visible.maxX >= extents.maxX
                                             && visible.minY <= extents.minY && visible.maxY >= extents.maxY);
-    if (most)
-        doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
-    else
+    if (!most) {
         doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
+        return;
+    }
+    if (!cache) {
+        doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+        return;
+    }
+    if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
+        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others);
+        cache->m_doc = &doc;
+        cache->m_revision = doc.Revision();
+    }
+    const double ox = cache->m_originX, oy = cache->m_originY;
+    for (const RenderCache::Segment& s : cache->m_segments)
+        painter.Segment(s.layer, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
+    for (const Entity* e : cache->m_others)
+        painter.Paint(*e);
 }
 
 } // namespace cadhost

@@ -2,6 +2,9 @@
 // solids, text in the style's font; hidden layers are skipped.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
@@ -36,12 +39,34 @@ struct ViewTransform {
     static ViewTransform Fit(const Box2& box, int width, int height);
 };
 
+// What a view keeps between redraws of an unchanged drawing: its lines as compact records
+// and the other entities, so that a pan or zoom does not walk the whole document again.
+class RenderCache {
+public:
+    void Clear() { m_doc = nullptr; }
+
+    struct Segment {
+        float x0, y0, x1, y1;     // relative to the origin
+        std::uint32_t layer;      // index in the layer table
+    };
+
+private:
+    friend class DrawingRenderer;
+    const Document* m_doc = nullptr;
+    std::uint64_t m_revision = 0;
+    double m_originX = 0.0;
+    double m_originY = 0.0;
+    std::vector<Segment> m_segments;          // lines and polyline edges
+    std::vector<const Entity*> m_others;      // points, solids, texts (valid for this revision)
+};
+
 class DrawingRenderer {
 public:
     // The colour behind the drawing.
     static QColor Background();
     // Paints the document into `image` (already sized to the transform) over the background.
-    static void Render(const Document& doc, const ViewTransform& view, QImage& image);
+    // With a cache, a redraw of an unchanged drawing reuses what the last one gathered.
+    static void Render(const Document& doc, const ViewTransform& view, QImage& image, RenderCache* cache = nullptr);
 };
 
 } // namespace cadhost

@@ -19,6 +19,11 @@ DrawingView::DrawingView(Document& doc, QWidget* parent) : QWidget(parent), m_do
     setMinimumSize(200, 150);
     m_redraw.setSingleShot(true);
     connect(&m_redraw, &QTimer::timeout, this, &DrawingView::Regen);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        m_cacheValid = false;
+        update();
+    });
     m_listener = m_doc.AddListener([this](const Document&) { DocumentChanged(); });
 }
 
@@ -84,12 +89,17 @@ void DrawingView::ZoomBy(double factor, QPointF around)
     update();
 }
 
+// While panning, the painted image is moved along and the drawing is painted again once
+// the movement pauses.
 void DrawingView::PanBy(QPointF pixels)
 {
     m_userMoved = true;
     m_view.centerX -= pixels.x() / m_view.scale;
     m_view.centerY += pixels.y() / m_view.scale;
-    m_cacheValid = false;
+    if (m_cacheValid) {
+        m_cacheShift += pixels;
+        m_settle.start(80);
+    }
     update();
 }
 
@@ -127,12 +137,15 @@ void DrawingView::paintEvent(QPaintEvent*)
         m_view.height = std::max(height(), 1);
         QElapsedTimer timer;
         timer.start();
-        DrawingRenderer::Render(m_doc, m_view, m_cache);
+        DrawingRenderer::Render(m_doc, m_view, m_cache, &m_renderCache);
         m_lastRenderMs = timer.elapsed();
         m_cacheValid = true;
+        m_cacheShift = QPointF();
     }
     QPainter p(this);
-    p.drawImage(0, 0, m_cache);
+    if (!m_cacheShift.isNull())
+        p.fillRect(rect(), DrawingRenderer::Background());
+    p.drawImage(m_cacheShift, m_cache);
     if (m_rubberFrom && m_cursor) {
         p.setPen(QPen(Qt::white, 0, Qt::DashLine));
         p.drawLine(ToScreen(*m_rubberFrom), m_snapMarker ? *m_snapMarker : *m_cursor);

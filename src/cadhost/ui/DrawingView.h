@@ -63,8 +63,11 @@ private:
     Document& m_doc;
     ViewTransform m_view;
     QTimer m_redraw;          // gathers a burst of changes into one redraw
+    QTimer m_settle;          // redraws once panning pauses
+    QPointF m_cacheShift;     // how far the view moved since the cache was painted
     qint64 m_lastRenderMs = 0;
     QImage m_cache;
+    RenderCache m_renderCache;
     bool m_cacheValid = false;
     bool m_fitted = false;
     bool m_userMoved = false;   // the engineer panned or zoomed: the view no longer follows the drawing

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -90,6 +91,14 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
 
     BuildMenus();
 
+    // Escape cancels point input wherever the focus is in the window.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_request)
+            CancelPointInput();
+    });
+
     connect(m_tabs, &QTabWidget::currentChanged, this, &HostWindow::TabChanged);
     connect(m_tabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
         auto* view = qobject_cast<DrawingView*>(m_tabs->widget(index));
@@ -140,6 +149,7 @@ void HostWindow::BuildMenus()
     QMenu* draw = menuBar()->addMenu(tr("&Draw"));
     draw->addAction(tr("&Line"), this, &HostWindow::StartLineTool);
     draw->addAction(tr("&Point"), this, &HostWindow::StartPointTool);
+    draw->addAction(tr("&Erase"), this, &HostWindow::StartEraseTool);
 }
 
 // ---------------------------------------------------------------- documents
@@ -279,8 +289,10 @@ void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
     Request request = std::move(*m_request);
     m_request.reset();
     m_prompt->setText(tr("Command:"));
-    if (point)
+    if (point) {
+        m_lastPoint = point;
         Log(QStringLiteral("%1,%2").arg(Number(point->x), Number(point->y)));
+    }
     else if (code == kCancelled && !request.fromTool)
         Log(tr("*Cancel*"));
     request.done(point, code);
@@ -338,11 +350,15 @@ void HostWindow::CommandEntered()
             EndPointInput();
             return;
         }
-        if (const auto p = ParsePoint(text)) {
+        // "@dx,dy" is relative to the last point given.
+        const bool relative = text.startsWith(QLatin1Char('@')) && m_lastPoint;
+        if (auto p = ParsePoint(relative ? text.mid(1) : text)) {
+            if (relative)
+                p = Point3{m_lastPoint->x + p->x, m_lastPoint->y + p->y, m_lastPoint->z + p->z};
             AnswerPoint(*p);
             return;
         }
-        Log(tr("\"%1\" is not a point. Type x,y or click in the drawing.").arg(text));
+        Log(tr("\"%1\" is not a point. Type x,y or @dx,dy, or click in the drawing.").arg(text));
         return;
     }
     if (!text.isEmpty())
@@ -441,6 +457,19 @@ void HostWindow::StartPointTool()
     AskToolPoint(tr("Point:"));
 }
 
+void HostWindow::StartEraseTool()
+{
+    if (m_request && !m_request->fromTool) {
+        Log(tr("A point is being asked for; finish that first."));
+        return;
+    }
+    EndTool();
+    if (!m_docs.Active())
+        return;
+    m_tool = Tool::Erase;
+    AskToolPoint(tr("Erase, pick an object:"));
+}
+
 void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
 {
     Document* doc = m_docs.Active();
@@ -452,6 +481,22 @@ void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
         if (m_tool == Tool::Point) {
             doc->AddPoint(*point);
             AskToolPoint(tr("Point:"));
+        } else if (m_tool == Tool::Erase) {
+            DrawingView* view = ViewOf(*doc);
+            const double r = (view ? DrawingView::kAperture / view->Transform().scale : 0.0) / 2;
+            const std::vector<ObjectId> hits =
+                doc->SelectCrossing(Box2{point->x - r, point->y - r, point->x + r, point->y + r});
+            // The newest visible entity on an unlocked layer goes.
+            for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+                const Layer* layer = doc->Layers().Find(doc->Get(*it).layer);
+                if (layer && layer->Visible() && !layer->locked) {
+                    doc->Erase(*it);
+                    break;
+                }
+                if (layer && layer->locked)
+                    Log(tr("The object is on the locked layer \"%1\".").arg(layer->name));
+            }
+            AskToolPoint(tr("Erase, pick an object:"));
         } else if (m_tool == Tool::Line) {
             if (m_toolFrom)
                 doc->AddLine(*m_toolFrom, *point);
@@ -497,6 +542,8 @@ void HostWindow::RunCommand(const QString& text)
             StartLineTool();
         else if (verb == QLatin1String("POINT") || verb == QLatin1String("PO"))
             StartPointTool();
+        else if (verb == QLatin1String("ERASE") || verb == QLatin1String("E"))
+            StartEraseTool();
         else if (verb == QLatin1String("ZOOM") || verb == QLatin1String("Z") || verb == QLatin1String("ZE"))
             ZoomExtents();
         else if (verb == QLatin1String("NEW"))
@@ -515,7 +562,7 @@ void HostWindow::RunCommand(const QString& text)
             const QString name = text.section(QLatin1Char(' '), 1).trimmed();
             doc->SetActiveLayer(doc->AddLayer(name).name);
         } else
-            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
+            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
     } catch (const EngineError& e) {
         Log(e.Message());
     }

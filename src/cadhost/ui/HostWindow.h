@@ -65,6 +65,8 @@ public:
     bool CloseFile();
     void StartLineTool();
     void StartPointTool();
+    // Erases, at each click, the newest entity under the cursor that is not on a locked layer.
+    void StartEraseTool();
     void ZoomExtents();
     // Runs one command line entry as if typed and entered.
     void RunCommand(const QString& text);
@@ -99,7 +101,7 @@ private:
         PointCallback done;
         bool fromTool = false;
     };
-    enum class Tool { None, Line, Point };
+    enum class Tool { None, Line, Point, Erase };
 
     void BuildMenus();
     DrawingView* AddView(Document& doc);
@@ -129,6 +131,7 @@ private:
     std::optional<Request> m_request;
     Tool m_tool = Tool::None;
     std::optional<Point3> m_toolFrom;
+    std::optional<Point3> m_lastPoint;   // the last point given, for "@dx,dy" input
     bool m_headless = false;
 };
 

@@ -80,29 +80,41 @@ void LayerPanel::Refresh()
     m_shown = signature;
     m_filling = true;
     const LayerTable& layers = m_doc->Layers();
+    // The same layers in the same rows: update them in place, so a colour being stepped
+    // keeps its spin box and its focus.
+    bool sameRows = rowCount() == layers.Count();
+    for (int row = 0; sameRows && row < layers.Count(); ++row)
+        sameRows = item(row, kName) && item(row, kName)->text() == layers.At(row).name;
+    if (!sameRows)
+        setRowCount(0);
     setRowCount(layers.Count());
     for (int row = 0; row < layers.Count(); ++row) {
         const Layer& l = layers.At(row);
-        auto* name = new QTableWidgetItem(Swatch(l.color), l.name);
+        if (!sameRows) {
+            setItem(row, kName, new QTableWidgetItem(l.name));
+            auto* spin = new QSpinBox;
+            spin->setRange(1, 255);
+            spin->setFrame(false);
+            const QString layerName = l.name;
+            setCellWidget(row, kColor, spin);
+            connect(spin, &QSpinBox::valueChanged, this, [this, layerName](int v) { ColorChanged(layerName, v); });
+            for (int c = kOn; c <= kLocked; ++c) {
+                auto* check = new QTableWidgetItem;
+                check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+                setItem(row, c, check);
+            }
+        }
+        QTableWidgetItem* name = item(row, kName);
+        name->setIcon(Swatch(l.color));
         QFont font = name->font();
         font.setBold(l.name == m_doc->ActiveLayer());
         name->setFont(font);
         name->setToolTip(tr("Line type: %1. Double-click to make it the active layer.").arg(l.linetype));
-        setItem(row, kName, name);
-        auto* spin = new QSpinBox;
-        spin->setRange(1, 255);
-        spin->setValue(l.color);
-        spin->setFrame(false);
-        const QString layerName = l.name;
-        setCellWidget(row, kColor, spin);
-        connect(spin, &QSpinBox::valueChanged, this, [this, layerName](int v) { ColorChanged(layerName, v); });
+        if (auto* spin = qobject_cast<QSpinBox*>(cellWidget(row, kColor)); spin && spin->value() != l.color)
+            spin->setValue(l.color);
         const bool flags[3] = {l.on, l.frozen, l.locked};
-        for (int c = 0; c < 3; ++c) {
-            auto* check = new QTableWidgetItem;
-            check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-            check->setCheckState(flags[c] ? Qt::Checked : Qt::Unchecked);
-            setItem(row, kOn + c, check);
-        }
+        for (int c = 0; c < 3; ++c)
+            item(row, kOn + c)->setCheckState(flags[c] ? Qt::Checked : Qt::Unchecked);
     }
     m_filling = false;
 }
