@@ -53,7 +53,7 @@ void WindowFrontEnd::SetClosingListener(std::function<void(Document*)> listener)
 void WindowFrontEnd::Regen(Document& document)
 {
     if (DrawingView* view = m_window.ViewOf(document))
-        view->update();
+        view->Regen();
 }
 
 int WindowFrontEnd::RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>&,
