@@ -266,6 +266,8 @@ void AutomationServer::ReadRequests(QLocalSocket* socket)
     for (;;) {
         switch (reader.Next(request)) {
         case ardela::cad::MessageReader::Status::NeedMore:
+            // Replies leave now, not one event-loop turn later: the caller is waiting.
+            socket->flush();
             return;
         case ardela::cad::MessageReader::Status::Oversized:
             // The stream cannot be followed past a length we refuse to read: end this caller.
