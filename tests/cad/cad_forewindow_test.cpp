@@ -61,7 +61,7 @@ TEST(BringToFront, UnknownWindowWithoutAHostChangesNothing)
 namespace {
 
 // Connects to `path` as the user `uid` in a child process and reports what the server did:
-// 0 closed the connection unanswered, 1 answered, 2 could not connect.
+// 0 closed the connection unanswered, 1 answered, 2 could not connect, 3 could not become `uid`.
 int ProbeAsOtherUser(const QString& path, uid_t uid)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -115,7 +115,10 @@ TEST(AutomationServerDoor, PeerOfAnotherUserIsRefusedEvenWhenTheSocketIsOpen)
     // Open the socket file itself to everyone: only the peer check stands in the way now.
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
 
-    EXPECT_EQ(ProbeAsOtherUser(path, 65534), 0);
+    const int otherUser = ProbeAsOtherUser(path, 65534);
+    if (otherUser == 3)
+        GTEST_SKIP() << "this system does not let the test act as another user";
+    EXPECT_EQ(otherUser, 0);
     // The same request from this user is answered.
     EXPECT_EQ(ProbeAsOtherUser(path, ::getuid()), 1);
 }
