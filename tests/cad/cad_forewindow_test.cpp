@@ -1,8 +1,8 @@
 // Guards the foreground moves and the server's door against: a minimised wizard window left
 // minimised, a raise of the wrong window, and a peer running as another user being served.
-#include <poll.h>
 #include <cstring>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
