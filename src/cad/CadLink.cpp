@@ -1,0 +1,243 @@
+// The client end of the automation link and the input guard of pending calls.
+#include "CadLink.h"
+
+#include <vector>
+
+#include <QApplication>
+#include <QCborMap>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLocalSocket>
+#include <QThread>
+
+#include "CadError.h"
+#include "modMessage.h"
+
+namespace ardela::cad {
+
+namespace {
+
+// Holds back user input while calls are pending; shows the pending-call message for input
+// that arrives once the oldest pending call has waited kPendingCallDelayMs.
+class PendingInputGuard : public QObject {
+public:
+    static PendingInputGuard& Instance()
+    {
+        static PendingInputGuard* guard = new PendingInputGuard;
+        return *guard;
+    }
+
+    // A call starts waiting in an event loop of `level`.
+    void Begin(int level)
+    {
+        if (m_levels.empty()) {
+            m_since.start();
+            if (qApp)
+                qApp->installEventFilter(this);
+        }
+        m_levels.push_back(level);
+    }
+
+    void End()
+    {
+        m_levels.pop_back();
+        if (m_levels.empty() && qApp)
+            qApp->removeEventFilter(this);
+    }
+
+    QString m_title;
+    QString m_text;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Input is held only while the innermost running loop is a waiting call's: a dialog
+        // opened meanwhile (its own, deeper loop) takes input as usual.
+        if (m_showing || m_levels.empty() || QThread::currentThread()->loopLevel() != m_levels.back())
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+            if (!watched->isWidgetType() && !watched->isWindowType())
+                return false;
+            if (m_since.elapsed() >= kPendingCallDelayMs && !m_text.isEmpty()) {
+                m_showing = true;
+                ShowMessage(m_text, MsgOkOnly, m_title);
+                m_showing = false;
+            }
+            return true;
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+            return watched->isWidgetType() || watched->isWindowType();
+        default:
+            return false;
+        }
+    }
+
+private:
+    std::vector<int> m_levels;
+    bool m_showing = false;
+    QElapsedTimer m_since;
+};
+
+// Marks one call as waiting in the loop of `level` for the guard, for the scope.
+struct PendingScope {
+    explicit PendingScope(int level) { PendingInputGuard::Instance().Begin(level); }
+    ~PendingScope() { PendingInputGuard::Instance().End(); }
+    PendingScope(const PendingScope&) = delete;
+    PendingScope& operator=(const PendingScope&) = delete;
+};
+
+const QString kLostText = QStringLiteral("The drawing host has gone away.");
+
+} // namespace
+
+void SetPendingCallMessage(const QString& title, const QString& text)
+{
+    PendingInputGuard::Instance().m_title = title;
+    PendingInputGuard::Instance().m_text = text;
+}
+
+QString PendingCallText(const QString& programTitle)
+{
+    return QStringLiteral("Your are trying to return to ") + programTitle
+        + QStringLiteral(" without completing the") + kCrLf + QStringLiteral("current task in AutoCAD.")
+        + QStringLiteral("Please return to AutoCAD and finish") + kCrLf
+        + QStringLiteral("your task by pressing the right mouse button or Cancel.");
+}
+
+CadLink::CadLink() = default;
+
+CadLink::~CadLink()
+{
+    LoseConnection();
+}
+
+bool CadLink::Connect(const QString& socketPath, int timeoutMs)
+{
+    Disconnect();
+    m_socketPath = socketPath;
+    m_reader = MessageReader();
+    m_socket = new QLocalSocket(this);
+    m_socket->connectToServer(socketPath);
+    if (!m_socket->waitForConnected(timeoutMs)) {
+        m_socket->deleteLater();
+        m_socket = nullptr;
+        return false;
+    }
+    m_connected = true;
+    connect(m_socket, &QLocalSocket::readyRead, this, &CadLink::ReadReplies);
+    connect(m_socket, &QLocalSocket::disconnected, this, &CadLink::LoseConnection);
+    connect(m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError error) {
+        // A short wait that found no reply yet is no failure of the link.
+        if (error != QLocalSocket::SocketTimeoutError)
+            LoseConnection();
+    });
+    return true;
+}
+
+void CadLink::Disconnect()
+{
+    LoseConnection();
+}
+
+QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCborArray& args)
+{
+    if (!m_connected)
+        throw CadError(kDisconnected, kLostText);
+    const qint64 id = m_nextId++;
+    QCborMap request;
+    request.insert(wire::kId, id);
+    request.insert(wire::kHandle, handle.ToCbor());
+    request.insert(wire::kMember, member);
+    request.insert(wire::kArgs, args);
+
+    PendingCall call;
+    m_pending.emplace(id, &call);
+    struct Unregister {
+        std::map<qint64, PendingCall*>& pending;
+        qint64 id;
+        ~Unregister() { pending.erase(id); }
+    } unregister{m_pending, id};
+
+    m_socket->write(FrameMessage(request));
+    // A write that finds the host gone drops the socket at once.
+    if (m_socket)
+        m_socket->flush();
+    // Most replies come back within a fraction of a millisecond: wait for those on the socket
+    // alone, and only for a slower one (a point request) run the local event loop.
+    for (int spins = 0; spins < 2 && !call.done && m_socket && m_socket->waitForReadyRead(1); ++spins) {
+    }
+    if (!call.done) {
+        QEventLoop loop;
+        call.loop = &loop;
+        PendingScope pending(QThread::currentThread()->loopLevel() + 1);
+        loop.exec();
+        call.loop = nullptr;
+    }
+    if (call.error != 0)
+        throw CadError(call.error, call.text);
+    return call.result;
+}
+
+void CadLink::ReadReplies()
+{
+    if (!m_socket)
+        return;
+    m_reader.Feed(*m_socket);
+    QCborMap reply;
+    for (;;) {
+        const MessageReader::Status status = m_reader.Next(reply);
+        if (status == MessageReader::Status::NeedMore)
+            return;
+        if (status != MessageReader::Status::Message) {
+            // A host that sends what cannot be read cannot be trusted with the calls.
+            LoseConnection();
+            return;
+        }
+        const auto found = m_pending.find(reply.value(wire::kId).toInteger(-1));
+        if (found == m_pending.end())
+            continue;
+        PendingCall& call = *found->second;
+        call.done = true;
+        if (reply.contains(wire::kError)) {
+            call.error = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kFailed));
+            if (call.error == 0)
+                call.error = kFailed;
+            call.text = reply.value(wire::kText).toString();
+        } else {
+            call.result = reply.value(wire::kResult);
+        }
+        if (call.loop)
+            call.loop->quit();
+    }
+}
+
+void CadLink::LoseConnection()
+{
+    const bool wasConnected = m_connected;
+    m_connected = false;
+    for (auto& [id, call] : m_pending) {
+        if (call->done)
+            continue;
+        call->done = true;
+        call->error = kDisconnected;
+        call->text = kLostText;
+        if (call->loop)
+            call->loop->quit();
+    }
+    if (m_socket) {
+        QLocalSocket* socket = m_socket;
+        m_socket = nullptr;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    if (wasConnected)
+        emit Disconnected();
+}
+
+} // namespace ardela::cad

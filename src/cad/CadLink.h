@@ -1,0 +1,72 @@
+// The client end of the automation link: synchronous calls that wait in a local event loop,
+// several outstanding at once, and the pending-call message for input that arrives meanwhile.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include <QCborArray>
+#include <QCborValue>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include "CadWire.h"
+
+class QEventLoop;
+class QLocalSocket;
+
+namespace ardela::cad {
+
+class CadLink : public QObject {
+    Q_OBJECT
+public:
+    CadLink();
+    ~CadLink() override;
+
+    // Connects to the host listening on `socketPath`; false when none answers within the time.
+    bool Connect(const QString& socketPath, int timeoutMs);
+    bool IsConnected() const { return m_connected; }
+    QString SocketPath() const { return m_socketPath; }
+
+    // Calls `member` on the object `handle` and waits for the reply; throws CadError with the
+    // host's code, or kDisconnected once the host is gone.
+    QCborValue Call(const Handle& handle, const QString& member, const QCborArray& args = {});
+
+    // Closes the connection; every pending and later call fails with kDisconnected.
+    void Disconnect();
+
+signals:
+    void Disconnected();
+
+private:
+    struct PendingCall {
+        bool done = false;
+        std::uint32_t error = 0;
+        QString text;
+        QCborValue result;
+        QEventLoop* loop = nullptr;
+    };
+
+    void ReadReplies();
+    void LoseConnection();
+
+    QLocalSocket* m_socket = nullptr;
+    QString m_socketPath;
+    bool m_connected = false;
+    qint64 m_nextId = 1;
+    std::map<qint64, PendingCall*> m_pending;
+    MessageReader m_reader;
+};
+
+// The input guard of pending calls: while any call on any link waits, user input to this
+// program's windows is held back; after it has waited 2000 ms such input shows the pending-call
+// message (program title as caption).
+void SetPendingCallMessage(const QString& title, const QString& text);
+// The message as the wizards word it for `programTitle`.
+QString PendingCallText(const QString& programTitle);
+// How long a call must have been pending before input shows the message.
+constexpr int kPendingCallDelayMs = 2000;
+
+} // namespace ardela::cad

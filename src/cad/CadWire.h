@@ -1,0 +1,87 @@
+// The automation link's wire: length-prefixed CBOR messages over a local socket, the object
+// handles they carry, and where the per-user sockets live.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QByteArray>
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
+#include <QString>
+
+class QIODevice;
+
+namespace ardela::cad {
+
+// Largest message either side accepts (prefix excluded); a longer prefix closes the connection.
+constexpr std::uint32_t kMaxMessageSize = 16u * 1024u * 1024u;
+
+// Keys of the request and reply maps.
+namespace wire {
+inline constexpr qint64 kId = 0;       // call id, chosen by the caller
+inline constexpr qint64 kHandle = 1;   // object handle (request)
+inline constexpr qint64 kMember = 2;   // member name (request)
+inline constexpr qint64 kArgs = 3;     // argument array (request)
+inline constexpr qint64 kResult = 4;   // result value (reply)
+inline constexpr qint64 kError = 5;    // automation error code (reply)
+inline constexpr qint64 kText = 6;     // error text (reply)
+} // namespace wire
+
+// What an object handle designates. A handle is the array [kind, document, key]: the document
+// number is 0 for the application, the key an ObjectID, a layer or set name, or unused.
+enum class HandleKind : qint64 {
+    Application = 0,
+    Documents = 1,
+    Document = 2,
+    ModelSpace = 3,
+    Layers = 4,
+    Layer = 5,
+    LineTypes = 6,
+    SelectionSets = 7,
+    SelectionSet = 8,
+    Utility = 9,
+    TextStyle = 10,
+    Entity = 11,
+};
+
+struct Handle {
+    HandleKind kind = HandleKind::Application;
+    qint64 document = 0;
+    QCborValue key;
+
+    QCborValue ToCbor() const;
+    // nullopt when the value is not a well-formed handle.
+    static std::optional<Handle> FromCbor(const QCborValue& value);
+};
+
+// Prefixes the encoded message with its length (4 bytes, big-endian).
+QByteArray FrameMessage(const QCborMap& message);
+
+// Reads whole messages off a buffer as they complete.
+class MessageReader {
+public:
+    enum class Status { NeedMore, Message, Malformed, Oversized };
+    // Appends what the device has to the buffer.
+    void Feed(QIODevice& device);
+    void Feed(const QByteArray& bytes);
+    // Takes the next whole message out of the buffer. Malformed: the frame was whole but did not
+    // hold a CBOR map (it is dropped, the stream stays in step). Oversized: the prefix announces
+    // more than kMaxMessageSize (nothing more can be trusted).
+    Status Next(QCborMap& message);
+
+private:
+    QByteArray m_buffer;
+    qsizetype m_start = 0;
+};
+
+// The per-user folder of the link sockets (mode 0700, made when missing): $XDG_RUNTIME_DIR (or
+// the temporary folder) / "ardela-<uid>". Empty when it cannot be made private.
+QString SocketFolder();
+// The well-known name of the running host: SocketFolder()/cadhost.
+QString WellKnownSocketPath();
+// A fresh private name in the same folder, for a host started as a second instance.
+QString PrivateSocketPath();
+
+} // namespace ardela::cad

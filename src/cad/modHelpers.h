@@ -1,0 +1,63 @@
+// The connection to the drawing host: finding or starting it, the working drawing, closing,
+// and the program layers with their colours and text style.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <QString>
+
+#include "AcadObjects.h"
+#include "Settings.h"
+
+namespace ardela::cad {
+
+class WizardForm;
+
+// One program's connection state, kept for the wizard's whole life.
+struct Connection {
+    AcadApplicationPtr AcadApp;        // the host application, empty until ConnectAcad succeeds
+    AcadDocumentPtr AttachDoc;         // the drawing reached while attaching
+    AcadDocumentPtr AcadDoc;           // the working drawing of every pick and drawing
+    std::uint64_t AcadWnd = 0;         // the host's main window, 0 when none was found
+    std::int64_t AcadInstanceHandle = 0; // the host's process identity at the last attach
+    bool AcadStarted = false;          // this program started the host (CloseAcad quits it)
+    class WizardForm* WizardForm = nullptr;
+
+    // Where the running host is asked for, and the program started when none runs; empty means
+    // the per-user well-known name and the `cadhost` beside this program.
+    QString RunningSocketPath;
+    QString HostProgram;
+    // How long a started host may take to answer.
+    int StartTimeoutMs = 30000;
+};
+
+// The program-wide connection.
+Connection& CadConnection();
+
+// A reference counts as a live application only while its host answers.
+bool IsLiveApplication(const AcadApplicationPtr& application);
+
+bool ConnectAcad(Connection& connection);
+bool SetupDrawing(Connection& connection);
+bool CloseAcad(Connection& connection);
+void SetupLayers(Connection& connection);
+bool ConnectAcad();
+bool SetupDrawing();
+bool CloseAcad();
+void SetupLayers();
+
+// One of a program's six layers: its name, the Settings position of its colour and the wizard
+// routine drawing its content (empty for the two result layers).
+struct ProgramLayer {
+    QString name;
+    SettingIndex colorKey;
+    QString drawRoutine;
+};
+// The six layers of "Korrin" or "Vendel", the four model layers first in drawing order.
+const std::array<ProgramLayer, 6>& ProgramLayers(const QString& programTitle);
+
+// The filter of the drawing dialogs.
+inline const QString kDrawingFilter = QStringLiteral("Drawing  (*.dwg)|*.dwg|DXF (*.dxf)|*.dxf");
+
+} // namespace ardela::cad

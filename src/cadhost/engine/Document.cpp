@@ -1,0 +1,739 @@
+// A drawing: model space, its tables, selection sets and object snap.
+#include "Document.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <unordered_set>
+
+#include <QFileInfo>
+
+#include "EngineError.h"
+
+namespace cadhost {
+
+namespace {
+
+// ObjectIDs are unique in the whole host and never reused; they stay within 32 bits for any
+// drawing a session can hold, as callers keep them in 32-bit cells.
+std::atomic<ObjectId> g_nextId{1000};
+
+// Coordinates and sizes beyond this are refused: extents and text boxes must stay finite.
+constexpr double kLargest = 1e15;
+
+void CheckPoint(const Point3& p)
+{
+    if (!(std::abs(p.x) <= kLargest) || !(std::abs(p.y) <= kLargest) || !(std::abs(p.z) <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
+}
+
+void CheckHeight(double height)
+{
+    if (!(height > 0.0) || !(height <= kLargest))
+        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- SelectionSet
+
+ObjectId SelectionSet::Item(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EngineError(kInvalidArgument,
+                          QStringLiteral("Selection set \"%1\" has no item %2.").arg(m_name).arg(index));
+    return m_items[std::size_t(index)];
+}
+
+void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
+                          const std::vector<FilterItem>& filterItems)
+{
+    const SelectionFilter filter(filterItems);
+    std::unordered_set<ObjectId> held(m_items.begin(), m_items.end());
+    auto take = [&](const Entity& e) {
+        if (filter.Matches(e) && held.insert(e.id).second)
+            m_items.push_back(e.id);
+    };
+    switch (mode) {
+    case kSelectAll:
+        m_doc->ForEachEntity(take);
+        return;
+    case kSelectCrossing:
+    case kSelectWindow: {
+        if (!corner1 || !corner2)
+            throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 needs two corners.").arg(mode));
+        CheckPoint(*corner1);
+        CheckPoint(*corner2);
+        const Box2 window = Box2::FromCorners(*corner1, *corner2);
+        if (mode == kSelectCrossing) {
+            for (ObjectId id : m_doc->SelectCrossing(window))
+                take(m_doc->Get(id));
+        } else {
+            std::vector<const Entity*> inside;
+            m_doc->ForEachEntityIn(window, [&](const Entity& e) {
+                const Box2 b = EntityBounds(e);
+                if (window.Contains(b.minX, b.minY) && window.Contains(b.maxX, b.maxY))
+                    inside.push_back(&e);
+            });
+            std::sort(inside.begin(), inside.end(), [](const Entity* a, const Entity* b) { return a->id < b->id; });
+            for (const Entity* e : inside)
+                take(*e);
+        }
+        return;
+    }
+    default:
+        throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 is not supported.").arg(mode));
+    }
+}
+
+void SelectionSet::Erase()
+{
+    for (ObjectId id : m_items)
+        if (m_doc->Find(id))
+            m_doc->EraseQuietly(id);
+    const bool any = !m_items.empty();
+    m_items.clear();
+    if (any) {
+        m_doc->CompactIfSparse();
+        m_doc->Changed();
+    }
+}
+
+// ---------------------------------------------------------------- Document
+
+Document::Document(const QString& name) : m_name(name)
+{
+    m_variables = {
+        {QStringLiteral("OSMODE"), QVariant(int(kSnapEndpoint | kSnapIntersection))},
+        {QStringLiteral("PDMODE"), QVariant(0)},
+        {QStringLiteral("PDSIZE"), QVariant(0.0)},
+        {QStringLiteral("TEXTSIZE"), QVariant(2.5)},
+        {QStringLiteral("LTSCALE"), QVariant(1.0)},
+    };
+}
+
+Document::~Document() = default;
+
+void Document::SetFileName(const QString& fullPath)
+{
+    m_fullName = QFileInfo(fullPath).absoluteFilePath();
+    m_name = QFileInfo(fullPath).fileName();
+    Changed();
+    MarkSaved();
+}
+
+void Document::Changed()
+{
+    ++m_revision;
+    for (auto& [token, listener] : m_listeners)
+        listener(*this);
+}
+
+void Document::LayersChanged()
+{
+    ++m_layerRevision;
+    Changed();
+}
+
+int Document::AddListener(std::function<void(const Document&)> listener)
+{
+    m_listeners.emplace_back(m_nextListener, std::move(listener));
+    return m_nextListener++;
+}
+
+void Document::RemoveListener(int token)
+{
+    std::erase_if(m_listeners, [token](const auto& l) { return l.first == token; });
+}
+
+// ---- model space
+
+ObjectId Document::Insert(Entity&& e)
+{
+    for (const Point3& p : e.points)
+        CheckPoint(p);
+    if (e.kind == EntityKind::Text) {
+        CheckPoint(e.alignmentPoint);
+        CheckHeight(e.height);
+        if (!std::isfinite(e.rotation))
+            throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+    }
+    const Layer* layer = m_layers.Find(e.layer);
+    if (!layer)
+        throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(e.layer));
+    e.layer = layer->name;
+    e.id = g_nextId++;
+    const auto slot = std::uint32_t(m_slots.size());
+    m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
+    m_slots.push_back(std::move(e));
+    ++m_liveCount;
+    m_index.Insert(slot, EntityBounds(m_slots.back()));
+    Changed();
+    return m_slots.back().id;
+}
+
+ObjectId Document::AddLine(const Point3& start, const Point3& end)
+{
+    Entity e;
+    e.kind = EntityKind::Line;
+    e.layer = m_activeLayer;
+    e.points = {start, end};
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddText(const QString& text, const Point3& insertion, double height)
+{
+    CheckHeight(height);
+    Entity e;
+    e.kind = EntityKind::Text;
+    e.layer = m_activeLayer;
+    e.points = {insertion};
+    e.text = text;
+    e.height = height;
+    e.alignmentPoint = insertion;
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddPoint(const Point3& point)
+{
+    Entity e;
+    e.kind = EntityKind::Point;
+    e.layer = m_activeLayer;
+    e.points = {point};
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddPolyline(const std::vector<double>& xyz)
+{
+    if (xyz.size() % 3 != 0 || xyz.size() < 6)
+        throw EngineError(kInvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
+    Entity e;
+    e.kind = EntityKind::Polyline3d;
+    e.layer = m_activeLayer;
+    for (std::size_t i = 0; i < xyz.size(); i += 3)
+        e.points.push_back({xyz[i], xyz[i + 1], xyz[i + 2]});
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddLightWeightPolyline(const std::vector<double>& xy)
+{
+    if (xy.size() % 2 != 0 || xy.size() < 4)
+        throw EngineError(kInvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
+    Entity e;
+    e.kind = EntityKind::LwPolyline;
+    e.layer = m_activeLayer;
+    for (std::size_t i = 0; i < xy.size(); i += 2)
+        e.points.push_back({xy[i], xy[i + 1], 0.0});
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4)
+{
+    Entity e;
+    e.kind = EntityKind::Solid;
+    e.layer = m_activeLayer;
+    e.points = {p1, p2, p3, p4};
+    return Insert(std::move(e));
+}
+
+ObjectId Document::AddEntity(Entity entity)
+{
+    if (entity.layer.isEmpty())
+        entity.layer = m_activeLayer;
+    if (entity.kind == EntityKind::Text && (!(entity.height > 0.0) || entity.alignment < 0 || entity.alignment > 14))
+        throw EngineError(kInvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
+    const std::size_t least = entity.kind == EntityKind::Line ? 2
+        : entity.kind == EntityKind::Solid ? 4
+        : (entity.kind == EntityKind::Polyline3d || entity.kind == EntityKind::LwPolyline) ? 2 : 1;
+    if (entity.points.size() < least)
+        throw EngineError(kInvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
+                                                .arg(EntityTypeName(entity.kind)).arg(least));
+    return Insert(std::move(entity));
+}
+
+const Entity* Document::Find(ObjectId id) const
+{
+    const std::int64_t slot = SlotOf(id);
+    return slot < 0 ? nullptr : &m_slots[std::size_t(slot)];
+}
+
+std::int64_t Document::SlotOf(ObjectId id) const
+{
+    const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    if (it == m_ids.end() || *it != id)
+        return -1;
+    const std::int64_t slot = it - m_ids.begin();
+    return m_slots[std::size_t(slot)].id == id ? slot : -1;
+}
+
+const Entity& Document::Get(ObjectId id) const
+{
+    if (const Entity* e = Find(id))
+        return *e;
+    throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+}
+
+Entity& Document::Mutable(ObjectId id)
+{
+    return const_cast<Entity&>(Get(id));
+}
+
+void Document::ForEachEntity(const std::function<void(const Entity&)>& visit) const
+{
+    for (const Entity& e : m_slots)
+        if (e.id != 0)
+            visit(e);
+}
+
+void Document::ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const
+{
+    m_index.Query(box, [&](std::uint32_t slot) {
+        visit(m_slots[slot]);
+        return true;
+    });
+}
+
+void Document::EraseQuietly(ObjectId id)
+{
+    const std::int64_t found = SlotOf(id);
+    if (found < 0)
+        throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+    const auto slot = std::uint32_t(found);
+    m_index.Remove(slot);
+    m_slots[slot] = Entity{};
+    m_slots[slot].id = 0;
+    --m_liveCount;
+}
+
+void Document::Erase(ObjectId id)
+{
+    EraseQuietly(id);
+    CompactIfSparse();
+    Changed();
+}
+
+// Drawings that are erased and redrawn again and again would keep the erased slots forever:
+// once they outnumber the live entities, the slots are packed (creation order kept) and the
+// index rebuilt.
+void Document::CompactIfSparse()
+{
+    const std::size_t dead = m_slots.size() - m_liveCount;
+    if (dead < 1024 || dead < m_liveCount)
+        return;
+    std::vector<Entity> live;
+    live.reserve(m_liveCount);
+    for (Entity& e : m_slots)
+        if (e.id != 0)
+            live.push_back(std::move(e));
+    m_slots = std::move(live);
+    m_ids.clear();
+    m_index.Clear();
+    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot) {
+        m_ids.push_back(m_slots[slot].id);
+        m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    }
+}
+
+Box2 Document::Extents() const
+{
+    if (m_extentsRevision != m_revision) {
+        m_extents = Box2{};
+        for (const Entity& e : m_slots)
+            if (e.id != 0)
+                m_extents.Add(EntityBounds(e));
+        m_extentsRevision = m_revision;
+    }
+    return m_extents;
+}
+
+std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
+{
+    std::vector<std::uint32_t> hits;
+    m_index.Query(window, [&](std::uint32_t slot) {
+        if (EntityCrossesWindow(m_slots[slot], window))
+            hits.push_back(slot);
+        return true;
+    });
+    std::sort(hits.begin(), hits.end());
+    std::vector<ObjectId> ids;
+    ids.reserve(hits.size());
+    for (std::uint32_t s : hits)
+        ids.push_back(m_slots[s].id);
+    return ids;
+}
+
+void Document::Reindex(std::uint32_t slot)
+{
+    m_index.Insert(slot, EntityBounds(m_slots[slot]));
+}
+
+void Document::CheckText(const Entity& e) const
+{
+    if (e.kind != EntityKind::Text)
+        throw EngineError(QStringLiteral("The object %1 is not a text.").arg(e.id));
+}
+
+// Keeps the insertion point of an aligned text at the left end of its baseline, where the
+// alignment puts it.
+static void PlaceInsertion(Entity& e)
+{
+    if (e.alignment != kAlignLeft)
+        e.points[0] = TextCorners(e)[0];
+}
+
+void Document::SetTextAlignment(ObjectId id, int alignment)
+{
+    Entity& e = Mutable(id);
+    CheckText(e);
+    if (alignment < 0 || alignment > 14)
+        throw EngineError(kInvalidArgument, QStringLiteral("Text alignment %1 is out of range.").arg(alignment));
+    if (e.alignment == kAlignLeft && alignment != kAlignLeft)
+        e.alignmentPoint = e.points[0];
+    e.alignment = alignment;
+    PlaceInsertion(e);
+    Reindex(std::uint32_t(SlotOf(id)));
+    Changed();
+}
+
+void Document::SetTextAlignmentPoint(ObjectId id, const Point3& point)
+{
+    Entity& e = Mutable(id);
+    CheckText(e);
+    CheckPoint(point);
+    if (e.alignment == kAlignLeft)
+        throw EngineError(QStringLiteral("A left-aligned text is placed by its insertion point; its alignment point cannot be set."));
+    e.alignmentPoint = point;
+    PlaceInsertion(e);
+    Reindex(std::uint32_t(SlotOf(id)));
+    Changed();
+}
+
+void Document::SetTextRotation(ObjectId id, double radians)
+{
+    Entity& e = Mutable(id);
+    CheckText(e);
+    if (!std::isfinite(radians))
+        throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+    e.rotation = radians;
+    PlaceInsertion(e);
+    Reindex(std::uint32_t(SlotOf(id)));
+    Changed();
+}
+
+void Document::SetTextHeight(ObjectId id, double height)
+{
+    Entity& e = Mutable(id);
+    CheckText(e);
+    CheckHeight(height);
+    e.height = height;
+    PlaceInsertion(e);
+    Reindex(std::uint32_t(SlotOf(id)));
+    Changed();
+}
+
+void Document::SetTextString(ObjectId id, const QString& text)
+{
+    Entity& e = Mutable(id);
+    CheckText(e);
+    e.text = text;
+    PlaceInsertion(e);
+    Reindex(std::uint32_t(SlotOf(id)));
+    Changed();
+}
+
+void Document::SetEntityLayer(ObjectId id, const QString& layer)
+{
+    Entity& e = Mutable(id);
+    e.layer = LayerOrThrow(layer).name;
+    Changed();
+}
+
+// ---- layers
+
+Layer& Document::LayerOrThrow(const QString& name)
+{
+    if (Layer* l = m_layers.Find(name))
+        return *l;
+    throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(name));
+}
+
+Layer& Document::AddLayer(const QString& name)
+{
+    const int before = m_layers.Count();
+    Layer& l = m_layers.Add(name);
+    if (m_layers.Count() != before)
+        LayersChanged();
+    return l;
+}
+
+std::size_t Document::EntitiesOnLayer(const QString& name) const
+{
+    std::size_t n = 0;
+    for (const Entity& e : m_slots)
+        if (e.id != 0 && e.layer.compare(name, Qt::CaseInsensitive) == 0)
+            ++n;
+    return n;
+}
+
+void Document::DeleteLayer(const QString& name)
+{
+    const int index = m_layers.IndexOf(name);
+    if (index < 0)
+        throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(name));
+    if (index == 0)
+        throw EngineError(QStringLiteral("Layer \"0\" cannot be deleted."));
+    if (m_activeLayer.compare(name, Qt::CaseInsensitive) == 0)
+        throw EngineError(QStringLiteral("The layer \"%1\" is the active layer and cannot be deleted.").arg(name));
+    if (EntitiesOnLayer(name) != 0)
+        throw EngineError(QStringLiteral("The layer \"%1\" still holds objects and cannot be deleted.").arg(name));
+    m_layers.RemoveAt(index);
+    LayersChanged();
+}
+
+void Document::SetLayerColor(const QString& name, int color)
+{
+    Layer& l = LayerOrThrow(name);
+    if (color < 1 || color > 255)
+        throw EngineError(kInvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
+    l.color = color;
+    LayersChanged();
+}
+
+void Document::SetLayerLinetype(const QString& name, const QString& linetype)
+{
+    Layer& l = LayerOrThrow(name);
+    const Linetype* lt = m_linetypes.Find(linetype);
+    if (!lt)
+        throw EngineError(QStringLiteral("The line type \"%1\" is not loaded.").arg(linetype));
+    l.linetype = lt->name;
+    LayersChanged();
+}
+
+void Document::SetLayerOn(const QString& name, bool on)
+{
+    LayerOrThrow(name).on = on;
+    LayersChanged();
+}
+
+void Document::SetLayerFrozen(const QString& name, bool frozen)
+{
+    Layer& l = LayerOrThrow(name);
+    if (frozen && m_activeLayer.compare(l.name, Qt::CaseInsensitive) == 0)
+        throw EngineError(QStringLiteral("The active layer cannot be frozen."));
+    l.frozen = frozen;
+    LayersChanged();
+}
+
+void Document::SetLayerLocked(const QString& name, bool locked)
+{
+    LayerOrThrow(name).locked = locked;
+    LayersChanged();
+}
+
+void Document::SetActiveLayer(const QString& name)
+{
+    const Layer& l = LayerOrThrow(name);
+    if (l.frozen)
+        throw EngineError(QStringLiteral("The frozen layer \"%1\" cannot be made active.").arg(l.name));
+    m_activeLayer = l.name;
+    LayersChanged();
+}
+
+// ---- line types, text style, variables
+
+void Document::LoadLinetype(const QString& name, const QString& fileName)
+{
+    m_linetypes.Load(name, fileName);
+    Changed();
+}
+
+void Document::SetFont(const FontDesc& font)
+{
+    m_textStyle.font = font;
+    Changed();
+}
+
+QVariant Document::GetVariable(const QString& name) const
+{
+    if (name.compare(QLatin1String("CLAYER"), Qt::CaseInsensitive) == 0)
+        return m_activeLayer;
+    for (const auto& [key, value] : m_variables)
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    throw EngineError(QStringLiteral("Unknown system variable \"%1\".").arg(name));
+}
+
+void Document::SetVariable(const QString& name, const QVariant& value)
+{
+    if (name.compare(QLatin1String("CLAYER"), Qt::CaseInsensitive) == 0) {
+        SetActiveLayer(value.toString());
+        return;
+    }
+    for (auto& [key, current] : m_variables) {
+        if (key.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        bool ok = false;
+        if (current.typeId() == QMetaType::Int) {
+            const double d = value.toDouble(&ok);
+            const int lowest = 0, highest = key == QLatin1String("OSMODE") ? 16383 : 100;
+            if (!ok || d != std::floor(d) || d < lowest || d > highest)
+                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes an integer from %2 to %3.")
+                                                        .arg(key).arg(lowest).arg(highest));
+            current = QVariant(int(d));
+        } else {
+            const double d = value.toDouble(&ok);
+            const bool positive = key == QLatin1String("TEXTSIZE") || key == QLatin1String("LTSCALE");
+            if (!ok || !std::isfinite(d) || (positive && d <= 0.0))
+                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
+            current = QVariant(d);
+        }
+        Changed();
+        return;
+    }
+    throw EngineError(QStringLiteral("Unknown system variable \"%1\".").arg(name));
+}
+
+// ---- selection sets
+
+SelectionSet& Document::AddSelectionSet(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        throw EngineError(kInvalidArgument, QStringLiteral("A selection set needs a name."));
+    if (FindSelectionSet(name))
+        throw EngineError(QStringLiteral("The selection set \"%1\" already exists.").arg(name));
+    if (SelectionSetCount() >= kMaxSelectionSets)
+        throw EngineError(QStringLiteral("No more than %1 selection sets can exist.").arg(kMaxSelectionSets));
+    m_selectionSets.push_back(std::make_unique<SelectionSet>(this, name));
+    return *m_selectionSets.back();
+}
+
+SelectionSet* Document::FindSelectionSet(const QString& name)
+{
+    for (auto& s : m_selectionSets)
+        if (s->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return s.get();
+    return nullptr;
+}
+
+SelectionSet& Document::SelectionSetAt(int index)
+{
+    if (index < 0 || index >= SelectionSetCount())
+        throw EngineError(kInvalidArgument, QStringLiteral("Selection set index %1 is out of range.").arg(index));
+    return *m_selectionSets[std::size_t(index)];
+}
+
+void Document::DeleteSelectionSet(const QString& name)
+{
+    const auto before = m_selectionSets.size();
+    std::erase_if(m_selectionSets, [&](const auto& s) { return s->Name().compare(name, Qt::CaseInsensitive) == 0; });
+    if (m_selectionSets.size() == before)
+        throw EngineError(QStringLiteral("The selection set \"%1\" does not exist.").arg(name));
+}
+
+// ---- object snap
+
+namespace {
+
+struct Segment {
+    Point3 a, b;
+};
+
+// Intersection of two segments (ends included); false when parallel or apart.
+bool Intersect(const Segment& s, const Segment& t, Point3& at)
+{
+    const double rx = s.b.x - s.a.x, ry = s.b.y - s.a.y;
+    const double qx = t.b.x - t.a.x, qy = t.b.y - t.a.y;
+    const double den = rx * qy - ry * qx;
+    const double scale = std::hypot(rx, ry) * std::hypot(qx, qy);
+    if (scale == 0.0 || std::abs(den) <= 1e-12 * scale)
+        return false;
+    const double wx = t.a.x - s.a.x, wy = t.a.y - s.a.y;
+    const double u = (wx * qy - wy * qx) / den;
+    const double v = (wx * ry - wy * rx) / den;
+    constexpr double eps = 1e-12;
+    if (u < -eps || u > 1 + eps || v < -eps || v > 1 + eps)
+        return false;
+    at = Point3{s.a.x + u * rx, s.a.y + u * ry, 0.0};
+    return true;
+}
+
+void SegmentsOf(const Entity& e, std::vector<Segment>& out)
+{
+    const auto& p = e.points;
+    switch (e.kind) {
+    case EntityKind::Line:
+        out.push_back({p[0], p[1]});
+        break;
+    case EntityKind::Polyline3d:
+    case EntityKind::LwPolyline:
+        for (std::size_t i = 0; i + 1 < p.size(); ++i)
+            out.push_back({p[i], p[i + 1]});
+        if (e.closed && p.size() > 2)
+            out.push_back({p.back(), p.front()});
+        break;
+    case EntityKind::Solid:
+        out.push_back({p[0], p[1]});
+        out.push_back({p[1], p[3]});
+        out.push_back({p[3], p[2]});
+        out.push_back({p[2], p[0]});
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int modes) const
+{
+    if (!(aperture >= 0.0) || (modes & (kSnapEndpoint | kSnapNode | kSnapIntersection)) == 0)
+        return std::nullopt;
+    const Box2 box{at.x - aperture, at.y - aperture, at.x + aperture, at.y + aperture};
+    std::optional<SnapResult> best;
+    double bestDistance = aperture;
+    auto offer = [&](const Point3& p, int mode) {
+        const double d = std::hypot(p.x - at.x, p.y - at.y);
+        if (d < bestDistance || (d == bestDistance && !best)) {
+            bestDistance = d;
+            best = SnapResult{p, mode};
+        }
+    };
+    std::vector<Segment> segments;
+    m_index.Query(box, [&](std::uint32_t slot) {
+        const Entity& e = m_slots[slot];
+        const Layer* layer = m_layers.Find(e.layer);
+        if (layer && !layer->Visible())
+            return true;
+        if (e.kind == EntityKind::Point) {
+            if (modes & kSnapNode)
+                offer(e.points[0], kSnapNode);
+            return true;
+        }
+        if (e.kind == EntityKind::Text)
+            return true;
+        if (modes & kSnapEndpoint)
+            for (const Point3& p : e.points)
+                offer(p, kSnapEndpoint);
+        if (modes & kSnapIntersection) {
+            const std::size_t first = segments.size();
+            SegmentsOf(e, segments);
+            // Keep only the segments that come near the cursor.
+            std::size_t keep = first;
+            for (std::size_t i = first; i < segments.size(); ++i)
+                if (Box2::FromCorners(segments[i].a, segments[i].b).Intersects(box))
+                    segments[keep++] = segments[i];
+            segments.resize(keep);
+        }
+        return true;
+    });
+    if (modes & kSnapIntersection) {
+        Point3 p;
+        for (std::size_t i = 0; i < segments.size(); ++i)
+            for (std::size_t j = i + 1; j < segments.size(); ++j)
+                if (Intersect(segments[i], segments[j], p))
+                    offer(p, kSnapIntersection);
+    }
+    return best;
+}
+
+} // namespace cadhost

@@ -1,0 +1,214 @@
+// A drawing: model space of entities, layers, line types, text style, system variables,
+// named selection sets, object snap, and its file name.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QString>
+#include <QVariant>
+
+#include "Entity.h"
+#include "LayerTable.h"
+#include "Linetypes.h"
+#include "SelectionFilter.h"
+#include "SpatialIndex.h"
+
+namespace cadhost {
+
+class Document;
+
+// The font of a text style as GetFont/SetFont pass it.
+struct FontDesc {
+    QString typeface;
+    bool bold = false;
+    bool italic = false;
+    int charset = 0;
+    int pitchAndFamily = 0;
+    friend bool operator==(const FontDesc&, const FontDesc&) = default;
+};
+
+struct TextStyle {
+    QString name = QStringLiteral("Standard");
+    FontDesc font;
+};
+
+// Selection modes of SelectionSet::Select.
+enum SelectMode : int { kSelectWindow = 0, kSelectCrossing = 1, kSelectAll = 5 };
+
+// Running object snap modes (the bits of "OSMODE").
+enum SnapMode : int { kSnapEndpoint = 1, kSnapNode = 8, kSnapIntersection = 32 };
+
+// A named selection set of a document: ObjectIDs in selection order.
+class SelectionSet {
+public:
+    SelectionSet(Document* document, const QString& name) : m_doc(document), m_name(name) {}
+
+    const QString& Name() const { return m_name; }
+    int Count() const { return int(m_items.size()); }
+    // ObjectID of the item at index; throws for an index out of range.
+    ObjectId Item(int index) const;
+    const std::vector<ObjectId>& Items() const { return m_items; }
+    // Adds the matching entities (not yet in the set) of model space. Mode 5 takes all of
+    // model space, frozen and locked layers included, and ignores the corners; mode 1 takes
+    // those crossing the window of the two corners; mode 0 those wholly inside it.
+    void Select(int mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
+                const std::vector<FilterItem>& filter = {});
+    // Erases every selected entity still in the drawing and empties the set.
+    void Erase();
+    void Clear() { m_items.clear(); }
+
+private:
+    Document* m_doc;
+    QString m_name;
+    std::vector<ObjectId> m_items;
+};
+
+// Where a snap landed and why.
+struct SnapResult {
+    Point3 point;
+    int mode = 0;   // the SnapMode bit that produced it
+};
+
+class Document {
+public:
+    explicit Document(const QString& name);
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // ---- name, file, saved state ----
+    // The file name shown in the tab ("Drawing1.dxf" for a new drawing).
+    const QString& Name() const { return m_name; }
+    // The full path of the file, empty for a drawing never saved.
+    const QString& FullName() const { return m_fullName; }
+    void SetFileName(const QString& fullPath);   // sets Name and FullName
+    // True when nothing changed since the last open or save.
+    bool Saved() const { return m_savedRevision == m_revision; }
+    void MarkSaved() { m_savedRevision = m_revision; }
+    // Increases on every change; views compare it to know when to redraw.
+    std::uint64_t Revision() const { return m_revision; }
+    // Increases on every change of the layer table or the active layer.
+    std::uint64_t LayerRevision() const { return m_layerRevision; }
+
+    // ---- model space ----
+    // Each adds to the active layer and returns the new entity's ObjectID.
+    ObjectId AddLine(const Point3& start, const Point3& end);
+    ObjectId AddText(const QString& text, const Point3& insertion, double height);
+    ObjectId AddPoint(const Point3& point);
+    ObjectId AddPolyline(const std::vector<double>& xyz);          // three doubles per vertex
+    ObjectId AddLightWeightPolyline(const std::vector<double>& xy); // two doubles per vertex
+    ObjectId AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4);
+    // Adds a complete entity (reading a file); its id is replaced by a fresh one.
+    ObjectId AddEntity(Entity entity);
+
+    // The entity of that ObjectID, nullptr when it never existed or was erased. The pointer
+    // stays valid until the next change of the document.
+    const Entity* Find(ObjectId id) const;
+    // As Find, but throws EngineError for a missing entity.
+    const Entity& Get(ObjectId id) const;
+    std::size_t EntityCount() const { return m_liveCount; }
+    // Visits every entity in creation order.
+    void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
+    // Visits the entities whose extents meet the box (through the spatial index).
+    void ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const;
+    void Erase(ObjectId id);
+    Box2 Extents() const;
+
+    // Text properties. Alignment 0..14; the alignment point places every alignment but left
+    // (setting it on a left-aligned text fails, as its insertion point places it); switching
+    // from left to another alignment starts the alignment point at the insertion point.
+    void SetTextAlignment(ObjectId id, int alignment);
+    void SetTextAlignmentPoint(ObjectId id, const Point3& point);
+    void SetTextRotation(ObjectId id, double radians);
+    void SetTextHeight(ObjectId id, double height);
+    void SetTextString(ObjectId id, const QString& text);
+    void SetEntityLayer(ObjectId id, const QString& layer);
+
+    // ---- layers ----
+    const LayerTable& Layers() const { return m_layers; }
+    // Returns the layer of that name, adding it when missing.
+    Layer& AddLayer(const QString& name);
+    // Throws for layer "0", the active layer, and a layer that still holds entities.
+    void DeleteLayer(const QString& name);
+    void SetLayerColor(const QString& name, int color);        // 1..255
+    void SetLayerLinetype(const QString& name, const QString& linetype); // must be loaded
+    void SetLayerOn(const QString& name, bool on);
+    void SetLayerFrozen(const QString& name, bool frozen);     // not the active layer
+    void SetLayerLocked(const QString& name, bool locked);
+    const QString& ActiveLayer() const { return m_activeLayer; }
+    void SetActiveLayer(const QString& name);                  // an existing, thawed layer
+    std::size_t EntitiesOnLayer(const QString& name) const;
+
+    // ---- line types, text style, system variables ----
+    const LinetypeTable& Linetypes() const { return m_linetypes; }
+    LinetypeTable& Linetypes() { return m_linetypes; }
+    void LoadLinetype(const QString& name, const QString& fileName);
+    const TextStyle& ActiveTextStyle() const { return m_textStyle; }
+    FontDesc GetFont() const { return m_textStyle.font; }
+    void SetFont(const FontDesc& font);
+    QVariant GetVariable(const QString& name) const;
+    void SetVariable(const QString& name, const QVariant& value);
+
+    // ---- selection sets (at most 128, names unique without regard to case) ----
+    SelectionSet& AddSelectionSet(const QString& name);
+    SelectionSet* FindSelectionSet(const QString& name);
+    SelectionSet& SelectionSetAt(int index);
+    int SelectionSetCount() const { return int(m_selectionSets.size()); }
+    void DeleteSelectionSet(const QString& name);
+    static constexpr int kMaxSelectionSets = 128;
+
+    // Entities crossing the window (corners may coincide), in creation order.
+    std::vector<ObjectId> SelectCrossing(const Box2& window) const;
+
+    // ---- object snap ----
+    // The nearest snap point within `aperture` of `at` for the modes in `modes` (SnapMode bits);
+    // entities on layers that are off or frozen are not snapped to.
+    std::optional<SnapResult> Snap(const Point3& at, double aperture, int modes) const;
+
+    // ---- change notification ----
+    // Called after every change with the document; returns a token for RemoveListener.
+    int AddListener(std::function<void(const Document&)> listener);
+    void RemoveListener(int token);
+
+private:
+    friend class SelectionSet;
+    Entity& Mutable(ObjectId id);
+    ObjectId Insert(Entity&& e);
+    void Reindex(std::uint32_t slot);
+    void Changed();
+    void LayersChanged();
+    void EraseQuietly(ObjectId id);
+    void CompactIfSparse();
+    void CheckText(const Entity& e) const;
+    Layer& LayerOrThrow(const QString& name);
+
+    QString m_name;
+    QString m_fullName;
+    std::uint64_t m_revision = 0;
+    std::uint64_t m_savedRevision = 0;
+    std::uint64_t m_layerRevision = 0;
+
+    std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
+    std::vector<ObjectId> m_ids;                    // the id each slot was given, ascending
+    // The slot of a live entity, or -1.
+    std::int64_t SlotOf(ObjectId id) const;
+    std::size_t m_liveCount = 0;
+    mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
+    mutable Box2 m_extents;
+    SpatialIndex m_index;
+
+    LayerTable m_layers;
+    LinetypeTable m_linetypes;
+    QString m_activeLayer = QStringLiteral("0");
+    TextStyle m_textStyle;
+    std::vector<std::pair<QString, QVariant>> m_variables;
+    std::vector<std::unique_ptr<SelectionSet>> m_selectionSets;
+    std::vector<std::pair<int, std::function<void(const Document&)>>> m_listeners;
+    int m_nextListener = 1;
+};
+
+} // namespace cadhost

@@ -1,0 +1,491 @@
+// The dxflib adapter: reads DXF into a document and writes a document as DXF release 12.
+#include "DxfFile.h"
+
+#include <cmath>
+#include <sstream>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <dl_creationadapter.h>
+#include <dl_dxf.h>
+
+#include "Document.h"
+#include "EngineError.h"
+
+namespace cadhost {
+
+namespace {
+
+// DXF release 12 text is 8-bit: characters beyond ASCII go out as \U+XXXX escapes.
+std::string ToDxfText(const QString& text)
+{
+    std::string out;
+    for (char32_t c : text.toUcs4()) {
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\U+%04X", unsigned(c));
+            out += buf;
+        }
+    }
+    return out;
+}
+
+QString FromDxfText(const std::string& raw)
+{
+    // Files written by other programs may carry UTF-8 or Latin-1; take UTF-8 when it is valid.
+    const QByteArray bytes = QByteArray::fromStdString(raw);
+    QString text = QString::fromUtf8(bytes);
+    if (text.contains(QChar::ReplacementCharacter))
+        text = QString::fromLatin1(bytes);
+    QString out;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\\') && i + 6 < text.size() && text.mid(i + 1, 2).compare(QLatin1String("U+"), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const uint code = text.mid(i + 3, 4).toUInt(&ok, 16);
+            if (ok) {
+                const char32_t c = code;
+                out += QString::fromUcs4(&c, 1);
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Line types straight from the group pairs of the file: this dxflib reports a line type's
+// name but not its dashes.
+std::vector<Linetype> ScanLinetypes(const QByteArray& bytes)
+{
+    std::vector<Linetype> out;
+    const QList<QByteArray> lines = bytes.split('\n');
+    bool inLinetype = false;
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+        bool ok = false;
+        const int code = lines[i].trimmed().toInt(&ok);
+        if (!ok)
+            break;
+        const QByteArray value = lines[i + 1].trimmed();
+        if (code == 0) {
+            if (value == "ENDTAB" && inLinetype)
+                break;
+            inLinetype = value == "LTYPE";
+            if (inLinetype)
+                out.emplace_back();
+        } else if (inLinetype && code == 2) {
+            out.back().name = FromDxfText(value.toStdString());
+        } else if (inLinetype && code == 3) {
+            out.back().description = FromDxfText(value.toStdString());
+        } else if (inLinetype && code == 49) {
+            out.back().pattern.push_back(QLocale::c().toDouble(QString::fromLatin1(value)));
+        }
+    }
+    std::erase_if(out, [](const Linetype& lt) { return lt.name.isEmpty(); });
+    return out;
+}
+
+// ---- reading: dxflib callbacks, one per kind we keep
+
+class Reader : public DL_CreationAdapter {
+public:
+    explicit Reader(Document& doc) : m_doc(doc) {}
+
+    void addLayer(const DL_LayerData& data) override
+    {
+        const QString name = FromDxfText(data.name);
+        if (!LayerTable::IsValidName(name))
+            return;
+        Layer& l = m_doc.AddLayer(name);
+        const int color = attributes.getColor();
+        l.color = std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7;
+        l.on = !(data.off || color < 0);
+        l.frozen = (data.flags & 1) != 0;
+        l.locked = (data.flags & 4) != 0;
+        const QString lt = FromDxfText(attributes.getLinetype());
+        m_layerLinetypes.emplace_back(l.name, lt);
+    }
+
+    void addTextStyle(const DL_StyleData& data) override
+    {
+        if (QString::fromStdString(data.name).compare(QLatin1String("Standard"), Qt::CaseInsensitive) != 0)
+            return;
+        const QString file = FromDxfText(data.primaryFontFile);
+        FontDesc font = m_doc.GetFont();
+        font.typeface = file.endsWith(QLatin1String(".ttf"), Qt::CaseInsensitive) ? QFileInfo(file).completeBaseName() : QString();
+        m_doc.SetFont(font);
+    }
+
+    // Block definitions and paper space are not model space: their entities are skipped.
+    void addBlock(const DL_BlockData&) override
+    {
+        Flush();
+        m_inBlock = true;
+    }
+
+    void endBlock() override { m_inBlock = false; }
+
+    void addPoint(const DL_PointData& d) override
+    {
+        Add(EntityKind::Point, {{d.x, d.y, d.z}});
+    }
+
+    void addLine(const DL_LineData& d) override
+    {
+        Add(EntityKind::Line, {{d.x1, d.y1, d.z1}, {d.x2, d.y2, d.z2}});
+    }
+
+    void addText(const DL_TextData& d) override
+    {
+        Flush();
+        if (Skipped())
+            return;
+        Entity e;
+        e.kind = EntityKind::Text;
+        e.layer = LayerName();
+        e.points = {{d.ipx, d.ipy, d.ipz}};
+        e.text = FromDxfText(d.text);
+        e.height = d.height > 0 ? d.height : 1.0;
+        e.rotation = d.angle;
+        const int a = AlignmentFromJustification(d.hJustification, d.vJustification);
+        e.alignment = a < 0 ? kAlignLeft : a;
+        e.alignmentPoint = e.alignment == kAlignLeft ? e.points[0] : Point3{d.apx, d.apy, d.apz};
+        m_doc.AddEntity(std::move(e));
+    }
+
+    void addSolid(const DL_SolidData& d) override
+    {
+        Add(EntityKind::Solid, {{d.x[0], d.y[0], d.z[0]}, {d.x[1], d.y[1], d.z[1]},
+                                {d.x[2], d.y[2], d.z[2]}, {d.x[3], d.y[3], d.z[3]}});
+    }
+
+    void addPolyline(const DL_PolylineData& d) override
+    {
+        Flush();
+        if (Skipped())
+            return;
+        m_poly = Entity{};
+        m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
+        m_poly.layer = LayerName();
+        m_poly.closed = (d.flags & 1) != 0;
+        m_inPoly = true;
+    }
+
+    void addVertex(const DL_VertexData& d) override
+    {
+        if (m_inPoly)
+            m_poly.points.push_back({d.x, d.y, m_poly.kind == EntityKind::Polyline3d ? d.z : 0.0});
+    }
+
+    void endSequence() override { Flush(); }
+
+    void addArc(const DL_ArcData&) override { ++m_skipped; }
+    void addCircle(const DL_CircleData&) override { ++m_skipped; }
+    void addEllipse(const DL_EllipseData&) override { ++m_skipped; }
+    void addInsert(const DL_InsertData&) override { ++m_skipped; }
+    void addMText(const DL_MTextData&) override { ++m_skipped; }
+    void addSpline(const DL_SplineData&) override { ++m_skipped; }
+    void addHatch(const DL_HatchData&) override { ++m_skipped; }
+
+    // Called when the whole file has been read.
+    void Finish()
+    {
+        Flush();
+        for (const auto& [layer, linetype] : m_layerLinetypes)
+            if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
+                m_doc.SetLayerLinetype(layer, lt->name);
+        // The active layer cannot be frozen; a file claiming so gets it thawed.
+        m_doc.AddLayer(m_doc.ActiveLayer()).frozen = false;
+    }
+
+private:
+    QString LayerName()
+    {
+        QString name = FromDxfText(attributes.getLayer());
+        if (!LayerTable::IsValidName(name))
+            name = QStringLiteral("0");
+        return m_doc.AddLayer(name).name;
+    }
+
+    bool Skipped()
+    {
+        if (m_inBlock || attributes.isInPaperSpace()) {
+            ++m_skipped;
+            return true;
+        }
+        return false;
+    }
+
+    void Add(EntityKind kind, std::vector<Point3> points)
+    {
+        Flush();
+        if (Skipped())
+            return;
+        Entity e;
+        e.kind = kind;
+        e.layer = LayerName();
+        e.points = std::move(points);
+        m_doc.AddEntity(std::move(e));
+    }
+
+    void Flush()
+    {
+        if (!m_inPoly)
+            return;
+        m_inPoly = false;
+        if (m_poly.points.size() >= 2)
+            m_doc.AddEntity(std::move(m_poly));
+    }
+
+    Document& m_doc;
+    Entity m_poly;
+    bool m_inPoly = false;
+    bool m_inBlock = false;
+    int m_skipped = 0;
+    std::vector<std::pair<QString, QString>> m_layerLinetypes;
+};
+
+// ---- writing: one writer per table and entity kind
+
+DL_Attributes EntityAttributes(const Entity& e)
+{
+    return DL_Attributes(ToDxfText(e.layer), 256, 0, "BYLAYER", 1.0);
+}
+
+void WriteLinetypes(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
+{
+    const LinetypeTable& table = doc.Linetypes();
+    dw.tableLinetypes(table.Count());
+    for (int i = 0; i < table.Count(); ++i) {
+        const Linetype& lt = table.At(i);
+        std::vector<double> pattern = lt.pattern;
+        double length = 0;
+        for (double d : pattern)
+            length += std::abs(d);
+        const std::string name = lt.name.compare(QLatin1String("Continuous"), Qt::CaseInsensitive) == 0 ? "CONTINUOUS"
+            : lt.name.compare(QLatin1String("ByLayer"), Qt::CaseInsensitive) == 0 ? "BYLAYER"
+            : lt.name.compare(QLatin1String("ByBlock"), Qt::CaseInsensitive) == 0 ? "BYBLOCK"
+            : ToDxfText(lt.name);
+        dxf.writeLinetype(dw, DL_LinetypeData(name, ToDxfText(lt.description), 0, int(pattern.size()), length,
+                                              pattern.empty() ? nullptr : pattern.data()));
+    }
+    dw.tableEnd();
+}
+
+// Layers by hand: dxflib drops the sign of the colour that marks a layer switched off.
+void WriteLayers(DL_WriterA& dw, const Document& doc)
+{
+    const LayerTable& layers = doc.Layers();
+    dw.tableLayers(layers.Count());
+    for (int i = 0; i < layers.Count(); ++i) {
+        const Layer& l = layers.At(i);
+        const std::string linetype = l.linetype.compare(QLatin1String("Continuous"), Qt::CaseInsensitive) == 0
+            ? std::string("CONTINUOUS") : ToDxfText(l.linetype);
+        dw.dxfString(0, "LAYER");
+        dw.dxfString(2, ToDxfText(l.name));
+        dw.dxfInt(70, (l.frozen ? 1 : 0) | (l.locked ? 4 : 0));
+        dw.dxfInt(62, l.on ? l.color : -l.color);
+        dw.dxfString(6, linetype);
+    }
+    dw.tableEnd();
+}
+
+void WriteStyle(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
+{
+    const QString typeface = doc.ActiveTextStyle().font.typeface;
+    const std::string font = typeface.isEmpty() ? std::string("txt") : ToDxfText(typeface + QStringLiteral(".ttf"));
+    dw.tableStyle(1);
+    dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, font, ""));
+    dw.tableEnd();
+}
+
+void WritePoint(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
+{
+    const Point3& p = e.points[0];
+    dxf.writePoint(dw, DL_PointData(p.x, p.y, p.z), EntityAttributes(e));
+}
+
+void WriteLine(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
+{
+    const Point3 &a = e.points[0], &b = e.points[1];
+    dxf.writeLine(dw, DL_LineData(a.x, a.y, a.z, b.x, b.y, b.z), EntityAttributes(e));
+}
+
+void WriteText(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
+{
+    const Point3& ip = e.points[0];
+    const Point3& ap = e.alignment == kAlignLeft ? ip : e.alignmentPoint;
+    const int h = HorizontalJustification(e.alignment);
+    const int v = (h >= 3) ? 0 : VerticalJustification(e.alignment);
+    dxf.writeText(dw, DL_TextData(ip.x, ip.y, ip.z, ap.x, ap.y, ap.z, e.height, 1.0, 0, h, v,
+                                  ToDxfText(e.text), "Standard", e.rotation),
+                  EntityAttributes(e));
+}
+
+// POLYLINE with VERTEX records; 3D polylines carry flag 8 and their vertices flag 32.
+void WritePolyline(DL_WriterA& dw, const Entity& e)
+{
+    const bool is3d = e.kind == EntityKind::Polyline3d;
+    dw.entity("POLYLINE");
+    dw.entityAttributes(EntityAttributes(e));
+    dw.dxfInt(66, 1);
+    dw.dxfReal(10, 0.0);
+    dw.dxfReal(20, 0.0);
+    dw.dxfReal(30, is3d ? 0.0 : (e.points.empty() ? 0.0 : e.points[0].z));
+    dw.dxfInt(70, (e.closed ? 1 : 0) | (is3d ? 8 : 0));
+    for (const Point3& p : e.points) {
+        dw.entity("VERTEX");
+        dw.entityAttributes(EntityAttributes(e));
+        dw.dxfReal(10, p.x);
+        dw.dxfReal(20, p.y);
+        dw.dxfReal(30, is3d ? p.z : 0.0);
+        dw.dxfInt(70, is3d ? 32 : 0);
+    }
+    dw.entity("SEQEND");
+    dw.entityAttributes(EntityAttributes(e));
+}
+
+void WriteSolid(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
+{
+    const auto& p = e.points;
+    dxf.writeSolid(dw, DL_SolidData(p[0].x, p[0].y, p[0].z, p[1].x, p[1].y, p[1].z,
+                                    p[2].x, p[2].y, p[2].z, p[3].x, p[3].y, p[3].z),
+                   EntityAttributes(e));
+}
+
+bool LooksLikeDwg(const QByteArray& head)
+{
+    return head.startsWith("AC10") || head.startsWith("AC1.") || head.startsWith("AC2");
+}
+
+} // namespace
+
+void DxfFile::Read(const QString& path, Document& doc)
+{
+    const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
+    if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
+        throw EngineError(dwgMessage);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (LooksLikeDwg(bytes.left(6)))
+        throw EngineError(dwgMessage);
+    // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
+    const QList<QByteArray> head = bytes.left(256).split('\n');
+    const bool dxfStart = head.size() >= 2
+        && ((head[0].trimmed() == "0" && head[1].trimmed() == "SECTION") || head[0].trimmed() == "999");
+    if (!dxfStart || (!bytes.contains("ENTITIES") && !bytes.contains("TABLES")))
+        throw EngineError(QStringLiteral("\"%1\" is not a DXF drawing.").arg(path));
+
+    std::istringstream stream(bytes.toStdString());
+    DL_Dxf dxf;
+    Reader reader(doc);
+    try {
+        for (const Linetype& lt : ScanLinetypes(bytes))
+            doc.Linetypes().Define(lt);
+        if (!dxf.in(stream, &reader))
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be read.").arg(path));
+        reader.Finish();
+    } catch (const EngineError& e) {
+        throw EngineError(e.Code(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
+    } catch (const std::exception& e) {
+        throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
+    }
+    doc.SetFileName(path);
+}
+
+void DxfFile::Write(const Document& doc, const QString& path)
+{
+    // dxflib writes to a named file: let it write a scratch file beside the target, check it
+    // is complete, then replace the target in one step so a failed save leaves the old
+    // drawing as it was.
+    const QFileInfo target(path);
+    QTemporaryFile scratch(target.dir().filePath(QStringLiteral(".%1-XXXXXX.tmp").arg(target.fileName())));
+    if (!target.dir().exists() || !scratch.open())
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: the folder cannot be written.").arg(path));
+    scratch.close();
+    const QString tmp = scratch.fileName();
+    {
+        DL_Dxf dxf;
+        const DL_Codes::version version = DL_Codes::AC1009;
+        std::unique_ptr<DL_WriterA> dw(dxf.out(QFile::encodeName(tmp).constData(), version));
+        if (!dw)
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
+        dxf.writeHeader(*dw);
+        dw->sectionEnd();
+        dw->sectionTables();
+        dxf.writeVPort(*dw);
+        WriteLinetypes(dxf, *dw, doc);
+        WriteLayers(*dw, doc);
+        WriteStyle(dxf, *dw, doc);
+        dxf.writeView(*dw);
+        dxf.writeUcs(*dw);
+        dw->tableAppid(1);
+        dxf.writeAppid(*dw, "ACAD");
+        dw->tableEnd();
+        dxf.writeDimStyle(*dw, 1, 1, 1, 1, 1);
+        dw->sectionEnd();
+        dw->sectionBlocks();
+        dxf.writeBlock(*dw, DL_BlockData("*Model_Space", 0, 0.0, 0.0, 0.0));
+        dxf.writeEndBlock(*dw, "*Model_Space");
+        dxf.writeBlock(*dw, DL_BlockData("*Paper_Space", 0, 0.0, 0.0, 0.0));
+        dxf.writeEndBlock(*dw, "*Paper_Space");
+        dw->sectionEnd();
+        dw->sectionEntities();
+        doc.ForEachEntity([&](const Entity& e) {
+            switch (e.kind) {
+            case EntityKind::Point: WritePoint(dxf, *dw, e); break;
+            case EntityKind::Line: WriteLine(dxf, *dw, e); break;
+            case EntityKind::Text: WriteText(dxf, *dw, e); break;
+            case EntityKind::Polyline3d:
+            case EntityKind::LwPolyline: WritePolyline(*dw, e); break;
+            case EntityKind::Solid: WriteSolid(dxf, *dw, e); break;
+            }
+        });
+        dw->sectionEnd();
+        dw->dxfEOF();
+        dw->close();
+    }
+    QFile written(tmp);
+    if (!written.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
+    const QByteArray bytes = written.readAll();
+    if (!bytes.trimmed().endsWith("EOF"))
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: writing it was cut short.").arg(path));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: %2").arg(path, out.errorString()));
+}
+
+QString SaveDocument(Document& doc, const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        throw EngineError(kInvalidArgument, QStringLiteral("A file name is needed to save the drawing."));
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.suffix().compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0)
+        target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
+    else if (info.suffix().isEmpty())
+        target = path + QStringLiteral(".dxf");
+    DxfFile::Write(doc, target);
+    doc.SetFileName(target);
+    return doc.FullName();
+}
+
+void SaveDocument(Document& doc)
+{
+    if (doc.FullName().isEmpty())
+        throw EngineError(QStringLiteral("The drawing \"%1\" has never been saved; give it a file name.").arg(doc.Name()));
+    DxfFile::Write(doc, doc.FullName());
+    doc.MarkSaved();
+}
+
+} // namespace cadhost

@@ -1,0 +1,27 @@
+// Reading and writing drawings as DXF through dxflib; the only place that knows dxflib.
+#pragma once
+
+#include <QString>
+
+namespace cadhost {
+
+class Document;
+
+class DxfFile {
+public:
+    // Reads a DXF file into an empty document (layers, line types, text style font, entities).
+    // Throws EngineError for a missing, unreadable, DWG or malformed file; the document is
+    // left empty then.
+    static void Read(const QString& path, Document& doc);
+    // Writes the document as DXF release 12 (read by every CAD program); the old file stays
+    // intact when writing fails (EngineError).
+    static void Write(const Document& doc, const QString& path);
+};
+
+// Saving a document under a path: a ".dwg" name is saved as DXF under the same name with
+// ".dxf", and the document takes the name it was saved under. Returns the path written.
+QString SaveDocument(Document& doc, const QString& path);
+// Saves the document under its FullName; fails for a drawing that has never been saved.
+void SaveDocument(Document& doc);
+
+} // namespace cadhost

@@ -1,0 +1,65 @@
+// The entities of model space: line, text, point, 3D polyline, lightweight polyline, solid.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+
+#include "Geometry.h"
+
+namespace cadhost {
+
+using ObjectId = std::int64_t;
+
+enum class EntityKind { Line, Text, Point, Polyline3d, LwPolyline, Solid };
+
+// Text alignment codes as the automation model numbers them (0 left ... 14 bottom right).
+enum TextAlignment : int {
+    kAlignLeft = 0, kAlignCenter = 1, kAlignRight = 2, kAlignAligned = 3, kAlignMiddle = 4,
+    kAlignFit = 5, kAlignTopLeft = 6, kAlignTopCenter = 7, kAlignTopRight = 8,
+    kAlignMiddleLeft = 9, kAlignMiddleCenter = 10, kAlignMiddleRight = 11,
+    kAlignBottomLeft = 12, kAlignBottomCenter = 13, kAlignBottomRight = 14
+};
+
+struct Entity {
+    ObjectId id = 0;
+    EntityKind kind = EntityKind::Line;
+    QString layer;              // the layer's name as the layer table spells it
+    // Line: start, end. Point: the point. Polylines: the vertices. Solid: the four corners
+    // in the order given (corner 3 and 4 equal for a triangle). Text: the insertion point.
+    std::vector<Point3> points;
+    bool closed = false;        // polylines only
+    // Text only.
+    QString text;
+    double height = 0.0;
+    int alignment = kAlignLeft;
+    Point3 alignmentPoint;      // where the text is anchored when alignment is not left
+    double rotation = 0.0;      // radians, counter-clockwise
+};
+
+// The entity type name of a kind ("LINE", "TEXT", "POINT", "POLYLINE", "LWPOLYLINE", "SOLID"),
+// matched by selection filters on group code 0.
+QString EntityTypeName(EntityKind kind);
+
+// Horizontal (0 left, 1 centre, 2 right, 3 aligned, 4 middle, 5 fit) and vertical
+// (0 baseline, 1 bottom, 2 middle, 3 top) justification of an alignment code.
+int HorizontalJustification(int alignment);
+int VerticalJustification(int alignment);
+// The alignment code of a pair of justifications; -1 when the pair has none.
+int AlignmentFromJustification(int horizontal, int vertical);
+
+// Width of a text of `height` as the engine measures it for selection and extents
+// (the view draws real glyphs; this is the cell box every character is given).
+double TextAdvance(const QString& text, double height);
+// The four corners of the text's box (baseline-left, baseline-right, top-right, top-left),
+// placed by its alignment and rotated.
+std::vector<Point3> TextCorners(const Entity& text);
+
+// The entity's extents in the xy plane.
+Box2 EntityBounds(const Entity& e);
+// True when any part of the entity lies inside or on the window (crossing rule). A window
+// may have zero width and height: then it is a point.
+bool EntityCrossesWindow(const Entity& e, const Box2& window);
+
+} // namespace cadhost

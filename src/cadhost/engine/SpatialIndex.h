@@ -1,0 +1,52 @@
+// A multi-level uniform grid over entity extents, for crossing selection and snapping.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+#include "Geometry.h"
+
+namespace cadhost {
+
+// Holds slot numbers with their boxes. Each item sits in the finest level whose cells are at
+// least as large as its box, so it occupies at most 2 x 2 cells there; a level's cells are four
+// times the size of the one below. The grid is built lazily on the first query after it went
+// stale; inserts inside the built extents are kept beside the grid until a rebuild pays off.
+// A query reports each slot at most once.
+class SpatialIndex {
+public:
+    void Clear();
+    void Insert(std::uint32_t slot, const Box2& box);
+    void Remove(std::uint32_t slot);
+    // Visits every slot whose box meets `box`; the visitor returns false to stop.
+    void Query(const Box2& box, const std::function<bool(std::uint32_t)>& visit) const;
+    std::size_t Size() const { return m_count; }
+
+private:
+    struct Level {
+        double cell = 1.0;
+        int cols = 0;
+        int rows = 0;
+        std::vector<std::uint32_t> start;   // CSR offsets per cell, cols * rows + 1
+        std::vector<std::uint32_t> items;
+    };
+    void Rebuild() const;
+    int LevelFor(const Box2& box) const;
+    void CellRange(const Level& level, const Box2& box, int& x0, int& y0, int& x1, int& y1) const;
+    void AddPending(std::uint32_t slot, const Box2& box) const;
+
+    std::vector<Box2> m_boxes;              // by slot; an empty box = not held
+    std::size_t m_count = 0;
+    mutable bool m_dirty = true;
+    mutable Box2 m_extents;
+    mutable std::vector<Level> m_levels;
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> m_pending; // (level, cell)
+    mutable std::size_t m_pendingCount = 0;
+    mutable std::size_t m_builtCount = 0;
+    mutable std::vector<std::uint32_t> m_mark;   // query stamps per slot
+    mutable std::uint32_t m_stamp = 0;
+};
+
+} // namespace cadhost

@@ -1,0 +1,85 @@
+// The automation server inside cadhost: serves the object model over per-user local sockets,
+// one request at a time per connection, point requests answered when the engineer gives them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
+#include <QObject>
+#include <QString>
+
+#include "CadWire.h"
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace cadhost {
+
+class Document;
+class HostFrontEnd;
+
+class AutomationServer : public QObject {
+    Q_OBJECT
+public:
+    explicit AutomationServer(HostFrontEnd& frontEnd, QObject* parent = nullptr);
+    ~AutomationServer() override;
+
+    // Listens on `socketPath` (user-only). With `onlyWhenFree` a name that a live host answers
+    // on is left to it and false returned. False as well when the socket cannot be made.
+    bool Listen(const QString& socketPath, bool onlyWhenFree);
+    // Accepts the testing aid member SimulateInput.
+    void EnableTestingAids(bool enable) { m_testingAids = enable; }
+
+    // The outcome of one request, for the dispatcher and for tests of the mapping.
+    struct Outcome {
+        bool deferred = false;   // answered later (a point request)
+        std::uint32_t error = 0;
+        QString text;
+        QCborValue result;
+    };
+
+private:
+    struct Connection;
+
+    void AcceptConnections(QLocalServer* server);
+    void ReadRequests(QLocalSocket* socket);
+    void DropConnection(QLocalSocket* socket);
+    void SendReply(QLocalSocket* socket, const QCborValue& id, const Outcome& outcome);
+    Outcome Dispatch(QLocalSocket* socket, const QCborValue& id, const QCborMap& request);
+    QCborValue Invoke(QLocalSocket* socket, const QCborValue& id, const ardela::cad::Handle& handle,
+                      const QString& member, const QCborArray& args, bool& deferred);
+
+    QCborValue InvokeApplication(const QString& member, const QCborArray& args);
+    QCborValue InvokeDocuments(const QString& member, const QCborArray& args);
+    QCborValue InvokeDocument(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeModelSpace(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeLayers(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeLayer(Document& doc, const QString& name, const QString& member, const QCborArray& args);
+    QCborValue InvokeLineTypes(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeSelectionSets(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeSelectionSet(Document& doc, const QString& name, const QString& member, const QCborArray& args);
+    QCborValue InvokeTextStyle(Document& doc, const QString& member, const QCborArray& args);
+    QCborValue InvokeEntity(Document& doc, std::int64_t id, const QString& member, const QCborArray& args);
+    QCborValue RequestPoint(QLocalSocket* socket, const QCborValue& id, Document& doc, const QCborArray& args);
+
+    // Document numbers in handles: fresh for every document, never reused.
+    qint64 NumberOf(Document& doc);
+    Document& DocumentOf(qint64 number);
+    QCborValue HandleOf(ardela::cad::HandleKind kind, Document& doc, const QCborValue& key = QCborValue());
+    void ForgetClosedDocuments();
+
+    HostFrontEnd& m_frontEnd;
+    std::vector<QLocalServer*> m_servers;
+    std::map<QLocalSocket*, std::unique_ptr<Connection>> m_connections;
+    std::unordered_map<qint64, Document*> m_documents;
+    std::unordered_map<const Document*, qint64> m_numbers;
+    qint64 m_nextNumber = 1;
+    bool m_testingAids = false;
+};
+
+} // namespace cadhost

@@ -1,0 +1,24 @@
+// Starting the automation server from cadhost's command line.
+#include "AutomationStart.h"
+
+#include "AutomationServer.h"
+#include "CadWire.h"
+
+namespace cadhost {
+
+bool StartAutomation(AutomationServer& server, const QStringList& arguments)
+{
+    server.EnableTestingAids(qEnvironmentVariable("ARDELA_CADHOST_TESTING_AIDS") == QLatin1String("1"));
+    const qsizetype at = arguments.indexOf(QStringLiteral("--socket"));
+    const QString socketName = at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : QString();
+    const bool secondInstance = arguments.contains(QStringLiteral("--second-instance"));
+    if (!socketName.isEmpty())
+        return server.Listen(socketName, !secondInstance);
+    if (secondInstance)
+        return true;
+    // The per-user running name, unless a live host answers on it already.
+    server.Listen(ardela::cad::WellKnownSocketPath(), true);
+    return true;
+}
+
+} // namespace cadhost

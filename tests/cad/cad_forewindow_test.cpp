@@ -1,0 +1,126 @@
+// Guards the foreground moves and the server's door against: a minimised wizard window left
+// minimised, a raise of the wrong window, and a peer running as another user being served.
+#include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCborMap>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "AutomationServer.h"
+#include "CadWire.h"
+#include "HostWindow.h"
+#include "modForeWindow.h"
+#include "modHelpers.h"
+#include "WindowFrontEnd.h"
+
+using namespace ardela::cad;
+
+TEST(BringToFront, MinimisedWizardWindowIsRestoredAndActivated)
+{
+    QWidget wizard;
+    wizard.resize(300, 200);
+    wizard.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+    wizard.showMinimized();
+    QTRY_VERIFY(wizard.isMinimized());
+    Connection none;
+    BringToFront(wizard.winId(), none);
+    EXPECT_FALSE(wizard.isMinimized());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&wizard));
+    EXPECT_TRUE(other.isVisible());
+}
+
+TEST(BringToFront, UnknownWindowWithoutAHostChangesNothing)
+{
+    QWidget wizard;
+    wizard.show();
+    wizard.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&wizard));
+    Connection none;
+    BringToFront(0x7fff1234u, none);
+    BringToFront(0, none);
+    EXPECT_TRUE(wizard.isActiveWindow());
+}
+
+namespace {
+
+// Connects to `path` as the user `uid` in a child process and reports what the server did:
+// 0 closed the connection unanswered, 1 answered, 2 could not connect, 3 could not become `uid`.
+int ProbeAsOtherUser(const QString& path, uid_t uid)
+{
+    const QByteArray native = QFile::encodeName(path);
+    QCborMap request;
+    request.insert(wire::kId, 1);
+    request.insert(wire::kHandle, Handle{}.ToCbor());
+    request.insert(wire::kMember, QStringLiteral("Name"));
+    const QByteArray framed = FrameMessage(request);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Only plain system calls from here on.
+        if (::setgid(uid) != 0 || ::setuid(uid) != 0)
+            ::_exit(3);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(2);
+        if (::write(fd, framed.constData(), size_t(framed.size())) < 0)
+            ::_exit(0);
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 10000) <= 0)
+            ::_exit(4);
+        char byte = 0;
+        ::_exit(::read(fd, &byte, 1) > 0 ? 1 : 0);
+    }
+    int status = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (::waitpid(child, &status, WNOHANG) == 0 && waited.elapsed() < 20000)
+        QTest::qWait(20);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(AutomationServerDoor, PeerOfAnotherUserIsRefusedEvenWhenTheSocketIsOpen)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "acting as another user needs root";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString path = dir.filePath(QStringLiteral("door"));
+    cadhost::HostWindow window;
+    window.NewDocument();
+    cadhost::WindowFrontEnd frontEnd(window);
+    cadhost::AutomationServer server(frontEnd);
+    ASSERT_TRUE(server.Listen(path, false));
+    // Open the socket file itself to everyone: only the peer check stands in the way now.
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+
+    const int otherUser = ProbeAsOtherUser(path, 65534);
+    if (otherUser == 3)
+        GTEST_SKIP() << "this system does not let the test act as another user";
+    EXPECT_EQ(otherUser, 0);
+    // The same request from this user is answered.
+    EXPECT_EQ(ProbeAsOtherUser(path, ::getuid()), 1);
+}
