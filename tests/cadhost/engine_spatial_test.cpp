@@ -244,6 +244,19 @@ TEST(ObjectSnap, NearestSnapMatchesBruteForceForEachModeAndCombinations)
     }
 }
 
+TEST(ObjectSnap, AHugeApertureOverACrowdedDrawingStillFindsTheCrossingAtTheCursor)
+{
+    // A view zoomed far out gives an aperture that covers thousands of lines.
+    Document doc("Drawing1.dxf");
+    for (int i = 0; i < 3000; ++i)
+        doc.AddLine({double(i), 0, 0}, {double(i) + 0.5, 1000, 0});   // steep, side by side
+    doc.AddLine({-10, 500.25, 0}, {4000, 500.25, 0});                 // crosses them all
+    const auto snap = doc.Snap({1500.3, 500.2, 0}, 1e6, kSnapIntersection);
+    ASSERT_TRUE(snap);
+    EXPECT_NEAR(snap->point.y, 500.25, 1e-9);
+    EXPECT_NEAR(snap->point.x, 1500.0 + 0.5 * 500.25 / 1000, 1e-9);
+}
+
 TEST(ObjectSnap, KnownPointsAndHiddenLayers)
 {
     Document doc("Drawing1.dxf");

@@ -727,6 +727,20 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
         return true;
     });
     if (modes & kSnapIntersection) {
+        // Pairs grow with the square: in a crowded aperture only the segments nearest the
+        // cursor are intersected, so a far zoomed-out pick stays quick.
+        constexpr std::size_t kMostSegments = 512;
+        if (segments.size() > kMostSegments) {
+            auto distance = [&](const Segment& s) {
+                const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+                const double len2 = dx * dx + dy * dy;
+                const double t = len2 > 0 ? std::clamp(((at.x - s.a.x) * dx + (at.y - s.a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+                return std::hypot(s.a.x + t * dx - at.x, s.a.y + t * dy - at.y);
+            };
+            std::nth_element(segments.begin(), segments.begin() + kMostSegments, segments.end(),
+                             [&](const Segment& l, const Segment& r) { return distance(l) < distance(r); });
+            segments.resize(kMostSegments);
+        }
         Point3 p;
         for (std::size_t i = 0; i < segments.size(); ++i)
             for (std::size_t j = i + 1; j < segments.size(); ++j)
