@@ -11,8 +11,9 @@ function(ardela_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ardela_test_main GTest::gtest GTest::gmock ${T_LIBS})
   ardela_warnings(${T_NAME})
-  set(env "QT_QPA_PLATFORM=offscreen" "ARDELA_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
-          "ARDELA_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${T_ENV})
+  # The test main knows the build and source folders; ENV adds variables for this test only.
+  set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
+  string(REPLACE ";" "\\;" env "${env}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST

@@ -43,6 +43,7 @@ QJsonObject SolutionJson(const TrussModel& m)
     o.insert(QStringLiteral("reactions"), reactions);
     o.insert(QStringLiteral("displacements"), displacements);
     o.insert(QStringLiteral("checksums"), sums);
+    o.insert(QStringLiteral("equilibrium"), DoubleToJson(EquilibriumResidual(m)));
     return o;
 }
 
@@ -71,6 +72,13 @@ int Solve(const QStringList& args)
         Err(QStringLiteral("(%1)\n").arg(detail));
         return kExitFailed;
     }
+    // Single-precision elimination can lose an ill-conditioned truss: say so rather than print
+    // forces that do not balance the loads.
+    const double residual = EquilibriumResidual(model);
+    if (residual > 1e-3)
+        Err(QStringLiteral("warning: the solution is out of balance by %1% of the largest force; the truss is too "
+                           "ill-conditioned for the single-precision solver (check its supports and proportions)\n")
+                .arg(residual * 100.0, 0, 'g', 3));
     if (!WriteReport(model))
         return kExitFailed;
     if (json)
@@ -130,7 +138,9 @@ const CommandRegistration solveCommand({
         "(FILE.prn). The analysis file itself is never modified.\n"
         "  --json  also print the solution on standard output: bar lengths and forces, support\n"
         "          reactions [rx, ry], nodal displacements [x, y] (y positive downward) and the\n"
-        "          checksums.\n"
+        "          checksums, and \"equilibrium\": the largest out-of-balance nodal force relative\n"
+        "          to the largest load or bar force (about 1e-6 for a sound solution).\n"
+        "A solution out of balance by more than 0.1% is reported on standard error as a warning.\n"
         "Exit status: 0 solved and reported, 1 the file, the analysis or the report failed\n"
         "(the message goes to standard error), 2 wrong arguments.\n"),
     Solve,

@@ -49,9 +49,19 @@ inline int Int16(int v)
 }
 
 // The band store: row r holds the upper half-band of equation r; column 1 is the diagonal.
+// The 1024 x 512 singles are kept per thread and zeroed over the rows and columns a run can reach.
 class BandStore {
 public:
-    BandStore() : m_cells(static_cast<std::size_t>(kBandRows) * kBandColumns, 0.0f) {}
+    BandStore(int rows, int columns)
+    {
+        static thread_local std::vector<float> cells;
+        cells.resize(static_cast<std::size_t>(kBandRows) * kBandColumns);
+        m_cells = cells.data();
+        const int clearRows = std::clamp(rows, 0, kBandRows);
+        const int clearColumns = std::clamp(columns, 0, kBandColumns);
+        for (int r = 0; r < clearRows; ++r)
+            std::fill_n(m_cells + static_cast<std::size_t>(r) * kBandColumns, clearColumns, 0.0f);
+    }
 
     float& operator()(int row, int column)
     {
@@ -81,7 +91,7 @@ private:
         return static_cast<std::size_t>(row - 1) * kBandColumns + static_cast<std::size_t>(column - 1);
     }
 
-    std::vector<float> m_cells;
+    float* m_cells = nullptr;
 };
 
 // One bar's geometry as the solver sees it: node numbers, section, direction cosines.
@@ -97,11 +107,13 @@ struct BarGeometry {
     float s = 0.0f;
 };
 
-int NodeNumber(const Cell& cell, const TrussModel& model, const QString& where)
+// The node a cell names; `table` and `row` only describe a failure.
+int NodeNumber(const Cell& cell, const TrussModel& model, const char* table, int row)
 {
     const int n = cell.ToInt16();
     if (n < 1 || n > model.NodeCount)
-        Fail(QStringLiteral("%1 names node %2; the model has nodes 1 to %3").arg(where).arg(n).arg(model.NodeCount));
+        Fail(QStringLiteral("%1 %2 names node %3; the model has nodes 1 to %4")
+                 .arg(QLatin1String(table)).arg(row).arg(n).arg(model.NodeCount));
     return n;
 }
 
@@ -109,9 +121,8 @@ int NodeNumber(const Cell& cell, const TrussModel& model, const QString& where)
 BarGeometry Geometry(TrussModel& model, int e)
 {
     BarGeometry g;
-    const QString where = QStringLiteral("bar %1").arg(e);
-    g.i = NodeNumber(model.Elements(e, 1), model, where);
-    g.j = NodeNumber(model.Elements(e, 2), model, where);
+    g.i = NodeNumber(model.Elements(e, 1), model, "bar", e);
+    g.j = NodeNumber(model.Elements(e, 2), model, "bar", e);
     g.a = model.Elements(e, 3).ToSingle();
     g.e = model.Elements(e, 4).ToSingle();
     g.dx = NarrowToSingle(model.Nodes(g.j, 1).ToDouble() - model.Nodes(g.i, 1).ToDouble());
@@ -131,7 +142,7 @@ std::vector<int> RestrainedEquations(const TrussModel& model)
 {
     std::vector<int> fixed;
     for (int b = 1; b <= model.BlockCount; ++b) {
-        const int node = NodeNumber(model.Blocks(b, 1), model, QStringLiteral("support row %1").arg(b));
+        const int node = NodeNumber(model.Blocks(b, 1), model, "support row", b);
         for (int dir = 0; dir < 2; ++dir) {
             if (!model.Blocks(b, 2 + dir).NumericEquals(1.0))
                 continue;
@@ -148,9 +159,8 @@ int HalfBandWidth(const TrussModel& model)
 {
     int d = 0;
     for (int e = 1; e <= model.ElementCount; ++e) {
-        const QString where = QStringLiteral("bar %1").arg(e);
-        const int i = NodeNumber(model.Elements(e, 1), model, where);
-        const int j = NodeNumber(model.Elements(e, 2), model, where);
+        const int i = NodeNumber(model.Elements(e, 1), model, "bar", e);
+        const int j = NodeNumber(model.Elements(e, 2), model, "bar", e);
         d = std::max(d, std::abs(i - j));
     }
     return Int16(2 * (d + 1));
@@ -200,7 +210,7 @@ void LoadVector(TrussModel& model, int equations)
     for (int q = 1; q <= equations; ++q)
         model.Displacement(q) = 0.0f;
     for (int l = 1; l <= model.LoadCount; ++l) {
-        const int n = NodeNumber(model.Loads(l, 1), model, QStringLiteral("load row %1").arg(l));
+        const int n = NodeNumber(model.Loads(l, 1), model, "load row", l);
         model.Displacement(2 * n - 1) = model.Loads(l, 2).ToSingle();
         model.Displacement(2 * n) = -model.Loads(l, 3).ToSingle();
     }
@@ -222,27 +232,39 @@ void ApplySupports(TrussModel& model, BandStore& band, const std::vector<int>& f
 
 // Forward elimination on the band: row n's multiplier CP = band(n, L) / band(n, 1) is taken
 // off row i = n + L - 1 and stored in place of band(n, L); then the pivot divides the load.
+// A zero multiplier, and the zero tail of row n past its last non-zero entry, leave row i as it
+// is, so those updates are skipped: the values are the same, only the work shrinks.
 void Eliminate(TrussModel& model, BandStore& band, int equations, int bandWidth)
 {
     for (int n = 1; n <= equations; ++n) {
         float* rowN = band.Row(n);
+        int last = bandWidth;
+        while (last > 1 && rowN[last - 1] == 0.0f)
+            --last;
         int i = n;
         for (int l = 2; l <= bandWidth; ++l) {
             i = Int16(i + 1);
             if (rowN[0] == 0.0f)
                 Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+            if (i > kBandRows)
+                Fail(QStringLiteral("equation %1 is outside the store of %2 (too many nodes for the bandwidth)")
+                         .arg(i).arg(kBandRows));
+            if (rowN[l - 1] == 0.0f)
+                continue;  // CP = 0: row i, the load vector and band(n, L) keep their values
             const float cp = Checked(rowN[l - 1] / rowN[0], "elimination");
             if (n != equations) {
                 float* rowI = band.Row(i);
-                const int span = bandWidth - l + 1;
-                bool finite = true;
-                for (int j = 0; j < span; ++j) {
-                    const float v = rowI[j] - cp * rowN[l - 1 + j];
-                    rowI[j] = v;
-                    finite &= std::fabs(v) <= 3.40282347e+38f;
+                if (l <= last) {
+                    const int span = last - l + 1;
+                    bool finite = true;
+                    for (int j = 0; j < span; ++j) {
+                        const float v = rowI[j] - cp * rowN[l - 1 + j];
+                        rowI[j] = v;
+                        finite &= std::fabs(v) <= 3.40282347e+38f;
+                    }
+                    if (!finite)
+                        Fail(QStringLiteral("floating-point overflow in elimination at equation %1").arg(n));
                 }
-                if (!finite)
-                    Fail(QStringLiteral("floating-point overflow in elimination at equation %1").arg(n));
             }
             rowN[l - 1] = cp;
             float& di = model.Displacement(i);
@@ -316,18 +338,23 @@ void ComputeReactions(TrussModel& model)
             }
         }
     }
+    // The support rows at each node, in row order (a row whose node is not a whole node number
+    // meets no bar).
+    std::vector<std::vector<int>> supportsAt(static_cast<std::size_t>(model.NodeCount) + 1);
+    for (int b = 1; b <= model.BlockCount; ++b) {
+        const double node = model.Blocks(b, 1).ToDouble();
+        if (node >= 1.0 && node <= model.NodeCount && node == std::floor(node))
+            supportsAt[static_cast<std::size_t>(node)].push_back(b);
+    }
     for (int e = 1; e <= model.ElementCount; ++e) {
         const BarGeometry g = Geometry(model, e);
         const double n = model.Elements(e, 6).ToDouble();
-        for (int b = 1; b <= model.BlockCount; ++b) {
-            const Cell& node = model.Blocks(b, 1);
-            const bool atI = node.NumericEquals(g.i);
-            const bool atJ = node.NumericEquals(g.j);
-            if (!atI && !atJ)
-                continue;
-            const double sigma = atJ ? -1.0 : 1.0;
-            model.Blocks(b, 5) = Cell(Checked(sigma * (double(g.s) * n) + model.Blocks(b, 5).ToDouble(), "reactions"));
-            model.Blocks(b, 4) = Cell(Checked(model.Blocks(b, 4).ToDouble() - sigma * (double(g.c) * n), "reactions"));
+        for (const int node : {g.i, g.j}) {
+            const double sigma = node == g.j ? -1.0 : 1.0;
+            for (const int b : supportsAt[static_cast<std::size_t>(node)]) {
+                model.Blocks(b, 5) = Cell(Checked(sigma * (double(g.s) * n) + model.Blocks(b, 5).ToDouble(), "reactions"));
+                model.Blocks(b, 4) = Cell(Checked(model.Blocks(b, 4).ToDouble() - sigma * (double(g.c) * n), "reactions"));
+            }
         }
     }
 }
@@ -343,10 +370,13 @@ void RunTrussAnalysis(TrussModel& model)
     const int bandWidth = HalfBandWidth(model);
     const int equations = Int16(2 * model.NodeCount);
 
-    BandStore band;
-    for (int r = 1; r <= equations; ++r)
-        for (int m = 1; m <= bandWidth; ++m)
-            band(r, m) = 0.0f;
+    // Rows up to 2 x NodeCount + BandWidth - 1 and columns up to BandWidth are all a run reaches;
+    // clearing them through the checked accessor fails the run when they lie outside the store.
+    BandStore band(equations + bandWidth, bandWidth);
+    for (int r = 1; r <= equations; ++r) {
+        band(r, 1) = 0.0f;
+        band(r, bandWidth) = 0.0f;
+    }
 
     AssembleStiffness(model, band);
     LoadVector(model, equations);
@@ -355,6 +385,51 @@ void RunTrussAnalysis(TrussModel& model)
     BackSubstitute(model, band, equations, bandWidth);
     RecoverBarForces(model);
     ComputeReactions(model);
+}
+
+double EquilibriumResidual(const TrussModel& model)
+{
+    std::vector<double> fx(static_cast<std::size_t>(model.NodeCount) + 1, 0.0);
+    std::vector<double> fy(fx.size(), 0.0);
+    double scale = 0.0;
+    auto nodeOf = [&model](const Cell& cell) {
+        const int n = cell.ToInt16();
+        return (n >= 1 && n <= model.NodeCount) ? n : 0;
+    };
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const int i = nodeOf(model.Elements(e, 1)), j = nodeOf(model.Elements(e, 2));
+        const double dx = model.Nodes(j, 1).ToDouble() - model.Nodes(i, 1).ToDouble();
+        const double dy = model.Nodes(j, 2).ToDouble() - model.Nodes(i, 2).ToDouble();
+        const double length = std::hypot(dx, dy);
+        const double n = model.Elements(e, 6).ToDouble();
+        scale = std::max(scale, std::fabs(n));
+        // A bar in tension pulls each end towards the other.
+        fx[std::size_t(i)] += n * dx / length;
+        fy[std::size_t(i)] += n * dy / length;
+        fx[std::size_t(j)] -= n * dx / length;
+        fy[std::size_t(j)] -= n * dy / length;
+    }
+    // The load applied at a node is its last load row, as the solver applies it.
+    std::vector<int> loadRow(fx.size(), 0);
+    for (int l = 1; l <= model.LoadCount; ++l)
+        loadRow[std::size_t(nodeOf(model.Loads(l, 1)))] = l;
+    for (std::size_t n = 1; n < fx.size(); ++n) {
+        if (const int l = loadRow[n]) {
+            const double px = model.Loads(l, 2).ToDouble(), py = model.Loads(l, 3).ToDouble();
+            scale = std::max({scale, std::fabs(px), std::fabs(py)});
+            fx[n] += px;
+            fy[n] += py;
+        }
+    }
+    for (int b = 1; b <= model.BlockCount; ++b) {
+        const std::size_t n = std::size_t(nodeOf(model.Blocks(b, 1)));
+        fx[n] += model.Blocks(b, 4).ToDouble();
+        fy[n] += model.Blocks(b, 5).ToDouble();
+    }
+    double worst = 0.0;
+    for (std::size_t n = 1; n < fx.size(); ++n)
+        worst = std::max(worst, std::hypot(fx[n], fy[n]));
+    return scale > 0.0 ? worst / scale : worst;
 }
 
 QString AnalysisFailureMessage()

@@ -18,6 +18,12 @@ bool SolveTruss(TrussModel& model, QString* detail = nullptr);
 // The program-wide model.
 bool SolveTruss();
 
+// How far a solved model is from equilibrium: the largest out-of-balance force at any node (bar
+// forces + applied loads + support reactions) relative to the largest load or bar force. Near
+// single-precision rounding (1e-6) for a sound solution; large values mean the single-precision
+// elimination lost the answer to an ill-conditioned truss. Throws ModelError on unreadable cells.
+double EquilibriumResidual(const TrussModel& model);
+
 // The fixed message of a failed analysis.
 QString AnalysisFailureMessage();
 

@@ -46,12 +46,13 @@ ScopedEnv::~ScopedEnv()
 QString BinDir()
 {
     const QString fromEnv = qEnvironmentVariable("ARDELA_BIN_DIR");
-    return fromEnv.isEmpty() ? QCoreApplication::applicationDirPath() : fromEnv;
+    return fromEnv.isEmpty() ? QStringLiteral(ARDELA_DEFAULT_BIN_DIR) : fromEnv;
 }
 
 QString SourceDir()
 {
-    return qEnvironmentVariable("ARDELA_SOURCE_DIR");
+    const QString fromEnv = qEnvironmentVariable("ARDELA_SOURCE_DIR");
+    return fromEnv.isEmpty() ? QStringLiteral(ARDELA_DEFAULT_SOURCE_DIR) : fromEnv;
 }
 
 } // namespace ardela::test

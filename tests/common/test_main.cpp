@@ -2,6 +2,9 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +13,17 @@ int main(int argc, char** argv)
     // gtest_discover_tests runs the binary without the test's environment: default to offscreen.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // No test reads or writes the user's own settings or data: private XDG folders per run.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/ardela-test-XXXXXX"));
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString dir = home.path() + u'/' + QString::fromLatin1(var);
+        QDir().mkpath(dir);
+        qputenv(var, dir.toLocal8Bit());
+    }
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

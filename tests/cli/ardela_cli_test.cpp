@@ -1,0 +1,173 @@
+// Guards against the batch tool solving, reporting or exiting differently from the wizard's Run,
+// and against it touching the analysis file.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "TestSupport.h"
+
+using namespace ardela::test;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ToolRun Ardela(const QStringList& args)
+{
+    QProcess p;
+    p.setProgram(BinDir() + QStringLiteral("/ardela"));
+    p.setArguments(args);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start();
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// A bundled example copied into a temporary folder.
+QString CopyExample(const QTemporaryDir& dir, const char* name)
+{
+    const QString target = dir.filePath(QString::fromLatin1(name));
+    EXPECT_TRUE(QFile::copy(SourceDir() + QStringLiteral("/examples/") + QString::fromLatin1(name), target));
+    return target;
+}
+
+QByteArray Digest(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QJsonObject SolveJson(const QString& path)
+{
+    const ToolRun r = Ardela({QStringLiteral("solve"), path, QStringLiteral("--json")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    return QJsonDocument::fromJson(r.out).object();
+}
+
+double Force(const QJsonObject& o, int bar) { return o[QStringLiteral("forces")].toArray()[bar - 1].toDouble(); }
+
+} // namespace
+
+TEST(ArdelaSolve, WarrenBridgeChordForcesMatchTheMethodOfSections)
+{
+    QTemporaryDir dir;
+    const QString file = CopyExample(dir, "warren-bridge.krn");
+    const QByteArray before = Digest(file);
+    const QJsonObject o = SolveJson(file);
+    // Span 24 m, seven 2000 daN deck loads, depth 3 m. Section at the top chord over mid-span
+    // (moment about bottom node x = 12 m): M = 7000 x 1200 - 2000 x (900 + 600 + 300) = 4.8e6 daN cm.
+    EXPECT_NEAR(Force(o, 28), -4.8e6 / 300.0, 16000 * 1e-4);
+    // Bottom chord 9-12 m (moment about top node x = 10.5 m): M = 4.65e6.
+    EXPECT_NEAR(Force(o, 20), 4.65e6 / 300.0, 15500 * 1e-4);
+    const QJsonArray reactions = o[QStringLiteral("reactions")].toArray();
+    ASSERT_EQ(reactions.size(), 2);
+    EXPECT_NEAR(reactions[0].toArray()[1].toDouble(), 7000.0, 0.5);
+    EXPECT_NEAR(reactions[1].toArray()[1].toDouble(), 7000.0, 0.5);
+    EXPECT_EQ(o[QStringLiteral("lengths")].toArray().size(), 31);
+    EXPECT_EQ(o[QStringLiteral("displacements")].toArray().size(), 17);
+    // Mid-span deflection (node 9) is downward: stored positive.
+    EXPECT_GT(o[QStringLiteral("displacements")].toArray()[8].toArray()[1].toDouble(), 0.0);
+    const QJsonObject sums = o[QStringLiteral("checksums")].toObject();
+    EXPECT_NEAR(sums[QStringLiteral("total")].toDouble(),
+                sums[QStringLiteral("plus")].toDouble() + sums[QStringLiteral("minus")].toDouble(), 0.01);
+    EXPECT_EQ(Digest(file), before) << "the analysis file must not be modified";
+    QFile report(dir.filePath(QStringLiteral("warren-bridge.prn")));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QByteArray text = report.readAll();
+    EXPECT_TRUE(text.startsWith(QByteArray(69, '-') + "\r\nKorrin\r\n"));
+    EXPECT_TRUE(text.contains("BEAM STRESSES"));
+}
+
+TEST(ArdelaSolve, RoofTrussAndCantileverSatisfyStatics)
+{
+    QTemporaryDir dir;
+    const QJsonObject roof = SolveJson(CopyExample(dir, "roof-truss.krn"));
+    // End joint: net vertical 1250 daN against a 1:2 rafter: N = -1250 sqrt(5); tie 2500.
+    EXPECT_NEAR(Force(roof, 7), -1250.0 * std::sqrt(5.0), 0.3);
+    EXPECT_NEAR(Force(roof, 1), 2500.0, 0.3);
+    const QJsonObject cantilever = SolveJson(CopyExample(dir, "wall-cantilever.krn"));
+    const QJsonArray r = cantilever[QStringLiteral("reactions")].toArray();
+    // Tip load 1000 daN at 8 m, wall pins 2 m apart: horizontal couple 1000 x 800 / 200 = 4000.
+    EXPECT_NEAR(r[0].toArray()[1].toDouble() + r[1].toArray()[1].toDouble(), 1000.0, 0.1);
+    EXPECT_NEAR(r[0].toArray()[0].toDouble(), 4000.0, 0.5);
+    EXPECT_NEAR(r[1].toArray()[0].toDouble(), -4000.0, 0.5);
+}
+
+TEST(ArdelaSolve, FailuresExitNonZeroWithTheMessageAndTouchNothing)
+{
+    QTemporaryDir dir;
+    const QString corrupt = dir.filePath(QStringLiteral("corrupt.krn"));
+    {
+        QFile f(corrupt);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x02\x00\x01\x00", 4));
+    }
+    const QByteArray before = Digest(corrupt);
+    ToolRun r = Ardela({QStringLiteral("solve"), corrupt});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Could not open analysis file")) << r.err.toStdString();
+    EXPECT_EQ(Digest(corrupt), before);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("corrupt.prn"))));
+
+    r = Ardela({QStringLiteral("solve"), dir.filePath(QStringLiteral("missing.krn"))});
+    EXPECT_EQ(r.exitCode, 1);
+
+    // An unsupported truss: the analysis message, no report.
+    const QString file = CopyExample(dir, "warren-bridge.krn");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(4);
+    f.write(QByteArray("\x00\x00", 2));  // BlockCount = 0
+    f.close();
+    r = Ardela({QStringLiteral("solve"), file});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Ther was an error runing the analysis.")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("warren-bridge.prn"))));
+}
+
+TEST(ArdelaCommandLine, HelpAndWrongArgumentsAreAnswered)
+{
+    ToolRun r = Ardela({QStringLiteral("--help")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("solve"));
+    EXPECT_TRUE(r.out.contains("dump"));
+    r = Ardela({QStringLiteral("solve"), QStringLiteral("--help")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("usage: ardela solve"));
+    EXPECT_EQ(Ardela({}).exitCode, 2);
+    EXPECT_EQ(Ardela({QStringLiteral("solve")}).exitCode, 2);
+    EXPECT_EQ(Ardela({QStringLiteral("frobnicate")}).exitCode, 2);
+    EXPECT_EQ(Ardela({QStringLiteral("dump"), QStringLiteral("a"), QStringLiteral("b")}).exitCode, 2);
+}
+
+TEST(ArdelaDump, PrintsCountsLiveRowsWithKindsAndSettings)
+{
+    QTemporaryDir dir;
+    const ToolRun r = Ardela({QStringLiteral("dump"), CopyExample(dir, "wall-cantilever.krn")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    EXPECT_EQ(o[QStringLiteral("counts")].toObject()[QStringLiteral("nodes")].toInt(), 9);
+    const QJsonArray nodes = o[QStringLiteral("nodes")].toArray();
+    ASSERT_EQ(nodes.size(), 9);
+    const QJsonObject x9 = nodes[8].toArray()[0].toObject();
+    EXPECT_EQ(x9[QStringLiteral("kind")].toString(), QStringLiteral("single"));
+    EXPECT_EQ(x9[QStringLiteral("value")].toDouble(), 800.0);
+    EXPECT_EQ(o[QStringLiteral("elements")].toArray()[0].toArray()[0].toObject()[QStringLiteral("kind")].toString(),
+              QStringLiteral("16-bit integer"));
+    EXPECT_EQ(o[QStringLiteral("settings")].toObject()[QStringLiteral("ScaleFactor")].toObject()[QStringLiteral("value")].toString(),
+              QStringLiteral("20"));
+}

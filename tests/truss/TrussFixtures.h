@@ -1,0 +1,40 @@
+// Small trusses built in code for the truss tests, and a recorder for ShowMessage.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QString>
+
+#include "TrussModel.h"
+#include "modMessage.h"
+
+namespace ardela::test {
+
+struct NodeSpec { double x; double y; };
+struct BarSpec { int i; int j; float a; float e; };
+struct SupportSpec { int node; int holdX; int holdY; };
+struct LoadSpec { int node; float fx; float fy; };
+
+// A model as the grid would fill it: node numbers as 16-bit integers, numbers as singles.
+std::unique_ptr<TrussModel> MakeTruss(const std::vector<NodeSpec>& nodes, const std::vector<BarSpec>& bars,
+                                      const std::vector<SupportSpec>& supports, const std::vector<LoadSpec>& loads);
+
+// A straight chain of `nodes` nodes 100 apart along x, bar k joining k and k+1, node 1 held both
+// ways, every other node held vertically, pulled by Fx at the last node.
+std::unique_ptr<TrussModel> MakeChain(int nodes, float fx);
+
+// Records every ShowMessage call for the scope and answers with a fixed code.
+class MessageRecorder {
+public:
+    struct Message { QString prompt; int style; QString title; };
+    explicit MessageRecorder(std::int16_t answer = MsgResultOk);
+    ~MessageRecorder();
+    const std::vector<Message>& Messages() const { return *m_messages; }
+
+private:
+    std::shared_ptr<std::vector<Message>> m_messages;
+    MessageHandler m_previous;
+};
+
+} // namespace ardela::test
