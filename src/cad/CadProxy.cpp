@@ -94,11 +94,11 @@ public:
     AcadEntityPtr AddPoint(const Point3& point) override { return Entity(QStringLiteral("AddPoint"), {ToCbor(point)}); }
     AcadEntityPtr AddPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(QStringLiteral("AddPolyline"), {Doubles(vertices)});
+        return Entity(QStringLiteral("AddPolyline"), Single(Doubles(vertices)));
     }
     AcadEntityPtr AddLightWeightPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(QStringLiteral("AddLightWeightPolyline"), {Doubles(vertices)});
+        return Entity(QStringLiteral("AddLightWeightPolyline"), Single(Doubles(vertices)));
     }
     AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) override
     {
@@ -107,6 +107,13 @@ public:
     std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
 
 private:
+    // An argument list of one array (braces would copy the array instead of nesting it).
+    static QCborArray Single(const QCborArray& value)
+    {
+        QCborArray args;
+        args.append(value);
+        return args;
+    }
     static QCborArray Doubles(const std::vector<double>& values)
     {
         QCborArray array;

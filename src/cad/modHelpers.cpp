@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -71,6 +72,19 @@ QString HostProgram(const Connection& connection)
     return QCoreApplication::applicationDirPath() + QStringLiteral("/cadhost");
 }
 
+// True while the process runs (an ended one nobody has reaped yet reads 'Z' in its state).
+bool ProcessRuns(qint64 pid)
+{
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || close + 2 >= line.size() || line[close + 2] != 'Z';
+}
+
 // Starts a host that listens on a private name of ours (and, unless `secondInstance`, takes
 // the running name as well) and waits until it answers there; nullptr when it never does.
 AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
@@ -92,12 +106,12 @@ AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
         if (AcadApplicationPtr application = ConnectApplication(privatePath, 200))
             return application;
         // A host that ended while starting will never answer.
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0)
+        if (!ProcessRuns(pid))
             return nullptr;
         QCoreApplication::processEvents();
         QThread::msleep(20);
     }
-    if (pid > 0)
+    if (ProcessRuns(pid))
         ::kill(static_cast<pid_t>(pid), SIGTERM);
     return nullptr;
 }

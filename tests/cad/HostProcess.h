@@ -1,0 +1,36 @@
+// A drawing host process started by a test on a private socket, stopped when the test ends.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace ardela::test {
+
+// The host program the link tests run.
+QString HostProgramPath();
+
+class HostProcess {
+public:
+    HostProcess() = default;
+    ~HostProcess();
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    // Starts the host with `arguments` and waits until it answers on `socketPath`.
+    bool Start(const QString& socketPath, const QStringList& arguments);
+    qint64 Pid() const { return m_process.processId(); }
+    void Kill();
+    bool WaitForExit(int timeoutMs);
+    bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
+
+private:
+    QProcess m_process;
+};
+
+// True while a process of that id exists (hosts started by the code under test).
+bool ProcessAlive(qint64 pid);
+// Waits up to `timeoutMs` for the process to end, letting events run.
+bool WaitForProcessEnd(qint64 pid, int timeoutMs);
+
+} // namespace ardela::test

@@ -1,0 +1,514 @@
+// Guards the automation link against: members of the object model answering wrongly or not at
+// all, point input giving the wrong result or code, nested calls deadlocking while a point is
+// pending, a killed host leaving calls hanging or answering late, calls on a closed drawing
+// reaching another one, malformed or oversized messages bringing the host down, and input to
+// the program while a call waits getting through or staying silent.
+#include <chrono>
+
+#include <sys/stat.h>
+
+#include <QCborMap>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include "CadError.h"
+#include "CadLink.h"
+#include "CadProxy.h"
+#include "CadWire.h"
+#include "HostProcess.h"
+#include "TestSupport.h"
+#include "modMessage.h"
+
+using namespace ardela::cad;
+using ardela::test::HostProcess;
+
+namespace {
+
+// Runs `call` and returns the automation code it failed with, 0 when it did not fail.
+template <typename Call>
+std::uint32_t FailureCode(Call&& call)
+{
+    try {
+        call();
+    } catch (const CadError& error) {
+        return error.Code();
+    }
+    return 0;
+}
+
+class CadLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_socketPath = m_dir.filePath(QStringLiteral("host"));
+        ASSERT_TRUE(m_host.Start(m_socketPath, {QStringLiteral("--link"), m_socketPath,
+                                                QStringLiteral("--second-instance"), QStringLiteral("--testing-aids")}));
+        m_app = ConnectApplication(m_socketPath, 5000);
+        ASSERT_TRUE(m_app);
+        m_doc = m_app->ActiveDocument();
+    }
+
+    // The testing aid of the host: input to the pending point request.
+    void Simulate(const QString& kind, const std::optional<Point3>& at = std::nullopt, const QString& text = QString())
+    {
+        QCborValue point;
+        if (at)
+            point = QCborArray{(*at)[0], (*at)[1], (*at)[2]};
+        LinkOf(m_app)->Call(Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("SimulateInput"),
+                            {kind, point, text});
+    }
+
+    // Asks for a point and gives `kind` input once the request waits.
+    Point3 PointAnsweredBy(const QString& kind, const std::optional<Point3>& at = std::nullopt, const QString& text = QString())
+    {
+        QTimer::singleShot(50, [=, this] { Simulate(kind, at, text); });
+        return m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick a node:"));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_socketPath;
+    HostProcess m_host;
+    AcadApplicationPtr m_app;
+    AcadDocumentPtr m_doc;
+};
+
+// Sends raw bytes on a connection of its own and reads one reply, or nothing when it closed.
+class RawCaller {
+public:
+    explicit RawCaller(const QString& path)
+    {
+        m_socket.connectToServer(path);
+        m_socket.waitForConnected(5000);
+    }
+    bool Connected() const { return m_socket.state() == QLocalSocket::ConnectedState; }
+    void Send(const QByteArray& bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
+    std::optional<QCborMap> Reply()
+    {
+        for (int i = 0; i < 100; ++i) {
+            QCborMap message;
+            if (m_reader.Next(message) == MessageReader::Status::Message)
+                return message;
+            if (m_socket.state() != QLocalSocket::ConnectedState && m_socket.bytesAvailable() == 0)
+                return std::nullopt;
+            m_socket.waitForReadyRead(100);
+            m_reader.Feed(m_socket);
+        }
+        return std::nullopt;
+    }
+    bool ClosedByHost()
+    {
+        if (m_socket.state() == QLocalSocket::UnconnectedState)
+            return true;
+        return m_socket.waitForDisconnected(5000);
+    }
+
+private:
+    QLocalSocket m_socket;
+    MessageReader m_reader;
+};
+
+QCborMap Request(qint64 id, const Handle& handle, const QString& member, const QCborArray& args = {})
+{
+    QCborMap request;
+    request.insert(wire::kId, id);
+    request.insert(wire::kHandle, handle.ToCbor());
+    request.insert(wire::kMember, member);
+    request.insert(wire::kArgs, args);
+    return request;
+}
+
+const Handle kApplication{HandleKind::Application, 0, QCborValue()};
+
+} // namespace
+
+TEST_F(CadLinkTest, ApplicationAndDocumentsAnswer)
+{
+    EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+    m_app->SetVisible(true);
+    EXPECT_TRUE(m_app->Visible());
+    EXPECT_EQ(m_app->ProcessId(), m_host.Pid());
+    EXPECT_EQ(m_doc->Name(), QStringLiteral("Drawing1.dxf"));
+    EXPECT_TRUE(m_doc->FullName().isEmpty());
+
+    std::shared_ptr<AcadDocuments> documents = m_app->Documents();
+    AcadDocumentPtr second = documents->Add();
+    EXPECT_EQ(second->Name(), QStringLiteral("Drawing2.dxf"));
+    EXPECT_EQ(documents->Count(), 2);
+    EXPECT_EQ(documents->Item(1)->Name(), QStringLiteral("Drawing2.dxf"));
+    EXPECT_EQ(m_app->ActiveDocument()->Name(), QStringLiteral("Drawing2.dxf"));
+
+    const std::uint64_t view = second->hWnd();
+    EXPECT_NE(view, 0u);
+    const std::uint64_t root = m_app->RootWindow(view);
+    EXPECT_NE(root, 0u);
+    EXPECT_NE(root, view);
+    EXPECT_EQ(m_app->RootWindow(m_doc->hWnd()), root);
+    EXPECT_NO_THROW(m_app->ActivateWindow(root));
+}
+
+TEST_F(CadLinkTest, ModelSpaceAddsEveryKindOnTheActiveLayer)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    std::shared_ptr<AcadLayers> layers = m_doc->Layers();
+    m_doc->SetActiveLayer(layers->Add(QStringLiteral("Korrin_Beams")));
+    EXPECT_EQ(m_doc->ActiveLayer()->Name(), QStringLiteral("Korrin_Beams"));
+
+    const std::vector<AcadEntityPtr> added{
+        space->AddLine({0, 0, 0}, {10, 0, 0}),
+        space->AddText(QStringLiteral("F = 12.5"), {5, 1, 0}, 2.5),
+        space->AddPoint({3, 4, 0}),
+        space->AddPolyline({0, 0, 0, 1, 1, 0, 2, 0, 0}),
+        space->AddLightWeightPolyline({0, 0, 4, 0, 4, 3}),
+        space->AddSolid({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}),
+    };
+    const QStringList names{"AcDbLine", "AcDbText", "AcDbPoint", "AcDb3dPolyline", "AcDbPolyline", "AcDbSolid"};
+    std::set<std::int64_t> ids;
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        EXPECT_EQ(added[i]->ObjectName(), names[int(i)]);
+        EXPECT_EQ(added[i]->Layer(), QStringLiteral("Korrin_Beams"));
+        EXPECT_NO_THROW(added[i]->Update());
+        ids.insert(added[i]->ObjectID());
+    }
+    EXPECT_EQ(ids.size(), added.size());
+    EXPECT_EQ(space->Count(), 6);
+
+    // A bad vertex list is refused, and nothing is added.
+    EXPECT_EQ(FailureCode([&] { space->AddLightWeightPolyline({0, 0, 1}); }), kInvalidArgument);
+    EXPECT_EQ(space->Count(), 6);
+}
+
+TEST_F(CadLinkTest, TextPropertiesAreSetAndReadBack)
+{
+    AcadEntityPtr text = m_doc->ModelSpace()->AddText(QStringLiteral("N1"), {2, 3, 0}, 2.5);
+    EXPECT_EQ(text->Alignment(), 0);
+    text->SetAlignment(13);
+    text->SetTextAlignmentPoint({2, 3, 0});
+    text->SetRotation(1.5707963267948966);
+    text->SetHeight(5.0);
+    EXPECT_EQ(text->Alignment(), 13);
+    const Point3 anchor = text->TextAlignmentPoint();
+    EXPECT_DOUBLE_EQ(anchor[0], 2.0);
+    EXPECT_DOUBLE_EQ(anchor[1], 3.0);
+    EXPECT_DOUBLE_EQ(text->Rotation(), 1.5707963267948966);
+    EXPECT_DOUBLE_EQ(text->Height(), 5.0);
+    EXPECT_EQ(text->TextString(), QStringLiteral("N1"));
+
+    AcadEntityPtr line = m_doc->ModelSpace()->AddLine({0, 0, 0}, {1, 1, 0});
+    EXPECT_EQ(FailureCode([&] { line->Alignment(); }), kMemberNotFound);
+}
+
+TEST_F(CadLinkTest, LayersLineTypesVariablesAndTextStyle)
+{
+    std::shared_ptr<AcadLayers> layers = m_doc->Layers();
+    AcadLayerPtr nodes = layers->Add(QStringLiteral("Korrin_Nodes"));
+    nodes->SetColor(2);
+    EXPECT_EQ(nodes->Color(), 2);
+    EXPECT_EQ(layers->Add(QStringLiteral("KORRIN_NODES"))->Name(), QStringLiteral("Korrin_Nodes"));
+    EXPECT_EQ(layers->Item(QStringLiteral("korrin_nodes"))->Color(), 2);
+    EXPECT_EQ(FailureCode([&] { nodes->SetColor(256); }), kInvalidArgument);
+
+    const QString linFile = QDir(m_dir.path()).filePath(QStringLiteral("own.lin"));
+    {
+        QFile file(linFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("*DASHED,Dashed __ __ __\nA,.5,-.25\n");
+    }
+    std::shared_ptr<AcadLineTypes> lineTypes = m_doc->lineTypes();
+    QStringList loaded;
+    for (std::int32_t i = 0; i < lineTypes->Count(); ++i)
+        loaded << lineTypes->Name(i).toLower();
+    EXPECT_FALSE(loaded.contains(QStringLiteral("dashed")));
+    lineTypes->Load(QStringLiteral("DASHED"), linFile);
+    nodes->SetLinetype(QStringLiteral("DASHED"));
+    EXPECT_EQ(nodes->Linetype().toUpper(), QStringLiteral("DASHED"));
+    EXPECT_NE(FailureCode([&] { nodes->SetLinetype(QStringLiteral("DASHDOT")); }), 0u);
+
+    nodes->SetLayerOn(false);
+    nodes->SetLock(true);
+    EXPECT_FALSE(nodes->LayerOn());
+    EXPECT_TRUE(nodes->Lock());
+    nodes->SetFreeze(true);
+    EXPECT_TRUE(nodes->Freeze());
+
+    bool sawLayerZero = false;
+    for (std::int32_t i = 0; i < layers->Count(); ++i)
+        sawLayerZero |= layers->Item(i)->Name() == QLatin1String("0");
+    EXPECT_TRUE(sawLayerZero);
+    EXPECT_EQ(FailureCode([&] { layers->Item(QStringLiteral("0"))->Delete(); }), 0x80020009u);
+    nodes->Delete();
+    EXPECT_EQ(FailureCode([&] { layers->Item(QStringLiteral("Korrin_Nodes")); }), kKeyNotFound);
+    EXPECT_NE(FailureCode([&] { nodes->Color(); }), 0u);
+
+    m_doc->SetVariable(QStringLiteral("OSMODE"), 33);
+    EXPECT_EQ(m_doc->GetVariable(QStringLiteral("OSMODE")), 33);
+    EXPECT_NO_THROW(m_doc->Regen(0));
+
+    std::shared_ptr<AcadTextStyle> style = m_doc->ActiveTextStyle();
+    style->SetFont(QStringLiteral("Arial"), true, false, 238, 34);
+    QString typeface;
+    bool bold = false;
+    bool italic = true;
+    std::int32_t charset = 0;
+    std::int32_t pitch = 0;
+    style->GetFont(typeface, bold, italic, charset, pitch);
+    EXPECT_EQ(typeface, QStringLiteral("Arial"));
+    EXPECT_TRUE(bold);
+    EXPECT_FALSE(italic);
+    EXPECT_EQ(charset, 238);
+    EXPECT_EQ(pitch, 34);
+}
+
+TEST_F(CadLinkTest, SelectionSetsSelectFilterEraseAndDelete)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    std::shared_ptr<AcadLayers> layers = m_doc->Layers();
+    m_doc->SetActiveLayer(layers->Add(QStringLiteral("Korrin_Plus")));
+    space->AddLine({0, 0, 0}, {10, 0, 0});
+    space->AddText(QStringLiteral("+5"), {5, 0, 0}, 2.5);
+    m_doc->SetActiveLayer(layers->Add(QStringLiteral("Walls")));
+    const std::int64_t node = space->AddPoint({20, 20, 0})->ObjectID();
+    space->AddLine({0, 5, 0}, {30, 5, 0});
+    m_doc->SetActiveLayer(layers->Item(QStringLiteral("0")));
+
+    std::shared_ptr<AcadSelectionSets> sets = m_doc->SelectionSets();
+    AcadSelectionSetPtr set = sets->Add(QStringLiteral("tempss"));
+    EXPECT_NE(FailureCode([&] { sets->Add(QStringLiteral("TEMPSS")); }), 0u);
+
+    // Crossing at one picked point, points only: the node and nothing else.
+    set->Select(1, Point3{20, 20, 0}, Point3{20, 20, 0}, {0}, {QStringLiteral("Point")});
+    ASSERT_EQ(set->count(), 1);
+    EXPECT_EQ(set->Item(0)->ObjectID(), node);
+
+    AcadSelectionSetPtr again = sets->Item(QStringLiteral("tempss"));
+    again->Delete();
+    EXPECT_NE(FailureCode([&] { set->count(); }), 0u);
+
+    set = sets->Add(QStringLiteral("tempss"));
+    set->Select(5, std::nullopt, std::nullopt, {8}, {QStringLiteral("Korrin_Plus")});
+    EXPECT_EQ(set->count(), 2);
+    set->Erase();
+    set->Delete();
+    EXPECT_EQ(space->Count(), 2);
+
+    set = sets->Add(QStringLiteral("tempss"));
+    set->Select(5, std::nullopt, std::nullopt, {-4, 0, 0, -4},
+                {QStringLiteral("<or"), QStringLiteral("Point"), QStringLiteral("TEXT"), QStringLiteral("or>")});
+    EXPECT_EQ(set->count(), 1);
+    EXPECT_EQ(FailureCode([&] { set->Item(1); }), kKeyNotFound);
+    set->Delete();
+}
+
+TEST_F(CadLinkTest, SavedDrawingOpensAgainAndAClosedOneIsGone)
+{
+    m_doc->ModelSpace()->AddLine({0, 0, 0}, {10, 0, 0});
+    EXPECT_FALSE(m_doc->Saved());
+    const QString asked = QDir(m_dir.path()).filePath(QStringLiteral("frame.dwg"));
+    m_doc->SaveAs(asked);
+    EXPECT_EQ(m_doc->FullName(), QDir(m_dir.path()).filePath(QStringLiteral("frame.dxf")));
+    EXPECT_TRUE(m_doc->Saved());
+    EXPECT_TRUE(QFile::exists(m_doc->FullName()));
+    const QString saved = m_doc->FullName();
+    m_doc->ModelSpace()->AddPoint({1, 1, 0});
+    m_doc->Save();
+    EXPECT_TRUE(m_doc->Saved());
+
+    EXPECT_NE(FailureCode([&] { m_doc->SaveAs(m_dir.filePath(QStringLiteral("missing/folder/x.dxf"))); }), 0u);
+
+    AcadEntityPtr kept = m_doc->ModelSpace()->AddLine({0, 0, 0}, {1, 0, 0});
+    m_doc->Close();
+    EXPECT_EQ(FailureCode([&] { m_doc->Name(); }), kDisconnected);
+    EXPECT_EQ(FailureCode([&] { kept->ObjectID(); }), kDisconnected);
+    EXPECT_EQ(m_app->Documents()->Count(), 0);
+    EXPECT_NE(FailureCode([&] { m_app->ActiveDocument(); }), 0u);
+
+    AcadDocumentPtr opened = m_app->Documents()->Open(saved);
+    EXPECT_EQ(opened->Name(), QStringLiteral("frame.dxf"));
+    EXPECT_EQ(opened->ModelSpace()->Count(), 2);
+    // The handle of the closed drawing does not reach the one opened in its place.
+    EXPECT_EQ(FailureCode([&] { m_doc->Name(); }), kDisconnected);
+    EXPECT_NE(FailureCode([&] { m_app->Documents()->Open(m_dir.filePath(QStringLiteral("plan.dwg"))); }), 0u);
+}
+
+TEST_F(CadLinkTest, PointInputAnswersClicksTypedPointsAndEndings)
+{
+    Point3 p = PointAnsweredBy(QStringLiteral("click"), Point3{3.25, -4.5, 0});
+    EXPECT_DOUBLE_EQ(p[0], 3.25);
+    EXPECT_DOUBLE_EQ(p[1], -4.5);
+    EXPECT_DOUBLE_EQ(p[2], 0.0);
+
+    p = PointAnsweredBy(QStringLiteral("type"), std::nullopt, QStringLiteral("5.5,6"));
+    EXPECT_DOUBLE_EQ(p[0], 5.5);
+    EXPECT_DOUBLE_EQ(p[1], 6.0);
+
+    // Node snap: a click beside a point entity lands on it.
+    m_doc->ModelSpace()->AddPoint({10, 10, 0});
+    m_doc->SetVariable(QStringLiteral("OSMODE"), 8);
+    p = PointAnsweredBy(QStringLiteral("click"), Point3{10.2, 9.9, 0});
+    EXPECT_DOUBLE_EQ(p[0], 10.0);
+    EXPECT_DOUBLE_EQ(p[1], 10.0);
+
+    EXPECT_EQ(FailureCode([&] { PointAnsweredBy(QStringLiteral("enter")); }), 0x80210020u);
+    EXPECT_EQ(FailureCode([&] { PointAnsweredBy(QStringLiteral("rightclick")); }), 0x80210020u);
+    EXPECT_EQ(FailureCode([&] { PointAnsweredBy(QStringLiteral("escape")); }), 0x80020009u);
+    // The link is in step after every ending.
+    EXPECT_EQ(m_doc->Name(), QStringLiteral("Drawing1.dxf"));
+}
+
+TEST_F(CadLinkTest, NameIsReadWhilePointInputWaits)
+{
+    QString nestedName;
+    std::uint32_t nestedFailure = 1;
+    QTimer::singleShot(100, [&] {
+        nestedFailure = FailureCode([&] { nestedName = m_doc->Name() + QLatin1Char('|') + m_app->Name(); });
+        Simulate(QStringLiteral("click"), Point3{1, 2, 0});
+    });
+    const Point3 p = m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:"));
+    EXPECT_EQ(nestedFailure, 0u);
+    EXPECT_EQ(nestedName, QStringLiteral("Drawing1.dxf|cadhost"));
+    EXPECT_DOUBLE_EQ(p[1], 2.0);
+}
+
+TEST_F(CadLinkTest, ClosingTheDrawingEndsItsPendingPointInput)
+{
+    AcadDocumentPtr other = ConnectApplication(m_socketPath, 5000)->ActiveDocument();
+    QTimer::singleShot(100, [&] { other->Close(); });
+    EXPECT_EQ(FailureCode([&] { m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
+}
+
+TEST_F(CadLinkTest, KilledHostFailsThePendingCallWithinASecondAndEveryLaterOne)
+{
+    QElapsedTimer sinceKill;
+    QTimer::singleShot(200, [&] {
+        sinceKill.start();
+        m_host.Kill();
+    });
+    std::shared_ptr<AcadUtility> utility = m_doc->Utility();
+    EXPECT_EQ(FailureCode([&] { utility->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
+    ASSERT_TRUE(sinceKill.isValid());
+    EXPECT_LT(sinceKill.elapsed(), 1000);
+    EXPECT_FALSE(m_app->IsLive());
+    EXPECT_EQ(FailureCode([&] { m_app->Name(); }), kDisconnected);
+    EXPECT_EQ(FailureCode([&] { m_doc->ModelSpace(); }), kDisconnected);
+}
+
+TEST_F(CadLinkTest, MalformedRequestsGetAnErrorAndTheHostServesOn)
+{
+    RawCaller raw(m_socketPath);
+    ASSERT_TRUE(raw.Connected());
+
+    raw.Send(QByteArray::fromHex("00000002" "fffc"));
+    std::optional<QCborMap> reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMalformedMessage));
+
+    QCborMap noMember;
+    noMember.insert(wire::kId, 5);
+    noMember.insert(wire::kHandle, kApplication.ToCbor());
+    raw.Send(FrameMessage(noMember));
+    reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kId).toInteger(), 5);
+    EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMalformedMessage));
+
+    raw.Send(FrameMessage(Request(6, kApplication, QStringLiteral("Explode"))));
+    reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMemberNotFound));
+
+    raw.Send(FrameMessage(Request(7, Handle{HandleKind::ModelSpace, 1, QCborValue()}, QStringLiteral("AddLine"),
+                                  {QStringLiteral("a"), 3})));
+    reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kInvalidArgument));
+
+    raw.Send(FrameMessage(Request(8, Handle{HandleKind::Document, 999, QCborValue()}, QStringLiteral("Name"))));
+    reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kDisconnected));
+
+    raw.Send(FrameMessage(Request(9, kApplication, QStringLiteral("Name"))));
+    reply = raw.Reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value(wire::kResult).toString(), QStringLiteral("cadhost"));
+    EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+}
+
+TEST_F(CadLinkTest, OversizedMessageClosesOnlyThatConnection)
+{
+    RawCaller raw(m_socketPath);
+    ASSERT_TRUE(raw.Connected());
+    raw.Send(QByteArray::fromHex("7fffffff") + QByteArray(1024, 'x'));
+    EXPECT_TRUE(raw.ClosedByHost());
+    EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+    EXPECT_EQ(m_doc->Name(), QStringLiteral("Drawing1.dxf"));
+}
+
+TEST_F(CadLinkTest, InputWhilePointInputWaitsIsHeldAndAfterTwoSecondsShowsThePendingMessage)
+{
+    QPushButton button(QStringLiteral("Next"));
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicked(&button, &QPushButton::clicked);
+    QStringList messages;
+    QStringList titles;
+    const ardela::MessageHandler previous = ardela::SetMessageHandler([&](const QString& prompt, std::int16_t, const QString& title) {
+        messages << prompt;
+        titles << title;
+        return std::int16_t(ardela::MsgResultOk);
+    });
+    SetPendingCallMessage(QStringLiteral("Korrin"), PendingCallText(QStringLiteral("Korrin")));
+
+    QTimer::singleShot(300, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+    QTimer::singleShot(2600, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
+    QTimer::singleShot(2900, [&] { Simulate(QStringLiteral("escape")); });
+    EXPECT_EQ(FailureCode([&] { m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kCancelled);
+    ardela::SetMessageHandler(previous);
+
+    EXPECT_EQ(clicked.count(), 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(titles[0], QStringLiteral("Korrin"));
+    EXPECT_EQ(messages[0], QStringLiteral("Your are trying to return to Korrin without completing the\r\n"
+                                          "current task in AutoCAD.Please return to AutoCAD and finish\r\n"
+                                          "your task by pressing the right mouse button or Cancel."));
+    // Once nothing is pending, input reaches the window again.
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+TEST(CadLinkHost, RunningNameSocketIsInAFolderOnlyItsUserCanOpen)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    ardela::test::ScopedEnv env("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const QString running = WellKnownSocketPath();
+    HostProcess host;
+    ASSERT_TRUE(host.Start(running, {}));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(SocketFolder()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(QFile::encodeName(running).constData(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0077, 0u);
+
+    // A second host started the same way leaves the name to the live one.
+    HostProcess second;
+    const QString privatePath = runtime.filePath(QStringLiteral("second"));
+    ASSERT_TRUE(second.Start(privatePath, {QStringLiteral("--link"), privatePath}));
+    AcadApplicationPtr app = ConnectApplication(running, 5000);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->ProcessId(), host.Pid());
+}
