@@ -182,10 +182,13 @@ void DrawProgress(QLabel* box, float fraction)
     // flip it back.
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(background);
+    // Plain (not smoothed) glyphs, so that the text beneath the bar inverts cleanly.
+    QFont font = box->font();
+    font.setStyleStrategy(QFont::NoAntialias);
     QPainter painter(&image);
-    painter.setFont(box->font());
+    painter.setFont(font);
     const QString text = ProgressText(fraction);
-    const QFontMetrics metrics(box->font());
+    const QFontMetrics metrics(font);
     const int w = metrics.horizontalAdvance(text);
     const int h = metrics.height();
     const int x = int(width / 2.0 - w / 2.0);
