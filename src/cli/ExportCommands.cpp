@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QThread>
 #include <QTimer>
 
 #include "AnalysisFile.h"
@@ -62,8 +61,9 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The host's own chatter is not the tool's output; its failures are told by the tool.
         m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
         m_process.start(program, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance")});
         if (!m_process.waitForStarted(kHostStartTimeoutMs))
             return nullptr;
@@ -77,7 +77,8 @@ public:
                 m_watchdog.start(kExportTimeoutMs);
                 return application;
             }
-            QThread::msleep(20);
+            // Also notices a host that ended while starting.
+            m_process.waitForFinished(20);
         }
         return nullptr;
     }
