@@ -40,57 +40,29 @@ DxfContents ReadDxf(const QString& path)
     DxfContents contents;
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        line = line.trimmed();
-    QString section;
-    QString table;
-    DxfEntity* current = nullptr;
-    DxfEntity layerEntry;
-    bool inLayer = false;
-    const auto closeLayer = [&] {
-        if (inLayer)
-            contents.layers[layerEntry.Text(2)] = {int(layerEntry.Number(62)), layerEntry.Text(6)};
-        inLayer = false;
-    };
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    bool inEntities = false;
     for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
         bool ok = false;
-        const int code = lines[i].toInt(&ok);
+        const int code = lines[i].trimmed().toInt(&ok);
         EXPECT_TRUE(ok) << "line " << i + 1 << " of " << path.toStdString() << " is not a group code";
         if (!ok)
-            return contents;
-        const QString& value = lines[i + 1];
-        if (code == 0) {
-            closeLayer();
-            current = nullptr;
-            if (value == QLatin1String("SECTION")) {
-                section.clear();
-            } else if (value == QLatin1String("ENDSEC")) {
-                section.clear();
-            } else if (value == QLatin1String("TABLE") || value == QLatin1String("ENDTAB")) {
-                table.clear();
-            } else if (section == QLatin1String("TABLES") && value == QLatin1String("LAYER")) {
-                inLayer = true;
-                layerEntry = DxfEntity{value, QString(), {}};
-            } else if (section == QLatin1String("ENTITIES")) {
+            break;
+        const QString value = lines[i + 1].trimmed();
+        if (code == 2 && i >= 2 && lines[i - 1].trimmed() == QLatin1String("SECTION")) {
+            inEntities = value == QLatin1String("ENTITIES");
+        } else if (!inEntities) {
+            continue;
+        } else if (code == 0) {
+            if (value != QLatin1String("ENDSEC"))
                 contents.entities.push_back(DxfEntity{value, QString(), {}});
-                current = &contents.entities.back();
-            }
-            continue;
-        }
-        if (code == 2 && section.isEmpty()) {
-            section = value;
-            continue;
-        }
-        if (inLayer) {
-            layerEntry.codes.emplace(code, value);
-        } else if (current) {
+        } else if (!contents.entities.empty()) {
+            DxfEntity& current = contents.entities.back();
             if (code == 8)
-                current->layer = value;
-            current->codes.emplace(code, value);
+                current.layer = value;
+            current.codes.emplace(code, value);
         }
     }
-    closeLayer();
     return contents;
 }
 

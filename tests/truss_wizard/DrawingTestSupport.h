@@ -28,13 +28,8 @@ struct DxfEntity {
     QString Text(int code) const;
 };
 
-// The layer table entries and the entities of a DXF file.
+// The entities of a DXF file.
 struct DxfContents {
-    struct LayerEntry {
-        int color = 0;
-        QString linetype;
-    };
-    std::map<QString, LayerEntry> layers;
     std::vector<DxfEntity> entities;
     std::vector<DxfEntity> OnLayer(const QString& layer, const QString& type = QString()) const;
 };

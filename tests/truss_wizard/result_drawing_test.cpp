@@ -186,10 +186,6 @@ TEST_F(ResultDrawingTest, ColourPlotTakesTheLayerColoursAndKeepsCompressionConti
     EXPECT_EQ(m_doc->Layers()->Item(kPlusLayer)->Color(), 30);
     EXPECT_EQ(m_doc->Layers()->Item(kMinusLayer)->Color(), 140);
     EXPECT_EQ(m_doc->Layers()->Item(kMinusLayer)->Linetype().compare(QLatin1String("Continuous"), Qt::CaseInsensitive), 0);
-
-    const auto drawing = SavedDrawing();
-    EXPECT_EQ(drawing.layers.at(kPlusLayer).color, 30);
-    EXPECT_EQ(drawing.layers.at(kMinusLayer).color, 140);
 }
 
 TEST_F(ResultDrawingTest, BlackAndWhiteUsesALoadedDashedOfAnyCaseWithoutLoadingItAgain)
