@@ -2,6 +2,11 @@
 // and saved as DXF, with its bar forces when asked to solve it first.
 #include <memory>
 
+#ifdef __linux__
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -64,6 +69,10 @@ public:
         // The host's own chatter is not the tool's output; its failures are told by the tool.
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice());
+#ifdef __linux__
+        // Should this tool itself be killed, the host goes with it.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
         m_process.start(program, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance")});
         if (!m_process.waitForStarted(kHostStartTimeoutMs))
             return nullptr;
@@ -188,6 +197,12 @@ int Export(const QStringList& args)
                 Err(QStringLiteral("(%1)\n").arg(detail));
             return kExitFailed;
         }
+        // Forces that do not balance the loads are not drawn without a word.
+        const double residual = EquilibriumResidual(model);
+        if (residual > 1e-3)
+            Err(QStringLiteral("warning: the solution is out of balance by %1% of the largest force; the truss is too "
+                               "ill-conditioned for the single-precision solver (check its supports and proportions)\n")
+                    .arg(residual * 100.0, 0, 'g', 3));
     }
 
     PrivateHost host;
