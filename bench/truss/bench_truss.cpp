@@ -95,32 +95,14 @@ Lattice Girder(int columns, bool reversed)
 std::unique_ptr<TrussModel> ToModel(const Lattice& l)
 {
     auto m = std::make_unique<TrussModel>();
-    m->NodeCount = std::int16_t(l.nodes.size());
-    m->ElementCount = std::int16_t(l.bars.size());
-    m->BlockCount = std::int16_t(l.supports.size());
-    m->LoadCount = std::int16_t(l.loads.size());
-    for (std::size_t k = 0; k < l.nodes.size(); ++k) {
-        m->Nodes(int(k) + 1, 1) = Cell(l.nodes[k].first);
-        m->Nodes(int(k) + 1, 2) = Cell(l.nodes[k].second);
-    }
-    for (std::size_t k = 0; k < l.bars.size(); ++k) {
-        m->Elements(int(k) + 1, 1) = Cell(std::int16_t(l.bars[k].first));
-        m->Elements(int(k) + 1, 2) = Cell(std::int16_t(l.bars[k].second));
-        m->Elements(int(k) + 1, 3) = Cell(10.0f);
-        m->Elements(int(k) + 1, 4) = Cell(2.1e6f);
-    }
-    for (std::size_t k = 0; k < l.supports.size(); ++k) {
-        auto [n, hx, hy] = l.supports[k];
-        m->Blocks(int(k) + 1, 1) = Cell(std::int16_t(n));
-        m->Blocks(int(k) + 1, 2) = Cell(float(hx));
-        m->Blocks(int(k) + 1, 3) = Cell(float(hy));
-    }
-    for (std::size_t k = 0; k < l.loads.size(); ++k) {
-        auto [n, fx, fy] = l.loads[k];
-        m->Loads(int(k) + 1, 1) = Cell(std::int16_t(n));
-        m->Loads(int(k) + 1, 2) = Cell(fx);
-        m->Loads(int(k) + 1, 3) = Cell(fy);
-    }
+    for (auto [x, y] : l.nodes)
+        AddNode(*m, x, y);
+    for (auto [i, j] : l.bars)
+        AddBar(*m, i, j, 10.0f, 2.1e6f);
+    for (auto [n, hx, hy] : l.supports)
+        AddSupport(*m, n, hx, hy);
+    for (auto [n, fx, fy] : l.loads)
+        AddLoad(*m, n, fx, fy);
     return m;
 }
 

@@ -71,6 +71,13 @@ struct TrussModel {
     float& Displacement(int equation);
 };
 
+// Append a live row as the grid would fill it (node numbers as 16-bit integers, numbers as
+// singles) and return its row number; throws ModelError when the table is full.
+int AddNode(TrussModel& model, float x, float y);
+int AddBar(TrussModel& model, int nodeI, int nodeJ, float area, float modulus);
+int AddSupport(TrussModel& model, int node, int holdX, int holdY);
+int AddLoad(TrussModel& model, int node, float fx, float fy);
+
 // Empties the four tables and the counts and forgets the file; settings keep their values.
 void ResetModel(TrussModel& model);
 

@@ -167,11 +167,14 @@ int HalfBandWidth(const TrussModel& model)
 }
 
 // Element stiffness k = A E / L times the direction matrix (order xI, yI, xJ, yJ), added into
-// the two diagonal blocks and the coupling block of the band store.
-void AssembleStiffness(TrussModel& model, BandStore& band)
+// the two diagonal blocks and the coupling block of the band store. Returns each bar's geometry:
+// the force and reaction passes read the same cells again, so they reuse it.
+std::vector<BarGeometry> AssembleStiffness(TrussModel& model, BandStore& band)
 {
+    std::vector<BarGeometry> bars;
+    bars.reserve(static_cast<std::size_t>(std::max<int>(model.ElementCount, 0)));
     for (int e = 1; e <= model.ElementCount; ++e) {
-        const BarGeometry g = Geometry(model, e);
+        const BarGeometry& g = bars.emplace_back(Geometry(model, e));
         const float cc = Checked(g.c * g.c, "the element matrix");
         const float cs = Checked(g.c * g.s, "the element matrix");
         const float ss = Checked(g.s * g.s, "the element matrix");
@@ -201,6 +204,7 @@ void AssembleStiffness(TrussModel& model, BandStore& band)
         band(r + 1, m - 1) = Checked(band(r + 1, m - 1) + ke[1][2], "assembly");
         band(r + 1, m) = Checked(band(r + 1, m) + ke[1][3], "assembly");
     }
+    return bars;
 }
 
 // Loads into the right-hand side: Fx as given, Fy negated into the solver's frame. A node listed
@@ -290,10 +294,10 @@ void BackSubstitute(TrussModel& model, BandStore& band, int equations, int bandW
 
 // N = A E delta / L from the elongation delta of each bar along its axis; the checksums add
 // N x delta over the bars that lengthen (SumPlus) and the others (SumMinus).
-void RecoverBarForces(TrussModel& model)
+void RecoverBarForces(TrussModel& model, const std::vector<BarGeometry>& bars)
 {
     for (int e = 1; e <= model.ElementCount; ++e) {
-        const BarGeometry g = Geometry(model, e);
+        const BarGeometry& g = bars[static_cast<std::size_t>(e - 1)];
         const float t[4][4] = {
             {g.c, g.s, 0.0f, 0.0f},
             {-g.s, g.c, 0.0f, 0.0f},
@@ -325,7 +329,7 @@ void RecoverBarForces(TrussModel& model)
 
 // Reactions: minus the load applied at the support's node (the row the solver used, the last
 // one naming the node), then the pull of every bar meeting the node.
-void ComputeReactions(TrussModel& model)
+void ComputeReactions(TrussModel& model, const std::vector<BarGeometry>& bars)
 {
     for (int b = 1; b <= model.BlockCount; ++b) {
         model.Blocks(b, 4) = Cell(std::int16_t(0));
@@ -338,20 +342,33 @@ void ComputeReactions(TrussModel& model)
             }
         }
     }
-    // The support rows at each node, in row order (a row whose node is not a whole node number
-    // meets no bar).
-    std::vector<std::vector<int>> supportsAt(static_cast<std::size_t>(model.NodeCount) + 1);
+    // The support rows at each node, in row order: rows[first[n] .. first[n + 1]) (a row whose
+    // node is not a whole node number meets no bar).
+    const std::size_t nodes = static_cast<std::size_t>(model.NodeCount);
+    std::vector<int> nodeOf(static_cast<std::size_t>(model.BlockCount) + 1, 0);
+    std::vector<int> first(nodes + 2, 0);
     for (int b = 1; b <= model.BlockCount; ++b) {
         const double node = model.Blocks(b, 1).ToDouble();
-        if (node >= 1.0 && node <= model.NodeCount && node == std::floor(node))
-            supportsAt[static_cast<std::size_t>(node)].push_back(b);
+        if (node >= 1.0 && node <= model.NodeCount && node == std::floor(node)) {
+            nodeOf[static_cast<std::size_t>(b)] = static_cast<int>(node);
+            ++first[static_cast<std::size_t>(node) + 1];
+        }
     }
+    for (std::size_t n = 1; n < first.size(); ++n)
+        first[n] += first[n - 1];
+    std::vector<int> rows(static_cast<std::size_t>(first.back()));
+    std::vector<int> fill(first.begin(), first.end() - 1);
+    for (int b = 1; b <= model.BlockCount; ++b)
+        if (const int n = nodeOf[static_cast<std::size_t>(b)])
+            rows[static_cast<std::size_t>(fill[static_cast<std::size_t>(n)]++)] = b;
+
     for (int e = 1; e <= model.ElementCount; ++e) {
-        const BarGeometry g = Geometry(model, e);
+        const BarGeometry& g = bars[static_cast<std::size_t>(e - 1)];
         const double n = model.Elements(e, 6).ToDouble();
         for (const int node : {g.i, g.j}) {
             const double sigma = node == g.j ? -1.0 : 1.0;
-            for (const int b : supportsAt[static_cast<std::size_t>(node)]) {
+            for (int k = first[static_cast<std::size_t>(node)]; k < first[static_cast<std::size_t>(node) + 1]; ++k) {
+                const int b = rows[static_cast<std::size_t>(k)];
                 model.Blocks(b, 5) = Cell(Checked(sigma * (double(g.s) * n) + model.Blocks(b, 5).ToDouble(), "reactions"));
                 model.Blocks(b, 4) = Cell(Checked(model.Blocks(b, 4).ToDouble() - sigma * (double(g.c) * n), "reactions"));
             }
@@ -378,13 +395,13 @@ void RunTrussAnalysis(TrussModel& model)
         band(r, bandWidth) = 0.0f;
     }
 
-    AssembleStiffness(model, band);
+    const std::vector<BarGeometry> bars = AssembleStiffness(model, band);
     LoadVector(model, equations);
     ApplySupports(model, band, fixed, bandWidth);
     Eliminate(model, band, equations, bandWidth);
     BackSubstitute(model, band, equations, bandWidth);
-    RecoverBarForces(model);
-    ComputeReactions(model);
+    RecoverBarForces(model, bars);
+    ComputeReactions(model, bars);
 }
 
 double EquilibriumResidual(const TrussModel& model)

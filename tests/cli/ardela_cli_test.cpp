@@ -101,10 +101,15 @@ TEST(ArdelaSolve, RoofTrussAndCantileverSatisfyStatics)
     EXPECT_NEAR(Force(roof, 1), 2500.0, 0.3);
     const QJsonObject cantilever = SolveJson(CopyExample(dir, "wall-cantilever.krn"));
     const QJsonArray r = cantilever[QStringLiteral("reactions")].toArray();
-    // Tip load 1000 daN at 8 m, wall pins 2 m apart: horizontal couple 1000 x 800 / 200 = 4000.
-    EXPECT_NEAR(r[0].toArray()[1].toDouble() + r[1].toArray()[1].toDouble(), 1000.0, 0.1);
-    EXPECT_NEAR(r[0].toArray()[0].toDouble(), 4000.0, 0.5);
-    EXPECT_NEAR(r[1].toArray()[0].toDouble(), -4000.0, 0.5);
+    // 1000 daN at 8 m and 500 daN at 2, 4 and 6 m; wall pins 2 m apart: the horizontal couple is
+    // (1000 x 800 + 500 x 1200) / 200 = 7000 daN, the vertical reactions carry 2500 daN.
+    EXPECT_NEAR(r[0].toArray()[1].toDouble() + r[1].toArray()[1].toDouble(), 2500.0, 0.2);
+    EXPECT_NEAR(r[0].toArray()[0].toDouble(), 7000.0, 0.7);
+    EXPECT_NEAR(r[1].toArray()[0].toDouble(), -7000.0, 0.7);
+    // Last panel, tip joint: the bottom chord 7-9 and the top chord 8-9 (slope 50/200) carry
+    // the 1000 daN tip load: N(8-9) = 1000 / sin = 1000 x sqrt(17), N(7-9) = -4000.
+    EXPECT_NEAR(Force(cantilever, 8), 1000.0 * std::sqrt(17.0), 0.5);
+    EXPECT_NEAR(Force(cantilever, 4), -4000.0, 0.5);
 }
 
 TEST(ArdelaSolve, FailuresExitNonZeroWithTheMessageAndTouchNothing)

@@ -7,38 +7,14 @@ std::unique_ptr<TrussModel> MakeTruss(const std::vector<NodeSpec>& nodes, const 
                                       const std::vector<SupportSpec>& supports, const std::vector<LoadSpec>& loads)
 {
     auto m = std::make_unique<TrussModel>();
-    m->NodeCount = static_cast<std::int16_t>(nodes.size());
-    m->ElementCount = static_cast<std::int16_t>(bars.size());
-    m->BlockCount = static_cast<std::int16_t>(supports.size());
-    m->LoadCount = static_cast<std::int16_t>(loads.size());
-    int r = 1;
-    for (const NodeSpec& n : nodes) {
-        m->Nodes(r, 1) = Cell(static_cast<float>(n.x));
-        m->Nodes(r, 2) = Cell(static_cast<float>(n.y));
-        ++r;
-    }
-    r = 1;
-    for (const BarSpec& b : bars) {
-        m->Elements(r, 1) = Cell(static_cast<std::int16_t>(b.i));
-        m->Elements(r, 2) = Cell(static_cast<std::int16_t>(b.j));
-        m->Elements(r, 3) = Cell(b.a);
-        m->Elements(r, 4) = Cell(b.e);
-        ++r;
-    }
-    r = 1;
-    for (const SupportSpec& s : supports) {
-        m->Blocks(r, 1) = Cell(static_cast<std::int16_t>(s.node));
-        m->Blocks(r, 2) = Cell(static_cast<float>(s.holdX));
-        m->Blocks(r, 3) = Cell(static_cast<float>(s.holdY));
-        ++r;
-    }
-    r = 1;
-    for (const LoadSpec& l : loads) {
-        m->Loads(r, 1) = Cell(static_cast<std::int16_t>(l.node));
-        m->Loads(r, 2) = Cell(l.fx);
-        m->Loads(r, 3) = Cell(l.fy);
-        ++r;
-    }
+    for (const NodeSpec& n : nodes)
+        AddNode(*m, static_cast<float>(n.x), static_cast<float>(n.y));
+    for (const BarSpec& b : bars)
+        AddBar(*m, b.i, b.j, b.a, b.e);
+    for (const SupportSpec& s : supports)
+        AddSupport(*m, s.node, s.holdX, s.holdY);
+    for (const LoadSpec& l : loads)
+        AddLoad(*m, l.node, l.fx, l.fy);
     return m;
 }
 

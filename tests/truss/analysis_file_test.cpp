@@ -317,4 +317,25 @@ TEST_F(AnalysisFileTest, TextsAreStoredInTheUsersAnsiCodePage)
     };
     check("en_US", QStringLiteral("Stahl é"), QByteArray("Stahl \xE9"));
     check("ro_RO", QStringLiteral("oţel ăâîş"), QByteArray("o\xFE" "el \xE3\xE2\xEE\xBA"));
+    // A character the code page lacks is stored as "?".
+    ScopedLocale english("en_US");
+    model->Nodes(3, 3) = Cell(QStringLiteral("\u0219"));
+    EXPECT_TRUE(WriteTrussFile(*model, settings).contains(I16(8) + I16(1) + QByteArray("?")));
+}
+
+TEST_F(AnalysisFileTest, TextBytesTheCodePageLeavesUndefinedReadAndWriteBackUnchanged)
+{
+    ScopedLocale locale("en_US");
+    // 0x81, 0x8D, 0x8F, 0x90 and 0x9D have no character in Windows-1252.
+    const QByteArray raw("a\x81\x8D\x8F\x90\x9D" "b");
+    model->Nodes(7, 1) = Cell(QStringLiteral("x"));
+    QByteArray image = WriteTrussFile(*model, settings);
+    const QByteArray record = I16(8) + I16(1) + QByteArray("x");
+    const qsizetype at = image.indexOf(record);
+    ASSERT_GE(at, 0);
+    image.replace(at, record.size(), I16(8) + I16(int(raw.size())) + raw);
+    auto back = std::make_unique<TrussModel>();
+    SettingsArray s;
+    ReadTrussFile(image, *back, s);
+    EXPECT_EQ(WriteTrussFile(*back, s), image);
 }

@@ -1,0 +1,221 @@
+// desktop_demo: a launcher that shows each shared window so it can be looked at; with
+// "--grab <folder>" it saves a picture of each window there instead and exits.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+#include "Comdlg.h"
+#include "HelpWindow.h"
+#include "frmAbout.h"
+#include "frmColor.h"
+#include "frmMessage.h"
+#include "frmProgress.h"
+#include "frmSplash.h"
+#include "modMenu.h"
+#include "modMessage.h"
+#include "modResource.h"
+
+using namespace ardela;
+
+namespace {
+
+struct Demo {
+    QString name;
+    std::function<QWidget*()> make;      // a window to picture, shown without blocking
+    std::function<void(QWidget*)> show;  // how the launcher shows it
+};
+
+// A few controls captioned from Vendel's string table by their Tag numbers.
+QWidget* StringTableSample()
+{
+    SelectStringTable(StringTable::Vendel);
+    auto* form = new QWidget;
+    form->setObjectName(QStringLiteral("StringTableSample"));
+    form->setProperty("Tag", 9000);
+    auto* frame = new QGroupBox(form);
+    frame->setProperty("Tag", 1000);
+    auto* text = new QLabel(frame);
+    text->setWordWrap(true);
+    text->setFixedWidth(420);
+    text->setProperty("Tag", 1001);
+    auto* last = new QLabel(frame);
+    last->setWordWrap(true);
+    last->setFixedWidth(420);
+    last->setProperty("Tag", 8001);
+    auto* button = new QPushButton(frame);
+    button->setProperty("Tag", 7003);
+    auto* inner = new QVBoxLayout(frame);
+    inner->addWidget(text);
+    inner->addWidget(last);
+    inner->addWidget(button);
+    auto* layout = new QVBoxLayout(form);
+    layout->addWidget(frame);
+    LoadResStrings(form);
+    SelectStringTable(StringTable::Korrin);
+    return form;
+}
+
+std::vector<Demo> Demos()
+{
+    const ProgramInfo korrin = CurrentProgram();
+    return {
+        {QStringLiteral("message"),
+         [] {
+             auto* form = new frmMessage;
+             form->Prompt = QStringLiteral("The analysis has changed.") + kCrLf + QStringLiteral("Do you want to save it?");
+             form->Style = 51;
+             form->Title = QStringLiteral("Korrin");
+             form->Form_Load();
+             return form;
+         },
+         [](QWidget*) { ShowMessage(QStringLiteral("Do you want to save the analysis?"), 51, QStringLiteral("Korrin")); }},
+        {QStringLiteral("message_critical"),
+         [] {
+             auto* form = new frmMessage;
+             form->Prompt = QStringLiteral("The structure is unstable. Check the blocks.");
+             form->Style = 16;
+             form->Title = QStringLiteral("Korrin");
+             form->Form_Load();
+             return form;
+         },
+         [](QWidget*) { ShowMessage(QStringLiteral("The structure is unstable. Check the blocks."), 16, QStringLiteral("Korrin")); }},
+        {QStringLiteral("color"),
+         [] {
+             auto* form = new frmColor;
+             form->SetColor(38);
+             return form;
+         },
+         [](QWidget*) {
+             frmColor picker;
+             picker.SetColor(40);
+             picker.exec();
+             ShowMessage(QStringLiteral("Color %1").arg(picker.Color()), 64, QStringLiteral("frmColor"));
+         }},
+        {QStringLiteral("about"), [korrin] { return new frmAbout(korrin); },
+         [](QWidget* owner) { WizardCommand(owner, kAboutCommand); }},
+        {QStringLiteral("splash"), [korrin] { return new frmSplash(korrin); },
+         [korrin](QWidget*) {
+             auto* splash = new frmSplash(korrin);
+             splash->setAttribute(Qt::WA_DeleteOnClose);
+             splash->show();
+             QTimer::singleShot(4000, splash, &QWidget::close);
+         }},
+        {QStringLiteral("progress"),
+         [] {
+             auto* form = new frmProgress;
+             form->Text(QStringLiteral("Please wait. Drawing the results..."));
+             return form;
+         },
+         [](QWidget*) {
+             auto* form = new frmProgress;
+             form->setAttribute(Qt::WA_DeleteOnClose);
+             form->show();
+             QTimer::singleShot(5000, form, &QWidget::close);
+         }},
+        {QStringLiteral("help_korrin"),
+         [] {
+             auto* help = new HelpWindow;
+             help->ShowTopic(QStringLiteral("Korrin.hlp"), 5000);
+             return help;
+         },
+         [](QWidget* owner) { WinHelp(owner, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 5000); }},
+        {QStringLiteral("help_vendel"),
+         [] {
+             auto* help = new HelpWindow;
+             help->ShowTopic(QStringLiteral("Vendel.hlp"), 6000);
+             return help;
+         },
+         [](QWidget* owner) { WinHelp(owner, QStringLiteral("Vendel.hlp"), HELP_CONTEXT, 6000); }},
+        {QStringLiteral("strings_vendel"), [] { return StringTableSample(); },
+         [](QWidget*) {
+             QWidget* form = StringTableSample();
+             form->setAttribute(Qt::WA_DeleteOnClose);
+             form->show();
+         }},
+        {QStringLiteral("file_dialog"),
+         [] {
+             auto* dialog = new QFileDialog(nullptr, QStringLiteral("Open Drawing"), QDir::homePath());
+             dialog->setOption(QFileDialog::DontUseNativeDialog);
+             dialog->setNameFilters(Comdlg::NameFilters(QStringLiteral("Drawing  (*.dwg)") + QChar(0) + QStringLiteral("*.dwg")
+                                                        + QChar(0) + QStringLiteral("DXF (*.dxf)") + QChar(0)
+                                                        + QStringLiteral("*.dxf") + QChar(0)));
+             return dialog;
+         },
+         [](QWidget*) {
+             Comdlg dialog;
+             dialog.Filter(QStringLiteral("Drawing  (*.dwg)|*.dwg|DXF (*.dxf)|*.dxf"));
+             dialog.DialogTitle(QStringLiteral("Open Drawing"));
+             dialog.RestoreCurDir(true);
+             if (dialog.ShowOpen())
+                 ShowMessage(dialog.FileName(), 64, QStringLiteral("Comdlg"));
+         }},
+    };
+}
+
+int Grab(const QString& folder)
+{
+    QDir().mkpath(folder);
+    QTextStream out(stdout);
+    for (const Demo& demo : Demos()) {
+        std::unique_ptr<QWidget> window(demo.make());
+        window->show();
+        // Let the animations run a few frames before the picture is taken.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 600)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const QString path = QDir(folder).filePath(demo.name + QStringLiteral(".png"));
+        if (!window->grab().save(path)) {
+            out << "could not write " << path << Qt::endl;
+            return 1;
+        }
+        out << path << Qt::endl;
+        window->close();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Ardela"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Korrin"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.3"));
+    const QStringList args = QApplication::arguments();
+    const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
+    if (grab >= 0)
+        return Grab(grab + 1 < args.size() ? args.at(grab + 1) : QStringLiteral("."));
+
+    QWidget launcher;
+    launcher.setObjectName(QStringLiteral("desktop_demo"));
+    launcher.setWindowTitle(QStringLiteral("Ardela desktop windows"));
+    InstallMessageDialog(&launcher);
+    InstallFileDialogs();
+    SubclassOn(&launcher);
+    auto* layout = new QVBoxLayout(&launcher);
+    layout->addWidget(new QLabel(QStringLiteral("Right-click here for About..."), &launcher));
+    for (const Demo& demo : Demos()) {
+        auto* button = new QPushButton(demo.name, &launcher);
+        const auto show = demo.show;
+        QObject::connect(button, &QPushButton::clicked, &launcher, [show, &launcher] { show(&launcher); });
+        layout->addWidget(button);
+    }
+    launcher.show();
+    const int result = app.exec();
+    WinHelp(&launcher, QStringLiteral("Korrin.hlp"), HELP_QUIT, 0);
+    SubclassOff(&launcher);
+    return result;
+}

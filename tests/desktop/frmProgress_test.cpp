@@ -1,0 +1,37 @@
+// Guards against: a wrong starting message, the message not following Text, the animation not
+// playing while the window is shown or still playing after it is hidden.
+#include <QLabel>
+
+#include "TestSupport.h"
+#include "WindowTest.h"
+#include "frmProgress.h"
+
+using namespace ardela;
+
+class ProgressWindow : public ardela::test::WindowTest {};
+
+TEST_F(ProgressWindow, StartsWithTheConnectingMessageAndTakesNewText)
+{
+    frmProgress progress;
+    EXPECT_EQ(progress.Text(), QStringLiteral("Please wait. Connecting to  AutoCAD application..."));
+    progress.Text(QStringLiteral("Running the solver..."));
+    EXPECT_EQ(progress.lblProgress->text(), QStringLiteral("Running the solver..."));
+}
+
+TEST_F(ProgressWindow, AnimationPlaysWhileShown)
+{
+    frmProgress progress;
+    EXPECT_FALSE(progress.aniProgress->IsPlaying());
+    progress.show();
+    EXPECT_TRUE(progress.aniProgress->IsPlaying());
+    const QImage first = progress.aniProgress->grab().toImage();
+    QTest::qWait(300);
+    EXPECT_GT(progress.aniProgress->Frame(), 0);
+    EXPECT_NE(progress.aniProgress->grab().toImage(), first);
+    progress.hide();
+    EXPECT_FALSE(progress.aniProgress->IsPlaying());
+    EXPECT_EQ(progress.aniProgress->Frame(), 0);
+    progress.show();
+    EXPECT_TRUE(progress.aniProgress->IsPlaying());
+    progress.close();
+}
