@@ -3,6 +3,7 @@
 #include "ModelDrawing.h"
 
 #include <cmath>
+#include <limits>
 
 #include <QCoreApplication>
 
@@ -116,7 +117,11 @@ void DrawNodes(const ModelDrawingTarget& target, bool regenerate)
         const Point3 p{target.model.Nodes(i, 1).ToDouble(), target.model.Nodes(i, 2).ToDouble(), 0.0};
         cad::AcadEntityPtr point = space->AddPoint(p);
         point->Update();
-        target.model.Nodes(i, 3) = Cell(static_cast<std::int32_t>(point->ObjectID()));
+        const std::int64_t id = point->ObjectID();
+        // Picking maps points back to nodes by this number: a truncated one would find the wrong node.
+        if (id < std::numeric_limits<std::int32_t>::min() || id > std::numeric_limits<std::int32_t>::max())
+            throw CadError(cad::kFailed, QStringLiteral("The ObjectID %1 does not fit the Nodes table.").arg(id));
+        target.model.Nodes(i, 3) = Cell(static_cast<std::int32_t>(id));
         cad::AcadEntityPtr label = space->AddText(QString::number(i), p, h);
         label->Update();
     }
