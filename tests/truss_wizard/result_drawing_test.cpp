@@ -17,6 +17,7 @@
 #include "CadError.h"
 #include "DrawingTestSupport.h"
 #include "ModelDrawing.h"
+#include "modHelpers.h"
 #include "ResultDrawing.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -240,6 +241,36 @@ TEST_F(ResultDrawingTest, LostHostIsReportedNotHung)
     EXPECT_EQ(m_messages.messages[0].prompt, kFailure);
     EXPECT_THROW(ClearResults(*m_doc), cad::CadError);
     m_app.reset();
+}
+
+TEST_F(ResultDrawingTest, ProgramWideRoutinesWorkOnTheWorkingDrawingAndFailWithoutOne)
+{
+    ResetModel(Truss());
+    Truss().NodeCount = 2;
+    Truss().Nodes(2, 1) = Cell(10.0f);
+    Truss().ElementCount = 1;
+    Truss().Elements(1, 1) = Cell(std::int16_t(1));
+    Truss().Elements(1, 2) = Cell(std::int16_t(2));
+    Truss().Elements(1, 6) = Cell(-3.0);
+    Settings() = DefaultSettings();
+    m_doc->Layers()->Add(kNodesLayer);
+    cad::Connection& connection = cad::CadConnection();
+    connection.AcadDoc = m_doc;
+    EXPECT_TRUE(DrawResults(nullptr));
+    DrawNodes(false);
+    EXPECT_EQ(Selected(kMinusLayer).size(), 2u);
+    EXPECT_EQ(Selected(kNodesLayer).size(), 4u);
+    ClearResults();
+    ClearNodes();
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
+
+    connection.AcadDoc.reset();
+    EXPECT_FALSE(DrawResults(nullptr));
+    ASSERT_EQ(m_messages.messages.size(), 1u);
+    EXPECT_EQ(m_messages.messages[0].prompt, kFailure);
+    EXPECT_THROW(DrawNodes(true), cad::CadError);
+    EXPECT_THROW(ClearResults(), cad::CadError);
+    ClearBeams();   // clearing reports nothing
 }
 
 // Counts the paint events of one widget.
