@@ -232,8 +232,13 @@ int Export(const QStringList& args)
     if (solve && !DrawResults(model, Settings(), *connection.AcadDoc, nullptr))
         return kExitFailed;
 
+    const QString requested = QFileInfo(out).absoluteFilePath();
     try {
-        connection.AcadDoc->SaveAs(QFileInfo(out).absoluteFilePath());
+        connection.AcadDoc->SaveAs(requested);
+        // The host writes DXF only: a name without ".dxf" may come out under another one.
+        const QString written = connection.AcadDoc->FullName();
+        if (!written.isEmpty() && written != requested)
+            Err(QStringLiteral("ardela export: the drawing was written as %1\n").arg(written));
     } catch (const cad::CadError& error) {
         ShowMessage(QStringLiteral("Could not save the drawing. Check AutoCAD and retry.") + kCrLf + error.Text(),
                     MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
