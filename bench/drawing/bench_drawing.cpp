@@ -293,7 +293,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     SetMessageHandler(StandardErrorMessageHandler);
     const QStringList args = app.arguments();
-    const QString host = args.size() > 1 ? args[1] : DefaultHost();
+    const QString host = args.size() > 1 && !args[1].isEmpty() ? args[1] : DefaultHost();
     const int runs = args.size() > 2 ? std::max(1, args[2].toInt()) : 5;
 
     QTemporaryDir dir;
