@@ -126,7 +126,11 @@ bool CadLink::Connect(const QString& socketPath, int timeoutMs)
     m_connected = true;
     connect(m_socket, &QLocalSocket::readyRead, this, &CadLink::ReadReplies);
     connect(m_socket, &QLocalSocket::disconnected, this, &CadLink::LoseConnection);
-    connect(m_socket, &QLocalSocket::errorOccurred, this, &CadLink::LoseConnection);
+    connect(m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError error) {
+        // A short wait that found no reply yet is no failure of the link.
+        if (error != QLocalSocket::SocketTimeoutError)
+            LoseConnection();
+    });
     return true;
 }
 
@@ -165,6 +169,10 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
 
     m_socket->write(FrameMessage(request));
     m_socket->flush();
+    // Most replies come back within a fraction of a millisecond: wait for those on the socket
+    // alone, and only for a slower one (a point request) run the local event loop.
+    for (int spins = 0; spins < 2 && !call.done && m_socket && m_socket->waitForReadyRead(1); ++spins) {
+    }
     if (!call.done) {
         QEventLoop loop;
         call.loop = &loop;

@@ -98,8 +98,15 @@ AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
         arguments << QStringLiteral("--second-instance");
     else if (!connection.RunningSocketPath.isEmpty())
         arguments << QStringLiteral("--running-name") << connection.RunningSocketPath;
+    // The host outlives this program; it keeps none of our input or output channels.
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, arguments, QString(), &pid))
+    if (!process.startDetached(&pid))
         return nullptr;
     const QDeadlineTimer deadline(connection.StartTimeoutMs);
     while (!deadline.hasExpired()) {

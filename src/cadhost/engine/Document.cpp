@@ -96,6 +96,7 @@ Document::Document(const QString& name) : m_name(name)
         {QStringLiteral("PDMODE"), QVariant(0)},
         {QStringLiteral("PDSIZE"), QVariant(0.0)},
         {QStringLiteral("TEXTSIZE"), QVariant(2.5)},
+        {QStringLiteral("LTSCALE"), QVariant(1.0)},
     };
 }
 
@@ -114,6 +115,12 @@ void Document::Changed()
     ++m_revision;
     for (auto& [token, listener] : m_listeners)
         listener(*this);
+}
+
+void Document::LayersChanged()
+{
+    ++m_layerRevision;
+    Changed();
 }
 
 int Document::AddListener(std::function<void(const Document&)> listener)
@@ -408,7 +415,7 @@ Layer& Document::AddLayer(const QString& name)
     const int before = m_layers.Count();
     Layer& l = m_layers.Add(name);
     if (m_layers.Count() != before)
-        Changed();
+        LayersChanged();
     return l;
 }
 
@@ -433,7 +440,7 @@ void Document::DeleteLayer(const QString& name)
     if (EntitiesOnLayer(name) != 0)
         throw EngineError(QStringLiteral("The layer \"%1\" still holds objects and cannot be deleted.").arg(name));
     m_layers.RemoveAt(index);
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetLayerColor(const QString& name, int color)
@@ -442,7 +449,7 @@ void Document::SetLayerColor(const QString& name, int color)
     if (color < 1 || color > 255)
         throw EngineError(kInvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
     l.color = color;
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetLayerLinetype(const QString& name, const QString& linetype)
@@ -452,13 +459,13 @@ void Document::SetLayerLinetype(const QString& name, const QString& linetype)
     if (!lt)
         throw EngineError(QStringLiteral("The line type \"%1\" is not loaded.").arg(linetype));
     l.linetype = lt->name;
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetLayerOn(const QString& name, bool on)
 {
     LayerOrThrow(name).on = on;
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetLayerFrozen(const QString& name, bool frozen)
@@ -467,13 +474,13 @@ void Document::SetLayerFrozen(const QString& name, bool frozen)
     if (frozen && m_activeLayer.compare(l.name, Qt::CaseInsensitive) == 0)
         throw EngineError(QStringLiteral("The active layer cannot be frozen."));
     l.frozen = frozen;
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetLayerLocked(const QString& name, bool locked)
 {
     LayerOrThrow(name).locked = locked;
-    Changed();
+    LayersChanged();
 }
 
 void Document::SetActiveLayer(const QString& name)
@@ -482,7 +489,7 @@ void Document::SetActiveLayer(const QString& name)
     if (l.frozen)
         throw EngineError(QStringLiteral("The frozen layer \"%1\" cannot be made active.").arg(l.name));
     m_activeLayer = l.name;
-    Changed();
+    LayersChanged();
 }
 
 // ---- line types, text style, variables
@@ -528,7 +535,8 @@ void Document::SetVariable(const QString& name, const QVariant& value)
             current = QVariant(int(d));
         } else {
             const double d = value.toDouble(&ok);
-            if (!ok || !std::isfinite(d) || (key == QLatin1String("TEXTSIZE") && d <= 0.0))
+            const bool positive = key == QLatin1String("TEXTSIZE") || key == QLatin1String("LTSCALE");
+            if (!ok || !std::isfinite(d) || (positive && d <= 0.0))
                 throw EngineError(kInvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
             current = QVariant(d);
         }

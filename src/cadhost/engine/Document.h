@@ -92,6 +92,8 @@ public:
     void MarkSaved() { m_savedRevision = m_revision; }
     // Increases on every change; views compare it to know when to redraw.
     std::uint64_t Revision() const { return m_revision; }
+    // Increases on every change of the layer table or the active layer.
+    std::uint64_t LayerRevision() const { return m_layerRevision; }
 
     // ---- model space ----
     // Each adds to the active layer and returns the new entity's ObjectID.
@@ -178,6 +180,7 @@ private:
     ObjectId Insert(Entity&& e);
     void Reindex(std::uint32_t slot);
     void Changed();
+    void LayersChanged();
     void EraseQuietly(ObjectId id);
     void CheckText(const Entity& e) const;
     Layer& LayerOrThrow(const QString& name);
@@ -186,6 +189,7 @@ private:
     QString m_fullName;
     std::uint64_t m_revision = 0;
     std::uint64_t m_savedRevision = 0;
+    std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
     std::unordered_map<ObjectId, std::uint32_t> m_slotOf;

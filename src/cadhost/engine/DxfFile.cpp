@@ -7,8 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
-#include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
@@ -60,6 +61,37 @@ QString FromDxfText(const std::string& raw)
     return out;
 }
 
+// Line types straight from the group pairs of the file: this dxflib reports a line type's
+// name but not its dashes.
+std::vector<Linetype> ScanLinetypes(const QByteArray& bytes)
+{
+    std::vector<Linetype> out;
+    const QList<QByteArray> lines = bytes.split('\n');
+    bool inLinetype = false;
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+        bool ok = false;
+        const int code = lines[i].trimmed().toInt(&ok);
+        if (!ok)
+            break;
+        const QByteArray value = lines[i + 1].trimmed();
+        if (code == 0) {
+            if (value == "ENDTAB" && inLinetype)
+                break;
+            inLinetype = value == "LTYPE";
+            if (inLinetype)
+                out.emplace_back();
+        } else if (inLinetype && code == 2) {
+            out.back().name = FromDxfText(value.toStdString());
+        } else if (inLinetype && code == 3) {
+            out.back().description = FromDxfText(value.toStdString());
+        } else if (inLinetype && code == 49) {
+            out.back().pattern.push_back(QLocale::c().toDouble(QString::fromLatin1(value)));
+        }
+    }
+    std::erase_if(out, [](const Linetype& lt) { return lt.name.isEmpty(); });
+    return out;
+}
+
 // ---- reading: dxflib callbacks, one per kind we keep
 
 class Reader : public DL_CreationAdapter {
@@ -79,18 +111,6 @@ public:
         l.locked = (data.flags & 4) != 0;
         const QString lt = FromDxfText(attributes.getLinetype());
         m_layerLinetypes.emplace_back(l.name, lt);
-    }
-
-    void addLinetype(const DL_LinetypeData& data) override
-    {
-        m_linetype = Linetype{FromDxfText(data.name), FromDxfText(data.description), {}};
-        m_doc.Linetypes().Define(m_linetype);
-    }
-
-    void addLinetypeDash(double length) override
-    {
-        m_linetype.pattern.push_back(length);
-        m_doc.Linetypes().Define(m_linetype);
     }
 
     void addTextStyle(const DL_StyleData& data) override
@@ -199,7 +219,6 @@ private:
     }
 
     Document& m_doc;
-    Linetype m_linetype;
     Entity m_poly;
     bool m_inPoly = false;
     int m_skipped = 0;
@@ -233,15 +252,20 @@ void WriteLinetypes(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
     dw.tableEnd();
 }
 
-void WriteLayers(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
+// Layers by hand: dxflib drops the sign of the colour that marks a layer switched off.
+void WriteLayers(DL_WriterA& dw, const Document& doc)
 {
     const LayerTable& layers = doc.Layers();
     dw.tableLayers(layers.Count());
     for (int i = 0; i < layers.Count(); ++i) {
         const Layer& l = layers.At(i);
-        const int flags = (l.frozen ? 1 : 0) | (l.locked ? 4 : 0);
-        dxf.writeLayer(dw, DL_LayerData(ToDxfText(l.name), flags, !l.on),
-                       DL_Attributes("", l.on ? l.color : -l.color, 0, ToDxfText(l.linetype), 1.0));
+        const std::string linetype = l.linetype.compare(QLatin1String("Continuous"), Qt::CaseInsensitive) == 0
+            ? std::string("CONTINUOUS") : ToDxfText(l.linetype);
+        dw.dxfString(0, "LAYER");
+        dw.dxfString(2, ToDxfText(l.name));
+        dw.dxfInt(70, (l.frozen ? 1 : 0) | (l.locked ? 4 : 0));
+        dw.dxfInt(62, l.on ? l.color : -l.color);
+        dw.dxfString(6, linetype);
     }
     dw.tableEnd();
 }
@@ -318,12 +342,15 @@ bool LooksLikeDwg(const QByteArray& head)
 
 void DxfFile::Read(const QString& path, Document& doc)
 {
+    const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
+    if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
+        throw EngineError(dwgMessage);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
-    if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive) || LooksLikeDwg(bytes.left(6)))
-        throw EngineError(QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path));
+    if (LooksLikeDwg(bytes.left(6)))
+        throw EngineError(dwgMessage);
     if (bytes.startsWith("AutoCAD Binary DXF"))
         throw EngineError(QStringLiteral("\"%1\" is a binary DXF file; save it as ASCII DXF.").arg(path));
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
@@ -337,6 +364,8 @@ void DxfFile::Read(const QString& path, Document& doc)
     DL_Dxf dxf;
     Reader reader(doc);
     try {
+        for (const Linetype& lt : ScanLinetypes(bytes))
+            doc.Linetypes().Define(lt);
         if (!dxf.in(stream, &reader))
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be read.").arg(path));
         reader.Finish();
@@ -350,12 +379,15 @@ void DxfFile::Read(const QString& path, Document& doc)
 
 void DxfFile::Write(const Document& doc, const QString& path)
 {
-    // dxflib writes to a named file: let it write into a private folder, then replace the
-    // target in one step so a failed save leaves the old drawing as it was.
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        throw EngineError(QStringLiteral("No temporary folder for saving \"%1\".").arg(path));
-    const QString tmp = scratch.filePath(QStringLiteral("drawing.dxf"));
+    // dxflib writes to a named file: let it write a scratch file beside the target, check it
+    // is complete, then replace the target in one step so a failed save leaves the old
+    // drawing as it was.
+    const QFileInfo target(path);
+    QTemporaryFile scratch(target.dir().filePath(QStringLiteral(".%1-XXXXXX.tmp").arg(target.fileName())));
+    if (!target.dir().exists() || !scratch.open())
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: the folder cannot be written.").arg(path));
+    scratch.close();
+    const QString tmp = scratch.fileName();
     {
         DL_Dxf dxf;
         const DL_Codes::version version = DL_Codes::AC1009;
@@ -367,7 +399,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
         dw->sectionTables();
         dxf.writeVPort(*dw);
         WriteLinetypes(dxf, *dw, doc);
-        WriteLayers(dxf, *dw, doc);
+        WriteLayers(*dw, doc);
         WriteStyle(dxf, *dw, doc);
         dxf.writeView(*dw);
         dxf.writeUcs(*dw);
@@ -401,6 +433,8 @@ void DxfFile::Write(const Document& doc, const QString& path)
     if (!written.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
     const QByteArray bytes = written.readAll();
+    if (!bytes.trimmed().endsWith("EOF"))
+        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: writing it was cut short.").arg(path));
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: %2").arg(path, out.errorString()));

@@ -1,0 +1,322 @@
+// The host's painter: one pass over the visible entities, lines batched per layer.
+#include "DrawingRenderer.h"
+
+#include <cmath>
+#include <unordered_map>
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QLineF>
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
+
+#include "AciColors.h"
+
+namespace cadhost {
+
+ViewTransform ViewTransform::Fit(const Box2& box, int width, int height)
+{
+    ViewTransform v;
+    v.width = std::max(width, 1);
+    v.height = std::max(height, 1);
+    Box2 b = box;
+    if (b.IsEmpty())
+        b = Box2{-50, -50, 50, 50};
+    const double w = std::max(b.Width(), 1e-9), h = std::max(b.Height(), 1e-9);
+    double size = std::max(w, h);
+    if (b.Width() == 0 && b.Height() == 0)
+        size = 10.0;
+    v.scale = 0.9 * std::min(v.width / std::max(w, size * 1e-6), v.height / std::max(h, size * 1e-6));
+    if (!std::isfinite(v.scale) || v.scale <= 0)
+        v.scale = 1.0;
+    if (b.Width() == 0 && b.Height() == 0)
+        v.scale = 0.9 * std::min(v.width, v.height) / size;
+    v.centerX = (b.minX + b.maxX) / 2;
+    v.centerY = (b.minY + b.maxY) / 2;
+    return v;
+}
+
+QColor DrawingRenderer::Background()
+{
+    return QColor(33, 40, 48);
+}
+
+namespace {
+
+// How one layer is painted.
+struct LayerStyle {
+    bool visible = true;
+    QColor color;
+    QRgb rgb = 0;
+    QPen pen;
+    bool dashed = false;
+    std::vector<QLineF> lines;   // batched lines
+};
+
+// A line type's dashes as a pen pattern in pixels (dash, gap, dash, gap ...); empty = solid.
+QList<qreal> DashPattern(const Linetype* lt, double scale)
+{
+    QList<qreal> out;
+    if (!lt || lt->pattern.empty())
+        return out;
+    double total = 0;
+    for (double d : lt->pattern)
+        total += std::abs(d);
+    if (total * scale < 4.0)     // dashes smaller than the pixels: draw it solid
+        return out;
+    bool wantDash = true;
+    for (double d : lt->pattern) {
+        const bool isDash = d >= 0;
+        const qreal px = std::max<qreal>(isDash ? 1.0 : 1.0, std::abs(d) * scale);
+        if (isDash == wantDash) {
+            out << px;
+            wantDash = !wantDash;
+        } else if (!out.isEmpty()) {
+            out.back() += px;
+        } else {
+            out << 0.0 << px;   // starts with a gap: an empty dash first
+        }
+    }
+    if (out.size() % 2 != 0)
+        out << 0.0;
+    return out;
+}
+
+// Line type dashes are multiplied by "LTSCALE".
+double LinetypeScale(const Document& doc)
+{
+    const double s = doc.GetVariable(QStringLiteral("LTSCALE")).toDouble();
+    return s > 0 ? s : 1.0;
+}
+
+class Painter {
+public:
+    Painter(const Document& doc, const ViewTransform& view, QImage& image)
+        : m_doc(doc), m_view(view), m_image(image), m_painter(&image)
+    {
+        const LayerTable& layers = doc.Layers();
+        m_styles.resize(std::size_t(layers.Count()));
+        for (int i = 0; i < layers.Count(); ++i) {
+            const Layer& l = layers.At(i);
+            LayerStyle& s = m_styles[std::size_t(i)];
+            s.visible = l.Visible();
+            s.color = AciColor(l.color);
+            s.rgb = s.color.rgb();
+            s.pen = QPen(s.color, 0);
+            s.pen.setCosmetic(true);
+            const QList<qreal> dashes = DashPattern(doc.Linetypes().Find(l.linetype), view.scale * LinetypeScale(doc));
+            if (!dashes.isEmpty()) {
+                s.pen.setDashPattern(dashes);
+                s.dashed = true;
+            }
+            m_byName.insert(l.name, int(i));
+        }
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        if (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied) {
+            m_bits = image.bits();
+            m_stride = image.bytesPerLine();
+        }
+    }
+
+    ~Painter()
+    {
+        for (LayerStyle& s : m_styles)
+            Flush(s);
+    }
+
+    void Paint(const Entity& e)
+    {
+        LayerStyle* s = StyleOf(e.layer);
+        if (!s || !s->visible)
+            return;
+        switch (e.kind) {
+        case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
+        case EntityKind::Point: PointMark(*s, e.points[0]); break;
+        case EntityKind::Polyline3d:
+        case EntityKind::LwPolyline:
+            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
+                Line(*s, e.points[i], e.points[i + 1]);
+            if (e.closed && e.points.size() > 2)
+                Line(*s, e.points.back(), e.points.front());
+            break;
+        case EntityKind::Solid: Solid(*s, e); break;
+        case EntityKind::Text: Text(*s, e); break;
+        }
+    }
+
+private:
+    LayerStyle* StyleOf(const QString& layer)
+    {
+        // Neighbouring entities mostly share their layer: compare with the last one first.
+        if (m_last && layer == m_lastName)
+            return m_last;
+        const auto it = m_byName.constFind(layer);
+        m_last = it == m_byName.cend() ? nullptr : &m_styles[std::size_t(*it)];
+        m_lastName = layer;
+        return m_last;
+    }
+
+    void Line(LayerStyle& s, const Point3& a, const Point3& b)
+    {
+        const QPointF p = m_view.ToScreen(a.x, a.y), q = m_view.ToScreen(b.x, b.y);
+        // Solid lines go straight into the pixels; dashed ones through the painter's pen.
+        if (m_bits && !s.dashed) {
+            PlotLine(p.x(), p.y(), q.x(), q.y(), s.rgb);
+            return;
+        }
+        s.lines.emplace_back(p, q);
+        if (s.lines.size() >= 8192)
+            Flush(s);
+    }
+
+    // A one-pixel line: clipped to the image (Liang-Barsky), then stepped along its longer axis.
+    void PlotLine(double x0, double y0, double x1, double y1, QRgb rgb)
+    {
+        const double maxX = m_image.width() - 0.5, maxY = m_image.height() - 0.5;
+        double t0 = 0.0, t1 = 1.0;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double pq[4][2] = {{-dx, x0 + 0.5}, {dx, maxX - x0}, {-dy, y0 + 0.5}, {dy, maxY - y0}};
+        for (const auto& [pp, qq] : pq) {
+            if (pp == 0.0) {
+                if (qq < 0.0)
+                    return;
+            } else {
+                const double r = qq / pp;
+                if (pp < 0.0) {
+                    if (r > t1)
+                        return;
+                    t0 = std::max(t0, r);
+                } else {
+                    if (r < t0)
+                        return;
+                    t1 = std::min(t1, r);
+                }
+            }
+        }
+        const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
+        const double bx = x0 + t1 * dx, by = y0 + t1 * dy;
+        const int w = m_image.width(), h = m_image.height();
+        auto plot = [&](int x, int y) {
+            if (unsigned(x) < unsigned(w) && unsigned(y) < unsigned(h))
+                reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(y) * m_stride)[x] = rgb;
+        };
+        const double ex = bx - ax, ey = by - ay;
+        const int steps = int(std::max(std::abs(ex), std::abs(ey)));
+        if (steps == 0) {
+            plot(int(ax + 0.5), int(ay + 0.5));
+            return;
+        }
+        const double sx = ex / steps, sy = ey / steps;
+        double x = ax, y = ay;
+        for (int i = 0; i <= steps; ++i, x += sx, y += sy)
+            plot(int(x + 0.5), int(y + 0.5));
+    }
+
+    void Flush(LayerStyle& s)
+    {
+        if (s.lines.empty())
+            return;
+        m_painter.setPen(s.pen);
+        m_painter.drawLines(s.lines.data(), int(s.lines.size()));
+        s.lines.clear();
+    }
+
+    void PointMark(LayerStyle& s, const Point3& p)
+    {
+        const QPointF c = m_view.ToScreen(p.x, p.y);
+        s.lines.emplace_back(c - QPointF(2, 0), c + QPointF(2, 0));
+        s.lines.emplace_back(c - QPointF(0, 2), c + QPointF(0, 2));
+    }
+
+    void Solid(LayerStyle& s, const Entity& e)
+    {
+        Flush(s);
+        QPolygonF poly;
+        for (int i : {0, 1, 3, 2})
+            poly << m_view.ToScreen(e.points[std::size_t(i)].x, e.points[std::size_t(i)].y);
+        m_painter.setPen(QPen(s.color, 0));
+        m_painter.setBrush(s.color);
+        m_painter.drawPolygon(poly);
+        m_painter.setBrush(Qt::NoBrush);
+    }
+
+    void Text(LayerStyle& s, const Entity& e)
+    {
+        const double px = e.height * m_view.scale;
+        const std::vector<Point3> corners = TextCorners(e);
+        if (px < 3.0) {
+            // Too small to read: its baseline stands in for it.
+            Line(s, corners[0], corners[1]);
+            return;
+        }
+        Flush(s);
+        QFont font = Font();
+        font.setPixelSize(std::max(1, int(std::lround(px / 0.72))));   // cap height ~ text height
+        const QFontMetricsF fm(font);
+        const double width = fm.horizontalAdvance(e.text);
+        const double capHeight = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+        // Place the glyphs by the real width: the anchor in the text's own frame.
+        double ax = 0, ay = 0;
+        QPointF anchor = m_view.ToScreen(e.points[0].x, e.points[0].y);
+        if (e.alignment != kAlignLeft) {
+            anchor = m_view.ToScreen(e.alignmentPoint.x, e.alignmentPoint.y);
+            const int h = HorizontalJustification(e.alignment);
+            ax = (h == 1 || h == 4) ? width / 2 : h == 2 ? width : 0;
+            const int v = VerticalJustification(e.alignment);
+            ay = e.alignment == kAlignMiddle || v == 2 ? capHeight / 2 : v == 3 ? capHeight : 0;
+        }
+        m_painter.save();
+        m_painter.translate(anchor);
+        m_painter.rotate(-e.rotation * 180.0 / M_PI);
+        m_painter.setFont(font);
+        m_painter.setPen(s.color);
+        m_painter.drawText(QPointF(-ax, ay), e.text);
+        m_painter.restore();
+    }
+
+    QFont Font()
+    {
+        if (!m_fontReady) {
+            const QString face = m_doc.ActiveTextStyle().font.typeface;
+            m_font = QFont(face.isEmpty() ? QStringLiteral("DejaVu Sans") : face);
+            m_font.setBold(m_doc.ActiveTextStyle().font.bold);
+            m_font.setItalic(m_doc.ActiveTextStyle().font.italic);
+            m_fontReady = true;
+        }
+        return m_font;
+    }
+
+    const Document& m_doc;
+    const ViewTransform& m_view;
+    QImage& m_image;
+    QPainter m_painter;
+    std::vector<LayerStyle> m_styles;
+    QHash<QString, int> m_byName;
+    LayerStyle* m_last = nullptr;
+    QString m_lastName;
+    QFont m_font;
+    bool m_fontReady = false;
+    uchar* m_bits = nullptr;     // the image's pixels, for solid lines
+    qsizetype m_stride = 0;
+};
+
+} // namespace
+
+void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QImage& image)
+{
+    image.fill(Background());
+    Painter painter(doc, view, image);
+    const Box2 visible = view.VisibleBox();
+    const Box2 extents = doc.Extents();
+    // When most of the drawing is in view, a straight pass beats the index.
+    const bool most = extents.IsEmpty() || (visible.minX <= extents.minX && visible.maxX >= extents.maxX
+                                            && visible.minY <= extents.minY && visible.maxY >= extents.maxY);
+    if (most)
+        doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+    else
+        doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
+}
+
+} // namespace cadhost

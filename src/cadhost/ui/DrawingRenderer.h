@@ -1,0 +1,47 @@
+// Paints a document's model space into an image: colours by layer, line types, filled
+// solids, text in the style's font; hidden layers are skipped.
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+
+#include "Document.h"
+
+namespace cadhost {
+
+// Maps drawing units to pixels: `center` sits in the middle of a `width` x `height` image,
+// `scale` pixels per drawing unit, y up.
+struct ViewTransform {
+    double scale = 1.0;
+    double centerX = 0.0;
+    double centerY = 0.0;
+    int width = 1;
+    int height = 1;
+
+    QPointF ToScreen(double x, double y) const
+    {
+        return {width / 2.0 + (x - centerX) * scale, height / 2.0 - (y - centerY) * scale};
+    }
+    Point3 ToWorld(QPointF p) const
+    {
+        return {centerX + (p.x() - width / 2.0) / scale, centerY - (p.y() - height / 2.0) / scale, 0.0};
+    }
+    Box2 VisibleBox() const
+    {
+        const Point3 a = ToWorld({0, 0}), b = ToWorld({double(width), double(height)});
+        return Box2::FromCorners(a, b);
+    }
+    // Fits the box into the image with a margin; an empty box gives a 100-unit view at 0,0.
+    static ViewTransform Fit(const Box2& box, int width, int height);
+};
+
+class DrawingRenderer {
+public:
+    // The colour behind the drawing.
+    static QColor Background();
+    // Paints the document into `image` (already sized to the transform) over the background.
+    static void Render(const Document& doc, const ViewTransform& view, QImage& image);
+};
+
+} // namespace cadhost

@@ -1,0 +1,198 @@
+// The drawing view: cached rendering, pan and zoom, pick with running object snap.
+#include "DrawingView.h"
+
+#include <cmath>
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace cadhost {
+
+DrawingView::DrawingView(Document& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::CrossCursor);
+    setMinimumSize(200, 150);
+    m_listener = m_doc.AddListener([this](const Document&) { DocumentChanged(); });
+}
+
+DrawingView::~DrawingView()
+{
+    m_doc.RemoveListener(m_listener);
+}
+
+void DrawingView::DocumentChanged()
+{
+    m_cacheValid = false;
+    update();
+}
+
+void DrawingView::SetTransform(const ViewTransform& view)
+{
+    m_view = view;
+    m_view.width = std::max(width(), 1);
+    m_view.height = std::max(height(), 1);
+    m_fitted = true;
+    m_cacheValid = false;
+    update();
+}
+
+void DrawingView::ZoomExtents()
+{
+    SetTransform(ViewTransform::Fit(m_doc.Extents(), width(), height()));
+}
+
+void DrawingView::ZoomBy(double factor, QPointF around)
+{
+    if (!(factor > 0) || !std::isfinite(factor))
+        return;
+    const double next = m_view.scale * factor;
+    if (next < 1e-9 || next > 1e9)
+        return;
+    const Point3 fixed = m_view.ToWorld(around);
+    m_view.scale = next;
+    const Point3 moved = m_view.ToWorld(around);
+    m_view.centerX += fixed.x - moved.x;
+    m_view.centerY += fixed.y - moved.y;
+    m_cacheValid = false;
+    update();
+}
+
+void DrawingView::PanBy(QPointF pixels)
+{
+    m_view.centerX -= pixels.x() / m_view.scale;
+    m_view.centerY += pixels.y() / m_view.scale;
+    m_cacheValid = false;
+    update();
+}
+
+Point3 DrawingView::PickAt(QPointF screen, int* mode) const
+{
+    const Point3 raw = m_view.ToWorld(screen);
+    int osmode = 0;
+    try {
+        osmode = m_doc.GetVariable(QStringLiteral("OSMODE")).toInt();
+    } catch (...) {
+        osmode = 0;
+    }
+    if (const auto snap = m_doc.Snap(raw, kAperture / m_view.scale, osmode)) {
+        if (mode)
+            *mode = snap->mode;
+        return snap->point;
+    }
+    if (mode)
+        *mode = 0;
+    return raw;
+}
+
+void DrawingView::SetRubberBand(const std::optional<Point3>& from)
+{
+    m_rubberFrom = from;
+    update();
+}
+
+void DrawingView::paintEvent(QPaintEvent*)
+{
+    if (!m_cacheValid || m_cache.size() != size()) {
+        if (m_cache.size() != size())
+            m_cache = QImage(size(), QImage::Format_RGB32);
+        m_view.width = std::max(width(), 1);
+        m_view.height = std::max(height(), 1);
+        DrawingRenderer::Render(m_doc, m_view, m_cache);
+        m_cacheValid = true;
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, m_cache);
+    if (m_rubberFrom && m_cursor) {
+        p.setPen(QPen(Qt::white, 0, Qt::DashLine));
+        p.drawLine(ToScreen(*m_rubberFrom), m_snapMarker ? *m_snapMarker : *m_cursor);
+    }
+    if (m_snapMarker) {
+        p.setPen(QPen(QColor(255, 220, 0), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(*m_snapMarker - QPointF(5, 5), QSizeF(10, 10)));
+    }
+}
+
+void DrawingView::resizeEvent(QResizeEvent*)
+{
+    if (!m_fitted && width() > 1 && height() > 1) {
+        ZoomExtents();
+        return;
+    }
+    m_cacheValid = false;
+}
+
+void DrawingView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton) {
+        m_panning = true;
+        m_panFrom = event->position();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        emit RightClicked();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        setFocus();
+        const Point3 p = PickAt(event->position());
+        emit PointClicked(p.x, p.y);
+    }
+}
+
+void DrawingView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_panning) {
+        PanBy(event->position() - m_panFrom);
+        m_panFrom = event->position();
+        return;
+    }
+    m_cursor = event->position();
+    int mode = 0;
+    const Point3 p = PickAt(event->position(), &mode);
+    m_snapMarker = mode ? std::optional<QPointF>(ToScreen(p)) : std::nullopt;
+    update();
+    emit CursorMoved(p.x, p.y, mode);
+}
+
+void DrawingView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton)
+        m_panning = false;
+}
+
+void DrawingView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton)
+        ZoomExtents();
+    else
+        mousePressEvent(event);
+}
+
+void DrawingView::wheelEvent(QWheelEvent* event)
+{
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps != 0)
+        ZoomBy(std::pow(1.2, steps), event->position());
+}
+
+void DrawingView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape: emit EscapePressed(); return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: emit EnterPressed(); return;
+    default: break;
+    }
+    if (!event->text().isEmpty() && event->text().at(0).isPrint())
+        emit TextTyped(event->text());
+    else
+        QWidget::keyPressEvent(event);
+}
+
+} // namespace cadhost

@@ -1,0 +1,72 @@
+// The view of one drawing: paints it from a cached image, pans, zooms, shows the snap marker
+// and the rubber band, and reports clicks and keys to the host window.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QImage>
+#include <QWidget>
+
+#include "Document.h"
+#include "DrawingRenderer.h"
+
+namespace cadhost {
+
+class DrawingView : public QWidget {
+    Q_OBJECT
+public:
+    explicit DrawingView(Document& doc, QWidget* parent = nullptr);
+    ~DrawingView() override;
+
+    Document& GetDocument() const { return m_doc; }
+    const ViewTransform& Transform() const { return m_view; }
+    void SetTransform(const ViewTransform& view);
+    void ZoomExtents();
+    // Zooms by `factor` keeping the drawing point under `around` (pixels) in place.
+    void ZoomBy(double factor, QPointF around);
+    void PanBy(QPointF pixels);
+    // The point a click at `screen` picks: the running object snap of "OSMODE" within the
+    // aperture, else the point under the cursor. `mode` receives the snap mode that hit (0: none).
+    Point3 PickAt(QPointF screen, int* mode = nullptr) const;
+    QPointF ToScreen(const Point3& p) const { return m_view.ToScreen(p.x, p.y); }
+    // Shows a line from `from` to the cursor while a line is being drawn.
+    void SetRubberBand(const std::optional<Point3>& from);
+    // The snap aperture in pixels.
+    static constexpr int kAperture = 10;
+
+signals:
+    void CursorMoved(double x, double y, int snapMode);
+    void PointClicked(double x, double y);
+    void RightClicked();
+    void EscapePressed();
+    void EnterPressed();
+    void TextTyped(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void DocumentChanged();
+
+    Document& m_doc;
+    ViewTransform m_view;
+    QImage m_cache;
+    bool m_cacheValid = false;
+    bool m_fitted = false;
+    int m_listener = 0;
+    bool m_panning = false;
+    QPointF m_panFrom;
+    std::optional<QPointF> m_cursor;
+    std::optional<QPointF> m_snapMarker;
+    std::optional<Point3> m_rubberFrom;
+};
+
+} // namespace cadhost

@@ -1,0 +1,135 @@
+// The drawing host's window: a tab per document, the layer panel, the command line, the
+// status bar, the File menu, drawing tools, and point input for automation callers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "DocumentList.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTabWidget;
+
+namespace cadhost {
+
+class DrawingView;
+class LayerPanel;
+
+class HostWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit HostWindow(QWidget* parent = nullptr);
+    ~HostWindow() override;
+
+    // ---- documents (the automation server works through these so the tabs follow)
+    DocumentList& Documents() { return m_docs; }
+    Document& NewDocument();
+    // Opens a DXF drawing; throws EngineError (nothing changes then).
+    Document& OpenDocument(const QString& path);
+    // Closes without asking; a point request on it ends with 0x80010108.
+    void CloseDocument(Document& doc);
+    void ActivateDocument(Document& doc);
+    Document* ActiveDocument() const { return m_docs.Active(); }
+    DrawingView* ViewOf(const Document& doc) const;
+
+    // ---- point input
+    // Asks the engineer for a point in `doc`: shows the prompt, raises the window and returns
+    // at once. `done` is called later, once: with the point (code 0), or without one and
+    // 0x80210020 (Enter on an empty line, right click), 0x80020009 (Escape), 0x80010108 (the
+    // document was closed). A request while another is pending is refused with 0x80020009.
+    using PointCallback = std::function<void(std::optional<Point3> point, std::uint32_t code)>;
+    void RequestPoint(Document& doc, const QString& prompt, PointCallback done);
+    bool PointPending() const { return bool(m_request); }
+    // Answers the pending request as a click at a drawing point would (with running snap).
+    void ClickAt(const Point3& world);
+    void AnswerPoint(const Point3& p);   // as typed: exact, no snap
+    void EndPointInput();                // 0x80210020
+    void CancelPointInput();             // 0x80020009
+
+    // Raises and activates the window, restoring it when minimised; a headless host stays hidden.
+    void BringToFront();
+    void SetHeadless(bool headless) { m_headless = headless; }
+    bool Headless() const { return m_headless; }
+
+    // ---- File menu and tools
+    void NewFile();
+    void OpenFile();
+    bool SaveFile();
+    bool SaveFileAs();
+    bool CloseFile();
+    void StartLineTool();
+    void StartPointTool();
+    void ZoomExtents();
+    // Runs one command line entry as if typed and entered.
+    void RunCommand(const QString& text);
+
+    // Seams for the dialogs (tests replace them): choosers return "" for cancel; the save
+    // question returns QMessageBox::Save, Discard or Cancel.
+    std::function<QString()> chooseOpenFile;
+    std::function<QString(const QString& suggested)> chooseSaveFile;
+    std::function<int(const Document&)> askSaveChanges;
+    std::function<void(const QString&)> showError;
+
+    QTabWidget* Tabs() const { return m_tabs; }
+    QLineEdit* CommandLine() const { return m_command; }
+    QLabel* PromptLabel() const { return m_prompt; }
+    QLabel* CoordinatesLabel() const { return m_coords; }
+    QLabel* SnapLabel() const { return m_snap; }
+    LayerPanel* Layers() const { return m_layers; }
+    QStringList History() const { return m_history; }
+
+signals:
+    void DocumentAdded(cadhost::Document* doc);
+    void DocumentClosing(cadhost::Document* doc);
+    void ActiveDocumentChanged(cadhost::Document* doc);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Request {
+        Document* doc = nullptr;
+        PointCallback done;
+        bool fromTool = false;
+    };
+    enum class Tool { None, Line, Point };
+
+    void BuildMenus();
+    DrawingView* AddView(Document& doc);
+    void TabChanged(int index);
+    void CommandEntered();
+    void ViewClicked(double x, double y);
+    void CursorMoved(double x, double y, int snapMode);
+    void Finish(std::optional<Point3> point, std::uint32_t code);
+    void AskToolPoint(const QString& prompt);
+    void ToolPoint(std::optional<Point3> point, std::uint32_t code);
+    void EndTool();
+    bool SaveDocumentAs(Document& doc);
+    bool ConfirmClose(Document& doc);
+    void Log(const QString& line);
+    void UpdateSnapLabel();
+    void UpdateTitle();
+
+    DocumentList m_docs;
+    QTabWidget* m_tabs = nullptr;
+    LayerPanel* m_layers = nullptr;
+    QPlainTextEdit* m_log = nullptr;
+    QLabel* m_prompt = nullptr;
+    QLineEdit* m_command = nullptr;
+    QLabel* m_coords = nullptr;
+    QLabel* m_snap = nullptr;
+    QStringList m_history;
+    std::optional<Request> m_request;
+    Tool m_tool = Tool::None;
+    std::optional<Point3> m_toolFrom;
+    bool m_headless = false;
+};
+
+} // namespace cadhost

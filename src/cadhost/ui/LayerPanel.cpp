@@ -1,0 +1,152 @@
+// The layer panel: rows follow the layer table; edits go to the document, refusals are reported.
+#include "LayerPanel.h"
+
+#include <QHeaderView>
+#include <QPixmap>
+#include <QSpinBox>
+
+#include "AciColors.h"
+#include "Document.h"
+#include "EngineError.h"
+
+namespace cadhost {
+
+namespace {
+
+QString Signature(const Document& doc)
+{
+    QString s = doc.ActiveLayer() + QLatin1Char('\n');
+    for (int i = 0; i < doc.Layers().Count(); ++i) {
+        const Layer& l = doc.Layers().At(i);
+        s += QStringLiteral("%1|%2|%3|%4|%5|%6\n").arg(l.name).arg(l.color).arg(l.on).arg(l.frozen).arg(l.locked).arg(l.linetype);
+    }
+    return s;
+}
+
+QIcon Swatch(int color)
+{
+    QPixmap pm(12, 12);
+    pm.fill(AciColor(color));
+    return QIcon(pm);
+}
+
+} // namespace
+
+LayerPanel::LayerPanel(QWidget* parent) : QTableWidget(0, 5, parent)
+{
+    setHorizontalHeaderLabels({tr("Layer"), tr("Colour"), tr("On"), tr("Frozen"), tr("Locked")});
+    horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+    for (int c : {kOn, kFrozen, kLocked})
+        horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    horizontalHeader()->setSectionResizeMode(kColor, QHeaderView::Fixed);
+    horizontalHeader()->resizeSection(kColor, 64);
+    setMinimumWidth(380);
+    verticalHeader()->hide();
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(this, &QTableWidget::cellChanged, this, &LayerPanel::CellChanged);
+    connect(this, &QTableWidget::cellDoubleClicked, this, &LayerPanel::CellDoubleClicked);
+}
+
+LayerPanel::~LayerPanel()
+{
+    if (m_doc)
+        m_doc->RemoveListener(m_listener);
+}
+
+void LayerPanel::SetDocument(Document* doc)
+{
+    if (m_doc)
+        m_doc->RemoveListener(m_listener);
+    m_doc = doc;
+    m_shown.clear();
+    if (m_doc)
+        m_listener = m_doc->AddListener([this](const Document&) { Refresh(); });
+    Refresh();
+}
+
+void LayerPanel::Refresh()
+{
+    if (!m_doc) {
+        setRowCount(0);
+        return;
+    }
+    if (m_shownRevision == m_doc->LayerRevision() && !m_shown.isEmpty())
+        return;
+    m_shownRevision = m_doc->LayerRevision();
+    const QString signature = Signature(*m_doc);
+    if (signature == m_shown)
+        return;
+    m_shown = signature;
+    m_filling = true;
+    const LayerTable& layers = m_doc->Layers();
+    setRowCount(layers.Count());
+    for (int row = 0; row < layers.Count(); ++row) {
+        const Layer& l = layers.At(row);
+        auto* name = new QTableWidgetItem(Swatch(l.color), l.name);
+        QFont font = name->font();
+        font.setBold(l.name == m_doc->ActiveLayer());
+        name->setFont(font);
+        name->setToolTip(tr("Line type: %1. Double-click to make it the active layer.").arg(l.linetype));
+        setItem(row, kName, name);
+        auto* spin = new QSpinBox;
+        spin->setRange(1, 255);
+        spin->setValue(l.color);
+        spin->setFrame(false);
+        const QString layerName = l.name;
+        setCellWidget(row, kColor, spin);
+        connect(spin, &QSpinBox::valueChanged, this, [this, layerName](int v) { ColorChanged(layerName, v); });
+        const bool flags[3] = {l.on, l.frozen, l.locked};
+        for (int c = 0; c < 3; ++c) {
+            auto* check = new QTableWidgetItem;
+            check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            check->setCheckState(flags[c] ? Qt::Checked : Qt::Unchecked);
+            setItem(row, kOn + c, check);
+        }
+    }
+    m_filling = false;
+}
+
+void LayerPanel::CellChanged(int row, int column)
+{
+    if (m_filling || !m_doc || column < kOn)
+        return;
+    const QString name = item(row, kName)->text();
+    const bool checked = item(row, column)->checkState() == Qt::Checked;
+    try {
+        if (column == kOn)
+            m_doc->SetLayerOn(name, checked);
+        else if (column == kFrozen)
+            m_doc->SetLayerFrozen(name, checked);
+        else
+            m_doc->SetLayerLocked(name, checked);
+    } catch (const EngineError& e) {
+        emit Refused(e.Message());
+        m_shown.clear();
+        Refresh();
+    }
+}
+
+void LayerPanel::CellDoubleClicked(int row, int column)
+{
+    if (!m_doc || column != kName)
+        return;
+    try {
+        m_doc->SetActiveLayer(item(row, kName)->text());
+    } catch (const EngineError& e) {
+        emit Refused(e.Message());
+    }
+}
+
+void LayerPanel::ColorChanged(const QString& layer, int color)
+{
+    if (m_filling || !m_doc)
+        return;
+    try {
+        m_doc->SetLayerColor(layer, color);
+    } catch (const EngineError& e) {
+        emit Refused(e.Message());
+    }
+}
+
+} // namespace cadhost

@@ -1,0 +1,40 @@
+// Invariants every drawing must keep after any edit, checked by the engine tests.
+#pragma once
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "Document.h"
+
+namespace cadhost::test {
+
+inline void ExpectDocumentConsistent(const Document& doc)
+{
+    ASSERT_GE(doc.Layers().Count(), 1);
+    EXPECT_EQ(doc.Layers().At(0).name, QStringLiteral("0"));
+    const Layer* active = doc.Layers().Find(doc.ActiveLayer());
+    ASSERT_NE(active, nullptr) << "the active layer is missing";
+    EXPECT_FALSE(active->frozen) << "the active layer is frozen";
+    std::set<QString> names;
+    for (int i = 0; i < doc.Layers().Count(); ++i)
+        EXPECT_TRUE(names.insert(doc.Layers().At(i).name.toLower()).second) << "two layers share a name";
+    std::set<ObjectId> ids;
+    std::size_t count = 0;
+    doc.ForEachEntity([&](const Entity& e) {
+        ++count;
+        EXPECT_TRUE(ids.insert(e.id).second) << "ObjectID used twice";
+        EXPECT_NE(doc.Layers().Find(e.layer), nullptr) << "entity on a missing layer";
+        EXPECT_EQ(doc.Find(e.id), &e);
+    });
+    EXPECT_EQ(count, doc.EntityCount());
+    // The spatial index holds exactly the live entities.
+    if (count > 0) {
+        Box2 all = doc.Extents();
+        std::size_t indexed = 0;
+        doc.ForEachEntityIn(all, [&](const Entity&) { ++indexed; });
+        EXPECT_EQ(indexed, count);
+    }
+}
+
+} // namespace cadhost::test

