@@ -273,11 +273,34 @@ void BuildGirder(TrussModel& model, int panels)
     }
 }
 
-QString DefaultHost()
+// The hosts to try: the one named on the command line, else cadhost beside this program, then
+// the link tests' host.
+QStringList HostCandidates(const QStringList& args)
 {
+    if (args.size() > 1 && !args[1].isEmpty())
+        return {args[1]};
     const QString dir = QCoreApplication::applicationDirPath();
-    const QString cadhost = dir + QStringLiteral("/cadhost");
-    return QFileInfo(cadhost).isExecutable() ? cadhost : dir + QStringLiteral("/cadlink_test_host");
+    return {dir + QStringLiteral("/cadhost"), dir + QStringLiteral("/cadlink_test_host")};
+}
+
+// Starts `program` on a private socket and connects; nullptr when it does not answer.
+AcadApplicationPtr StartHost(QProcess& process, const QString& program, const QString& socketPath)
+{
+    if (!QFileInfo(program).isExecutable())
+        return nullptr;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance"),
+                            QStringLiteral("--headless")});
+    if (!process.waitForStarted(10000))
+        return nullptr;
+    for (int i = 0; i < 300 && process.state() == QProcess::Running; ++i) {
+        if (AcadApplicationPtr application = ConnectApplication(socketPath, 100))
+            return application;
+        process.waitForFinished(50);
+    }
+    process.kill();
+    process.waitForFinished(5000);
+    return nullptr;
 }
 
 double Ms(Clock::duration d)
@@ -293,22 +316,21 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     SetMessageHandler(StandardErrorMessageHandler);
     const QStringList args = app.arguments();
-    const QString host = args.size() > 1 && !args[1].isEmpty() ? args[1] : DefaultHost();
     const int runs = args.size() > 2 ? std::max(1, args[2].toInt()) : 5;
 
     QTemporaryDir dir;
-    const QString socketPath = dir.filePath(QStringLiteral("host"));
     QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(host, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance")});
     AcadApplicationPtr application;
-    for (int i = 0; i < 300 && !application && process.waitForStarted(10000); ++i) {
-        application = ConnectApplication(socketPath, 100);
-        if (!application)
-            process.waitForFinished(50);
+    QString host;
+    for (const QString& candidate : HostCandidates(args)) {
+        application = StartHost(process, candidate, dir.filePath(QFileInfo(candidate).fileName()));
+        if (application) {
+            host = candidate;
+            break;
+        }
     }
     if (!application) {
-        std::fprintf(stderr, "bench_drawing: the host %s did not answer\n", qPrintable(host));
+        std::fprintf(stderr, "bench_drawing: no drawing host answered on the link\n");
         return 1;
     }
 

@@ -73,7 +73,8 @@ public:
         // Should this tool itself be killed, the host goes with it.
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 #endif
-        m_process.start(program, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance")});
+        m_process.start(program, {QStringLiteral("--link"), socketPath, QStringLiteral("--second-instance"),
+                                  QStringLiteral("--headless")});
         if (!m_process.waitForStarted(kHostStartTimeoutMs))
             return nullptr;
         const QDeadlineTimer deadline(kHostStartTimeoutMs);
