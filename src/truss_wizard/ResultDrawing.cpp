@@ -1,0 +1,232 @@
+// DrawResults, ClearResults and DrawProgress: the solved truss drawn back into the drawing.
+#include "ResultDrawing.h"
+
+#include <cmath>
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+
+#include "CadError.h"
+#include "Error.h"
+#include "modHelpers.h"
+#include "modLocale.h"
+#include "modMessage.h"
+
+namespace ardela {
+
+namespace {
+
+using cad::AcadDocument;
+using cad::CadError;
+using cad::Point3;
+
+constexpr double kPi = 3.14159265358979;
+
+// Erases everything on either result layer through the set "tempss". The set is deleted even
+// when the selection fails, so that a failure does not block every later erase.
+void EraseResultLayers(AcadDocument& document)
+{
+    const std::vector<std::int16_t> types{-4, 8, 8, -4};
+    const QStringList data{QStringLiteral("<or"), kPlusLayer, kMinusLayer, QStringLiteral("or>")};
+    cad::AcadSelectionSetPtr set = document.SelectionSets()->Add(QStringLiteral("tempss"));
+    try {
+        set->Select(5, std::nullopt, std::nullopt, types, data);
+        set->Erase();
+    } catch (const CadError&) {
+        try {
+            set->Delete();
+        } catch (const CadError&) {
+        }
+        throw;
+    }
+    set->Delete();
+}
+
+// The compression layer's line type in black and white, loaded only when the drawing lacks it.
+void EnsureDashed(AcadDocument& document)
+{
+    std::shared_ptr<cad::AcadLineTypes> lineTypes = document.lineTypes();
+    const std::int32_t count = lineTypes->Count();
+    for (std::int32_t i = 0; i < count; ++i)
+        if (lineTypes->Name(i).compare(QLatin1String("DASHED"), Qt::CaseInsensitive) == 0)
+            return;
+    lineTypes->Load(QStringLiteral("DASHED"), QStringLiteral("acad.lin"));
+}
+
+// The label angle of a bar: along the bar, between -pi/2 and pi/2, so it never reads upside down.
+double LabelAngle(const Point3& p1, const Point3& p2)
+{
+    const double dx = p2[0] - p1[0];
+    const double dy = p2[1] - p1[1];
+    if (dx != 0.0)
+        return std::atan(dy / dx);
+    return (dy > 0.0 ? 1.0 : dy < 0.0 ? -1.0 : 0.0) * kPi / 2.0;
+}
+
+Point3 NodePoint(const TrussModel& model, const Cell& node)
+{
+    const int row = node.ToInt16();
+    return {model.Nodes(row, 1).ToDouble(), model.Nodes(row, 2).ToDouble(), 0.0};
+}
+
+void ProcessEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+// The body of DrawResults; throws on the first failure.
+void DrawAllResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document,
+                    QLabel* picProgress)
+{
+    EraseResultLayers(document);
+    std::shared_ptr<cad::AcadLayers> layers = document.Layers();
+    cad::AcadLayerPtr plus = layers->Add(kPlusLayer);
+    cad::AcadLayerPtr minus = layers->Add(kMinusLayer);
+    if (settings[SetColor].ToBool()) {
+        minus->SetLinetype(QStringLiteral("Continuous"));
+        plus->SetColor(settings[SetLayer6].ToInt32());
+        minus->SetColor(settings[SetLayer7].ToInt32());
+    } else {
+        EnsureDashed(document);
+        minus->SetLinetype(QStringLiteral("DASHED"));
+        plus->SetColor(7);
+        minus->SetColor(7);
+    }
+
+    const bool tensionLines = settings[SetTension].NumericEquals(1.0);
+    const bool compressionLines = settings[SetCompression].NumericEquals(1.0);
+    const double height = settings[SetTextHeight].ToDouble();
+    std::shared_ptr<cad::AcadModelSpace> space = document.ModelSpace();
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        const Point3 p1 = NodePoint(model, model.Elements(e, 1));
+        const Point3 p2 = NodePoint(model, model.Elements(e, 2));
+        const double angle = LabelAngle(p1, p2);
+        const double n = model.Elements(e, 6).ToDouble();
+        // Tension on Korrin_Plus; compression and zero-force bars on Korrin_Minus.
+        if (n > 0.0) {
+            document.SetActiveLayer(plus);
+            if (tensionLines)
+                space->AddLine(p1, p2);
+        } else {
+            document.SetActiveLayer(minus);
+            if (compressionLines)
+                space->AddLine(p1, p2);
+        }
+        cad::AcadEntityPtr label = space->AddText(FormatFixed(n, 3), p1, height);
+        label->SetAlignment(13);
+        label->SetTextAlignmentPoint({(p1[0] + p2[0]) / 2.0, (p1[1] + p2[1]) / 2.0, 0.0});
+        label->SetRotation(angle);
+        if (picProgress)
+            DrawProgress(picProgress, static_cast<float>(double(e) / double(model.ElementCount)));
+        ProcessEvents();
+    }
+    document.Regen(0);
+    if (picProgress) {
+        picProgress->clear();
+        picProgress->repaint();
+    }
+    ProcessEvents();
+}
+
+AcadDocument* WorkingDrawing()
+{
+    return cad::CadConnection().AcadDoc.get();
+}
+
+} // namespace
+
+bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document, QLabel* picProgress)
+{
+    try {
+        DrawAllResults(model, settings, document, picProgress);
+        return true;
+    } catch (const CadError&) {
+    } catch (const ModelError&) {
+    }
+    ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
+                    + QStringLiteral("Please go back and revise your input."),
+                MsgOkOnly + MsgCritical);
+    return false;
+}
+
+void ClearResults(AcadDocument& document)
+{
+    EraseResultLayers(document);
+}
+
+QString ProgressText(float fraction)
+{
+    int p = static_cast<int>(std::floor(double(fraction) * 100.0 + 0.5));
+    if (p <= 0)
+        p = 1;
+    if (p >= 100)
+        p = 99;
+    return QString::number(p) + QLatin1Char('%');
+}
+
+void DrawProgress(QLabel* box, float fraction)
+{
+    const QPalette palette = QApplication::palette(box);
+    const QColor foreground = palette.color(QPalette::Highlight);
+    const QColor background = palette.color(QPalette::Base);
+    const int width = box->width();
+    const int height = box->height();
+    if (width <= 0 || height <= 0)
+        return;
+
+    // The whole box is painted afresh each time: an inverting bar drawn over the last one would
+    // flip it back.
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(background);
+    // Plain (not smoothed) glyphs, so that the text beneath the bar inverts cleanly.
+    QFont font = box->font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    QPainter painter(&image);
+    painter.setFont(font);
+    const QString text = ProgressText(fraction);
+    const QFontMetrics metrics(font);
+    const int w = metrics.horizontalAdvance(text);
+    const int h = metrics.height();
+    const int x = int(width / 2.0 - w / 2.0);
+    const int y = int(height / 2.0 - h / 2.0);
+    painter.fillRect(x, y, w, h, background);
+    painter.setPen(foreground);
+    painter.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop, text);
+
+    // Not-XOR over the covered part: the bar takes the foreground colour and the text beneath it
+    // turns to the background colour.
+    painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+    if (fraction > 0.0f) {
+        const int covered = int(std::lround(double(fraction) * width));
+        painter.fillRect(0, 0, std::min(covered, width), height, QColor(~foreground.rgb() ^ background.rgb()));
+    }
+    painter.end();
+    box->setPixmap(QPixmap::fromImage(image));
+    box->repaint();
+}
+
+bool DrawResults(QLabel* picProgress)
+{
+    AcadDocument* document = WorkingDrawing();
+    if (!document) {
+        ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
+                        + QStringLiteral("Please go back and revise your input."),
+                    MsgOkOnly + MsgCritical);
+        return false;
+    }
+    return DrawResults(Truss(), Settings(), *document, picProgress);
+}
+
+void ClearResults()
+{
+    AcadDocument* document = WorkingDrawing();
+    if (!document)
+        throw CadError(cad::kDisconnected, QStringLiteral("There is no working drawing."));
+    ClearResults(*document);
+}
+
+} // namespace ardela
