@@ -206,7 +206,7 @@ TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
     f.write(file);
     f.close();
     Document doc("x");
-    DxfFile::Read(f.fileName(), doc);
+    EXPECT_EQ(DxfFile::Read(f.fileName(), doc), 2) << "the block's line and the paper-space line";
     const auto e = Entities(doc);
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, EntityKind::Point);

@@ -399,11 +399,22 @@ TEST_F(HostWindowTest, OpeningAFileTwiceShowsOneTabAndABadFileShowsItsError)
     m_window->OpenFile();
     EXPECT_EQ(m_window->Tabs()->count(), 1);
     EXPECT_EQ(m_window->Tabs()->tabText(0), QStringLiteral("one.dxf"));
+    EXPECT_FALSE(m_window->History().join('\n').contains("left out"));
+    // A drawing with a circle: the engineer is told it will not be kept.
+    QFile circle(dir.filePath("circle.dxf"));
+    ASSERT_TRUE(circle.open(QIODevice::WriteOnly));
+    circle.write("  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"
+                 "  0\nPOINT\n  8\n0\n 10\n1.0\n 20\n1.0\n 30\n0.0\n  0\nENDSEC\n  0\nEOF\n");
+    circle.close();
+    m_window->chooseOpenFile = [&] { return circle.fileName(); };
+    m_window->OpenFile();
+    EXPECT_EQ(m_window->Tabs()->count(), 2);
+    EXPECT_TRUE(m_window->History().last().startsWith("Objects left out: 1,")) << m_window->History().last().toStdString();
     m_window->chooseOpenFile = [&] { return dir.filePath("missing.dwg"); };
     m_window->OpenFile();
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_TRUE(m_errors[0].contains("DWG"));
-    EXPECT_EQ(m_window->Tabs()->count(), 1);
+    EXPECT_EQ(m_window->Tabs()->count(), 2);
 }
 
 TEST_F(HostWindowTest, LayerPanelEditsReachTheDocumentAndRefusalsAreReported)

@@ -33,13 +33,14 @@ Document& DocumentList::Add()
 Document& DocumentList::Open(const QString& path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
+    m_lastSkipped = 0;
     for (auto& d : m_docs)
         if (!d->FullName().isEmpty() && d->FullName() == full) {
             m_active = d.get();
             return *d;
         }
     auto doc = std::make_unique<Document>(QFileInfo(path).fileName());
-    DxfFile::Read(full, *doc);
+    m_lastSkipped = DxfFile::Read(full, *doc);
     m_docs.push_back(std::move(doc));
     m_active = m_docs.back().get();
     return *m_active;

@@ -21,6 +21,8 @@ public:
     // Opens a DXF file (a DWG or unreadable file fails with EngineError); it becomes active.
     // A file already open is made active instead of being opened twice.
     Document& Open(const QString& path);
+    // How many objects the last Open left out (kinds the host does not keep).
+    int LastOpenSkipped() const { return m_lastSkipped; }
     // Removes the document (no saving); the last one before it becomes active.
     void Close(Document* doc);
     Document* Active() const { return m_active; }
@@ -30,6 +32,7 @@ private:
     std::vector<std::unique_ptr<Document>> m_docs;
     Document* m_active = nullptr;
     int m_nextNumber = 1;
+    int m_lastSkipped = 0;
 };
 
 } // namespace cadhost

@@ -145,7 +145,7 @@ public:
     void addText(const DL_TextData& d) override
     {
         Flush();
-        if (Skipped())
+        if (Skip())
             return;
         Entity e;
         e.kind = EntityKind::Text;
@@ -169,7 +169,7 @@ public:
     void addPolyline(const DL_PolylineData& d) override
     {
         Flush();
-        if (Skipped())
+        if (Skip())
             return;
         m_poly = Entity{};
         m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
@@ -194,6 +194,8 @@ public:
     void addSpline(const DL_SplineData&) override { ++m_skipped; }
     void addHatch(const DL_HatchData&) override { ++m_skipped; }
 
+    int Skipped() const { return m_skipped; }
+
     // Called when the whole file has been read.
     void Finish()
     {
@@ -214,7 +216,7 @@ private:
         return m_doc.AddLayer(name).name;
     }
 
-    bool Skipped()
+    bool Skip()
     {
         if (m_inBlock || attributes.isInPaperSpace()) {
             ++m_skipped;
@@ -226,7 +228,7 @@ private:
     void Add(EntityKind kind, std::vector<Point3> points)
     {
         Flush();
-        if (Skipped())
+        if (Skip())
             return;
         Entity e;
         e.kind = kind;
@@ -367,7 +369,7 @@ bool LooksLikeDwg(const QByteArray& head)
 
 } // namespace
 
-void DxfFile::Read(const QString& path, Document& doc)
+int DxfFile::Read(const QString& path, Document& doc)
 {
     const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
     if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
@@ -400,6 +402,7 @@ void DxfFile::Read(const QString& path, Document& doc)
         throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
     doc.SetFileName(path);
+    return reader.Skipped();
 }
 
 void DxfFile::Write(const Document& doc, const QString& path)

@@ -9,10 +9,11 @@ class Document;
 
 class DxfFile {
 public:
-    // Reads a DXF file into an empty document (layers, line types, text style font, entities).
-    // Throws EngineError for a missing, unreadable, DWG or malformed file; the document is
-    // left empty then.
-    static void Read(const QString& path, Document& doc);
+    // Reads a DXF file into an empty document (layers, line types, text style font, entities)
+    // and returns how many objects were left out: kinds the host does not keep (circles,
+    // arcs, blocks ...), block definitions and paper space. Throws EngineError for a missing,
+    // unreadable, DWG or malformed file.
+    static int Read(const QString& path, Document& doc);
     // Writes the document as DXF release 12 (read by every CAD program); the old file stays
     // intact when writing fails (EngineError).
     static void Write(const Document& doc, const QString& path);

@@ -65,8 +65,8 @@ void ParseGroup(const std::vector<FilterItem>& items, std::size_t& pos, Node& gr
             auto leaf = std::make_unique<Node>();
             leaf->kind = it.code == 0 ? Node::Type : Node::LayerName;
             leaf->pattern = it.value;
-            static const QString special = QStringLiteral("#@.*?~[]`,");
-            leaf->plain = std::none_of(it.value.cbegin(), it.value.cend(), [](QChar c) { return special.contains(c); });
+            static const QString wildcards = QStringLiteral("#@.*?~[]`,");
+            leaf->plain = std::none_of(it.value.cbegin(), it.value.cend(), [](QChar c) { return wildcards.contains(c); });
             group.children.push_back(std::move(leaf));
         } else if (it.code == -4) {
             const QString op = it.value.trimmed().toLower();

@@ -211,6 +211,9 @@ Document& HostWindow::OpenDocument(const QString& path)
     if (m_docs.Count() != before) {
         AddView(doc);
         Log(tr("Opened %1.").arg(doc.FullName()));
+        if (const int skipped = m_docs.LastOpenSkipped())
+            Log(tr("Objects left out: %1, of kinds this program does not draw (circles, arcs, blocks ...); "
+                   "saving this drawing will not keep them.").arg(skipped));
         emit DocumentAdded(&doc);
     }
     ActivateDocument(doc);
