@@ -130,8 +130,8 @@ TEST(SuitePackage, BuildPackageCarriesEveryProgramInstallsWithSetupAndItsProgram
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"Ardela.msi", "Setup"}));
     EXPECT_TRUE(QFileInfo(out + "/Setup").isExecutable());
 
-    // Every program the build makes is in the package, with the help topics beside them; no other
-    // file of the build's bin folder is.
+    // Every program the build makes is in the package (with its data files beside it: help
+    // topics, the line type file); no other program of the build's bin folder is.
     const QJsonObject files = ReadPackageWithPython(out + "/Ardela.msi")["files"].toObject();
     const QStringList programs = {"ardela", "cadhost", "stress", "korrin", "vendel"};
     const QString bin = QString::fromUtf8(ARDELA_BUILD_DIR) + "/bin/";
@@ -142,11 +142,13 @@ TEST(SuitePackage, BuildPackageCarriesEveryProgramInstallsWithSetupAndItsProgram
         }
     }
     for (const QString& path : files.keys()) {
-        if (path.startsWith("bin/") && !path.startsWith("bin/help/")) {
+        const bool executable = files[path].toObject()["mode"].toInt() & 0111;
+        if (path.startsWith("bin/") && executable) {
             EXPECT_TRUE(programs.contains(path.mid(4))) << "unexpected program in the package: " << path.toStdString();
         }
     }
     EXPECT_TRUE(files.contains("bin/help/Korrin/1000.html"));
+    EXPECT_TRUE(files.contains("bin/acad.lin"));
     EXPECT_EQ(ReadPackageWithPython(out + "/Ardela.msi")["properties"].toObject()["ProductVersion"].toString(), ARDELA_VERSION);
 
     // Installed through the dialog, as a user would, from the package's folder.
