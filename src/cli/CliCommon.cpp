@@ -18,6 +18,26 @@ QList<Command>& Commands()
     return commands;
 }
 
+std::optional<FileArguments> ParseFileArguments(const QString& command, const QStringList& args, const QStringList& known)
+{
+    FileArguments parsed;
+    for (const QString& a : args) {
+        if (known.contains(a)) {
+            parsed.flags.append(a);
+        } else if (a.startsWith(u'-') || !parsed.file.isEmpty()) {
+            Err(QStringLiteral("ardela %1: unexpected argument \"%2\"\n").arg(command, a));
+            return std::nullopt;
+        } else {
+            parsed.file = a;
+        }
+    }
+    if (parsed.file.isEmpty()) {
+        Err(QStringLiteral("ardela %1: no analysis file given (see ardela %1 --help)\n").arg(command));
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 void ChooseFile(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();

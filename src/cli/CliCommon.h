@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QJsonValue>
 #include <QString>
@@ -25,6 +26,15 @@ QList<Command>& Commands();
 struct CommandRegistration {
     explicit CommandRegistration(Command command) { Commands().append(std::move(command)); }
 };
+
+// The one analysis file a command takes and which of `known` flags were given. Anything else
+// (an unknown option, a second file, no file) is reported on standard error: nullopt, and the
+// command exits with kExitUsage.
+struct FileArguments {
+    QString file;
+    QStringList flags;
+};
+std::optional<FileArguments> ParseFileArguments(const QString& command, const QStringList& args, const QStringList& known);
 
 // Answers every file dialog with `path` (made absolute), as if the user had chosen it.
 void ChooseFile(const QString& path);

@@ -95,21 +95,11 @@ void PrintResultsJson(const StressModel& m)
 
 int RunStress(const QStringList& args)
 {
-    QString file;
-    bool json = false;
-    for (const QString& a : args) {
-        if (a == QLatin1String("--json"))
-            json = true;
-        else if (a.startsWith(u'-') || !file.isEmpty()) {
-            Err(QStringLiteral("ardela stress: unexpected argument \"%1\"\n").arg(a));
-            return kExitUsage;
-        } else
-            file = a;
-    }
-    if (file.isEmpty()) {
-        Err(QStringLiteral("ardela stress: no analysis file given (see ardela stress --help)\n"));
+    const std::optional<FileArguments> parsed = ParseFileArguments(QStringLiteral("stress"), args, {QStringLiteral("--json")});
+    if (!parsed)
         return kExitUsage;
-    }
+    const QString& file = parsed->file;
+    const bool json = parsed->flags.contains(QLatin1String("--json"));
     if (!OpenPlaneStress(file))
         return kExitFailed;
     QTemporaryDir folder;

@@ -52,21 +52,11 @@ QJsonObject SolutionJson(const TrussModel& m)
 
 int Solve(const QStringList& args)
 {
-    QString file;
-    bool json = false;
-    for (const QString& a : args) {
-        if (a == QLatin1String("--json"))
-            json = true;
-        else if (a.startsWith(u'-') || !file.isEmpty()) {
-            Err(QStringLiteral("ardela solve: unexpected argument \"%1\"\n").arg(a));
-            return kExitUsage;
-        } else
-            file = a;
-    }
-    if (file.isEmpty()) {
-        Err(QStringLiteral("ardela solve: no analysis file given (see ardela solve --help)\n"));
+    const std::optional<FileArguments> parsed = ParseFileArguments(QStringLiteral("solve"), args, {QStringLiteral("--json")});
+    if (!parsed)
         return kExitUsage;
-    }
+    const QString& file = parsed->file;
+    const bool json = parsed->flags.contains(QLatin1String("--json"));
     if (!OpenTruss(file))
         return kExitFailed;
     TrussModel& model = Truss();

@@ -6,34 +6,9 @@
 #include "CellIO.h"
 #include "Error.h"
 #include "StressModel.h"
+#include "TableIO.h"
 
 namespace ardela {
-
-namespace {
-
-template <int Columns>
-void ReadTable(BinaryReader& in, Table<Columns>& table)
-{
-    for (int i = 0; i < Table<Columns>::kCells; ++i)
-        table.Raw(i) = in.ReadCell();
-}
-
-template <int Columns>
-void WriteTable(BinaryWriter& out, const Table<Columns>& table)
-{
-    for (int i = 0; i < Table<Columns>::kCells; ++i)
-        out.WriteCell(table.Raw(i));
-}
-
-std::int16_t ReadCount(BinaryReader& in, const char* name)
-{
-    const std::int16_t count = in.ReadInt16();
-    if (count < 0 || count > kTableRows)
-        throw ModelError(QStringLiteral("%1 %2 is outside 0..%3").arg(QLatin1String(name)).arg(count).arg(kTableRows));
-    return count;
-}
-
-} // namespace
 
 QByteArray WriteStressFile(const StressModel& model, const SettingsArray& settings)
 {
@@ -47,8 +22,7 @@ QByteArray WriteStressFile(const StressModel& model, const SettingsArray& settin
     WriteTable(out, model.Domains);
     WriteTable(out, model.ConstrainedLines);
     WriteTable(out, model.NodalLoads);
-    for (const Cell& value : settings)
-        out.WriteCell(value);
+    WriteSettings(out, settings);
     return out.Data();
 }
 
@@ -64,8 +38,7 @@ void ReadStressFile(const QByteArray& image, StressModel& model, SettingsArray& 
     ReadTable(in, model.Domains);
     ReadTable(in, model.ConstrainedLines);
     ReadTable(in, model.NodalLoads);
-    for (Cell& value : settings)
-        value = in.ReadCell();
+    ReadSettings(in, settings);
     in.ExpectEnd();
 }
 

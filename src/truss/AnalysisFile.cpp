@@ -10,6 +10,7 @@
 #include "CellIO.h"
 #include "Error.h"
 #include "FileChooser.h"
+#include "TableIO.h"
 #include "TrussModel.h"
 #include "modMessage.h"
 
@@ -52,27 +53,6 @@ void WriteWholeFile(const QString& path, const QByteArray& data)
         throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
 }
 
-template <int Columns>
-void ReadTable(BinaryReader& in, Table<Columns>& table)
-{
-    for (int i = 0; i < Table<Columns>::kCells; ++i)
-        table.Raw(i) = in.ReadCell();
-}
-
-template <int Columns>
-void WriteTable(BinaryWriter& out, const Table<Columns>& table)
-{
-    for (int i = 0; i < Table<Columns>::kCells; ++i)
-        out.WriteCell(table.Raw(i));
-}
-
-std::int16_t ReadCount(BinaryReader& in, const char* name)
-{
-    const std::int16_t count = in.ReadInt16();
-    if (count < 0 || count > kTableRows)
-        throw ModelError(QStringLiteral("%1 %2 is outside 0..%3").arg(QLatin1String(name)).arg(count).arg(kTableRows));
-    return count;
-}
 
 } // namespace
 
@@ -141,8 +121,7 @@ QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings
     WriteTable(out, model.Elements);
     WriteTable(out, model.Blocks);
     WriteTable(out, model.Loads);
-    for (const Cell& value : settings)
-        out.WriteCell(value);
+    WriteSettings(out, settings);
     return out.Data();
 }
 
@@ -157,8 +136,7 @@ void ReadTrussFile(const QByteArray& image, TrussModel& model, SettingsArray& se
     ReadTable(in, model.Elements);
     ReadTable(in, model.Blocks);
     ReadTable(in, model.Loads);
-    for (Cell& value : settings)
-        value = in.ReadCell();
+    ReadSettings(in, settings);
     in.ExpectEnd();
 }
 
