@@ -434,7 +434,7 @@ void HostWindow::AskToolPoint(const QString& prompt)
     m_prompt->setText(prompt);
 }
 
-void HostWindow::StartLineTool()
+void HostWindow::StartTool(Tool tool, const QString& prompt)
 {
     if (m_request && !m_request->fromTool) {
         Log(tr("A point is being asked for; finish that first."));
@@ -443,34 +443,23 @@ void HostWindow::StartLineTool()
     EndTool();
     if (!m_docs.Active())
         return;
-    m_tool = Tool::Line;
-    AskToolPoint(tr("Line, first point:"));
+    m_tool = tool;
+    AskToolPoint(prompt);
+}
+
+void HostWindow::StartLineTool()
+{
+    StartTool(Tool::Line, tr("Line, first point:"));
 }
 
 void HostWindow::StartPointTool()
 {
-    if (m_request && !m_request->fromTool) {
-        Log(tr("A point is being asked for; finish that first."));
-        return;
-    }
-    EndTool();
-    if (!m_docs.Active())
-        return;
-    m_tool = Tool::Point;
-    AskToolPoint(tr("Point:"));
+    StartTool(Tool::Point, tr("Point:"));
 }
 
 void HostWindow::StartEraseTool()
 {
-    if (m_request && !m_request->fromTool) {
-        Log(tr("A point is being asked for; finish that first."));
-        return;
-    }
-    EndTool();
-    if (!m_docs.Active())
-        return;
-    m_tool = Tool::Erase;
-    AskToolPoint(tr("Erase, pick an object:"));
+    StartTool(Tool::Erase, tr("Erase, pick an object:"));
 }
 
 void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)

@@ -111,6 +111,8 @@ private:
     void CursorMoved(double x, double y, int snapMode);
     void Finish(std::optional<Point3> point, std::uint32_t code);
     void AskToolPoint(const QString& prompt);
+    // Starts a drawing tool unless a wizard is waiting for a point.
+    void StartTool(Tool tool, const QString& prompt);
     void ToolPoint(std::optional<Point3> point, std::uint32_t code);
     void EndTool();
     bool SaveDocumentAs(Document& doc);
