@@ -80,6 +80,14 @@ QJsonValue CellToJson(const Cell& cell)
     return o;
 }
 
+QJsonObject SettingsJson(const SettingsArray& settings)
+{
+    QJsonObject o;
+    for (std::size_t i = 0; i < kSettingCount; ++i)
+        o.insert(SettingKeys()[i], CellToJson(settings[i]));
+    return o;
+}
+
 void Out(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();

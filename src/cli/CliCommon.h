@@ -4,11 +4,13 @@
 #include <functional>
 #include <optional>
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
 #include "Cell.h"
+#include "Settings.h"
 
 namespace ardela::cli {
 
@@ -44,6 +46,8 @@ QJsonValue SingleToJson(float value);
 QJsonValue DoubleToJson(double value);
 // A cell as {"kind": ..., "value": ...}.
 QJsonValue CellToJson(const Cell& cell);
+// The 14 drawing settings as {"TextHeight": cell, ...}.
+QJsonObject SettingsJson(const SettingsArray& settings);
 
 // Writes text to standard output / standard error.
 void Out(const QString& text);

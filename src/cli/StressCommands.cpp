@@ -168,9 +168,6 @@ int DumpPlaneStress(const QString& path)
     counts.insert(QStringLiteral("domains"), m.DomainCount);
     counts.insert(QStringLiteral("lines"), m.LineCount);
     counts.insert(QStringLiteral("loads"), m.NodalLoadCount);
-    QJsonObject settings;
-    for (std::size_t i = 0; i < kSettingCount; ++i)
-        settings.insert(SettingKeys()[i], CellToJson(Settings()[i]));
     QJsonObject o;
     o.insert(QStringLiteral("file"), m.AnalysisPath);
     o.insert(QStringLiteral("counts"), counts);
@@ -179,7 +176,7 @@ int DumpPlaneStress(const QString& path)
     o.insert(QStringLiteral("domains"), RowsJson(m.Domains, m.DomainCount));
     o.insert(QStringLiteral("lines"), RowsJson(m.ConstrainedLines, m.LineCount));
     o.insert(QStringLiteral("loads"), RowsJson(m.NodalLoads, m.NodalLoadCount));
-    o.insert(QStringLiteral("settings"), settings);
+    o.insert(QStringLiteral("settings"), SettingsJson(Settings()));
     Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     return kExitOk;
 }

@@ -108,9 +108,6 @@ int Dump(const QStringList& args)
     counts.insert(QStringLiteral("elements"), m.ElementCount);
     counts.insert(QStringLiteral("blocks"), m.BlockCount);
     counts.insert(QStringLiteral("loads"), m.LoadCount);
-    QJsonObject settings;
-    for (std::size_t i = 0; i < kSettingCount; ++i)
-        settings.insert(SettingKeys()[i], CellToJson(Settings()[i]));
     QJsonObject o;
     o.insert(QStringLiteral("file"), m.AnalysisPath);
     o.insert(QStringLiteral("counts"), counts);
@@ -118,7 +115,7 @@ int Dump(const QStringList& args)
     o.insert(QStringLiteral("elements"), TableJson(m.Elements, m.ElementCount));
     o.insert(QStringLiteral("blocks"), TableJson(m.Blocks, m.BlockCount));
     o.insert(QStringLiteral("loads"), TableJson(m.Loads, m.LoadCount));
-    o.insert(QStringLiteral("settings"), settings);
+    o.insert(QStringLiteral("settings"), SettingsJson(Settings()));
     Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     return kExitOk;
 }
