@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+// Each test executable's own variables (ardela_add_test ENV), ending with nullptr.
+extern const char* const kTestEnvironment[];
+
 int main(int argc, char** argv)
 {
+    for (const char* const* entry = kTestEnvironment; *entry; ++entry)
+        putenv(const_cast<char*>(*entry));
     // gtest_discover_tests runs the binary without the test's environment: default to offscreen.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -195,3 +195,10 @@ TEST(SettingsStore, AFirstStartReadsEveryDefaultAndASaveIsReadBack)
     EXPECT_TRUE(content.contains("[Options]"));
     EXPECT_TRUE(content.contains("Layer9=123"));
 }
+
+TEST(TestEnvironment, EveryVariableGivenToATestIsSet)
+{
+    // The build's test registration must hand over each variable, blanks included.
+    EXPECT_EQ(qgetenv("ARDELA_TEST_MARKER"), QByteArray("set"));
+    EXPECT_EQ(qgetenv("ARDELA_TEST_WORDS"), QByteArray("two words"));
+}
