@@ -8,9 +8,9 @@
 
 #include <QByteArray>
 
-#include "AnalysisFile.h"
-#include "Error.h"
-#include "TrussModel.h"
+#include "truss/AnalysisFile.h"
+#include "desktop/Error.h"
+#include "truss/TrussModel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -11,8 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "Document.h"
-#include "DrawingRenderer.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/ui/DrawingRenderer.h"
 
 using namespace cadhost;
 

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "CadProxy.h"
+#include "cad/CadProxy.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "frmAbout.h"
-#include "frmColor.h"
-#include "modResource.h"
+#include "desktop/frmAbout.h"
+#include "desktop/frmColor.h"
+#include "desktop/modResource.h"
 
 using namespace ardela;
 

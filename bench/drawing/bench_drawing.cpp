@@ -15,14 +15,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "AcadObjects.h"
-#include "CadError.h"
-#include "CadProxy.h"
-#include "ResultDrawing.h"
-#include "Settings.h"
-#include "TrussModel.h"
-#include "TrussSolver.h"
-#include "modMessage.h"
+#include "cad/AcadObjects.h"
+#include "cad/CadError.h"
+#include "cad/CadProxy.h"
+#include "truss_wizard/ResultDrawing.h"
+#include "desktop/Settings.h"
+#include "truss/TrussModel.h"
+#include "truss/TrussSolver.h"
+#include "desktop/modMessage.h"
 
 using namespace ardela;
 using namespace ardela::cad;

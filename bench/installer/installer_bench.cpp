@@ -9,8 +9,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "InstallerLayer.h"
-#include "Package.h"
+#include "installer/InstallerLayer.h"
+#include "installer/Package.h"
 
 using namespace ardela::installer;
 

@@ -12,9 +12,9 @@
 #include <Eigen/Sparse>
 #include <QCoreApplication>
 
-#include "TrussModel.h"
-#include "TrussSolver.h"
-#include "modMessage.h"
+#include "truss/TrussModel.h"
+#include "truss/TrussSolver.h"
+#include "desktop/modMessage.h"
 
 using namespace ardela;
 

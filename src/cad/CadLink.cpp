@@ -1,5 +1,5 @@
 // The client end of the automation link and the input guard of pending calls.
-#include "CadLink.h"
+#include "cad/CadLink.h"
 
 #include <vector>
 
@@ -11,8 +11,8 @@
 #include <QLocalSocket>
 #include <QThread>
 
-#include "CadError.h"
-#include "modMessage.h"
+#include "cad/CadError.h"
+#include "desktop/modMessage.h"
 
 namespace ardela::cad {
 

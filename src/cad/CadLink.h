@@ -12,7 +12,7 @@
 #include <QObject>
 #include <QString>
 
-#include "CadWire.h"
+#include "cad/CadWire.h"
 
 class QEventLoop;
 class QLocalSocket;

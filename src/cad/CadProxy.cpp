@@ -1,10 +1,10 @@
 // The client proxy of the object model over the automation link.
-#include "CadProxy.h"
+#include "cad/CadProxy.h"
 
 #include <QCborArray>
 
-#include "CadError.h"
-#include "CadLink.h"
+#include "cad/CadError.h"
+#include "cad/CadLink.h"
 
 namespace ardela::cad {
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "AcadObjects.h"
+#include "cad/AcadObjects.h"
 
 namespace ardela::cad {
 

@@ -1,11 +1,11 @@
 // Moving the foreground to a window of this program or of the drawing host.
-#include "modForeWindow.h"
+#include "cad/modForeWindow.h"
 
 #include <QApplication>
 #include <QWidget>
 
-#include "CadError.h"
-#include "modHelpers.h"
+#include "cad/CadError.h"
+#include "cad/modHelpers.h"
 
 namespace ardela::cad {
 

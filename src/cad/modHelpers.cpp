@@ -1,5 +1,5 @@
 // The connection routines ConnectAcad, SetupDrawing, CloseAcad and SetupLayers.
-#include "modHelpers.h"
+#include "cad/modHelpers.h"
 
 #include <csignal>
 
@@ -10,13 +10,13 @@
 #include <QProcess>
 #include <QThread>
 
-#include "CadError.h"
-#include "CadLink.h"
-#include "CadProxy.h"
-#include "CadWire.h"
-#include "FileChooser.h"
-#include "modMessage.h"
-#include "WizardForm.h"
+#include "cad/CadError.h"
+#include "cad/CadLink.h"
+#include "cad/CadProxy.h"
+#include "cad/CadWire.h"
+#include "desktop/FileChooser.h"
+#include "desktop/modMessage.h"
+#include "cad/WizardForm.h"
 
 namespace ardela::cad {
 

@@ -7,8 +7,8 @@
 
 #include <QString>
 
-#include "AcadObjects.h"
-#include "Settings.h"
+#include "cad/AcadObjects.h"
+#include "desktop/Settings.h"
 
 namespace ardela::cad {
 

@@ -1,5 +1,5 @@
 // Shared pieces of the batch tool.
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,8 @@
 #include <QFileInfo>
 #include <QJsonObject>
 
-#include "FileChooser.h"
+#include "desktop/Error.h"
+#include "desktop/modMessage.h"
 
 namespace ardela::cli {
 
@@ -38,12 +39,15 @@ std::optional<FileArguments> ParseFileArguments(const QString& command, const QS
     return parsed;
 }
 
-void ChooseFile(const QString& path)
+bool OpenFile(const AnalysisFileKind& kind, const QString& path)
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    SetFileDialogHandler([absolute](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
-        return ChoiceForPath(absolute);
-    });
+    try {
+        ReadAnalysisFile(kind, QFileInfo(path).absoluteFilePath());
+        return true;
+    } catch (const ModelError& error) {
+        ShowMessage(AnalysisFileFailureMessage() + QStringLiteral(": ") + error.Text(), MsgCritical);
+        return false;
+    }
 }
 
 QJsonValue DoubleToJson(double value)

@@ -9,8 +9,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "Cell.h"
-#include "Settings.h"
+#include "desktop/Cell.h"
+#include "desktop/Settings.h"
+#include "truss/AnalysisFile.h"
 
 namespace ardela::cli {
 
@@ -38,8 +39,9 @@ struct FileArguments {
 };
 std::optional<FileArguments> ParseFileArguments(const QString& command, const QStringList& args, const QStringList& known);
 
-// Answers every file dialog with `path` (made absolute), as if the user had chosen it.
-void ChooseFile(const QString& path);
+// Reads the analysis file at `path` (made absolute) into the model of `kind`, as the wizard's
+// open routine does; on failure says "Could not open analysis file" and why, and returns false.
+bool OpenFile(const AnalysisFileKind& kind, const QString& path);
 
 // A single as the shortest decimal that reads back as the same single.
 QJsonValue SingleToJson(float value);

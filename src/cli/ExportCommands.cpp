@@ -14,19 +14,19 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 
-#include "AnalysisFile.h"
-#include "CadError.h"
-#include "CadProxy.h"
-#include "CadWire.h"
-#include "CliCommon.h"
-#include "ModelDrawing.h"
-#include "ResultDrawing.h"
-#include "Settings.h"
-#include "TrussModel.h"
-#include "TrussSolver.h"
-#include "WizardForm.h"
-#include "modHelpers.h"
-#include "modMessage.h"
+#include "truss/AnalysisFile.h"
+#include "cad/CadError.h"
+#include "cad/CadProxy.h"
+#include "cad/CadWire.h"
+#include "cli/CliCommon.h"
+#include "truss_wizard/ModelDrawing.h"
+#include "truss_wizard/ResultDrawing.h"
+#include "desktop/Settings.h"
+#include "truss/TrussModel.h"
+#include "truss/TrussSolver.h"
+#include "cad/WizardForm.h"
+#include "cad/modHelpers.h"
+#include "desktop/modMessage.h"
 
 namespace ardela::cli {
 
@@ -185,8 +185,7 @@ int Export(const QStringList& args)
         return kExitUsage;
     }
 
-    ChooseFile(file);
-    if (!OpenAnalysisFile(std::int16_t(2)))
+    if (!OpenFile(TrussFileKind(Truss(), Settings()), file))
         return kExitFailed;
     TrussModel& model = Truss();
     // The results are solved before anything is drawn, so that a truss that cannot be solved

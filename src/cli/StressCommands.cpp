@@ -11,12 +11,12 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
-#include "AnalysisFile.h"
-#include "CliCommon.h"
-#include "Settings.h"
-#include "SolverFiles.h"
-#include "StressFile.h"
-#include "StressModel.h"
+#include "truss/AnalysisFile.h"
+#include "cli/CliCommon.h"
+#include "desktop/Settings.h"
+#include "stress_wizard/SolverFiles.h"
+#include "stress_wizard/StressFile.h"
+#include "stress_wizard/StressModel.h"
 
 namespace ardela::cli {
 
@@ -25,9 +25,7 @@ namespace {
 // Opens FILE with the routine the wizard uses, into the program-wide model and settings.
 bool OpenPlaneStress(const QString& path)
 {
-    RegisterStressFileKind();
-    ChooseFile(path);
-    return OpenAnalysisFile(std::int16_t(1));
+    return OpenFile(StressFileKind(Stress(), Settings()), path);
 }
 
 // The listing beside the analysis file: its base name with the extension ".prn".

@@ -3,12 +3,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "AnalysisFile.h"
-#include "CliCommon.h"
-#include "Settings.h"
-#include "TrussModel.h"
-#include "TrussReport.h"
-#include "TrussSolver.h"
+#include "truss/AnalysisFile.h"
+#include "cli/CliCommon.h"
+#include "desktop/Settings.h"
+#include "truss/TrussModel.h"
+#include "truss/TrussReport.h"
+#include "truss/TrussSolver.h"
 
 namespace ardela::cli {
 
@@ -20,8 +20,7 @@ namespace {
 // Opens FILE with the routine the wizard uses, into the program-wide model and settings.
 bool OpenTruss(const QString& path)
 {
-    ChooseFile(path);
-    return OpenAnalysisFile(std::int16_t(2));
+    return OpenFile(TrussFileKind(Truss(), Settings()), path);
 }
 
 QJsonObject SolutionJson(const TrussModel& m)

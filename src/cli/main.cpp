@@ -1,8 +1,8 @@
 // ardela: the suite's batch tool for engineers and scripts.
 #include <QCoreApplication>
 
-#include "CliCommon.h"
-#include "modMessage.h"
+#include "cli/CliCommon.h"
+#include "desktop/modMessage.h"
 
 using namespace ardela::cli;
 

@@ -1,5 +1,5 @@
 // ANSI code page conversion through the C library's iconv.
-#include "AnsiCodec.h"
+#include "desktop/AnsiCodec.h"
 
 #include <cerrno>
 #include <functional>

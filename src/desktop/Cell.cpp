@@ -1,5 +1,5 @@
 // Cell conversions with the system's rules: half-to-even integers, range checks, locale texts.
-#include "Cell.h"
+#include "desktop/Cell.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include <QLocale>
 
-#include "Error.h"
+#include "desktop/Error.h"
 
 namespace ardela {
 

@@ -1,12 +1,12 @@
 // Cell records: reading with bounds checks, writing in the fixed little-endian layout.
-#include "CellIO.h"
+#include "desktop/CellIO.h"
 
 #include <cstring>
 
 #include <QtEndian>
 
-#include "AnsiCodec.h"
-#include "Error.h"
+#include "desktop/AnsiCodec.h"
+#include "desktop/Error.h"
 
 namespace ardela {
 

@@ -5,7 +5,7 @@
 
 #include <QByteArray>
 
-#include "Cell.h"
+#include "desktop/Cell.h"
 
 namespace ardela {
 

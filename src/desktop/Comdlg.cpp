@@ -1,5 +1,5 @@
 // Comdlg over QFileDialog.
-#include "Comdlg.h"
+#include "desktop/Comdlg.h"
 
 #include <utility>
 
@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "FileChooser.h"
+#include "desktop/FileChooser.h"
 
 namespace ardela {
 

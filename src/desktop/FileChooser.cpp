@@ -1,5 +1,5 @@
 // The file-dialog seam.
-#include "FileChooser.h"
+#include "desktop/FileChooser.h"
 
 #include <utility>
 

@@ -1,5 +1,5 @@
 // The help window over the HTML topics.
-#include "HelpWindow.h"
+#include "desktop/HelpWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // The running program's version information.
-#include "ProgramInfo.h"
+#include "desktop/ProgramInfo.h"
 
 #include <QGuiApplication>
 #include <QVersionNumber>

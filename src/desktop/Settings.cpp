@@ -1,5 +1,5 @@
 // The shared drawing options in the per-user settings store.
-#include "Settings.h"
+#include "desktop/Settings.h"
 
 #include <QSettings>
 

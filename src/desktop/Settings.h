@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "Cell.h"
+#include "desktop/Cell.h"
 
 namespace ardela {
 

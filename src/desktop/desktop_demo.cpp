@@ -15,16 +15,16 @@
 #include <QTextStream>
 #include <QVBoxLayout>
 
-#include "Comdlg.h"
-#include "HelpWindow.h"
-#include "frmAbout.h"
-#include "frmColor.h"
-#include "frmMessage.h"
-#include "frmProgress.h"
-#include "frmSplash.h"
-#include "modMenu.h"
-#include "modMessage.h"
-#include "modResource.h"
+#include "desktop/Comdlg.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/frmAbout.h"
+#include "desktop/frmColor.h"
+#include "desktop/frmMessage.h"
+#include "desktop/frmProgress.h"
+#include "desktop/frmSplash.h"
+#include "desktop/modMenu.h"
+#include "desktop/modMessage.h"
+#include "desktop/modResource.h"
 
 using namespace ardela;
 

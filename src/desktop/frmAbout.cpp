@@ -1,5 +1,5 @@
 // The About window and its flame.
-#include "frmAbout.h"
+#include "desktop/frmAbout.h"
 
 #include <cmath>
 

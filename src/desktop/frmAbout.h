@@ -11,7 +11,7 @@
 
 class QPushButton;
 
-#include "ProgramInfo.h"
+#include "desktop/ProgramInfo.h"
 
 
 namespace ardela {

@@ -1,5 +1,5 @@
 // The colour picker window and the drawing palette.
-#include "frmColor.h"
+#include "desktop/frmColor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "modLocale.h"
+#include "desktop/modLocale.h"
 
 namespace ardela {
 

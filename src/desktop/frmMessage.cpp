@@ -1,5 +1,5 @@
 // The message window and clsMessage, and the ShowMessage handler that shows them.
-#include "frmMessage.h"
+#include "desktop/frmMessage.h"
 
 #include <vector>
 
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "modMessage.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 

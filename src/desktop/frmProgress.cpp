@@ -1,5 +1,5 @@
 // The progress window and its animation.
-#include "frmProgress.h"
+#include "desktop/frmProgress.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // The splash window: a drawn background with a truss, and the labels with their shadows.
-#include "frmSplash.h"
+#include "desktop/frmSplash.h"
 
 #include <QLabel>
 #include <QLinearGradient>

@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "ProgramInfo.h"
+#include "desktop/ProgramInfo.h"
 
 class QLabel;
 

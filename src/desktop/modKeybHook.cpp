@@ -1,5 +1,5 @@
 // The grid navigation hook as an application event filter.
-#include "modKeybHook.h"
+#include "desktop/modKeybHook.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 // Number texts in the user's locale.
-#include "modLocale.h"
+#include "desktop/modLocale.h"
 
 #include <charconv>
 #include <cmath>

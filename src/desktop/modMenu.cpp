@@ -1,5 +1,5 @@
 // The "About..." item in the wizard's context menu, as an event filter on the wizard window.
-#include "modMenu.h"
+#include "desktop/modMenu.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "ProgramInfo.h"
-#include "frmAbout.h"
+#include "desktop/ProgramInfo.h"
+#include "desktop/frmAbout.h"
 
 namespace ardela {
 

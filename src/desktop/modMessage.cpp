@@ -1,5 +1,5 @@
 // ShowMessage and its replaceable handler.
-#include "modMessage.h"
+#include "desktop/modMessage.h"
 
 #include <cstdio>
 #include <utility>

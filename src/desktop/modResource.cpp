@@ -1,5 +1,5 @@
 // The string tables built into the programs as Qt resources, and the caption loaders.
-#include "modResource.h"
+#include "desktop/modResource.h"
 
 #include <map>
 
@@ -15,7 +15,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include "Error.h"
+#include "desktop/Error.h"
 
 namespace ardela {
 

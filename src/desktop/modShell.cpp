@@ -1,5 +1,5 @@
 // Starting and waiting for an external program (the solver) with the 20-second question.
-#include "modShell.h"
+#include "desktop/modShell.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <QThread>
 
-#include "modMessage.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 

@@ -1,5 +1,5 @@
 // Dialog units to pixels.
-#include "DialogUnits.h"
+#include "installer/DialogUnits.h"
 
 #include <QFont>
 #include <QFontMetrics>

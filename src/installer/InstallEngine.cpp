@@ -1,5 +1,5 @@
 // Installing and removing releases, all-or-nothing, with the installer's own windows.
-#include "InstallEngine.h"
+#include "installer/InstallEngine.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,9 +11,9 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 
-#include "InstallerWindows.h"
-#include "Package.h"
-#include "ProductRegistry.h"
+#include "installer/InstallerWindows.h"
+#include "installer/Package.h"
+#include "installer/ProductRegistry.h"
 
 namespace ardela::installer {
 

@@ -1,6 +1,6 @@
 // The installer layer: handles over package databases, views and records, and the roles over
 // the installed-products database and the install engine.
-#include "InstallerLayer.h"
+#include "installer/InstallerLayer.h"
 
 #include <map>
 #include <memory>
@@ -12,9 +12,9 @@
 #include <QSqlRecord>
 #include <QVariant>
 
-#include "Package.h"
-#include "ProductRegistry.h"
-#include "SqlConnection.h"
+#include "installer/Package.h"
+#include "installer/ProductRegistry.h"
+#include "installer/SqlConnection.h"
 
 namespace ardela::installer {
 

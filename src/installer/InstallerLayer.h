@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "InstallEngine.h"
+#include "installer/InstallEngine.h"
 
 class QWidget;
 

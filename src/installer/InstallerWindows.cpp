@@ -1,5 +1,5 @@
 // The installer's own small windows.
-#include "InstallerWindows.h"
+#include "installer/InstallerWindows.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "Package.h"
+#include "installer/Package.h"
 
 using namespace ardela::installer;
 

@@ -1,5 +1,5 @@
 // Installer packages: reading and writing the Property and File tables.
-#include "Package.h"
+#include "installer/Package.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,7 +12,7 @@
 #include <QUuid>
 #include <QVariant>
 
-#include "SqlConnection.h"
+#include "installer/SqlConnection.h"
 
 namespace ardela::installer {
 

@@ -1,5 +1,5 @@
 // The per-user database of installed products.
-#include "ProductRegistry.h"
+#include "installer/ProductRegistry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <QVariant>
 
-#include "SqlConnection.h"
+#include "installer/SqlConnection.h"
 
 namespace ardela::installer {
 

@@ -1,5 +1,5 @@
 // A scoped SQLite connection under a unique name.
-#include "SqlConnection.h"
+#include "installer/SqlConnection.h"
 
 #include <atomic>
 

@@ -1,5 +1,5 @@
 // frmSetup: the removal of earlier releases, then the installation of the suite's package.
-#include "frmSetup.h"
+#include "installer/frmSetup.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "DialogUnits.h"
-#include "InstallerLayer.h"
+#include "installer/DialogUnits.h"
+#include "installer/InstallerLayer.h"
 
 namespace ardela::installer {
 

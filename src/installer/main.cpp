@@ -2,7 +2,7 @@
 // the current folder.
 #include <QApplication>
 
-#include "frmSetup.h"
+#include "installer/frmSetup.h"
 
 int main(int argc, char** argv)
 {

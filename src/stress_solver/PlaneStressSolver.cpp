@@ -1,6 +1,6 @@
 // The plane-stress analysis in named phases: mesh, supports, loads, equations, pattern, assembly,
 // factorisation (CHOLMOD supernodal), refinement, stresses and reactions.
-#include "PlaneStressSolver.h"
+#include "stress_solver/PlaneStressSolver.h"
 
 #include <algorithm>
 #include <array>

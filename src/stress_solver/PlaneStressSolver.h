@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "SolverInput.h"
+#include "stress_solver/SolverInput.h"
 
 namespace ardela::stress {
 

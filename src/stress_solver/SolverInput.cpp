@@ -1,5 +1,5 @@
 // Reading "datein": a tokenizer that remembers line numbers and checks every value it hands out.
-#include "SolverInput.h"
+#include "stress_solver/SolverInput.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Formatting the result file and the listing with a point whatever the locale (std::to_chars).
-#include "SolverOutput.h"
+#include "stress_solver/SolverOutput.h"
 
 #include <charconv>
 #include <cmath>

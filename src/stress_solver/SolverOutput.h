@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "PlaneStressSolver.h"
-#include "SolverInput.h"
+#include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/SolverInput.h"
 
 namespace ardela::stress {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "SolverOutput.h"
+#include "stress_solver/SolverOutput.h"
 
 int main()
 {

@@ -1,5 +1,5 @@
 // Writing "datein", reading "dateout.dat", and where the exchange files and the solver live.
-#include "SolverFiles.h"
+#include "stress_wizard/SolverFiles.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,11 +12,11 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "Error.h"
-#include "StressModel.h"
-#include "modLocale.h"
-#include "modMessage.h"
-#include "modShell.h"
+#include "desktop/Error.h"
+#include "stress_wizard/StressModel.h"
+#include "desktop/modLocale.h"
+#include "desktop/modMessage.h"
+#include "desktop/modShell.h"
 
 namespace ardela {
 

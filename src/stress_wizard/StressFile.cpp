@@ -1,12 +1,12 @@
 // Reading and writing the "*.vdl" layout through the shared cell records.
-#include "StressFile.h"
+#include "stress_wizard/StressFile.h"
 
 #include <memory>
 
-#include "CellIO.h"
-#include "Error.h"
-#include "StressModel.h"
-#include "TableIO.h"
+#include "desktop/CellIO.h"
+#include "desktop/Error.h"
+#include "stress_wizard/StressModel.h"
+#include "desktop/TableIO.h"
 
 namespace ardela {
 
@@ -69,11 +69,6 @@ AnalysisFileKind StressFileKind(StressModel& model, SettingsArray& settings)
     };
     kind.serialize = [&model, &settings] { return WriteStressFile(model, settings); };
     return kind;
-}
-
-void RegisterStressFileKind()
-{
-    RegisterPlaneStressFileKind([] { return StressFileKind(Stress(), Settings()); });
 }
 
 } // namespace ardela

@@ -3,8 +3,8 @@
 
 #include <QByteArray>
 
-#include "AnalysisFile.h"
-#include "Settings.h"
+#include "truss/AnalysisFile.h"
+#include "desktop/Settings.h"
 
 namespace ardela {
 
@@ -22,7 +22,5 @@ constexpr qsizetype kEmptyStressFileSize = 10 + 2 * 18446;
 
 // Kind 1 over the given model and settings; only a complete, valid file replaces them.
 AnalysisFileKind StressFileKind(StressModel& model, SettingsArray& settings);
-// Makes OpenAnalysisFile(1) and SaveAnalysisFile(1) use the program-wide model and settings.
-void RegisterStressFileKind();
 
 } // namespace ardela

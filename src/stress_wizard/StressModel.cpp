@@ -1,5 +1,5 @@
 // Vendel's model and its reset.
-#include "StressModel.h"
+#include "stress_wizard/StressModel.h"
 
 namespace ardela {
 

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "TrussModel.h"
+#include "desktop/Table.h"
 
 namespace ardela {
 

@@ -1,5 +1,5 @@
 // Opening and saving analysis files: the dialog flow, the safe read and write, the truss layout.
-#include "AnalysisFile.h"
+#include "truss/AnalysisFile.h"
 
 #include <memory>
 
@@ -7,12 +7,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "CellIO.h"
-#include "Error.h"
-#include "FileChooser.h"
-#include "TableIO.h"
-#include "TrussModel.h"
-#include "modMessage.h"
+#include "desktop/CellIO.h"
+#include "desktop/Error.h"
+#include "desktop/FileChooser.h"
+#include "desktop/TableIO.h"
+#include "truss/TrussModel.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 
@@ -21,22 +21,18 @@ namespace {
 // No analysis file is larger than every record holding its longest text.
 constexpr qint64 kLargestFile = qint64(8) + qint64(17422 + 64) * (2 + 2 + 32767);
 
-std::function<AnalysisFileKind()>& PlaneStressKind()
-{
-    static std::function<AnalysisFileKind()> make;
-    return make;
-}
-
 QByteArray ReadWholeFile(const QString& path)
 {
+    if (!QFileInfo(path).isFile())
+        throw ModelError(QStringLiteral("%1: not a file").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ModelError(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     if (file.size() > kLargestFile)
-        throw ModelError(QStringLiteral("%1 is too large to be an analysis file").arg(path));
+        throw ModelError(QStringLiteral("%1: too large to be an analysis file").arg(path));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw ModelError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     return data;
 }
 
@@ -44,13 +40,13 @@ void WriteWholeFile(const QString& path, const QByteArray& data)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     if (file.write(data) != data.size()) {
         file.cancelWriting();
-        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     }
     if (!file.commit())
-        throw ModelError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
 }
 
 
@@ -59,6 +55,35 @@ void WriteWholeFile(const QString& path, const QByteArray& data)
 QString AnalysisFileFailureMessage()
 {
     return QStringLiteral("Could not open analysis file");
+}
+
+void ReadAnalysisFile(const AnalysisFileKind& kind, const QString& path)
+{
+    const QByteArray image = ReadWholeFile(path);
+    std::function<void()> install;
+    try {
+        install = kind.parse(image);
+    } catch (const ModelError& error) {
+        throw ModelError(path + QStringLiteral(": ") + error.Text());
+    } catch (const std::bad_alloc&) {
+        throw ModelError(path + QStringLiteral(": not enough memory to read it"));
+    }
+    install();
+    *kind.path = path;
+    *kind.title = QFileInfo(path).fileName();
+}
+
+void WriteAnalysisFile(const AnalysisFileKind& kind, const QString& path)
+{
+    QByteArray image;
+    try {
+        image = kind.serialize();
+    } catch (const ModelError& error) {
+        throw ModelError(path + QStringLiteral(": ") + error.Text());
+    }
+    WriteWholeFile(path, image);
+    *kind.path = path;
+    *kind.title = QFileInfo(path).fileName();
 }
 
 bool OpenAnalysisFile(const AnalysisFileKind& kind)
@@ -73,16 +98,10 @@ bool OpenAnalysisFile(const AnalysisFileKind& kind)
     if (!choice)
         return false;
     try {
-        const QByteArray image = ReadWholeFile(choice->fileName);
-        const std::function<void()> install = kind.parse(image);
-        install();
-        *kind.path = choice->fileName;
+        ReadAnalysisFile(kind, choice->fileName);
         *kind.title = choice->fileTitle;
         return true;
     } catch (const ModelError&) {
-        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
-        return false;
-    } catch (const std::bad_alloc&) {
         ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
         return false;
     }
@@ -102,7 +121,9 @@ bool SaveAnalysisFile(const AnalysisFileKind& kind)
         *kind.title = choice->fileTitle;
     }
     try {
-        WriteWholeFile(*kind.path, kind.serialize());
+        const QString title = *kind.title;
+        WriteAnalysisFile(kind, *kind.path);
+        *kind.title = title;
         return true;
     } catch (const ModelError&) {
         ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
@@ -167,34 +188,6 @@ AnalysisFileKind TrussFileKind(TrussModel& model, SettingsArray& settings)
     };
     kind.serialize = [&model, &settings] { return WriteTrussFile(model, settings); };
     return kind;
-}
-
-void RegisterPlaneStressFileKind(std::function<AnalysisFileKind()> make)
-{
-    PlaneStressKind() = std::move(make);
-}
-
-namespace {
-
-AnalysisFileKind ProgramKind(std::int16_t kind)
-{
-    if (kind == 1) {
-        Q_ASSERT(PlaneStressKind());
-        return PlaneStressKind()();
-    }
-    return TrussFileKind(Truss(), Settings());
-}
-
-} // namespace
-
-bool OpenAnalysisFile(std::int16_t kind)
-{
-    return OpenAnalysisFile(ProgramKind(kind));
-}
-
-bool SaveAnalysisFile(std::int16_t kind)
-{
-    return SaveAnalysisFile(ProgramKind(kind));
 }
 
 } // namespace ardela

@@ -7,7 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "Settings.h"
+#include "desktop/Settings.h"
 
 namespace ardela {
 
@@ -27,6 +27,14 @@ struct AnalysisFileKind {
     std::function<QByteArray()> serialize;
 };
 
+// Reads the file at `path` into the model of `kind` and makes it the model's file. Only a
+// complete, valid file replaces the model, its settings and its file identity; otherwise throws
+// ModelError naming the file and what is wrong, and everything stays as it was.
+void ReadAnalysisFile(const AnalysisFileKind& kind, const QString& path);
+// Writes the model of `kind` to `path` and makes it the model's file. The file is replaced only
+// once the whole image was written; otherwise throws ModelError and the old file stays.
+void WriteAnalysisFile(const AnalysisFileKind& kind, const QString& path);
+
 // Lets the user choose a file and reads it. Only a complete, valid file replaces the model, its
 // settings and its file identity; any failure shows "Could not open analysis file" and leaves
 // everything as it was. False when cancelled (no message) or failed.
@@ -37,11 +45,13 @@ bool SaveAnalysisFile(const AnalysisFileKind& kind);
 
 // Kind 2 (truss) over the given model and settings.
 AnalysisFileKind TrussFileKind(TrussModel& model, SettingsArray& settings);
-// The program-wide routines: kind 1 is the plane-stress file (registered by that program),
-// every other kind the truss file of the program-wide model and settings.
-bool OpenAnalysisFile(std::int16_t kind);
-bool SaveAnalysisFile(std::int16_t kind);
-void RegisterPlaneStressFileKind(std::function<AnalysisFileKind()> make);
+// The file of `kind` over the program-wide model and settings. Each program that calls the
+// program-wide routines below defines it for the kinds it knows, so a program without the
+// plane-stress model cannot link a call that would need it.
+AnalysisFileKind ProgramFileKind(std::int16_t kind);
+// The program-wide routines over the kinds of file the program knows.
+inline bool OpenAnalysisFile(std::int16_t kind) { return OpenAnalysisFile(ProgramFileKind(kind)); }
+inline bool SaveAnalysisFile(std::int16_t kind) { return SaveAnalysisFile(ProgramFileKind(kind)); }
 
 // The truss layout: counts, the four tables column by column, the 14 settings.
 QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings);

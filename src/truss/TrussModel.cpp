@@ -1,5 +1,5 @@
 // The truss model and its reset.
-#include "TrussModel.h"
+#include "truss/TrussModel.h"
 
 namespace ardela {
 

@@ -1,15 +1,15 @@
 // The truss report: input, displacements, bar forces, checksums and reactions in fixed columns.
-#include "TrussReport.h"
+#include "truss/TrussReport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "AnsiCodec.h"
-#include "Error.h"
-#include "TrussModel.h"
-#include "modLocale.h"
-#include "modMessage.h"
+#include "desktop/AnsiCodec.h"
+#include "desktop/Error.h"
+#include "truss/TrussModel.h"
+#include "desktop/modLocale.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 

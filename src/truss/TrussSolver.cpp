@@ -1,7 +1,7 @@
 // The truss solver: two equations per node, the upper half-band of the stiffness matrix in
 // single precision, Gaussian elimination without pivoting, then bar forces and reactions.
 // The order and precision of every operation are fixed: they decide the digits in the report.
-#include "TrussSolver.h"
+#include "truss/TrussSolver.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "TrussModel.h"
-#include "modMessage.h"
+#include "truss/TrussModel.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 

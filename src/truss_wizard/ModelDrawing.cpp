@@ -1,14 +1,14 @@
 // The model drawing routines of Korrin's wizard: layer preparation, the node, bar, support and
 // load pictures, the symbol geometry and the layer clearing.
-#include "ModelDrawing.h"
+#include "truss_wizard/ModelDrawing.h"
 
 #include <cmath>
 #include <limits>
 
 #include <QCoreApplication>
 
-#include "CadError.h"
-#include "modHelpers.h"
+#include "cad/CadError.h"
+#include "cad/modHelpers.h"
 
 namespace ardela {
 

@@ -1,5 +1,5 @@
 // DrawResults, ClearResults and DrawProgress: the solved truss drawn back into the drawing.
-#include "ResultDrawing.h"
+#include "truss_wizard/ResultDrawing.h"
 
 #include <cmath>
 
@@ -10,11 +10,11 @@
 #include <QPalette>
 #include <QPixmap>
 
-#include "CadError.h"
-#include "Error.h"
-#include "modHelpers.h"
-#include "modLocale.h"
-#include "modMessage.h"
+#include "cad/CadError.h"
+#include "desktop/Error.h"
+#include "cad/modHelpers.h"
+#include "desktop/modLocale.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 

@@ -4,9 +4,9 @@
 
 #include <QString>
 
-#include "AcadObjects.h"
-#include "Settings.h"
-#include "TrussModel.h"
+#include "cad/AcadObjects.h"
+#include "desktop/Settings.h"
+#include "truss/TrussModel.h"
 
 class QLabel;
 

@@ -10,17 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include "CadError.h"
-#include "CadProxy.h"
-#include "CadWire.h"
-#include "FileChooser.h"
-#include "HostProcess.h"
-#include "modForeWindow.h"
-#include "modHelpers.h"
-#include "modMessage.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "WizardForm.h"
+#include "cad/CadError.h"
+#include "cad/CadProxy.h"
+#include "cad/CadWire.h"
+#include "desktop/FileChooser.h"
+#include "support/HostProcess.h"
+#include "cad/modForeWindow.h"
+#include "cad/modHelpers.h"
+#include "desktop/modMessage.h"
+#include "desktop/Settings.h"
+#include "support/TestSupport.h"
+#include "cad/WizardForm.h"
 
 using namespace ardela::cad;
 using ardela::test::HostProcess;

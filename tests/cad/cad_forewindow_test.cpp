@@ -19,12 +19,12 @@
 
 #include <gtest/gtest.h>
 
-#include "AutomationServer.h"
-#include "CadWire.h"
-#include "HostWindow.h"
-#include "modForeWindow.h"
-#include "modHelpers.h"
-#include "WindowFrontEnd.h"
+#include "cadhost/server/AutomationServer.h"
+#include "cad/CadWire.h"
+#include "cadhost/ui/HostWindow.h"
+#include "cad/modForeWindow.h"
+#include "cad/modHelpers.h"
+#include "cadhost/server/WindowFrontEnd.h"
 
 using namespace ardela::cad;
 

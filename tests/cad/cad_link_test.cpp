@@ -22,16 +22,16 @@
 
 #include <gtest/gtest.h>
 
-#include "AutomationServer.h"
-#include "CadError.h"
-#include "CadLink.h"
-#include "CadProxy.h"
-#include "CadWire.h"
-#include "HostProcess.h"
-#include "HostWindow.h"
-#include "modMessage.h"
-#include "TestSupport.h"
-#include "WindowFrontEnd.h"
+#include "cadhost/server/AutomationServer.h"
+#include "cad/CadError.h"
+#include "cad/CadLink.h"
+#include "cad/CadProxy.h"
+#include "cad/CadWire.h"
+#include "support/HostProcess.h"
+#include "cadhost/ui/HostWindow.h"
+#include "desktop/modMessage.h"
+#include "support/TestSupport.h"
+#include "cadhost/server/WindowFrontEnd.h"
 
 using namespace ardela::cad;
 using ardela::test::HostProcess;

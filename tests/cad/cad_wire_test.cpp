@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CadWire.h"
-#include "TestSupport.h"
+#include "cad/CadWire.h"
+#include "support/TestSupport.h"
 
 using namespace ardela::cad;
 using ardela::test::ScopedEnv;

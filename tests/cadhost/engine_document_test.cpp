@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Document.h"
-#include "DocumentList.h"
-#include "EngineChecks.h"
-#include "EngineError.h"
-#include "TestSupport.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/DocumentList.h"
+#include "support/EngineChecks.h"
+#include "cadhost/engine/EngineError.h"
+#include "support/TestSupport.h"
 
 using namespace cadhost;
 using cadhost::test::ExpectDocumentConsistent;

@@ -2,9 +2,9 @@
 // case, wildcards, -4 grouping, and malformed filter lists that must be refused.
 #include <gtest/gtest.h>
 
-#include "Document.h"
-#include "EngineError.h"
-#include "TestSupport.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/EngineError.h"
+#include "support/TestSupport.h"
 
 using namespace cadhost;
 

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Document.h"
-#include "EngineChecks.h"
+#include "cadhost/engine/Document.h"
+#include "support/EngineChecks.h"
 
 using namespace cadhost;
 

@@ -20,14 +20,14 @@
 
 #include <gtest/gtest.h>
 
-#include "DrawingView.h"
-#include "DxfFile.h"
-#include "EngineChecks.h"
-#include "EngineError.h"
-#include "HostOptions.h"
-#include "HostWindow.h"
-#include "LayerPanel.h"
-#include "TestSupport.h"
+#include "cadhost/ui/DrawingView.h"
+#include "cadhost/engine/DxfFile.h"
+#include "support/EngineChecks.h"
+#include "cadhost/engine/EngineError.h"
+#include "cadhost/ui/HostOptions.h"
+#include "cadhost/ui/HostWindow.h"
+#include "cadhost/ui/LayerPanel.h"
+#include "support/TestSupport.h"
 
 using namespace cadhost;
 

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "AciColors.h"
-#include "Document.h"
-#include "DrawingRenderer.h"
-#include "TestSupport.h"
+#include "cadhost/ui/AciColors.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/ui/DrawingRenderer.h"
+#include "support/TestSupport.h"
 
 using namespace cadhost;
 

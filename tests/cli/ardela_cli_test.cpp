@@ -11,7 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 using namespace ardela::test;
 

@@ -7,10 +7,10 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 
-#include "Comdlg.h"
-#include "FileChooser.h"
-#include "TestSupport.h"
-#include "WindowTest.h"
+#include "desktop/Comdlg.h"
+#include "desktop/FileChooser.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
 
 using namespace ardela;
 

@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QTextBrowser>
 
-#include "HelpWindow.h"
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "modResource.h"
+#include "desktop/HelpWindow.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/modResource.h"
 
 using namespace ardela;
 

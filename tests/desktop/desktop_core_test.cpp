@@ -6,12 +6,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "Cell.h"
-#include "Error.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "modLocale.h"
-#include "modMessage.h"
+#include "desktop/Cell.h"
+#include "desktop/Error.h"
+#include "desktop/Settings.h"
+#include "support/TestSupport.h"
+#include "desktop/modLocale.h"
+#include "desktop/modMessage.h"
 
 using namespace ardela;
 using namespace ardela::test;

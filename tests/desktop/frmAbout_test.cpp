@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmAbout.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmAbout.h"
 
 using namespace ardela;
 

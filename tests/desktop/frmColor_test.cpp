@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmColor.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmColor.h"
 
 using namespace ardela;
 using ardela::test::WhenModalShown;

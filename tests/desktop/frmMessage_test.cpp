@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmMessage.h"
-#include "modMessage.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmMessage.h"
+#include "desktop/modMessage.h"
 
 using namespace ardela;
 using ardela::test::WhenModalShown;

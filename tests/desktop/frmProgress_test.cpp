@@ -2,9 +2,9 @@
 // playing while the window is shown or still playing after it is hidden.
 #include <QLabel>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmProgress.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmProgress.h"
 
 using namespace ardela;
 

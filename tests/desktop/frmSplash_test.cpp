@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QPointer>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmSplash.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmSplash.h"
 
 using namespace ardela;
 

@@ -6,9 +6,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "modKeybHook.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/modKeybHook.h"
 
 using namespace ardela;
 

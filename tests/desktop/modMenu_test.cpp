@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QMenu>
 
-#include "TestSupport.h"
-#include "WindowTest.h"
-#include "frmAbout.h"
-#include "modMenu.h"
+#include "support/TestSupport.h"
+#include "support/WindowTest.h"
+#include "desktop/frmAbout.h"
+#include "desktop/modMenu.h"
 
 using namespace ardela;
 

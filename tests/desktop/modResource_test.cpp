@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Error.h"
-#include "TestSupport.h"
-#include "modResource.h"
+#include "desktop/Error.h"
+#include "support/TestSupport.h"
+#include "desktop/modResource.h"
 
 using namespace ardela;
 
@@ -24,8 +24,6 @@ public:
     explicit TableScope(StringTable table) { SelectStringTable(table); }
     ~TableScope() { SelectStringTable(StringTable::Korrin); }
 };
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 } // namespace
 

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
-#include "modMessage.h"
-#include "modShell.h"
+#include "support/TestSupport.h"
+#include "desktop/modMessage.h"
+#include "desktop/modShell.h"
 
 namespace ardela {
 namespace {

@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "InstallEngine.h"
-#include "InstallerLayer.h"
-#include "InstallerTestSupport.h"
-#include "InstallerWindows.h"
+#include "installer/InstallEngine.h"
+#include "installer/InstallerLayer.h"
+#include "support/InstallerTestSupport.h"
+#include "installer/InstallerWindows.h"
 
 using namespace ardela::installer;
 using namespace ardela::test;

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "InstallerLayer.h"
-#include "InstallerTestSupport.h"
-#include "frmSetup.h"
+#include "installer/InstallerLayer.h"
+#include "support/InstallerTestSupport.h"
+#include "installer/frmSetup.h"
 
 using namespace ardela::installer;
 using namespace ardela::test;

@@ -16,10 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include "DialogUnits.h"
-#include "InstallerLayer.h"
-#include "InstallerTestSupport.h"
-#include "frmSetup.h"
+#include "installer/DialogUnits.h"
+#include "installer/InstallerLayer.h"
+#include "support/InstallerTestSupport.h"
+#include "installer/frmSetup.h"
 
 using namespace ardela::installer;
 using namespace ardela::test;

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PlaneStressSolver.h"
+#include "stress_solver/PlaneStressSolver.h"
 
 namespace ardela::stress {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "PlaneStressSolver.h"
-#include "SolverInput.h"
+#include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/SolverInput.h"
 
 namespace ardela::stress {
 namespace {

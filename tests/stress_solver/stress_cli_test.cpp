@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "StressFile.h"
-#include "StressModel.h"
-#include "TestSupport.h"
+#include "stress_wizard/StressFile.h"
+#include "stress_wizard/StressModel.h"
+#include "support/TestSupport.h"
 
 namespace ardela {
 namespace {

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "SolverFiles.h"
-#include "StressModel.h"
-#include "TestSupport.h"
-#include "modMessage.h"
+#include "stress_wizard/SolverFiles.h"
+#include "stress_wizard/StressModel.h"
+#include "support/TestSupport.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 namespace {

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "AnalysisFile.h"
-#include "FileChooser.h"
-#include "StressFile.h"
-#include "StressModel.h"
-#include "TestSupport.h"
-#include "modMessage.h"
+#include "truss/AnalysisFile.h"
+#include "desktop/FileChooser.h"
+#include "stress_wizard/StressFile.h"
+#include "stress_wizard/StressModel.h"
+#include "support/TestSupport.h"
+#include "desktop/modMessage.h"
 
 namespace ardela {
 namespace {
@@ -151,7 +151,6 @@ TEST_F(StressFileTest, KindOneOpensIntoTheProgramWideModel)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(WriteStressFile(*model, settings));
     file.close();
-    RegisterStressFileKind();
     ASSERT_TRUE(OpenAnalysisFile(std::int16_t(1)));
     EXPECT_EQ(Stress().HorzCount, 9);
     EXPECT_EQ(Stress().AnalysisTitle, QStringLiteral("plate.vdl"));

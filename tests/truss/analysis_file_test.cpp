@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include "AnalysisFile.h"
-#include "FileChooser.h"
-#include "TestSupport.h"
-#include "TrussFixtures.h"
+#include "truss/AnalysisFile.h"
+#include "desktop/FileChooser.h"
+#include "support/TestSupport.h"
+#include "support/TrussFixtures.h"
 
 using namespace ardela;
 using namespace ardela::test;

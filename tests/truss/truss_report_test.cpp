@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "TestSupport.h"
-#include "TrussFixtures.h"
-#include "TrussReport.h"
-#include "TrussSolver.h"
+#include "support/TestSupport.h"
+#include "support/TrussFixtures.h"
+#include "truss/TrussReport.h"
+#include "truss/TrussSolver.h"
 
 using namespace ardela;
 using namespace ardela::test;

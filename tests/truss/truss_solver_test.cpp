@@ -2,9 +2,9 @@
 // failures that go unreported, and against runs past the store's capacity.
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
-#include "TrussFixtures.h"
-#include "TrussSolver.h"
+#include "support/TestSupport.h"
+#include "support/TrussFixtures.h"
+#include "truss/TrussSolver.h"
 
 using namespace ardela;
 using namespace ardela::test;

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 using ardela::test::BinDir;
 using ardela::test::SourceDir;

@@ -8,13 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include "CadError.h"
-#include "DrawingTestSupport.h"
-#include "Error.h"
-#include "ModelDrawing.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "TrussModel.h"
+#include "cad/CadError.h"
+#include "support/DrawingTestSupport.h"
+#include "desktop/Error.h"
+#include "truss_wizard/ModelDrawing.h"
+#include "desktop/Settings.h"
+#include "support/TestSupport.h"
+#include "truss/TrussModel.h"
 
 using namespace ardela;
 using ardela::test::DrawingHostTest;

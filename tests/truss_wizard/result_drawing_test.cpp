@@ -14,14 +14,14 @@
 
 #include <gtest/gtest.h>
 
-#include "CadError.h"
-#include "DrawingTestSupport.h"
-#include "ModelDrawing.h"
-#include "modHelpers.h"
-#include "ResultDrawing.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "TrussModel.h"
+#include "cad/CadError.h"
+#include "support/DrawingTestSupport.h"
+#include "truss_wizard/ModelDrawing.h"
+#include "cad/modHelpers.h"
+#include "truss_wizard/ResultDrawing.h"
+#include "desktop/Settings.h"
+#include "support/TestSupport.h"
+#include "truss/TrussModel.h"
 
 using namespace ardela;
 using ardela::test::DrawingHostTest;
@@ -88,7 +88,7 @@ TEST_F(ResultDrawingTest, TensionGoesOnPlusAndCompressionAndZeroOnMinusEachLabel
 {
     ThreeBars();
     ASSERT_TRUE(Draw());
-    EXPECT_TRUE(m_messages.messages.empty());
+    EXPECT_TRUE(m_messages.Messages().empty());
 
     const auto drawing = SavedDrawing();
     EXPECT_EQ(drawing.OnLayer(kPlusLayer, QStringLiteral("LINE")).size(), 1u);
@@ -183,7 +183,7 @@ TEST_F(ResultDrawingTest, ColourPlotTakesTheLayerColoursAndKeepsCompressionConti
     m_settings[SetLayer7] = Cell(std::int16_t(140));
     m_doc->lineTypes()->Load(QStringLiteral("DASHDOT"), test::SourceDir() + QStringLiteral("/resources/acad.lin"));
     m_doc->Layers()->Add(kMinusLayer)->SetLinetype(QStringLiteral("DASHDOT"));
-    ASSERT_TRUE(Draw()) << (m_messages.messages.empty() ? "" : m_messages.messages[0].prompt.toStdString());
+    ASSERT_TRUE(Draw()) << (m_messages.Messages().empty() ? "" : m_messages.Messages()[0].prompt.toStdString());
     EXPECT_EQ(m_doc->Layers()->Item(kPlusLayer)->Color(), 30);
     EXPECT_EQ(m_doc->Layers()->Item(kMinusLayer)->Color(), 140);
     EXPECT_EQ(m_doc->Layers()->Item(kMinusLayer)->Linetype().compare(QLatin1String("Continuous"), Qt::CaseInsensitive), 0);
@@ -204,7 +204,7 @@ TEST_F(ResultDrawingTest, BlackAndWhiteUsesALoadedDashedOfAnyCaseWithoutLoadingI
     ThreeBars();
     m_settings[SetColor] = Cell(false);
     m_settings[SetLayer6] = Cell("30");
-    ASSERT_TRUE(Draw()) << (m_messages.messages.empty() ? "" : m_messages.messages[0].prompt.toStdString());
+    ASSERT_TRUE(Draw()) << (m_messages.Messages().empty() ? "" : m_messages.Messages()[0].prompt.toStdString());
     EXPECT_EQ(m_doc->lineTypes()->Count(), lineTypes);
     EXPECT_EQ(m_doc->Layers()->Item(kPlusLayer)->Color(), 7);
     EXPECT_EQ(m_doc->Layers()->Item(kMinusLayer)->Color(), 7);
@@ -220,10 +220,10 @@ TEST_F(ResultDrawingTest, FailureShowsTheMessageOnceAndKeepsWhatWasDrawn)
     AddBar(a, 1500, 6.0);   // a node number outside the table
     AddBar(a, b, 7.0);
     EXPECT_FALSE(Draw());
-    ASSERT_EQ(m_messages.messages.size(), 1u);
-    EXPECT_EQ(m_messages.messages[0].prompt, kFailure);
-    EXPECT_EQ(m_messages.messages[0].style, 16);
-    EXPECT_TRUE(m_messages.messages[0].title.isEmpty());
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].prompt, kFailure);
+    EXPECT_EQ(m_messages.Messages()[0].style, 16);
+    EXPECT_TRUE(m_messages.Messages()[0].title.isEmpty());
     EXPECT_EQ(Selected(kPlusLayer).size(), 2u);   // bar 1 and its label
     // Nothing is left over that would block the next drawing.
     m_model.Elements(2, 2) = Cell(std::int16_t(b));
@@ -237,8 +237,8 @@ TEST_F(ResultDrawingTest, LostHostIsReportedNotHung)
     m_host.Kill();
     m_host.WaitForExit(5000);
     EXPECT_FALSE(Draw());
-    ASSERT_EQ(m_messages.messages.size(), 1u);
-    EXPECT_EQ(m_messages.messages[0].prompt, kFailure);
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].prompt, kFailure);
     EXPECT_THROW(ClearResults(*m_doc), cad::CadError);
     m_app.reset();
 }
@@ -266,8 +266,8 @@ TEST_F(ResultDrawingTest, ProgramWideRoutinesWorkOnTheWorkingDrawingAndFailWitho
 
     connection.AcadDoc.reset();
     EXPECT_FALSE(DrawResults(nullptr));
-    ASSERT_EQ(m_messages.messages.size(), 1u);
-    EXPECT_EQ(m_messages.messages[0].prompt, kFailure);
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].prompt, kFailure);
     EXPECT_THROW(DrawNodes(true), cad::CadError);
     EXPECT_THROW(ClearResults(), cad::CadError);
     ClearBeams();   // clearing reports nothing

@@ -6,13 +6,13 @@
 #include <QApplication>
 #include <QDir>
 
-#include "AutomationServer.h"
-#include "AutomationStart.h"
-#include "EngineError.h"
-#include "HostOptions.h"
-#include "HostWindow.h"
-#include "Linetypes.h"
-#include "WindowFrontEnd.h"
+#include "cadhost/server/AutomationServer.h"
+#include "cadhost/server/AutomationStart.h"
+#include "cadhost/engine/EngineError.h"
+#include "cadhost/ui/HostOptions.h"
+#include "cadhost/ui/HostWindow.h"
+#include "cadhost/engine/Linetypes.h"
+#include "cadhost/server/WindowFrontEnd.h"
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,5 @@
 // A drawing: model space, its tables, selection sets and object snap.
-#include "Document.h"
+#include "cadhost/engine/Document.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 
 #include <QFileInfo>
 
-#include "EngineError.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

@@ -11,11 +11,11 @@
 #include <QString>
 #include <QVariant>
 
-#include "Entity.h"
-#include "LayerTable.h"
-#include "Linetypes.h"
-#include "SelectionFilter.h"
-#include "SpatialIndex.h"
+#include "cadhost/engine/Entity.h"
+#include "cadhost/engine/LayerTable.h"
+#include "cadhost/engine/Linetypes.h"
+#include "cadhost/engine/SelectionFilter.h"
+#include "cadhost/engine/SpatialIndex.h"
 
 namespace cadhost {
 

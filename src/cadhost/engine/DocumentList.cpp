@@ -1,10 +1,10 @@
 // The host's open documents.
-#include "DocumentList.h"
+#include "cadhost/engine/DocumentList.h"
 
 #include <QFileInfo>
 
-#include "DxfFile.h"
-#include "EngineError.h"
+#include "cadhost/engine/DxfFile.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "Document.h"
+#include "cadhost/engine/Document.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // The dxflib adapter: reads DXF into a document and writes a document as DXF release 12.
-#include "DxfFile.h"
+#include "cadhost/engine/DxfFile.h"
 
 #include <cmath>
 #include <sstream>
@@ -14,8 +14,8 @@
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
 
-#include "Document.h"
-#include "EngineError.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // The engine's error type.
-#include "EngineError.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // Entity type names, text placement and the geometric tests selection relies on.
-#include "Entity.h"
+#include "cadhost/engine/Entity.h"
 
 #include <cmath>
 

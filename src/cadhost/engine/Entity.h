@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "Geometry.h"
+#include "cadhost/engine/Geometry.h"
 
 namespace cadhost {
 

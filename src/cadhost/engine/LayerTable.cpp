@@ -1,7 +1,7 @@
 // The layer table: names compared without regard to case, layer "0" always first.
-#include "LayerTable.h"
+#include "cadhost/engine/LayerTable.h"
 
-#include "EngineError.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

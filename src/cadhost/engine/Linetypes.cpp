@@ -1,12 +1,12 @@
 // Line type files and the drawing's loaded line types.
-#include "Linetypes.h"
+#include "cadhost/engine/Linetypes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
-#include "EngineError.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

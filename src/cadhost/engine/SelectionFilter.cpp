@@ -1,11 +1,11 @@
 // Selection filters: a small expression tree compiled from group-code/value pairs.
-#include "SelectionFilter.h"
+#include "cadhost/engine/SelectionFilter.h"
 
 #include <algorithm>
 
 #include <QStringList>
 
-#include "EngineError.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

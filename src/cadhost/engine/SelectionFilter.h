@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "Entity.h"
+#include "cadhost/engine/Entity.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // The multi-level grid behind crossing selection and snapping.
-#include "SpatialIndex.h"
+#include "cadhost/engine/SpatialIndex.h"
 
 #include <cmath>
 

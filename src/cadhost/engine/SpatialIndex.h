@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Geometry.h"
+#include "cadhost/engine/Geometry.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // The automation server: wire handling, peer checks, and every member mapped onto the engine.
-#include "AutomationServer.h"
+#include "cadhost/server/AutomationServer.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,12 +10,12 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "CadError.h"
-#include "Document.h"
-#include "DocumentList.h"
-#include "DxfFile.h"
-#include "EngineError.h"
-#include "HostFrontEnd.h"
+#include "cad/CadError.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/DocumentList.h"
+#include "cadhost/engine/DxfFile.h"
+#include "cadhost/engine/EngineError.h"
+#include "cadhost/server/HostFrontEnd.h"
 
 namespace cadhost {
 

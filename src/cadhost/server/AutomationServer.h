@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include "CadWire.h"
+#include "cad/CadWire.h"
 
 class QLocalServer;
 class QLocalSocket;

@@ -1,8 +1,8 @@
 // Starting the automation server from cadhost's command line.
-#include "AutomationStart.h"
+#include "cadhost/server/AutomationStart.h"
 
-#include "AutomationServer.h"
-#include "CadWire.h"
+#include "cadhost/server/AutomationServer.h"
+#include "cad/CadWire.h"
 
 namespace cadhost {
 

@@ -1,15 +1,15 @@
 // The automation server's front end in cadhost, over the host window.
-#include "WindowFrontEnd.h"
+#include "cadhost/server/WindowFrontEnd.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "Document.h"
-#include "DrawingView.h"
-#include "EngineError.h"
-#include "HostWindow.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/ui/DrawingView.h"
+#include "cadhost/engine/EngineError.h"
+#include "cadhost/ui/HostWindow.h"
 
 namespace cadhost {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "HostFrontEnd.h"
+#include "cadhost/server/HostFrontEnd.h"
 
 namespace cadhost {
 

@@ -1,6 +1,6 @@
 // The colour index palette: nine named colours, 24 hues in five shades at full and half
 // saturation, and six greys.
-#include "AciColors.h"
+#include "cadhost/ui/AciColors.h"
 
 #include <array>
 

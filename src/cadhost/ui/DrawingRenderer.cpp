@@ -1,5 +1,5 @@
 // The host's painter: one pass over the visible entities, lines batched per layer.
-#include "DrawingRenderer.h"
+#include "cadhost/ui/DrawingRenderer.h"
 
 #include <cmath>
 #include <numbers>
@@ -12,7 +12,7 @@
 #include <QPen>
 #include <QPolygonF>
 
-#include "AciColors.h"
+#include "cadhost/ui/AciColors.h"
 
 namespace cadhost {
 

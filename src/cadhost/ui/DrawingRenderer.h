@@ -9,7 +9,7 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "Document.h"
+#include "cadhost/engine/Document.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // The drawing view: cached rendering, pan and zoom, pick with running object snap.
-#include "DrawingView.h"
+#include "cadhost/ui/DrawingView.h"
 
 #include <cmath>
 

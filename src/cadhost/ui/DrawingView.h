@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "Document.h"
-#include "DrawingRenderer.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/ui/DrawingRenderer.h"
 
 namespace cadhost {
 

@@ -1,5 +1,5 @@
 // Parsing the drawing host's command line.
-#include "HostOptions.h"
+#include "cadhost/ui/HostOptions.h"
 
 #include <QCommandLineParser>
 

@@ -1,5 +1,5 @@
 // The drawing host's window and its point input.
-#include "HostWindow.h"
+#include "cadhost/ui/HostWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,10 +19,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "DrawingView.h"
-#include "DxfFile.h"
-#include "EngineError.h"
-#include "LayerPanel.h"
+#include "cadhost/ui/DrawingView.h"
+#include "cadhost/engine/DxfFile.h"
+#include "cadhost/engine/EngineError.h"
+#include "cadhost/ui/LayerPanel.h"
 
 namespace cadhost {
 

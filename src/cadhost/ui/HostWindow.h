@@ -9,7 +9,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
-#include "DocumentList.h"
+#include "cadhost/engine/DocumentList.h"
 
 class QLabel;
 class QLineEdit;

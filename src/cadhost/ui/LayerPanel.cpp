@@ -1,13 +1,13 @@
 // The layer panel: rows follow the layer table; edits go to the document, refusals are reported.
-#include "LayerPanel.h"
+#include "cadhost/ui/LayerPanel.h"
 
 #include <QHeaderView>
 #include <QPixmap>
 #include <QSpinBox>
 
-#include "AciColors.h"
-#include "Document.h"
-#include "EngineError.h"
+#include "cadhost/ui/AciColors.h"
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 

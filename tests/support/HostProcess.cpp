@@ -1,5 +1,5 @@
 // A drawing host process started by a test.
-#include "HostProcess.h"
+#include "support/HostProcess.h"
 
 #include <csignal>
 
@@ -9,7 +9,7 @@
 #include <QLocalSocket>
 #include <QThread>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 namespace ardela::test {
 

@@ -1,5 +1,5 @@
 // Helpers of the installer suites.
-#include "InstallerTestSupport.h"
+#include "support/InstallerTestSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "InstallerLayer.h"
+#include "installer/InstallerLayer.h"
 
 namespace ardela::test {
 

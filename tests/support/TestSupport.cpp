@@ -1,5 +1,5 @@
 // Helpers shared by the test suites.
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,6 +53,21 @@ QString SourceDir()
 {
     const QString fromEnv = qEnvironmentVariable("ARDELA_SOURCE_DIR");
     return fromEnv.isEmpty() ? QStringLiteral(ARDELA_DEFAULT_SOURCE_DIR) : fromEnv;
+}
+
+MessageRecorder::MessageRecorder(std::int16_t answer)
+    : m_messages(std::make_shared<std::vector<Message>>())
+{
+    auto messages = m_messages;
+    m_previous = SetMessageHandler([messages, answer](const QString& prompt, std::int16_t style, const QString& title) {
+        messages->push_back({prompt, style, title});
+        return answer;
+    });
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    SetMessageHandler(m_previous);
 }
 
 } // namespace ardela::test

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "CellIO.h"
-#include "Error.h"
-#include "Settings.h"
-#include "TrussModel.h"
+#include "desktop/CellIO.h"
+#include "desktop/Error.h"
+#include "desktop/Settings.h"
+#include "desktop/Table.h"
 
 namespace ardela {
 

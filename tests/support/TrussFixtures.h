@@ -6,8 +6,8 @@
 
 #include <QString>
 
-#include "TrussModel.h"
-#include "modMessage.h"
+#include "truss/TrussModel.h"
+#include "support/TestSupport.h"
 
 namespace ardela::test {
 
@@ -23,18 +23,5 @@ std::unique_ptr<TrussModel> MakeTruss(const std::vector<NodeSpec>& nodes, const 
 // A straight chain of `nodes` nodes 100 apart along x, bar k joining k and k+1, node 1 held both
 // ways, every other node held vertically, pulled by Fx at the last node.
 std::unique_ptr<TrussModel> MakeChain(int nodes, float fx);
-
-// Records every ShowMessage call for the scope and answers with a fixed code.
-class MessageRecorder {
-public:
-    struct Message { QString prompt; int style; QString title; };
-    explicit MessageRecorder(std::int16_t answer = MsgResultOk);
-    ~MessageRecorder();
-    const std::vector<Message>& Messages() const { return *m_messages; }
-
-private:
-    std::shared_ptr<std::vector<Message>> m_messages;
-    MessageHandler m_previous;
-};
 
 } // namespace ardela::test

@@ -1,5 +1,5 @@
 // Small trusses built in code for the truss tests, and a recorder for ShowMessage.
-#include "TrussFixtures.h"
+#include "support/TrussFixtures.h"
 
 namespace ardela::test {
 
@@ -31,21 +31,6 @@ std::unique_ptr<TrussModel> MakeChain(int count, float fx)
             supports.push_back({k, 0, 1});
     }
     return MakeTruss(nodes, bars, supports, {{count, fx, 0.0f}});
-}
-
-MessageRecorder::MessageRecorder(std::int16_t answer)
-    : m_messages(std::make_shared<std::vector<Message>>())
-{
-    auto messages = m_messages;
-    m_previous = SetMessageHandler([messages, answer](const QString& prompt, std::int16_t style, const QString& title) {
-        messages->push_back({prompt, style, title});
-        return answer;
-    });
-}
-
-MessageRecorder::~MessageRecorder()
-{
-    SetMessageHandler(m_previous);
 }
 
 } // namespace ardela::test

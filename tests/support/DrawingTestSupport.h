@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "AcadObjects.h"
-#include "HostProcess.h"
-#include "modMessage.h"
+#include "cad/AcadObjects.h"
+#include "support/HostProcess.h"
+#include "desktop/modMessage.h"
 
 namespace ardela::test {
 
@@ -36,22 +36,6 @@ struct DxfContents {
 
 // Reads the group code / value pairs of a DXF file; fails the test when it cannot.
 DxfContents ReadDxf(const QString& path);
-
-// ShowMessage answered OK and remembered, for the scope.
-class MessageRecorder {
-public:
-    MessageRecorder();
-    ~MessageRecorder();
-    struct Message {
-        QString prompt;
-        std::int16_t style;
-        QString title;
-    };
-    std::vector<Message> messages;
-
-private:
-    MessageHandler m_previous;
-};
 
 // A drawing host of its own for every test, with a new drawing and a temporary folder.
 class DrawingHostTest : public ::testing::Test {

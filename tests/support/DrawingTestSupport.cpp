@@ -1,5 +1,5 @@
 // The drawing host, message recorder and DXF reader of the drawing tests.
-#include "DrawingTestSupport.h"
+#include "support/DrawingTestSupport.h"
 
 #include <cmath>
 
@@ -7,8 +7,8 @@
 #include <QLocale>
 #include <QTextStream>
 
-#include "CadError.h"
-#include "CadProxy.h"
+#include "cad/CadError.h"
+#include "cad/CadProxy.h"
 
 namespace ardela::test {
 
@@ -64,19 +64,6 @@ DxfContents ReadDxf(const QString& path)
         }
     }
     return contents;
-}
-
-MessageRecorder::MessageRecorder()
-{
-    m_previous = SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-        messages.push_back({prompt, style, title});
-        return std::int16_t(MsgResultOk);
-    });
-}
-
-MessageRecorder::~MessageRecorder()
-{
-    SetMessageHandler(m_previous);
 }
 
 void DrawingHostTest::SetUp()

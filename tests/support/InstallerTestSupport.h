@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 namespace ardela::test {
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Document.h"
+#include "cadhost/engine/Document.h"
 
 namespace cadhost::test {
 
