@@ -13,6 +13,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
+#include "cad/EraseLayers.h"
 #include "cad/CadWire.h"
 #include "desktop/FileChooser.h"
 #include "desktop/modMessage.h"
@@ -397,7 +398,6 @@ void SetupLayers(Connection& connection)
         std::shared_ptr<AcadLayers> layers = document.Layers();
         document.SetActiveLayer(layers->Item(QStringLiteral("0")));
         const std::int32_t count = layers->Count();
-        std::shared_ptr<AcadSelectionSets> sets;
         for (std::int32_t i = 0; i < count; ++i) {
             QString name;
             try {
@@ -411,21 +411,7 @@ void SetupLayers(Connection& connection)
                 continue;
             met = true;
             found << name;
-            try {
-                if (!sets)
-                    sets = document.SelectionSets();
-                AcadSelectionSetPtr set;
-                try {
-                    set = sets->Add(QStringLiteral("tempss"));
-                } catch (const CadError&) {
-                    sets->Item(QStringLiteral("tempss"))->Delete();
-                    set = sets->Add(QStringLiteral("tempss"));
-                }
-                set->Select(5, std::nullopt, std::nullopt, {8}, {name});
-                set->Erase();
-                set->Delete();
-            } catch (const CadError&) {
-            }
+            EraseLayers(document, {name}, EraseFailure::Ignore);
         }
     } catch (const CadError&) {
         if (!met)

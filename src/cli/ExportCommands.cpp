@@ -229,7 +229,7 @@ int Export(const QStringList& args)
         Err(QStringLiteral("(%1)\n").arg(form.Failure()));
         return kExitFailed;
     }
-    if (solve && !DrawResults(model, Settings(), *connection.AcadDoc, nullptr))
+    if (solve && !DrawResults(model, Settings(), *connection.AcadDoc))
         return kExitFailed;
 
     const QString requested = QFileInfo(out).absoluteFilePath();
