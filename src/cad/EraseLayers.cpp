@@ -12,14 +12,19 @@ namespace {
 
 const QString kTempSet = QStringLiteral("tempss");
 
-AcadSelectionSetPtr AddTempSet(AcadSelectionSets& sets)
+// The new set "tempss"; nullptr when a leftover one was deleted instead.
+AcadSelectionSetPtr AddTempSet(AcadSelectionSets& sets, EraseFailure onFailure)
 {
     try {
         return sets.Add(kTempSet);
     } catch (const CadError&) {
-        sets.Item(kTempSet)->Delete();
-        return sets.Add(kTempSet);
+        if (onFailure == EraseFailure::Throw)
+            throw;
     }
+    sets.Item(kTempSet)->Delete();
+    if (onFailure == EraseFailure::ReplaceLeftover)
+        return sets.Add(kTempSet);
+    return nullptr;
 }
 
 } // namespace
@@ -45,7 +50,9 @@ void EraseLayers(AcadDocument& document, const QStringList& layers, EraseFailure
     }
     AcadSelectionSetPtr set;
     try {
-        set = AddTempSet(*document.SelectionSets());
+        set = AddTempSet(*document.SelectionSets(), onFailure);
+        if (!set)
+            return;
         set->Select(5, std::nullopt, std::nullopt, types, data);
         set->Erase();
         set->Delete();

@@ -411,7 +411,7 @@ void SetupLayers(Connection& connection)
                 continue;
             met = true;
             found << name;
-            EraseLayers(document, {name}, EraseFailure::Ignore);
+            EraseLayers(document, {name}, EraseFailure::ReplaceLeftover);
         }
     } catch (const CadError&) {
         if (!met)
