@@ -6,14 +6,15 @@
 
 #include "cad/AcadObjects.h"
 #include "cad/DrawingProgress.h"
+#include "cad/ProgramLayers.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
 
 namespace ardela {
 
 // The two result layers.
-inline const QString kPlusLayer = QStringLiteral("Korrin_Plus");
-inline const QString kMinusLayer = QStringLiteral("Korrin_Minus");
+inline const QString& kPlusLayer = cad::kKorrinPlus;
+inline const QString& kMinusLayer = cad::kKorrinMinus;
 
 // Erases the old results, prepares the two result layers (colours, or black and white with the
 // compression layer dashed) and draws every bar of a solved model: a line on Korrin_Plus when
