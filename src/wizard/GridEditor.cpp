@@ -20,9 +20,11 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 #include "desktop/Error.h"
 #include "desktop/modLocale.h"
+#include "desktop/ProgramInfo.h"
 #include "desktop/modMessage.h"
 
 namespace ardela {
@@ -51,18 +53,10 @@ QString ShortestFixed(T value)
 // A cell's text in the user's locale: singles to 7 and doubles to 15 significant digits.
 QString LocaleText(const Cell& cell)
 {
-    char buf[64];
     switch (cell.GetKind()) {
-    case Cell::Kind::Single: {
-        const auto res = std::to_chars(buf, buf + sizeof buf, cell.SingleValue(), std::chars_format::general, 7);
-        return WithLocaleSeparator(std::string(buf, res.ptr));
-    }
-    case Cell::Kind::Double: {
-        const auto res = std::to_chars(buf, buf + sizeof buf, cell.DoubleValue(), std::chars_format::general, 15);
-        return WithLocaleSeparator(std::string(buf, res.ptr));
-    }
-    default:
-        return cell.ToText();
+    case Cell::Kind::Single: return PlainNumberText(static_cast<double>(cell.SingleValue()), 7);
+    case Cell::Kind::Double: return PlainNumberText(cell.DoubleValue(), 15);
+    default: return cell.ToText();
     }
 }
 
@@ -144,6 +138,19 @@ QString CellText(const Cell& cell)
         return RoundToOneDecimal(fileForm);
     // An exponent form: round the value itself.
     return FormatFixed(std::round(value * 10.0) / 10.0, 1);
+}
+
+std::optional<Cell> BoxValue(const QString& text)
+{
+    if (text.isEmpty())
+        return Cell();
+    if (!IsNumber(text))
+        return Cell(text);
+    try {
+        return Cell(NarrowToSingle(ParseNumberText(text)));
+    } catch (const ModelError&) {
+        return std::nullopt;
+    }
 }
 
 QString FullCellText(const Cell& cell)
@@ -328,6 +335,8 @@ int ShownColumns(const GridSheet& sheet)
 void GridEditor::ShowSheet(int index)
 {
     CommitEdit();
+    if (EditPending())
+        Discard();  // a refused text does not travel to another sheet
     m_current = index;
     GridSheet& sheet = Sheet(index);
     const int shown = ShownColumns(sheet);
@@ -502,7 +511,7 @@ bool GridEditor::EditKeyCode(int keyCode, Qt::KeyboardModifiers)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         CommitEdit();
-        msgGrid->setFocus(Qt::OtherFocusReason);
+        FocusGridIfClosed();
         return true;
     case Qt::Key_Left:
         if (txtEdit->hasSelectedText() || caret != 0)
@@ -511,14 +520,14 @@ bool GridEditor::EditKeyCode(int keyCode, Qt::KeyboardModifiers)
             msgGrid->setCurrentCell(row, col - 1);  // leaving the cell commits the box
         else
             CommitEdit();
-        msgGrid->setFocus(Qt::OtherFocusReason);
+        FocusGridIfClosed();
         return true;
     case Qt::Key_Up:
         if (row > kFixedRows)
             msgGrid->setCurrentCell(row - 1, col);
         else
             CommitEdit();
-        msgGrid->setFocus(Qt::OtherFocusReason);
+        FocusGridIfClosed();
         return true;
     case Qt::Key_Right:
         if (caret < txtEdit->text().size())
@@ -527,14 +536,14 @@ bool GridEditor::EditKeyCode(int keyCode, Qt::KeyboardModifiers)
             msgGrid->setCurrentCell(row, col + 1);
         else
             CommitEdit();
-        msgGrid->setFocus(Qt::OtherFocusReason);
+        FocusGridIfClosed();
         return true;
     case Qt::Key_Down:
         if (row < msgGrid->rowCount() - 1)
             msgGrid->setCurrentCell(row + 1, col);
         else
             CommitEdit();
-        msgGrid->setFocus(Qt::OtherFocusReason);
+        FocusGridIfClosed();
         return true;
     default:
         return false;
@@ -551,18 +560,13 @@ void GridEditor::CommitEdit()
     const int row = TableRowAt(m_editRow);
     const int column = TableColumnAt(m_editCol);
     if (!(m_loaded && text == m_loadedText)) {
-        Cell value;
-        if (text.isEmpty())
-            value = Cell();
-        else if (IsNumber(text)) {
-            try {
-                value = Cell(NarrowToSingle(ParseNumberText(text)));
-            } catch (const ModelError&) {
-                value = Cell(text);
-            }
-        } else
-            value = Cell(text);
-        sheet.set(row, column, value);
+        const std::optional<Cell> value = BoxValue(text);
+        if (!value) {
+            RefuseBox(text);
+            m_committing = false;
+            return;
+        }
+        sheet.set(row, column, *value);
     }
     msgGrid->item(m_editRow, m_editCol)->setText(CellText(sheet.get(row, column)));
     m_loaded = false;
@@ -570,6 +574,34 @@ void GridEditor::CommitEdit()
         msgGrid->setFocus(Qt::OtherFocusReason);
     txtEdit->hide();
     m_committing = false;
+}
+
+void GridEditor::RefuseBox(const QString& text)
+{
+    // A number beyond the single range: the box stays open on its cell with the text, so that
+    // nothing typed is lost, and says why.
+    // One message per user action, however many routes (focus, leave-cell) tried the commit.
+    if (!m_refusalShown) {
+        m_refusalShown = true;
+        QTimer::singleShot(0, this, [this] { m_refusalShown = false; });
+        ShowMessage(QStringLiteral("The number %1 is too large for the table: a value must lie between "
+                                   "-3.4E+38 and 3.4E+38.").arg(text),
+                    MsgCritical, CurrentProgram().title);
+    }
+    if (msgGrid->currentRow() != m_editRow || msgGrid->currentColumn() != m_editCol)
+        msgGrid->setCurrentCell(m_editRow, m_editCol);
+    PlaceBox();
+    txtEdit->show();
+    txtEdit->raise();
+    txtEdit->setFocus(Qt::OtherFocusReason);
+    txtEdit->selectAll();
+}
+
+void GridEditor::FocusGridIfClosed()
+{
+    // A refused box keeps the focus.
+    if (txtEdit->isHidden())
+        msgGrid->setFocus(Qt::OtherFocusReason);
 }
 
 void GridEditor::Discard()
@@ -648,7 +680,8 @@ bool GridEditor::eventFilter(QObject* watched, QEvent* event)
 
 void GridEditor::msgGrid_Click(int row, int column)
 {
-    if (m_current < 0 || CellReadOnly())
+    // A box still open here refused its text: it keeps it until the user mends it.
+    if (m_current < 0 || CellReadOnly() || EditPending())
         return;
     if (OnToggleColumn())
         ToggleCell();
@@ -705,7 +738,7 @@ bool GridEditor::msgGrid_KeyPress(QKeyEvent* event)
 
 void GridEditor::msgGrid_GotFocus()
 {
-    if (!txtEdit->isHidden())
+    if (!txtEdit->isHidden() && !txtEdit->hasFocus())
         Discard();
 }
 
@@ -732,8 +765,11 @@ void GridEditor::txtEdit_LostFocus(Qt::FocusReason reason)
     // Another window or a menu taking the focus leaves the box open on its cell.
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
-    if (!m_discarding)
+    if (!m_discarding && !m_committing) {
         txtEdit_Validate();
+        if (txtEdit->hasFocus())
+            return;  // the box refused its text and keeps the focus
+    }
     emit EditFocusChanged(false);
     if (!txtEdit->isHidden() && !m_committing)
         Discard();
@@ -749,6 +785,13 @@ void GridEditor::fsbVertGrid_Change(int value)
     if (LoadingScroll || m_current < 0)
         return;
     CommitEdit();
+    if (EditPending()) {
+        // The box refused its text: the window stays on the row being edited.
+        LoadingScroll = true;
+        fsbVertGrid->setValue(Sheet(m_current).rowOffset);
+        LoadingScroll = false;
+        return;
+    }
     Sheet(m_current).rowOffset = value;
     Fill();
 }
@@ -758,6 +801,12 @@ void GridEditor::fsbHorzGrid_Change(int value)
     if (LoadingScroll || m_current < 0)
         return;
     CommitEdit();
+    if (EditPending()) {
+        LoadingScroll = true;
+        fsbHorzGrid->setValue(Sheet(m_current).colOffset);
+        LoadingScroll = false;
+        return;
+    }
     Sheet(m_current).colOffset = value;
     Fill();
 }

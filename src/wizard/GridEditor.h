@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QString>
@@ -53,6 +54,10 @@ void BindTable(GridSheet& sheet, Table<N>& table)
 // The text a table cell shows in the grid: its text in the user's locale, and "0.0" (one
 // decimal, locale separator) when that text holds the decimal separator and reads as a number.
 QString CellText(const Cell& cell);
+// The cell an edit-box text is stored as: empty for the empty text, a single for a number in the
+// user's locale (IsNumber), the text itself otherwise; nothing for a number beyond the single
+// range, which the box refuses with a message. The step checks read a pending text through it.
+std::optional<Cell> BoxValue(const QString& text);
 // The cell's full value as the edit box opens on it: numbers in the shortest text that reads
 // back as the same value (locale separator, never an exponent), other cells as ToText().
 QString FullCellText(const Cell& cell);
@@ -176,6 +181,8 @@ private:
     void ToggleCell();
     void CommitText(const QString& text);
     void Discard();
+    void FocusGridIfClosed();
+    void RefuseBox(const QString& text);
 
     bool CellReadOnly() const;
     bool OnToggleColumn() const;
@@ -192,6 +199,7 @@ private:
     bool m_loaded = false;
     bool m_committing = false;
     bool m_discarding = false;
+    bool m_refusalShown = false;
 };
 
 } // namespace ardela

@@ -655,3 +655,121 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
     EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_nodes_editing.png")));
     Key(Qt::Key_Escape);
 }
+
+TEST_F(GridEditorTest, ANumberBeyondTheSingleRangeIsRefusedAndKeptInTheBox)
+{
+    ardela::test::MessageRecorder recorder;
+    const std::string huge = "4" + std::string(39, '0');  // 4E+39
+    At(2, 1);
+    Type(huge.c_str());
+    Key(Qt::Key_Return);
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].prompt,
+              QStringLiteral("The number %1 is too large for the table: a value must lie between "
+                             "-3.4E+38 and 3.4E+38.").arg(QString::fromStdString(huge)));
+    EXPECT_EQ(recorder.Messages()[0].style, 16);
+    EXPECT_TRUE(editor->EditPending());
+    EXPECT_EQ(editor->txtEdit->text(), QString::fromStdString(huge));
+    EXPECT_TRUE(editor->txtEdit->hasFocus());
+    EXPECT_TRUE(nodes(2, 1).IsEmpty());
+    EXPECT_FALSE(BoxValue(editor->PendingText()).has_value());
+
+    // A click on another cell does not take the text away (one message for the click).
+    QTest::qWait(1);
+    Click(4, 2);
+    EXPECT_EQ(recorder.Messages().size(), 2u);
+    EXPECT_TRUE(editor->EditPending());
+    EXPECT_EQ(editor->PendingRow(), 2);
+    EXPECT_EQ(editor->PendingColumn(), 1);
+    EXPECT_EQ(editor->txtEdit->text(), QString::fromStdString(huge));
+    // Nor does the scroll bar move the window away from the row being edited.
+    editor->fsbVertGrid->setValue(30);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(editor->PendingRow(), 2);
+
+    // Mended, it is stored.
+    QTest::qWait(1);
+    editor->txtEdit->setFocus();
+    editor->txtEdit->selectAll();
+    Type("3");
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(editor->EditPending());
+    EXPECT_EQ(nodes(2, 1), Cell(3.0f));
+}
+
+TEST_F(GridEditorTest, ABoxTextIsStoredAsEmptySingleOrText)
+{
+    EXPECT_EQ(BoxValue(QString()), Cell());
+    EXPECT_EQ(BoxValue(Dec("-0.5")), Cell(-0.5f));
+    EXPECT_EQ(BoxValue(QStringLiteral("+3")), Cell(3.0f));
+    EXPECT_EQ(BoxValue(QStringLiteral("1e3")), Cell(QStringLiteral("1e3")));
+    EXPECT_EQ(BoxValue(QStringLiteral(" 4")), Cell(QStringLiteral(" 4")));
+    EXPECT_EQ(BoxValue(QStringLiteral("--4")), Cell(QStringLiteral("--4")));
+    EXPECT_FALSE(BoxValue(QStringLiteral("-") + QString(40, u'9')).has_value());
+    // The full texts read back as the very same values.
+    for (float f : {2.35f, 0.1f, -1234.567f, 3.0e-7f, 16777217.0f, 3.4e38f}) {
+        const std::optional<Cell> back = BoxValue(FullCellText(Cell(f)));
+        ASSERT_TRUE(back.has_value()) << f;
+        EXPECT_TRUE(SameBits(back->SingleValue(), f)) << f;
+    }
+    EXPECT_EQ(FullCellText(Cell(std::int16_t(-12))), QStringLiteral("-12"));
+    EXPECT_EQ(CellText(Cell(QStringLiteral("beam"))), QStringLiteral("beam"));
+    EXPECT_EQ(CellText(Cell(0.05f)), Dec("0.1"));
+    EXPECT_EQ(CellText(Cell(9.96f)), Dec("10.0"));
+    EXPECT_EQ(CellText(Cell(-2.25)), Dec("-2.3"));
+    EXPECT_EQ(CellText(Cell(std::int32_t(70000))), QStringLiteral("70000"));
+}
+
+TEST_F(GridEditorTest, TheFixedCellsAndReadOnlyCellsTakeNoEdit)
+{
+    At(2, 2);
+    Click(0, 1);
+    Click(3, 0);
+    EXPECT_EQ(editor->msgGrid->currentRow(), 2);
+    EXPECT_EQ(editor->msgGrid->currentColumn(), 2);
+    EXPECT_FALSE(editor->EditPending());
+    // A data cell given the button face is read-only.
+    editor->msgGrid->item(2, 2)->setBackground(editor->palette().color(QPalette::Button));
+    nodes(2, 2) = Cell(5.0f);
+    editor->Fill();
+    Click(2, 2);
+    EXPECT_FALSE(editor->EditPending());
+    Key(Qt::Key_7);
+    Key(Qt::Key_Delete);
+    EXPECT_FALSE(editor->EditPending());
+    EXPECT_EQ(nodes(2, 2), Cell(5.0f));
+}
+
+TEST_F(GridEditorTest, CtrlXOpensTheBoxLikeAControlCharacterAndCutsNothing)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    nodes(1, 1) = Cell(6.5f);
+    editor->Fill();
+    At(1, 1);
+    Key(Qt::Key_X, Qt::ControlModifier);
+    ASSERT_TRUE(editor->EditPending());
+    EXPECT_EQ(editor->txtEdit->selectedText(), Dec("6.5"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    EXPECT_EQ(nodes(1, 1), Cell(6.5f));
+    Key(Qt::Key_Escape);
+}
+
+TEST_F(GridEditorTest, AnotherWindowTakingTheFocusLeavesTheBoxOpen)
+{
+    At(1, 2);
+    Type("12");
+    QWidget other;
+    other.setObjectName(QStringLiteral("other"));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_TRUE(editor->EditPending());
+    EXPECT_EQ(editor->txtEdit->text(), QStringLiteral("12"));
+    EXPECT_TRUE(nodes(1, 2).IsEmpty());
+    other.hide();
+    editor->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(editor->window()));
+    QTRY_VERIFY(editor->txtEdit->hasFocus());
+    Key(Qt::Key_Return);
+    EXPECT_EQ(nodes(1, 2), Cell(12.0f));
+}
