@@ -12,7 +12,6 @@
 #include "desktop/frmColor.h"
 #include "desktop/frmSplash.h"
 #include "desktop/modMenu.h"
-#include "desktop/modResource.h"
 
 namespace ardela {
 
@@ -53,7 +52,6 @@ void WizardStartup::Prepare(const QString& programTitle)
 
 void WizardStartup::Finish(QWidget* wizard, cad::WizardForm* form, cad::Connection& connection, GridHookTarget grid)
 {
-    LoadResStrings(wizard);
     connection.WizardForm = form;
     InstallKeybHook(std::move(grid));
     SubclassOn(wizard);

@@ -32,8 +32,7 @@ public:
     // the 14 settings read from the store.
     static void Prepare(const QString& programTitle);
 
-    // Applies the string table to `wizard` (and `options`, when given), makes `form` the
-    // connection's wizard, installs the keyboard hook over the grid and "About..." in the
+    // Makes `form` the connection's wizard, installs the keyboard hook over the grid and "About..." in the
     // window's menu; then the splash goes once its minimum time since the start has passed,
     // without holding up the wizard meanwhile.
     void Finish(QWidget* wizard, cad::WizardForm* form, cad::Connection& connection, GridHookTarget grid);
