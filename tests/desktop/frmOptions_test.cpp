@@ -3,6 +3,9 @@
 // number (or a text height no text can have), Save touching the running options or skipping a key,
 // Cancel or loading counting as changes, OK reaching the drawing before it took the options over
 // or while still shown, and a window left open.
+#include <functional>
+#include <map>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -248,7 +251,6 @@ TEST_F(OptionsDialog, PreviewLooksRaisedAndPressedWhileTheMouseIsHeld)
     EXPECT_EQ(form.picPlot->TopLeftEdge(), Role(QPalette::Light));
     EXPECT_EQ(form.picPlot->BottomRightEdge(), Role(QPalette::Dark));
 
-    QColor topWhileHeld, bottomWhileHeld;
     WhenModalShown([&](QWidget*) { form.Picker()->reject(); });
     QTest::mousePress(form.picPlot, Qt::LeftButton);
     EXPECT_TRUE(form.picPlot->IsPressed());
