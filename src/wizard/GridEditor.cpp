@@ -349,6 +349,7 @@ void GridEditor::ShowSheet(int index)
     fsbVertGrid->setRange(0, std::max(0, sheet.tableRows - dataRows));
     fsbVertGrid->setValue(sheet.rowOffset);
     fsbHorzGrid->setRange(0, all - shown);
+    fsbHorzGrid->setPageStep(shown);
     fsbHorzGrid->setValue(sheet.colOffset);
     fsbHorzGrid->setEnabled(all > shown);
     LoadingScroll = false;
@@ -574,6 +575,7 @@ void GridEditor::CommitEdit()
         msgGrid->setFocus(Qt::OtherFocusReason);
     txtEdit->hide();
     m_committing = false;
+    emit StepCheckNeeded();  // the pending text is now the table's
 }
 
 void GridEditor::RefuseBox(const QString& text)
@@ -609,9 +611,12 @@ void GridEditor::Discard()
     m_discarding = true;
     if (txtEdit->hasFocus())
         msgGrid->setFocus(Qt::OtherFocusReason);
+    const bool wasOpen = !txtEdit->isHidden();
     txtEdit->hide();
     m_loaded = false;
     m_discarding = false;
+    if (wasOpen)
+        emit StepCheckNeeded();  // a discarded text no longer counts
 }
 
 bool GridEditor::EditPending() const

@@ -654,6 +654,13 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
     Type("17");
     EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_nodes_editing.png")));
     Key(Qt::Key_Escape);
+    editor->ShowSheet(domainSheetIndex);
+    domains(1, 1) = Cell(-1250.5f);
+    domains(1, 4) = Cell(12.25f);
+    editor->Fill();
+    EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_domains.png")));
+    editor->ShowSheet(loadSheetIndex);
+    EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_loads.png")));
 }
 
 TEST_F(GridEditorTest, ANumberBeyondTheSingleRangeIsRefusedAndKeptInTheBox)
@@ -772,4 +779,75 @@ TEST_F(GridEditorTest, AnotherWindowTakingTheFocusLeavesTheBoxOpen)
     QTRY_VERIFY(editor->txtEdit->hasFocus());
     Key(Qt::Key_Return);
     EXPECT_EQ(nodes(1, 2), Cell(12.0f));
+}
+
+TEST_F(GridEditorTest, NextFollowsEveryClickKeyAndBoxChange)
+{
+    // A node check in the wizard's manner: the pending text counts; a text that is not a number
+    // makes the step invalid.
+    nodes(1, 1) = Cell(0.0f);
+    nodes(1, 2) = Cell(0.0f);
+    editor->Fill();
+    auto check = [this] {
+        if (editor->EditPending()) {
+            const std::optional<Cell> pending = BoxValue(editor->PendingText());
+            if (!pending || pending->GetKind() == Cell::Kind::Text)
+                return false;
+        }
+        return !nodes(1, 1).IsEmpty() && !nodes(1, 2).IsEmpty();
+    };
+    QSignalSpy checks(editor, &GridEditor::StepCheckNeeded);
+    QObject::connect(editor, &GridEditor::StepCheckNeeded, next, [this, check] { next->setEnabled(check()); });
+
+    At(2, 1);
+    Type("x");
+    EXPECT_FALSE(next->isEnabled());
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(next->isEnabled());  // the discarded text no longer counts
+
+    Click(2, 2);
+    Type("1");
+    Type(QLocale().decimalPoint() == QStringLiteral(".") ? ".." : ",,");
+    EXPECT_FALSE(next->isEnabled());  // two separators
+    Key(Qt::Key_Backspace);
+    EXPECT_TRUE(next->isEnabled());
+    const qsizetype before = checks.count();
+    Key(Qt::Key_Return);
+    EXPECT_GT(checks.count(), before);
+    EXPECT_TRUE(next->isEnabled());
+
+    At(1, 1);
+    Key(Qt::Key_Delete);
+    EXPECT_FALSE(next->isEnabled());
+    editor->ShowSheet(blockSheetIndex);
+    const qsizetype beforeToggle = checks.count();
+    Click(1, 2);
+    EXPECT_GT(checks.count(), beforeToggle);
+}
+
+TEST_F(GridEditorTest, TheGridMenuOffersOnlyWhatTheCellAllows)
+{
+    nodes(1, 1) = Cell(1.0f);
+    editor->Fill();
+    Click(1, 1, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    EXPECT_TRUE(editor->mnuCopy->isEnabled());
+    EXPECT_TRUE(editor->mnuCut->isEnabled());
+    EXPECT_FALSE(editor->mnuFillDown->isEnabled());  // no row above table row 1
+    editor->mnuPopupGrid->hide();
+    Click(2, 2, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    EXPECT_FALSE(editor->mnuCopy->isEnabled());
+    EXPECT_FALSE(editor->mnuCut->isEnabled());
+    EXPECT_TRUE(editor->mnuFillDown->isEnabled());
+    editor->mnuPopupGrid->hide();
+    // Fill Down in a scrolled window takes the table row above, even above the window.
+    nodes(50, 2) = Cell(7.25f);
+    editor->fsbVertGrid->setValue(50);
+    Click(1, 2, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuFillDown->trigger();
+    editor->mnuPopupGrid->hide();
+    EXPECT_EQ(nodes(51, 2), Cell(7.25f));
+    EXPECT_EQ(Shown(1, 2), Dec("7.3"));
 }
