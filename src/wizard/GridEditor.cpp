@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 #include <string>
 
 #include <QAction>
@@ -313,6 +314,7 @@ int GridEditor::AddSheet(GridSheet sheet)
 {
     Q_ASSERT(sheet.get && sheet.set && !sheet.columns.empty());
     m_sheets.push_back(std::move(sheet));
+    LayOut();
     return static_cast<int>(m_sheets.size()) - 1;
 }
 
@@ -368,6 +370,7 @@ void GridEditor::ShowSheet(int index)
                 msgGrid->setItem(r, c, item);
             }
     Fill();
+    LayOut();
     msgGrid->setCurrentCell(row, col);
 }
 
@@ -386,7 +389,6 @@ void GridEditor::Fill()
         for (int c = 1; c <= shown; ++c)
             msgGrid->item(r, c)->setText(CellText(sheet.get(row, TableColumnAt(c))));
     }
-    LayOut();
 }
 
 int GridEditor::TableRowAt(int gridRow) const
@@ -405,29 +407,58 @@ int GridEditor::Pixels(int twips) const
     return qRound(twips * logicalDpiX() / 1440.0);
 }
 
-void GridEditor::LayOut()
+std::vector<int> GridEditor::NaturalWidths(const GridSheet& sheet) const
 {
+    // Each column at least its design width, its heading and a usual number (-12345.6) wide;
+    // a sheet that scrolls sideways gives all its data columns one width, so that the grid keeps
+    // its size while it scrolls.
     const QFontMetrics fm(msgGrid->font());
     const int pad = 2 * fm.horizontalAdvance(u'0');
-    const int rowHeight = fm.height() + 8;
-    int width = 0;
-    for (int c = 0; c < msgGrid->columnCount(); ++c) {
-        int w = 0;
-        if (m_current >= 0) {
-            const GridSheet& sheet = m_sheets[static_cast<std::size_t>(m_current)];
-            w = Pixels(c == 0 ? sheet.fixedWidthTwips
-                              : sheet.columns[static_cast<std::size_t>(sheet.colOffset + c - 1)].widthTwips);
-        }
-        for (int r = 0; r < kGridRows; ++r)
-            if (const QTableWidgetItem* item = msgGrid->item(r, c))
-                w = std::max(w, fm.horizontalAdvance(item->text()) + pad);
-        // Room for a row number up to 1024 and for a usual value such as -1234.5.
-        w = std::max(w, fm.horizontalAdvance(c == 0 ? QStringLiteral("1024") : QStringLiteral("-12345.6")) + pad);
-        msgGrid->setColumnWidth(c, w);
-        width += w;
+    const int number = fm.horizontalAdvance(QStringLiteral("-12345.6")) + pad;
+    const int shown = ShownColumns(sheet);
+    std::vector<int> widths;
+    widths.push_back(std::max({Pixels(sheet.fixedWidthTwips), fm.horizontalAdvance(sheet.fixedHeading) + pad,
+                               fm.horizontalAdvance(QStringLiteral("1024")) + pad}));
+    auto natural = [&](const GridColumn& column) {
+        return std::max({Pixels(column.widthTwips), fm.horizontalAdvance(column.heading) + pad, number});
+    };
+    if (shown < static_cast<int>(sheet.columns.size())) {
+        int uniform = 0;
+        for (const GridColumn& column : sheet.columns)
+            uniform = std::max(uniform, natural(column));
+        widths.insert(widths.end(), static_cast<std::size_t>(shown), uniform);
+    } else {
+        for (const GridColumn& column : sheet.columns)
+            widths.push_back(natural(column));
     }
+    return widths;
+}
+
+void GridEditor::LayOut()
+{
+    // Every sheet is shown in a grid of one width, the widest sheet's: a narrower sheet shares
+    // the difference among its data columns.
+    int target = 0;
+    for (const GridSheet& sheet : m_sheets) {
+        const std::vector<int> w = NaturalWidths(sheet);
+        target = std::max(target, std::accumulate(w.begin(), w.end(), 0));
+    }
+    if (m_current >= 0) {
+        std::vector<int> widths = NaturalWidths(Sheet(m_current));
+        const int dataColumns = static_cast<int>(widths.size()) - 1;
+        const int extra = target - std::accumulate(widths.begin(), widths.end(), 0);
+        for (int c = 1; c <= dataColumns; ++c)
+            widths[static_cast<std::size_t>(c)] += extra / dataColumns + (c == dataColumns ? extra % dataColumns : 0);
+        for (int c = 0; c < msgGrid->columnCount() && c < static_cast<int>(widths.size()); ++c)
+            msgGrid->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    }
+    const QFontMetrics fm(msgGrid->font());
+    const int rowHeight = fm.height() + 8;
     for (int r = 0; r < kGridRows; ++r)
         msgGrid->setRowHeight(r, rowHeight);
+    int width = 0;
+    for (int c = 0; c < msgGrid->columnCount(); ++c)
+        width += msgGrid->columnWidth(c);
     const int frame = 2 * msgGrid->frameWidth();
     const int gridW = width + frame;
     const int gridH = kGridRows * rowHeight + frame;

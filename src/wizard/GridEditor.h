@@ -189,6 +189,7 @@ private:
     const Cell CurrentTableCell() const;
     void PlaceBox();
     void LayOut();
+    std::vector<int> NaturalWidths(const GridSheet& sheet) const;
     int Pixels(int twips) const;
 
     std::vector<GridSheet> m_sheets;

@@ -628,8 +628,10 @@ TEST_F(GridEditorTest, ACommaLocaleShowsAndReadsCommas)
 
 TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
 {
+    const QSize size = editor->size();
     for (int sheet : {nodeSheetIndex, blockSheetIndex, loadSheetIndex, domainSheetIndex}) {
         editor->ShowSheet(sheet);
+        EXPECT_EQ(editor->size(), size) << "sheet " << sheet;
         const QFontMetrics fm(editor->msgGrid->font());
         for (int c = 0; c < editor->msgGrid->columnCount(); ++c) {
             EXPECT_GT(editor->msgGrid->columnWidth(c), fm.horizontalAdvance(Shown(0, c)) + 4) << sheet << ' ' << c;
@@ -639,6 +641,11 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
         const QRect last = editor->msgGrid->visualItemRect(editor->msgGrid->item(5, editor->msgGrid->columnCount() - 1));
         EXPECT_TRUE(editor->msgGrid->viewport()->rect().contains(last)) << sheet;
     }
+    // Scrolling sideways or a long value does not resize the grid.
+    editor->fsbHorzGrid->setValue(3);
+    domains(3, 7) = Cell(-123456789.0);
+    editor->Fill();
+    EXPECT_EQ(editor->size(), size);
     editor->ShowSheet(blockSheetIndex);
     blocks(1, 1) = Cell(std::int16_t(12));
     blocks(1, 2) = Cell(1.0f);
@@ -850,4 +857,29 @@ TEST_F(GridEditorTest, TheGridMenuOffersOnlyWhatTheCellAllows)
     editor->mnuPopupGrid->hide();
     EXPECT_EQ(nodes(51, 2), Cell(7.25f));
     EXPECT_EQ(Shown(1, 2), Dec("7.3"));
+}
+
+TEST_F(GridEditorTest, ASheetOfOneColumnSwitchesTheTableColumnItShows)
+{
+    Table<2> gridLines;
+    gridLines(1, 1) = Cell(10.0f);
+    gridLines(1, 2) = Cell(-20.0f);
+    GridSheet sheet;
+    BindTable(sheet, gridLines);
+    sheet.fixedHeading = QStringLiteral("Gridline");
+    sheet.columns = {{1, QStringLiteral("Coord x"), 3360}};
+    const int index = editor->AddSheet(sheet);
+    editor->ShowSheet(index);
+    EXPECT_EQ(editor->msgGrid->columnCount(), 2);
+    EXPECT_FALSE(editor->fsbHorzGrid->isEnabled());
+    EXPECT_EQ(Shown(1, 1), QStringLiteral("10"));
+    editor->Sheet(index).columns[0] = {2, QStringLiteral("Coord y"), 3360};
+    editor->Fill();
+    EXPECT_EQ(Shown(0, 1), QStringLiteral("Coord y"));
+    EXPECT_EQ(Shown(1, 1), QStringLiteral("-20"));
+    At(2, 1);
+    Type("5");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(gridLines(2, 2), Cell(5.0f));
+    EXPECT_TRUE(gridLines(2, 1).IsEmpty());
 }
