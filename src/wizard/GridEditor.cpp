@@ -374,6 +374,15 @@ void GridEditor::ShowSheet(int index)
     msgGrid->setCurrentCell(row, col);
 }
 
+void GridEditor::ResetPositions()
+{
+    Discard();
+    for (GridSheet& sheet : m_sheets)
+        sheet.rowOffset = sheet.colOffset = 0;
+    if (m_current >= 0)
+        ShowSheet(m_current);
+}
+
 void GridEditor::Fill()
 {
     if (m_current < 0)

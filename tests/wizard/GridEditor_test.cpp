@@ -883,3 +883,23 @@ TEST_F(GridEditorTest, ASheetOfOneColumnSwitchesTheTableColumnItShows)
     EXPECT_EQ(gridLines(2, 2), Cell(5.0f));
     EXPECT_TRUE(gridLines(2, 1).IsEmpty());
 }
+
+TEST_F(GridEditorTest, ResettingThePositionsShowsEverySheetFromItsFirstRowAndColumn)
+{
+    editor->ShowSheet(domainSheetIndex);
+    editor->fsbVertGrid->setValue(300);
+    editor->fsbHorzGrid->setValue(2);
+    editor->ShowSheet(nodeSheetIndex);
+    editor->fsbVertGrid->setValue(700);
+    At(1, 1);
+    Type("4");
+    editor->ResetPositions();
+    EXPECT_FALSE(editor->EditPending());
+    EXPECT_TRUE(nodes(701, 1).IsEmpty());
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
+    editor->ShowSheet(domainSheetIndex);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(editor->fsbHorzGrid->value(), 0);
+    EXPECT_EQ(Shown(0, 1), QStringLiteral("Lower x"));
+}
