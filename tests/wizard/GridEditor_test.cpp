@@ -498,8 +498,13 @@ TEST_F(GridEditorTest, NavigationKeysScrollPastTheGridEdges)
     EXPECT_EQ(Shown(5, 0), QStringLiteral("1024"));
     Key(Qt::Key_Home);
     EXPECT_EQ(editor->msgGrid->currentRow(), 1);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 1);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     Key(Qt::Key_Up);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    // Page Up less than a page from the top shows table row 1 again.
+    editor->fsbVertGrid->setValue(3);
+    Key(Qt::Key_PageUp);
     EXPECT_EQ(editor->fsbVertGrid->value(), 0);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     // The arrows never take the current cell into the fixed row or column.
