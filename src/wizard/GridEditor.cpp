@@ -51,16 +51,6 @@ QString ShortestFixed(T value)
     return WithLocaleSeparator(s);
 }
 
-// A cell's text in the user's locale: singles to 7 and doubles to 15 significant digits.
-QString LocaleText(const Cell& cell)
-{
-    switch (cell.GetKind()) {
-    case Cell::Kind::Single: return PlainNumberText(static_cast<double>(cell.SingleValue()), 7);
-    case Cell::Kind::Double: return PlainNumberText(cell.DoubleValue(), 15);
-    default: return cell.ToText();
-    }
-}
-
 // "0.0" of a plain decimal text in the file form ("-12.345"): rounded half away from zero on
 // its decimal digits, as the text reads.
 QString RoundToOneDecimal(const QString& fileForm)
@@ -124,7 +114,7 @@ QString CellText(const Cell& cell)
 {
     if (cell.IsEmpty())
         return QString();
-    const QString text = LocaleText(cell);
+    const QString text = cell.ToText();
     const QString sep = DecimalSeparator();
     if (sep.isEmpty() || !text.contains(sep))
         return text;
