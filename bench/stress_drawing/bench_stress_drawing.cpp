@@ -1,6 +1,7 @@
 // Times DrawStresses on synthetic results of square meshes (100 x 100 and 200 x 200 elements by
 // default) drawn through the automation link into a headless drawing host on a private socket,
-// and counts the calls the drawing makes on the document and its model space.
+// and counts the calls the drawing makes on the document and its model space and the share of the
+// time spent inside them; once without a progress display and once with the wizard's picture box.
 //   bench_stress_drawing [HOST_PROGRAM] [RUNS] [SIDE ...]
 // HOST_PROGRAM defaults to the cadhost beside this program ("" for that default).
 #include <algorithm>
@@ -33,11 +34,20 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 long g_calls = 0;
+Clock::duration g_inCalls{};
 
+// Counts the call and the time spent inside it (the link's round trip and the host's work).
 template <typename F>
 auto Counted(F&& f)
 {
-    ++g_calls;
+    struct Stop {
+        Clock::time_point start = Clock::now();
+        ~Stop()
+        {
+            g_inCalls += Clock::now() - start;
+            ++g_calls;
+        }
+    } stop;
     return f();
 }
 
@@ -175,7 +185,8 @@ int main(int argc, char** argv)
     picProgress.show();
 
     std::printf("DrawStresses through the link (%s, headless), %d runs per case\n", qPrintable(QFileInfo(host).fileName()), runs);
-    std::printf("%10s %10s %8s %10s %10s %12s %12s\n", "mesh", "progress", "run", "seconds", "calls", "calls/s", "elements/s");
+    std::printf("%10s %10s %5s %9s %9s %10s %11s %9s\n", "mesh", "progress", "run", "seconds", "calls", "calls/s",
+                "elements/s", "in calls");
     auto model = std::make_unique<StressModel>();
     for (const int side : sides) {
         SyntheticResults(*model, side);
@@ -183,6 +194,7 @@ int main(int argc, char** argv)
             std::vector<double> times;
             for (int run = 1; run <= runs; ++run) {
                 g_calls = 0;
+                g_inCalls = {};
                 const Clock::time_point start = Clock::now();
                 const bool ok = vendel::DrawStresses(*model, settings, counted, true,
                                                      withBox ? ProgressBox(&picProgress) : DrawingProgress{});
@@ -190,8 +202,9 @@ int main(int argc, char** argv)
                 if (!ok)
                     return 1;
                 times.push_back(seconds);
-                std::printf("%5d x %-3d %10s %8d %10.2f %10ld %12.0f %12.0f\n", side, side, withBox ? "box" : "none", run,
-                            seconds, g_calls, double(g_calls) / seconds, double(side) * side / seconds);
+                std::printf("%5d x %-3d %10s %5d %9.2f %9ld %10.0f %11.0f %8.0f%%\n", side, side, withBox ? "box" : "none",
+                            run, seconds, g_calls, double(g_calls) / seconds, double(side) * side / seconds,
+                            100.0 * Seconds(g_inCalls) / seconds);
                 std::fflush(stdout);
             }
             std::sort(times.begin(), times.end());

@@ -118,6 +118,8 @@ TEST_F(StressDrawingTest, AngleZeroIsHorizontalThenVerticalAndNinetyTheReverse)
     EXPECT_TRUE(SameSegment(plus[1], {6, -4}, {6, 8}));
     EXPECT_TRUE(SameSegment(plus[2], {2, -2}, {2, 6}));
     EXPECT_TRUE(SameSegment(plus[3], {-2, 2}, {14, 2}));
+    // The layer of the last segment drawn stays current.
+    EXPECT_EQ(m_doc->ActiveLayer()->Name(), cad::kVendelPlus);
 }
 
 TEST_F(StressDrawingTest, SignChoosesTheLayerNotTheLengthAndZeroIsACompressionOfNoLength)
@@ -137,6 +139,7 @@ TEST_F(StressDrawingTest, SignChoosesTheLayerNotTheLengthAndZeroIsACompressionOf
     EXPECT_NEAR(minus[1].Length(), 10.0, 1e-6);
     EXPECT_TRUE(test::Near(minus[1].Middle(), {5, 5}));
     EXPECT_NEAR(minus[2].Length(), 4.0, 1e-6);
+    EXPECT_EQ(m_doc->ActiveLayer()->Name(), cad::kVendelMinus);
 }
 
 TEST_F(StressDrawingTest, SwitchedOffKindsAreNotDrawnButTheOutlinesAlwaysAre)
