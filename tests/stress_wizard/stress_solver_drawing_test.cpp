@@ -1,10 +1,14 @@
 // Guards the whole way from the model to the drawn stresses against: a drawing that does not
 // match what the real solver wrote (an element lost or added, a corner out of order, a segment of
-// the wrong length, angle or centre, a stress on the layer of the other sign).
+// the wrong length, angle or centre, a stress on the layer of the other sign) or that a peer DXF
+// reader does not read as drawn.
 #include <cmath>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -88,21 +92,50 @@ protected:
         m.NodalLoads(1, 2) = Cell(10.0);
         m.NodalLoads(1, 4) = Cell(-500.0);
     }
+
+    // Writes "datein" for the cantilever, runs the real `stress` in the work folder and reads its
+    // results into `model`.
+    void Solve(StressModel& model)
+    {
+        ASSERT_TRUE(m_work.isValid());
+        Cantilever(model);
+        ASSERT_TRUE(WriteSolverInput(model, m_work.path()));
+        QProcess solver;
+        solver.setWorkingDirectory(m_work.path());
+        solver.start(QDir(test::BinDir()).filePath(QStringLiteral("stress")), {});
+        ASSERT_TRUE(solver.waitForFinished(120000));
+        ASSERT_EQ(solver.exitCode(), 0) << solver.readAllStandardError().toStdString();
+        ASSERT_TRUE(ReadSolverResults(model, m_work.path()));
+    }
+
+    QTemporaryDir m_work;
 };
+
+// The peer reader: colour and line type of every layer, and per layer the count of each entity
+// type and the vertex count of each polyline, as ezdxf reads the file.
+const char* const kEzdxfScript = R"(
+import json, sys
+try:
+    import ezdxf
+except ImportError:
+    print("NO-EZDXF")
+    sys.exit(0)
+doc = ezdxf.readfile(sys.argv[1])
+out = {"layers": {}, "counts": {}, "vertices": {}, "errors": len(doc.audit().errors)}
+for layer in doc.layers:
+    out["layers"][layer.dxf.name] = {"color": layer.dxf.color, "linetype": layer.dxf.linetype}
+for e in doc.modelspace():
+    key = e.dxf.layer + "/" + e.dxftype()
+    out["counts"][key] = out["counts"].get(key, 0) + 1
+    if e.dxftype() == "POLYLINE":
+        out["vertices"].setdefault(e.dxf.layer, []).append(len(list(e.vertices)))
+print(json.dumps(out))
+)";
 
 TEST_F(SolverDrawingTest, DrawingMatchesTheSolversOwnResultFile)
 {
-    QTemporaryDir work;
-    ASSERT_TRUE(work.isValid());
     auto model = std::make_unique<StressModel>();
-    Cantilever(*model);
-    ASSERT_TRUE(WriteSolverInput(*model, work.path()));
-    QProcess solver;
-    solver.setWorkingDirectory(work.path());
-    solver.start(QDir(test::BinDir()).filePath(QStringLiteral("stress")), {});
-    ASSERT_TRUE(solver.waitForFinished(120000));
-    ASSERT_EQ(solver.exitCode(), 0) << solver.readAllStandardError().toStdString();
-    ASSERT_TRUE(ReadSolverResults(*model, work.path()));
+    ASSERT_NO_FATAL_FAILURE(Solve(*model));
 
     SettingsArray settings = DefaultSettings();
     settings[SetScaleFactor] = Cell("0.05");
@@ -111,7 +144,7 @@ TEST_F(SolverDrawingTest, DrawingMatchesTheSolversOwnResultFile)
     ASSERT_TRUE(vendel::DrawStresses(*model, settings, *m_doc, true));
     EXPECT_TRUE(messages.Messages().empty());
 
-    const SolverResults expected = ReadResultFile(work.filePath(QStringLiteral("dateout.dat")));
+    const SolverResults expected = ReadResultFile(m_work.filePath(QStringLiteral("dateout.dat")));
     const std::size_t n = expected.stresses.size();
     ASSERT_EQ(n, 8u);
     const auto drawing = SavedDrawing();
@@ -156,6 +189,53 @@ TEST_F(SolverDrawingTest, DrawingMatchesTheSolversOwnResultFile)
     EXPECT_GT(compression, 0u);
     EXPECT_TRUE(plus.empty()) << plus.size() << " segments too many on Vendel_Plus";
     EXPECT_TRUE(minus.empty()) << minus.size() << " segments too many on Vendel_Minus";
+}
+
+TEST_F(SolverDrawingTest, BlackAndWhiteDrawingReadsCleanlyInAPeerReader)
+{
+    auto model = std::make_unique<StressModel>();
+    ASSERT_NO_FATAL_FAILURE(Solve(*model));
+    SettingsArray settings = DefaultSettings();
+    settings[SetColor] = Cell(false);
+    m_doc->Layers()->Add(cad::kVendelMesh);
+    test::MessageRecorder messages;
+    ASSERT_TRUE(vendel::DrawStresses(*model, settings, *m_doc, true));
+    const QString dxf = m_dir.filePath(QStringLiteral("plate.dxf"));
+    m_doc->SaveAs(dxf);
+
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(kEzdxfScript), dxf});
+    if (!python.waitForStarted(10000))
+        GTEST_SKIP() << "/usr/bin/python3 is missing: the DXF is not read by ezdxf";
+    ASSERT_TRUE(python.waitForFinished(60000));
+    const QByteArray output = python.readAllStandardOutput();
+    if (output.startsWith("NO-EZDXF"))
+        GTEST_SKIP() << "python3-ezdxf is not installed: the DXF is not read by ezdxf";
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonObject drawing = QJsonDocument::fromJson(output).object();
+    EXPECT_EQ(drawing.value(QStringLiteral("errors")).toInt(), 0);
+
+    const QJsonObject layers = drawing.value(QStringLiteral("layers")).toObject();
+    EXPECT_EQ(layers.value(cad::kVendelPlus).toObject().value(QStringLiteral("color")).toInt(), 7);
+    EXPECT_EQ(layers.value(cad::kVendelMinus).toObject().value(QStringLiteral("color")).toInt(), 7);
+    EXPECT_EQ(layers.value(cad::kVendelMinus).toObject().value(QStringLiteral("linetype")).toString().toUpper(),
+              QStringLiteral("DASHDOT"));
+
+    // Counted from the solver's file: an outline of five vertices per element, and each stress on
+    // the layer of its sign.
+    const SolverResults expected = ReadResultFile(m_work.filePath(QStringLiteral("dateout.dat")));
+    int tension = 0;
+    for (const auto& s : expected.stresses)
+        tension += (s[0] > 0) + (s[1] > 0);
+    const int n = int(expected.stresses.size());
+    const QJsonObject counts = drawing.value(QStringLiteral("counts")).toObject();
+    EXPECT_EQ(counts.value(QStringLiteral("Vendel_Mesh/POLYLINE")).toInt(), n);
+    EXPECT_EQ(counts.value(QStringLiteral("Vendel_Plus/LINE")).toInt(), tension);
+    EXPECT_EQ(counts.value(QStringLiteral("Vendel_Minus/LINE")).toInt(), 2 * n - tension);
+    const QJsonArray vertices = drawing.value(QStringLiteral("vertices")).toObject().value(cad::kVendelMesh).toArray();
+    ASSERT_EQ(vertices.size(), n);
+    for (const QJsonValue& v : vertices)
+        EXPECT_EQ(v.toInt(), 5);
 }
 
 } // namespace
