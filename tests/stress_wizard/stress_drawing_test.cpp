@@ -15,6 +15,7 @@
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
 #include "desktop/Settings.h"
+#include "stress_wizard/CountingDocument.h"
 #include "stress_wizard/DxfGeometry.h"
 #include "stress_wizard/StressDrawing.h"
 #include "stress_wizard/StressModel.h"
@@ -259,6 +260,22 @@ TEST_F(StressDrawingTest, ProgressRunsInThreeEqualThirdsAndEndsOnce)
     for (std::size_t i = 0; i < steps.size(); ++i)
         EXPECT_NEAR(steps[i], float(i + 1) / 12.0f, 1e-6) << "step " << i;
     EXPECT_EQ(done, 1);
+}
+
+TEST_F(StressDrawingTest, RegeneratesOnlyWhenAskedAndSwitchesLayersOnlyWhereTheSignChanges)
+{
+    AddElement(0, 0, 10, 10, 1, 2, 0);
+    AddElement(10, 0, 20, 10, 3, -1, 0);
+    AddElement(20, 0, 30, 10, -2, -1, 0);
+    test::CountingDocument counted(m_doc);
+    ASSERT_TRUE(vendel::DrawStresses(m_model, m_settings, counted, true));
+    EXPECT_EQ(counted.regens, 1);
+    // The mesh layer, then first stresses + + - and second stresses + - -: four changes.
+    EXPECT_EQ(counted.layerSwitches, 5);
+    ASSERT_TRUE(vendel::DrawStresses(m_model, m_settings, counted, false));
+    EXPECT_EQ(counted.regens, 1);
+    EXPECT_EQ(Selected(cad::kVendelPlus).size(), 3u);
+    EXPECT_EQ(Selected(cad::kVendelMinus).size(), 3u);
 }
 
 TEST_F(StressDrawingTest, NoElementsErasesAndDrawsNothing)

@@ -15,6 +15,7 @@
 #include "cad/modHelpers.h"
 #include "desktop/Error.h"
 #include "desktop/Settings.h"
+#include "stress_wizard/CountingDocument.h"
 #include "stress_wizard/DxfGeometry.h"
 #include "stress_wizard/StressModel.h"
 #include "stress_wizard/StressModelDrawing.h"
@@ -237,6 +238,18 @@ TEST_F(StressModelDrawingTest, DrawingSwitchesItsLayerOnThawsUnlocksAndMakesItCu
         EXPECT_EQ(m_doc->ActiveLayer()->Name(), layer);
     }
     EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
+}
+
+TEST_F(StressModelDrawingTest, EachDrawRoutineRegeneratesOnlyWhenAsked)
+{
+    using Draw = void (*)(const vendel::StressDrawingTarget&, bool);
+    for (Draw draw : std::initializer_list<Draw>{&vendel::DrawGrid, &vendel::DrawDomains, &vendel::DrawLines, &vendel::DrawLoads}) {
+        test::CountingDocument counted(m_doc);
+        draw({m_model, m_settings, counted}, false);
+        EXPECT_EQ(counted.regens, 0);
+        draw({m_model, m_settings, counted}, true);
+        EXPECT_EQ(counted.regens, 1);
+    }
 }
 
 TEST_F(StressModelDrawingTest, FailuresStopTheRoutineAndReachTheCallerLeavingWhatWasDrawn)
