@@ -169,18 +169,8 @@ int Export(const QStringList& args)
     // The results are solved before anything is drawn, so that a truss that cannot be solved
     // costs no host start.
     if (solve) {
-        QString detail;
-        if (!SolveTruss(model, &detail)) {
-            if (!detail.isEmpty())
-                Err(QStringLiteral("(%1)\n").arg(detail));
+        if (!SolveChecked(model))
             return kExitFailed;
-        }
-        // Forces that do not balance the loads are not drawn without a word.
-        const double residual = EquilibriumResidual(model);
-        if (residual > 1e-3)
-            Err(QStringLiteral("warning: the solution is out of balance by %1% of the largest force; the truss is too "
-                               "ill-conditioned for the single-precision solver (check its supports and proportions)\n")
-                    .arg(residual * 100.0, 0, 'g', 3));
     }
 
     PrivateHost host;
