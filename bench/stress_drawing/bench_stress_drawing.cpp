@@ -185,8 +185,8 @@ int main(int argc, char** argv)
     picProgress.show();
 
     std::printf("DrawStresses through the link (%s, headless), %d runs per case\n", qPrintable(QFileInfo(host).fileName()), runs);
-    std::printf("%10s %10s %5s %9s %9s %10s %11s %9s\n", "mesh", "progress", "run", "seconds", "calls", "calls/s",
-                "elements/s", "in calls");
+    std::printf("%10s %10s %5s %9s %9s %10s %11s %9s   %s\n", "mesh", "progress", "run", "seconds", "calls", "calls/s",
+                "elements/s", "in calls", "erase / outlines / first / second (s)");
     auto model = std::make_unique<StressModel>();
     for (const int side : sides) {
         SyntheticResults(*model, side);
@@ -195,16 +195,39 @@ int main(int argc, char** argv)
             for (int run = 1; run <= runs; ++run) {
                 g_calls = 0;
                 g_inCalls = {};
+                // The moments the first element is outlined and each third is done.
+                std::vector<Clock::time_point> marks;
+                const long steps = 3L * side * side;
+                long step = 0;
+                DrawingProgress phases{[&](float) {
+                                           ++step;
+                                           if (step == 1 || step % (steps / 3) == 0)
+                                               marks.push_back(Clock::now());
+                                       },
+                                       {}};
+                DrawingProgress box = ProgressBox(&picProgress);
                 const Clock::time_point start = Clock::now();
                 const bool ok = vendel::DrawStresses(*model, settings, counted, true,
-                                                     withBox ? ProgressBox(&picProgress) : DrawingProgress{});
+                                                     {[&](float f) {
+                                                          phases.Step(f);
+                                                          if (withBox)
+                                                              box.Step(f);
+                                                      },
+                                                      [&] {
+                                                          if (withBox)
+                                                              box.Done();
+                                                      }});
                 const double seconds = Seconds(Clock::now() - start);
                 if (!ok)
                     return 1;
                 times.push_back(seconds);
-                std::printf("%5d x %-3d %10s %5d %9.2f %9ld %10.0f %11.0f %8.0f%%\n", side, side, withBox ? "box" : "none",
+                std::printf("%5d x %-3d %10s %5d %9.2f %9ld %10.0f %11.0f %8.0f%%", side, side, withBox ? "box" : "none",
                             run, seconds, g_calls, double(g_calls) / seconds, double(side) * side / seconds,
                             100.0 * Seconds(g_inCalls) / seconds);
+                if (marks.size() == 4)
+                    std::printf("   %.2f / %.2f / %.2f / %.2f", Seconds(marks[0] - start), Seconds(marks[1] - marks[0]),
+                                Seconds(marks[2] - marks[1]), Seconds(marks[3] - marks[2]));
+                std::printf("\n");
                 std::fflush(stdout);
             }
             std::sort(times.begin(), times.end());
