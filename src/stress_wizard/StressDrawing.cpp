@@ -74,11 +74,10 @@ private:
 
 // One principal stress of every element: a segment through the element's centre along `turn`
 // plus the element's angle, on the layer of its sign.
-void DrawPrincipal(const StressModel& model, ActiveLayer& active, cad::AcadModelSpace& space,
+void DrawPrincipal(const StressModel& model, std::size_t n, ActiveLayer& active, cad::AcadModelSpace& space,
                    const cad::AcadLayerPtr& plus, const cad::AcadLayerPtr& minus, const SettingsArray& settings,
                    std::size_t which, double turn, float scale, float progressStart, const cad::DrawingProgress& progress)
 {
-    const std::size_t n = model.StressValues.size();
     for (std::size_t e = 0; e < n; ++e) {
         // Corners 1 and 4 of an element are opposite: their midpoint is its centre.
         const auto& c1 = model.StressPoints[4 * e];
@@ -107,11 +106,25 @@ void DrawPrincipal(const StressModel& model, ActiveLayer& active, cad::AcadModel
     }
 }
 
+// The results as ResetStressResults leaves them (a single empty element) stand for no results:
+// drawn, they would put a phantom element at the origin.
+bool NoResults(const StressModel& model)
+{
+    if (model.StressValues.size() != 1 || model.StressPoints.size() != 4)
+        return false;
+    const auto zero = [](float v) { return v == 0.0f; };
+    for (const auto& p : model.StressPoints)
+        if (!zero(p[0]) || !zero(p[1]))
+            return false;
+    const auto& v = model.StressValues[0];
+    return zero(v[0]) && zero(v[1]) && zero(v[2]);
+}
+
 // The body of DrawStresses; throws on the first failure.
 void DrawAllStresses(const StressModel& model, const SettingsArray& settings, AcadDocument& document, bool regenerate,
                      const cad::DrawingProgress& progress)
 {
-    const std::size_t n = model.StressValues.size();
+    const std::size_t n = NoResults(model) ? 0 : model.StressValues.size();
     if (model.StressPoints.size() < 4 * n)
         throw ModelError(QStringLiteral("the results hold %1 corners for %2 elements").arg(model.StressPoints.size()).arg(n));
 
@@ -148,8 +161,8 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
     }
 
     const float scale = settings[SetScaleFactor].ToSingle();
-    DrawPrincipal(model, active, *space, plus, minus, settings, 0, 0.0, scale, 1.0f / 3.0f, progress);
-    DrawPrincipal(model, active, *space, plus, minus, settings, 1, kPi / 2.0, scale, 2.0f / 3.0f, progress);
+    DrawPrincipal(model, n, active, *space, plus, minus, settings, 0, 0.0, scale, 1.0f / 3.0f, progress);
+    DrawPrincipal(model, n, active, *space, plus, minus, settings, 1, kPi / 2.0, scale, 2.0f / 3.0f, progress);
 
     if (regenerate)
         document.Regen(0);

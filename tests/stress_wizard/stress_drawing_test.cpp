@@ -367,6 +367,12 @@ TEST_F(StressDrawingTest, ClearStressesForgetsTheResultsAndErasesOnlyTheThreeLay
     EXPECT_TRUE(Selected(cad::kVendelMinus).empty());
     EXPECT_EQ(Selected(cad::kVendelLines).size(), 1u);
 
+    // Drawn again after the clear (as the Options dialog may), nothing is drawn: no phantom
+    // element at the origin.
+    ASSERT_TRUE(Draw());
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 1);   // the line on Vendel_Lines
+    EXPECT_TRUE(m_messages.Messages().empty());
+
     // A leftover set is not the routine's to deal with: the caller hears of it.
     m_doc->SelectionSets()->Add(QStringLiteral("tempss"));
     EXPECT_THROW(vendel::ClearStresses(m_model, *m_doc), cad::CadError);
