@@ -19,9 +19,9 @@ namespace ardela::vendel {
 // angles), on Vendel_Plus when s > 0 and "Tension" is 1, on Vendel_Minus when s <= 0 and
 // "Compression" is 1. `progress` hears the share drawn after every element, in three equal
 // thirds. The active viewport is regenerated when `regenerate`. The results as ClearStresses
-// leaves them (a single empty element) are no results: the layers are erased, nothing is drawn. Any failure ends the drawing:
-// "There was an error drawing data." with the advice to revise the input (style 16), false; what
-// was drawn stays and `progress` keeps its last share.
+// leaves them (a single empty element) are no results: the layers are erased, nothing is drawn.
+// Any failure ends the drawing: "There was an error drawing data." with the advice to revise the
+// input (style 16), false; what was drawn stays and `progress` keeps its last share.
 bool DrawStresses(const StressModel& model, const SettingsArray& settings, cad::AcadDocument& document,
                   bool regenerate, const cad::DrawingProgress& progress = {});
 
