@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -258,9 +259,12 @@ bool FinishSolverRun(const StressModel& model, const QString& folder)
     bool kept = true;
     const QString listing = dir.filePath(kSolverListingName);
     if (QFileInfo::exists(listing) && !model.AnalysisTitle.isEmpty()) {
+        // Beside the analysis file, where the engineer looks for it.
         const qsizetype dot = model.AnalysisTitle.lastIndexOf(u'.');
-        const QString copy = dir.filePath((dot >= 0 ? model.AnalysisTitle.left(dot) : model.AnalysisTitle)
-                                          + QStringLiteral(".prn"));
+        const QString copy = QFileInfo(model.AnalysisPath)
+                                 .dir()
+                                 .filePath((dot >= 0 ? model.AnalysisTitle.left(dot) : model.AnalysisTitle)
+                                           + QStringLiteral(".prn"));
         QFile in(listing);
         QSaveFile out(copy);
         QByteArray data;
@@ -291,9 +295,26 @@ QString ExchangeFolder()
     return folder;
 }
 
+namespace {
+
+QString& SolverOverride()
+{
+    static QString program;
+    return program;
+}
+
+} // namespace
+
 QString SolverProgram()
 {
+    if (!SolverOverride().isEmpty())
+        return SolverOverride();
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("stress"));
+}
+
+QString SetSolverProgram(const QString& program)
+{
+    return std::exchange(SolverOverride(), program);
 }
 
 bool RunSolver(const QString& folder, bool noTimeLimit)

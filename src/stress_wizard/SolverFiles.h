@@ -37,9 +37,10 @@ bool ReadSolverResults(StressModel& model, const QString& folder);
 bool WriteSolverInput();
 bool ReadSolverResults();
 
-// The end of a run: for an analysis saved in a file, keeps the solver's listing in `folder`
-// under the analysis title up to its last "." followed by ".prn" (replacing an older copy), then
-// removes "datein", "dateout" and "dateout.dat". An analysis without a file leaves them all.
+// The end of a run: for an analysis saved in a file, keeps the solver's listing from `folder`
+// beside the analysis file, under the analysis title up to its last "." followed by ".prn"
+// (replacing an older copy), then removes "datein", "dateout" and "dateout.dat" from `folder`.
+// An analysis without a file leaves them all.
 // False, after a message, when the listing could not be kept.
 bool FinishSolverRun(const StressModel& model, const QString& folder);
 
@@ -48,8 +49,11 @@ bool FinishSolverRun(const StressModel& model, const QString& folder);
 // when it cannot be created.
 QString ExchangeFolder();
 
-// The solver program `stress`, beside the running program.
+// The solver program `stress`, beside the running program, unless another was set.
 QString SolverProgram();
+// Makes RunSolver start `program` instead (tests stand in solvers of their own); an empty path
+// goes back to the one beside the running program. Returns the previous choice.
+QString SetSolverProgram(const QString& program);
 
 // Starts the solver in `folder` and waits for it (with the 20-second question unless
 // `noTimeLimit`). False when it could not be started or the user gave up.

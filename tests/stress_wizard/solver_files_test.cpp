@@ -246,12 +246,15 @@ TEST_F(SolverFilesTest, RunOfASavedAnalysisKeepsTheListingAndRemovesTheExchangeF
     ASSERT_TRUE(FinishSolverRun(*m_model, m_dir.path()));
     EXPECT_TRUE(QFile::exists(File("dateout.dat")));
 
-    WriteAll(File("beam.v1.prn"), "an older listing");
-    m_model->AnalysisPath = QStringLiteral("/projects/beam.v1.vdl");
+    // Saved: the listing goes beside the analysis file, replacing an older one, and the working
+    // folder is left empty.
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("projects")));
+    WriteAll(File("projects/beam.v1.prn"), "an older listing");
+    m_model->AnalysisPath = File("projects/beam.v1.vdl");
     m_model->AnalysisTitle = QStringLiteral("beam.v1.vdl");
     ASSERT_TRUE(FinishSolverRun(*m_model, m_dir.path()));
-    EXPECT_EQ(ReadAll(File("beam.v1.prn")), QByteArray("dateout"));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("beam.v1.prn")});
+    EXPECT_EQ(ReadAll(File("projects/beam.v1.prn")), QByteArray("dateout"));
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(m_messages.isEmpty());
 }
 

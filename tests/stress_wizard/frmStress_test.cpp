@@ -1,0 +1,717 @@
+// Guards Vendel's wizard as an engineer uses it, against a real drawing host and the real solver:
+// a plate typed or picked is run and drawn as the solver's own result file says, the sheet checks
+// count what the engineer sees, the listing lands beside a saved analysis, a broken result file
+// or a solver given up on draws nothing, a lost link returns to the first step once, a failing
+// redraw does not hold a step change, and Options redraws the stresses of a saved analysis.
+#include <cmath>
+#include <deque>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QCborArray>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "cad/CadError.h"
+#include "cad/CadLink.h"
+#include "cad/CadProxy.h"
+#include "cad/ProgramLayers.h"
+#include "cad/modHelpers.h"
+#include "desktop/FileChooser.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/Settings.h"
+#include "desktop/frmOptions.h"
+#include "desktop/modMessage.h"
+#include "desktop/modResource.h"
+#include "desktop/modShell.h"
+#include "stress_wizard/DxfGeometry.h"
+#include "stress_wizard/SolverFiles.h"
+#include "stress_wizard/StressModel.h"
+#include "stress_wizard/frmStress.h"
+#include "support/DrawingTestSupport.h"
+#include "support/HostProcess.h"
+#include "support/TestSupport.h"
+#include "wizard/GridEditor.h"
+#include "wizard/LinkWatch.h"
+#include "wizard/WizardLifetime.h"
+
+using namespace ardela;
+using namespace ardela::test;
+
+namespace {
+
+const QString kAttachQuestion =
+    QStringLiteral("A fost gasita o aplicatie AutoCAD care ruleaza. Vreti sa va conectati la aplicatia curenta?");
+
+struct Shown {
+    QString prompt;
+    std::int16_t style;
+    QString title;
+};
+
+// The numbers of "dateout.dat" read on their own: 4 corners per element, then s1, s2, angle.
+struct SolverResults {
+    std::vector<std::array<double, 8>> corners;
+    std::vector<std::array<double, 3>> stresses;
+};
+
+SolverResults ReadResultFile(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QStringList fields =
+        QString::fromLatin1(file.readAll()).split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+    SolverResults results;
+    if (fields.isEmpty())
+        return results;
+    const int n = fields[0].toInt();
+    EXPECT_EQ(fields.size(), 1 + 11 * n);
+    if (fields.size() != 1 + 11 * n)
+        return results;
+    qsizetype k = 1;
+    for (int e = 0; e < n; ++e) {
+        std::array<double, 8> c{};
+        for (double& v : c)
+            v = fields[k++].toDouble();
+        results.corners.push_back(c);
+    }
+    for (int e = 0; e < n; ++e) {
+        std::array<double, 3> s{};
+        for (double& v : s)
+            v = fields[k++].toDouble();
+        results.stresses.push_back(s);
+    }
+    return results;
+}
+
+// Feeds the host's pending point requests from a script, as an engineer clicking in the drawing.
+class PointFeeder : public QObject {
+public:
+    explicit PointFeeder(cad::AcadApplicationPtr host) : m_host(std::move(host))
+    {
+        m_timer.setInterval(15);
+        connect(&m_timer, &QTimer::timeout, this, &PointFeeder::Tick);
+    }
+    void Click(double x, double y) { m_script.push_back({QStringLiteral("click"), cad::Point3{x, y, 0.0}}); }
+    void End() { m_script.push_back({QStringLiteral("enter"), std::nullopt}); }
+    void Start() { m_timer.start(); }
+    bool Done() const { return m_script.empty(); }
+
+private:
+    struct Input {
+        QString kind;
+        std::optional<cad::Point3> at;
+    };
+
+    QCborValue Call(const QString& member, const QCborArray& args)
+    {
+        return cad::LinkOf(m_host)->Call(cad::Handle{cad::HandleKind::Application, 0, QCborValue()}, member, args);
+    }
+
+    void Tick()
+    {
+        if (m_busy || m_script.empty())
+            return;
+        m_busy = true;
+        try {
+            if (Call(QStringLiteral("PointPending"), {}).toBool()) {
+                const Input input = m_script.front();
+                m_script.pop_front();
+                QCborValue point;
+                if (input.at)
+                    point = QCborArray{(*input.at)[0], (*input.at)[1], (*input.at)[2]};
+                Call(QStringLiteral("SimulateInput"), {input.kind, point, QString()});
+            }
+        } catch (const cad::CadError&) {
+        }
+        m_busy = false;
+    }
+
+    cad::AcadApplicationPtr m_host;
+    QTimer m_timer;
+    std::deque<Input> m_script;
+    bool m_busy = false;
+};
+
+// What the stress drawing holds: outlines on Vendel_Mesh, segments on the two result layers.
+struct StressPicture {
+    std::vector<std::vector<XY>> outlines;
+    std::vector<Segment> plus;
+    std::vector<Segment> minus;
+};
+
+class VendelWizard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_data = std::make_unique<ScopedEnv>("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
+        m_config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
+        m_socket = m_dir.filePath(QStringLiteral("host"));
+        ASSERT_TRUE(m_host.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
+        cad::Connection& connection = cad::CadConnection();
+        connection = cad::Connection{};
+        connection.RunningSocketPath = m_socket;
+        connection.HostProgram = HostProgramPath();
+        ardela::ResetModel(Stress());
+        ResetStressResults(Stress());
+        Settings() = DefaultSettings();
+        SelectStringTable(StringTable::Vendel);
+        WizardStartup::SetSplashMinimumMs(0);
+        SetHelpRoot(SourceDir() + QStringLiteral("/resources/help"));
+        m_previousMessages = SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
+            m_shown.push_back({prompt, style, title});
+            if (prompt == kAttachQuestion)
+                return std::int16_t(MsgResultYes);
+            if (m_answerNo || prompt.startsWith(QLatin1String("The drawing has not been saved.")))
+                return std::int16_t(MsgResultNo);
+            return std::int16_t(MsgResultOk);
+        });
+        m_previousDialogs = SetFileDialogHandler([this](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
+            if (m_dialogAnswers.empty())
+                return std::nullopt;
+            const QString answer = m_dialogAnswers.front();
+            m_dialogAnswers.pop_front();
+            if (answer.isEmpty())
+                return std::nullopt;
+            return ChoiceForPath(answer);
+        });
+        m_feed = cad::ConnectApplication(m_socket, 5000);
+        ASSERT_TRUE(m_feed);
+        m_wizard = new frmStress;
+        m_wizard->show();
+        m_grid = m_wizard->fraContainer;
+    }
+
+    void TearDown() override
+    {
+        if (m_wizard) {
+            m_wizard->SetDirty(false);
+            m_wizard->close();
+            delete m_wizard;
+        }
+        SetSolverProgram(QString());
+        SetShellClock({});
+        SetMessageHandler(m_previousMessages);
+        SetFileDialogHandler(m_previousDialogs);
+        cad::CadConnection() = cad::Connection{};
+        SetHelpRoot(QString());
+        if (HelpWindow* help = HelpWindow::Instance())
+            delete help;
+        SelectStringTable(StringTable::Korrin);
+    }
+
+    QString Exchange(const QString& name) const { return m_dir.filePath(QStringLiteral("data/Ardela/Vendel/") + name); }
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void Next() { Click(m_wizard->cmdNav[NavNext]); }
+    void Back() { Click(m_wizard->cmdNav[NavBack]); }
+    bool NextEnabled() const { return m_wizard->cmdNav[NavNext]->isEnabled(); }
+
+    // Steps 0 to 2 with a new analysis in the current drawing.
+    void StartNewAnalysis()
+    {
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 1);
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 2);
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 3);
+    }
+
+    // Types `text` into the visible grid cell (row 1 to 5, column 1 on) and presses Enter.
+    void TypeCell(int row, int column, const QString& text)
+    {
+        FixedCellGrid* grid = m_grid->msgGrid;
+        const QRect cell = grid->visualRect(grid->model()->index(row, column));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        ASSERT_TRUE(m_grid->txtEdit->isVisible());
+        m_grid->txtEdit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(m_grid->txtEdit, Qt::Key_Delete);
+        else
+            QTest::keyClicks(m_grid->txtEdit, text);
+        QTest::keyClick(m_grid->txtEdit, Qt::Key_Return);
+    }
+
+    // The row's cells from table column `first` on, scrolling the sheet so that they show.
+    void TypeRow(int row, int first, const QStringList& values)
+    {
+        for (int k = 0; k < values.size(); ++k) {
+            const int column = first + k;
+            const int offset = std::max(0, column - 4);
+            if (m_grid->fsbHorzGrid->isEnabled() && m_grid->fsbHorzGrid->value() != offset)
+                m_grid->fsbHorzGrid->setValue(offset);
+            TypeCell(row, column - m_grid->fsbHorzGrid->value(), values[k]);
+        }
+        if (m_grid->fsbHorzGrid->isEnabled())
+            m_grid->fsbHorzGrid->setValue(0);
+    }
+
+    // The cantilever 40 x 10 on a 4 x 2 mesh: held along x = 0, 500 daN down at its upper free
+    // corner. Typed from the gridline step to the run step.
+    void TypeCantilever()
+    {
+        m_wizard->optGridlines[0]->click();
+        for (int i = 0; i < 5; ++i)
+            TypeCell(i + 1, 1, QString::number(10 * i));
+        EXPECT_FALSE(NextEnabled());  // no horizontal gridline yet
+        m_wizard->optGridlines[1]->click();
+        for (int i = 0; i < 3; ++i)
+            TypeCell(i + 1, 1, QString::number(5 * i));
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 4);
+        TypeRow(1, 1, {"0", "0", "40", "10", "1", "210000", "81000"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 5);
+        TypeRow(1, 1, {"0", "0", "0", "10", "3"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 6);
+        TypeRow(1, 1, {"40", "10"});
+        TypeRow(1, 4, {"-500"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 7);
+    }
+
+    void Pick(int step, PointFeeder& feeder)
+    {
+        feeder.Start();
+        Click(m_wizard->cmdSelect[std::size_t(step - 3)]);
+        EXPECT_TRUE(feeder.Done());
+    }
+
+    // The same cantilever picked in the drawing; only the values no point gives are typed.
+    void PickCantilever()
+    {
+        PointFeeder feeder(m_feed);
+        for (int i = 0; i < 5; ++i)
+            feeder.Click(10 * i, 0);
+        feeder.End();
+        Pick(3, feeder);
+        m_wizard->optGridlines[1]->click();
+        for (int i = 0; i < 3; ++i)
+            feeder.Click(0, 5 * i);
+        feeder.End();
+        Pick(3, feeder);
+        ASSERT_TRUE(NextEnabled());
+        EXPECT_EQ(Stress().VertCount, 5);
+        EXPECT_EQ(Stress().HorzCount, 3);
+        Next();
+        feeder.Click(0, 0);
+        feeder.Click(40, 10);
+        feeder.End();
+        Pick(4, feeder);
+        TypeRow(1, 5, {"1", "210000", "81000"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        feeder.Click(0, 0);
+        feeder.Click(0, 10);
+        feeder.End();
+        Pick(5, feeder);
+        TypeRow(1, 5, {"3"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        feeder.Click(40, 10);
+        feeder.End();
+        Pick(6, feeder);
+        TypeRow(1, 4, {"-500"});
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 7);
+    }
+
+    StressPicture Drawn()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("drawing%1.dxf").arg(++m_saves));
+        m_feed->ActiveDocument()->SaveAs(path);
+        const DxfContents drawing = ReadDxf(path);
+        return {Polylines(drawing, cad::kVendelMesh), Lines(drawing, cad::kVendelPlus), Lines(drawing, cad::kVendelMinus)};
+    }
+
+    // The drawing against the solver's result file: an outline through corners 1, 2, 4, 3 per
+    // element, and each principal stress a segment 2 x |s| x scale long along its direction,
+    // centred on the element, on the layer of its sign.
+    void ExpectDrawingOf(const SolverResults& expected, StressPicture drawn, double scale)
+    {
+        const std::size_t n = expected.stresses.size();
+        ASSERT_EQ(n, 8u);
+        ASSERT_EQ(drawn.outlines.size(), n);
+        for (std::size_t e = 0; e < n; ++e) {
+            const auto& c = expected.corners[e];
+            const std::vector<XY> round{{c[0], c[1]}, {c[2], c[3]}, {c[6], c[7]}, {c[4], c[5]}, {c[0], c[1]}};
+            ASSERT_EQ(drawn.outlines[e].size(), 5u);
+            for (std::size_t v = 0; v < 5; ++v)
+                EXPECT_TRUE(Near(drawn.outlines[e][v], round[v], 1e-4)) << "element " << e + 1 << " vertex " << v;
+        }
+        for (std::size_t e = 0; e < n; ++e) {
+            const auto& c = expected.corners[e];
+            const XY centre{(c[0] + c[6]) / 2.0, (c[1] + c[7]) / 2.0};
+            for (int k = 0; k < 2; ++k) {
+                const double sigma = expected.stresses[e][std::size_t(k)];
+                const double theta = expected.stresses[e][2] * M_PI / 180.0 + k * M_PI / 2.0;
+                const double h = std::abs(sigma) * scale;
+                const XY a{centre.first - h * std::cos(theta), centre.second - h * std::sin(theta)};
+                const XY b{centre.first + h * std::cos(theta), centre.second + h * std::sin(theta)};
+                std::vector<Segment>& layer = sigma > 0 ? drawn.plus : drawn.minus;
+                const double tolerance = 1e-4 * std::max(1.0, h);
+                const auto found = std::find_if(layer.begin(), layer.end(),
+                                                [&](const Segment& s) { return SameSegment(s, a, b, tolerance); });
+                ASSERT_NE(found, layer.end()) << "element " << e + 1 << " stress " << k + 1 << " = " << sigma;
+                EXPECT_NEAR(found->Length(), 2.0 * h, tolerance);
+                layer.erase(found);
+            }
+        }
+        EXPECT_TRUE(drawn.plus.empty()) << drawn.plus.size() << " segments too many on Vendel_Plus";
+        EXPECT_TRUE(drawn.minus.empty()) << drawn.minus.size() << " segments too many on Vendel_Minus";
+    }
+
+    std::size_t CountOn(const QString& layer)
+    {
+        cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+        cad::AcadSelectionSetPtr set = doc->SelectionSets()->Add(QStringLiteral("probe"));
+        set->Select(5, std::nullopt, std::nullopt, {8}, QStringList{layer});
+        const std::size_t count = std::size_t(set->count());
+        set->Delete();
+        return count;
+    }
+
+    // A stand-in solver: a shell script in the test folder.
+    void FakeSolver(const QByteArray& body)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("fake-stress"));
+        QFile script(path);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n" + body + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetSolverProgram(path);
+    }
+
+    std::vector<QString> Prompts() const
+    {
+        std::vector<QString> prompts;
+        for (const Shown& s : m_shown)
+            prompts.push_back(s.prompt);
+        return prompts;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ScopedEnv> m_data;
+    std::unique_ptr<ScopedEnv> m_config;
+    QString m_socket;
+    HostProcess m_host;
+    cad::AcadApplicationPtr m_feed;
+    frmStress* m_wizard = nullptr;
+    GridEditor* m_grid = nullptr;
+    std::vector<Shown> m_shown;
+    std::deque<QString> m_dialogAnswers;
+    bool m_answerNo = false;
+    int m_saves = 0;
+    MessageHandler m_previousMessages;
+    FileDialogHandler m_previousDialogs;
+};
+
+TEST_F(VendelWizard, OpensOnTheWelcomeStepInRomanian)
+{
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Bun Venit"));
+    EXPECT_FALSE(m_wizard->cmdNav[NavBack]->isEnabled());
+    EXPECT_TRUE(NextEnabled());
+    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
+    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Anuleaza"));
+    EXPECT_EQ(m_wizard->cmdNav[NavNext]->text(), QStringLiteral("&Continua >"));
+    EXPECT_EQ(m_wizard->optFile[1]->text(), QStringLiteral("Deschide o Analiza &Existenta"));
+}
+
+TEST_F(VendelWizard, TypedCantileverIsDrawnAsTheSolverWroteItAndItsFilesStayWhenNeverSaved)
+{
+    StartNewAnalysis();
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei"));
+    EXPECT_EQ(m_wizard->lblGridlines[0]->text(), QStringLiteral("Numar de Linii Verticale:"));
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    EXPECT_TRUE(m_wizard->cmdNav[NavRun]->isVisible());
+    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Inchide"));
+    // Leaving the load step drew the loads: one arrow (a head and a line).
+    EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
+
+    m_dialogAnswers.push_back(QString());  // the save is cancelled: the run goes on
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_TRUE(m_shown.empty()) << m_shown.front().prompt.toStdString();
+    EXPECT_TRUE(m_wizard->IsDirty());
+    EXPECT_FALSE(m_wizard->picProgress->isVisible());
+    for (const char* name : {"datein", "dateout", "dateout.dat"})
+        EXPECT_TRUE(QFile::exists(Exchange(QLatin1String(name)))) << name;
+    ExpectDrawingOf(ReadResultFile(Exchange(QStringLiteral("dateout.dat"))), Drawn(), 20.0);
+}
+
+TEST_F(VendelWizard, PickedCantileverGivesTheSameDrawingAsTheTypedOne)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(PickCantilever());
+    m_dialogAnswers.push_back(QString());
+    Click(m_wizard->cmdNav[NavRun]);
+    const StressPicture picked = Drawn();
+    ExpectDrawingOf(ReadResultFile(Exchange(QStringLiteral("dateout.dat"))), picked, 20.0);
+
+    // A new analysis in the same drawing, typed.
+    for (int i = 0; i < 7; ++i)
+        Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 0);
+    StartNewAnalysis();
+    EXPECT_EQ(Stress().VertCount, 0);
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    m_dialogAnswers.push_back(QString());
+    Click(m_wizard->cmdNav[NavRun]);
+    const StressPicture typed = Drawn();
+    ASSERT_EQ(typed.outlines, picked.outlines);
+    ASSERT_EQ(typed.plus.size(), picked.plus.size());
+    ASSERT_EQ(typed.minus.size(), picked.minus.size());
+    for (std::size_t i = 0; i < typed.plus.size(); ++i)
+        EXPECT_TRUE(SameSegment(typed.plus[i], picked.plus[i].from, picked.plus[i].to, 1e-3)) << i;
+    for (std::size_t i = 0; i < typed.minus.size(); ++i)
+        EXPECT_TRUE(SameSegment(typed.minus[i], picked.minus[i].from, picked.minus[i].to, 1e-3)) << i;
+}
+
+TEST_F(VendelWizard, SavedRunPutsTheListingBesideTheAnalysisAndLeavesNoExchangeFile)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    const QString path = m_dir.filePath(QStringLiteral("beam.vdl"));
+    m_dialogAnswers.push_back(path);
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_TRUE(m_shown.empty());
+    EXPECT_FALSE(m_wizard->IsDirty());
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Ruleaza Analiza - beam.vdl"));
+    QFile listing(m_dir.filePath(QStringLiteral("beam.prn")));
+    ASSERT_TRUE(listing.open(QIODevice::ReadOnly));
+    EXPECT_GT(listing.size(), 0);
+    for (const char* name : {"datein", "dateout", "dateout.dat", "beam.prn"})
+        EXPECT_FALSE(QFile::exists(Exchange(QLatin1String(name)))) << name;
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+
+    // Back to the loads: the caption names the file, Run goes and Cancel reads "Anuleaza".
+    Back();
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Incarcari - beam.vdl"));
+    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
+    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Anuleaza"));
+}
+
+TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
+{
+    StartNewAnalysis();
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_FALSE(m_wizard->cmdDraw[0]->isEnabled());
+    TypeCell(1, 1, "0");
+    TypeCell(2, 1, "10");
+    TypeCell(4, 1, "30");  // a gap, then a value
+    m_wizard->optGridlines[1]->click();
+    EXPECT_EQ(m_grid->msgGrid->item(0, 1)->text(), QStringLiteral("Coord y"));
+    EXPECT_TRUE(m_wizard->lblGridlines[1]->isVisibleTo(m_wizard->fraStep[3]));
+    EXPECT_FALSE(m_wizard->lblGridlines[0]->isVisibleTo(m_wizard->fraStep[3]));
+    TypeCell(1, 1, "0");
+    TypeCell(2, 1, "5");
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("2"));
+    EXPECT_FALSE(NextEnabled());
+    m_wizard->optGridlines[0]->click();
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("2"));
+    EXPECT_EQ(m_grid->msgGrid->item(4, 1)->text(), QStringLiteral("30"));
+    TypeCell(3, 1, "20");
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("4"));
+    EXPECT_TRUE(NextEnabled());
+    EXPECT_TRUE(m_wizard->cmdDraw[0]->isEnabled());
+    // The open box counts as typed: a text that is no number stops Next.
+    const QRect cell = m_grid->msgGrid->visualRect(m_grid->msgGrid->model()->index(5, 1));
+    QTest::mouseClick(m_grid->msgGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::keyClicks(m_grid->txtEdit, "4x");
+    EXPECT_FALSE(NextEnabled());
+    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+    EXPECT_TRUE(NextEnabled());
+}
+
+TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsTheStep)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(2, 1, "40");
+    m_wizard->optGridlines[1]->click();
+    TypeCell(1, 1, "0"); TypeCell(2, 1, "10");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    EXPECT_EQ(m_grid->msgGrid->columnCount(), 5);
+    EXPECT_EQ(m_grid->msgGrid->item(0, 0)->text(), QStringLiteral("Domain"));
+    EXPECT_EQ(m_grid->msgGrid->item(0, 1)->text(), QStringLiteral("Lower x"));
+    EXPECT_EQ(m_grid->fsbHorzGrid->maximum(), 3);
+    TypeRow(1, 1, {"0", "0", "40", "10", "1", "210000"});  // six of seven
+    EXPECT_EQ(Stress().DomainCount, 0);
+    EXPECT_FALSE(NextEnabled());
+    m_grid->fsbHorzGrid->setValue(3);
+    EXPECT_EQ(m_grid->msgGrid->item(0, 4)->text(), QStringLiteral("G [daN/cm²]"));
+    m_grid->fsbHorzGrid->setValue(0);
+    TypeRow(1, 7, {"81000"});
+    EXPECT_EQ(Stress().DomainCount, 1);
+    EXPECT_TRUE(NextEnabled());
+    TypeRow(3, 2, {"5"});  // a value after a gap
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_FALSE(m_wizard->cmdDraw[1]->isEnabled());
+    TypeRow(3, 2, {""});
+    EXPECT_TRUE(NextEnabled());
+
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 5);
+    EXPECT_EQ(m_grid->fsbHorzGrid->maximum(), 1);
+    EXPECT_EQ(m_grid->msgGrid->item(0, 0)->text(), QStringLiteral("Line"));
+    TypeRow(1, 1, {"0", "0", "0", "10", "3"});
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    // A load row with x and y and no force is complete.
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_EQ(m_grid->msgGrid->item(0, 3)->text(), QStringLiteral("Fx [daN]"));
+    TypeRow(1, 1, {"40", "10"});
+    EXPECT_EQ(Stress().NodalLoadCount, 1);
+    EXPECT_TRUE(NextEnabled());
+}
+
+TEST_F(VendelWizard, HelpOpensTheTopicOfTheStepFromF1AndFromTheButton)
+{
+    StartNewAnalysis();
+    QApplication::setActiveWindow(m_wizard);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_wizard));
+    QTest::keyClick(m_wizard, Qt::Key_F1);
+    ASSERT_TRUE(HelpWindow::Instance());
+    EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Vendel/4000.html")));
+    EXPECT_TRUE(m_wizard->HelpShown);
+    Back();
+    Back();
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 0);
+    Click(m_wizard->cmdNav[NavHelp]);
+    EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Vendel/1000.html")));
+}
+
+TEST_F(VendelWizard, TruncatedResultFileIsSaidAndNothingIsDrawn)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    FakeSolver("printf '8,\\r\\n0,0,10,0,0,5,' > dateout.dat");
+    m_dialogAnswers.push_back(QString());
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The results of the analysis could not be read:\r\n"
+                                                 "the result file ends before corner 4 of element 1"));
+    EXPECT_EQ(m_shown[0].style, MsgCritical);
+    EXPECT_EQ(CountOn(cad::kVendelPlus), 0u);
+    EXPECT_EQ(CountOn(cad::kVendelMinus), 0u);
+    EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
+    EXPECT_EQ(Stress().DomainCount, 1);
+    EXPECT_FALSE(m_wizard->picProgress->isVisible());
+}
+
+TEST_F(VendelWizard, SolverGivenUpOnAfterTwentySecondsDrawsNothing)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    FakeSolver("exec sleep 60");
+    qint64 now = 0;
+    SetShellClock([&now] { return now += 11000; });
+    m_answerNo = true;
+    m_dialogAnswers.push_back(QString());
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    m_answerNo = false;
+    ASSERT_GE(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The program fake-stress stoped responding for 20 seconds.\r\nDo you want to wait?"));
+    EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), 0u);
+    EXPECT_FALSE(QFile::exists(Exchange(QStringLiteral("dateout.dat"))));
+}
+
+TEST_F(VendelWizard, LostLinkOnTheLoadStepIsSaidOnceAndTheModelIsKept)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    m_shown.clear();
+    m_host.Kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);  // further ticks of the watch must not repeat the message
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+    EXPECT_EQ(m_shown[0].style, MsgCritical);
+    EXPECT_EQ(m_shown[0].title, QStringLiteral("Vendel"));
+    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    EXPECT_EQ(Stress().VertCount, 5);
+    EXPECT_EQ(Stress().NodalLoadCount, 1);
+    EXPECT_EQ(Stress().NodalLoads(1, 4).ToSingle(), -500.0f);
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Bun Venit"));
+}
+
+TEST_F(VendelWizard, RedrawFailingOnAStepChangeIsSaidOnceAndTheStepStillChanges)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    TypeRow(1, 3, {"100"});
+    m_wizard->m_linkWatch->tmrDoc.stop();
+    m_feed->ActiveDocument()->Close();
+    m_shown.clear();
+    Next();
+    EXPECT_EQ(m_wizard->CurrentStep, 7);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The drawing could not be brought up to date.\r\n"
+                                                 "Use the Draw button of the step to draw it again."));
+    EXPECT_EQ(m_shown[0].style, MsgCritical);
+}
+
+TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("plate.vdl")));
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_FALSE(m_wizard->IsDirty());
+    const StressPicture before = Drawn();
+    ASSERT_FALSE(before.plus.empty());
+
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
+        auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+        EXPECT_EQ(dialog->cboPlot->count(), 6);
+        dialog->txtScale->selectAll();
+        QTest::keyClicks(dialog->txtScale, "5");
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        answered = true;
+    });
+    Click(m_wizard->cmdNav[NavOptions]);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(Settings()[SetScaleFactor].ToDouble(), 5.0);
+    const StressPicture after = Drawn();
+    ASSERT_EQ(after.plus.size(), before.plus.size());
+    ASSERT_EQ(after.minus.size(), before.minus.size());
+    EXPECT_EQ(after.outlines, before.outlines);
+    for (std::size_t i = 0; i < after.plus.size(); ++i) {
+        EXPECT_NEAR(after.plus[i].Length() * 4.0, before.plus[i].Length(), 1e-3 * before.plus[i].Length()) << i;
+        EXPECT_TRUE(Near(after.plus[i].Middle(), before.plus[i].Middle(), 1e-3)) << i;
+    }
+}
+
+} // namespace
