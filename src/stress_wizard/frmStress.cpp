@@ -2,6 +2,8 @@
 // help, the link watch and the closing.
 #include "stress_wizard/frmStress.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -115,6 +117,14 @@ frmStress::frmStress(QWidget* parent) : QWidget(parent)
     // The captions, step 0, the connection's wizard, the hook and "About..."; the splash goes
     // after its minimum time.
     LoadResStrings(this);
+    // The count labels stand where the gridline labels take turns: all as wide as the longest,
+    // so that the window keeps its width from step to step.
+    int labelWidth = lblGridlines[1]->sizeHint().width();
+    for (QLabel* label : lblCount)
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    lblGridlines[1]->setMinimumWidth(labelWidth);
+    for (QLabel* label : lblCount)
+        label->setMinimumWidth(labelWidth);
     GoToStep(0, StepInitial);
     m_startup->Finish(this, this, connection, fraContainer->HookTarget());
 }
@@ -142,6 +152,7 @@ void frmStress::BuildControls()
         fraStep[k] = new QGroupBox(this);
         fraStep[k]->setObjectName(QStringLiteral("fraStep%1").arg(k));
         fraStep[k]->setProperty("Tag", (k + 1) * 1000);
+        fraStep[k]->setMinimumHeight(320);
         auto* row = new QHBoxLayout(fraStep[k]);
         imgStep[k] = new QLabel(fraStep[k]);
         imgStep[k]->setObjectName(QStringLiteral("imgStep%1").arg(k));
@@ -224,7 +235,6 @@ void frmStress::BuildControls()
     lblGridlines[1] = new QLabel(fraStep[3]);
     lblGridlines[1]->setObjectName(QStringLiteral("lblGridlines1"));
     lblGridlines[1]->setProperty("Tag", 4003);
-    lblGridlines[1]->setWordWrap(true);
     lblGridlines[1]->hide();
     QVBoxLayout* gridSide = m_sideColumn[0];
     gridSide->insertWidget(gridSide->indexOf(lblGridlines[0]) + 1, lblGridlines[1]);
@@ -276,6 +286,8 @@ void frmStress::BuildControls()
     picProgress->setObjectName(QStringLiteral("picProgress"));
     picProgress->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     picProgress->setFixedHeight(22);
+    // The bar is painted to the box's width: its picture must not widen the window.
+    picProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     picProgress->hide();
     Content(fraStep[7])->addStretch(1);
     Content(fraStep[7])->addWidget(picProgress);
@@ -307,7 +319,10 @@ void frmStress::BuildControls()
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &frmStress::ShowHelp);
 
-    setMinimumSize(700, 440);
+    // The grid block stands on the gridline step from the start, so that the window is sized
+    // for the widest step; it needs no minimum of its own beyond what its steps need.
+    PlaceGrid(3);
+    fraContainer->ShowSheet(GridSheetIndex);
 }
 
 void frmStress::BuildSheetStep(int step, const char* name, int tagBase)
@@ -335,8 +350,6 @@ void frmStress::BuildSheetStep(int step, const char* name, int tagBase)
     lblCount[slot] = new QLabel(fraStep[step]);
     lblCount[slot]->setObjectName(QStringLiteral("lbl") + QLatin1String(name));
     lblCount[slot]->setProperty("Tag", tagBase);
-    lblCount[slot]->setWordWrap(true);
-    lblCount[slot]->setMinimumWidth(150);
     for (QPushButton* b : {cmdSelect[slot], cmdDraw[slot]}) {
         b->setAutoDefault(false);
         b->setMinimumWidth(100);
@@ -496,26 +509,32 @@ void frmStress::PrepareSheet(int step)
 {
     // The grid block and the count box move into the step's frame.
     const int slot = Slot(step);
-    if (m_gridStep != step) {
-        if (m_gridStep >= 3) {
-            m_gridHolder[Slot(m_gridStep)]->removeWidget(fraContainer);
-            m_sideColumn[Slot(m_gridStep)]->removeWidget(txtValue);
-        }
-        fraContainer->setParent(fraStep[step]);
-        m_gridHolder[slot]->addWidget(fraContainer, 0, Qt::AlignTop);
-        txtValue->setParent(fraStep[step]);
-        QVBoxLayout* side = m_sideColumn[slot];
-        QWidget* below = step == 3 ? lblGridlines[1] : lblCount[slot];
-        side->insertWidget(side->indexOf(below) + 1, txtValue);
-        fraContainer->show();
-        txtValue->show();
-        m_gridStep = step;
-    }
+    PlaceGrid(step);
     static constexpr std::array<std::int16_t, 4> columns{0, 7, 5, 4};
     SheetColumns = columns[std::size_t(slot)];
     if (step == 3)
         SetGridColumn();
     fraContainer->ShowSheet(slot);
+}
+
+void frmStress::PlaceGrid(int step)
+{
+    if (m_gridStep == step)
+        return;
+    const int slot = Slot(step);
+    if (m_gridStep >= 3) {
+        m_gridHolder[Slot(m_gridStep)]->removeWidget(fraContainer);
+        m_sideColumn[Slot(m_gridStep)]->removeWidget(txtValue);
+    }
+    fraContainer->setParent(fraStep[step]);
+    m_gridHolder[slot]->addWidget(fraContainer, 0, Qt::AlignTop);
+    txtValue->setParent(fraStep[step]);
+    QVBoxLayout* side = m_sideColumn[slot];
+    QWidget* below = step == 3 ? lblGridlines[1] : lblCount[slot];
+    side->insertWidget(side->indexOf(below) + 1, txtValue);
+    fraContainer->show();
+    txtValue->show();
+    m_gridStep = step;
 }
 
 void frmStress::SetGridColumn()

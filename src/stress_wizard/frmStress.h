@@ -117,6 +117,8 @@ private:
     void BuildControls();
     void BuildSheetStep(int step, const char* name, int tagBase);
     void PrepareSheet(int step);
+    // Moves the grid block and the count box into the frame of a sheet step.
+    void PlaceGrid(int step);
     void ShowStep(int step);
     SheetPending Pending() const;
     void StepCheckNeeded();
