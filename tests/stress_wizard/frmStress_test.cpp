@@ -445,6 +445,11 @@ TEST_F(VendelWizard, TypedCantileverIsDrawnAsTheSolverWroteItAndItsFilesStayWhen
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei"));
     EXPECT_EQ(m_wizard->lblGridlines[0]->text(), QStringLiteral("Numar de Linii Verticale:"));
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    // Leaving the sheet steps drew the subdomain and the held line; entering the run step
+    // erased the mesh with the old results.
+    EXPECT_EQ(CountOn(cad::kVendelDomains), 1u);
+    EXPECT_EQ(CountOn(cad::kVendelLines), 1u);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 0u);
     EXPECT_TRUE(m_wizard->cmdNav[NavRun]->isVisible());
     EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Inchide"));
     // Leaving the load step drew the loads: one arrow (a head and a line).
@@ -544,6 +549,69 @@ TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
     EXPECT_FALSE(NextEnabled());
     QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
     EXPECT_TRUE(NextEnabled());
+}
+
+TEST_F(VendelWizard, LeavingTheGridlineStepDrawsTheMeshAndTheDrawButtonClearsFirst)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(2, 1, "20"); TypeCell(3, 1, "40");
+    m_wizard->optGridlines[1]->click();
+    TypeCell(1, 1, "0"); TypeCell(2, 1, "10");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 5u);
+    TypeRow(1, 1, {"0", "0", "40", "10", "1", "210000", "81000"});
+    Click(m_wizard->cmdDraw[1]);
+    Click(m_wizard->cmdDraw[1]);
+    EXPECT_EQ(CountOn(cad::kVendelDomains), 1u);
+    // Back never repeats the work of a step; forward with changes redraws what was left.
+    Back();
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 5u);
+    m_wizard->optGridlines[0]->click();
+    TypeCell(4, 1, "30");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 6u);
+}
+
+TEST_F(VendelWizard, OpenedAnalysisComesBackOnEveryStepWithItsNameAndDrawing)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    const QString path = m_dir.filePath(QStringLiteral("beam.vdl"));
+    m_dialogAnswers.push_back(path);
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_TRUE(QFile::exists(path));
+
+    // A new analysis empties everything; opening the file brings it back.
+    for (int i = 0; i < 7; ++i)
+        Back();
+    Next();
+    Back();
+    ASSERT_EQ(Stress().VertCount, 0);
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(path);
+    StartNewAnalysis();
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei - beam.vdl"));
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));  // the horizontal lines are shown
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+    EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
+    for (int step = 3; step < 7; ++step) {
+        ASSERT_TRUE(NextEnabled()) << step;
+        Next();
+    }
+    EXPECT_EQ(m_wizard->CurrentStep, 7);
+    EXPECT_EQ(Stress().DomainCount, 1);
+    EXPECT_EQ(Stress().Domains(1, 6).ToSingle(), 210000.0f);
+}
+
+TEST_F(VendelWizard, CancelledOpenStaysOnTheFirstStep)
+{
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(QString());
+    Next();
+    EXPECT_EQ(m_wizard->CurrentStep, 0);
+    EXPECT_TRUE(m_shown.empty());
 }
 
 TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsTheStep)
