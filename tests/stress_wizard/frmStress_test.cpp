@@ -33,6 +33,7 @@
 #include "desktop/FileChooser.h"
 #include "desktop/HelpWindow.h"
 #include "desktop/Settings.h"
+#include "desktop/frmColor.h"
 #include "desktop/frmOptions.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
@@ -780,6 +781,39 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
         EXPECT_NEAR(after.plus[i].Length() * 4.0, before.plus[i].Length(), 1e-3 * before.plus[i].Length()) << i;
         EXPECT_TRUE(Near(after.plus[i].Middle(), before.plus[i].Middle(), 1e-3)) << i;
     }
+}
+
+TEST_F(VendelWizard, ColourChangedInOptionsRecoloursKorrinsLayerInTheSameDrawingToo)
+{
+    StartNewAnalysis();
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->Layers()->Add(cad::kKorrinPlus)->SetColor(3);
+    doc->Layers()->Add(cad::kVendelPlus)->SetColor(3);
+
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
+        auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+        dialog->cboPlot->setCurrentIndex(4);
+        ASSERT_EQ(dialog->cboPlot->currentText(), QStringLiteral("Plus"));
+        QTimer::singleShot(0, [&] {
+            ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmColor*>(QApplication::activeModalWidget()); }, 5000));
+            auto* picker = qobject_cast<frmColor*>(QApplication::activeModalWidget());
+            picker->txtColor->selectAll();
+            QTest::keyClick(picker->txtColor, Qt::Key_Delete);
+            QTest::keyClicks(picker->txtColor, "magenta");
+            QTest::mouseClick(picker->cmdColor[0], Qt::LeftButton);
+        });
+        QTest::mousePress(dialog->picPlot, Qt::LeftButton);
+        QTest::mouseRelease(dialog->picPlot, Qt::LeftButton);
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        answered = true;
+    });
+    Click(m_wizard->cmdNav[NavOptions]);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(doc->Layers()->Item(cad::kVendelPlus)->Color(), 6);
+    EXPECT_EQ(doc->Layers()->Item(cad::kKorrinPlus)->Color(), 6);
+    EXPECT_EQ(doc->Layers()->Item(cad::kVendelMesh)->Color(), 3);
 }
 
 } // namespace
