@@ -406,6 +406,9 @@ bool frmStress::GoToStep(int step, StepDirection direction)
     cad::Connection& connection = cad::CadConnection();
     StressModel& model = Stress();
     const bool forward = direction == StepForward;
+    // The work below waits on the drawing host, and meanwhile the link watch may send the
+    // wizard back to the first step: then that step stands and this one is not shown.
+    const int change = ++m_stepChanges;
     switch (step) {
     case 0:
         m_linkWatch->LinkLostShown = false;
@@ -469,6 +472,8 @@ bool frmStress::GoToStep(int step, StepDirection direction)
     default:
         break;
     }
+    if (change != m_stepChanges)
+        return false;
     ShowStep(step);
     return true;
 }

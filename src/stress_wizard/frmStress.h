@@ -136,6 +136,7 @@ private:
     bool m_isDirty = false;
     bool m_closing = false;
     int m_gridStep = -1;  // the step whose frame holds the grid block
+    int m_stepChanges = 0;  // GoToStep calls so far: a nested one supersedes the one it interrupted
     std::array<QVBoxLayout*, 4> m_gridHolder{};
     std::array<QVBoxLayout*, 4> m_sideColumn{};
     QPointer<frmProgress> m_progress;
