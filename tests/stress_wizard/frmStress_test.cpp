@@ -45,6 +45,7 @@
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
 #include "support/TestSupport.h"
+#include "support/WindowTest.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
 #include "wizard/WizardLifetime.h"
@@ -213,6 +214,10 @@ protected:
         if (HelpWindow* help = HelpWindow::Instance())
             delete help;
         SelectStringTable(StringTable::Korrin);
+        // Every window the wizard opened (progress, options, messages) went with it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(OpenWindows().isEmpty()) << OpenWindows().join(QLatin1Char(' ')).toStdString();
     }
 
     QString Exchange(const QString& name) const { return m_dir.filePath(QStringLiteral("data/Ardela/Vendel/") + name); }
