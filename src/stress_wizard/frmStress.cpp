@@ -3,6 +3,7 @@
 #include "stress_wizard/frmStress.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -81,6 +82,24 @@ QString StepRedrawFailureMessage()
 std::uint64_t Handle(QWidget* window)
 {
     return static_cast<std::uint64_t>(window->winId());
+}
+
+// The progress bar of the run, painted again only when its percentage changes: the drawing
+// reports every element, and painting the box for each one would cost more than the drawing.
+cad::DrawingProgress PercentSteps(QLabel* picProgress)
+{
+    cad::DrawingProgress box = ProgressBox(picProgress);
+    auto shown = std::make_shared<QString>();
+    cad::DrawingProgress progress;
+    progress.step = [box, shown](float fraction) {
+        const QString text = ProgressText(fraction);
+        if (text != *shown) {
+            *shown = text;
+            box.Step(fraction);
+        }
+    };
+    progress.done = box.done;
+    return progress;
 }
 
 QVBoxLayout* Content(QGroupBox* frame)
@@ -829,7 +848,7 @@ void frmStress::Run()
     }
     picProgress->show();
     picProgress->repaint();
-    const bool drawn = vendel::DrawStresses(true, ProgressBox(picProgress));
+    const bool drawn = vendel::DrawStresses(true, PercentSteps(picProgress));
     if (drawn)
         cad::BringToFront(connection.AcadWnd, connection);
     picProgress->hide();
