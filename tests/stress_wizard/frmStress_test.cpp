@@ -40,6 +40,7 @@
 #include "desktop/modShell.h"
 #include "stress_wizard/DxfGeometry.h"
 #include "stress_wizard/SolverFiles.h"
+#include "stress_wizard/StressFile.h"
 #include "stress_wizard/StressModel.h"
 #include "stress_wizard/frmStress.h"
 #include "support/DrawingTestSupport.h"
@@ -819,6 +820,64 @@ TEST_F(VendelWizard, ColourChangedInOptionsRecoloursKorrinsLayerInTheSameDrawing
     EXPECT_EQ(doc->Layers()->Item(cad::kVendelPlus)->Color(), 6);
     EXPECT_EQ(doc->Layers()->Item(cad::kKorrinPlus)->Color(), 6);
     EXPECT_EQ(doc->Layers()->Item(cad::kVendelMesh)->Color(), 3);
+}
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(VendelWizard, ProgressBarOfALargePlateIsPaintedOncePerPercentNotPerElement)
+{
+    // A 40 x 40 plate: 1600 elements, 4800 drawing steps.
+    auto model = std::make_unique<StressModel>();
+    model->VertCount = model->HorzCount = 41;
+    for (int i = 1; i <= 41; ++i) {
+        model->GridLines(i, 1) = Cell(double(i - 1));
+        model->GridLines(i, 2) = Cell(double(i - 1));
+    }
+    model->DomainCount = 1;
+    const double domain[7] = {0, 0, 40, 40, 1, 210000, 81000};
+    for (int c = 1; c <= 7; ++c)
+        model->Domains(1, c) = Cell(domain[c - 1]);
+    model->LineCount = 1;
+    const double line[5] = {0, 0, 0, 40, 3};
+    for (int c = 1; c <= 5; ++c)
+        model->ConstrainedLines(1, c) = Cell(line[c - 1]);
+    model->NodalLoadCount = 1;
+    model->NodalLoads(1, 1) = Cell(40.0);
+    model->NodalLoads(1, 2) = Cell(40.0);
+    model->NodalLoads(1, 4) = Cell(-500.0);
+    const QString path = m_dir.filePath(QStringLiteral("square.vdl"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteStressFile(*model, DefaultSettings()));
+    }
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(path);
+    StartNewAnalysis();
+    for (int step = 3; step < 7; ++step)
+        Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 7);
+    PaintCounter counter;
+    m_wizard->picProgress->installEventFilter(&counter);
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_TRUE(m_shown.empty());
+    EXPECT_EQ(Stress().StressValues.size(), 1600u);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 1600u);
+    EXPECT_GT(counter.paints, 10);
+    EXPECT_LE(counter.paints, 110);
 }
 
 } // namespace
