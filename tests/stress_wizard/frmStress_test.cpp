@@ -680,23 +680,40 @@ TEST_F(VendelWizard, HelpOpensTheTopicOfTheStepFromF1AndFromTheButton)
     EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Vendel/1000.html")));
 }
 
-TEST_F(VendelWizard, TruncatedResultFileIsSaidAndNothingIsDrawn)
+TEST_F(VendelWizard, BrokenOrEmptyResultFileIsSaidAndTheDrawingStaysAsItWas)
 {
     StartNewAnalysis();
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
-    FakeSolver("printf '8,\\r\\n0,0,10,0,0,5,' > dateout.dat");
     m_dialogAnswers.push_back(QString());
-    m_shown.clear();
     Click(m_wizard->cmdNav[NavRun]);
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The results of the analysis could not be read:\r\n"
-                                                 "the result file ends before corner 4 of element 1"));
-    EXPECT_EQ(m_shown[0].style, MsgCritical);
-    EXPECT_EQ(CountOn(cad::kVendelPlus), 0u);
-    EXPECT_EQ(CountOn(cad::kVendelMinus), 0u);
-    EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
-    EXPECT_EQ(Stress().DomainCount, 1);
-    EXPECT_FALSE(m_wizard->picProgress->isVisible());
+    const std::size_t segments = CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus);
+    ASSERT_EQ(segments, 16u);
+    const std::vector<std::array<float, 3>> results = Stress().StressValues;
+
+    const std::vector<std::pair<QByteArray, QString>> cases{
+        {"printf '8,\\r\\n0,0,10,0,0,5,' > dateout.dat", QStringLiteral("the result file ends before corner 4 of element 1")},
+        {"printf '0,\\r\\n' > dateout.dat", QStringLiteral("the element count 0 is not between 1 and 1046529")},
+        {"printf '' > dateout.dat", QStringLiteral("the result file ends before the element count")},
+        {"printf '1,0,0,1,0,0,1,1,1,x,2,3,' > dateout.dat", QStringLiteral("the stresses of element 1 \"x\" is not a number")},
+        {"true", QString()},
+    };
+    for (const auto& [script, cause] : cases) {
+        FakeSolver(script);
+        m_dialogAnswers.push_back(QString());
+        m_shown.clear();
+        Click(m_wizard->cmdNav[NavRun]);
+        ASSERT_EQ(m_shown.size(), 1u) << script.toStdString();
+        EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("The results of the analysis could not be read:\r\n")))
+            << m_shown[0].prompt.toStdString();
+        if (!cause.isEmpty())
+            EXPECT_TRUE(m_shown[0].prompt.endsWith(cause)) << m_shown[0].prompt.toStdString();
+        EXPECT_EQ(m_shown[0].style, MsgCritical);
+        EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), segments);
+        EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+        EXPECT_EQ(Stress().StressValues, results);
+        EXPECT_EQ(Stress().DomainCount, 1);
+        EXPECT_FALSE(m_wizard->picProgress->isVisible());
+    }
 }
 
 TEST_F(VendelWizard, SolverGivenUpOnAfterTwentySecondsDrawsNothing)
