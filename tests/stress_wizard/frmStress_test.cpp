@@ -526,6 +526,21 @@ TEST_F(VendelWizard, SavedRunPutsTheListingBesideTheAnalysisAndLeavesNoExchangeF
     EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Anuleaza"));
 }
 
+TEST_F(VendelWizard, ActivateOnTheDrawingStepMakesLayerZeroCurrentAndStepsAside)
+{
+    Next();
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 2);
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Crearea Desenului"));
+    EXPECT_EQ(m_wizard->cmdActivate->text(), QStringLiteral(" &Activeaza"));
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->SetActiveLayer(doc->Layers()->Item(cad::kVendelLoads));
+    Click(m_wizard->cmdActivate);
+    EXPECT_EQ(doc->ActiveLayer()->Name(), QStringLiteral("0"));
+    EXPECT_TRUE(m_wizard->isMinimized());
+    m_wizard->showNormal();
+}
+
 TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
 {
     StartNewAnalysis();
