@@ -4,7 +4,9 @@
 // closing asks before anything is lost.
 #include <csignal>
 #include <deque>
+#include <functional>
 
+#include <QApplication>
 #include <QCborArray>
 #include <QDir>
 #include <QFile>
@@ -26,6 +28,7 @@
 #include "cad/modHelpers.h"
 #include "desktop/FileChooser.h"
 #include "desktop/HelpWindow.h"
+#include "desktop/frmOptions.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
 #include "support/DrawingTestSupport.h"
@@ -600,6 +603,47 @@ TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.contains(QLatin1String("unreliable"))) << m_shown[0].prompt.toStdString();
     EXPECT_EQ(m_shown[0].style, MsgOkOnly + MsgExclamation);
+}
+
+// Drives the modal Options dialog the wizard opens: `edit` fills it, then OK is pressed.
+void WithOptionsDialog(const std::function<void(frmOptions&)>& edit)
+{
+    QTimer::singleShot(0, [edit] {
+        auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        edit(*dialog);
+    });
+}
+
+TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersTexts)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    // The engineer's own text on layer 0.
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->SetActiveLayer(doc->Layers()->Item(QStringLiteral("0")));
+    doc->ModelSpace()->AddText(QStringLiteral("North elevation"), {0, -50, 0}, 2.5);
+    std::vector<std::int64_t> before;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        before.push_back(e->ObjectID());
+    ASSERT_FALSE(before.empty());
+    const std::vector<cad::AcadEntityPtr> beamsBefore = OnLayer(cad::kKorrinBeams);
+
+    WithOptionsDialog([](frmOptions& dialog) {
+        dialog.txtText->setText(QStringLiteral("12"));
+        dialog.cmdOK->click();
+    });
+    Click(m_wizard->cmdNav[NavOptions]);
+    EXPECT_EQ(Settings()[SetTextHeight].ToDouble(), 12.0);
+    // Every text of the drawing has the new height, the engineer's own included.
+    for (const QString& layer : {QStringLiteral("0"), cad::kKorrinNodes, cad::kKorrinBeams})
+        for (const cad::AcadEntityPtr& text : OnLayer(layer, QStringLiteral("TEXT")))
+            EXPECT_DOUBLE_EQ(text->Height(), 12.0) << layer.toStdString();
+    // The load arrows were drawn again (new entities); the bars were left as they were.
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        EXPECT_EQ(std::find(before.begin(), before.end(), e->ObjectID()), before.end());
+    ASSERT_EQ(OnLayer(cad::kKorrinBeams).size(), beamsBefore.size());
+    EXPECT_EQ(OnLayer(cad::kKorrinBeams)[0]->ObjectID(), beamsBefore[0]->ObjectID());
 }
 
 TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)
