@@ -13,7 +13,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "desktop/FileChooser.h"
 #include "desktop/modMessage.h"
 #include "cad/WizardForm.h"

@@ -17,7 +17,7 @@
 #include "truss/AnalysisFile.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "cli/CliCommon.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"

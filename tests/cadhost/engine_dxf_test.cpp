@@ -282,7 +282,7 @@ TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
             docs.Open(path);
             ADD_FAILURE() << "opened " << path.toStdString();
         } catch (const EngineError& e) {
-            EXPECT_EQ(e.Code(), kGenericFailure);
+            EXPECT_EQ(e.Kind(), ErrorKind::Refused);
             EXPECT_TRUE(e.Message().contains(words, Qt::CaseInsensitive)) << e.Message().toStdString();
         }
     };

@@ -35,7 +35,7 @@ namespace {
 
 struct Answer {
     std::optional<Point3> point;
-    std::uint32_t code = 0xFFFFFFFF;
+    std::optional<HostWindow::PointEnd> end;
     int calls = 0;
 };
 
@@ -66,9 +66,9 @@ protected:
 
     HostWindow::PointCallback Into(Answer& answer)
     {
-        return [&answer](std::optional<Point3> p, std::uint32_t code) {
+        return [&answer](std::optional<Point3> p, HostWindow::PointEnd end) {
             answer.point = p;
-            answer.code = code;
+            answer.end = end;
             ++answer.calls;
         };
     }
@@ -126,7 +126,7 @@ TEST_F(HostWindowTest, AClickAnswersThePointRequestWithTheSnappedPoint)
     const QPoint near = view->ToScreen({2, 1, 0}).toPoint() + QPoint(3, -2);
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, near);
     ASSERT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Point);
     ASSERT_TRUE(answer.point);
     EXPECT_EQ(*answer.point, (Point3{2, 1, 0}));
     EXPECT_FALSE(m_window->PointPending());
@@ -160,7 +160,7 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("12.5, -3");
     ASSERT_TRUE(typed.point);
     EXPECT_EQ(*typed.point, (Point3{12.5, -3, 0}));
-    EXPECT_EQ(typed.code, 0u);
+    EXPECT_EQ(typed.end, HostWindow::PointEnd::Point);
 
     Answer nonsense;
     m_window->RequestPoint(doc, "Point", Into(nonsense));
@@ -170,24 +170,24 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("");
     EXPECT_EQ(nonsense.calls, 1);
     EXPECT_FALSE(nonsense.point);
-    EXPECT_EQ(nonsense.code, 0x80210020u);
+    EXPECT_EQ(nonsense.end, HostWindow::PointEnd::Finished);
 
     Answer right;
     m_window->RequestPoint(doc, "Point", Into(right));
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
-    EXPECT_EQ(right.code, 0x80210020u);
+    EXPECT_EQ(right.end, HostWindow::PointEnd::Finished);
     EXPECT_FALSE(right.point);
 
     Answer escape;
     m_window->RequestPoint(doc, "Point", Into(escape));
     QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
-    EXPECT_EQ(escape.code, 0x80020009u);
+    EXPECT_EQ(escape.end, HostWindow::PointEnd::Cancelled);
     EXPECT_FALSE(escape.point);
 
     Answer escapeInView;
     m_window->RequestPoint(doc, "Point", Into(escapeInView));
     QTest::keyClick(view, Qt::Key_Escape);
-    EXPECT_EQ(escapeInView.code, 0x80020009u);
+    EXPECT_EQ(escapeInView.end, HostWindow::PointEnd::Cancelled);
     EXPECT_EQ(escapeInView.calls, 1);
 }
 
@@ -204,7 +204,7 @@ TEST_F(HostWindowTest, EscapeCancelsFromAnyWidgetAndAMinimisedWindowIsRestoredFo
     m_window->Layers()->setFocus();
     QTest::keyClick(m_window->Layers(), Qt::Key_Escape);
     EXPECT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0x80020009u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Cancelled);
 }
 
 TEST_F(HostWindowTest, AHeadlessHostStaysHiddenWhenAPointIsAsked)
@@ -226,12 +226,12 @@ TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendin
     m_window->RequestPoint(doc, "First", Into(first));
     m_window->RequestPoint(doc, "Second", Into(second));
     EXPECT_EQ(second.calls, 1);
-    EXPECT_EQ(second.code, 0x80020009u);
+    EXPECT_EQ(second.end, HostWindow::PointEnd::Busy);
     EXPECT_EQ(first.calls, 0);
     EXPECT_EQ(m_window->PromptLabel()->text(), QStringLiteral("First"));
     m_window->CloseDocument(doc);
     EXPECT_EQ(first.calls, 1);
-    EXPECT_EQ(first.code, 0x80010108u);
+    EXPECT_EQ(first.end, HostWindow::PointEnd::DocumentClosed);
 }
 
 TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)

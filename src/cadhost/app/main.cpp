@@ -12,7 +12,7 @@
 #include "cadhost/ui/HostOptions.h"
 #include "cadhost/ui/HostWindow.h"
 #include "cadhost/engine/Linetypes.h"
-#include "cadhost/server/WindowFrontEnd.h"
+#include "cadhost/app/WindowFrontEnd.h"
 
 int main(int argc, char** argv)
 {

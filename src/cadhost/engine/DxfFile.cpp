@@ -397,7 +397,7 @@ int DxfFile::Read(const QString& path, Document& doc)
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be read.").arg(path));
         reader.Finish();
     } catch (const EngineError& e) {
-        throw EngineError(e.Code(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
+        throw EngineError(e.Kind(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
     } catch (const std::exception& e) {
         throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
@@ -471,7 +471,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
 QString SaveDocument(Document& doc, const QString& path)
 {
     if (path.trimmed().isEmpty())
-        throw EngineError(kInvalidArgument, QStringLiteral("A file name is needed to save the drawing."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A file name is needed to save the drawing."));
     QString target = path;
     const QFileInfo info(path);
     if (info.suffix().compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0)

@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
 class QLocalServer;
 class QLocalSocket;

@@ -2,7 +2,7 @@
 #include "cadhost/server/AutomationStart.h"
 
 #include "cadhost/server/AutomationServer.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
 namespace cadhost {
 

@@ -226,7 +226,7 @@ void HostWindow::CloseDocument(Document& doc)
         if (m_request->fromTool)
             EndTool();
         else
-            Finish(std::nullopt, kDisconnected);
+            Finish(std::nullopt, PointEnd::DocumentClosed);
     }
     emit DocumentClosing(&doc);
     if (m_docs.Active() == &doc)
@@ -268,11 +268,11 @@ void HostWindow::TabChanged(int index)
 void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallback done)
 {
     if (m_docs.IndexOf(&doc) < 0) {
-        done(std::nullopt, kDisconnected);
+        done(std::nullopt, PointEnd::DocumentClosed);
         return;
     }
     if (m_request && !m_request->fromTool) {
-        done(std::nullopt, kGenericFailure);
+        done(std::nullopt, PointEnd::Busy);
         return;
     }
     if (m_tool != Tool::None)
@@ -285,7 +285,7 @@ void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallbac
     m_command->setFocus();
 }
 
-void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
+void HostWindow::Finish(std::optional<Point3> point, PointEnd end)
 {
     if (!m_request)
         return;
@@ -296,9 +296,9 @@ void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
         m_lastPoint = point;
         Log(QStringLiteral("%1,%2").arg(Number(point->x), Number(point->y)));
     }
-    else if (code == kCancelled && !request.fromTool)
+    else if (end == PointEnd::Cancelled && !request.fromTool)
         Log(tr("*Cancel*"));
-    request.done(point, code);
+    request.done(point, end);
 }
 
 void HostWindow::ViewClicked(double x, double y)
@@ -306,7 +306,7 @@ void HostWindow::ViewClicked(double x, double y)
     auto* view = qobject_cast<DrawingView*>(sender());
     if (!m_request || !view || &view->GetDocument() != m_request->doc)
         return;
-    Finish(Point3{x, y, 0.0}, 0);
+    Finish(Point3{x, y, 0.0}, PointEnd::Point);
 }
 
 void HostWindow::ClickAt(const Point3& world)
@@ -314,22 +314,22 @@ void HostWindow::ClickAt(const Point3& world)
     if (!m_request)
         return;
     DrawingView* view = ViewOf(*m_request->doc);
-    Finish(view ? view->PickAt(view->ToScreen(world)) : world, 0);
+    Finish(view ? view->PickAt(view->ToScreen(world)) : world, PointEnd::Point);
 }
 
 void HostWindow::AnswerPoint(const Point3& p)
 {
-    Finish(p, 0);
+    Finish(p, PointEnd::Point);
 }
 
 void HostWindow::EndPointInput()
 {
-    Finish(std::nullopt, kInputEnded);
+    Finish(std::nullopt, PointEnd::Finished);
 }
 
 void HostWindow::CancelPointInput()
 {
-    Finish(std::nullopt, kCancelled);
+    Finish(std::nullopt, PointEnd::Cancelled);
 }
 
 void HostWindow::BringToFront()
@@ -430,7 +430,7 @@ void HostWindow::AskToolPoint(const QString& prompt)
         EndTool();
         return;
     }
-    m_request = Request{doc, [this](std::optional<Point3> p, std::uint32_t code) { ToolPoint(p, code); }, true};
+    m_request = Request{doc, [this](std::optional<Point3> p, PointEnd end) { ToolPoint(p, end); }, true};
     m_prompt->setText(prompt);
 }
 
@@ -462,7 +462,7 @@ void HostWindow::StartEraseTool()
     StartTool(Tool::Erase, tr("Erase, pick an object:"));
 }
 
-void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
+void HostWindow::ToolPoint(std::optional<Point3> point, PointEnd)
 {
     Document* doc = m_docs.Active();
     if (!point || !doc) {
