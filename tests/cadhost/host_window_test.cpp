@@ -241,7 +241,7 @@ TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
     bool timerRan = false;
     m_window->RequestPoint(doc, "Pick", Into(answer));
     QTimer::singleShot(10, [&] { timerRan = true; });
-    QTest::qWait(50);
+    QTRY_VERIFY_WITH_TIMEOUT(timerRan, 5000);
     EXPECT_TRUE(timerRan);
     EXPECT_EQ(answer.calls, 0);
     // Calls go on meanwhile: the document can be read and drawn into.
@@ -476,7 +476,9 @@ TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
     view->ZoomBy(4.0, QPointF(0, 0));
     const QPointF before = view->ToScreen({5000, 5000, 0});
     doc.AddLine({-9000, -9000, 0}, {-8000, -8000, 0});
-    QTest::qWait(100);
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
 }
 
@@ -496,7 +498,9 @@ TEST_F(HostWindowTest, PanningMovesThePictureAtOnceAndRepaintsItWhereTheDrawingI
     EXPECT_EQ(after, before + QPoint(30, 0));
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red) << "the picture did not follow the pan";
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
-    QTest::qWait(200);   // the pan has settled: painted afresh
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);   // the pan has settled: painted afresh
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red);
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
 }

@@ -2,8 +2,14 @@
 #include "cadhost/server/AutomationServer.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -217,26 +223,44 @@ AutomationServer::~AutomationServer()
             m_frontEnd.AbandonPoint(token);
 }
 
-bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree)
+bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QString* why)
 {
-    if (socketPath.isEmpty())
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return false;
-    // With the user-only option listen() would silently take the name from a live host:
-    // ask first whether someone answers there.
-    if (onlyWhenFree) {
+    };
+    if (socketPath.isEmpty())
+        return refuse(QStringLiteral("no socket name was given."));
+    // A name without a folder is a socket in the temporary folder, as the local server makes it.
+    const QString fullPath = QDir::isAbsolutePath(socketPath) ? socketPath : QDir(QDir::tempPath()).filePath(socketPath);
+    const QByteArray native = QFile::encodeName(fullPath);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0) {
+        // Only a socket of this user may be taken over; any other file stays as it is.
+        if (!S_ISSOCK(info.st_mode))
+            return refuse(QStringLiteral("\"%1\" exists and is not a socket; it is left as it is.").arg(fullPath));
+        if (info.st_uid != ::getuid())
+            return refuse(QStringLiteral("\"%1\" is a socket of another user.").arg(fullPath));
+        // With the user-only option listen() would silently take the name from a live host:
+        // ask first whether someone answers there.
         QLocalSocket probe;
-        probe.connectToServer(socketPath);
+        probe.connectToServer(fullPath);
         if (probe.waitForConnected(1000)) {
             probe.abort();
-            return false;
+            if (onlyWhenFree)
+                return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
         }
+        QLocalServer::removeServer(fullPath);
+    } else if (errno != ENOENT) {
+        return refuse(QStringLiteral("\"%1\" cannot be looked at: %2").arg(fullPath, QString::fromLocal8Bit(std::strerror(errno))));
     }
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(socketPath);
-    if (!server->listen(socketPath)) {
+    if (!server->listen(fullPath)) {
+        const QString error = server->errorString();
         delete server;
-        return false;
+        return refuse(error);
     }
     connect(server, &QLocalServer::newConnection, this, [this, server] { AcceptConnections(server); });
     m_servers.push_back(server);

@@ -29,9 +29,11 @@ public:
     explicit AutomationServer(HostFrontEnd& frontEnd, QObject* parent = nullptr);
     ~AutomationServer() override;
 
-    // Listens on `socketPath` (user-only). With `onlyWhenFree` a name that a live host answers
-    // on is left to it and false returned. False as well when the socket cannot be made.
-    bool Listen(const QString& socketPath, bool onlyWhenFree);
+    // Listens on `socketPath` (user-only; a name without a folder is in the temporary folder).
+    // A file there is replaced only when it is a socket of this user; with `onlyWhenFree` a name
+    // a live host answers on is left to it. False when the host cannot answer there, `why` then
+    // says why.
+    bool Listen(const QString& socketPath, bool onlyWhenFree, QString* why = nullptr);
     // Accepts the testing aid member SimulateInput.
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
 
