@@ -436,6 +436,24 @@ TEST_F(CadLinkTest, CallerThatLeavesDuringPointInputDoesNotBlockTheNextPick)
     EXPECT_EQ(point->value(wire::kResult).toArray(), (QCborArray{7.0, 8.0, 0.0}));
 }
 
+TEST_F(CadLinkTest, OpeningADeviceOrAFolderIsRefusedAtOnceAndTheHostServesOn)
+{
+    const auto textOf = [&](const QString& path) {
+        try {
+            m_app->Documents()->Open(path);
+        } catch (const CadError& error) {
+            EXPECT_EQ(error.Code(), kEngineRefused);
+            return error.Text();
+        }
+        return QStringLiteral("opened");
+    };
+    // Reading /dev/zero would grow the host until the machine runs out of memory.
+    EXPECT_EQ(textOf(QStringLiteral("/dev/zero")), QStringLiteral("The drawing \"/dev/zero\" cannot be opened: it is not a regular file."));
+    EXPECT_EQ(textOf(m_dir.path()), QStringLiteral("The drawing \"%1\" cannot be opened: it is a folder.").arg(m_dir.path()));
+    EXPECT_EQ(m_app->Documents()->Count(), 1);
+    EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+}
+
 TEST_F(CadLinkTest, KilledHostFailsThePendingCallAndEveryLaterOne)
 {
     // The host dies while the pick waits (the time this takes is measured by bench_cadlink_kill).

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -302,6 +303,40 @@ TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
     junk.write("this is not a drawing\n");
     junk.close();
     expectFailure(junk.fileName(), "not a DXF");
+    EXPECT_EQ(docs.Count(), 0);
+}
+
+TEST(DxfRead, WhatIsNotARegularFileOrTooLargeIsRefusedBeforeReading)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    DocumentList docs;
+    const auto messageOf = [&](const QString& path) {
+        try {
+            docs.Open(path);
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Refused);
+            return e.Message();
+        }
+        return QStringLiteral("opened");
+    };
+    // A device that never ends, a folder, and a pipe nobody writes into (reading it would wait).
+    EXPECT_EQ(messageOf("/dev/zero"), QStringLiteral("The drawing \"/dev/zero\" cannot be opened: it is not a regular file."));
+    const QString folder = dir.filePath("plans.dxf");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    EXPECT_EQ(messageOf(folder), QStringLiteral("The drawing \"%1\" cannot be opened: it is a folder.").arg(folder));
+    const QString pipe = dir.filePath("pipe.dxf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(messageOf(pipe), QStringLiteral("The drawing \"%1\" cannot be opened: it is not a regular file.").arg(pipe));
+    // One byte past 512 MiB (a sparse file: nothing is written to the disk).
+    const QString huge = dir.filePath("huge.dxf");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(512LL * 1024 * 1024 + 1));
+    }
+    EXPECT_EQ(messageOf(huge), QStringLiteral("The drawing \"%1\" cannot be opened: it holds 536870913 bytes, more than "
+                                              "the 512 MiB this program opens.").arg(huge));
     EXPECT_EQ(docs.Count(), 0);
 }
 

@@ -1,7 +1,13 @@
 // The dxflib adapter: reads DXF into a document and writes a document as DXF release 12.
 #include "cadhost/engine/DxfFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 #include <QDir>
@@ -362,6 +368,42 @@ void WriteSolid(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
                    EntityAttributes(e));
 }
 
+// The whole file, refused before reading when it is not a regular file (a device, a pipe, a
+// folder) or is larger than DxfFile::kMaxDrawingBytes.
+QByteArray ReadDrawingBytes(const QString& path)
+{
+    const auto cannotOpen = [&path](const QString& why) {
+        return EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, why));
+    };
+    // Not blocking: a pipe must not hold the host until someone writes into it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw cannotOpen(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw cannotOpen(S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder.") : QStringLiteral("it is not a regular file."));
+    }
+    if (info.st_size > DxfFile::kMaxDrawingBytes) {
+        ::close(fd);
+        throw cannotOpen(QStringLiteral("it holds %1 bytes, more than the %2 MiB this program opens.")
+                             .arg(qint64(info.st_size))
+                             .arg(DxfFile::kMaxDrawingBytes / (1024 * 1024)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw cannotOpen(file.errorString());
+    }
+    const QByteArray bytes = file.read(qint64(info.st_size));
+    if (file.error() != QFileDevice::NoError)
+        throw cannotOpen(file.errorString());
+    // A file being written meanwhile is not taken half-done.
+    if (bytes.size() != qint64(info.st_size) || !file.read(1).isEmpty())
+        throw cannotOpen(QStringLiteral("it changed while it was read."));
+    return bytes;
+}
+
 bool LooksLikeDwg(const QByteArray& head)
 {
     return head.startsWith("AC10") || head.startsWith("AC1.") || head.startsWith("AC2");
@@ -374,10 +416,7 @@ int DxfFile::Read(const QString& path, Document& doc)
     const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
     if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
         throw EngineError(dwgMessage);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadDrawingBytes(path);
     if (LooksLikeDwg(bytes.left(6)))
         throw EngineError(dwgMessage);
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
