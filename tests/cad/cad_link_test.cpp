@@ -76,8 +76,9 @@ protected:
     Point3 PointAnsweredBy(const QString& kind, const std::optional<Point3>& at = std::nullopt, const QString& text = QString())
     {
         // The input follows the request on the same connection: the host reads it after the request.
+        std::shared_ptr<AcadUtility> utility = m_doc->Utility();
         QTimer::singleShot(0, [=, this] { Simulate(kind, at, text); });
-        return m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick a node:"));
+        return utility->GetPoint(std::nullopt, QStringLiteral("Pick a node:"));
     }
 
     QTemporaryDir m_dir;
@@ -457,8 +458,8 @@ TEST_F(CadLinkTest, OpeningADeviceOrAFolderIsRefusedAtOnceAndTheHostServesOn)
 TEST_F(CadLinkTest, KilledHostFailsThePendingCallAndEveryLaterOne)
 {
     // The host dies while the pick waits (the time this takes is measured by bench_cadlink_kill).
-    QTimer::singleShot(0, [&] { m_host.Kill(); });
     std::shared_ptr<AcadUtility> utility = m_doc->Utility();
+    QTimer::singleShot(0, [&] { m_host.Kill(); });
     EXPECT_EQ(FailureCode([&] { utility->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
     EXPECT_FALSE(m_app->IsLive());
     EXPECT_EQ(FailureCode([&] { m_app->Name(); }), kDisconnected);

@@ -1,19 +1,22 @@
 // The automation server: wire handling, peer checks, and every member mapped onto the engine.
 #include "cadhost/server/AutomationServer.h"
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "cadlink/ErrorCodes.h"
@@ -201,7 +204,7 @@ const Entity& TextEntity(Document& doc, std::int64_t id)
 } // namespace
 
 AutomationServer::AutomationServer(HostFrontEnd& frontEnd, QObject* parent)
-    : QObject(parent), m_frontEnd(frontEnd)
+    : QObject(parent), m_frontEnd(frontEnd), m_connectionCap(ConnectionCap())
 {
     // A closed document's number dies with it, before another document can take its address.
     QPointer<AutomationServer> self(this);
@@ -218,6 +221,14 @@ AutomationServer::AutomationServer(HostFrontEnd& frontEnd, QObject* parent)
 
 AutomationServer::~AutomationServer()
 {
+    for (const auto& listener : m_listeners) {
+        delete listener->notifier;
+        ::close(listener->fd);
+        // The name goes with the host, unless another host has taken it meanwhile.
+        struct stat info {};
+        if (::lstat(listener->path.constData(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_ino == listener->inode)
+            ::unlink(listener->path.constData());
+    }
     for (auto& [socket, connection] : m_connections)
         for (int token : connection->pointTokens)
             m_frontEnd.AbandonPoint(token);
@@ -251,25 +262,95 @@ bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QStr
             if (onlyWhenFree)
                 return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
         }
-        QLocalServer::removeServer(fullPath);
+        ::unlink(native.constData());
     } else if (errno != ENOENT) {
         return refuse(QStringLiteral("\"%1\" cannot be looked at: %2").arg(fullPath, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(fullPath)) {
-        const QString error = server->errorString();
-        delete server;
-        return refuse(error);
+    // The listening socket is our own, not a QLocalServer's: when accepting fails for want of
+    // file descriptors, QLocalServer closes for good and removes the socket file.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (fd < 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (size_t(native.size()) >= sizeof address.sun_path) {
+        ::close(fd);
+        return refuse(QStringLiteral("the socket name \"%1\" is too long.").arg(fullPath));
     }
-    connect(server, &QLocalServer::newConnection, this, [this, server] { AcceptConnections(server); });
-    m_servers.push_back(server);
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    // Only this user may connect: the socket file is made srwx------.
+    const mode_t oldMask = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int bindError = errno;
+    ::umask(oldMask);
+    if (!bound || ::listen(fd, 64) != 0) {
+        const int error = bound ? errno : bindError;
+        ::close(fd);
+        return refuse(QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat made {};
+    auto listener = std::make_unique<Listener>();
+    listener->fd = fd;
+    listener->path = native;
+    if (::lstat(native.constData(), &made) == 0)
+        listener->inode = made.st_ino;
+    listener->notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    Listener* raw = listener.get();
+    connect(listener->notifier, &QSocketNotifier::activated, this, [this, raw] { AcceptConnections(*raw); });
+    m_listeners.push_back(std::move(listener));
     return true;
 }
 
-void AutomationServer::AcceptConnections(QLocalServer* server)
+int AutomationServer::ConnectionCap()
 {
-    while (QLocalSocket* socket = server->nextPendingConnection()) {
+    // Each caller holds one descriptor; the host keeps room for its drawings, its window and
+    // the callers it refuses (each is accepted, told and closed).
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMaxConnections;
+    const long long room = (static_cast<long long>(limit.rlim_cur) - 32) / 2;
+    return int(std::clamp<long long>(room, 1, kMaxConnections));
+}
+
+void AutomationServer::AcceptConnections(Listener& listener)
+{
+    for (;;) {
+        const int fd = ::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: stop looking for a moment instead of spinning; the
+                // callers wait in the backlog meanwhile.
+                listener.notifier->setEnabled(false);
+                QPointer<QSocketNotifier> notifier(listener.notifier);
+                QTimer::singleShot(100, this, [notifier] {
+                    if (notifier)
+                        notifier->setEnabled(true);
+                });
+            }
+            return;
+        }
+        if (int(m_connections.size()) >= m_connectionCap) {
+            // Refused plainly: one reply saying why, then the connection closes.
+            Outcome outcome;
+            outcome.error = codes::kHostFailed;
+            outcome.text = QStringLiteral("The drawing host already serves %1 callers.").arg(m_connectionCap);
+            QCborMap reply;
+            reply.insert(wire::kId, QCborValue(QCborValue::Null));
+            reply.insert(wire::kError, qint64(outcome.error));
+            reply.insert(wire::kText, outcome.text);
+            const QByteArray framed = ardela::cad::FrameMessage(reply);
+            [[maybe_unused]] const ssize_t written = ::send(fd, framed.constData(), size_t(framed.size()), MSG_NOSIGNAL);
+            ::close(fd);
+            continue;
+        }
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         if (!PeerIsSameUser(*socket)) {
             socket->abort();
             socket->deleteLater();

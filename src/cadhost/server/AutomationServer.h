@@ -2,6 +2,8 @@
 // one request at a time per connection, point requests answered when the engineer gives them.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,7 +17,7 @@
 
 #include "cadlink/Wire.h"
 
-class QLocalServer;
+class QSocketNotifier;
 class QLocalSocket;
 
 namespace cadhost {
@@ -34,6 +36,10 @@ public:
     // a live host answers on is left to it. False when the host cannot answer there, `why` then
     // says why.
     bool Listen(const QString& socketPath, bool onlyWhenFree, QString* why = nullptr);
+    // The most callers served at once (fewer when the descriptor limit is low); callers past it
+    // get one error reply and are closed.
+    static constexpr int kMaxConnections = 64;
+    int ConnectionCapInForce() const { return m_connectionCap; }
     // Accepts the testing aid member SimulateInput.
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
 
@@ -47,8 +53,15 @@ public:
 
 private:
     struct Connection;
+    struct Listener {
+        int fd = -1;
+        QByteArray path;
+        ino_t inode = 0;
+        QSocketNotifier* notifier = nullptr;
+    };
 
-    void AcceptConnections(QLocalServer* server);
+    static int ConnectionCap();
+    void AcceptConnections(Listener& listener);
     void ReadRequests(QLocalSocket* socket);
     void DropConnection(QLocalSocket* socket);
     void SendReply(QLocalSocket* socket, const QCborValue& id, const Outcome& outcome);
@@ -76,12 +89,13 @@ private:
     void ForgetClosedDocuments();
 
     HostFrontEnd& m_frontEnd;
-    std::vector<QLocalServer*> m_servers;
+    std::vector<std::unique_ptr<Listener>> m_listeners;
     std::map<QLocalSocket*, std::unique_ptr<Connection>> m_connections;
     std::unordered_map<qint64, Document*> m_documents;
     std::unordered_map<const Document*, qint64> m_numbers;
     qint64 m_nextNumber = 1;
     bool m_testingAids = false;
+    int m_connectionCap = kMaxConnections;
 };
 
 } // namespace cadhost
