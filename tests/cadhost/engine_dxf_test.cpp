@@ -1,6 +1,7 @@
 // Guards against drawings lost or changed on the way through DXF: the round trip through the
 // real reader and writer, a file laid out by hand, a DXF we write read by ezdxf, DWG names,
 // unreadable files, and a failed save destroying the old file.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -144,6 +145,61 @@ TEST(DxfRoundTrip, CommaLocaleStillWritesPoints)
     DxfFile::Read(path, back);
     ASSERT_EQ(back.EntityCount(), 1u);
     EXPECT_DOUBLE_EQ(Entities(back)[0].points[1].x, 2.75);
+}
+
+TEST(DxfRoundTrip, ControlCharactersInATextAreWrittenInCaretNotationAndComeBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Document doc("Drawing1.dxf");
+    // A text that, written raw, would end the text and start a LINE entity.
+    const QString injected = QStringLiteral("A\n  0\nLINE\n  8\n0\n 10\n1");
+    const QString tabbed = QStringLiteral("tab\there ^J caret^");
+    const QString crlf = QStringLiteral("one\r\ntwo");
+    doc.AddText(injected, {0, 0, 0}, 2.5);
+    doc.AddText(tabbed, {0, 5, 0}, 2.5);
+    doc.AddText(crlf, {0, 10, 0}, 2.5);
+    const QString path = dir.filePath("caret.dxf");
+    SaveDocument(doc, path);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const auto hasLine = [&](const QByteArray& wanted) {
+        return std::any_of(lines.begin(), lines.end(), [&](const QByteArray& l) { return l == wanted || l == wanted + '\r'; });
+    };
+    EXPECT_TRUE(hasLine("A^J  0^JLINE^J  8^J0^J 10^J1"));
+    EXPECT_TRUE(hasLine("tab^Ihere ^ J caret^ "));
+    EXPECT_TRUE(hasLine("one^M^Jtwo"));
+
+    DocumentList docs;
+    Document& back = docs.Open(path);
+    std::vector<QString> texts;
+    back.ForEachEntity([&](const Entity& e) {
+        EXPECT_EQ(e.kind, EntityKind::Text);
+        texts.push_back(e.text);
+    });
+    EXPECT_EQ(texts, (std::vector<QString>{injected, tabbed, crlf}));
+
+    // ezdxf, decoding the caret notation as DXF readers do, reads the same three texts.
+    const QString python = DebianPython();
+    if (python.isEmpty())
+        GTEST_SKIP() << "/usr/bin/python3 is missing";
+    const char* script = R"PY(
+import sys, ezdxf
+from ezdxf.tools.text import caret_decode
+doc = ezdxf.readfile(sys.argv[1])
+for e in doc.modelspace():
+    print(e.dxftype(), caret_decode(e.dxf.text).encode("unicode_escape").decode() if e.dxftype() == "TEXT" else "")
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, path});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    if (py.exitCode() != 0 && py.readAllStandardError().contains("No module named"))
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    ASSERT_EQ(py.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"TEXT A\\n  0\\nLINE\\n  8\\n0\\n 10\\n1", "TEXT tab\\there ^J caret^", "TEXT one\\r\\ntwo"}));
 }
 
 TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)

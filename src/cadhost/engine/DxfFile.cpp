@@ -27,12 +27,19 @@ namespace cadhost {
 
 namespace {
 
-// DXF release 12 text is 8-bit: characters beyond ASCII go out as \U+XXXX escapes.
+// DXF release 12 text is one line of 8-bit characters: characters beyond ASCII go out as
+// \U+XXXX escapes, control characters in caret notation ("^J" a line feed, "^I" a tab) and a
+// caret itself as "^ ", as DXF readers decode them.
 std::string ToDxfText(const QString& text)
 {
     std::string out;
     for (char32_t c : text.toUcs4()) {
-        if (c < 0x80) {
+        if (c < 0x20) {
+            out += '^';
+            out += char(c + 0x40);
+        } else if (c == '^') {
+            out += "^ ";
+        } else if (c < 0x80) {
             out += char(c);
         } else {
             char buf[16];
@@ -59,6 +66,19 @@ QString FromDxfText(const std::string& raw)
                 const char32_t c = code;
                 out += QString::fromUcs4(&c, 1);
                 i += 6;
+                continue;
+            }
+        }
+        if (text[i] == QLatin1Char('^') && i + 1 < text.size()) {
+            const char16_t next = text[i + 1].unicode();
+            if (next == u' ') {
+                out += QLatin1Char('^');
+                ++i;
+                continue;
+            }
+            if (next >= 0x40 && next <= 0x5F) {
+                out += QChar(char16_t(next - 0x40));
+                ++i;
                 continue;
             }
         }
