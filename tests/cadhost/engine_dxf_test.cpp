@@ -245,6 +245,75 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
 }
 
+TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndWhatIsLeftOutIsNamed)
+{
+    // A colleague's drawing: a red dashed line and a blue text on a green layer, a point by
+    // layer, and two kinds this program does not keep.
+    const char* file =
+        "  0\nSECTION\n  2\nTABLES\n"
+        "  0\nTABLE\n  2\nLTYPE\n 70\n1\n"
+        "  0\nLTYPE\n  2\nDASHED\n 70\n0\n  3\n__ __\n 72\n65\n 73\n2\n 40\n0.75\n 49\n0.5\n 49\n-0.25\n"
+        "  0\nENDTAB\n"
+        "  0\nTABLE\n  2\nLAYER\n 70\n1\n"
+        "  0\nLAYER\n  2\nGreen\n 70\n0\n 62\n3\n  6\nCONTINUOUS\n"
+        "  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  8\nGreen\n  6\nDASHED\n 62\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n10.0\n 21\n0.0\n 31\n0.0\n"
+        "  0\nTEXT\n  8\nGreen\n 62\n5\n 10\n0.0\n 20\n5.0\n 30\n0.0\n 40\n2.0\n  1\nBlue\n"
+        "  0\nPOINT\n  8\nGreen\n 10\n1.0\n 20\n1.0\n 30\n0.0\n"
+        "  0\nCIRCLE\n  8\nGreen\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"
+        "  0\nCIRCLE\n  8\nGreen\n 10\n9.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n"
+        "  0\nARC\n  8\nGreen\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n 50\n0.0\n 51\n90.0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    QTemporaryDir dir;
+    const QString original = dir.filePath("colleague.dxf");
+    {
+        QFile f(original);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    const auto check = [](const Document& doc) {
+        const auto e = Entities(doc);
+        ASSERT_EQ(e.size(), 3u);
+        EXPECT_EQ(e[0].color, 1);
+        EXPECT_EQ(e[0].linetype, QStringLiteral("DASHED"));
+        EXPECT_EQ(e[1].color, 5);
+        EXPECT_TRUE(e[1].linetype.isEmpty());
+        EXPECT_EQ(e[2].color, kColorByLayer);
+        EXPECT_TRUE(e[2].linetype.isEmpty());
+    };
+    Document doc("x");
+    EXPECT_EQ(DxfFile::Read(original, doc), 3);
+    EXPECT_EQ(doc.LeftOut(), QStringLiteral("1 arc, 2 circles"));
+    check(doc);
+    const QString saved = dir.filePath("saved.dxf");
+    SaveDocument(doc, saved);
+    Document back("y");
+    EXPECT_EQ(DxfFile::Read(saved, back), 0);
+    EXPECT_TRUE(back.LeftOut().isEmpty());
+    check(back);
+
+    // ezdxf reads the same colours and line types from the saved file.
+    const QString python = DebianPython();
+    if (python.isEmpty())
+        GTEST_SKIP() << "/usr/bin/python3 is missing";
+    const char* script = R"PY(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+print("errors", len(doc.audit().errors))
+for e in doc.modelspace():
+    print(e.dxftype(), e.dxf.layer, e.dxf.color, e.dxf.linetype.upper())
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, saved});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    if (py.exitCode() != 0 && py.readAllStandardError().contains("No module named"))
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    ASSERT_EQ(py.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"errors 0", "LINE Green 1 DASHED", "TEXT Green 5 BYLAYER", "POINT Green 256 BYLAYER"}));
+}
+
 TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
 {
     const char* file =

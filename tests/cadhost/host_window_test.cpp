@@ -409,7 +409,32 @@ TEST_F(HostWindowTest, OpeningAFileTwiceShowsOneTabAndABadFileShowsItsError)
     m_window->chooseOpenFile = [&] { return circle.fileName(); };
     m_window->OpenFile();
     EXPECT_EQ(m_window->Tabs()->count(), 2);
-    EXPECT_TRUE(m_window->History().last().startsWith("Objects left out: 1,")) << m_window->History().last().toStdString();
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Objects left out: 1, of kinds this program does not keep (1 circle); "
+                                                        "saving this drawing will not keep them."));
+    // Saving says so again first; declined, the file keeps its circle.
+    const QByteArray before = [&] {
+        QFile f(circle.fileName());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QStringList asked;
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return false;
+    };
+    EXPECT_FALSE(m_window->SaveFile());
+    EXPECT_EQ(asked, QStringList{"1 circle"});
+    QFile kept(circle.fileName());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+    kept.close();
+    // Accepted, the drawing is saved without it and later saves ask no more.
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return true;
+    };
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_EQ(asked, (QStringList{"1 circle", "1 circle"}));
     m_window->chooseOpenFile = [&] { return dir.filePath("missing.dwg"); };
     m_window->OpenFile();
     ASSERT_EQ(m_errors.size(), 1);

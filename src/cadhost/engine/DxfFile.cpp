@@ -176,6 +176,7 @@ public:
         Entity e;
         e.kind = EntityKind::Text;
         e.layer = LayerName();
+        TakeStyle(e);
         e.points = {{d.ipx, d.ipy, d.ipz}};
         e.text = FromDxfText(d.text);
         e.height = d.height > 0 ? d.height : 1.0;
@@ -200,6 +201,7 @@ public:
         m_poly = Entity{};
         m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
         m_poly.layer = LayerName();
+        TakeStyle(m_poly);
         m_poly.closed = (d.flags & 1) != 0;
         m_inPoly = true;
     }
@@ -212,15 +214,29 @@ public:
 
     void endSequence() override { Flush(); }
 
-    void addArc(const DL_ArcData&) override { ++m_skipped; }
-    void addCircle(const DL_CircleData&) override { ++m_skipped; }
-    void addEllipse(const DL_EllipseData&) override { ++m_skipped; }
-    void addInsert(const DL_InsertData&) override { ++m_skipped; }
-    void addMText(const DL_MTextData&) override { ++m_skipped; }
-    void addSpline(const DL_SplineData&) override { ++m_skipped; }
-    void addHatch(const DL_HatchData&) override { ++m_skipped; }
+    void addArc(const DL_ArcData&) override { LeaveOut(LeftOutKind::Arc); }
+    void addCircle(const DL_CircleData&) override { LeaveOut(LeftOutKind::Circle); }
+    void addEllipse(const DL_EllipseData&) override { LeaveOut(LeftOutKind::Ellipse); }
+    void addInsert(const DL_InsertData&) override { LeaveOut(LeftOutKind::BlockReference); }
+    void addMText(const DL_MTextData&) override { LeaveOut(LeftOutKind::MultilineText); }
+    void addSpline(const DL_SplineData&) override { LeaveOut(LeftOutKind::Spline); }
+    void addHatch(const DL_HatchData&) override { LeaveOut(LeftOutKind::Hatch); }
 
     int Skipped() const { return m_skipped; }
+    // What was left out, by kind: "2 circles, 1 arc".
+    QString LeftOutSummary() const
+    {
+        static const char* const names[][2] = {
+            {"arc", "arcs"}, {"circle", "circles"}, {"ellipse", "ellipses"}, {"block reference", "block references"},
+            {"multiline text", "multiline texts"}, {"spline", "splines"}, {"hatch", "hatches"},
+            {"object in a block definition", "objects in block definitions"},
+            {"object in paper space", "objects in paper space"}};
+        QStringList parts;
+        for (std::size_t i = 0; i < std::size(m_leftOut); ++i)
+            if (const int n = m_leftOut[i])
+                parts << QStringLiteral("%1 %2").arg(n).arg(QLatin1String(names[i][n == 1 ? 0 : 1]));
+        return parts.join(QStringLiteral(", "));
+    }
 
     // Called when the whole file has been read.
     void Finish()
@@ -242,13 +258,37 @@ private:
         return m_doc.AddLayer(name).name;
     }
 
+    enum class LeftOutKind { Arc, Circle, Ellipse, BlockReference, MultilineText, Spline, Hatch, InBlock, InPaperSpace };
+
+    void LeaveOut(LeftOutKind kind)
+    {
+        ++m_skipped;
+        ++m_leftOut[std::size_t(kind)];
+    }
+
     bool Skip()
     {
         if (m_inBlock || attributes.isInPaperSpace()) {
-            ++m_skipped;
+            LeaveOut(m_inBlock ? LeftOutKind::InBlock : LeftOutKind::InPaperSpace);
             return true;
         }
         return false;
+    }
+
+    // The entity's own colour and line type (groups 62 and 6), by layer when it has none.
+    void TakeStyle(Entity& e)
+    {
+        const int color = attributes.getColor();
+        e.color = color >= kColorByBlock && color <= kColorByLayer ? color : kColorByLayer;
+        const QString linetype = FromDxfText(attributes.getLinetype());
+        if (linetype.isEmpty() || linetype.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0)
+            e.linetype.clear();
+        else if (linetype.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
+            e.linetype = QStringLiteral("BYBLOCK");
+        else if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
+            e.linetype = lt->name;
+        else
+            e.linetype.clear();   // a line type the file does not define: drawn as its layer's
     }
 
     void Add(EntityKind kind, std::vector<Point3> points)
@@ -259,6 +299,7 @@ private:
         Entity e;
         e.kind = kind;
         e.layer = LayerName();
+        TakeStyle(e);
         e.points = std::move(points);
         m_doc.AddEntity(std::move(e));
     }
@@ -277,14 +318,47 @@ private:
     bool m_inPoly = false;
     bool m_inBlock = false;
     int m_skipped = 0;
+    int m_leftOut[9] = {};
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
 };
 
 // ---- writing: one writer per table and entity kind
 
+// dxflib's release 12 writer leaves an entity's own line type (group 6) out: this writer
+// adds it after the layer of the entity about to be written.
+class StyledWriter : public DL_WriterA {
+public:
+    using DL_WriterA::DL_WriterA;
+    // The own line type of the next entity; empty for one drawn with its layer's.
+    void SetEntityLinetype(std::string linetype) { m_linetype = std::move(linetype); }
+    void dxfString(int gc, const char* value) const override
+    {
+        DL_WriterA::dxfString(gc, value);
+        AfterString(gc);
+    }
+    void dxfString(int gc, const std::string& value) const override
+    {
+        DL_WriterA::dxfString(gc, value);
+        AfterString(gc);
+    }
+
+private:
+    void AfterString(int gc) const
+    {
+        if (gc != 8 || m_linetype.empty())
+            return;
+        const std::string linetype = std::move(m_linetype);
+        m_linetype.clear();
+        DL_WriterA::dxfString(6, linetype);
+    }
+
+    mutable std::string m_linetype;
+};
+
 DL_Attributes EntityAttributes(const Entity& e)
 {
-    return DL_Attributes(ToDxfText(e.layer), 256, 0, "BYLAYER", 1.0);
+    return DL_Attributes(ToDxfText(e.layer), e.color, 0, e.linetype.isEmpty() ? std::string("BYLAYER") : ToDxfText(e.linetype),
+                         1.0);
 }
 
 void WriteLinetypes(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
@@ -461,6 +535,7 @@ int DxfFile::Read(const QString& path, Document& doc)
         throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
     doc.SetFileName(path);
+    doc.SetLeftOut(reader.LeftOutSummary());
     return reader.Skipped();
 }
 
@@ -478,8 +553,14 @@ void DxfFile::Write(const Document& doc, const QString& path)
     {
         DL_Dxf dxf;
         const DL_Codes::version version = DL_Codes::AC1009;
-        std::unique_ptr<DL_WriterA> dw(dxf.out(QFile::encodeName(tmp).constData(), version));
-        if (!dw)
+        // out() sets the version dxflib writes; the file is then written through our writer.
+        std::unique_ptr<DL_WriterA> opened(dxf.out(QFile::encodeName(tmp).constData(), version));
+        if (!opened)
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
+        opened->close();
+        opened.reset();
+        auto dw = std::make_unique<StyledWriter>(QFile::encodeName(tmp).constData(), version);
+        if (dw->openFailed())
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
         dxf.writeHeader(*dw);
         dw->sectionEnd();
@@ -503,6 +584,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
         dw->sectionEnd();
         dw->sectionEntities();
         doc.ForEachEntity([&](const Entity& e) {
+            dw->SetEntityLinetype(e.linetype.isEmpty() ? std::string() : ToDxfText(e.linetype));
             switch (e.kind) {
             case EntityKind::Point: WritePoint(dxf, *dw, e); break;
             case EntityKind::Line: WriteLine(dxf, *dw, e); break;

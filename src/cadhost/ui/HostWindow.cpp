@@ -121,6 +121,13 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
                                      QMessageBox::Save);
     };
     showError = [this](const QString& message) { QMessageBox::critical(this, windowTitle(), message); };
+    confirmDropLeftOut = [this](const Document& doc) {
+        return QMessageBox::warning(this, windowTitle(),
+                                    tr("%1 was opened with objects this program does not keep: %2. Saving writes the "
+                                       "drawing without them.").arg(doc.Name(), doc.LeftOut()),
+                                    QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Save;
+    };
 
     UpdateTitle();
     UpdateSnapLabel();
@@ -212,8 +219,9 @@ Document& HostWindow::OpenDocument(const QString& path)
         AddView(doc);
         Log(tr("Opened %1.").arg(doc.FullName()));
         if (const int skipped = m_docs.LastOpenSkipped())
-            Log(tr("Objects left out: %1, of kinds this program does not draw (circles, arcs, blocks ...); "
-                   "saving this drawing will not keep them.").arg(skipped));
+            Log(tr("Objects left out: %1, of kinds this program does not keep (%2); saving this drawing will not keep them.")
+                    .arg(skipped)
+                    .arg(doc.LeftOut()));
         emit DocumentAdded(&doc);
     }
     ActivateDocument(doc);
@@ -586,8 +594,11 @@ bool HostWindow::SaveFile()
         return false;
     if (doc->FullName().isEmpty())
         return SaveDocumentAs(*doc);
+    if (!MayDropLeftOut(*doc))
+        return false;
     try {
         SaveDocument(*doc);
+        doc->SetLeftOut(QString());
         Log(tr("Saved %1.").arg(doc->FullName()));
         UpdateTitle();
         return true;
@@ -603,13 +614,27 @@ bool HostWindow::SaveFileAs()
     return doc && SaveDocumentAs(*doc);
 }
 
+bool HostWindow::MayDropLeftOut(const Document& doc)
+{
+    if (doc.LeftOut().isEmpty())
+        return true;
+    if (confirmDropLeftOut(doc)) {
+        Log(tr("Saved without what this program does not keep: %1.").arg(doc.LeftOut()));
+        return true;
+    }
+    return false;
+}
+
 bool HostWindow::SaveDocumentAs(Document& doc)
 {
+    if (!MayDropLeftOut(doc))
+        return false;
     const QString path = chooseSaveFile(doc.FullName().isEmpty() ? doc.Name() : doc.FullName());
     if (path.isEmpty())
         return false;
     try {
         const QString written = SaveDocument(doc, path);
+        doc.SetLeftOut(QString());
         if (QFileInfo(written) != QFileInfo(path))
             Log(tr("Drawings are saved as DXF: written to %1.").arg(written));
         else

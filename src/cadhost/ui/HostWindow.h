@@ -83,6 +83,9 @@ public:
     std::function<QString(const QString& suggested)> chooseSaveFile;
     std::function<int(const Document&)> askSaveChanges;
     std::function<void(const QString&)> showError;
+    // Asked before a save would drop what the drawing's file held that this program does not
+    // keep (Document::LeftOut); true to save all the same.
+    std::function<bool(const Document&)> confirmDropLeftOut;
 
     QTabWidget* Tabs() const { return m_tabs; }
     QLineEdit* CommandLine() const { return m_command; }
@@ -122,6 +125,7 @@ private:
     void ToolPoint(std::optional<Point3> point, PointEnd end);
     void EndTool();
     bool SaveDocumentAs(Document& doc);
+    bool MayDropLeftOut(const Document& doc);
     bool ConfirmClose(Document& doc);
     void Log(const QString& line);
     void UpdateSnapLabel();
