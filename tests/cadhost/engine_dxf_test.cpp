@@ -314,6 +314,38 @@ for e in doc.modelspace():
               (QStringList{"errors 0", "LINE Green 1 DASHED", "TEXT Green 5 BYLAYER", "POINT Green 256 BYLAYER"}));
 }
 
+TEST(DxfSave, TheSavedViewIsTheDrawingsExtents)
+{
+    const QString python = DebianPython();
+    QProcess probe;
+    if (python.isEmpty() || (probe.start(python, {"-c", "import ezdxf"}), !probe.waitForFinished(60000))
+        || probe.exitCode() != 0)
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    QTemporaryDir dir;
+    // Far from the origin: a reader opening the old fixed view saw nothing.
+    Document doc("Drawing1.dxf");
+    doc.AddLine({1000, 2000, 0}, {1300, 2060, 0});
+    doc.AddPoint({1150, 1990, 0});
+    const QString path = dir.filePath("view.dxf");
+    SaveDocument(doc, path);
+    const char* script = R"PY(
+import sys, ezdxf
+d = ezdxf.readfile(sys.argv[1])
+v = d.viewports.get("*Active")[0]
+print("center %.6g %.6g" % tuple(v.dxf.center)[:2])
+w = v.dxf.height * v.dxf.aspect_ratio
+print("fits", v.dxf.height >= 70 and w >= 300, "snug", v.dxf.height < 2 * 70 or w < 2 * 300)
+print("extmin %.6g %.6g" % tuple(d.header.get("$EXTMIN"))[:2])
+print("extmax %.6g %.6g" % tuple(d.header.get("$EXTMAX"))[:2])
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, path});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"center 1150 2025", "fits True snug True", "extmin 1000 1990", "extmax 1300 2060"}));
+}
+
 TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
 {
     const char* file =

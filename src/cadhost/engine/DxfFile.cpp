@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -361,6 +362,49 @@ DL_Attributes EntityAttributes(const Entity& e)
                          1.0);
 }
 
+// The drawing's extents in the header ($EXTMIN, $EXTMAX); an empty drawing has none.
+void WriteExtents(DL_WriterA& dw, const Document& doc)
+{
+    const Box2 box = doc.Extents();
+    if (box.IsEmpty())
+        return;
+    dw.dxfString(9, "$EXTMIN");
+    dw.dxfReal(10, box.minX);
+    dw.dxfReal(20, box.minY);
+    dw.dxfReal(30, 0.0);
+    dw.dxfString(9, "$EXTMAX");
+    dw.dxfReal(10, box.maxX);
+    dw.dxfReal(20, box.maxY);
+    dw.dxfReal(30, 0.0);
+}
+
+// The view a reader opens the drawing in (the *ACTIVE viewport): centred on the drawing's
+// extents and just large enough to show them, in a window of aspect 1.5.
+void WriteViewport(DL_WriterA& dw, const Document& doc)
+{
+    constexpr double kAspect = 1.5;
+    const Box2 box = doc.Extents();
+    double cx = 0.0, cy = 0.0, height = 100.0;
+    if (!box.IsEmpty()) {
+        cx = (box.minX + box.maxX) / 2;
+        cy = (box.minY + box.maxY) / 2;
+        height = std::max({box.maxY - box.minY, (box.maxX - box.minX) / kAspect, 1e-6}) * 1.1;
+    }
+    dw.table("VPORT", 1);
+    dw.dxfString(0, "VPORT");
+    dw.dxfString(2, "*ACTIVE");
+    dw.dxfInt(70, 0);
+    const std::pair<int, double> groups[] = {
+        {10, 0.0}, {20, 0.0}, {11, 1.0}, {21, 1.0}, {12, cx}, {22, cy}, {13, 0.0}, {23, 0.0}, {14, 1.0}, {24, 1.0},
+        {15, 0.0}, {25, 0.0}, {16, 0.0}, {26, 0.0}, {36, 1.0}, {17, 0.0}, {27, 0.0}, {37, 0.0}, {40, height},
+        {41, kAspect}, {42, 50.0}, {43, 0.0}, {44, 0.0}, {50, 0.0}, {51, 0.0}};
+    for (const auto& [code, value] : groups)
+        dw.dxfReal(code, value);
+    for (const auto& [code, value] : {std::pair{71, 0}, {72, 100}, {73, 1}, {74, 3}, {75, 0}, {76, 0}, {77, 0}, {78, 0}})
+        dw.dxfInt(code, value);
+    dw.tableEnd();
+}
+
 void WriteLinetypes(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
 {
     const LinetypeTable& table = doc.Linetypes();
@@ -563,9 +607,10 @@ void DxfFile::Write(const Document& doc, const QString& path)
         if (dw->openFailed())
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
         dxf.writeHeader(*dw);
+        WriteExtents(*dw, doc);
         dw->sectionEnd();
         dw->sectionTables();
-        dxf.writeVPort(*dw);
+        WriteViewport(*dw, doc);
         WriteLinetypes(dxf, *dw, doc);
         WriteLayers(*dw, doc);
         WriteStyle(dxf, *dw, doc);
