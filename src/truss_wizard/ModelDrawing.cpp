@@ -95,7 +95,7 @@ void DrawNodes(const ModelDrawingTarget& target, bool regenerate)
         const std::int64_t id = point->ObjectID();
         // Picking maps points back to nodes by this number: a truncated one would find the wrong node.
         if (id < std::numeric_limits<std::int32_t>::min() || id > std::numeric_limits<std::int32_t>::max())
-            throw CadError(cad::kFailed, QStringLiteral("The ObjectID %1 does not fit the Nodes table.").arg(id));
+            throw CadError(cad::kHostFailed, QStringLiteral("The ObjectID %1 does not fit the Nodes table.").arg(id));
         target.model.Nodes(i, 3) = Cell(static_cast<std::int32_t>(id));
         cad::AcadEntityPtr label = space->AddText(QString::number(i), p, h);
         label->Update();

@@ -24,7 +24,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "cad/modHelpers.h"
 #include "desktop/FileChooser.h"
 #include "desktop/HelpWindow.h"
