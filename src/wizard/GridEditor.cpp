@@ -598,6 +598,7 @@ void GridEditor::CommitEdit()
             return;
         }
         sheet.set(row, column, *value);
+        emit CellCommitted(row, column);
     }
     msgGrid->item(m_editRow, m_editCol)->setText(CellText(sheet.get(row, column)));
     m_loaded = false;
@@ -706,6 +707,13 @@ bool GridEditor::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == msgGrid && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The menu key and Shift+F10 open the grid menu over the current cell.
+        if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            if (const QTableWidgetItem* item = msgGrid->currentItem())
+                ShowPopup(msgGrid->currentRow(), msgGrid->currentColumn(),
+                          msgGrid->viewport()->mapToGlobal(msgGrid->visualItemRect(item).center()));
+            return true;
+        }
         const bool clipboardKey = msgGrid_KeyDown(key);
         const bool character = msgGrid_KeyPress(key);
         return clipboardKey || character;
