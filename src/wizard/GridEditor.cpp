@@ -518,13 +518,20 @@ void GridEditor::MSFlexGridEdit(int k)
         txtEdit->setCursorPosition(0);
         txtEdit->setSelection(0, static_cast<int>(m_loadedText.size()));
         LoadingEdit = false;
+        PlaceBox();
+        txtEdit->show();
     } else {
+        // A typed character is an edit: shown first, so that the step check sees it pending.
         m_loaded = false;
-        txtEdit->setText(QString(QChar(k)));
+        PlaceBox();
+        txtEdit->show();
+        const QString typed{QChar(k)};
+        const bool same = txtEdit->text() == typed;
+        txtEdit->setText(typed);
+        if (same)
+            txtEdit_Change();  // the box still held this character from an earlier edit
         txtEdit->setCursorPosition(1);
     }
-    PlaceBox();
-    txtEdit->show();
     txtEdit->raise();
     txtEdit->setFocus(Qt::OtherFocusReason);
 }

@@ -939,3 +939,19 @@ TEST_F(GridEditorTest, TheMenuKeyOpensTheGridMenuOverTheCurrentCell)
     editor->mnuPopupGrid->hide();
     EXPECT_FALSE(editor->EditPending());
 }
+
+TEST_F(GridEditorTest, TypingTheCharacterOfTheLastEditIsStillAnEdit)
+{
+    At(1, 1);
+    Type("5");
+    Key(Qt::Key_Return);
+    isDirty = false;
+    QString pendingSeen;
+    QObject::connect(editor, &GridEditor::Edited, [&] { pendingSeen = editor->PendingText(); });
+    At(2, 1);
+    Type("5");
+    EXPECT_TRUE(isDirty);
+    EXPECT_EQ(pendingSeen, QStringLiteral("5"));  // the edit is seen with the box open on it
+    Key(Qt::Key_Return);
+    EXPECT_EQ(nodes(2, 1), Cell(5.0f));
+}
