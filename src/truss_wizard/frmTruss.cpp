@@ -17,9 +17,11 @@
 
 #include "cad/CadError.h"
 #include "cad/modForeWindow.h"
+#include "cad/OptionsDrawing.h"
 #include "cad/modHelpers.h"
 #include "desktop/Error.h"
 #include "desktop/HelpWindow.h"
+#include "desktop/frmOptions.h"
 #include "desktop/frmProgress.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
@@ -557,6 +559,8 @@ void frmTruss::Edited()
         std::int16_t& used = RowsUsed[Slot(CurrentStep)];
         if (row > used && row <= kTableRows)
             used = static_cast<std::int16_t>(row);
+        // The committed value is what the check sees now, not the text the box held.
+        StepCheckNeeded();
     }
 }
 
@@ -581,11 +585,25 @@ void frmTruss::cmdNav_Click(int index)
         Run();
         break;
     case NavOptions:
-        emit OptionsRequested();
+        ShowOptions();
         break;
     default:
         break;
     }
+}
+
+void frmTruss::ShowOptions()
+{
+    cad::KorrinOptionsRoutines routines;
+    routines.ClearBlocks = [this] { ClearBlocks(); };
+    routines.DrawBlocks = [this](bool regenerate) { DrawBlocks(regenerate); };
+    routines.ClearLoads = [this] { ClearLoads(); };
+    routines.DrawLoads = [this](bool regenerate) { DrawLoads(regenerate); };
+    const cad::OptionsRedraw redraw = cad::KorrinOptionsRedraw(routines);
+    frmOptions dialog(this, [redraw](const OptionsChanges& changes) {
+        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, redraw, QStringLiteral("Korrin"));
+    });
+    dialog.exec();
 }
 
 void frmTruss::ShowHelp()

@@ -81,6 +81,8 @@ public:
     void Run();
     // Help at the step's topic.
     void ShowHelp();
+    // The Options dialog, modal, owned by this window; its OK updates the working drawing.
+    void ShowOptions();
 
     // Controls.
     std::array<QGroupBox*, kSteps> fraStep{};
@@ -107,10 +109,6 @@ public:
     CheckBufferTable CheckBuffer;
     int GridTableRows = kTableRows;
     int GridTableCols = 0;
-
-signals:
-    // Options was pressed: the program shows the Options dialog, owned by this window.
-    void OptionsRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

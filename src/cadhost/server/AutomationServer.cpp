@@ -479,6 +479,11 @@ QCborValue AutomationServer::InvokeApplication(const QString& member, const QCbo
         m_frontEnd.ActivateWindow(std::uint64_t(IntegerArg(args, 0)));
         return QCborValue();
     }
+    if (member == QLatin1String("PointPending") && m_testingAids) {
+        // Testing aid: whether a point request waits for input.
+        ExpectArgs(args, 0);
+        return m_frontEnd.PointPending();
+    }
     if (member == QLatin1String("SimulateInput") && m_testingAids) {
         // Testing aid: [kind, point or null, text].
         ExpectArgs(args, 3);

@@ -94,6 +94,11 @@ void WindowFrontEnd::AbandonPoint(int token)
     m_window.CancelPointInput();
 }
 
+bool WindowFrontEnd::PointPending() const
+{
+    return m_window.PointPending();
+}
+
 void WindowFrontEnd::SimulateInput(const SimulatedInput& input)
 {
     QLineEdit* commandLine = m_window.CommandLine();

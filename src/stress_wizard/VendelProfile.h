@@ -1,0 +1,12 @@
+// Vendel as the connection knows it: its title, its Romanian start-up texts and its six layers.
+#pragma once
+
+#include "cad/ProgramProfile.h"
+
+namespace ardela {
+
+// The profile without draw routines; whoever draws the model (the wizard window) sets
+// drawModelLayer. Only the texts of ConnectAcad are Romanian; the others keep the English set.
+cad::ProgramProfile VendelProfile();
+
+} // namespace ardela
