@@ -220,6 +220,7 @@ void frmTruss::BuildControls()
                      {3, QStringLiteral("Fy [daN]"), 1120}};
     fraContainer->AddSheet(loads);
     connect(fraContainer, &GridEditor::Edited, this, &frmTruss::Edited);
+    connect(fraContainer, &GridEditor::CellCommitted, this, &frmTruss::CellCommitted);
     connect(fraContainer, &GridEditor::StepCheckNeeded, this, &frmTruss::StepCheckNeeded);
 
     // Step 6: the run's progress box, sunken, hidden except while results are drawn.
@@ -464,10 +465,7 @@ void frmTruss::FillSheet()
 void frmTruss::ResetGridBookkeeping()
 {
     RowsUsed = {};
-    for (int i = 0; i < fraContainer->SheetCount(); ++i) {
-        fraContainer->Sheet(i).rowOffset = 0;
-        fraContainer->Sheet(i).colOffset = 0;
-    }
+    fraContainer->ResetPositions();
 }
 
 void frmTruss::UpdateNavButtons(int step)
@@ -553,15 +551,16 @@ void frmTruss::StepCheckNeeded()
 void frmTruss::Edited()
 {
     m_isDirty = true;
-    // A committed cell counts as a row reached by editing.
-    if (IsModelStep(CurrentStep) && !fraContainer->EditPending()) {
-        const int row = fraContainer->TableRowAt(fraContainer->msgGrid->currentRow());
-        std::int16_t& used = RowsUsed[Slot(CurrentStep)];
-        if (row > used && row <= kTableRows)
-            used = static_cast<std::int16_t>(row);
-        // The committed value is what the check sees now, not the text the box held.
-        StepCheckNeeded();
-    }
+}
+
+void frmTruss::CellCommitted(int row, int)
+{
+    // A cell the grid wrote counts as a row reached by editing.
+    if (!IsModelStep(CurrentStep))
+        return;
+    std::int16_t& used = RowsUsed[std::size_t(Slot(CurrentStep))];
+    if (row > used && row <= kTableRows)
+        used = static_cast<std::int16_t>(row);
 }
 
 // ---- Buttons --------------------------------------------------------------------------------
