@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
@@ -33,17 +34,6 @@ void ShowDrawingFailure()
 {
     ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input."),
                 MsgOkOnly + MsgCritical);
-}
-
-// The compression layer's line type in black and white, loaded only when the drawing lacks it.
-void EnsureDashDot(AcadDocument& document)
-{
-    std::shared_ptr<cad::AcadLineTypes> lineTypes = document.lineTypes();
-    const std::int32_t count = lineTypes->Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        if (lineTypes->Name(i).compare(QLatin1String("DASHDOT"), Qt::CaseInsensitive) == 0)
-            return;
-    lineTypes->Load(QStringLiteral("DASHDOT"), QStringLiteral("acad.lin"));
 }
 
 // A drawing coordinate from the results; a value that is not finite is not drawn.
@@ -137,7 +127,7 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
         plus->SetColor(settings[SetLayer6].ToInt32());
         minus->SetColor(settings[SetLayer7].ToInt32());
     } else {
-        EnsureDashDot(document);
+        cad::EnsureLineType(document, QStringLiteral("DASHDOT"));
         minus->SetLinetype(QStringLiteral("DASHDOT"));
         plus->SetColor(7);
         minus->SetColor(7);
