@@ -31,15 +31,6 @@ std::int32_t LayerColor(const Cell& value)
 
 } // namespace
 
-OptionsDrawingTexts RomanianOptionsDrawingTexts()
-{
-    OptionsDrawingTexts texts;
-    texts.linkLost = QStringLiteral(
-        "Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu AutoCAD s-a pierdut.");
-    texts.failed = QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: ");
-    return texts;
-}
-
 void ResizeTexts(AcadDocument& document, double height)
 {
     std::shared_ptr<AcadSelectionSets> sets = document.SelectionSets();
