@@ -2,6 +2,7 @@
 // picking or by typing gives the batch tool's report, opened files come back on their steps, a
 // lost link returns to the first step once, unstable and ill-conditioned trusses are said, and
 // closing asks before anything is lost.
+#include <algorithm>
 #include <csignal>
 #include <deque>
 #include <functional>
@@ -413,6 +414,61 @@ TEST_F(KorrinWizard, CancellingAPickErasesItsLayerAndKeepsTheRowsPicked)
     EXPECT_EQ(Truss().Nodes(2, 1).ToDouble(), 20.0);
     // The grid and RowsUsed are not updated by a cancelled run.
     EXPECT_EQ(m_wizard->RowsUsed[0], 0);
+}
+
+TEST_F(KorrinWizard, VerticalBarLabelsTurnWithTheDirectionOfPicking)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    // Lower to upper node, then upper to lower.
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.Click(0, 100);
+    feeder.Click(0, 0);
+    feeder.End();
+    Pick(3, feeder);
+    ASSERT_EQ(Truss().ElementCount, 0);  // areas and moduli still to come
+    std::vector<double> rotations;
+    for (const cad::AcadEntityPtr& label : OnLayer(cad::kKorrinBeams, QStringLiteral("TEXT")))
+        rotations.push_back(label->Rotation());
+    std::sort(rotations.begin(), rotations.end());
+    ASSERT_EQ(rotations.size(), 2u);
+    EXPECT_NEAR(rotations[0], -3.14159265358979 / 2.0, 1e-9);
+    EXPECT_NEAR(rotations[1], 3.14159265358979 / 2.0, 1e-9);
+}
+
+TEST_F(KorrinWizard, PickingSupportsAgainEmptiesTheFixitiesOfTheFirstRun)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    ClickCell(1, 2); ClickCell(1, 3); ClickCell(2, 3);
+    ASSERT_TRUE(Truss().Blocks(1, 2).NumericEquals(1.0));
+    ASSERT_TRUE(NextEnabled());
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    EXPECT_EQ(Truss().Blocks(1, 1).ToInt32(), 2);
+    EXPECT_TRUE(Truss().Blocks(1, 2).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(1, 3).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(2, 1).IsEmpty());
+    EXPECT_FALSE(NextEnabled());
 }
 
 TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
