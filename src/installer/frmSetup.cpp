@@ -21,6 +21,12 @@ const QString frmSetup::kWelcomeText = QStringLiteral(
     "installed on your computer. \r\rPress Setup to start the installation.");
 const QString frmSetup::kFinishedText = QStringLiteral(
     "The installer has finished the installation of the product.\r\rPress Close to exit.");
+const QString frmSetup::kFailedText = QStringLiteral(
+    "The product was not installed.\r\rPress Close to exit.");
+const QString frmSetup::kCancelledText = QStringLiteral(
+    "The installation was cancelled: the product was not installed.\r\rPress Close to exit.");
+const QString frmSetup::kNotRemovedStatus = QStringLiteral(
+    "The package is damaged: no release was removed.");
 
 namespace {
 
@@ -202,6 +208,13 @@ void frmSetup::RemoveEarlierReleases()
     ReadText([&](QString* text, unsigned* length) { return RecordGetString(record, 2, text, length); }, &upgradeCode);
     ViewClose(view);
 
+    // Nothing is removed for a package that could not be installed afterwards.
+    if (VerifyPackage(kPackageName) != kSuccess) {
+        SetDlgItemText(kIdStatus1, kNotRemovedStatus);
+        closeHandles();
+        return;
+    }
+
     // A release whose removal fails or is cancelled stays listed at its index; the next index
     // is asked then, so every release gets one attempt and the loop ends.
     unsigned index = 0;
@@ -233,9 +246,12 @@ void frmSetup::InstallPackage()
 {
     hide();
     SetInternalUI(InstallUiLevel::Full, nullptr);
-    InstallProduct(kPackageName, QString());
+    const unsigned result = InstallProduct(kPackageName, QString());
     cmdSetup->setEnabled(false);
-    SetDlgItemText(kIdText, kFinishedText);
+    // The final text agrees with what the installer's own windows said.
+    SetDlgItemText(kIdText, result == kSuccess               ? kFinishedText
+                            : result == kErrorInstallUserExit ? kCancelledText
+                                                              : kFailedText);
     SetDlgItemText(kIdStatus1, QString());
     SetDlgItemText(kIdStatus2, QString());
     show();

@@ -25,6 +25,9 @@ public:
     static const QString kUpgradeCodeQuery;
     static const QString kWelcomeText;
     static const QString kFinishedText;
+    static const QString kFailedText;
+    static const QString kCancelledText;
+    static const QString kNotRemovedStatus;
 
     explicit frmSetup(QWidget* parent = nullptr);
 
