@@ -25,6 +25,7 @@
 #include "desktop/modMenu.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
+#include "desktop/SuiteVersion.h"
 
 using namespace ardela;
 
@@ -193,7 +194,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Ardela"));
     QApplication::setApplicationDisplayName(QStringLiteral("Korrin"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.3"));
+    UseSuiteVersion();
     const QStringList args = QApplication::arguments();
     const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
     if (grab >= 0)
