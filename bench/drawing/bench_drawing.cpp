@@ -18,6 +18,7 @@
 #include "cad/AcadObjects.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
+#include "truss_wizard/DrawProgress.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
@@ -352,7 +353,7 @@ int main(int argc, char** argv)
     for (int run = 1; run <= runs; ++run) {
         g_link = LinkClock{};
         const Clock::time_point start = Clock::now();
-        const bool ok = DrawResults(model, settings, timed, &progress);
+        const bool ok = DrawResults(model, settings, timed, ProgressBox(&progress));
         const Clock::duration total = Clock::now() - start;
         if (!ok)
             return 1;

@@ -8,7 +8,7 @@
 #include <QString>
 
 #include "cad/AcadObjects.h"
-#include "desktop/Settings.h"
+#include "cad/ProgramProfile.h"
 
 namespace ardela::cad {
 
@@ -23,6 +23,8 @@ struct Connection {
     std::int64_t AcadInstanceHandle = 0; // the host's process identity at the last attach
     bool AcadStarted = false;          // this program started the host (CloseAcad quits it)
     class WizardForm* WizardForm = nullptr;
+    // Who the program is: title, texts, layers and their draw routines.
+    ProgramProfile Profile;
 
     // Where the running host is asked for, and the program started when none runs; empty means
     // the per-user well-known name and the `cadhost` beside this program.
@@ -46,16 +48,6 @@ bool ConnectAcad();
 bool SetupDrawing();
 bool CloseAcad();
 void SetupLayers();
-
-// One of a program's six layers: its name, the Settings position of its colour and the wizard
-// routine drawing its content (empty for the two result layers).
-struct ProgramLayer {
-    QString name;
-    SettingIndex colorKey;
-    QString drawRoutine;
-};
-// The six layers of "Korrin" or "Vendel", the four model layers first in drawing order.
-const std::array<ProgramLayer, 6>& ProgramLayers(const QString& programTitle);
 
 // The filter of the drawing dialogs.
 inline const QString kDrawingFilter = QStringLiteral("Drawing  (*.dwg)|*.dwg|DXF (*.dxf)|*.dxf");

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include "desktop/Error.h"
+#include "truss/TrussSolver.h"
 #include "desktop/modMessage.h"
 
 namespace ardela::cli {
@@ -104,6 +105,20 @@ void Err(const QString& text)
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
     std::fflush(stderr);
+}
+
+bool SolveChecked(TrussModel& model)
+{
+    QString detail;
+    const CheckedSolution solution = SolveTrussChecked(model, &detail);
+    if (!solution.solved) {
+        if (!detail.isEmpty())
+            Err(QStringLiteral("(%1)\n").arg(detail));
+        return false;
+    }
+    if (solution.Unreliable())
+        Err(QStringLiteral("warning: ") + UnreliableSolutionWarning(solution.residual) + u'\n');
+    return true;
 }
 
 } // namespace ardela::cli

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -11,7 +12,12 @@
 
 #include "desktop/Cell.h"
 #include "desktop/Settings.h"
+#include "desktop/Table.h"
 #include "truss/AnalysisFile.h"
+
+namespace ardela {
+struct TrussModel;
+}
 
 namespace ardela::cli {
 
@@ -50,6 +56,25 @@ QJsonValue DoubleToJson(double value);
 QJsonValue CellToJson(const Cell& cell);
 // The 14 drawing settings as {"TextHeight": cell, ...}.
 QJsonObject SettingsJson(const SettingsArray& settings);
+
+// Rows 1 to `count` of a table as JSON: each row an array of its cells from `firstColumn` to
+// `lastColumn`, or the bare cell when that is a single column.
+template <int Columns>
+QJsonArray RowsJson(const Table<Columns>& table, int count, int firstColumn = 1, int lastColumn = Columns)
+{
+    QJsonArray rows;
+    for (int r = 1; r <= count; ++r) {
+        QJsonArray row;
+        for (int c = firstColumn; c <= lastColumn; ++c)
+            row.append(CellToJson(table(r, c)));
+        rows.append(lastColumn == firstColumn ? row.first() : QJsonValue(row));
+    }
+    return rows;
+}
+
+// Solves the truss and checks its balance; a failure says why on standard error, an
+// unreliable solution is warned about there. False when it could not be solved.
+bool SolveChecked(TrussModel& model);
 
 // Writes text to standard output / standard error.
 void Out(const QString& text);

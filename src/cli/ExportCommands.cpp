@@ -18,13 +18,14 @@
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
 #include "cad/CadWire.h"
+#include "cad/HostStart.h"
 #include "cli/CliCommon.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
 #include "truss/TrussSolver.h"
-#include "cad/WizardForm.h"
+#include "truss_wizard/KorrinProfile.h"
 #include "cad/modHelpers.h"
 #include "desktop/modMessage.h"
 
@@ -41,15 +42,6 @@ constexpr int kHostQuitTimeoutMs = 5000;
 const QString kDrawingFailure = QStringLiteral("There was an error drawing data.") + kCrLf
                                 + QStringLiteral("Please go back and revise your input.");
 
-// The host program: ARDELA_CADHOST when set, else the cadhost beside this tool.
-QString HostProgramPath()
-{
-    const QString configured = qEnvironmentVariable("ARDELA_CADHOST");
-    if (!configured.isEmpty())
-        return configured;
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/cadhost");
-}
-
 // A drawing host of our own: started without a window on a private name, stopped when this
 // object goes, whatever happened in between.
 class PrivateHost {
@@ -59,38 +51,21 @@ public:
     // Starts the host and connects; nullptr when it does not answer in time.
     cad::AcadApplicationPtr Start()
     {
-        const QString program = HostProgramPath();
-        const QString socketPath = cad::PrivateSocketPath();
-        if (socketPath.isEmpty() || !QFileInfo(program).isExecutable())
-            return nullptr;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(environment);
-        // The host's own chatter is not the tool's output; its failures are told by the tool.
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-#ifdef __linux__
-        // Should this tool itself be killed, the host goes with it.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#endif
-        m_process.start(program, {QStringLiteral("--socket"), socketPath, QStringLiteral("--second-instance"),
-                                  QStringLiteral("--headless")});
-        if (!m_process.waitForStarted(kHostStartTimeoutMs))
-            return nullptr;
-        const QDeadlineTimer deadline(kHostStartTimeoutMs);
-        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-            if (cad::AcadApplicationPtr application = cad::ConnectApplication(socketPath, 200)) {
-                m_application = application;
-                // A host that stops answering is stopped, so that no call waits for ever.
-                m_watchdog.setSingleShot(true);
-                QObject::connect(&m_watchdog, &QTimer::timeout, &m_watchdog, [this] { m_process.kill(); });
-                m_watchdog.start(kExportTimeoutMs);
-                return application;
-            }
-            // Also notices a host that ended while starting.
-            m_process.waitForFinished(20);
+        cad::HostLaunch launch;
+        // ARDELA_CADHOST names another host program than the one beside the tool.
+        launch.program = qEnvironmentVariable("ARDELA_CADHOST");
+        launch.socketPath = cad::PrivateSocketPath();
+        launch.arguments << QStringLiteral("--second-instance");
+        launch.headless = true;
+        launch.timeoutMs = kHostStartTimeoutMs;
+        m_application = cad::StartHost(launch, &m_process);
+        if (m_application) {
+            // A host that stops answering is stopped, so that no call waits for ever.
+            m_watchdog.setSingleShot(true);
+            QObject::connect(&m_watchdog, &QTimer::timeout, &m_watchdog, [this] { m_process.kill(); });
+            m_watchdog.start(kExportTimeoutMs);
         }
-        return nullptr;
+        return m_application;
     }
 
     // Asks the host to quit, and ends it when it does not.
@@ -118,45 +93,48 @@ private:
     cad::AcadApplicationPtr m_application;
 };
 
-// What SetupLayers reaches of the wizard: the model layers drawn by the model drawing routines;
-// the first failure is kept for the command's answer.
-class ExportForm : public cad::WizardForm {
+// The model layers as SetupLayers draws them for the batch tool: through the model drawing
+// routines, the first failure kept for the command's answer.
+class ExportDrawing {
 public:
-    explicit ExportForm(cad::AcadDocument& document) : m_document(document) {}
+    explicit ExportDrawing(cad::AcadDocument& document) : m_document(document) {}
 
-    QString ProgramTitle() const override { return QStringLiteral("Korrin"); }
-    bool IsDirty() const override { return false; }
-    bool optStart(int) const override { return false; }
-    void ShowProgress(const QString&) override {}
-    void UnloadProgress() override {}
-
-    void CallDrawRoutine(const QString& routine, bool argument) override
+    cad::ProgramProfile Profile()
     {
-        const ModelDrawingTarget target{Truss(), Settings(), m_document};
-        try {
-            if (routine == QLatin1String("DrawNodes"))
-                DrawNodes(target, argument);
-            else if (routine == QLatin1String("DrawElements"))
-                DrawElements(target, argument);
-            else if (routine == QLatin1String("DrawBlocks"))
-                DrawBlocks(target, argument);
-            else if (routine == QLatin1String("DrawLoads"))
-                DrawLoads(target, argument);
-        } catch (const cad::CadError& error) {
-            Fail(routine, error.Text());
-        } catch (const ModelError& error) {
-            Fail(routine, error.Text());
+        cad::ProgramProfile profile = KorrinProfile();
+        using Routine = void (*)(const ModelDrawingTarget&, bool);
+        const std::array<std::pair<const char*, Routine>, 4> routines{{
+            {"DrawNodes", &DrawNodes},
+            {"DrawElements", &DrawElements},
+            {"DrawBlocks", &DrawBlocks},
+            {"DrawLoads", &DrawLoads},
+        }};
+        for (std::size_t i = 0; i < routines.size(); ++i) {
+            const auto [name, routine] = routines[i];
+            profile.drawModelLayer[i] = [this, name, routine](bool regenerate) { Draw(name, routine, regenerate); };
         }
+        return profile;
     }
 
     bool Failed() const { return !m_failure.isEmpty(); }
     QString Failure() const { return m_failure; }
 
 private:
-    void Fail(const QString& routine, const QString& text)
+    void Draw(const char* name, void (*routine)(const ModelDrawingTarget&, bool), bool regenerate)
+    {
+        try {
+            routine(ModelDrawingTarget{Truss(), Settings(), m_document}, regenerate);
+        } catch (const cad::CadError& error) {
+            Fail(name, error.Text());
+        } catch (const ModelError& error) {
+            Fail(name, error.Text());
+        }
+    }
+
+    void Fail(const char* routine, const QString& text)
     {
         if (m_failure.isEmpty())
-            m_failure = routine + QStringLiteral(": ") + text;
+            m_failure = QLatin1String(routine) + QStringLiteral(": ") + text;
     }
 
     cad::AcadDocument& m_document;
@@ -191,45 +169,35 @@ int Export(const QStringList& args)
     // The results are solved before anything is drawn, so that a truss that cannot be solved
     // costs no host start.
     if (solve) {
-        QString detail;
-        if (!SolveTruss(model, &detail)) {
-            if (!detail.isEmpty())
-                Err(QStringLiteral("(%1)\n").arg(detail));
+        if (!SolveChecked(model))
             return kExitFailed;
-        }
-        // Forces that do not balance the loads are not drawn without a word.
-        const double residual = EquilibriumResidual(model);
-        if (residual > 1e-3)
-            Err(QStringLiteral("warning: the solution is out of balance by %1% of the largest force; the truss is too "
-                               "ill-conditioned for the single-precision solver (check its supports and proportions)\n")
-                    .arg(residual * 100.0, 0, 'g', 3));
     }
 
     PrivateHost host;
     cad::Connection connection;
+    connection.Profile = KorrinProfile();
     connection.AcadApp = host.Start();
     if (!connection.AcadApp) {
-        ShowMessage(QStringLiteral("Could not start AutoCAD. Please reinstall AutoCAD and retry."),
-                    MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+        ShowMessage(connection.Profile.texts.startFailure, MsgOkOnly + MsgCritical, connection.Profile.title);
         return kExitFailed;
     }
     try {
         connection.AcadDoc = connection.AcadApp->Documents()->Add();
     } catch (const cad::CadError& error) {
-        ShowMessage(QStringLiteral("Could not create a new drawing. Check AutoCAD and retry.") + kCrLf + error.Text(),
-                    MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+        ShowMessage(connection.Profile.texts.newFailure + kCrLf + error.Text(), MsgOkOnly + MsgCritical,
+                    connection.Profile.title);
         return kExitFailed;
     }
 
-    ExportForm form(*connection.AcadDoc);
-    connection.WizardForm = &form;
+    ExportDrawing drawing(*connection.AcadDoc);
+    connection.Profile.drawModelLayer = drawing.Profile().drawModelLayer;
     cad::SetupLayers(connection);
-    if (form.Failed()) {
+    if (drawing.Failed()) {
         ShowMessage(kDrawingFailure, MsgOkOnly + MsgCritical);
-        Err(QStringLiteral("(%1)\n").arg(form.Failure()));
+        Err(QStringLiteral("(%1)\n").arg(drawing.Failure()));
         return kExitFailed;
     }
-    if (solve && !DrawResults(model, Settings(), *connection.AcadDoc, nullptr))
+    if (solve && !DrawResults(model, Settings(), *connection.AcadDoc))
         return kExitFailed;
 
     const QString requested = QFileInfo(out).absoluteFilePath();
@@ -240,8 +208,8 @@ int Export(const QStringList& args)
         if (!written.isEmpty() && written != requested)
             Err(QStringLiteral("ardela export: the drawing was written as %1\n").arg(written));
     } catch (const cad::CadError& error) {
-        ShowMessage(QStringLiteral("Could not save the drawing. Check AutoCAD and retry.") + kCrLf + error.Text(),
-                    MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+        ShowMessage(connection.Profile.texts.saveFailure + kCrLf + error.Text(), MsgOkOnly + MsgCritical,
+                    connection.Profile.title);
         return kExitFailed;
     }
     return kExitOk;

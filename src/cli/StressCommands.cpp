@@ -121,19 +121,6 @@ int RunStress(const QStringList& args)
     return kExitOk;
 }
 
-template <int Columns>
-QJsonArray RowsJson(const Table<Columns>& table, int count, int firstColumn = 1, int lastColumn = Columns)
-{
-    QJsonArray rows;
-    for (int r = 1; r <= count; ++r) {
-        QJsonArray row;
-        for (int c = firstColumn; c <= lastColumn; ++c)
-            row.append(CellToJson(table(r, c)));
-        rows.append(lastColumn == firstColumn ? row.first() : QJsonValue(row));
-    }
-    return rows;
-}
-
 const CommandRegistration stressCommand({
     QStringLiteral("stress"),
     QStringLiteral("run a saved plane-stress analysis through the solver"),

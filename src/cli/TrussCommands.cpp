@@ -59,36 +59,13 @@ int Solve(const QStringList& args)
     if (!OpenTruss(file))
         return kExitFailed;
     TrussModel& model = Truss();
-    QString detail;
-    if (!SolveTruss(model, &detail)) {
-        Err(QStringLiteral("(%1)\n").arg(detail));
+    if (!SolveChecked(model))
         return kExitFailed;
-    }
-    // Single-precision elimination can lose an ill-conditioned truss: say so rather than print
-    // forces that do not balance the loads.
-    const double residual = EquilibriumResidual(model);
-    if (residual > 1e-3)
-        Err(QStringLiteral("warning: the solution is out of balance by %1% of the largest force; the truss is too "
-                           "ill-conditioned for the single-precision solver (check its supports and proportions)\n")
-                .arg(residual * 100.0, 0, 'g', 3));
     if (!WriteReport(model))
         return kExitFailed;
     if (json)
         Out(QString::fromUtf8(QJsonDocument(SolutionJson(model)).toJson(QJsonDocument::Compact)) + u'\n');
     return kExitOk;
-}
-
-template <int Columns>
-QJsonArray TableJson(const Table<Columns>& table, int count)
-{
-    QJsonArray rows;
-    for (int r = 1; r <= count; ++r) {
-        QJsonArray row;
-        for (int c = 1; c <= Columns; ++c)
-            row.append(CellToJson(table(r, c)));
-        rows.append(row);
-    }
-    return rows;
 }
 
 int Dump(const QStringList& args)
@@ -110,10 +87,10 @@ int Dump(const QStringList& args)
     QJsonObject o;
     o.insert(QStringLiteral("file"), m.AnalysisPath);
     o.insert(QStringLiteral("counts"), counts);
-    o.insert(QStringLiteral("nodes"), TableJson(m.Nodes, m.NodeCount));
-    o.insert(QStringLiteral("elements"), TableJson(m.Elements, m.ElementCount));
-    o.insert(QStringLiteral("blocks"), TableJson(m.Blocks, m.BlockCount));
-    o.insert(QStringLiteral("loads"), TableJson(m.Loads, m.LoadCount));
+    o.insert(QStringLiteral("nodes"), RowsJson(m.Nodes, m.NodeCount));
+    o.insert(QStringLiteral("elements"), RowsJson(m.Elements, m.ElementCount));
+    o.insert(QStringLiteral("blocks"), RowsJson(m.Blocks, m.BlockCount));
+    o.insert(QStringLiteral("loads"), RowsJson(m.Loads, m.LoadCount));
     o.insert(QStringLiteral("settings"), SettingsJson(Settings()));
     Out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     return kExitOk;

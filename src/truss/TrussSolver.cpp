@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -447,6 +448,28 @@ double EquilibriumResidual(const TrussModel& model)
     for (std::size_t n = 1; n < fx.size(); ++n)
         worst = std::max(worst, std::hypot(fx[n], fy[n]));
     return scale > 0.0 ? worst / scale : worst;
+}
+
+CheckedSolution SolveTrussChecked(TrussModel& model, QString* detail)
+{
+    CheckedSolution result;
+    result.solved = SolveTruss(model, detail);
+    if (result.solved) {
+        try {
+            result.residual = EquilibriumResidual(model);
+        } catch (const ModelError&) {
+            result.residual = std::numeric_limits<double>::infinity();
+        }
+    }
+    return result;
+}
+
+QString UnreliableSolutionWarning(double residual)
+{
+    return QStringLiteral("The solution is out of balance by %1% of the largest force: the truss is too "
+                          "ill-conditioned for the single-precision solver, so its forces are unreliable. "
+                          "Check its supports and proportions.")
+        .arg(residual * 100.0, 0, 'g', 3);
 }
 
 QString AnalysisFailureMessage()

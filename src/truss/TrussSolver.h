@@ -24,6 +24,21 @@ bool SolveTruss();
 // elimination lost the answer to an ill-conditioned truss. Throws ModelError on unreadable cells.
 double EquilibriumResidual(const TrussModel& model);
 
+// A solution out of balance by more than this share of the largest force is unreliable.
+constexpr double kBalanceTolerance = 1e-3;
+
+struct CheckedSolution {
+    bool solved = false;
+    double residual = 0.0;  // EquilibriumResidual of the solution
+    bool Unreliable() const { return solved && !(residual <= kBalanceTolerance); }
+};
+
+// SolveTruss followed by the balance check of its solution.
+CheckedSolution SolveTrussChecked(TrussModel& model, QString* detail = nullptr);
+
+// What the engineer is told about an unreliable solution: how far it is out of balance and why.
+QString UnreliableSolutionWarning(double residual);
+
 // The fixed message of a failed analysis.
 QString AnalysisFailureMessage();
 

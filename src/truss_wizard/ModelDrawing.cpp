@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/EraseLayers.h"
 #include "cad/modHelpers.h"
 
 namespace ardela {
@@ -57,32 +58,6 @@ double TextHeight(const SettingsArray& settings)
 float SymbolSize(const SettingsArray& settings)
 {
     return static_cast<float>(2.0 * TextHeight(settings));
-}
-
-// Erases everything on `layer` through the set "tempss", each step tried whatever the previous did.
-void ClearLayer(AcadDocument& document, const QString& layer)
-{
-    std::shared_ptr<cad::AcadSelectionSets> sets;
-    cad::AcadSelectionSetPtr set;
-    try {
-        sets = document.SelectionSets();
-        set = sets->Add(QStringLiteral("tempss"));
-    } catch (const CadError&) {
-    }
-    try {
-        if (set) {
-            set->Select(5, std::nullopt, std::nullopt, {8}, {layer});
-            set->Erase();
-        }
-    } catch (const CadError&) {
-    }
-    try {
-        if (set)
-            set->Delete();
-        else if (sets)
-            sets->Item(QStringLiteral("tempss"))->Delete();
-    } catch (const CadError&) {
-    }
 }
 
 AcadDocument& WorkingDrawing()
@@ -248,22 +223,22 @@ void DrawSymbol(AcadDocument& document, const Point3& point, float size, std::in
 
 void ClearNodes(AcadDocument& document)
 {
-    ClearLayer(document, kNodesLayer);
+    cad::EraseLayers(document, {kNodesLayer}, cad::EraseFailure::Ignore);
 }
 
 void ClearBeams(AcadDocument& document)
 {
-    ClearLayer(document, kBeamsLayer);
+    cad::EraseLayers(document, {kBeamsLayer}, cad::EraseFailure::Ignore);
 }
 
 void ClearBlocks(AcadDocument& document)
 {
-    ClearLayer(document, kBlocksLayer);
+    cad::EraseLayers(document, {kBlocksLayer}, cad::EraseFailure::Ignore);
 }
 
 void ClearLoads(AcadDocument& document)
 {
-    ClearLayer(document, kLoadsLayer);
+    cad::EraseLayers(document, {kLoadsLayer}, cad::EraseFailure::Ignore);
 }
 
 void DrawNodes(bool regenerate)

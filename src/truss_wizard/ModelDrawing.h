@@ -7,16 +7,17 @@
 #include <QString>
 
 #include "cad/AcadObjects.h"
+#include "cad/ProgramLayers.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
 
 namespace ardela {
 
 // The four model layers.
-inline const QString kNodesLayer = QStringLiteral("Korrin_Nodes");
-inline const QString kBeamsLayer = QStringLiteral("Korrin_Beams");
-inline const QString kBlocksLayer = QStringLiteral("Korrin_Blocks");
-inline const QString kLoadsLayer = QStringLiteral("Korrin_Loads");
+inline const QString& kNodesLayer = cad::kKorrinNodes;
+inline const QString& kBeamsLayer = cad::kKorrinBeams;
+inline const QString& kBlocksLayer = cad::kKorrinBlocks;
+inline const QString& kLoadsLayer = cad::kKorrinLoads;
 
 // The directions of DrawSymbol: where a load points, or which displacement a support holds.
 enum SymbolDirection : std::int16_t {

@@ -1,16 +1,13 @@
-// DrawResults, ClearResults and DrawProgress: the solved truss drawn back into the drawing.
+// DrawResults and ClearResults: the solved truss drawn back into the drawing.
 #include "truss_wizard/ResultDrawing.h"
 
 #include <cmath>
 
-#include <QApplication>
-#include <QImage>
-#include <QLabel>
-#include <QPainter>
-#include <QPalette>
-#include <QPixmap>
+#include <QCoreApplication>
+
 
 #include "cad/CadError.h"
+#include "cad/EraseLayers.h"
 #include "desktop/Error.h"
 #include "cad/modHelpers.h"
 #include "desktop/modLocale.h"
@@ -25,26 +22,6 @@ using cad::CadError;
 using cad::Point3;
 
 constexpr double kPi = 3.14159265358979;
-
-// Erases everything on either result layer through the set "tempss". The set is deleted even
-// when the selection fails, so that a failure does not block every later erase.
-void EraseResultLayers(AcadDocument& document)
-{
-    const std::vector<std::int16_t> types{-4, 8, 8, -4};
-    const QStringList data{QStringLiteral("<or"), kPlusLayer, kMinusLayer, QStringLiteral("or>")};
-    cad::AcadSelectionSetPtr set = document.SelectionSets()->Add(QStringLiteral("tempss"));
-    try {
-        set->Select(5, std::nullopt, std::nullopt, types, data);
-        set->Erase();
-    } catch (const CadError&) {
-        try {
-            set->Delete();
-        } catch (const CadError&) {
-        }
-        throw;
-    }
-    set->Delete();
-}
 
 // The compression layer's line type in black and white, loaded only when the drawing lacks it.
 void EnsureDashed(AcadDocument& document)
@@ -80,9 +57,9 @@ void ProcessEvents()
 
 // The body of DrawResults; throws on the first failure.
 void DrawAllResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document,
-                    QLabel* picProgress)
+                    const cad::DrawingProgress& progress)
 {
-    EraseResultLayers(document);
+    cad::EraseLayers(document, {kPlusLayer, kMinusLayer}, cad::EraseFailure::Throw);
     std::shared_ptr<cad::AcadLayers> layers = document.Layers();
     cad::AcadLayerPtr plus = layers->Add(kPlusLayer);
     cad::AcadLayerPtr minus = layers->Add(kMinusLayer);
@@ -120,15 +97,11 @@ void DrawAllResults(const TrussModel& model, const SettingsArray& settings, Acad
         label->SetAlignment(13);
         label->SetTextAlignmentPoint({(p1[0] + p2[0]) / 2.0, (p1[1] + p2[1]) / 2.0, 0.0});
         label->SetRotation(angle);
-        if (picProgress)
-            DrawProgress(picProgress, static_cast<float>(double(e) / double(model.ElementCount)));
+        progress.Step(static_cast<float>(double(e) / double(model.ElementCount)));
         ProcessEvents();
     }
     document.Regen(0);
-    if (picProgress) {
-        picProgress->clear();
-        picProgress->repaint();
-    }
+    progress.Done();
     ProcessEvents();
 }
 
@@ -139,10 +112,10 @@ AcadDocument* WorkingDrawing()
 
 } // namespace
 
-bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document, QLabel* picProgress)
+bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document, const cad::DrawingProgress& progress)
 {
     try {
-        DrawAllResults(model, settings, document, picProgress);
+        DrawAllResults(model, settings, document, progress);
         return true;
     } catch (const CadError&) {
     } catch (const ModelError&) {
@@ -155,61 +128,10 @@ bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDoc
 
 void ClearResults(AcadDocument& document)
 {
-    EraseResultLayers(document);
+    cad::EraseLayers(document, {kPlusLayer, kMinusLayer}, cad::EraseFailure::Throw);
 }
 
-QString ProgressText(float fraction)
-{
-    int p = static_cast<int>(std::floor(double(fraction) * 100.0 + 0.5));
-    if (p <= 0)
-        p = 1;
-    if (p >= 100)
-        p = 99;
-    return QString::number(p) + QLatin1Char('%');
-}
-
-void DrawProgress(QLabel* box, float fraction)
-{
-    const QPalette palette = QApplication::palette(box);
-    const QColor foreground = palette.color(QPalette::Highlight);
-    const QColor background = palette.color(QPalette::Base);
-    const int width = box->width();
-    const int height = box->height();
-    if (width <= 0 || height <= 0)
-        return;
-
-    // The whole box is painted afresh each time: an inverting bar drawn over the last one would
-    // flip it back.
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(background);
-    // Plain (not smoothed) glyphs, so that the text beneath the bar inverts cleanly.
-    QFont font = box->font();
-    font.setStyleStrategy(QFont::NoAntialias);
-    QPainter painter(&image);
-    painter.setFont(font);
-    const QString text = ProgressText(fraction);
-    const QFontMetrics metrics(font);
-    const int w = metrics.horizontalAdvance(text);
-    const int h = metrics.height();
-    const int x = int(width / 2.0 - w / 2.0);
-    const int y = int(height / 2.0 - h / 2.0);
-    painter.fillRect(x, y, w, h, background);
-    painter.setPen(foreground);
-    painter.drawText(QRect(x, y, w, h), Qt::AlignLeft | Qt::AlignTop, text);
-
-    // Not-XOR over the covered part: the bar takes the foreground colour and the text beneath it
-    // turns to the background colour.
-    painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
-    if (fraction > 0.0f) {
-        const int covered = int(std::lround(double(fraction) * width));
-        painter.fillRect(0, 0, std::min(covered, width), height, QColor(~foreground.rgb() ^ background.rgb()));
-    }
-    painter.end();
-    box->setPixmap(QPixmap::fromImage(image));
-    box->repaint();
-}
-
-bool DrawResults(QLabel* picProgress)
+bool DrawResults(const cad::DrawingProgress& progress)
 {
     AcadDocument* document = WorkingDrawing();
     if (!document) {
@@ -218,7 +140,7 @@ bool DrawResults(QLabel* picProgress)
                     MsgOkOnly + MsgCritical);
         return false;
     }
-    return DrawResults(Truss(), Settings(), *document, picProgress);
+    return DrawResults(Truss(), Settings(), *document, progress);
 }
 
 void ClearResults()

@@ -5,38 +5,31 @@
 #include <QString>
 
 #include "cad/AcadObjects.h"
+#include "cad/DrawingProgress.h"
+#include "cad/ProgramLayers.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
-
-class QLabel;
 
 namespace ardela {
 
 // The two result layers.
-inline const QString kPlusLayer = QStringLiteral("Korrin_Plus");
-inline const QString kMinusLayer = QStringLiteral("Korrin_Minus");
+inline const QString& kPlusLayer = cad::kKorrinPlus;
+inline const QString& kMinusLayer = cad::kKorrinMinus;
 
 // Erases the old results, prepares the two result layers (colours, or black and white with the
 // compression layer dashed) and draws every bar of a solved model: a line on Korrin_Plus when
 // N > 0 and "Tension" is 1, else on Korrin_Minus when "Compression" is 1, and always a label with
-// N to three decimals along the bar. `picProgress` (may be null) shows the progress. Any failure
+// N to three decimals along the bar, telling `progress` after each bar. Any failure
 // stops the drawing, shows "There was an error drawing data." with the advice to revise the
 // input (style 16) and returns false; what was drawn so far stays.
 bool DrawResults(const TrussModel& model, const SettingsArray& settings, cad::AcadDocument& document,
-                 QLabel* picProgress);
+                 const cad::DrawingProgress& progress = {});
 
 // Erases everything on the two result layers; a failure is thrown to the caller.
 void ClearResults(cad::AcadDocument& document);
 
-// Paints the percentage bar for `fraction` (0 to 1) into `box`: the text "p%" centred with p
-// from 1 to 99, and the bar over the covered part with the text inverted beneath it.
-void DrawProgress(QLabel* box, float fraction);
-
-// The text of the percentage bar for `fraction`: "1%" to "99%".
-QString ProgressText(float fraction);
-
 // The same routines on the program-wide model, settings and working drawing.
-bool DrawResults(QLabel* picProgress);
+bool DrawResults(const cad::DrawingProgress& progress = {});
 void ClearResults();
 
 } // namespace ardela

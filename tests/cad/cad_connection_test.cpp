@@ -33,34 +33,48 @@ namespace {
 // test sees that each ran after its layer was made.
 class FakeWizard : public WizardForm {
 public:
-    explicit FakeWizard(Connection& connection) : m_connection(connection) {}
-    QString ProgramTitle() const override { return title; }
     bool IsDirty() const override { return dirty; }
     bool optStart(int index) const override { return index == start; }
-    void CallDrawRoutine(const QString& routine, bool argument) override
-    {
-        drawn << routine + (argument ? QStringLiteral("(true)") : QStringLiteral("(false)"));
-        for (const ProgramLayer& layer : ProgramLayers(title)) {
-            if (layer.drawRoutine != routine)
-                continue;
-            AcadDocument& doc = *m_connection.AcadDoc;
-            doc.SetActiveLayer(doc.Layers()->Item(layer.name));
-            doc.ModelSpace()->AddPoint({double(drawn.size()), 0, 0});
-            doc.SetActiveLayer(doc.Layers()->Item(QStringLiteral("0")));
-        }
-    }
     void ShowProgress(const QString& text) override { progress << text; }
     void UnloadProgress() override { progress << QStringLiteral("(unloaded)"); }
 
-    QString title = QStringLiteral("Korrin");
     bool dirty = false;
     int start = 0;
-    QStringList drawn;
     QStringList progress;
-
-private:
-    Connection& m_connection;
 };
+
+// The profile a program hands to the connection: Korrin's texts are the English defaults,
+// Vendel's start-up texts are Romanian. Each draw routine records its call and puts one point
+// on its own layer, so a test sees that each ran after its layer was made.
+ProgramProfile TestProfile(const QString& title, Connection& connection, QStringList& drawn)
+{
+    static const QStringList korrinRoutines{"DrawNodes", "DrawElements", "DrawBlocks", "DrawLoads"};
+    static const QStringList vendelRoutines{"DrawGrid", "DrawDomains", "DrawLines", "DrawLoads"};
+    const bool vendel = title == QLatin1String("Vendel");
+    ProgramProfile profile;
+    profile.title = title;
+    profile.layers = vendel ? VendelLayers() : KorrinLayers();
+    if (vendel) {
+        profile.texts.starting = QStringLiteral("Va rugam asteptati. Se porneste aplicatia AutoCAD...");
+        profile.texts.startFailure = QStringLiteral(
+            "Nu am putut porni aplicatia AutoCAD. Va rugam reinstalati aplicatia AutoCAD si reincercati.");
+        profile.texts.attachQuestion = QStringLiteral(
+            "A fost gasita o aplicatie AutoCAD care ruleaza. Vreti sa va conectati la aplicatia curenta?");
+        profile.texts.connecting = QStringLiteral("Va rugam asteptati. Se conecteaza aplicatia AutoCAD curenta...");
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        const QString routine = (vendel ? vendelRoutines : korrinRoutines)[qsizetype(i)];
+        const QString layer = profile.layers[i].name;
+        profile.drawModelLayer[i] = [&connection, &drawn, routine, layer](bool argument) {
+            drawn << routine + (argument ? QStringLiteral("(true)") : QStringLiteral("(false)"));
+            AcadDocument& doc = *connection.AcadDoc;
+            doc.SetActiveLayer(doc.Layers()->Item(layer));
+            doc.ModelSpace()->AddPoint({double(drawn.size()), 0, 0});
+            doc.SetActiveLayer(doc.Layers()->Item(QStringLiteral("0")));
+        };
+    }
+    return profile;
+}
 
 struct Shown {
     QString prompt;
@@ -91,6 +105,7 @@ protected:
             });
         m_connection.HostProgram = ardela::test::HostProgramPath();
         m_connection.WizardForm = &m_wizard;
+        UseProgram(QStringLiteral("Korrin"));
         ardela::Settings() = ardela::DefaultSettings();
     }
 
@@ -146,8 +161,11 @@ protected:
 
     QTemporaryDir m_runtime;
     ardela::test::ScopedEnv m_env{"XDG_RUNTIME_DIR", m_runtime.path().toUtf8()};
+    void UseProgram(const QString& title) { m_connection.Profile = TestProfile(title, m_connection, m_drawn); }
+
     Connection m_connection;
-    FakeWizard m_wizard{m_connection};
+    FakeWizard m_wizard;
+    QStringList m_drawn;
     HostProcess m_running;
     std::vector<qint64> m_startedPids;
     std::vector<Shown> m_shown;
@@ -230,7 +248,7 @@ TEST_F(ConnectionTest, NoHostRunningStartsOneWithoutAsking)
 TEST_F(ConnectionTest, HostThatCannotStartGivesTheStartFailure)
 {
     m_connection.HostProgram = m_runtime.filePath(QStringLiteral("no-such-host"));
-    m_wizard.title = QStringLiteral("Vendel");
+    UseProgram(QStringLiteral("Vendel"));
     EXPECT_FALSE(Connect());
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, QStringLiteral("Nu am putut porni aplicatia AutoCAD. Va rugam reinstalati aplicatia AutoCAD si reincercati."));
@@ -265,7 +283,7 @@ TEST_F(ConnectionTest, FreshDrawingGetsTheFourModelLayersDrawnInOrder)
     EXPECT_EQ(doc.Name(), QStringLiteral("Drawing2.dxf"));
     EXPECT_EQ(m_wizard.progress.last(), QStringLiteral("Please wait. Stting up AutoCAD drawing..."));
 
-    EXPECT_EQ(m_wizard.drawn, (QStringList{"DrawNodes(false)", "DrawElements(false)", "DrawBlocks(false)", "DrawLoads(false)"}));
+    EXPECT_EQ(m_drawn, (QStringList{"DrawNodes(false)", "DrawElements(false)", "DrawBlocks(false)", "DrawLoads(false)"}));
     const std::map<QString, int> expected{{"0", 0}, {"Korrin_Nodes", 1}, {"Korrin_Beams", 1}, {"Korrin_Blocks", 1}, {"Korrin_Loads", 1}};
     EXPECT_EQ(LayerContents(doc), expected);
     // Default colours: 2 yellow, 6 magenta, 40, 200.
@@ -327,7 +345,7 @@ TEST_F(ConnectionTest, OldProgramLayersAreWipedAndOnlyTheModelLayersComeBack)
 
 TEST_F(ConnectionTest, VendelLeavesKorrinLayersAlone)
 {
-    m_wizard.title = QStringLiteral("Vendel");
+    UseProgram(QStringLiteral("Vendel"));
     ASSERT_TRUE(Connect());
     AcadDocumentPtr doc = m_connection.AttachDoc;
     doc->SetActiveLayer(doc->Layers()->Add(QStringLiteral("Korrin_Nodes")));
@@ -338,7 +356,7 @@ TEST_F(ConnectionTest, VendelLeavesKorrinLayersAlone)
                                           {"Vendel_Domains", 1}, {"Vendel_Lines", 1}, {"Vendel_Loads", 1}};
     EXPECT_EQ(LayerContents(*m_connection.AcadDoc), expected);
     EXPECT_EQ(m_connection.AcadDoc->Layers()->Item(QStringLiteral("Vendel_Loads"))->Color(), 200);
-    EXPECT_EQ(m_wizard.drawn, (QStringList{"DrawGrid(false)", "DrawDomains(false)", "DrawLines(false)", "DrawLoads(false)"}));
+    EXPECT_EQ(m_drawn, (QStringList{"DrawGrid(false)", "DrawDomains(false)", "DrawLines(false)", "DrawLoads(false)"}));
 }
 
 TEST_F(ConnectionTest, OpeningADrawingUsesTheDialogAndACancelShowsNothing)

@@ -98,8 +98,7 @@ TEST_F(AboutWindow, AnimationRunsOnlyWhileShown)
     EXPECT_FALSE(about.Timer1.isActive());
     about.show();
     EXPECT_TRUE(about.Timer1.isActive());
-    QTest::qWait(200);
-    EXPECT_GE(about.picAbout->Picture().constScanLine(0)[3], 55);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return about.picAbout->Picture().constScanLine(0)[3] >= 55; }, 10000));
     about.hide();
     EXPECT_FALSE(about.Timer1.isActive());
 }

@@ -26,8 +26,7 @@ TEST_F(ProgressWindow, AnimationPlaysWhileShown)
     progress.show();
     EXPECT_TRUE(progress.aniProgress->IsPlaying());
     const QImage first = progress.aniProgress->grab().toImage();
-    QTest::qWait(300);
-    EXPECT_GT(progress.aniProgress->Frame(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return progress.aniProgress->Frame() > 0; }, 10000));
     EXPECT_NE(progress.aniProgress->grab().toImage(), first);
     progress.hide();
     EXPECT_FALSE(progress.aniProgress->IsPlaying());

@@ -67,7 +67,9 @@ class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        QTest::qWait(1);
+        // Windows closed with deleteLater are gone once the deferred deletions have run.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
         EXPECT_TRUE(OpenWindows().isEmpty()) << OpenWindows().join(QLatin1Char(' ')).toStdString();
     }
 };

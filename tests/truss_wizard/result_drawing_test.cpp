@@ -18,6 +18,7 @@
 #include "support/DrawingTestSupport.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "cad/modHelpers.h"
+#include "truss_wizard/DrawProgress.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "desktop/Settings.h"
 #include "support/TestSupport.h"
@@ -68,7 +69,10 @@ protected:
         AddBar(a, c, 0.0);
     }
 
-    bool Draw(QLabel* progress = nullptr) { return DrawResults(m_model, m_settings, *m_doc, progress); }
+    bool Draw(QLabel* progress = nullptr)
+    {
+        return DrawResults(m_model, m_settings, *m_doc, progress ? ProgressBox(progress) : cad::DrawingProgress{});
+    }
 
     static QStringList Labels(const std::vector<DxfEntity>& texts)
     {
@@ -256,7 +260,7 @@ TEST_F(ResultDrawingTest, ProgramWideRoutinesWorkOnTheWorkingDrawingAndFailWitho
     m_doc->Layers()->Add(kNodesLayer);
     cad::Connection& connection = cad::CadConnection();
     connection.AcadDoc = m_doc;
-    EXPECT_TRUE(DrawResults(nullptr));
+    EXPECT_TRUE(DrawResults());
     DrawNodes(false);
     EXPECT_EQ(Selected(kMinusLayer).size(), 2u);
     EXPECT_EQ(Selected(kNodesLayer).size(), 4u);
@@ -265,7 +269,7 @@ TEST_F(ResultDrawingTest, ProgramWideRoutinesWorkOnTheWorkingDrawingAndFailWitho
     EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
 
     connection.AcadDoc.reset();
-    EXPECT_FALSE(DrawResults(nullptr));
+    EXPECT_FALSE(DrawResults());
     ASSERT_EQ(m_messages.Messages().size(), 1u);
     EXPECT_EQ(m_messages.Messages()[0].prompt, kFailure);
     EXPECT_THROW(DrawNodes(true), cad::CadError);

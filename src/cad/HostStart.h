@@ -1,0 +1,30 @@
+// Starting a drawing host of the program's own and waiting until it answers on its socket.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "cad/AcadObjects.h"
+
+class QProcess;
+
+namespace ardela::cad {
+
+struct HostLaunch {
+    QString program;     // the cadhost executable; empty means the one beside this program
+    QString socketPath;  // where the host listens
+    QStringList arguments;  // besides --socket
+    bool headless = false;  // no window, for the batch tool
+    int timeoutMs = 30000;  // how long the host may take to answer
+};
+
+// The cadhost beside this program.
+QString DefaultHostProgram();
+
+// Starts the host and returns the application once the host that was started (not another
+// one that took the name meanwhile) answers; nullptr when it cannot start, ends, or does not
+// answer in time (a host still starting then is stopped). With `child` the host runs as that
+// process and ends with this program; without, it is detached and outlives it.
+AcadApplicationPtr StartHost(const HostLaunch& launch, QProcess* child = nullptr);
+
+} // namespace ardela::cad

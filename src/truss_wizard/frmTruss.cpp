@@ -1,0 +1,731 @@
+// Korrin's wizard window: its controls, the step machine, the model steps' checks and buttons,
+// the run, help, the link watch and the closing.
+#include "truss_wizard/frmTruss.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include "cad/CadError.h"
+#include "cad/modForeWindow.h"
+#include "cad/modHelpers.h"
+#include "desktop/Error.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/frmProgress.h"
+#include "desktop/modMessage.h"
+#include "desktop/modResource.h"
+#include "truss/AnalysisFile.h"
+#include "truss/TrussModel.h"
+#include "truss/TrussReport.h"
+#include "truss/TrussSolver.h"
+#include "truss_wizard/DrawProgress.h"
+#include "truss_wizard/KorrinProfile.h"
+#include "truss_wizard/ModelDrawing.h"
+#include "truss_wizard/ResultDrawing.h"
+#include "truss_wizard/StepPictures.h"
+#include "truss_wizard/TrussPicking.h"
+#include "wizard/GridEditor.h"
+#include "wizard/LinkWatch.h"
+#include "wizard/WizardLifetime.h"
+
+namespace ardela {
+
+namespace {
+
+const QString kHelpFile = QStringLiteral("Korrin.hlp");
+
+QPointer<frmTruss>& Instance()
+{
+    static QPointer<frmTruss> wizard;
+    return wizard;
+}
+
+// The model step a sheet belongs to: steps 2 to 5 are slots 0 to 3.
+int Slot(int step)
+{
+    return step - 2;
+}
+
+bool IsModelStep(int step)
+{
+    return step >= 2 && step <= 5;
+}
+
+QString DrawingFailureMessage()
+{
+    return QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input.");
+}
+
+// The window handle the foreground routine takes for one of our windows.
+std::uint64_t Handle(QWidget* window)
+{
+    return static_cast<std::uint64_t>(window->winId());
+}
+
+} // namespace
+
+frmTruss* TrussWizard()
+{
+    return Instance().data();
+}
+
+frmTruss::frmTruss(QWidget* parent) : QWidget(parent)
+{
+    // 1-3: the splash, the pending-call message, the colour picker, 5: the settings.
+    m_startup = new WizardStartup;
+    WizardStartup::Prepare(QStringLiteral("Korrin"));
+    Instance() = this;
+    setObjectName(QStringLiteral("frmTruss"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    // 4, 6: the controls with picProgress sunken, every step frame out of view.
+    BuildControls();
+    OnLastStep = false;
+    GridTableRows = kTableRows;
+
+    // The connection's knowledge of this program: its title, texts, layers and draw members.
+    cad::Connection& connection = cad::CadConnection();
+    connection.Profile = KorrinProfile();
+    connection.Profile.drawModelLayer = {[this](bool r) { DrawNodes(r); }, [this](bool r) { DrawElements(r); },
+                                         [this](bool r) { DrawBlocks(r); }, [this](bool r) { DrawLoads(r); }};
+    m_linkWatch = new LinkWatch(connection, [this] { GoToStep(0, StepForward); }, this);
+
+    // 7: the captions; 8: step 0; 9: the connection's wizard, the hook and "About...";
+    // 10: the splash goes after its minimum time.
+    LoadResStrings(this);
+    GoToStep(0, StepInitial);
+    m_startup->Finish(this, this, connection, fraContainer->HookTarget());
+}
+
+frmTruss::~frmTruss()
+{
+    delete m_startup;
+    cad::Connection& connection = cad::CadConnection();
+    if (connection.WizardForm == this)
+        connection.WizardForm = nullptr;
+    connection.Profile.drawModelLayer = {};
+    if (m_progress)
+        delete m_progress;
+}
+
+void frmTruss::BuildControls()
+{
+    setWindowTitle(QStringLiteral("Korrin"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10, 10, 10, 10);
+    auto* stack = new QStackedLayout;
+    outer->addLayout(stack, 1);
+
+    for (int k = 0; k < kSteps; ++k) {
+        fraStep[k] = new QGroupBox(this);
+        fraStep[k]->setObjectName(QStringLiteral("fraStep%1").arg(k));
+        fraStep[k]->setProperty("Tag", (k + 1) * 1000);
+        auto* row = new QHBoxLayout(fraStep[k]);
+        imgStep[k] = new QLabel(fraStep[k]);
+        imgStep[k]->setObjectName(QStringLiteral("imgStep%1").arg(k));
+        imgStep[k]->setPixmap(TrussStepPicture(k, 130, 170));
+        imgStep[k]->setFixedSize(130, 170);
+        imgStep[k]->setAlignment(Qt::AlignTop);
+        row->addWidget(imgStep[k], 0, Qt::AlignTop);
+        auto* content = new QVBoxLayout;
+        row->addLayout(content, 1);
+        lblStep[k] = new QLabel(fraStep[k]);
+        lblStep[k]->setObjectName(QStringLiteral("lblStep%1").arg(k));
+        lblStep[k]->setProperty("Tag", (k + 1) * 1000 + 1);
+        lblStep[k]->setWordWrap(true);
+        lblStep[k]->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        content->addWidget(lblStep[k]);
+        stack->addWidget(fraStep[k]);
+    }
+
+    // Step 0: a new analysis or a file.
+    fraFile = new QGroupBox(fraStep[0]);
+    fraFile->setProperty("Tag", 1002);
+    auto* fileLayout = new QVBoxLayout(fraFile);
+    for (int i = 0; i < 2; ++i) {
+        optFile[i] = new QRadioButton(fraFile);
+        optFile[i]->setObjectName(QStringLiteral("optFile%1").arg(i));
+        optFile[i]->setProperty("Tag", 1003 + i);
+        fileLayout->addWidget(optFile[i]);
+    }
+    optFile[0]->setChecked(true);
+    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addSpacing(6);
+    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addWidget(fraFile);
+    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addStretch(1);
+
+    // Step 1: the drawing.
+    fraIntroduction = new QGroupBox(fraStep[1]);
+    fraIntroduction->setProperty("Tag", 2003);
+    auto* startLayout = new QVBoxLayout(fraIntroduction);
+    const std::array<int, 3> startTags{2005, 2004, 2006};
+    for (int i = 0; i < 3; ++i) {
+        optStartButton[i] = new QRadioButton(fraIntroduction);
+        optStartButton[i]->setObjectName(QStringLiteral("optStart%1").arg(i));
+        optStartButton[i]->setProperty("Tag", startTags[std::size_t(i)]);
+        startLayout->addWidget(optStartButton[i]);
+    }
+    optStartButton[0]->setChecked(true);
+    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addSpacing(6);
+    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addWidget(fraIntroduction);
+    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addStretch(1);
+
+    // Steps 2 to 5: the grid block, the count box and the Pick and Draw buttons.
+    fraContainer = new GridEditor(fraStep[2]);
+    fraContainer->setObjectName(QStringLiteral("fraContainer"));
+    txtValue = new QLineEdit(fraStep[2]);
+    txtValue->setObjectName(QStringLiteral("txtValue"));
+    txtValue->setReadOnly(true);
+    txtValue->setFocusPolicy(Qt::NoFocus);
+    txtValue->setFixedWidth(60);
+    txtValue->setAlignment(Qt::AlignRight);
+    for (int step = 2; step <= 5; ++step)
+        BuildModelStep(step, step * 1000 + 1000 + 2);
+
+    GridSheet nodes;
+    BindTable(nodes, Truss().Nodes);
+    nodes.fixedHeading = QStringLiteral("Node");
+    nodes.fixedWidthTwips = 840;
+    nodes.columns = {{1, QStringLiteral("Coord x"), 1680}, {2, QStringLiteral("Coord y"), 1680}};
+    fraContainer->AddSheet(nodes);
+    GridSheet bars;
+    BindTable(bars, Truss().Elements);
+    bars.fixedHeading = QStringLiteral("Elemenrt");
+    bars.fixedWidthTwips = 840;
+    bars.columns = {{1, QStringLiteral("Node 1"), 840}, {2, QStringLiteral("Node 2"), 840},
+                    {3, QStringLiteral("Area"), 840}, {4, QStringLiteral("E"), 840}};
+    fraContainer->AddSheet(bars);
+    GridSheet blocks;
+    BindTable(blocks, Truss().Blocks);
+    blocks.fixedHeading = QStringLiteral("Block");
+    blocks.fixedWidthTwips = 840;
+    blocks.columns = {{1, QStringLiteral("Node"), 1120}, {2, QStringLiteral("Block x"), 1120, true},
+                      {3, QStringLiteral("Block y"), 1120, true}};
+    fraContainer->AddSheet(blocks);
+    GridSheet loads;
+    BindTable(loads, Truss().Loads);
+    loads.fixedHeading = QStringLiteral("Loads");
+    loads.fixedWidthTwips = 840;
+    loads.columns = {{1, QStringLiteral("Node"), 1120}, {2, QStringLiteral("Fx [daN]"), 1120},
+                     {3, QStringLiteral("Fy [daN]"), 1120}};
+    fraContainer->AddSheet(loads);
+    connect(fraContainer, &GridEditor::Edited, this, &frmTruss::Edited);
+    connect(fraContainer, &GridEditor::StepCheckNeeded, this, &frmTruss::StepCheckNeeded);
+
+    // Step 6: the run's progress box, sunken, hidden except while results are drawn.
+    picProgress = new QLabel(fraStep[6]);
+    picProgress->setObjectName(QStringLiteral("picProgress"));
+    picProgress->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    picProgress->setFixedHeight(22);
+    picProgress->hide();
+    auto* runContent = static_cast<QVBoxLayout*>(fraStep[6]->layout()->itemAt(1)->layout());
+    runContent->addStretch(1);
+    runContent->addWidget(picProgress);
+
+    // The navigation row: Help and Options left, Back, Next or Run and Cancel right.
+    auto* nav = new QHBoxLayout;
+    outer->addLayout(nav);
+    const std::array<int, 6> navTags{100, 101, 102, 103, 104, 105};
+    for (int i = 0; i < 6; ++i) {
+        cmdNav[i] = new QPushButton(this);
+        cmdNav[i]->setObjectName(QStringLiteral("cmdNav%1").arg(i));
+        cmdNav[i]->setProperty("Tag", navTags[std::size_t(i)]);
+        cmdNav[i]->setAutoDefault(false);
+        cmdNav[i]->setMinimumWidth(84);
+        connect(cmdNav[i], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
+    }
+    nav->addWidget(cmdNav[NavHelp]);
+    nav->addWidget(cmdNav[NavOptions]);
+    nav->addStretch(1);
+    nav->addWidget(cmdNav[NavBack]);
+    nav->addWidget(cmdNav[NavNext]);
+    nav->addWidget(cmdNav[NavRun]);
+    nav->addWidget(cmdNav[NavCancel]);
+    cmdNav[NavRun]->hide();
+
+    // Escape presses Cancel, except while the cell edit box has the focus; F1 is Help.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { cmdNav[NavCancel]->click(); });
+    connect(fraContainer, &GridEditor::EditFocusChanged, escape, [escape](bool boxHasFocus) { escape->setEnabled(!boxHasFocus); });
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &frmTruss::ShowHelp);
+
+    setMinimumSize(660, 430);
+}
+
+void frmTruss::BuildModelStep(int step, int countTag)
+{
+    auto* content = static_cast<QVBoxLayout*>(fraStep[step]->layout()->itemAt(1)->layout());
+    auto* body = new QHBoxLayout;
+    content->addSpacing(6);
+    content->addLayout(body);
+    content->addStretch(1);
+    auto* holder = new QVBoxLayout;
+    holder->setObjectName(QStringLiteral("gridHolder%1").arg(step));
+    body->addLayout(holder);
+    auto* side = new QVBoxLayout;
+    body->addLayout(side);
+    const int slot = Slot(step);
+    m_gridHolder[slot] = holder;
+    m_sideColumn[slot] = side;
+    cmdSelect[slot] = new QPushButton(fraStep[step]);
+    cmdSelect[slot]->setProperty("Tag", countTag + 1);
+    cmdDraw[slot] = new QPushButton(fraStep[step]);
+    cmdDraw[slot]->setProperty("Tag", countTag + 2);
+    lblCount[slot] = new QLabel(fraStep[step]);
+    lblCount[slot]->setProperty("Tag", countTag);
+    lblCount[slot]->setWordWrap(true);
+    static const std::array<const char*, 4> names{"Nodes", "Elements", "Blocks", "Loads"};
+    cmdSelect[slot]->setObjectName(QStringLiteral("cmdSelect") + QLatin1String(names[std::size_t(slot)]));
+    cmdDraw[slot]->setObjectName(QStringLiteral("cmdDraw") + QLatin1String(names[std::size_t(slot)]));
+    for (QPushButton* b : {cmdSelect[slot], cmdDraw[slot]}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(84);
+        side->addWidget(b);
+    }
+    side->addSpacing(12);
+    side->addWidget(lblCount[slot]);
+    side->addStretch(1);
+    body->addStretch(1);
+    body->setAlignment(holder, Qt::AlignTop);
+    connect(cmdSelect[slot], &QPushButton::clicked, this, [this, step] { PickStep(step); });
+    connect(cmdDraw[slot], &QPushButton::clicked, this, [this, slot] {
+        switch (slot) {
+        case 0: cmdDrawNodes_Click(); break;
+        case 1: cmdDrawElements_Click(); break;
+        case 2: cmdDrawBlocks_Click(); break;
+        default: cmdDrawLoads_Click(); break;
+        }
+    });
+}
+
+bool frmTruss::optStart(int index) const
+{
+    return index >= 0 && index < 3 && optStartButton[std::size_t(index)]->isChecked();
+}
+
+void frmTruss::ShowProgress(const QString& text)
+{
+    if (!m_progress) {
+        m_progress = new frmProgress(this);
+        m_progress->setModal(false);
+    }
+    m_progress->Text(text);
+    m_progress->show();
+    m_progress->raise();
+    QCoreApplication::processEvents();
+}
+
+void frmTruss::UnloadProgress()
+{
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater();
+        m_progress = nullptr;
+    }
+}
+
+// ---- The step machine ----------------------------------------------------------------------
+
+bool frmTruss::GoToStep(int step, StepDirection direction)
+{
+    if (step < 0 || step > kLastStep)
+        return false;
+    cad::Connection& connection = cad::CadConnection();
+    const bool forward = direction == StepForward;
+    switch (step) {
+    case 0:
+        m_linkWatch->LinkLostShown = false;
+        OnLastStep = false;
+        break;
+    case 1:
+        m_linkWatch->LinkLostShown = false;
+        OnLastStep = false;
+        if (forward) {
+            TrussModel& model = Truss();
+            if (optFile[1]->isChecked()) {
+                if (!OpenAnalysisFile(std::int16_t(2)))
+                    return false;
+                RowsUsed = {model.NodeCount, model.ElementCount, model.BlockCount, model.LoadCount};
+            } else {
+                ResetModel(model);
+                ResetGridBookkeeping();
+            }
+            const bool connected = cad::ConnectAcad(connection);
+            UnloadProgress();
+            cad::BringToFront(Handle(this), connection);
+            m_linkWatch->tmrDoc.start();
+            if (!connected)
+                return false;
+        }
+        break;
+    case 2: {
+        bool drawingReady = true;
+        if (forward) {
+            drawingReady = cad::SetupDrawing(connection);
+            UnloadProgress();
+            cad::BringToFront(Handle(this), connection);
+        }
+        PrepareSheet(2);
+        FillSheet();
+        if (!drawingReady)
+            return false;
+        break;
+    }
+    case 3:
+        PrepareSheet(3);
+        if (forward && m_isDirty) {
+            ClearNodes();
+            DrawNodes(false);
+        }
+        FillSheet();
+        break;
+    case 4:
+        PrepareSheet(4);
+        if (forward && m_isDirty) {
+            ClearBeams();
+            DrawElements(false);
+        }
+        FillSheet();
+        break;
+    case 5:
+        OnLastStep = false;
+        PrepareSheet(5);
+        if (forward && m_isDirty) {
+            ClearBlocks();
+            DrawBlocks(false);
+        }
+        FillSheet();
+        break;
+    case 6:
+        OnLastStep = true;
+        if (forward && m_isDirty) {
+            ClearLoads();
+            DrawLoads(false);
+            try {
+                ClearResults();
+            } catch (const cad::CadError&) {
+                // Old results that cannot be erased stay until the next run draws over them.
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    ShowStep(step);
+    return true;
+}
+
+void frmTruss::ShowStep(int step)
+{
+    fraStep[CurrentStep]->setEnabled(false);
+    static_cast<QStackedLayout*>(layout()->itemAt(0)->layout())->setCurrentWidget(fraStep[step]);
+    fraStep[step]->setEnabled(true);
+    UpdateCaption(step);
+    UpdateNavButtons(step);
+}
+
+void frmTruss::PrepareSheet(int step)
+{
+    // The grid block and the count box move into the step's frame.
+    if (m_gridStep != step) {
+        if (m_gridStep >= 2) {
+            m_gridHolder[Slot(m_gridStep)]->removeWidget(fraContainer);
+            m_sideColumn[Slot(m_gridStep)]->removeWidget(txtValue);
+        }
+        fraContainer->setParent(fraStep[step]);
+        m_gridHolder[Slot(step)]->addWidget(fraContainer, 0, Qt::AlignTop);
+        txtValue->setParent(fraStep[step]);
+        QVBoxLayout* side = m_sideColumn[Slot(step)];
+        side->insertWidget(side->indexOf(lblCount[Slot(step)]) + 1, txtValue);
+        fraContainer->show();
+        txtValue->show();
+        m_gridStep = step;
+    }
+    GridTableCols = 0;
+    fraContainer->ShowSheet(Slot(step));
+}
+
+void frmTruss::FillSheet()
+{
+    fraContainer->Fill();
+}
+
+void frmTruss::ResetGridBookkeeping()
+{
+    RowsUsed = {};
+    for (int i = 0; i < fraContainer->SheetCount(); ++i) {
+        fraContainer->Sheet(i).rowOffset = 0;
+        fraContainer->Sheet(i).colOffset = 0;
+    }
+}
+
+void frmTruss::UpdateNavButtons(int step)
+{
+    CurrentStep = static_cast<std::int16_t>(step);
+    const bool valid = IsModelStep(step) ? StepValid() : true;
+    const NavButtonState state = NavButtonsFor(step, kLastStep, OnLastStep, valid);
+    cmdNav[NavBack]->setEnabled(state.backEnabled);
+    cmdNav[NavNext]->setVisible(state.nextVisible);
+    cmdNav[NavNext]->setEnabled(state.nextEnabled);
+    cmdNav[NavRun]->setVisible(state.runVisible);
+    cmdNav[NavCancel]->setText(state.cancelReadsClose ? QStringLiteral("Close") : LoadResString(101).value_or(QStringLiteral("Cancel")));
+}
+
+void frmTruss::UpdateCaption(int step)
+{
+    try {
+        const std::optional<QString> title = LoadResString(fraStep[step]->property("Tag").toInt());
+        if (!title)
+            return;
+        setWindowTitle(StepCaption(QStringLiteral("Korrin"), *title, Truss().AnalysisTitle));
+    } catch (const ModelError&) {
+    }
+}
+
+PendingEdit frmTruss::Pending() const
+{
+    PendingEdit pending;
+    pending.visible = fraContainer->EditPending();
+    if (pending.visible) {
+        pending.text = fraContainer->PendingText();
+        pending.row = fraContainer->PendingRow();
+        pending.column = fraContainer->PendingColumn();
+    }
+    return pending;
+}
+
+bool frmTruss::StepValid()
+{
+    switch (CurrentStep) {
+    case 2: return CheckNodes();
+    case 3: return CheckElements();
+    case 4: return CheckBlocks();
+    case 5: return CheckLoads();
+    default: return true;
+    }
+}
+
+bool frmTruss::CheckNodes()
+{
+    const bool valid = ardela::CheckNodes(Truss(), RowsUsed[0], Pending(), CheckBuffer);
+    txtValue->setText(QString::number(Truss().NodeCount));
+    return valid;
+}
+
+bool frmTruss::CheckElements()
+{
+    const bool valid = ardela::CheckElements(Truss(), RowsUsed[1], Pending(), CheckBuffer);
+    txtValue->setText(QString::number(Truss().ElementCount));
+    return valid;
+}
+
+bool frmTruss::CheckBlocks()
+{
+    const bool valid = ardela::CheckBlocks(Truss(), RowsUsed[2], Pending(), CheckBuffer);
+    txtValue->setText(QString::number(Truss().BlockCount));
+    return valid;
+}
+
+bool frmTruss::CheckLoads()
+{
+    const bool valid = ardela::CheckLoads(Truss(), RowsUsed[3], Pending(), CheckBuffer);
+    txtValue->setText(QString::number(Truss().LoadCount));
+    return valid;
+}
+
+void frmTruss::StepCheckNeeded()
+{
+    if (IsModelStep(CurrentStep))
+        cmdNav[NavNext]->setEnabled(StepValid());
+}
+
+void frmTruss::Edited()
+{
+    m_isDirty = true;
+    // A committed cell counts as a row reached by editing.
+    if (IsModelStep(CurrentStep) && !fraContainer->EditPending()) {
+        const int row = fraContainer->TableRowAt(fraContainer->msgGrid->currentRow());
+        std::int16_t& used = RowsUsed[Slot(CurrentStep)];
+        if (row > used && row <= kTableRows)
+            used = static_cast<std::int16_t>(row);
+    }
+}
+
+// ---- Buttons --------------------------------------------------------------------------------
+
+void frmTruss::cmdNav_Click(int index)
+{
+    switch (index) {
+    case NavHelp:
+        ShowHelp();
+        break;
+    case NavCancel:
+        close();
+        break;
+    case NavBack:
+        GoToStep(CurrentStep - 1, StepBack);
+        break;
+    case NavNext:
+        GoToStep(CurrentStep + 1, StepForward);
+        break;
+    case NavRun:
+        Run();
+        break;
+    case NavOptions:
+        emit OptionsRequested();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmTruss::ShowHelp()
+{
+    HelpOpened = true;
+    WinHelp(this, kHelpFile, HELP_CONTEXT, (CurrentStep + 1) * 1000);
+}
+
+void frmTruss::Drawing(void (*routine)(bool), bool regenerate)
+{
+    try {
+        routine(regenerate);
+    } catch (const cad::CadError&) {
+        ShowMessage(DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+    } catch (const ModelError&) {
+        ShowMessage(DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+    }
+}
+
+void frmTruss::Clearing(void (*routine)())
+{
+    try {
+        routine();
+    } catch (const cad::CadError&) {
+    }
+}
+
+void frmTruss::DrawNodes(bool regenerate) { Drawing(&ardela::DrawNodes, regenerate); }
+void frmTruss::DrawElements(bool regenerate) { Drawing(&ardela::DrawElements, regenerate); }
+void frmTruss::DrawBlocks(bool regenerate) { Drawing(&ardela::DrawBlocks, regenerate); }
+void frmTruss::DrawLoads(bool regenerate) { Drawing(&ardela::DrawLoads, regenerate); }
+void frmTruss::ClearNodes() { Clearing(&ardela::ClearNodes); }
+void frmTruss::ClearBeams() { Clearing(&ardela::ClearBeams); }
+void frmTruss::ClearBlocks() { Clearing(&ardela::ClearBlocks); }
+void frmTruss::ClearLoads() { Clearing(&ardela::ClearLoads); }
+
+void frmTruss::cmdDrawNodes_Click()
+{
+    ClearNodes();
+    DrawNodes(true);
+}
+
+void frmTruss::cmdDrawElements_Click()
+{
+    ClearBeams();
+    DrawElements(true);
+}
+
+void frmTruss::cmdDrawBlocks_Click()
+{
+    ClearBlocks();
+    DrawBlocks(true);
+}
+
+void frmTruss::cmdDrawLoads_Click()
+{
+    ClearLoads();
+    DrawLoads(true);
+}
+
+void frmTruss::cmdSelectNodes_Click() { PickStep(2); }
+void frmTruss::cmdSelectElements_Click() { PickStep(3); }
+void frmTruss::cmdSelectBlocks_Click() { PickStep(4); }
+void frmTruss::cmdSelectLoads_Click() { PickStep(5); }
+
+void frmTruss::PickStep(int step)
+{
+    cad::Connection& connection = cad::CadConnection();
+    if (!connection.AcadDoc)
+        return;
+    showMinimized();
+    cad::BringToFront(connection.AcadWnd, connection);
+    const int slot = Slot(step);
+    PickTarget target{Truss(), Settings(), *connection.AcadDoc, RowsUsed[std::size_t(slot)],
+                      [this] { FillSheet(); }, nullptr};
+    switch (step) {
+    case 2:
+        ClearNodes();
+        target.clearLayer = [this] { ClearNodes(); };
+        PickNodes(target);
+        break;
+    case 3:
+        ClearBeams();
+        target.clearLayer = [this] { ClearBeams(); };
+        PickElements(target);
+        break;
+    case 4:
+        target.clearLayer = [this] { ClearBlocks(); };
+        PickBlocks(target);
+        break;
+    default:
+        target.clearLayer = [this] { ClearLoads(); };
+        PickLoads(target);
+        break;
+    }
+    // The tables changed: the step's layer is redrawn when the step is left forward.
+    m_isDirty = true;
+    cmdNav[NavNext]->setEnabled(StepValid());
+    cad::BringToFront(Handle(this), connection);
+}
+
+void frmTruss::Run()
+{
+    cad::Connection& connection = cad::CadConnection();
+    TrussModel& model = Truss();
+    if (m_isDirty && SaveAnalysisFile(std::int16_t(2))) {
+        m_isDirty = false;
+        UpdateCaption(CurrentStep);
+    }
+    QCoreApplication::processEvents();
+    QString detail;
+    const CheckedSolution solution = SolveTrussChecked(model, &detail);
+    if (!solution.solved)
+        return;
+    picProgress->show();
+    picProgress->repaint();
+    const bool drawn = DrawResults(ProgressBox(picProgress));
+    if (drawn)
+        cad::BringToFront(connection.AcadWnd, connection);
+    picProgress->hide();
+    if (!model.AnalysisPath.isEmpty())
+        WriteReport(model);
+    if (solution.Unreliable())
+        ShowMessage(UnreliableSolutionWarning(solution.residual), MsgOkOnly + MsgExclamation, QStringLiteral("Korrin"));
+}
+
+void frmTruss::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    if (!CloseWizard(this, cad::CadConnection(), kHelpFile, HelpOpened)) {
+        event->ignore();
+        return;
+    }
+    m_linkWatch->tmrDoc.stop();
+    m_closing = true;
+    UnloadProgress();
+    event->accept();
+}
+
+} // namespace ardela
