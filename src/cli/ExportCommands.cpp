@@ -19,6 +19,7 @@
 #include "cad/CadProxy.h"
 #include "cad/CadWire.h"
 #include "cad/HostStart.h"
+#include "cad/ProgramLayers.h"
 #include "cli/CliCommon.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
@@ -38,6 +39,9 @@ namespace {
 constexpr int kHostStartTimeoutMs = 30000;
 constexpr int kExportTimeoutMs = 600000;
 constexpr int kHostQuitTimeoutMs = 5000;
+// How long one call into the host may wait: the batch tool has no one to pick or click, so a
+// host that stops answering fails the export after this.
+constexpr int kCallTimeoutMs = 10000;
 
 const QString kDrawingFailure = QStringLiteral("There was an error drawing data.") + kCrLf
                                 + QStringLiteral("Please go back and revise your input.");
@@ -58,6 +62,7 @@ public:
         launch.arguments << QStringLiteral("--second-instance");
         launch.headless = true;
         launch.timeoutMs = kHostStartTimeoutMs;
+        launch.callTimeoutMs = kCallTimeoutMs;
         m_application = cad::StartHost(launch, &m_process);
         if (m_application) {
             // A host that stops answering is stopped, so that no call waits for ever.
@@ -72,16 +77,19 @@ public:
     void Stop()
     {
         m_watchdog.stop();
+        bool asked = false;
         if (m_application) {
             try {
                 m_application->Quit();
+                asked = true;
             } catch (const cad::CadError&) {
             }
             m_application.reset();
         }
         if (m_process.state() == QProcess::NotRunning)
             return;
-        if (!m_process.waitForFinished(kHostQuitTimeoutMs)) {
+        // A host that could not be asked (it stopped answering) is ended at once.
+        if (!asked || !m_process.waitForFinished(kHostQuitTimeoutMs)) {
             m_process.kill();
             m_process.waitForFinished(kHostQuitTimeoutMs);
         }
@@ -141,6 +149,24 @@ private:
     QString m_failure;
 };
 
+// The layer colours the drawing takes from the file: each a colour number from 1 to 255, read
+// as the layer routine reads it. Returns what is wrong with the first that is not, or nothing.
+QString LayerColourProblem(const SettingsArray& settings)
+{
+    for (const cad::LayerSpec& layer : cad::KorrinLayers()) {
+        const Cell& cell = settings[layer.colorKey];
+        const QString key = SettingKeys()[layer.colorKey];
+        const QString text = cell.ToText().trimmed();
+        bool isNumber = false;
+        const int colour = text.toInt(&isNumber);
+        if (!isNumber || colour < 1 || colour > 255)
+            return QStringLiteral("the setting %1 (the colour of %2) is %3; a layer colour is a number from 1 to 255")
+                .arg(key, layer.name, cell.GetKind() == Cell::Kind::Text ? QStringLiteral("\"%1\"").arg(cell.TextValue())
+                                                                          : text.isEmpty() ? QStringLiteral("empty") : text);
+    }
+    return QString();
+}
+
 int Export(const QStringList& args)
 {
     QString file;
@@ -171,6 +197,20 @@ int Export(const QStringList& args)
     if (solve) {
         if (!SolveChecked(model))
             return kExitFailed;
+    } else {
+        // Counts past the live rows name no node: said as the solver says it, before drawing.
+        try {
+            CheckNodeReferences(model);
+        } catch (const ModelError& error) {
+            ShowMessage(kDrawingFailure, MsgOkOnly + MsgCritical);
+            Err(QStringLiteral("(%1)\n").arg(error.Text()));
+            return kExitFailed;
+        }
+    }
+    const QString colourProblem = LayerColourProblem(Settings());
+    if (!colourProblem.isEmpty()) {
+        Err(QStringLiteral("ardela export: %1\n").arg(colourProblem));
+        return kExitFailed;
     }
 
     PrivateHost host;
