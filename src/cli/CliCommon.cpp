@@ -95,6 +95,11 @@ QString Shown(const QByteArray& native)
     return QFile::decodeName(native);
 }
 
+QString AbsoluteShown(const QString& argument)
+{
+    return QFileInfo(Shown(NativeName(argument))).absoluteFilePath();
+}
+
 bool OpenFile(const AnalysisFileKind& kind, const QString& argument)
 {
     const QByteArray native = NativeName(argument);

@@ -64,6 +64,9 @@ QByteArray BesideName(const QString& argument, const QByteArray& extension);
 bool SaveWhole(const QByteArray& native, const QByteArray& data, QString* reason);
 // A name given as bytes, for messages.
 QString Shown(const QByteArray& native);
+// The analysis file `argument` as an absolute name for output (a name that is not valid in the
+// locale shows its undecodable bytes as replacement characters).
+QString AbsoluteShown(const QString& argument);
 
 // A single as the shortest decimal that reads back as the same single.
 QJsonValue SingleToJson(float value);

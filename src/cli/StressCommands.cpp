@@ -140,7 +140,7 @@ int DumpPlaneStress(const QString& path)
     counts.insert(QStringLiteral("lines"), m.LineCount);
     counts.insert(QStringLiteral("loads"), m.NodalLoadCount);
     QJsonObject o;
-    o.insert(QStringLiteral("file"), m.AnalysisPath);
+    o.insert(QStringLiteral("file"), AbsoluteShown(path));
     o.insert(QStringLiteral("counts"), counts);
     o.insert(QStringLiteral("vertical"), RowsJson(m.GridLines, m.VertCount, 1, 1));
     o.insert(QStringLiteral("horizontal"), RowsJson(m.GridLines, m.HorzCount, 2, 2));

@@ -104,7 +104,7 @@ int Dump(const QStringList& args)
     counts.insert(QStringLiteral("blocks"), m.BlockCount);
     counts.insert(QStringLiteral("loads"), m.LoadCount);
     QJsonObject o;
-    o.insert(QStringLiteral("file"), m.AnalysisPath);
+    o.insert(QStringLiteral("file"), AbsoluteShown(args[0]));
     o.insert(QStringLiteral("counts"), counts);
     o.insert(QStringLiteral("nodes"), RowsJson(m.Nodes, m.NodeCount));
     o.insert(QStringLiteral("elements"), RowsJson(m.Elements, m.ElementCount));
