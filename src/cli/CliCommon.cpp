@@ -95,6 +95,19 @@ QString Shown(const QByteArray& native)
     return QFile::decodeName(native);
 }
 
+bool NameableByQt(const QByteArray& native)
+{
+    return RoundTrips(native);
+}
+
+bool RenameBytes(const QByteArray& from, const QByteArray& to, QString* reason)
+{
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    *reason = ErrnoText(errno);
+    return false;
+}
+
 QString AbsoluteShown(const QString& argument)
 {
     return QFileInfo(Shown(NativeName(argument))).absoluteFilePath();

@@ -62,6 +62,10 @@ QByteArray BesideName(const QString& argument, const QByteArray& extension);
 // Writes `data` to the file `native` whole or not at all (a new file renamed over the old);
 // false with the reason ("a folder is in the way", "Permission denied") in `*reason`.
 bool SaveWhole(const QByteArray& native, const QByteArray& data, QString* reason);
+// True when Qt can name the file `native` (its bytes read back the same through the locale).
+bool NameableByQt(const QByteArray& native);
+// Renames `from` to `to`, both bytes; false with the reason.
+bool RenameBytes(const QByteArray& from, const QByteArray& to, QString* reason);
 // A name given as bytes, for messages.
 QString Shown(const QByteArray& native);
 // The analysis file `argument` as an absolute name for output (a name that is not valid in the

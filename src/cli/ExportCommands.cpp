@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -240,13 +242,29 @@ int Export(const QStringList& args)
     if (solve && !DrawResults(model, Settings(), *connection.AcadDoc))
         return kExitFailed;
 
-    const QString requested = QFileInfo(out).absoluteFilePath();
+    // A name Qt cannot give the host (bytes that are not valid in the locale) is saved under a
+    // plain name in the same folder first, then renamed to the bytes it is.
+    const QByteArray outNative = NativeName(out);
+    const bool plainName = NameableByQt(outNative);
+    const qsizetype slash = outNative.lastIndexOf('/');
+    const QString folder = QFileInfo(Shown(slash >= 0 ? outNative.left(slash + 1) : QByteArray("./"))).absoluteFilePath();
+    const QString requested = plainName ? QFileInfo(out).absoluteFilePath()
+                                        : QDir(folder).filePath(QStringLiteral(".ardela-export-%1.dxf").arg(QCoreApplication::applicationPid()));
     try {
         connection.AcadDoc->SaveAs(requested);
         // The host writes DXF only: a name without ".dxf" may come out under another one.
         const QString written = connection.AcadDoc->FullName();
-        if (!written.isEmpty() && written != requested)
+        if (!plainName) {
+            QString reason;
+            if (!RenameBytes(QFile::encodeName(written), outNative, &reason)) {
+                QFile::remove(written);
+                ShowMessage(connection.Profile.texts.saveFailure + kCrLf + Shown(outNative) + QStringLiteral(": ") + reason,
+                            MsgOkOnly + MsgCritical, connection.Profile.title);
+                return kExitFailed;
+            }
+        } else if (!written.isEmpty() && written != requested) {
             Err(QStringLiteral("ardela export: the drawing was written as %1\n").arg(written));
+        }
     } catch (const cad::CadError& error) {
         ShowMessage(connection.Profile.texts.saveFailure + kCrLf + error.Text(), MsgOkOnly + MsgCritical,
                     connection.Profile.title);

@@ -370,4 +370,25 @@ TEST_F(ArdelaExportTest, HostThatStopsAnsweringFailsTheExportAfterTheCallTimeOut
     EXPECT_EQ(HostsRunning(), 0) << "the stopped host is ended";
 }
 
+TEST_F(ArdelaExportTest, NamesThatAreNotUtf8AreReadAndWrittenAsTheBytesTheyAre)
+{
+    Example(QStringLiteral("roof-truss.krn"));
+    // Latin-1 "café" and "plan é": the byte 0xE9 alone is not UTF-8. The shell hands the bytes
+    // over and checks the drawing landed under them.
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("ARDELA_CADHOST"), m_host);
+    env.insert(QStringLiteral("ARDELA"), BinDir() + QStringLiteral("/ardela"));
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+        QStringLiteral("e=$(printf '\\351') && cp roof-truss.krn \"caf$e.krn\" && \"$ARDELA\" export \"caf$e.krn\" \"plan $e.dxf\" --solve "
+                       "&& grep -c '^EOF' \"plan $e.dxf\"; ls -A | grep -c ardela-export")});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    // One complete drawing (it ends in EOF) under the name given, and no file left under another.
+    EXPECT_EQ(shell.readAllStandardOutput(), "1\n0\n") << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(HostsRunning(), 0);
+}
+
 } // namespace
