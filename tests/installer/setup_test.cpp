@@ -460,3 +460,52 @@ TEST_F(SetupDialog, CancelledInstallationSaysSoInItsFinalText)
     EXPECT_TRUE(Related(kSuiteUpgrade).isEmpty());
     EXPECT_FALSE(Exists(home.InstallDir() + "/bin/ardela"));
 }
+
+TEST_F(SetupDialog, ReleasesRemovedForAProductThatDidNotInstallArePutBack)
+{
+    InstallRelease(home, kReleaseA, kSuiteUpgrade, "1.0");
+    InstallRelease(home, kReleaseB, kSuiteUpgrade, "1.5");
+    // Cancelled in the copy, then (the two releases back) failed on a payload file that a
+    // folder is in the way of.
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "failed");
+        QList<TestFile> payload = Payload("2.0");
+        if (!cancel) {
+            payload.append({"doc/zz-blocked", 0644, "cannot land"});
+            ASSERT_TRUE(QDir().mkpath(home.InstallDir() + "/doc/zz-blocked"));
+        }
+        LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), payload);
+        frmSetup dialog;
+        dialog.show();
+        QStringList announced;
+        SetInstallerObserver([&](InstallerEvent event, const QString& text) {
+            if (event != InstallerEvent::ActionStart)
+                return;
+            announced.append(text);
+            if (!cancel || text != "Installing " + kReleaseNew)
+                return;
+            QTimer::singleShot(0, [] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (w->objectName() == "InstallProgressWindow" && w->isVisible())
+                        QTest::mouseClick(w->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+            });
+        });
+        ErrorWindowWatcher& watcher = home.Watcher();
+        watcher.Clear();
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+        SetInstallerObserver({});
+
+        EXPECT_EQ(announced, (QStringList{"Removing " + kReleaseA, "Removing " + kReleaseB, "Installing " + kReleaseNew,
+                                          "Installing " + kReleaseA, "Installing " + kReleaseB}));
+        EXPECT_EQ(watcher.Texts().size(), cancel ? 0 : 1);
+        ExpectFinished(dialog, QString(cancel ? kCancelled : kNotInstalled)
+                                   .replace("installed.\r", "installed. The earlier releases were put back.\r"));
+        EXPECT_EQ(Related(kSuiteUpgrade), (QStringList{kReleaseA, kReleaseB}));
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/doc/1.0.txt"), "1.0");
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/doc/1.5.txt"), "1.5");
+        EXPECT_FALSE(Exists(home.InstallDir() + "/doc/2.0.txt"));
+        EXPECT_TRUE(Exists(LocalPackage(kReleaseA)));
+        EXPECT_TRUE(Exists(LocalPackage(kReleaseB)));
+    }
+}
