@@ -1,6 +1,8 @@
 // The client end of the automation link and the input guard of pending calls.
 #include "cad/CadLink.h"
 
+#include <algorithm>
+
 #include <vector>
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 #include "cad/CadError.h"
 #include "desktop/modMessage.h"
@@ -180,6 +183,22 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     if (!call.done) {
         QEventLoop loop;
         call.loop = &loop;
+        QTimer limit;
+        if (m_callTimeoutMs > 0) {
+            limit.setSingleShot(true);
+            limit.setTimerType(Qt::PreciseTimer);
+            connect(&limit, &QTimer::timeout, &loop, [this, &call] {
+                if (call.done)
+                    return;
+                call.done = true;
+                call.error = kDisconnected;
+                call.text = QStringLiteral("The drawing host did not answer within %1 s.").arg(m_callTimeoutMs / 1000.0);
+                LoseConnection();
+                if (call.loop)
+                    call.loop->quit();
+            });
+            limit.start(std::max(1, m_callTimeoutMs - int(spin.elapsed())));
+        }
         PendingScope pending(QThread::currentThread()->loopLevel() + 1);
         loop.exec();
         call.loop = nullptr;

@@ -37,6 +37,12 @@ public:
     // Closes the connection; every pending and later call fails with kDisconnected.
     void Disconnect();
 
+    // How long one call may wait for its reply (0, the default: as long as it takes, since a
+    // person may be picking). A call that waits longer gives the host up: it fails with
+    // kDisconnected and a text saying so, and so does every pending and later call.
+    void SetCallTimeout(int milliseconds) { m_callTimeoutMs = milliseconds; }
+    int CallTimeout() const { return m_callTimeoutMs; }
+
 signals:
     void Disconnected();
 
@@ -56,6 +62,7 @@ private:
     QString m_socketPath;
     bool m_connected = false;
     qint64 m_nextId = 1;
+    int m_callTimeoutMs = 0;
     std::map<qint64, PendingCall*> m_pending;
     MessageReader m_reader;
 };

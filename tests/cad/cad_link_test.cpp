@@ -2,8 +2,10 @@
 // all, point input giving the wrong result or code, nested calls deadlocking while a point is
 // pending, a killed host leaving calls hanging or answering late, calls on a closed drawing
 // reaching another one, malformed or oversized messages bringing the host down, and input to
-// the program while a call waits getting through or staying silent.
+// the program while a call waits getting through or staying silent, and a call time-out that
+// does not give up a stopped host.
 #include <chrono>
+#include <csignal>
 #include <limits>
 #include <sys/stat.h>
 
@@ -464,6 +466,25 @@ TEST_F(CadLinkTest, KilledHostFailsThePendingCallAndEveryLaterOne)
     EXPECT_FALSE(m_app->IsLive());
     EXPECT_EQ(FailureCode([&] { m_app->Name(); }), kDisconnected);
     EXPECT_EQ(FailureCode([&] { m_doc->ModelSpace(); }), kDisconnected);
+}
+
+TEST_F(CadLinkTest, CallTimeOutGivesUpAStoppedHostAndEveryLaterCall)
+{
+    std::shared_ptr<CadLink> link = LinkOf(m_app);
+    EXPECT_EQ(link->CallTimeout(), 0) << "a link waits as long as it takes unless told otherwise";
+    link->SetCallTimeout(300);
+    EXPECT_FALSE(m_app->Name().isEmpty()) << "a host that answers is not affected";
+    ASSERT_EQ(::kill(pid_t(m_host.Pid()), SIGSTOP), 0);
+    try {
+        m_app->Name();
+        ADD_FAILURE() << "a stopped host answered";
+    } catch (const CadError& error) {
+        EXPECT_EQ(error.Code(), kDisconnected);
+        EXPECT_EQ(error.Text(), QStringLiteral("The drawing host did not answer within 0.3 s."));
+    }
+    EXPECT_FALSE(m_app->IsLive());
+    EXPECT_EQ(FailureCode([&] { m_doc->ModelSpace(); }), kDisconnected);
+    ::kill(pid_t(m_host.Pid()), SIGCONT);
 }
 
 TEST_F(CadLinkTest, MalformedRequestsGetAnErrorAndTheHostServesOn)
