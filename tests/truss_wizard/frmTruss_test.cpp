@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTest>
@@ -40,6 +41,7 @@
 #include "truss/TrussModel.h"
 #include "truss_wizard/frmTruss.h"
 #include "wizard/GridEditor.h"
+#include "wizard/LinkWatch.h"
 #include "wizard/WizardLifetime.h"
 
 using namespace ardela;
@@ -569,7 +571,11 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     m_shown.clear();
     m_host.Kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
-    QTest::qWait(300);  // further ticks of the watch must not repeat the message
+    // Later ticks of the watch (started again as on a new attach) must not repeat the message.
+    QSignalSpy ticks(&m_wizard->m_linkWatch->tmrDoc, &QTimer::timeout);
+    m_wizard->m_linkWatch->tmrDoc.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 10000));
+    m_wizard->m_linkWatch->tmrDoc.stop();
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
     EXPECT_EQ(m_shown[0].style, MsgCritical);
