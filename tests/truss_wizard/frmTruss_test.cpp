@@ -595,6 +595,38 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     EXPECT_TRUE(m_shown.empty());
 }
 
+TEST_F(KorrinWizard, ClosingTheDrawingIsTheDocumentMessageAndBackToTheFirstStep)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+    m_shown.clear();
+    m_feed->ActiveDocument()->Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt,
+              QStringLiteral("The link with the active document is lost. You must return to the first step."));
+}
+
+TEST_F(KorrinWizard, EnteringTheBarsStepBackwardsDoesNotRedrawTheNodes)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "1"); TypeCell(2, 2, "0");
+    Next();  // leaving forward with changes draws the nodes
+    std::vector<std::int64_t> drawn;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinNodes))
+        drawn.push_back(e->ObjectID());
+    ASSERT_EQ(drawn.size(), 4u);  // two points and their numbers
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_TRUE(m_wizard->IsDirty());
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 3);
+    std::vector<std::int64_t> after;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinNodes))
+        after.push_back(e->ObjectID());
+    EXPECT_EQ(after, drawn);
+}
+
 TEST_F(KorrinWizard, RunWithACancelledSaveStillSolvesAndDraws)
 {
     StartNewAnalysis();
