@@ -229,9 +229,9 @@ void CadLink::ReadReplies()
         PendingCall& call = *found->second;
         call.done = true;
         if (reply.contains(wire::kError)) {
-            call.error = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kFailed));
+            call.error = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kHostFailed));
             if (call.error == 0)
-                call.error = kFailed;
+                call.error = kHostFailed;
             call.text = reply.value(wire::kText).toString();
         } else {
             call.result = reply.value(wire::kResult);

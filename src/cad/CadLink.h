@@ -12,7 +12,7 @@
 #include <QObject>
 #include <QString>
 
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
 class QEventLoop;
 class QLocalSocket;

@@ -178,8 +178,11 @@ QString Cell::ToText() const
             return QStringLiteral("0");
         char buf[64];
         const auto res = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::general, 7);
-        // Reuse the double formatter's exponent and separator rules on the single's digits.
-        return PlainNumberText(std::strtod(std::string(buf, res.ptr).c_str(), nullptr), 7);
+        // Reuse the double formatter's exponent and separator rules on the single's digits, read
+        // back without the C locale (which reads "2.35" as 2 where the separator is a comma).
+        double digits = 0.0;
+        std::from_chars(buf, res.ptr, digits);
+        return PlainNumberText(digits, 7);
     }
     case Kind::Double: return PlainNumberText(DoubleValue(), 15);
     case Kind::Bool: return BoolValue() ? QStringLiteral("True") : QStringLiteral("False");

@@ -20,6 +20,7 @@
 #include "desktop/frmAbout.h"
 #include "desktop/frmColor.h"
 #include "desktop/frmMessage.h"
+#include "desktop/frmOptions.h"
 #include "desktop/frmProgress.h"
 #include "desktop/frmSplash.h"
 #include "desktop/modMenu.h"
@@ -68,6 +69,26 @@ QWidget* StringTableSample()
     return form;
 }
 
+// The Options dialog captioned from one program's table; OK tells what it changed.
+frmOptions* OptionsDialog(StringTable program, QWidget* owner)
+{
+    SelectStringTable(program);
+    auto* dialog = new frmOptions(owner, [](const OptionsChanges& changes) {
+        QStringList changed;
+        const std::pair<bool, const char*> names[] = {
+            {changes.textHeight, "text height"}, {changes.scaleFactor, "scale factor"},
+            {changes.colorMode, "colour mode"}, {changes.tension, "tension"},
+            {changes.compression, "compression"}, {changes.layerColors, "layer colours"}};
+        for (const auto& [yes, name] : names)
+            if (yes)
+                changed << QLatin1String(name);
+        ShowMessage(QStringLiteral("Changed: ") + (changed.isEmpty() ? QStringLiteral("nothing") : changed.join(QStringLiteral(", "))),
+                    64, QStringLiteral("frmOptions"));
+    });
+    SelectStringTable(StringTable::Korrin);
+    return dialog;
+}
+
 std::vector<Demo> Demos()
 {
     const ProgramInfo korrin = CurrentProgram();
@@ -103,6 +124,16 @@ std::vector<Demo> Demos()
              picker.SetColor(40);
              picker.exec();
              ShowMessage(QStringLiteral("Color %1").arg(picker.Color()), 64, QStringLiteral("frmColor"));
+         }},
+        {QStringLiteral("options_korrin"), QStringLiteral("Korrin"), [] { return OptionsDialog(StringTable::Korrin, nullptr); },
+         [](QWidget* owner) {
+             std::unique_ptr<frmOptions> dialog(OptionsDialog(StringTable::Korrin, owner));
+             dialog->exec();
+         }},
+        {QStringLiteral("options_vendel"), QStringLiteral("Vendel"), [] { return OptionsDialog(StringTable::Vendel, nullptr); },
+         [](QWidget* owner) {
+             std::unique_ptr<frmOptions> dialog(OptionsDialog(StringTable::Vendel, owner));
+             dialog->exec();
          }},
         {QStringLiteral("about"), QStringLiteral("Korrin"), [korrin] { return new frmAbout(korrin); },
          [](QWidget* owner) { WizardCommand(owner, kAboutCommand); }},

@@ -49,9 +49,10 @@ void KeybHook::Navigate(int key, bool press)
     // Home and End act on every key message, the others on presses (auto-repeat included).
     switch (key) {
     case Qt::Key_Home:
+        // Position 0 shows table row 1 in the first grid row: Home reaches the top of the table.
         grid->setCurrentCell(1, col < 0 ? 1 : col);
         if (vert)
-            vert->setValue(1);
+            vert->setValue(0);
         return;
     case Qt::Key_End:
         grid->setCurrentCell(lastRow, col < 0 ? 1 : col);
@@ -70,7 +71,7 @@ void KeybHook::Navigate(int key, bool press)
         break;
     case Qt::Key_PageUp:
         if (vert && row == 1)
-            vert->setValue(vert->value() >= lastRow ? vert->value() - lastRow : 1);
+            vert->setValue(vert->value() >= lastRow ? vert->value() - lastRow : 0);
         break;
     case Qt::Key_Down:
         if (vert && row == lastRow && vert->value() < tableRows - lastRow)

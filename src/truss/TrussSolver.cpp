@@ -17,6 +17,11 @@ namespace ardela {
 
 namespace {
 
+// A pivot at or below this share of its row's starting diagonal counts as zero. Mechanisms leave
+// about 1e-7 (single-precision rounding); the sound trusses measured, slender ones included,
+// keep 2e-3 or more.
+constexpr float kPivotTolerance = 1e-5f;
+
 constexpr int kBandRows = 1024;
 constexpr int kBandColumns = 512;
 constexpr int kMaxFixed = 1024;
@@ -241,6 +246,15 @@ void ApplySupports(TrussModel& model, BandStore& band, const std::vector<int>& f
 // is, so those updates are skipped: the values are the same, only the work shrinks.
 void Eliminate(TrussModel& model, BandStore& band, int equations, int bandWidth)
 {
+    // Each row's diagonal before elimination: a pivot that has lost all but rounding noise of it
+    // belongs to a mechanism, not to a stiff truss.
+    std::vector<float> diagonal(static_cast<std::size_t>(equations) + 1, 0.0f);
+    for (int n = 1; n <= equations; ++n)
+        diagonal[static_cast<std::size_t>(n)] = std::fabs(band.Row(n)[0]);
+    const auto failOnPivot = [&](int n, float pivot) {
+        if (pivot == 0.0f || std::fabs(pivot) <= kPivotTolerance * diagonal[static_cast<std::size_t>(n)])
+            Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+    };
     for (int n = 1; n <= equations; ++n) {
         float* rowN = band.Row(n);
         int last = bandWidth;
@@ -249,8 +263,7 @@ void Eliminate(TrussModel& model, BandStore& band, int equations, int bandWidth)
         int i = n;
         for (int l = 2; l <= bandWidth; ++l) {
             i = Int16(i + 1);
-            if (rowN[0] == 0.0f)
-                Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+            failOnPivot(n, rowN[0]);
             if (i > kBandRows)
                 Fail(QStringLiteral("equation %1 is outside the store of %2 (too many nodes for the bandwidth)")
                          .arg(i).arg(kBandRows));
@@ -275,8 +288,7 @@ void Eliminate(TrussModel& model, BandStore& band, int equations, int bandWidth)
             float& di = model.Displacement(i);
             di = Checked(di - cp * model.Displacement(n), "elimination");
         }
-        if (rowN[0] == 0.0f)
-            Fail(QStringLiteral("zero pivot at equation %1 (the truss is not held or is unstable)").arg(n));
+        failOnPivot(n, rowN[0]);
         float& dn = model.Displacement(n);
         dn = Checked(dn / rowN[0], "elimination");
     }

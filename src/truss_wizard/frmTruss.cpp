@@ -17,9 +17,11 @@
 
 #include "cad/CadError.h"
 #include "cad/modForeWindow.h"
+#include "cad/OptionsDrawing.h"
 #include "cad/modHelpers.h"
 #include "desktop/Error.h"
 #include "desktop/HelpWindow.h"
+#include "desktop/frmOptions.h"
 #include "desktop/frmProgress.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
@@ -218,6 +220,7 @@ void frmTruss::BuildControls()
                      {3, QStringLiteral("Fy [daN]"), 1120}};
     fraContainer->AddSheet(loads);
     connect(fraContainer, &GridEditor::Edited, this, &frmTruss::Edited);
+    connect(fraContainer, &GridEditor::CellCommitted, this, &frmTruss::CellCommitted);
     connect(fraContainer, &GridEditor::StepCheckNeeded, this, &frmTruss::StepCheckNeeded);
 
     // Step 6: the run's progress box, sunken, hidden except while results are drawn.
@@ -462,10 +465,7 @@ void frmTruss::FillSheet()
 void frmTruss::ResetGridBookkeeping()
 {
     RowsUsed = {};
-    for (int i = 0; i < fraContainer->SheetCount(); ++i) {
-        fraContainer->Sheet(i).rowOffset = 0;
-        fraContainer->Sheet(i).colOffset = 0;
-    }
+    fraContainer->ResetPositions();
 }
 
 void frmTruss::UpdateNavButtons(int step)
@@ -551,13 +551,16 @@ void frmTruss::StepCheckNeeded()
 void frmTruss::Edited()
 {
     m_isDirty = true;
-    // A committed cell counts as a row reached by editing.
-    if (IsModelStep(CurrentStep) && !fraContainer->EditPending()) {
-        const int row = fraContainer->TableRowAt(fraContainer->msgGrid->currentRow());
-        std::int16_t& used = RowsUsed[Slot(CurrentStep)];
-        if (row > used && row <= kTableRows)
-            used = static_cast<std::int16_t>(row);
-    }
+}
+
+void frmTruss::CellCommitted(int row, int)
+{
+    // A cell the grid wrote counts as a row reached by editing.
+    if (!IsModelStep(CurrentStep))
+        return;
+    std::int16_t& used = RowsUsed[std::size_t(Slot(CurrentStep))];
+    if (row > used && row <= kTableRows)
+        used = static_cast<std::int16_t>(row);
 }
 
 // ---- Buttons --------------------------------------------------------------------------------
@@ -581,11 +584,25 @@ void frmTruss::cmdNav_Click(int index)
         Run();
         break;
     case NavOptions:
-        emit OptionsRequested();
+        ShowOptions();
         break;
     default:
         break;
     }
+}
+
+void frmTruss::ShowOptions()
+{
+    cad::KorrinOptionsRoutines routines;
+    routines.ClearBlocks = [this] { ClearBlocks(); };
+    routines.DrawBlocks = [this](bool regenerate) { DrawBlocks(regenerate); };
+    routines.ClearLoads = [this] { ClearLoads(); };
+    routines.DrawLoads = [this](bool regenerate) { DrawLoads(regenerate); };
+    const cad::OptionsRedraw redraw = cad::KorrinOptionsRedraw(routines);
+    frmOptions dialog(this, [redraw](const OptionsChanges& changes) {
+        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, redraw, QStringLiteral("Korrin"));
+    });
+    dialog.exec();
 }
 
 void frmTruss::ShowHelp()

@@ -81,6 +81,8 @@ public:
     void Run();
     // Help at the step's topic.
     void ShowHelp();
+    // The Options dialog, modal, owned by this window; its OK updates the working drawing.
+    void ShowOptions();
 
     // Controls.
     std::array<QGroupBox*, kSteps> fraStep{};
@@ -108,10 +110,6 @@ public:
     int GridTableRows = kTableRows;
     int GridTableCols = 0;
 
-signals:
-    // Options was pressed: the program shows the Options dialog, owned by this window.
-    void OptionsRequested();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -129,6 +127,7 @@ private:
     void PickStep(int step);
     void StepCheckNeeded();
     void Edited();
+    void CellCommitted(int row, int column);
 
     bool m_isDirty = false;
     bool m_closing = false;

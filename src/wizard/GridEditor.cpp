@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 #include <string>
 
 #include <QAction>
@@ -48,16 +49,6 @@ QString ShortestFixed(T value)
     if (s == "-0")
         s = "0";
     return WithLocaleSeparator(s);
-}
-
-// A cell's text in the user's locale: singles to 7 and doubles to 15 significant digits.
-QString LocaleText(const Cell& cell)
-{
-    switch (cell.GetKind()) {
-    case Cell::Kind::Single: return PlainNumberText(static_cast<double>(cell.SingleValue()), 7);
-    case Cell::Kind::Double: return PlainNumberText(cell.DoubleValue(), 15);
-    default: return cell.ToText();
-    }
 }
 
 // "0.0" of a plain decimal text in the file form ("-12.345"): rounded half away from zero on
@@ -123,7 +114,7 @@ QString CellText(const Cell& cell)
 {
     if (cell.IsEmpty())
         return QString();
-    const QString text = LocaleText(cell);
+    const QString text = cell.ToText();
     const QString sep = DecimalSeparator();
     if (sep.isEmpty() || !text.contains(sep))
         return text;
@@ -313,6 +304,7 @@ int GridEditor::AddSheet(GridSheet sheet)
 {
     Q_ASSERT(sheet.get && sheet.set && !sheet.columns.empty());
     m_sheets.push_back(std::move(sheet));
+    LayOut();
     return static_cast<int>(m_sheets.size()) - 1;
 }
 
@@ -349,6 +341,7 @@ void GridEditor::ShowSheet(int index)
     fsbVertGrid->setRange(0, std::max(0, sheet.tableRows - dataRows));
     fsbVertGrid->setValue(sheet.rowOffset);
     fsbHorzGrid->setRange(0, all - shown);
+    fsbHorzGrid->setPageStep(shown);
     fsbHorzGrid->setValue(sheet.colOffset);
     fsbHorzGrid->setEnabled(all > shown);
     LoadingScroll = false;
@@ -367,7 +360,17 @@ void GridEditor::ShowSheet(int index)
                 msgGrid->setItem(r, c, item);
             }
     Fill();
+    LayOut();
     msgGrid->setCurrentCell(row, col);
+}
+
+void GridEditor::ResetPositions()
+{
+    Discard();
+    for (GridSheet& sheet : m_sheets)
+        sheet.rowOffset = sheet.colOffset = 0;
+    if (m_current >= 0)
+        ShowSheet(m_current);
 }
 
 void GridEditor::Fill()
@@ -385,7 +388,6 @@ void GridEditor::Fill()
         for (int c = 1; c <= shown; ++c)
             msgGrid->item(r, c)->setText(CellText(sheet.get(row, TableColumnAt(c))));
     }
-    LayOut();
 }
 
 int GridEditor::TableRowAt(int gridRow) const
@@ -404,29 +406,58 @@ int GridEditor::Pixels(int twips) const
     return qRound(twips * logicalDpiX() / 1440.0);
 }
 
-void GridEditor::LayOut()
+std::vector<int> GridEditor::NaturalWidths(const GridSheet& sheet) const
 {
+    // Each column at least its design width, its heading and a usual number (-12345.6) wide;
+    // a sheet that scrolls sideways gives all its data columns one width, so that the grid keeps
+    // its size while it scrolls.
     const QFontMetrics fm(msgGrid->font());
     const int pad = 2 * fm.horizontalAdvance(u'0');
-    const int rowHeight = fm.height() + 8;
-    int width = 0;
-    for (int c = 0; c < msgGrid->columnCount(); ++c) {
-        int w = 0;
-        if (m_current >= 0) {
-            const GridSheet& sheet = m_sheets[static_cast<std::size_t>(m_current)];
-            w = Pixels(c == 0 ? sheet.fixedWidthTwips
-                              : sheet.columns[static_cast<std::size_t>(sheet.colOffset + c - 1)].widthTwips);
-        }
-        for (int r = 0; r < kGridRows; ++r)
-            if (const QTableWidgetItem* item = msgGrid->item(r, c))
-                w = std::max(w, fm.horizontalAdvance(item->text()) + pad);
-        // Room for a row number up to 1024 and for a usual value such as -1234.5.
-        w = std::max(w, fm.horizontalAdvance(c == 0 ? QStringLiteral("1024") : QStringLiteral("-12345.6")) + pad);
-        msgGrid->setColumnWidth(c, w);
-        width += w;
+    const int number = fm.horizontalAdvance(QStringLiteral("-12345.6")) + pad;
+    const int shown = ShownColumns(sheet);
+    std::vector<int> widths;
+    widths.push_back(std::max({Pixels(sheet.fixedWidthTwips), fm.horizontalAdvance(sheet.fixedHeading) + pad,
+                               fm.horizontalAdvance(QStringLiteral("1024")) + pad}));
+    auto natural = [&](const GridColumn& column) {
+        return std::max({Pixels(column.widthTwips), fm.horizontalAdvance(column.heading) + pad, number});
+    };
+    if (shown < static_cast<int>(sheet.columns.size())) {
+        int uniform = 0;
+        for (const GridColumn& column : sheet.columns)
+            uniform = std::max(uniform, natural(column));
+        widths.insert(widths.end(), static_cast<std::size_t>(shown), uniform);
+    } else {
+        for (const GridColumn& column : sheet.columns)
+            widths.push_back(natural(column));
     }
+    return widths;
+}
+
+void GridEditor::LayOut()
+{
+    // Every sheet is shown in a grid of one width, the widest sheet's: a narrower sheet shares
+    // the difference among its data columns.
+    int target = 0;
+    for (const GridSheet& sheet : m_sheets) {
+        const std::vector<int> w = NaturalWidths(sheet);
+        target = std::max(target, std::accumulate(w.begin(), w.end(), 0));
+    }
+    if (m_current >= 0) {
+        std::vector<int> widths = NaturalWidths(Sheet(m_current));
+        const int dataColumns = static_cast<int>(widths.size()) - 1;
+        const int extra = target - std::accumulate(widths.begin(), widths.end(), 0);
+        for (int c = 1; c <= dataColumns; ++c)
+            widths[static_cast<std::size_t>(c)] += extra / dataColumns + (c == dataColumns ? extra % dataColumns : 0);
+        for (int c = 0; c < msgGrid->columnCount() && c < static_cast<int>(widths.size()); ++c)
+            msgGrid->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    }
+    const QFontMetrics fm(msgGrid->font());
+    const int rowHeight = fm.height() + 8;
     for (int r = 0; r < kGridRows; ++r)
         msgGrid->setRowHeight(r, rowHeight);
+    int width = 0;
+    for (int c = 0; c < msgGrid->columnCount(); ++c)
+        width += msgGrid->columnWidth(c);
     const int frame = 2 * msgGrid->frameWidth();
     const int gridW = width + frame;
     const int gridH = kGridRows * rowHeight + frame;
@@ -487,13 +518,20 @@ void GridEditor::MSFlexGridEdit(int k)
         txtEdit->setCursorPosition(0);
         txtEdit->setSelection(0, static_cast<int>(m_loadedText.size()));
         LoadingEdit = false;
+        PlaceBox();
+        txtEdit->show();
     } else {
+        // A typed character is an edit: shown first, so that the step check sees it pending.
         m_loaded = false;
-        txtEdit->setText(QString(QChar(k)));
+        PlaceBox();
+        txtEdit->show();
+        const QString typed{QChar(k)};
+        const bool same = txtEdit->text() == typed;
+        txtEdit->setText(typed);
+        if (same)
+            txtEdit_Change();  // the box still held this character from an earlier edit
         txtEdit->setCursorPosition(1);
     }
-    PlaceBox();
-    txtEdit->show();
     txtEdit->raise();
     txtEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -567,6 +605,7 @@ void GridEditor::CommitEdit()
             return;
         }
         sheet.set(row, column, *value);
+        emit CellCommitted(row, column);
     }
     msgGrid->item(m_editRow, m_editCol)->setText(CellText(sheet.get(row, column)));
     m_loaded = false;
@@ -574,6 +613,7 @@ void GridEditor::CommitEdit()
         msgGrid->setFocus(Qt::OtherFocusReason);
     txtEdit->hide();
     m_committing = false;
+    emit StepCheckNeeded();  // the pending text is now the table's
 }
 
 void GridEditor::RefuseBox(const QString& text)
@@ -609,9 +649,12 @@ void GridEditor::Discard()
     m_discarding = true;
     if (txtEdit->hasFocus())
         msgGrid->setFocus(Qt::OtherFocusReason);
+    const bool wasOpen = !txtEdit->isHidden();
     txtEdit->hide();
     m_loaded = false;
     m_discarding = false;
+    if (wasOpen)
+        emit StepCheckNeeded();  // a discarded text no longer counts
 }
 
 bool GridEditor::EditPending() const
@@ -671,6 +714,13 @@ bool GridEditor::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == msgGrid && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The menu key and Shift+F10 open the grid menu over the current cell.
+        if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            if (const QTableWidgetItem* item = msgGrid->currentItem())
+                ShowPopup(msgGrid->currentRow(), msgGrid->currentColumn(),
+                          msgGrid->viewport()->mapToGlobal(msgGrid->visualItemRect(item).center()));
+            return true;
+        }
         const bool clipboardKey = msgGrid_KeyDown(key);
         const bool character = msgGrid_KeyPress(key);
         return clipboardKey || character;

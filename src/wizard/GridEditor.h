@@ -87,9 +87,10 @@ private:
     QModelIndex m_pressed;
 };
 
-// The grid block: msgGrid with its floating txtEdit and the two scroll bars, over one sheet at a
-// time. It knows no program: the wizard adds its sheets, shows the one of the current step, sets
-// IsDirty on Edited and re-checks its step on StepCheckNeeded.
+// The grid block (fraContainer): msgGrid with its floating txtEdit and the two scroll bars, over
+// one sheet at a time. It knows no program: the wizard adds its sheets, shows the one of the
+// current step, sets IsDirty on Edited and re-checks its step on StepCheckNeeded. Its size is
+// fixed, the same for every sheet, so that the six rows and all headings read whole.
 class GridEditor : public QWidget {
     Q_OBJECT
 public:
@@ -107,14 +108,18 @@ public:
     void ShowSheet(int index);
     int CurrentSheet() const { return m_current; }
     // Writes the visible rows of the current sheet into the grid (after a pick, an open, or a
-    // change of the sheet's columns).
+    // change of the sheet's columns). Offsets changed by hand take effect at the next ShowSheet.
     void Fill();
+    // Every sheet back to its first row and column, an open box discarded (the model's reset).
+    void ResetPositions();
 
     // Opens the edit box on the current cell for the character k (see the key rules).
     void MSFlexGridEdit(int k);
     // Navigation keys while the edit box has the focus; true when the key was handled.
     bool EditKeyCode(int keyCode, Qt::KeyboardModifiers shift);
-    // Writes the edit box into its grid cell and the table, then hides the box.
+    // Writes the edit box into its grid cell and the table (BoxValue), then hides the box; a box
+    // opened on a cell and left unchanged leaves the table cell as it was. A number beyond the
+    // single range is refused with a message and the box stays open with its text.
     void CommitEdit();
 
     // The open edit box, as the step checks count it: whether one is open, its text and the
@@ -148,8 +153,12 @@ public:
 signals:
     // The user changed a cell: the wizard sets IsDirty.
     void Edited();
-    // A click, key or edit happened: the wizard sets "&Next >" from its step check.
+    // A click, key or edit happened, or the box closed: the wizard sets "&Next >" from its step
+    // check (which counts the pending text, see EditPending).
     void StepCheckNeeded();
+    // A table cell was written by the grid (1-based table row and column): the highest row an
+    // edit reached, as the checks count it.
+    void CellCommitted(int row, int column);
     // The edit box gained (true) or lost (false) the focus: while it has it, Escape belongs to
     // the box and the wizard's Cancel button must not answer to it.
     void EditFocusChanged(bool boxHasFocus);
@@ -189,6 +198,7 @@ private:
     const Cell CurrentTableCell() const;
     void PlaceBox();
     void LayOut();
+    std::vector<int> NaturalWidths(const GridSheet& sheet) const;
     int Pixels(int twips) const;
 
     std::vector<GridSheet> m_sheets;

@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include "cadhost/server/AutomationServer.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "cadhost/ui/HostWindow.h"
 #include "cad/modForeWindow.h"
 #include "cad/modHelpers.h"
-#include "cadhost/server/WindowFrontEnd.h"
+#include "cadhost/app/WindowFrontEnd.h"
 
 using namespace ardela::cad;
 

@@ -35,7 +35,7 @@ namespace {
 
 struct Answer {
     std::optional<Point3> point;
-    std::uint32_t code = 0xFFFFFFFF;
+    std::optional<HostWindow::PointEnd> end;
     int calls = 0;
 };
 
@@ -66,9 +66,9 @@ protected:
 
     HostWindow::PointCallback Into(Answer& answer)
     {
-        return [&answer](std::optional<Point3> p, std::uint32_t code) {
+        return [&answer](std::optional<Point3> p, HostWindow::PointEnd end) {
             answer.point = p;
-            answer.code = code;
+            answer.end = end;
             ++answer.calls;
         };
     }
@@ -126,7 +126,7 @@ TEST_F(HostWindowTest, AClickAnswersThePointRequestWithTheSnappedPoint)
     const QPoint near = view->ToScreen({2, 1, 0}).toPoint() + QPoint(3, -2);
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, near);
     ASSERT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Point);
     ASSERT_TRUE(answer.point);
     EXPECT_EQ(*answer.point, (Point3{2, 1, 0}));
     EXPECT_FALSE(m_window->PointPending());
@@ -160,7 +160,7 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("12.5, -3");
     ASSERT_TRUE(typed.point);
     EXPECT_EQ(*typed.point, (Point3{12.5, -3, 0}));
-    EXPECT_EQ(typed.code, 0u);
+    EXPECT_EQ(typed.end, HostWindow::PointEnd::Point);
 
     Answer nonsense;
     m_window->RequestPoint(doc, "Point", Into(nonsense));
@@ -170,24 +170,24 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("");
     EXPECT_EQ(nonsense.calls, 1);
     EXPECT_FALSE(nonsense.point);
-    EXPECT_EQ(nonsense.code, 0x80210020u);
+    EXPECT_EQ(nonsense.end, HostWindow::PointEnd::Finished);
 
     Answer right;
     m_window->RequestPoint(doc, "Point", Into(right));
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
-    EXPECT_EQ(right.code, 0x80210020u);
+    EXPECT_EQ(right.end, HostWindow::PointEnd::Finished);
     EXPECT_FALSE(right.point);
 
     Answer escape;
     m_window->RequestPoint(doc, "Point", Into(escape));
     QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
-    EXPECT_EQ(escape.code, 0x80020009u);
+    EXPECT_EQ(escape.end, HostWindow::PointEnd::Cancelled);
     EXPECT_FALSE(escape.point);
 
     Answer escapeInView;
     m_window->RequestPoint(doc, "Point", Into(escapeInView));
     QTest::keyClick(view, Qt::Key_Escape);
-    EXPECT_EQ(escapeInView.code, 0x80020009u);
+    EXPECT_EQ(escapeInView.end, HostWindow::PointEnd::Cancelled);
     EXPECT_EQ(escapeInView.calls, 1);
 }
 
@@ -204,7 +204,7 @@ TEST_F(HostWindowTest, EscapeCancelsFromAnyWidgetAndAMinimisedWindowIsRestoredFo
     m_window->Layers()->setFocus();
     QTest::keyClick(m_window->Layers(), Qt::Key_Escape);
     EXPECT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0x80020009u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Cancelled);
 }
 
 TEST_F(HostWindowTest, AHeadlessHostStaysHiddenWhenAPointIsAsked)
@@ -226,12 +226,12 @@ TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendin
     m_window->RequestPoint(doc, "First", Into(first));
     m_window->RequestPoint(doc, "Second", Into(second));
     EXPECT_EQ(second.calls, 1);
-    EXPECT_EQ(second.code, 0x80020009u);
+    EXPECT_EQ(second.end, HostWindow::PointEnd::Busy);
     EXPECT_EQ(first.calls, 0);
     EXPECT_EQ(m_window->PromptLabel()->text(), QStringLiteral("First"));
     m_window->CloseDocument(doc);
     EXPECT_EQ(first.calls, 1);
-    EXPECT_EQ(first.code, 0x80010108u);
+    EXPECT_EQ(first.end, HostWindow::PointEnd::DocumentClosed);
 }
 
 TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
@@ -241,7 +241,7 @@ TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
     bool timerRan = false;
     m_window->RequestPoint(doc, "Pick", Into(answer));
     QTimer::singleShot(10, [&] { timerRan = true; });
-    QTest::qWait(50);
+    QTRY_VERIFY_WITH_TIMEOUT(timerRan, 5000);
     EXPECT_TRUE(timerRan);
     EXPECT_EQ(answer.calls, 0);
     // Calls go on meanwhile: the document can be read and drawn into.
@@ -409,7 +409,32 @@ TEST_F(HostWindowTest, OpeningAFileTwiceShowsOneTabAndABadFileShowsItsError)
     m_window->chooseOpenFile = [&] { return circle.fileName(); };
     m_window->OpenFile();
     EXPECT_EQ(m_window->Tabs()->count(), 2);
-    EXPECT_TRUE(m_window->History().last().startsWith("Objects left out: 1,")) << m_window->History().last().toStdString();
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Objects left out: 1, of kinds this program does not keep (1 circle); "
+                                                        "saving this drawing will not keep them."));
+    // Saving says so again first; declined, the file keeps its circle.
+    const QByteArray before = [&] {
+        QFile f(circle.fileName());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QStringList asked;
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return false;
+    };
+    EXPECT_FALSE(m_window->SaveFile());
+    EXPECT_EQ(asked, QStringList{"1 circle"});
+    QFile kept(circle.fileName());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+    kept.close();
+    // Accepted, the drawing is saved without it and later saves ask no more.
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return true;
+    };
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_EQ(asked, (QStringList{"1 circle", "1 circle"}));
     m_window->chooseOpenFile = [&] { return dir.filePath("missing.dwg"); };
     m_window->OpenFile();
     ASSERT_EQ(m_errors.size(), 1);
@@ -476,7 +501,9 @@ TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
     view->ZoomBy(4.0, QPointF(0, 0));
     const QPointF before = view->ToScreen({5000, 5000, 0});
     doc.AddLine({-9000, -9000, 0}, {-8000, -8000, 0});
-    QTest::qWait(100);
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
 }
 
@@ -496,7 +523,9 @@ TEST_F(HostWindowTest, PanningMovesThePictureAtOnceAndRepaintsItWhereTheDrawingI
     EXPECT_EQ(after, before + QPoint(30, 0));
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red) << "the picture did not follow the pan";
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
-    QTest::qWait(200);   // the pan has settled: painted afresh
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);   // the pan has settled: painted afresh
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red);
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
 }

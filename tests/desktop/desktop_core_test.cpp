@@ -1,5 +1,8 @@
 // Guards against cells converting with the wrong rounding, range or locale, against number texts
 // accepted or rewritten wrongly, and against settings that lose their keys or defaults.
+#include <clocale>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -85,6 +88,20 @@ TEST(CellConversion, PlainTextIsTheShortestOrdinaryForm)
     EXPECT_EQ(Cell().ToText(), QString());
     ScopedLocale comma("ro_RO");
     EXPECT_EQ(Cell(2.5f).ToText(), QStringLiteral("2,5"));
+}
+
+TEST(CellConversion, ASinglesTextKeepsItsDecimalsWhenTheProgramRunsInACommaLocale)
+{
+    // The programs run with the C library in the user's locale (QApplication sets it).
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (locale-gen de_DE.UTF-8)";
+    ScopedLocale comma("de_DE");
+    const QString small = Cell(2.35f).ToText();
+    const QString large = Cell(1.5e20f).ToText();
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(small, QStringLiteral("2,35"));
+    EXPECT_EQ(large, QStringLiteral("1,5E+20"));
 }
 
 TEST(LocaleNumbers, FormatFieldTurnsTheFirstLocaleSeparatorIntoAPoint)

@@ -33,4 +33,25 @@ std::unique_ptr<TrussModel> MakeChain(int count, float fx)
     return MakeTruss(nodes, bars, supports, {{count, fx, 0.0f}});
 }
 
+std::unique_ptr<TrussModel> MakeGirder(int panels)
+{
+    std::vector<NodeSpec> nodes;
+    std::vector<BarSpec> bars;
+    std::vector<LoadSpec> loads;
+    for (int c = 1; c <= panels; ++c) {
+        nodes.push_back({100.0 * (c - 1), 100.0});
+        nodes.push_back({100.0 * (c - 1), 0.0});
+        const int top = 2 * c - 1;
+        const int bottom = 2 * c;
+        bars.push_back({top, bottom, 10.0f, 2.1e6f});
+        if (c < panels) {
+            bars.push_back({top, top + 2, 10.0f, 2.1e6f});
+            bars.push_back({bottom, bottom + 2, 10.0f, 2.1e6f});
+            bars.push_back({top, bottom + 2, 10.0f, 2.1e6f});
+        }
+        loads.push_back({top, 10.0f, -100.0f});
+    }
+    return MakeTruss(nodes, bars, {{2, 1, 1}, {2 * panels, 0, 1}}, loads);
+}
+
 } // namespace ardela::test

@@ -24,4 +24,9 @@ std::unique_ptr<TrussModel> MakeTruss(const std::vector<NodeSpec>& nodes, const 
 // ways, every other node held vertically, pulled by Fx at the last node.
 std::unique_ptr<TrussModel> MakeChain(int nodes, float fx);
 
+// A braced two-chord girder of `panels` panels 100 long and 100 deep (node 2c-1 on the top chord,
+// 2c below it), pinned at the first bottom node, on a roller at the last, every top node loaded
+// (10, -100): with 254 panels too slender for the single-precision solver to balance.
+std::unique_ptr<TrussModel> MakeGirder(int panels);
+
 } // namespace ardela::test

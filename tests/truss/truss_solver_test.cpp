@@ -147,6 +147,47 @@ TEST(TrussSolver, FailuresShowTheOneAnalysisMessageAndReturnFalse)
     }
 }
 
+// Trusses that are mechanisms, or lack stiffness in a direction, leave a pivot that is not exactly
+// zero in single precision but only rounding noise of the diagonal it started from: the analysis
+// must fail instead of reporting displacements of millions.
+TEST(TrussSolver, NearlyZeroPivotsOfUnstableTrussesFailTheAnalysis)
+{
+    struct Case { const char* name; std::unique_ptr<TrussModel> model; };
+    std::vector<Case> cases;
+    // A square frame without a diagonal racks sideways.
+    cases.push_back({"square without a diagonal",
+                     MakeTruss({{0, 0}, {100, 0}, {100, 100}, {0, 100}},
+                               {{1, 2, 10.0f, 2.1e6f}, {2, 3, 10.0f, 2.1e6f}, {3, 4, 10.0f, 2.1e6f}, {4, 1, 10.0f, 2.1e6f}},
+                               {{1, 1, 1}, {2, 0, 1}}, {{3, 10.0f, 0.0f}})});
+    // Three nodes in a line: the middle one has no stiffness across the line.
+    cases.push_back({"collinear bars loaded across",
+                     MakeTruss({{0, 0}, {70, 0}, {140, 0}}, {{1, 2, 10.0f, 2.1e6f}, {2, 3, 10.0f, 2.1e6f}},
+                               {{1, 1, 1}, {3, 1, 1}}, {{2, 0.0f, -10.0f}})});
+    // Every support holds only y: nothing stops the truss sliding along x.
+    cases.push_back({"no support holds x",
+                     MakeTruss({{0, 0}, {300, 0}, {150, 200}},
+                               {{1, 2, 10.0f, 2.1e6f}, {2, 3, 10.0f, 2.1e6f}, {1, 3, 10.0f, 2.1e6f}},
+                               {{1, 0, 1}, {2, 0, 1}}, {{3, 5.0f, -1000.0f}})});
+    // A triangle whose inclined bar has no area carries the apex load on nothing.
+    cases.push_back({"bar of zero area",
+                     MakeTruss({{0, 0}, {300, 0}, {150, 200}},
+                               {{1, 2, 10.0f, 2.1e6f}, {2, 3, 0.0f, 2.1e6f}, {1, 3, 10.0f, 2.1e6f}},
+                               {{1, 1, 1}, {2, 0, 1}}, {{3, 0.0f, -1000.0f}})});
+    cases.push_back({"bar of zero modulus",
+                     MakeTruss({{0, 0}, {300, 0}, {150, 200}},
+                               {{1, 2, 10.0f, 2.1e6f}, {2, 3, 10.0f, 0.0f}, {1, 3, 10.0f, 2.1e6f}},
+                               {{1, 1, 1}, {2, 0, 1}}, {{3, 0.0f, -1000.0f}})});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageRecorder messages;
+        QString detail;
+        EXPECT_FALSE(SolveTruss(*c.model, &detail));
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].prompt, kAnalysisMessage);
+        EXPECT_TRUE(detail.contains(QLatin1String("pivot"))) << detail.toStdString();
+    }
+}
+
 TEST(TrussSolver, CapacityIsReachedAt510NodesWithTheNarrowestBand)
 {
     MessageRecorder messages;

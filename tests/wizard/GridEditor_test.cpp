@@ -498,8 +498,13 @@ TEST_F(GridEditorTest, NavigationKeysScrollPastTheGridEdges)
     EXPECT_EQ(Shown(5, 0), QStringLiteral("1024"));
     Key(Qt::Key_Home);
     EXPECT_EQ(editor->msgGrid->currentRow(), 1);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 1);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     Key(Qt::Key_Up);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    // Page Up less than a page from the top shows table row 1 again.
+    editor->fsbVertGrid->setValue(3);
+    Key(Qt::Key_PageUp);
     EXPECT_EQ(editor->fsbVertGrid->value(), 0);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     // The arrows never take the current cell into the fixed row or column.
@@ -628,8 +633,10 @@ TEST_F(GridEditorTest, ACommaLocaleShowsAndReadsCommas)
 
 TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
 {
+    const QSize size = editor->size();
     for (int sheet : {nodeSheetIndex, blockSheetIndex, loadSheetIndex, domainSheetIndex}) {
         editor->ShowSheet(sheet);
+        EXPECT_EQ(editor->size(), size) << "sheet " << sheet;
         const QFontMetrics fm(editor->msgGrid->font());
         for (int c = 0; c < editor->msgGrid->columnCount(); ++c) {
             EXPECT_GT(editor->msgGrid->columnWidth(c), fm.horizontalAdvance(Shown(0, c)) + 4) << sheet << ' ' << c;
@@ -639,6 +646,11 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
         const QRect last = editor->msgGrid->visualItemRect(editor->msgGrid->item(5, editor->msgGrid->columnCount() - 1));
         EXPECT_TRUE(editor->msgGrid->viewport()->rect().contains(last)) << sheet;
     }
+    // Scrolling sideways or a long value does not resize the grid.
+    editor->fsbHorzGrid->setValue(3);
+    domains(3, 7) = Cell(-123456789.0);
+    editor->Fill();
+    EXPECT_EQ(editor->size(), size);
     editor->ShowSheet(blockSheetIndex);
     blocks(1, 1) = Cell(std::int16_t(12));
     blocks(1, 2) = Cell(1.0f);
@@ -654,6 +666,13 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
     Type("17");
     EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_nodes_editing.png")));
     Key(Qt::Key_Escape);
+    editor->ShowSheet(domainSheetIndex);
+    domains(1, 1) = Cell(-1250.5f);
+    domains(1, 4) = Cell(12.25f);
+    editor->Fill();
+    EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_domains.png")));
+    editor->ShowSheet(loadSheetIndex);
+    EXPECT_TRUE(editor->grab().save(folder + QStringLiteral("/grid_loads.png")));
 }
 
 TEST_F(GridEditorTest, ANumberBeyondTheSingleRangeIsRefusedAndKeptInTheBox)
@@ -772,4 +791,167 @@ TEST_F(GridEditorTest, AnotherWindowTakingTheFocusLeavesTheBoxOpen)
     QTRY_VERIFY(editor->txtEdit->hasFocus());
     Key(Qt::Key_Return);
     EXPECT_EQ(nodes(1, 2), Cell(12.0f));
+}
+
+TEST_F(GridEditorTest, NextFollowsEveryClickKeyAndBoxChange)
+{
+    // A node check in the wizard's manner: the pending text counts; a text that is not a number
+    // makes the step invalid.
+    nodes(1, 1) = Cell(0.0f);
+    nodes(1, 2) = Cell(0.0f);
+    editor->Fill();
+    auto check = [this] {
+        if (editor->EditPending()) {
+            const std::optional<Cell> pending = BoxValue(editor->PendingText());
+            if (!pending || pending->GetKind() == Cell::Kind::Text)
+                return false;
+        }
+        return !nodes(1, 1).IsEmpty() && !nodes(1, 2).IsEmpty();
+    };
+    QSignalSpy checks(editor, &GridEditor::StepCheckNeeded);
+    QObject::connect(editor, &GridEditor::StepCheckNeeded, next, [this, check] { next->setEnabled(check()); });
+
+    At(2, 1);
+    Type("x");
+    EXPECT_FALSE(next->isEnabled());
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(next->isEnabled());  // the discarded text no longer counts
+
+    Click(2, 2);
+    Type("1");
+    Type(QLocale().decimalPoint() == QStringLiteral(".") ? ".." : ",,");
+    EXPECT_FALSE(next->isEnabled());  // two separators
+    Key(Qt::Key_Backspace);
+    EXPECT_TRUE(next->isEnabled());
+    const qsizetype before = checks.count();
+    Key(Qt::Key_Return);
+    EXPECT_GT(checks.count(), before);
+    EXPECT_TRUE(next->isEnabled());
+
+    At(1, 1);
+    Key(Qt::Key_Delete);
+    EXPECT_FALSE(next->isEnabled());
+    editor->ShowSheet(blockSheetIndex);
+    const qsizetype beforeToggle = checks.count();
+    Click(1, 2);
+    EXPECT_GT(checks.count(), beforeToggle);
+}
+
+TEST_F(GridEditorTest, TheGridMenuOffersOnlyWhatTheCellAllows)
+{
+    nodes(1, 1) = Cell(1.0f);
+    editor->Fill();
+    Click(1, 1, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    EXPECT_TRUE(editor->mnuCopy->isEnabled());
+    EXPECT_TRUE(editor->mnuCut->isEnabled());
+    EXPECT_FALSE(editor->mnuFillDown->isEnabled());  // no row above table row 1
+    editor->mnuPopupGrid->hide();
+    Click(2, 2, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    EXPECT_FALSE(editor->mnuCopy->isEnabled());
+    EXPECT_FALSE(editor->mnuCut->isEnabled());
+    EXPECT_TRUE(editor->mnuFillDown->isEnabled());
+    editor->mnuPopupGrid->hide();
+    // Fill Down in a scrolled window takes the table row above, even above the window.
+    nodes(50, 2) = Cell(7.25f);
+    editor->fsbVertGrid->setValue(50);
+    Click(1, 2, Qt::RightButton);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuFillDown->trigger();
+    editor->mnuPopupGrid->hide();
+    EXPECT_EQ(nodes(51, 2), Cell(7.25f));
+    EXPECT_EQ(Shown(1, 2), Dec("7.3"));
+}
+
+TEST_F(GridEditorTest, ASheetOfOneColumnSwitchesTheTableColumnItShows)
+{
+    Table<2> gridLines;
+    gridLines(1, 1) = Cell(10.0f);
+    gridLines(1, 2) = Cell(-20.0f);
+    GridSheet sheet;
+    BindTable(sheet, gridLines);
+    sheet.fixedHeading = QStringLiteral("Gridline");
+    sheet.columns = {{1, QStringLiteral("Coord x"), 3360}};
+    const int index = editor->AddSheet(sheet);
+    editor->ShowSheet(index);
+    EXPECT_EQ(editor->msgGrid->columnCount(), 2);
+    EXPECT_FALSE(editor->fsbHorzGrid->isEnabled());
+    EXPECT_EQ(Shown(1, 1), QStringLiteral("10"));
+    editor->Sheet(index).columns[0] = {2, QStringLiteral("Coord y"), 3360};
+    editor->Fill();
+    EXPECT_EQ(Shown(0, 1), QStringLiteral("Coord y"));
+    EXPECT_EQ(Shown(1, 1), QStringLiteral("-20"));
+    At(2, 1);
+    Type("5");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(gridLines(2, 2), Cell(5.0f));
+    EXPECT_TRUE(gridLines(2, 1).IsEmpty());
+}
+
+TEST_F(GridEditorTest, ResettingThePositionsShowsEverySheetFromItsFirstRowAndColumn)
+{
+    editor->ShowSheet(domainSheetIndex);
+    editor->fsbVertGrid->setValue(300);
+    editor->fsbHorzGrid->setValue(2);
+    editor->ShowSheet(nodeSheetIndex);
+    editor->fsbVertGrid->setValue(700);
+    At(1, 1);
+    Type("4");
+    editor->ResetPositions();
+    EXPECT_FALSE(editor->EditPending());
+    EXPECT_TRUE(nodes(701, 1).IsEmpty());
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
+    editor->ShowSheet(domainSheetIndex);
+    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(editor->fsbHorzGrid->value(), 0);
+    EXPECT_EQ(Shown(0, 1), QStringLiteral("Lower x"));
+}
+
+TEST_F(GridEditorTest, EveryWriteToTheTableIsReportedWithItsCell)
+{
+    QSignalSpy writes(editor, &GridEditor::CellCommitted);
+    editor->fsbVertGrid->setValue(200);
+    At(4, 2);
+    Type("8");
+    EXPECT_EQ(writes.count(), 0);  // pending only
+    Key(Qt::Key_Return);
+    ASSERT_EQ(writes.count(), 1);
+    EXPECT_EQ(writes[0], (QList<QVariant>{204, 2}));
+    // Opening and leaving a cell unchanged writes nothing.
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(writes.count(), 1);
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(writes.count(), 2);
+    EXPECT_EQ(writes[1], (QList<QVariant>{204, 2}));
+}
+
+TEST_F(GridEditorTest, TheMenuKeyOpensTheGridMenuOverTheCurrentCell)
+{
+    At(3, 2);
+    Key(Qt::Key_Menu);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuPopupGrid->hide();
+    Key(Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuPopupGrid->hide();
+    EXPECT_FALSE(editor->EditPending());
+}
+
+TEST_F(GridEditorTest, TypingTheCharacterOfTheLastEditIsStillAnEdit)
+{
+    At(1, 1);
+    Type("5");
+    Key(Qt::Key_Return);
+    isDirty = false;
+    QString pendingSeen;
+    QObject::connect(editor, &GridEditor::Edited, [&] { pendingSeen = editor->PendingText(); });
+    At(2, 1);
+    Type("5");
+    EXPECT_TRUE(isDirty);
+    EXPECT_EQ(pendingSeen, QStringLiteral("5"));  // the edit is seen with the box open on it
+    Key(Qt::Key_Return);
+    EXPECT_EQ(nodes(2, 1), Cell(5.0f));
 }

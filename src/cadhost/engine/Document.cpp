@@ -24,13 +24,13 @@ constexpr double kLargest = 1e15;
 void CheckPoint(const Point3& p)
 {
     if (!(std::abs(p.x) <= kLargest) || !(std::abs(p.y) <= kLargest) || !(std::abs(p.z) <= kLargest))
-        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
 }
 
 void CheckHeight(double height)
 {
     if (!(height > 0.0) || !(height <= kLargest))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The text height must be a positive number."));
 }
 
 } // namespace
@@ -40,7 +40,7 @@ void CheckHeight(double height)
 ObjectId SelectionSet::Item(int index) const
 {
     if (index < 0 || index >= Count())
-        throw EngineError(kInvalidArgument,
+        throw EngineError(ErrorKind::InvalidArgument,
                           QStringLiteral("Selection set \"%1\" has no item %2.").arg(m_name).arg(index));
     return m_items[std::size_t(index)];
 }
@@ -61,7 +61,7 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
     case kSelectCrossing:
     case kSelectWindow: {
         if (!corner1 || !corner2)
-            throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 needs two corners.").arg(mode));
+            throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection mode %1 needs two corners.").arg(mode));
         CheckPoint(*corner1);
         CheckPoint(*corner2);
         const Box2 window = Box2::FromCorners(*corner1, *corner2);
@@ -82,7 +82,7 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
         return;
     }
     default:
-        throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 is not supported.").arg(mode));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection mode %1 is not supported.").arg(mode));
     }
 }
 
@@ -156,7 +156,7 @@ ObjectId Document::Insert(Entity&& e)
         CheckPoint(e.alignmentPoint);
         CheckHeight(e.height);
         if (!std::isfinite(e.rotation))
-            throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+            throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The rotation is not a finite number."));
     }
     const Layer* layer = m_layers.Find(e.layer);
     if (!layer)
@@ -206,7 +206,7 @@ ObjectId Document::AddPoint(const Point3& point)
 ObjectId Document::AddPolyline(const std::vector<double>& xyz)
 {
     if (xyz.size() % 3 != 0 || xyz.size() < 6)
-        throw EngineError(kInvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
     Entity e;
     e.kind = EntityKind::Polyline3d;
     e.layer = m_activeLayer;
@@ -218,7 +218,7 @@ ObjectId Document::AddPolyline(const std::vector<double>& xyz)
 ObjectId Document::AddLightWeightPolyline(const std::vector<double>& xy)
 {
     if (xy.size() % 2 != 0 || xy.size() < 4)
-        throw EngineError(kInvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
     Entity e;
     e.kind = EntityKind::LwPolyline;
     e.layer = m_activeLayer;
@@ -241,12 +241,12 @@ ObjectId Document::AddEntity(Entity entity)
     if (entity.layer.isEmpty())
         entity.layer = m_activeLayer;
     if (entity.kind == EntityKind::Text && (!(entity.height > 0.0) || entity.alignment < 0 || entity.alignment > 14))
-        throw EngineError(kInvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
     const std::size_t least = entity.kind == EntityKind::Line ? 2
         : entity.kind == EntityKind::Solid ? 4
         : (entity.kind == EntityKind::Polyline3d || entity.kind == EntityKind::LwPolyline) ? 2 : 1;
     if (entity.points.size() < least)
-        throw EngineError(kInvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
                                                 .arg(EntityTypeName(entity.kind)).arg(least));
     return Insert(std::move(entity));
 }
@@ -270,7 +270,7 @@ const Entity& Document::Get(ObjectId id) const
 {
     if (const Entity* e = Find(id))
         return *e;
-    throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+    throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
 }
 
 Entity& Document::Mutable(ObjectId id)
@@ -297,7 +297,7 @@ void Document::EraseQuietly(ObjectId id)
 {
     const std::int64_t found = SlotOf(id);
     if (found < 0)
-        throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+        throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
     m_slots[slot] = Entity{};
@@ -386,7 +386,7 @@ void Document::SetTextAlignment(ObjectId id, int alignment)
     Entity& e = Mutable(id);
     CheckText(e);
     if (alignment < 0 || alignment > 14)
-        throw EngineError(kInvalidArgument, QStringLiteral("Text alignment %1 is out of range.").arg(alignment));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Text alignment %1 is out of range.").arg(alignment));
     if (e.alignment == kAlignLeft && alignment != kAlignLeft)
         e.alignmentPoint = e.points[0];
     e.alignment = alignment;
@@ -413,7 +413,7 @@ void Document::SetTextRotation(ObjectId id, double radians)
     Entity& e = Mutable(id);
     CheckText(e);
     if (!std::isfinite(radians))
-        throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The rotation is not a finite number."));
     e.rotation = radians;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
@@ -494,7 +494,7 @@ void Document::SetLayerColor(const QString& name, int color)
 {
     Layer& l = LayerOrThrow(name);
     if (color < 1 || color > 255)
-        throw EngineError(kInvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
     l.color = color;
     LayersChanged();
 }
@@ -577,14 +577,14 @@ void Document::SetVariable(const QString& name, const QVariant& value)
             const double d = value.toDouble(&ok);
             const int lowest = 0, highest = key == QLatin1String("OSMODE") ? 16383 : 100;
             if (!ok || d != std::floor(d) || d < lowest || d > highest)
-                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes an integer from %2 to %3.")
+                throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("%1 takes an integer from %2 to %3.")
                                                         .arg(key).arg(lowest).arg(highest));
             current = QVariant(int(d));
         } else {
             const double d = value.toDouble(&ok);
             const bool positive = key == QLatin1String("TEXTSIZE") || key == QLatin1String("LTSCALE");
             if (!ok || !std::isfinite(d) || (positive && d <= 0.0))
-                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
+                throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
             current = QVariant(d);
         }
         Changed();
@@ -598,7 +598,7 @@ void Document::SetVariable(const QString& name, const QVariant& value)
 SelectionSet& Document::AddSelectionSet(const QString& name)
 {
     if (name.trimmed().isEmpty())
-        throw EngineError(kInvalidArgument, QStringLiteral("A selection set needs a name."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A selection set needs a name."));
     if (FindSelectionSet(name))
         throw EngineError(QStringLiteral("The selection set \"%1\" already exists.").arg(name));
     if (SelectionSetCount() >= kMaxSelectionSets)
@@ -618,7 +618,7 @@ SelectionSet* Document::FindSelectionSet(const QString& name)
 SelectionSet& Document::SelectionSetAt(int index)
 {
     if (index < 0 || index >= SelectionSetCount())
-        throw EngineError(kInvalidArgument, QStringLiteral("Selection set index %1 is out of range.").arg(index));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection set index %1 is out of range.").arg(index));
     return *m_selectionSets[std::size_t(index)];
 }
 

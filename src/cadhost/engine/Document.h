@@ -89,6 +89,10 @@ public:
     // True when nothing changed since the last open or save.
     bool Saved() const { return m_savedRevision == m_revision; }
     void MarkSaved() { m_savedRevision = m_revision; }
+    // What the file it was opened from held that this drawing does not keep ("2 circles,
+    // 1 arc"), empty when nothing was left out; a save writes the drawing without them.
+    const QString& LeftOut() const { return m_leftOut; }
+    void SetLeftOut(const QString& summary) { m_leftOut = summary; }
     // Increases on every change; views compare it to know when to redraw.
     std::uint64_t Revision() const { return m_revision; }
     // Increases on every change of the layer table or the active layer.
@@ -190,6 +194,7 @@ private:
     QString m_fullName;
     std::uint64_t m_revision = 0;
     std::uint64_t m_savedRevision = 0;
+    QString m_leftOut;
     std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0

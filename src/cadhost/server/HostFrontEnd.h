@@ -55,6 +55,8 @@ public:
     virtual void AbandonPoint(int token) = 0;
     // The testing aid: input to the pending point request as if the engineer gave it.
     virtual void SimulateInput(const SimulatedInput& input) = 0;
+    // The testing aid: whether a point request waits for input.
+    virtual bool PointPending() const = 0;
 
     // Native window ids: the document's view, the top-level window holding a window of ours.
     virtual std::uint64_t DocumentWindow(Document& document) = 0;

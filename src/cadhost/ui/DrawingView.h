@@ -36,6 +36,8 @@ public:
     QPointF ToScreen(const Point3& p) const { return m_view.ToScreen(p.x, p.y); }
     // Shows a line from `from` to the cursor while a line is being drawn.
     void SetRubberBand(const std::optional<Point3>& from);
+    // True while a gathered redraw or the repaint after a pan is still to come.
+    bool RedrawPending() const { return m_redraw.isActive() || m_settle.isActive(); }
     // The snap aperture in pixels.
     static constexpr int kAperture = 10;
 

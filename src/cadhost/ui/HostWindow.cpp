@@ -121,6 +121,13 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
                                      QMessageBox::Save);
     };
     showError = [this](const QString& message) { QMessageBox::critical(this, windowTitle(), message); };
+    confirmDropLeftOut = [this](const Document& doc) {
+        return QMessageBox::warning(this, windowTitle(),
+                                    tr("%1 was opened with objects this program does not keep: %2. Saving writes the "
+                                       "drawing without them.").arg(doc.Name(), doc.LeftOut()),
+                                    QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Save;
+    };
 
     UpdateTitle();
     UpdateSnapLabel();
@@ -212,8 +219,9 @@ Document& HostWindow::OpenDocument(const QString& path)
         AddView(doc);
         Log(tr("Opened %1.").arg(doc.FullName()));
         if (const int skipped = m_docs.LastOpenSkipped())
-            Log(tr("Objects left out: %1, of kinds this program does not draw (circles, arcs, blocks ...); "
-                   "saving this drawing will not keep them.").arg(skipped));
+            Log(tr("Objects left out: %1, of kinds this program does not keep (%2); saving this drawing will not keep them.")
+                    .arg(skipped)
+                    .arg(doc.LeftOut()));
         emit DocumentAdded(&doc);
     }
     ActivateDocument(doc);
@@ -226,7 +234,7 @@ void HostWindow::CloseDocument(Document& doc)
         if (m_request->fromTool)
             EndTool();
         else
-            Finish(std::nullopt, kDisconnected);
+            Finish(std::nullopt, PointEnd::DocumentClosed);
     }
     emit DocumentClosing(&doc);
     if (m_docs.Active() == &doc)
@@ -268,11 +276,11 @@ void HostWindow::TabChanged(int index)
 void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallback done)
 {
     if (m_docs.IndexOf(&doc) < 0) {
-        done(std::nullopt, kDisconnected);
+        done(std::nullopt, PointEnd::DocumentClosed);
         return;
     }
     if (m_request && !m_request->fromTool) {
-        done(std::nullopt, kGenericFailure);
+        done(std::nullopt, PointEnd::Busy);
         return;
     }
     if (m_tool != Tool::None)
@@ -285,7 +293,7 @@ void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallbac
     m_command->setFocus();
 }
 
-void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
+void HostWindow::Finish(std::optional<Point3> point, PointEnd end)
 {
     if (!m_request)
         return;
@@ -296,9 +304,9 @@ void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
         m_lastPoint = point;
         Log(QStringLiteral("%1,%2").arg(Number(point->x), Number(point->y)));
     }
-    else if (code == kCancelled && !request.fromTool)
+    else if (end == PointEnd::Cancelled && !request.fromTool)
         Log(tr("*Cancel*"));
-    request.done(point, code);
+    request.done(point, end);
 }
 
 void HostWindow::ViewClicked(double x, double y)
@@ -306,7 +314,7 @@ void HostWindow::ViewClicked(double x, double y)
     auto* view = qobject_cast<DrawingView*>(sender());
     if (!m_request || !view || &view->GetDocument() != m_request->doc)
         return;
-    Finish(Point3{x, y, 0.0}, 0);
+    Finish(Point3{x, y, 0.0}, PointEnd::Point);
 }
 
 void HostWindow::ClickAt(const Point3& world)
@@ -314,22 +322,22 @@ void HostWindow::ClickAt(const Point3& world)
     if (!m_request)
         return;
     DrawingView* view = ViewOf(*m_request->doc);
-    Finish(view ? view->PickAt(view->ToScreen(world)) : world, 0);
+    Finish(view ? view->PickAt(view->ToScreen(world)) : world, PointEnd::Point);
 }
 
 void HostWindow::AnswerPoint(const Point3& p)
 {
-    Finish(p, 0);
+    Finish(p, PointEnd::Point);
 }
 
 void HostWindow::EndPointInput()
 {
-    Finish(std::nullopt, kInputEnded);
+    Finish(std::nullopt, PointEnd::Finished);
 }
 
 void HostWindow::CancelPointInput()
 {
-    Finish(std::nullopt, kCancelled);
+    Finish(std::nullopt, PointEnd::Cancelled);
 }
 
 void HostWindow::BringToFront()
@@ -430,7 +438,7 @@ void HostWindow::AskToolPoint(const QString& prompt)
         EndTool();
         return;
     }
-    m_request = Request{doc, [this](std::optional<Point3> p, std::uint32_t code) { ToolPoint(p, code); }, true};
+    m_request = Request{doc, [this](std::optional<Point3> p, PointEnd end) { ToolPoint(p, end); }, true};
     m_prompt->setText(prompt);
 }
 
@@ -462,7 +470,7 @@ void HostWindow::StartEraseTool()
     StartTool(Tool::Erase, tr("Erase, pick an object:"));
 }
 
-void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
+void HostWindow::ToolPoint(std::optional<Point3> point, PointEnd)
 {
     Document* doc = m_docs.Active();
     if (!point || !doc) {
@@ -586,8 +594,11 @@ bool HostWindow::SaveFile()
         return false;
     if (doc->FullName().isEmpty())
         return SaveDocumentAs(*doc);
+    if (!MayDropLeftOut(*doc))
+        return false;
     try {
         SaveDocument(*doc);
+        doc->SetLeftOut(QString());
         Log(tr("Saved %1.").arg(doc->FullName()));
         UpdateTitle();
         return true;
@@ -603,13 +614,27 @@ bool HostWindow::SaveFileAs()
     return doc && SaveDocumentAs(*doc);
 }
 
+bool HostWindow::MayDropLeftOut(const Document& doc)
+{
+    if (doc.LeftOut().isEmpty())
+        return true;
+    if (confirmDropLeftOut(doc)) {
+        Log(tr("Saved without what this program does not keep: %1.").arg(doc.LeftOut()));
+        return true;
+    }
+    return false;
+}
+
 bool HostWindow::SaveDocumentAs(Document& doc)
 {
+    if (!MayDropLeftOut(doc))
+        return false;
     const QString path = chooseSaveFile(doc.FullName().isEmpty() ? doc.Name() : doc.FullName());
     if (path.isEmpty())
         return false;
     try {
         const QString written = SaveDocument(doc, path);
+        doc.SetLeftOut(QString());
         if (QFileInfo(written) != QFileInfo(path))
             Log(tr("Drawings are saved as DXF: written to %1.").arg(written));
         else

@@ -32,25 +32,31 @@ public:
     Document& NewDocument();
     // Opens a DXF drawing; throws EngineError (nothing changes then).
     Document& OpenDocument(const QString& path);
-    // Closes without asking; a point request on it ends with 0x80010108.
+    // Closes without asking; a point request on it ends with PointEnd::DocumentClosed.
     void CloseDocument(Document& doc);
     void ActivateDocument(Document& doc);
     Document* ActiveDocument() const { return m_docs.Active(); }
     DrawingView* ViewOf(const Document& doc) const;
 
     // ---- point input
+    // How a point request ended.
+    enum class PointEnd {
+        Point,            // a point was given
+        Finished,         // the engineer ended point input (Enter on an empty line, right click)
+        Cancelled,        // Escape
+        DocumentClosed,   // the drawing was closed while it waited
+        Busy,             // another request was already waiting
+    };
     // Asks the engineer for a point in `doc`: shows the prompt, raises the window and returns
-    // at once. `done` is called later, once: with the point (code 0), or without one and
-    // 0x80210020 (Enter on an empty line, right click), 0x80020009 (Escape), 0x80010108 (the
-    // document was closed). A request while another is pending is refused with 0x80020009.
-    using PointCallback = std::function<void(std::optional<Point3> point, std::uint32_t code)>;
+    // at once. `done` is called later, once, with the point (PointEnd::Point) or without one.
+    using PointCallback = std::function<void(std::optional<Point3> point, PointEnd end)>;
     void RequestPoint(Document& doc, const QString& prompt, PointCallback done);
     bool PointPending() const { return bool(m_request); }
     // Answers the pending request as a click at a drawing point would (with running snap).
     void ClickAt(const Point3& world);
     void AnswerPoint(const Point3& p);   // as typed: exact, no snap
-    void EndPointInput();                // 0x80210020
-    void CancelPointInput();             // 0x80020009
+    void EndPointInput();                // PointEnd::Finished
+    void CancelPointInput();             // PointEnd::Cancelled
 
     // Raises and activates the window, restoring it when minimised; a headless host stays hidden.
     void BringToFront();
@@ -77,6 +83,9 @@ public:
     std::function<QString(const QString& suggested)> chooseSaveFile;
     std::function<int(const Document&)> askSaveChanges;
     std::function<void(const QString&)> showError;
+    // Asked before a save would drop what the drawing's file held that this program does not
+    // keep (Document::LeftOut); true to save all the same.
+    std::function<bool(const Document&)> confirmDropLeftOut;
 
     QTabWidget* Tabs() const { return m_tabs; }
     QLineEdit* CommandLine() const { return m_command; }
@@ -109,13 +118,14 @@ private:
     void CommandEntered();
     void ViewClicked(double x, double y);
     void CursorMoved(double x, double y, int snapMode);
-    void Finish(std::optional<Point3> point, std::uint32_t code);
+    void Finish(std::optional<Point3> point, PointEnd end);
     void AskToolPoint(const QString& prompt);
     // Starts a drawing tool unless a wizard is waiting for a point.
     void StartTool(Tool tool, const QString& prompt);
-    void ToolPoint(std::optional<Point3> point, std::uint32_t code);
+    void ToolPoint(std::optional<Point3> point, PointEnd end);
     void EndTool();
     bool SaveDocumentAs(Document& doc);
+    bool MayDropLeftOut(const Document& doc);
     bool ConfirmClose(Document& doc);
     void Log(const QString& line);
     void UpdateSnapLabel();

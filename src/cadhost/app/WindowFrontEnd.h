@@ -23,6 +23,7 @@ public:
                      PointCallback answer) override;
     void AbandonPoint(int token) override;
     void SimulateInput(const SimulatedInput& input) override;
+    bool PointPending() const override;
     std::uint64_t DocumentWindow(Document& document) override;
     std::uint64_t RootWindow(std::uint64_t window) override;
     void ActivateWindow(std::uint64_t window) override;

@@ -1,5 +1,5 @@
 // The automation link's wire: length-prefixed CBOR messages over a local socket, the object
-// handles they carry, and where the per-user sockets live.
+// handles they carry, and where the per-user sockets live. Both the client and the host speak it.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,746 @@
+// Guards the truss wizard as an engineer uses it, against a real drawing host: a truss entered by
+// picking or by typing gives the batch tool's report, opened files come back on their steps, a
+// lost link returns to the first step once, unstable and ill-conditioned trusses are said, and
+// closing asks before anything is lost.
+#include <algorithm>
+#include <csignal>
+#include <deque>
+#include <functional>
+
+#include <QApplication>
+#include <QCborArray>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "cad/CadError.h"
+#include "cad/CadLink.h"
+#include "cad/CadProxy.h"
+#include "cadlink/Wire.h"
+#include "cad/modHelpers.h"
+#include "desktop/FileChooser.h"
+#include "desktop/HelpWindow.h"
+#include "desktop/frmOptions.h"
+#include "desktop/modMessage.h"
+#include "desktop/modResource.h"
+#include "support/DrawingTestSupport.h"
+#include "support/HostProcess.h"
+#include "support/TestSupport.h"
+#include "support/TrussFixtures.h"
+#include "truss/AnalysisFile.h"
+#include "truss/TrussModel.h"
+#include "truss_wizard/frmTruss.h"
+#include "wizard/GridEditor.h"
+#include "wizard/WizardLifetime.h"
+
+using namespace ardela;
+using namespace ardela::test;
+
+namespace {
+
+const QString kAttachQuestion = QStringLiteral("There is an instance of AutoCAD running. Do you want to use the current instance?");
+const QString kAnalysisMessage = QStringLiteral("Ther was an error runing the analysis.\r\nPlease go back and revise your input");
+
+struct Shown {
+    QString prompt;
+    std::int16_t style;
+    QString title;
+};
+
+// Feeds the host's pending point requests from a script, one input per request, as an engineer
+// clicking in the drawing would; "enter" ends the request without a point.
+class PointFeeder : public QObject {
+public:
+    explicit PointFeeder(cad::AcadApplicationPtr host) : m_host(std::move(host))
+    {
+        m_timer.setInterval(15);
+        connect(&m_timer, &QTimer::timeout, this, &PointFeeder::Tick);
+    }
+    void Click(double x, double y) { m_script.push_back({QStringLiteral("click"), cad::Point3{x, y, 0.0}}); }
+    void End() { m_script.push_back({QStringLiteral("enter"), std::nullopt}); }
+    void Cancel() { m_script.push_back({QStringLiteral("escape"), std::nullopt}); }
+    void Start() { m_timer.start(); }
+    bool Done() const { return m_script.empty(); }
+
+private:
+    struct Input {
+        QString kind;
+        std::optional<cad::Point3> at;
+    };
+
+    QCborValue Call(const QString& member, const QCborArray& args)
+    {
+        return cad::LinkOf(m_host)->Call(cad::Handle{cad::HandleKind::Application, 0, QCborValue()}, member, args);
+    }
+
+    void Tick()
+    {
+        if (m_busy || m_script.empty())
+            return;
+        m_busy = true;
+        try {
+            if (Call(QStringLiteral("PointPending"), {}).toBool()) {
+                const Input input = m_script.front();
+                m_script.pop_front();
+                QCborValue point;
+                if (input.at)
+                    point = QCborArray{(*input.at)[0], (*input.at)[1], (*input.at)[2]};
+                Call(QStringLiteral("SimulateInput"), {input.kind, point, QString()});
+            }
+        } catch (const cad::CadError&) {
+        }
+        m_busy = false;
+    }
+
+    cad::AcadApplicationPtr m_host;
+    QTimer m_timer;
+    std::deque<Input> m_script;
+    bool m_busy = false;
+};
+
+class KorrinWizard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_socket = m_dir.filePath(QStringLiteral("host"));
+        ASSERT_TRUE(m_host.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
+        cad::Connection& connection = cad::CadConnection();
+        connection = cad::Connection{};
+        connection.RunningSocketPath = m_socket;
+        connection.HostProgram = HostProgramPath();
+        ResetModel(Truss());
+        Settings() = DefaultSettings();
+        SelectStringTable(StringTable::Korrin);
+        WizardStartup::SetSplashMinimumMs(0);
+        SetHelpRoot(SourceDir() + QStringLiteral("/resources/help"));
+        m_previousMessages = SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
+            m_shown.push_back({prompt, style, title});
+            if (prompt == kAttachQuestion)
+                return std::int16_t(MsgResultYes);
+            if (prompt.startsWith(QLatin1String("The drawing has not been saved.")))
+                return std::int16_t(MsgResultNo);
+            return std::int16_t(MsgResultOk);
+        });
+        m_previousDialogs = SetFileDialogHandler([this](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
+            if (m_dialogAnswers.empty())
+                return std::nullopt;
+            const QString answer = m_dialogAnswers.front();
+            m_dialogAnswers.pop_front();
+            if (answer.isEmpty())
+                return std::nullopt;
+            return ChoiceForPath(answer);
+        });
+        m_feed = cad::ConnectApplication(m_socket, 5000);
+        ASSERT_TRUE(m_feed);
+        m_wizard = new frmTruss;
+        m_wizard->show();
+        m_grid = m_wizard->fraContainer;
+    }
+
+    void TearDown() override
+    {
+        if (m_wizard) {
+            m_wizard->SetDirty(false);
+            m_wizard->close();
+            delete m_wizard;
+        }
+        SetMessageHandler(m_previousMessages);
+        SetFileDialogHandler(m_previousDialogs);
+        cad::CadConnection() = cad::Connection{};
+        SetHelpRoot(QString());
+        if (HelpWindow* help = HelpWindow::Instance())
+            delete help;
+    }
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void Next() { Click(m_wizard->cmdNav[NavNext]); }
+    void Back() { Click(m_wizard->cmdNav[NavBack]); }
+    bool NextEnabled() const { return m_wizard->cmdNav[NavNext]->isEnabled(); }
+
+    // Steps 0 and 1 with a new analysis in the current drawing.
+    void StartNewAnalysis()
+    {
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 1);
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 2);
+    }
+
+    // Types `text` into the visible grid cell (row 1 to 5, column 1 on) and presses Enter.
+    void TypeCell(int row, int column, const QString& text)
+    {
+        FixedCellGrid* grid = m_grid->msgGrid;
+        const QRect cell = grid->visualRect(grid->model()->index(row, column));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        ASSERT_TRUE(m_grid->txtEdit->isVisible());
+        m_grid->txtEdit->selectAll();
+        QTest::keyClicks(m_grid->txtEdit, text);
+        QTest::keyClick(m_grid->txtEdit, Qt::Key_Return);
+    }
+
+    void ClickCell(int row, int column)
+    {
+        FixedCellGrid* grid = m_grid->msgGrid;
+        const QRect cell = grid->visualRect(grid->model()->index(row, column));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    }
+
+    // The triangle of the Xvfb run: span 300, rise 200, apex load 1000 daN down.
+    void TypeTriangle()
+    {
+        TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+        TypeCell(2, 1, "300"); TypeCell(2, 2, "0");
+        TypeCell(3, 1, "150"); TypeCell(3, 2, "200");
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 3);
+        const std::array<std::pair<const char*, const char*>, 3> bars{{{"1", "2"}, {"2", "3"}, {"1", "3"}}};
+        for (int b = 0; b < 3; ++b) {
+            TypeCell(b + 1, 1, bars[std::size_t(b)].first);
+            TypeCell(b + 1, 2, bars[std::size_t(b)].second);
+            TypeCell(b + 1, 3, "10");
+            TypeCell(b + 1, 4, "2100000");
+        }
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 4);
+        TypeCell(1, 1, "1"); ClickCell(1, 2); ClickCell(1, 3);
+        TypeCell(2, 1, "2"); ClickCell(2, 3);
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 5);
+        TypeCell(1, 1, "3"); TypeCell(1, 2, "0"); TypeCell(1, 3, "-1000");
+        ASSERT_TRUE(NextEnabled());
+        Next();
+        ASSERT_EQ(m_wizard->CurrentStep, 6);
+    }
+
+    // Runs a picking step until the feeder's script is used up.
+    void Pick(int step, PointFeeder& feeder)
+    {
+        feeder.Start();
+        Click(m_wizard->cmdSelect[std::size_t(step - 2)]);
+        EXPECT_TRUE(feeder.Done());
+    }
+
+    QString ReadText(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromLatin1(file.readAll());
+    }
+
+    std::vector<cad::AcadEntityPtr> OnLayer(const QString& layer, const QString& type = QString())
+    {
+        cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+        std::shared_ptr<cad::AcadSelectionSets> sets = doc->SelectionSets();
+        cad::AcadSelectionSetPtr set = sets->Add(QStringLiteral("probe"));
+        std::vector<std::int16_t> types{8};
+        QStringList data{layer};
+        if (!type.isEmpty()) {
+            types.push_back(0);
+            data << type;
+        }
+        set->Select(5, std::nullopt, std::nullopt, types, data);
+        std::vector<cad::AcadEntityPtr> entities;
+        for (std::int32_t i = 0; i < set->count(); ++i)
+            entities.push_back(set->Item(i));
+        set->Delete();
+        return entities;
+    }
+
+    std::vector<QString> Prompts() const
+    {
+        std::vector<QString> prompts;
+        for (const Shown& s : m_shown)
+            prompts.push_back(s.prompt);
+        return prompts;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_socket;
+    HostProcess m_host;
+    cad::AcadApplicationPtr m_feed;
+    frmTruss* m_wizard = nullptr;
+    GridEditor* m_grid = nullptr;
+    std::vector<Shown> m_shown;
+    std::deque<QString> m_dialogAnswers;
+    MessageHandler m_previousMessages;
+    FileDialogHandler m_previousDialogs;
+};
+
+TEST_F(KorrinWizard, OpensOnTheWelcomeStepWithBackDisabled)
+{
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Welcome"));
+    EXPECT_FALSE(m_wizard->cmdNav[NavBack]->isEnabled());
+    EXPECT_TRUE(NextEnabled());
+    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
+    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(m_wizard->cmdNav[NavNext]->text(), QStringLiteral("&Next >"));
+    EXPECT_TRUE(m_wizard->optFile[0]->isChecked());
+    EXPECT_EQ(m_wizard->optFile[1]->text(), QStringLiteral("&Open Analysis File"));
+}
+
+TEST_F(KorrinWizard, TypedTrussIsSolvedDrawnAndReportedAsTheBatchToolReportsIt)
+{
+    StartNewAnalysis();
+    EXPECT_EQ(m_shown.size(), 1u);  // the attach question
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Define Nodes"));
+    TypeTriangle();
+    EXPECT_TRUE(m_wizard->cmdNav[NavRun]->isVisible());
+    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Close"));
+
+    const QString path = m_dir.filePath(QStringLiteral("typed.krn"));
+    m_dialogAnswers.push_back(path);
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_FALSE(m_wizard->IsDirty());
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Run Analysis - typed.krn"));
+    const QString report = ReadText(m_dir.filePath(QStringLiteral("typed.prn")));
+    ASSERT_FALSE(report.isEmpty());
+
+    // By statics: the inclined bars carry 625 daN in compression, the tie 375 in tension.
+    EXPECT_EQ(OnLayer(cad::kKorrinPlus, QStringLiteral("LINE")).size(), 1u);
+    EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
+    QStringList labels;
+    for (const cad::AcadEntityPtr& text : OnLayer(cad::kKorrinMinus, QStringLiteral("TEXT")))
+        labels << text->TextString();
+    labels.sort();
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("-625.000"), QStringLiteral("-625.000")}));
+    EXPECT_TRUE(report.contains(QLatin1String("   1         1         2        300.000         10.000        375.000")));
+
+    // The batch tool solving the saved file writes the same report.
+    QDir().mkpath(m_dir.filePath(QStringLiteral("batch")));
+    const QString copy = m_dir.filePath(QStringLiteral("batch/typed.krn"));
+    ASSERT_TRUE(QFile::copy(path, copy));
+    QProcess ardela;
+    ardela.start(BinDir() + QStringLiteral("/ardela"), {QStringLiteral("solve"), copy});
+    ASSERT_TRUE(ardela.waitForFinished(60000));
+    EXPECT_EQ(ardela.exitCode(), 0) << ardela.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadText(m_dir.filePath(QStringLiteral("batch/typed.prn"))), report);
+}
+
+TEST_F(KorrinWizard, PickedTrussGivesTheSameReportAsTheTypedOne)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(300, 0);
+    feeder.Click(150, 200);
+    feeder.End();
+    Pick(2, feeder);
+    EXPECT_EQ(Truss().NodeCount, 3);
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));
+    EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
+    EXPECT_EQ(m_grid->msgGrid->item(2, 1)->text(), QStringLiteral("300"));
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 3);
+
+    // Bar 4 is begun and abandoned: the run ends with three bars.
+    for (auto [a, b] : {std::pair{0, 1}, std::pair{1, 2}, std::pair{0, 2}}) {
+        const std::array<std::pair<double, double>, 3> at{{{0, 0}, {300, 0}, {150, 200}}};
+        feeder.Click(at[std::size_t(a)].first, at[std::size_t(a)].second);
+        feeder.Click(at[std::size_t(b)].first, at[std::size_t(b)].second);
+    }
+    feeder.Click(0, 0);
+    feeder.End();
+    Pick(3, feeder);
+    EXPECT_EQ(Truss().Elements(3, 1).ToInt32(), 1);
+    EXPECT_EQ(Truss().Elements(3, 2).ToInt32(), 3);
+    EXPECT_EQ(m_feed->ActiveDocument()->GetVariable(QStringLiteral("OSMODE")), 8);
+    for (int b = 1; b <= 3; ++b) {
+        TypeCell(b, 3, "10");
+        TypeCell(b, 4, "2100000");
+    }
+    EXPECT_EQ(Truss().ElementCount, 3);
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+
+    feeder.Click(0, 0);
+    feeder.Click(5000, 5000);  // beside every node: ignored, asked again
+    feeder.Click(300, 0);
+    feeder.End();
+    Pick(4, feeder);
+    EXPECT_EQ(Truss().Blocks(1, 1).ToInt32(), 1);
+    EXPECT_EQ(Truss().Blocks(2, 1).ToInt32(), 2);
+    ClickCell(1, 2); ClickCell(1, 3); ClickCell(2, 3);
+    ASSERT_TRUE(NextEnabled());
+    Next();
+
+    feeder.Click(150, 200);
+    feeder.End();
+    Pick(5, feeder);
+    TypeCell(1, 2, "0"); TypeCell(1, 3, "-1000");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("picked.krn")));
+    Click(m_wizard->cmdNav[NavRun]);
+    const QString picked = ReadText(m_dir.filePath(QStringLiteral("picked.prn")));
+    ASSERT_FALSE(picked.isEmpty());
+
+    // The same truss typed in a second analysis.
+    Back(); Back(); Back(); Back(); Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 1);
+    Back();
+    Next();
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 2);
+    EXPECT_EQ(Truss().NodeCount, 0);
+    TypeTriangle();
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("typed.krn")));
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_EQ(ReadText(m_dir.filePath(QStringLiteral("typed.prn"))), picked);
+}
+
+TEST_F(KorrinWizard, CancellingAPickErasesItsLayerAndKeepsTheRowsPicked)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(10, 10);
+    feeder.Click(20, 10);
+    feeder.Cancel();
+    Pick(2, feeder);
+    EXPECT_TRUE(OnLayer(cad::kKorrinNodes).empty());
+    EXPECT_EQ(Truss().Nodes(2, 1).ToDouble(), 20.0);
+    // The grid and RowsUsed are not updated by a cancelled run.
+    EXPECT_EQ(m_wizard->RowsUsed[0], 0);
+}
+
+TEST_F(KorrinWizard, VerticalBarLabelsTurnWithTheDirectionOfPicking)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    // Lower to upper node, then upper to lower.
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.Click(0, 100);
+    feeder.Click(0, 0);
+    feeder.End();
+    Pick(3, feeder);
+    ASSERT_EQ(Truss().ElementCount, 0);  // areas and moduli still to come
+    std::vector<double> rotations;
+    for (const cad::AcadEntityPtr& label : OnLayer(cad::kKorrinBeams, QStringLiteral("TEXT")))
+        rotations.push_back(label->Rotation());
+    std::sort(rotations.begin(), rotations.end());
+    ASSERT_EQ(rotations.size(), 2u);
+    EXPECT_NEAR(rotations[0], -3.14159265358979 / 2.0, 1e-9);
+    EXPECT_NEAR(rotations[1], 3.14159265358979 / 2.0, 1e-9);
+}
+
+TEST_F(KorrinWizard, PickingSupportsAgainEmptiesTheFixitiesOfTheFirstRun)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    ClickCell(1, 2); ClickCell(1, 3); ClickCell(2, 3);
+    ASSERT_TRUE(Truss().Blocks(1, 2).NumericEquals(1.0));
+    ASSERT_TRUE(NextEnabled());
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    EXPECT_EQ(Truss().Blocks(1, 1).ToInt32(), 2);
+    EXPECT_TRUE(Truss().Blocks(1, 2).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(1, 3).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(2, 1).IsEmpty());
+    EXPECT_FALSE(NextEnabled());
+}
+
+TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
+{
+    auto model = MakeTruss({{0, 0}, {300, 0}, {150, 200}},
+                           {{1, 2, 10.0f, 2.1e6f}, {2, 3, 10.0f, 2.1e6f}, {1, 3, 10.0f, 2.1e6f}},
+                           {{1, 1, 1}, {2, 0, 1}}, {{3, 0.0f, -1000.0f}});
+    const QString path = m_dir.filePath(QStringLiteral("bridge.krn"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteTrussFile(*model, DefaultSettings()));
+    }
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(path);
+    StartNewAnalysis();
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Define Nodes - bridge.krn"));
+    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));
+    EXPECT_EQ(m_grid->msgGrid->item(3, 2)->text(), QStringLiteral("200"));
+    // SetupDrawing redrew the opened model on its layers.
+    EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
+    EXPECT_EQ(OnLayer(cad::kKorrinBeams, QStringLiteral("LINE")).size(), 3u);
+    EXPECT_TRUE(NextEnabled());
+}
+
+TEST_F(KorrinWizard, CancelledOpenStaysOnTheFirstStep)
+{
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(QString());
+    Next();
+    EXPECT_EQ(m_wizard->CurrentStep, 0);
+    EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(KorrinWizard, StepChecksFollowTheGridAndThePendingText)
+{
+    StartNewAnalysis();
+    // x filled, y empty, then a complete row: the count stops and Next stays off.
+    TypeCell(1, 1, "5");
+    TypeCell(2, 1, "1");
+    TypeCell(2, 2, "2");
+    EXPECT_EQ(Truss().NodeCount, 0);
+    EXPECT_FALSE(NextEnabled());
+    TypeCell(1, 2, "7");
+    EXPECT_EQ(Truss().NodeCount, 2);
+    EXPECT_TRUE(NextEnabled());
+    // A text that is not a number after the complete rows still lets Next on.
+    TypeCell(3, 1, "beam");
+    EXPECT_TRUE(NextEnabled());
+    // While the box holds two decimal separators Next is off.
+    ClickCell(4, 1);
+    QTest::keyClicks(m_grid->txtEdit, "1.2.3");
+    EXPECT_FALSE(NextEnabled());
+    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+}
+
+TEST_F(KorrinWizard, SupportsNeedThreeFixitiesAndLoadsNeedNothing)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+    TypeCell(2, 1, "100"); TypeCell(2, 2, "0");
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    TypeCell(1, 1, "1"); ClickCell(1, 2);
+    TypeCell(2, 1, "2"); ClickCell(2, 3);
+    EXPECT_FALSE(NextEnabled());
+    ClickCell(1, 3);
+    EXPECT_TRUE(NextEnabled());
+    EXPECT_TRUE(m_wizard->IsDirty());
+    Next();
+    EXPECT_TRUE(NextEnabled());  // no load at all
+}
+
+TEST_F(KorrinWizard, HelpOnTheSupportsStepOpensTopicFiveThousand)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "1"); TypeCell(2, 2, "0");
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    Click(m_wizard->cmdNav[NavHelp]);
+    ASSERT_TRUE(HelpWindow::Instance());
+    EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Korrin/5000.html")));
+    EXPECT_TRUE(m_wizard->HelpOpened);
+}
+
+TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingTheModel)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "1"); TypeCell(2, 2, "0");
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    m_shown.clear();
+    m_host.Kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);  // further ticks of the watch must not repeat the message
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+    EXPECT_EQ(m_shown[0].style, MsgCritical);
+    EXPECT_EQ(m_shown[0].title, QStringLiteral("Korrin"));
+    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    EXPECT_EQ(Truss().NodeCount, 2);
+    EXPECT_EQ(Truss().Elements(1, 2).ToInt32(), 2);
+
+    // A host on the same name again: Next attaches without the question.
+    HostProcess again;
+    ASSERT_TRUE(again.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
+    m_shown.clear();
+    m_wizard->optFile[1]->click();
+    m_wizard->optFile[0]->click();
+    Next();
+    EXPECT_EQ(m_wizard->CurrentStep, 1);
+    EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(KorrinWizard, RunWithACancelledSaveStillSolvesAndDraws)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    m_dialogAnswers.push_back(QString());
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_TRUE(m_wizard->IsDirty());
+    EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
+    EXPECT_TRUE(Truss().AnalysisPath.isEmpty());
+    EXPECT_TRUE(m_shown.size() == 1u);  // only the attach question
+}
+
+TEST_F(KorrinWizard, UnstableTrussShowsTheSolverMessageAndDrawsNothing)
+{
+    StartNewAnalysis();
+    // A square without a diagonal racks sideways.
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+    TypeCell(2, 1, "100"); TypeCell(2, 2, "0");
+    TypeCell(3, 1, "100"); TypeCell(3, 2, "100");
+    TypeCell(4, 1, "0"); TypeCell(4, 2, "100");
+    Next();
+    const std::array<std::pair<const char*, const char*>, 4> bars{{{"1", "2"}, {"2", "3"}, {"3", "4"}, {"4", "1"}}};
+    for (int b = 0; b < 4; ++b) {
+        TypeCell(b + 1, 1, bars[std::size_t(b)].first);
+        TypeCell(b + 1, 2, bars[std::size_t(b)].second);
+        TypeCell(b + 1, 3, "10");
+        TypeCell(b + 1, 4, "2100000");
+    }
+    Next();
+    TypeCell(1, 1, "1"); ClickCell(1, 2); ClickCell(1, 3);
+    TypeCell(2, 1, "2"); ClickCell(2, 3);
+    Next();
+    TypeCell(1, 1, "3"); TypeCell(1, 2, "10"); TypeCell(1, 3, "0");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("square.krn")));
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, kAnalysisMessage);
+    EXPECT_TRUE(OnLayer(cad::kKorrinPlus).empty());
+    EXPECT_TRUE(OnLayer(cad::kKorrinMinus).empty());
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("square.prn"))));
+}
+
+TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
+{
+    auto girder = MakeGirder(254);
+    const QString path = m_dir.filePath(QStringLiteral("girder.krn"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteTrussFile(*girder, DefaultSettings()));
+    }
+    m_wizard->optFile[1]->click();
+    m_dialogAnswers.push_back(path);
+    StartNewAnalysis();
+    for (int step = 2; step < 6; ++step) {
+        ASSERT_TRUE(NextEnabled()) << step;
+        Next();
+    }
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_EQ(OnLayer(cad::kKorrinPlus, QStringLiteral("TEXT")).size() + OnLayer(cad::kKorrinMinus, QStringLiteral("TEXT")).size(),
+              1013u);
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("girder.prn"))));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.contains(QLatin1String("unreliable"))) << m_shown[0].prompt.toStdString();
+    EXPECT_EQ(m_shown[0].style, MsgOkOnly + MsgExclamation);
+}
+
+// Drives the modal Options dialog the wizard opens: `edit` fills it, then OK is pressed.
+void WithOptionsDialog(const std::function<void(frmOptions&)>& edit)
+{
+    QTimer::singleShot(0, [edit] {
+        auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        edit(*dialog);
+    });
+}
+
+TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersTexts)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    // The engineer's own text on layer 0.
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->SetActiveLayer(doc->Layers()->Item(QStringLiteral("0")));
+    doc->ModelSpace()->AddText(QStringLiteral("North elevation"), {0, -50, 0}, 2.5);
+    std::vector<std::int64_t> before;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        before.push_back(e->ObjectID());
+    ASSERT_FALSE(before.empty());
+    const std::vector<cad::AcadEntityPtr> beamsBefore = OnLayer(cad::kKorrinBeams);
+
+    WithOptionsDialog([](frmOptions& dialog) {
+        dialog.txtText->setText(QStringLiteral("12"));
+        dialog.cmdOK->click();
+    });
+    Click(m_wizard->cmdNav[NavOptions]);
+    EXPECT_EQ(Settings()[SetTextHeight].ToDouble(), 12.0);
+    // Every text of the drawing has the new height, the engineer's own included.
+    for (const QString& layer : {QStringLiteral("0"), cad::kKorrinNodes, cad::kKorrinBeams})
+        for (const cad::AcadEntityPtr& text : OnLayer(layer, QStringLiteral("TEXT")))
+            EXPECT_DOUBLE_EQ(text->Height(), 12.0) << layer.toStdString();
+    // The load arrows were drawn again (new entities); the bars were left as they were.
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        EXPECT_EQ(std::find(before.begin(), before.end(), e->ObjectID()), before.end());
+    ASSERT_EQ(OnLayer(cad::kKorrinBeams).size(), beamsBefore.size());
+    EXPECT_EQ(OnLayer(cad::kKorrinBeams)[0]->ObjectID(), beamsBefore[0]->ObjectID());
+}
+
+TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "3");
+    ASSERT_TRUE(m_wizard->IsDirty());
+    m_shown.clear();
+    SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
+        m_shown.push_back({prompt, style, title});
+        return std::int16_t(MsgResultCancel);
+    });
+    EXPECT_FALSE(m_wizard->close());
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt,
+              QStringLiteral("The application will close and the analysis was not saved to a file. Do you want to close?"));
+    EXPECT_EQ(m_shown[0].style, MsgOkCancel + MsgExclamation);
+    EXPECT_TRUE(m_wizard->isVisible());
+}
+
+TEST(KorrinWizardHost, ClosingQuitsAHostTheWizardStarted)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    cad::Connection& connection = cad::CadConnection();
+    connection = cad::Connection{};
+    connection.RunningSocketPath = dir.filePath(QStringLiteral("nobody"));
+    connection.HostProgram = HostProgramPath();
+    ResetModel(Truss());
+    WizardStartup::SetSplashMinimumMs(0);
+    MessageRecorder messages(MsgResultNo);
+    auto* wizard = new frmTruss;
+    wizard->show();
+    QTest::mouseClick(wizard->cmdNav[NavNext], Qt::LeftButton);
+    ASSERT_EQ(wizard->CurrentStep, 1);
+    ASSERT_TRUE(connection.AcadStarted);
+    const qint64 pid = connection.AcadApp->ProcessId();
+    EXPECT_TRUE(wizard->close());
+    EXPECT_TRUE(WaitForProcessEnd(pid, 10000));
+    delete wizard;
+    connection = cad::Connection{};
+}
+
+} // namespace
