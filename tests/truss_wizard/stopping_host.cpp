@@ -9,6 +9,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include "cadlink/Members.h"
 #include "cadlink/Wire.h"
 
 using namespace ardela::cad;
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
             reader->Feed(*peer);
             QCborMap request;
             while (reader->Next(request) == MessageReader::Status::Message) {
-                if (request.value(wire::kMember).toString() != QLatin1String("ProcessId")) {
+                if (request.value(wire::kMember).toString() != members::kProcessId) {
                     ::raise(SIGSTOP);
                     return;
                 }
