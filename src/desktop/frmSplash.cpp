@@ -40,7 +40,7 @@ std::pair<QLabel*, QLabel*> ShadowedLabel(QWidget* parent, const QString& text, 
 } // namespace
 
 frmSplash::frmSplash(const ProgramInfo& program, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setFixedSize(kWidth, kHeight);
