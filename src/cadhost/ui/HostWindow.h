@@ -11,6 +11,7 @@
 
 #include "cadhost/engine/DocumentList.h"
 
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -93,7 +94,9 @@ public:
     QLabel* CoordinatesLabel() const { return m_coords; }
     QLabel* SnapLabel() const { return m_snap; }
     LayerPanel* Layers() const { return m_layers; }
+    QDockWidget* LayersDock() const { return m_layersDock; }
     QStringList History() const { return m_history; }
+    QPlainTextEdit* HistoryView() const { return m_log; }
 
 signals:
     void DocumentAdded(cadhost::Document* doc);
@@ -126,6 +129,9 @@ private:
     void EndTool();
     bool SaveDocumentAs(Document& doc);
     bool MayDropLeftOut(const Document& doc);
+    // What an ERASE click at `point` takes: the newest visible entity on an unlocked layer
+    // within the aperture. `locked` is set when one on a locked layer was passed over.
+    std::optional<ObjectId> ErasePick(Document& doc, const Point3& point, bool* locked = nullptr) const;
     bool ConfirmClose(Document& doc);
     void Log(const QString& line);
     void UpdateSnapLabel();
@@ -134,6 +140,7 @@ private:
     DocumentList m_docs;
     QTabWidget* m_tabs = nullptr;
     LayerPanel* m_layers = nullptr;
+    QDockWidget* m_layersDock = nullptr;
     QPlainTextEdit* m_log = nullptr;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_command = nullptr;
