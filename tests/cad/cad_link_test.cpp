@@ -455,6 +455,28 @@ TEST_F(CadLinkTest, OpeningADeviceOrAFolderIsRefusedAtOnceAndTheHostServesOn)
     EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
 }
 
+TEST_F(CadLinkTest, EachCallIsOneStepTheEngineerCanUndo)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    AcadEntityPtr first = space->AddLine({0, 0, 0}, {1, 0, 0});
+    space->AddLine({0, 1, 0}, {1, 1, 0});
+    ASSERT_EQ(space->Count(), 2);
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("U"));
+    EXPECT_EQ(space->Count(), 1);
+    // One Erase of a selection set is one step, however much it erases.
+    std::shared_ptr<AcadSelectionSet> set = m_doc->SelectionSets()->Add(QStringLiteral("tempss"));
+    set->Select(5, std::nullopt, std::nullopt, {}, {});
+    set->Erase();
+    set->Delete();
+    EXPECT_EQ(space->Count(), 0);
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("U"));
+    EXPECT_EQ(space->Count(), 1);
+    // The line came back as it was: the ObjectID the wizard keeps still names it.
+    EXPECT_EQ(first->ObjectName(), QStringLiteral("AcDbLine"));
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("REDO"));
+    EXPECT_EQ(space->Count(), 0);
+}
+
 TEST_F(CadLinkTest, KilledHostFailsThePendingCallAndEveryLaterOne)
 {
     // The host dies while the pick waits (the time this takes is measured by bench_cadlink_kill).

@@ -394,6 +394,50 @@ TEST_F(HostWindowTest, CoordinatesFollowTheCursorAfterAZoomAndClearWithNoDrawing
     EXPECT_EQ(m_window->CoordinatesLabel()->text(), QString());
 }
 
+TEST_F(HostWindowTest, UndoAndRedoFromTheKeysTheCommandsAndTheEditMenu)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 0);
+    m_window->RunCommand("LINE");
+    m_window->ClickAt({0, 0, 0});
+    m_window->ClickAt({10, 0, 0});
+    m_window->ClickAt({10, 10, 0});
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
+    ASSERT_EQ(doc.EntityCount(), 2u);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->CommandLine()->setFocus();
+    // Ctrl+Z in the empty command line takes the last line back, Ctrl+Y brings it again.
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Undone."));
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    // U and UNDO, REDO.
+    Type("U");
+    Type("UNDO");
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    Type("U");
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Nothing to undo."));
+    Type("REDO");
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    // LAYER name is one step: the new layer and its being made active go together.
+    Type("LAYER Beams");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Beams"));
+    QAction* undo = nullptr;
+    for (QAction* menu : m_window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Edit") && menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("&Undo"))
+                    undo = item;
+    ASSERT_NE(undo, nullptr);
+    undo->trigger();
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    EXPECT_EQ(doc.Layers().Find("Beams"), nullptr);
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
 TEST_F(HostWindowTest, AnAutomationRequestEndsARunningToolFirst)
 {
     Document& doc = m_window->NewDocument();

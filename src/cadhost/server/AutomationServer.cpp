@@ -512,6 +512,10 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
         break;
     }
     Document& doc = DocumentOf(handle.document);
+    // Each call is one step the engineer can undo (Close ends the document itself).
+    std::optional<Document::Step> step;
+    if (!(handle.kind == HandleKind::Document && member == members::kClose))
+        step.emplace(doc);
     switch (handle.kind) {
     case HandleKind::Document:
         return InvokeDocument(doc, member, args);

@@ -155,6 +155,10 @@ void HostWindow::BuildMenus()
     file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { CloseFile(); });
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(tr("&Undo"), QKeySequence::Undo, this, &HostWindow::Undo);
+    QAction* redo = edit->addAction(tr("&Redo"), this, &HostWindow::Redo);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("Zoom &Extents"), QKeySequence(Qt::Key_Home), this, &HostWindow::ZoomExtents);
     // Closed, the layers panel comes back from here.
@@ -389,6 +393,18 @@ void HostWindow::CommandEntered()
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // An empty command line has no text to undo: Ctrl+Z and Ctrl+Y there undo the drawing.
+    if (watched == m_command && event->type() == QEvent::KeyPress && m_command->text().isEmpty()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo)) {
+            Undo();
+            return true;
+        }
+        if (key->matches(QKeySequence::Redo) || key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+            Redo();
+            return true;
+        }
+    }
     if (watched == m_command && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_command->clear();
@@ -557,6 +573,27 @@ void HostWindow::ZoomExtents()
             view->ZoomExtents();
 }
 
+void HostWindow::Undo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    // A running tool works from points of the drawing as it was: it ends first.
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Undo() ? tr("Undone.") : tr("Nothing to undo."));
+}
+
+void HostWindow::Redo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Redo() ? tr("Redone.") : tr("Nothing to redo."));
+}
+
 void HostWindow::RunCommand(const QString& text)
 {
     Log(text);
@@ -590,9 +627,14 @@ void HostWindow::RunCommand(const QString& text)
             Log(tr("Usage: LAYER name (makes the layer active, creating it when missing)."));
         else if (verb == QLatin1String("LAYER")) {
             const QString name = text.section(QLatin1Char(' '), 1).trimmed();
+            const Document::Step step(*doc);
             doc->SetActiveLayer(doc->AddLayer(name).name);
-        } else
-            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
+        } else if (verb == QLatin1String("U") || verb == QLatin1String("UNDO"))
+            Undo();
+        else if (verb == QLatin1String("REDO"))
+            Redo();
+        else
+            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, U (UNDO), REDO, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
     } catch (const EngineError& e) {
         Log(e.Message());
     }

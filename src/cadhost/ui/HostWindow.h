@@ -75,6 +75,9 @@ public:
     // Erases, at each click, the newest entity under the cursor that is not on a locked layer.
     void StartEraseTool();
     void ZoomExtents();
+    // Undoes (redoes) the active drawing's last change, one step; a running tool ends first.
+    void Undo();
+    void Redo();
     // Runs one command line entry as if typed and entered.
     void RunCommand(const QString& text);
 
