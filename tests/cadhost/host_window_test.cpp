@@ -4,12 +4,14 @@
 #include <optional>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -712,11 +714,23 @@ TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
     const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess host;
-    const QString socket = QStringLiteral("ardela-host-test-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString socket = dir.filePath(QStringLiteral("host"));
     host.start(program, {"--headless", "--second-instance", "--socket", socket});
     ASSERT_TRUE(host.waitForStarted(10000));
-    EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
-                                             << host.readAllStandardError().toStdString();
+    // It answers on its socket, and is still there once it does.
+    bool answered = false;
+    const QDeadlineTimer deadline(30000);
+    while (!answered && !deadline.hasExpired() && host.state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(socket);
+        answered = probe.waitForConnected(200);
+        if (!answered)
+            host.waitForFinished(20);
+    }
+    EXPECT_TRUE(answered) << "the headless host stopped by itself: " << host.readAllStandardError().toStdString();
+    EXPECT_EQ(host.state(), QProcess::Running);
     host.terminate();
     EXPECT_TRUE(host.waitForFinished(10000));
 
