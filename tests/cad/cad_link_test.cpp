@@ -662,3 +662,32 @@ TEST(CadLinkHost, RunningNameSocketIsInAFolderOnlyItsUserCanOpen)
     ASSERT_TRUE(app);
     EXPECT_EQ(app->ProcessId(), host.Pid());
 }
+
+TEST(CadLinkHost, ASaveOverTheLinkTellsTheEngineerWhatItDropped)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString drawing = dir.filePath(QStringLiteral("colleague.dxf"));
+    {
+        QFile file(drawing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"
+                   "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n1.0\n 31\n0.0\n  0\nENDSEC\n  0\nEOF\n");
+    }
+    cadhost::HostWindow window;
+    window.SetHeadless(true);
+    cadhost::WindowFrontEnd frontEnd(window);
+    cadhost::AutomationServer server(frontEnd);
+    const QString socket = dir.filePath(QStringLiteral("host"));
+    ASSERT_TRUE(server.Listen(socket, false));
+    AcadApplicationPtr app = ConnectApplication(socket, 5000);
+    ASSERT_TRUE(app);
+    AcadDocumentPtr doc = app->Documents()->Open(drawing);
+    doc->ModelSpace()->AddLine({2, 2, 0}, {3, 3, 0});
+    doc->SaveAs(dir.filePath(QStringLiteral("ours.dxf")));
+    EXPECT_EQ(window.History().last(), QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle."));
+    // Said once: the drawing as saved holds nothing more to drop.
+    doc->Save();
+    EXPECT_EQ(window.History().last(), QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle."));
+    EXPECT_EQ(window.History().count(QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle.")), 1);
+}

@@ -723,14 +723,18 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
         m_frontEnd.Regen(doc);
         return QCborValue();
     }
-    if (member == members::kSave) {
-        ExpectArgs(args, 0);
-        SaveDocument(doc);
-        return QCborValue();
-    }
-    if (member == members::kSaveAs) {
-        ExpectArgs(args, 1);
-        SaveDocument(doc, StringArg(args, 0));
+    if (member == members::kSave || member == members::kSaveAs) {
+        ExpectArgs(args, member == members::kSave ? 0 : 1);
+        const QString leftOut = doc.LeftOut();
+        if (member == members::kSave)
+            SaveDocument(doc);
+        else
+            SaveDocument(doc, StringArg(args, 0));
+        // No one can be asked for a call of the link: the engineer is told instead.
+        if (!leftOut.isEmpty()) {
+            m_frontEnd.Note(QStringLiteral("%1 was saved without what this program does not keep: %2.").arg(doc.Name(), leftOut));
+            doc.SetLeftOut(QString());
+        }
         return QCborValue();
     }
     if (member == members::kClose) {

@@ -78,6 +78,8 @@ public:
     // Undoes (redoes) the active drawing's last change, one step; a running tool ends first.
     void Undo();
     void Redo();
+    // Adds a line to the command history.
+    void Note(const QString& line) { Log(line); }
     // Runs one command line entry as if typed and entered.
     void RunCommand(const QString& text);
 
