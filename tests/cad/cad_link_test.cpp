@@ -657,7 +657,7 @@ TEST(CadLinkHost, RunningNameSocketIsInAFolderOnlyItsUserCanOpen)
     cadhost::HostWindow window;
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer second(frontEnd);
-    EXPECT_FALSE(second.Listen(running, true));
+    EXPECT_FALSE(second.Listen(running));
     AcadApplicationPtr app = ConnectApplication(running, 5000);
     ASSERT_TRUE(app);
     EXPECT_EQ(app->ProcessId(), host.Pid());
@@ -679,7 +679,7 @@ TEST(CadLinkHost, ASaveOverTheLinkTellsTheEngineerWhatItDropped)
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer server(frontEnd);
     const QString socket = dir.filePath(QStringLiteral("host"));
-    ASSERT_TRUE(server.Listen(socket, false));
+    ASSERT_TRUE(server.Listen(socket));
     AcadApplicationPtr app = ConnectApplication(socket, 5000);
     ASSERT_TRUE(app);
     AcadDocumentPtr doc = app->Documents()->Open(drawing);

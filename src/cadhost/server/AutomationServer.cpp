@@ -234,7 +234,7 @@ AutomationServer::~AutomationServer()
             m_frontEnd.AbandonPoint(token);
 }
 
-bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QString* why)
+bool AutomationServer::Listen(const QString& socketPath, QString* why)
 {
     const auto refuse = [why](const QString& reason) {
         if (why)
@@ -253,14 +253,12 @@ bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QStr
             return refuse(QStringLiteral("\"%1\" exists and is not a socket; it is left as it is.").arg(fullPath));
         if (info.st_uid != ::getuid())
             return refuse(QStringLiteral("\"%1\" is a socket of another user.").arg(fullPath));
-        // With the user-only option listen() would silently take the name from a live host:
-        // ask first whether someone answers there.
+        // A socket someone still answers on is theirs, not a stale one.
         QLocalSocket probe;
         probe.connectToServer(fullPath);
         if (probe.waitForConnected(1000)) {
             probe.abort();
-            if (onlyWhenFree)
-                return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
+            return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
         }
         ::unlink(native.constData());
     } else if (errno != ENOENT) {
