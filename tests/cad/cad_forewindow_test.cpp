@@ -113,7 +113,7 @@ TEST(AutomationServerDoor, PeerOfAnotherUserIsRefusedEvenWhenTheSocketIsOpen)
     window.NewDocument();
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer server(frontEnd);
-    ASSERT_TRUE(server.Listen(path, false));
+    ASSERT_TRUE(server.Listen(path));
     // Open the socket file itself to everyone: only the peer check stands in the way now.
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
 

@@ -381,11 +381,13 @@ TEST_F(CadLinkTest, NameIsReadWhilePointInputWaits)
 {
     QString nestedName;
     std::uint32_t nestedFailure = 1;
-    QTimer::singleShot(100, [&] {
+    std::shared_ptr<AcadUtility> utility = m_doc->Utility();
+    // Runs once the pick has been sent and waits for its answer.
+    QTimer::singleShot(0, [&] {
         nestedFailure = FailureCode([&] { nestedName = m_doc->Name() + QLatin1Char('|') + m_app->Name(); });
         Simulate(QStringLiteral("click"), Point3{1, 2, 0});
     });
-    const Point3 p = m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:"));
+    const Point3 p = utility->GetPoint(std::nullopt, QStringLiteral("Pick:"));
     EXPECT_EQ(nestedFailure, 0u);
     EXPECT_EQ(nestedName, QStringLiteral("Drawing1.dxf|cadhost"));
     EXPECT_NEAR(p[1], 2.0, 1e-9);
@@ -394,8 +396,10 @@ TEST_F(CadLinkTest, NameIsReadWhilePointInputWaits)
 TEST_F(CadLinkTest, ClosingTheDrawingEndsItsPendingPointInput)
 {
     AcadDocumentPtr other = ConnectApplication(m_socketPath, 5000)->ActiveDocument();
-    QTimer::singleShot(100, [&] { other->Close(); });
-    EXPECT_EQ(FailureCode([&] { m_doc->Utility()->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
+    std::shared_ptr<AcadUtility> utility = m_doc->Utility();
+    // Closed while the pick waits, or before the host reads it: either way the pick fails.
+    QTimer::singleShot(0, [&] { other->Close(); });
+    EXPECT_EQ(FailureCode([&] { utility->GetPoint(std::nullopt, QStringLiteral("Pick:")); }), kDisconnected);
 }
 
 TEST_F(CadLinkTest, CallerThatLeavesDuringPointInputDoesNotBlockTheNextPick)
@@ -455,6 +459,28 @@ TEST_F(CadLinkTest, OpeningADeviceOrAFolderIsRefusedAtOnceAndTheHostServesOn)
     EXPECT_EQ(textOf(m_dir.path()), QStringLiteral("The drawing \"%1\" cannot be opened: it is a folder.").arg(m_dir.path()));
     EXPECT_EQ(m_app->Documents()->Count(), 1);
     EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
+}
+
+TEST_F(CadLinkTest, EachCallIsOneStepTheEngineerCanUndo)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    AcadEntityPtr first = space->AddLine({0, 0, 0}, {1, 0, 0});
+    space->AddLine({0, 1, 0}, {1, 1, 0});
+    ASSERT_EQ(space->Count(), 2);
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("U"));
+    EXPECT_EQ(space->Count(), 1);
+    // One Erase of a selection set is one step, however much it erases.
+    std::shared_ptr<AcadSelectionSet> set = m_doc->SelectionSets()->Add(QStringLiteral("tempss"));
+    set->Select(5, std::nullopt, std::nullopt, {}, {});
+    set->Erase();
+    set->Delete();
+    EXPECT_EQ(space->Count(), 0);
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("U"));
+    EXPECT_EQ(space->Count(), 1);
+    // The line came back as it was: the ObjectID the wizard keeps still names it.
+    EXPECT_EQ(first->ObjectName(), QStringLiteral("AcDbLine"));
+    Simulate(QStringLiteral("type"), std::nullopt, QStringLiteral("REDO"));
+    EXPECT_EQ(space->Count(), 0);
 }
 
 TEST_F(CadLinkTest, KilledHostFailsThePendingCallAndEveryLaterOne)
@@ -652,8 +678,37 @@ TEST(CadLinkHost, RunningNameSocketIsInAFolderOnlyItsUserCanOpen)
     cadhost::HostWindow window;
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer second(frontEnd);
-    EXPECT_FALSE(second.Listen(running, true));
+    EXPECT_FALSE(second.Listen(running));
     AcadApplicationPtr app = ConnectApplication(running, 5000);
     ASSERT_TRUE(app);
     EXPECT_EQ(app->ProcessId(), host.Pid());
+}
+
+TEST(CadLinkHost, ASaveOverTheLinkTellsTheEngineerWhatItDropped)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString drawing = dir.filePath(QStringLiteral("colleague.dxf"));
+    {
+        QFile file(drawing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"
+                   "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n1.0\n 31\n0.0\n  0\nENDSEC\n  0\nEOF\n");
+    }
+    cadhost::HostWindow window;
+    window.SetHeadless(true);
+    cadhost::WindowFrontEnd frontEnd(window);
+    cadhost::AutomationServer server(frontEnd);
+    const QString socket = dir.filePath(QStringLiteral("host"));
+    ASSERT_TRUE(server.Listen(socket));
+    AcadApplicationPtr app = ConnectApplication(socket, 5000);
+    ASSERT_TRUE(app);
+    AcadDocumentPtr doc = app->Documents()->Open(drawing);
+    doc->ModelSpace()->AddLine({2, 2, 0}, {3, 3, 0});
+    doc->SaveAs(dir.filePath(QStringLiteral("ours.dxf")));
+    EXPECT_EQ(window.History().last(), QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle."));
+    // Said once: the drawing as saved holds nothing more to drop.
+    doc->Save();
+    EXPECT_EQ(window.History().last(), QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle."));
+    EXPECT_EQ(window.History().count(QStringLiteral("ours.dxf was saved without what this program does not keep: 1 circle.")), 1);
 }

@@ -6,6 +6,7 @@
 #include <numbers>
 #include <optional>
 #include <random>
+#include <tuple>
 
 #include <QDir>
 #include <QFile>
@@ -436,4 +437,116 @@ TEST(DocumentInvariants, HoldAfterEveryEditOfARandomSession)
     }
     EXPECT_GT(refused, 10) << "the session never ran into a rule";
     EXPECT_GT(doc.EntityCount(), 20u);
+}
+
+namespace {
+
+// Every entity as (ObjectID, layer, first point x), in creation order.
+std::vector<std::tuple<ObjectId, QString, double>> Snapshot(const Document& doc)
+{
+    std::vector<std::tuple<ObjectId, QString, double>> out;
+    doc.ForEachEntity([&](const Entity& e) { out.emplace_back(e.id, e.layer, e.points[0].x); });
+    return out;
+}
+
+} // namespace
+
+TEST(Undo, AddEraseAndTextChangesGoBackAndForthKeepingTheirObjectIds)
+{
+    Document doc("Drawing1.dxf");
+    EXPECT_FALSE(doc.Undo());
+    const ObjectId a = doc.AddLine({1, 0, 0}, {2, 0, 0});
+    const ObjectId b = doc.AddLine({3, 0, 0}, {4, 0, 0});
+    const ObjectId t = doc.AddText("first", {5, 0, 0}, 2.5);
+    const auto all = Snapshot(doc);
+    doc.SetTextString(t, "second");
+    doc.Erase(a);
+    ASSERT_TRUE(doc.Undo());   // the erase
+    EXPECT_EQ(Snapshot(doc), all);
+    ASSERT_TRUE(doc.Undo());   // the text
+    EXPECT_EQ(doc.Get(t).text, QStringLiteral("first"));
+    ASSERT_TRUE(doc.Undo());   // the text's adding
+    EXPECT_EQ(doc.Find(t), nullptr);
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    cadhost::test::ExpectDocumentConsistent(doc);
+    ASSERT_TRUE(doc.Redo());
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.Get(t).text, QStringLiteral("second"));
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.Find(a), nullptr);
+    EXPECT_NE(doc.Find(b), nullptr);
+    EXPECT_FALSE(doc.Redo());
+    cadhost::test::ExpectDocumentConsistent(doc);
+    // A new change forgets what could be redone.
+    ASSERT_TRUE(doc.Undo());
+    doc.AddPoint({9, 9, 0});
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_FALSE(doc.Redo());
+    EXPECT_NE(doc.Find(a), nullptr);
+}
+
+TEST(Undo, AStepHoldsEveryChangeBetweenItsEndsAndLayerChangesUndoToo)
+{
+    Document doc("Drawing1.dxf");
+    {
+        const Document::Step step(doc);
+        doc.AddLayer("Korrin_Nodes");
+        doc.SetLayerColor("Korrin_Nodes", 1);
+        doc.SetActiveLayer("Korrin_Nodes");
+        doc.AddPoint({1, 1, 0});
+        doc.AddPoint({2, 2, 0});
+    }
+    doc.SetLayerColor("Korrin_Nodes", 5);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 1);
+    ASSERT_TRUE(doc.Undo());   // the whole step at once
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes"), nullptr);
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    EXPECT_FALSE(doc.CanUndo());
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Korrin_Nodes"));
+    EXPECT_EQ(doc.Layers().Find("Korrin_Nodes")->color, 1);
+    cadhost::test::ExpectDocumentConsistent(doc);
+    // A selection set's Erase is one step, whatever it takes.
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectAll, std::nullopt, std::nullopt);
+    set.Erase();
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    // A refused change records nothing.
+    EXPECT_THROW(doc.DeleteLayer("0"), EngineError);
+    EXPECT_THROW(doc.SetLayerColor("Korrin_Nodes", 300), EngineError);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.EntityCount(), 0u) << "a refused change took the place of the step before it";
+}
+
+TEST(Undo, ErasedEntitiesComeBackInCreationOrderAfterTheSlotsWerePacked)
+{
+    Document doc("Drawing1.dxf");
+    std::vector<ObjectId> ids;
+    {
+        const Document::Step drawing(doc);
+        for (int i = 0; i < 2000; ++i)
+            ids.push_back(doc.AddLine({double(i), 0, 0}, {double(i), 1, 0}));
+    }
+    const auto all = Snapshot(doc);
+    // 1100 erased, two a step: the erased slots come to outnumber the live ones and are packed.
+    for (std::size_t i = 0; i < 1100; i += 2) {
+        const Document::Step pair(doc);
+        doc.Erase(ids[i * 18 / 10]);
+        doc.Erase(ids[i * 18 / 10 + 1]);
+    }
+    EXPECT_EQ(doc.EntityCount(), 900u);
+    for (int i = 0; i < 550; ++i)
+        ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(Snapshot(doc), all);
+    cadhost::test::ExpectDocumentConsistent(doc);
+    // The spatial index finds them again too.
+    EXPECT_EQ(doc.SelectCrossing(Box2{-0.5, -0.5, 1999.5, 1.5}).size(), 2000u);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    EXPECT_FALSE(doc.CanUndo());
 }

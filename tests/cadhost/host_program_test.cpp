@@ -37,7 +37,8 @@ namespace {
 struct HostRun {
     int exitCode = -1;
     QString out;
-    QString err;
+    QString allErr;
+    QString err;   // the last line of its error output: its own last word
 };
 
 // Runs cadhost to its end with `arguments` in `environment`.
@@ -54,7 +55,10 @@ HostRun RunHost(const QStringList& arguments, const QProcessEnvironment& environ
     }
     run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
     run.out = QString::fromLocal8Bit(host.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(host.readAllStandardError());
+    // Qt may warn about the environment before the host's own last word.
+    run.allErr = QString::fromLocal8Bit(host.readAllStandardError());
+    const QStringList lines = run.allErr.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.err = lines.isEmpty() ? QString() : lines.last() + QLatin1Char('\n');
     return run;
 }
 
@@ -134,6 +138,26 @@ TEST(CadhostSocketPath, AStaleSocketOfOursIsTakenOver)
     EXPECT_TRUE(host.IsRunning());
 }
 
+TEST(CadhostSocketPath, ALiveHostsSocketIsNotTakenEvenBySecondInstance)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("host"));
+    HostProcess first;
+    ASSERT_TRUE(first.Start(path, {QStringLiteral("--headless"), QStringLiteral("--socket"), path}));
+    for (const QStringList& extra : {QStringList{}, QStringList{QStringLiteral("--second-instance")}}) {
+        const HostRun second = RunHost(QStringList{QStringLiteral("--headless"), QStringLiteral("--socket"), path} << extra, Headless());
+        EXPECT_EQ(second.exitCode, 1);
+        EXPECT_EQ(second.err, QStringLiteral("cadhost: cannot answer on the automation socket: a drawing host already "
+                                             "answers on \"%1\".\n").arg(path));
+    }
+    // The first host still answers there.
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    EXPECT_TRUE(probe.waitForConnected(5000));
+    EXPECT_TRUE(first.IsRunning());
+}
+
 TEST(CadhostProgram, HelpAndWrongOptionsNeedNoDisplay)
 {
     const HostRun help = RunHost({QStringLiteral("--help")}, NoDisplay());
@@ -143,7 +167,7 @@ TEST(CadhostProgram, HelpAndWrongOptionsNeedNoDisplay)
 
     const HostRun wrong = RunHost({QStringLiteral("--bogus")}, NoDisplay());
     EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_TRUE(wrong.err.startsWith(QStringLiteral("cadhost: Unknown option 'bogus'."))) << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.allErr.contains(QStringLiteral("cadhost: Unknown option 'bogus'."))) << wrong.allErr.toStdString();
 
     // A window without a display is refused with a word on what to do, not a crash.
     const HostRun window = RunHost({}, NoDisplay());

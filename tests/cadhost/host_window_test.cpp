@@ -4,18 +4,25 @@
 #include <optional>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -321,6 +328,118 @@ TEST_F(HostWindowTest, EraseTakesTheNewestObjectUnderTheCursorButSparesLockedLay
     cadhost::test::ExpectDocumentConsistent(doc);
 }
 
+TEST_F(HostWindowTest, EraseHighlightsWhatAClickWouldTake)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    const ObjectId upper = doc.AddLine({-10, 5, 0}, {10, 5, 0});
+    const ObjectId lower = doc.AddLine({-10, -5, 0}, {10, -5, 0});
+    const auto moveTo = [view](const Point3& world) {
+        const QPointF at = view->ToScreen(world);
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+    };
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::nullopt) << "nothing is highlighted without ERASE";
+    m_window->RunCommand("ERASE");
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(upper));
+    moveTo({0, 0, 0});
+    EXPECT_EQ(view->Highlighted(), std::nullopt);
+    moveTo({3, -5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(lower));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({3, -5, 0}).toPoint());
+    EXPECT_EQ(doc.Find(lower), nullptr);
+    EXPECT_NE(doc.Find(upper), nullptr);
+    EXPECT_EQ(view->Highlighted(), std::nullopt);
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(upper));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(view->Highlighted(), std::nullopt) << "the highlight outlived the tool";
+}
+
+TEST_F(HostWindowTest, TheCommandLineExplainsLayerAndKeepsSixLinesOfHistory)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->RunCommand("LAYER");
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Usage: LAYER name (makes the layer active, creating it when missing)."));
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    m_window->RunCommand("LAYER Beams");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Beams"));
+    // Six whole lines fit in the history above the command line.
+    QPlainTextEdit* history = m_window->HistoryView();
+    const double textHeight = history->viewport()->height() - 2 * history->document()->documentMargin();
+    EXPECT_GE(textHeight, 6 * history->fontMetrics().lineSpacing()) << "the history shows " << textHeight << " pixels";
+}
+
+TEST_F(HostWindowTest, CoordinatesFollowTheCursorAfterAZoomAndClearWithNoDrawing)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    doc.AddLine({100, 100, 0}, {140, 120, 0});
+    const QPointF at(300, 150);   // 10 px per unit about the origin: drawing point (10, 0)
+    const auto moveTo = [view, at] {
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+    };
+    moveTo();
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), QStringLiteral("X 10.0000  Y 0.0000"));
+    // The view jumps to the line; the cursor rests, but points somewhere else now.
+    m_window->ZoomExtents();
+    const QString afterZoom = m_window->CoordinatesLabel()->text();
+    EXPECT_NE(afterZoom, QStringLiteral("X 10.0000  Y 0.0000"));
+    moveTo();
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), afterZoom);
+    m_window->CloseDocument(doc);
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), QString());
+}
+
+TEST_F(HostWindowTest, UndoAndRedoFromTheKeysTheCommandsAndTheEditMenu)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 0);
+    m_window->RunCommand("LINE");
+    m_window->ClickAt({0, 0, 0});
+    m_window->ClickAt({10, 0, 0});
+    m_window->ClickAt({10, 10, 0});
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
+    ASSERT_EQ(doc.EntityCount(), 2u);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->CommandLine()->setFocus();
+    // Ctrl+Z in the empty command line takes the last line back, Ctrl+Y brings it again.
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Undone."));
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    // U and UNDO, REDO.
+    Type("U");
+    Type("UNDO");
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    Type("U");
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Nothing to undo."));
+    Type("REDO");
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    // LAYER name is one step: the new layer and its being made active go together.
+    Type("LAYER Beams");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Beams"));
+    QAction* undo = nullptr;
+    for (QAction* menu : m_window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Edit") && menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("&Undo"))
+                    undo = item;
+    ASSERT_NE(undo, nullptr);
+    undo->trigger();
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    EXPECT_EQ(doc.Layers().Find("Beams"), nullptr);
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
 TEST_F(HostWindowTest, AnAutomationRequestEndsARunningToolFirst)
 {
     Document& doc = m_window->NewDocument();
@@ -546,6 +665,35 @@ TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
     EXPECT_GT(b.x() - a.x(), view->width() * 0.8) << "the drawing should fill the view";
 }
 
+TEST_F(HostWindowTest, TheLayersPanelStartsNarrowComesBackFromTheViewMenuAndShowsWhite)
+{
+    m_window->NewDocument();
+    QDockWidget* dock = m_window->LayersDock();
+    ASSERT_TRUE(dock->isVisible());
+    EXPECT_LT(dock->width(), m_window->width() / 3) << "the panel takes " << dock->width() << " of " << m_window->width();
+    // Closed by its button, it comes back from View > Layers.
+    dock->close();
+    EXPECT_FALSE(dock->isVisible());
+    QAction* layers = nullptr;
+    for (QAction* menu : m_window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&View") && menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("&Layers"))
+                    layers = item;
+    ASSERT_NE(layers, nullptr) << "the View menu has no Layers item";
+    layers->trigger();
+    EXPECT_TRUE(dock->isVisible());
+    // Layer "0" is white (7): its swatch must still stand out from the white row.
+    const QImage swatch = m_window->Layers()->item(0, LayerPanel::kName)->icon().pixmap(12, 12).toImage();
+    const int rowLightness = m_window->Layers()->palette().color(QPalette::Base).lightness();
+    int standingOut = 0;
+    for (int y = 0; y < swatch.height(); ++y)
+        for (int x = 0; x < swatch.width(); ++x)
+            standingOut += std::abs(swatch.pixelColor(x, y).lightness() - rowLightness) > 60 ? 1 : 0;
+    EXPECT_GT(standingOut, 0) << "the white swatch disappears into its row";
+    EXPECT_EQ(swatch.pixelColor(6, 6), QColor(255, 255, 255));
+}
+
 TEST(HostOptionsParsing, ReadsSocketSecondInstanceHeadlessAndFiles)
 {
     const HostOptions o = ParseHostOptions({"cadhost", "--headless", "--socket", "ardela-test-1", "--second-instance", "a.dxf"});
@@ -566,11 +714,23 @@ TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
     const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess host;
-    const QString socket = QStringLiteral("ardela-host-test-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString socket = dir.filePath(QStringLiteral("host"));
     host.start(program, {"--headless", "--second-instance", "--socket", socket});
     ASSERT_TRUE(host.waitForStarted(10000));
-    EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
-                                             << host.readAllStandardError().toStdString();
+    // It answers on its socket, and is still there once it does.
+    bool answered = false;
+    const QDeadlineTimer deadline(30000);
+    while (!answered && !deadline.hasExpired() && host.state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(socket);
+        answered = probe.waitForConnected(200);
+        if (!answered)
+            host.waitForFinished(20);
+    }
+    EXPECT_TRUE(answered) << "the headless host stopped by itself: " << host.readAllStandardError().toStdString();
+    EXPECT_EQ(host.state(), QProcess::Running);
     host.terminate();
     EXPECT_TRUE(host.waitForFinished(10000));
 

@@ -56,6 +56,11 @@ void WindowFrontEnd::Regen(Document& document)
         view->Regen();
 }
 
+void WindowFrontEnd::Note(const QString& line)
+{
+    m_window.Note(line);
+}
+
 int WindowFrontEnd::RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>&,
                                  PointCallback answer)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -173,6 +174,33 @@ public:
     // entities on layers that are off or frozen are not snapped to.
     std::optional<SnapResult> Snap(const Point3& at, double aperture, int modes) const;
 
+    // ---- undo ----
+    // Every change of the drawing (entities added, erased or changed; layers, line types and
+    // the text style; not system variables or selection sets) is recorded. The changes between
+    // BeginStep and EndStep (nested pairs count as the outer one) make one step; a change
+    // outside a step is a step of its own. The last kMaxUndoSteps steps are kept.
+    void BeginStep();
+    void EndStep();
+    class Step {
+    public:
+        explicit Step(Document& doc) : m_doc(doc) { m_doc.BeginStep(); }
+        ~Step() { m_doc.EndStep(); }
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        Document& m_doc;
+    };
+    bool CanUndo() const { return !m_undo.empty(); }
+    bool CanRedo() const { return !m_redo.empty(); }
+    // Reverts the last step, entities keeping their ObjectIDs; false when there is none.
+    bool Undo();
+    // Makes the last undone step again; a change since the undo forgets what can be redone.
+    bool Redo();
+    // Forgets every step (a drawing just read from its file starts with none).
+    void ClearUndo();
+    static constexpr std::size_t kMaxUndoSteps = 1000;
+
     // ---- change notification ----
     // Called after every change with the document; returns a token for RemoveListener.
     int AddListener(std::function<void(const Document&)> listener);
@@ -180,6 +208,33 @@ public:
 
 private:
     friend class SelectionSet;
+    // What reverts one recorded change.
+    struct Tables {
+        LayerTable layers;
+        LinetypeTable linetypes;
+        QString activeLayer;
+        TextStyle textStyle;
+    };
+    struct Revert {
+        enum class Kind { Remove, Restore, Replace, Tables };
+        Kind kind = Kind::Remove;
+        ObjectId id = 0;                   // Remove: the entity to take out
+        Entity entity;                     // Restore, Replace: the entity as it was
+        std::shared_ptr<const Tables> tables;
+    };
+    using UndoStep = std::vector<Revert>;
+    void Record(Revert revert);
+    void RecordReplace(const Entity& e);
+    // Records the tables as they are, before a change of them (once per step).
+    void RecordTables();
+    std::shared_ptr<const Tables> SnapshotTables() const;
+    // Performs `revert` and returns what reverts it in turn.
+    Revert Apply(const Revert& revert);
+    bool Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to);
+    // Puts an erased entity back with its ObjectID, in its place in creation order.
+    void RestoreEntity(Entity entity);
+    void RebuildIndex();
+
     Entity& Mutable(ObjectId id);
     ObjectId Insert(Entity&& e);
     void Reindex(std::uint32_t slot);
@@ -213,6 +268,12 @@ private:
     std::vector<std::pair<QString, QVariant>> m_variables;
     std::vector<std::unique_ptr<SelectionSet>> m_selectionSets;
     std::vector<std::pair<int, std::function<void(const Document&)>>> m_listeners;
+    std::deque<UndoStep> m_undo;
+    std::deque<UndoStep> m_redo;
+    int m_stepDepth = 0;
+    bool m_stepOpen = false;         // the step begun has its changes in m_undo.back()
+    bool m_tablesRecorded = false;   // the step begun holds the tables as they were
+    bool m_replaying = false;        // undoing or redoing: changes are not recorded
     int m_nextListener = 1;
 };
 

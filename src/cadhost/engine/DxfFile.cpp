@@ -580,6 +580,8 @@ int DxfFile::Read(const QString& path, Document& doc)
     }
     doc.SetFileName(path);
     doc.SetLeftOut(reader.LeftOutSummary());
+    // The drawing as its file holds it: nothing to undo yet.
+    doc.ClearUndo();
     return reader.Skipped();
 }
 

@@ -234,7 +234,7 @@ AutomationServer::~AutomationServer()
             m_frontEnd.AbandonPoint(token);
 }
 
-bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QString* why)
+bool AutomationServer::Listen(const QString& socketPath, QString* why)
 {
     const auto refuse = [why](const QString& reason) {
         if (why)
@@ -253,14 +253,12 @@ bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree, QStr
             return refuse(QStringLiteral("\"%1\" exists and is not a socket; it is left as it is.").arg(fullPath));
         if (info.st_uid != ::getuid())
             return refuse(QStringLiteral("\"%1\" is a socket of another user.").arg(fullPath));
-        // With the user-only option listen() would silently take the name from a live host:
-        // ask first whether someone answers there.
+        // A socket someone still answers on is theirs, not a stale one.
         QLocalSocket probe;
         probe.connectToServer(fullPath);
         if (probe.waitForConnected(1000)) {
             probe.abort();
-            if (onlyWhenFree)
-                return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
+            return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
         }
         ::unlink(native.constData());
     } else if (errno != ENOENT) {
@@ -512,6 +510,10 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
         break;
     }
     Document& doc = DocumentOf(handle.document);
+    // Each call is one step the engineer can undo (Close ends the document itself).
+    std::optional<Document::Step> step;
+    if (!(handle.kind == HandleKind::Document && member == members::kClose))
+        step.emplace(doc);
     switch (handle.kind) {
     case HandleKind::Document:
         return InvokeDocument(doc, member, args);
@@ -724,14 +726,18 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
         m_frontEnd.Regen(doc);
         return QCborValue();
     }
-    if (member == members::kSave) {
-        ExpectArgs(args, 0);
-        SaveDocument(doc);
-        return QCborValue();
-    }
-    if (member == members::kSaveAs) {
-        ExpectArgs(args, 1);
-        SaveDocument(doc, StringArg(args, 0));
+    if (member == members::kSave || member == members::kSaveAs) {
+        ExpectArgs(args, member == members::kSave ? 0 : 1);
+        const QString leftOut = doc.LeftOut();
+        if (member == members::kSave)
+            SaveDocument(doc);
+        else
+            SaveDocument(doc, StringArg(args, 0));
+        // No one can be asked for a call of the link: the engineer is told instead.
+        if (!leftOut.isEmpty()) {
+            m_frontEnd.Note(QStringLiteral("%1 was saved without what this program does not keep: %2.").arg(doc.Name(), leftOut));
+            doc.SetLeftOut(QString());
+        }
         return QCborValue();
     }
     if (member == members::kClose) {

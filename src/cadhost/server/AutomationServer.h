@@ -32,10 +32,9 @@ public:
     ~AutomationServer() override;
 
     // Listens on `socketPath` (user-only; a name without a folder is in the temporary folder).
-    // A file there is replaced only when it is a socket of this user; with `onlyWhenFree` a name
-    // a live host answers on is left to it. False when the host cannot answer there, `why` then
-    // says why.
-    bool Listen(const QString& socketPath, bool onlyWhenFree, QString* why = nullptr);
+    // A file there is replaced only when it is a socket of this user that nobody answers on any
+    // more. False when the host cannot answer there, `why` then says why.
+    bool Listen(const QString& socketPath, QString* why = nullptr);
     // The most callers served at once (fewer when the descriptor limit is low); callers past it
     // get one error reply and are closed.
     static constexpr int kMaxConnections = 64;

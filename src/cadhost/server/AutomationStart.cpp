@@ -13,11 +13,11 @@ bool StartAutomation(AutomationServer& server, const QStringList& arguments, QSt
     const QString socketName = at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : QString();
     const bool secondInstance = arguments.contains(QStringLiteral("--second-instance"));
     if (!socketName.isEmpty())
-        return server.Listen(socketName, !secondInstance, why);
+        return server.Listen(socketName, why);
     if (secondInstance)
         return true;
     // The per-user running name, unless a live host answers on it already.
-    server.Listen(ardela::cad::WellKnownSocketPath(), true);
+    server.Listen(ardela::cad::WellKnownSocketPath());
     return true;
 }
 

@@ -66,7 +66,9 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
     m_log = new QPlainTextEdit;
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(500);
-    m_log->setFixedHeight(m_log->fontMetrics().lineSpacing() * 4 + 10);
+    // Six whole lines of history above the command line.
+    m_log->setFixedHeight(int(std::ceil(m_log->fontMetrics().lineSpacing() * 6 + 2 * m_log->document()->documentMargin()))
+                          + 2 * m_log->frameWidth() + 2);
     layout->addWidget(m_log);
     auto* commandRow = new QHBoxLayout;
     m_prompt = new QLabel(tr("Command:"));
@@ -79,10 +81,12 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(central);
 
     m_layers = new LayerPanel;
-    auto* dock = new QDockWidget(tr("Layers"));
-    dock->setObjectName(QStringLiteral("LayersDock"));
-    dock->setWidget(m_layers);
-    addDockWidget(Qt::RightDockWidgetArea, dock);
+    m_layersDock = new QDockWidget(tr("Layers"));
+    m_layersDock->setObjectName(QStringLiteral("LayersDock"));
+    m_layersDock->setWidget(m_layers);
+    addDockWidget(Qt::RightDockWidgetArea, m_layersDock);
+    // Narrow at first: the drawing keeps most of the window.
+    resizeDocks({m_layersDock}, {m_layers->minimumWidth()}, Qt::Horizontal);
 
     m_coords = new QLabel;
     m_snap = new QLabel;
@@ -151,8 +155,16 @@ void HostWindow::BuildMenus()
     file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { CloseFile(); });
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(tr("&Undo"), QKeySequence::Undo, this, &HostWindow::Undo);
+    QAction* redo = edit->addAction(tr("&Redo"), this, &HostWindow::Redo);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("Zoom &Extents"), QKeySequence(Qt::Key_Home), this, &HostWindow::ZoomExtents);
+    // Closed, the layers panel comes back from here.
+    QAction* layers = m_layersDock->toggleViewAction();
+    layers->setText(tr("&Layers"));
+    view->addAction(layers);
     QMenu* draw = menuBar()->addMenu(tr("&Draw"));
     draw->addAction(tr("&Line"), this, &HostWindow::StartLineTool);
     draw->addAction(tr("&Point"), this, &HostWindow::StartPointTool);
@@ -166,6 +178,7 @@ DrawingView* HostWindow::AddView(Document& doc)
     auto* view = new DrawingView(doc);
     connect(view, &DrawingView::PointClicked, this, &HostWindow::ViewClicked);
     connect(view, &DrawingView::CursorMoved, this, &HostWindow::CursorMoved);
+    connect(view, &DrawingView::CursorLeft, view, [view] { view->SetHighlight(std::nullopt); });
     connect(view, &DrawingView::RightClicked, this, [this] {
         if (m_request)
             EndPointInput();
@@ -266,6 +279,8 @@ void HostWindow::TabChanged(int index)
     if (view)
         m_docs.SetActive(&view->GetDocument());
     m_layers->SetDocument(view ? &view->GetDocument() : nullptr);
+    if (!view)
+        m_coords->clear();
     UpdateTitle();
     UpdateSnapLabel();
     emit ActiveDocumentChanged(view ? &view->GetDocument() : nullptr);
@@ -378,6 +393,18 @@ void HostWindow::CommandEntered()
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // An empty command line has no text to undo: Ctrl+Z and Ctrl+Y there undo the drawing.
+    if (watched == m_command && event->type() == QEvent::KeyPress && m_command->text().isEmpty()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo)) {
+            Undo();
+            return true;
+        }
+        if (key->matches(QKeySequence::Redo) || key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+            Redo();
+            return true;
+        }
+    }
     if (watched == m_command && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_command->clear();
@@ -398,6 +425,10 @@ void HostWindow::CursorMoved(double x, double y, int snapMode)
     else if (snapMode == kSnapIntersection)
         snap = tr("  intersection");
     m_coords->setText(QStringLiteral("X %1  Y %2%3").arg(Number(x), Number(y), snap));
+    // ERASE shows what a click here would take.
+    if (m_tool == Tool::Erase && m_request && m_request->fromTool)
+        if (auto* view = qobject_cast<DrawingView*>(sender()))
+            view->SetHighlight(ErasePick(view->GetDocument(), Point3{x, y, 0.0}));
 }
 
 void HostWindow::UpdateSnapLabel()
@@ -482,20 +513,13 @@ void HostWindow::ToolPoint(std::optional<Point3> point, PointEnd)
             doc->AddPoint(*point);
             AskToolPoint(tr("Point:"));
         } else if (m_tool == Tool::Erase) {
-            DrawingView* view = ViewOf(*doc);
-            const double r = (view ? DrawingView::kAperture / view->Transform().scale : 0.0) / 2;
-            const std::vector<ObjectId> hits =
-                doc->SelectCrossing(Box2{point->x - r, point->y - r, point->x + r, point->y + r});
-            // The newest visible entity on an unlocked layer goes.
-            for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-                const Layer* layer = doc->Layers().Find(doc->Get(*it).layer);
-                if (layer && layer->Visible() && !layer->locked) {
-                    doc->Erase(*it);
-                    break;
-                }
-                if (layer && layer->locked)
-                    Log(tr("The object is on the locked layer \"%1\".").arg(layer->name));
-            }
+            bool locked = false;
+            if (const std::optional<ObjectId> id = ErasePick(*doc, *point, &locked))
+                doc->Erase(*id);
+            else if (locked)
+                Log(tr("The object is on a locked layer."));
+            if (DrawingView* view = ViewOf(*doc))
+                view->SetHighlight(std::nullopt);
             AskToolPoint(tr("Erase, pick an object:"));
         } else if (m_tool == Tool::Line) {
             if (m_toolFrom)
@@ -511,13 +535,31 @@ void HostWindow::ToolPoint(std::optional<Point3> point, PointEnd)
     }
 }
 
+std::optional<ObjectId> HostWindow::ErasePick(Document& doc, const Point3& point, bool* locked) const
+{
+    DrawingView* view = ViewOf(doc);
+    const double r = (view ? DrawingView::kAperture / view->Transform().scale : 0.0) / 2;
+    const std::vector<ObjectId> hits = doc.SelectCrossing(Box2{point.x - r, point.y - r, point.x + r, point.y + r});
+    // The newest visible entity on an unlocked layer goes.
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+        const Layer* layer = doc.Layers().Find(doc.Get(*it).layer);
+        if (layer && layer->Visible() && !layer->locked)
+            return *it;
+        if (layer && layer->locked && locked)
+            *locked = true;
+    }
+    return std::nullopt;
+}
+
 void HostWindow::EndTool()
 {
     m_tool = Tool::None;
     m_toolFrom.reset();
     for (int i = 0; i < m_tabs->count(); ++i)
-        if (auto* view = qobject_cast<DrawingView*>(m_tabs->widget(i)))
+        if (auto* view = qobject_cast<DrawingView*>(m_tabs->widget(i))) {
             view->SetRubberBand(std::nullopt);
+            view->SetHighlight(std::nullopt);
+        }
     if (m_request && m_request->fromTool) {
         m_request.reset();
         m_prompt->setText(tr("Command:"));
@@ -529,6 +571,27 @@ void HostWindow::ZoomExtents()
     if (Document* doc = m_docs.Active())
         if (DrawingView* view = ViewOf(*doc))
             view->ZoomExtents();
+}
+
+void HostWindow::Undo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    // A running tool works from points of the drawing as it was: it ends first.
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Undo() ? tr("Undone.") : tr("Nothing to undo."));
+}
+
+void HostWindow::Redo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Redo() ? tr("Redone.") : tr("Nothing to redo."));
 }
 
 void HostWindow::RunCommand(const QString& text)
@@ -558,11 +621,20 @@ void HostWindow::RunCommand(const QString& text)
             CloseFile();
         else if ((verb == QLatin1String("OSMODE") || verb == QLatin1String("LTSCALE")) && doc && words.size() == 2)
             doc->SetVariable(verb, words[1]);
-        else if (verb == QLatin1String("LAYER") && doc && words.size() >= 2) {
+        else if (verb == QLatin1String("LAYER") && !doc)
+            Log(tr("No drawing is open."));
+        else if (verb == QLatin1String("LAYER") && words.size() < 2)
+            Log(tr("Usage: LAYER name (makes the layer active, creating it when missing)."));
+        else if (verb == QLatin1String("LAYER")) {
             const QString name = text.section(QLatin1Char(' '), 1).trimmed();
+            const Document::Step step(*doc);
             doc->SetActiveLayer(doc->AddLayer(name).name);
-        } else
-            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
+        } else if (verb == QLatin1String("U") || verb == QLatin1String("UNDO"))
+            Undo();
+        else if (verb == QLatin1String("REDO"))
+            Redo();
+        else
+            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, U (UNDO), REDO, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
     } catch (const EngineError& e) {
         Log(e.Message());
     }

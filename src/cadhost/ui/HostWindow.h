@@ -11,6 +11,7 @@
 
 #include "cadhost/engine/DocumentList.h"
 
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -74,6 +75,11 @@ public:
     // Erases, at each click, the newest entity under the cursor that is not on a locked layer.
     void StartEraseTool();
     void ZoomExtents();
+    // Undoes (redoes) the active drawing's last change, one step; a running tool ends first.
+    void Undo();
+    void Redo();
+    // Adds a line to the command history.
+    void Note(const QString& line) { Log(line); }
     // Runs one command line entry as if typed and entered.
     void RunCommand(const QString& text);
 
@@ -93,7 +99,9 @@ public:
     QLabel* CoordinatesLabel() const { return m_coords; }
     QLabel* SnapLabel() const { return m_snap; }
     LayerPanel* Layers() const { return m_layers; }
+    QDockWidget* LayersDock() const { return m_layersDock; }
     QStringList History() const { return m_history; }
+    QPlainTextEdit* HistoryView() const { return m_log; }
 
 signals:
     void DocumentAdded(cadhost::Document* doc);
@@ -126,6 +134,9 @@ private:
     void EndTool();
     bool SaveDocumentAs(Document& doc);
     bool MayDropLeftOut(const Document& doc);
+    // What an ERASE click at `point` takes: the newest visible entity on an unlocked layer
+    // within the aperture. `locked` is set when one on a locked layer was passed over.
+    std::optional<ObjectId> ErasePick(Document& doc, const Point3& point, bool* locked = nullptr) const;
     bool ConfirmClose(Document& doc);
     void Log(const QString& line);
     void UpdateSnapLabel();
@@ -134,6 +145,7 @@ private:
     DocumentList m_docs;
     QTabWidget* m_tabs = nullptr;
     LayerPanel* m_layers = nullptr;
+    QDockWidget* m_layersDock = nullptr;
     QPlainTextEdit* m_log = nullptr;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_command = nullptr;
