@@ -66,10 +66,10 @@ void RecolorProgramLayers(AcadDocument& document, const SettingsArray& settings)
     for (std::int32_t i = 0; i < count; ++i) {
         AcadLayerPtr layer = layers->Item(i);
         const QString name = layer->Name();
-        for (const LayerSpec& spec : programLayers) {
-            if (spec.name != name)
+        for (const LayerSpec& programLayer : programLayers) {
+            if (programLayer.name != name)
                 continue;
-            const std::int32_t color = LayerColor(settings[spec.colorKey]);
+            const std::int32_t color = LayerColor(settings[programLayer.colorKey]);
             if (color != 0)
                 layer->SetColor(color);
             break;

@@ -49,8 +49,8 @@ protected:
         SelectStringTable(StringTable::Korrin);
         // Every program layer of both programs at colour 9, and two layers that are not theirs.
         for (const ProgramLayerSet* set : {&KorrinLayers(), &VendelLayers()})
-            for (const LayerSpec& spec : *set)
-                m_doc->Layers()->Add(spec.name)->SetColor(9);
+            for (const LayerSpec& layer : *set)
+                m_doc->Layers()->Add(layer.name)->SetColor(9);
         m_doc->Layers()->Add(QStringLiteral("Walls"))->SetColor(9);
         m_doc->Layers()->Add(QStringLiteral("Korrin_Nodes_2"))->SetColor(9);
 
