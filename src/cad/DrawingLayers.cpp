@@ -44,6 +44,11 @@ void EnsureLineType(AcadDocument& document, const QString& name)
     lineTypes->Load(name, QStringLiteral("acad.lin"));
 }
 
+QString DrawingFailureMessage()
+{
+    return QStringLiteral("There was an error drawing data.\r\nPlease go back and revise your input.");
+}
+
 void FinishDrawing(AcadDocument& document, bool regenerate)
 {
     if (regenerate)

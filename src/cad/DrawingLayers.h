@@ -19,6 +19,10 @@ void PrepareLayer(AcadDocument& document, const QString& name);
 // Loads the line type `name` from "acad.lin" unless the drawing has it (in any letter case).
 void EnsureLineType(AcadDocument& document, const QString& name);
 
+// The one message of a drawing that failed: "There was an error drawing data." and the advice
+// to revise the input.
+QString DrawingFailureMessage();
+
 // Regenerates the active viewport when asked and lets pending window messages run.
 void FinishDrawing(AcadDocument& document, bool regenerate);
 

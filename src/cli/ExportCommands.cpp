@@ -19,6 +19,7 @@
 #include "truss/AnalysisFile.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
+#include "cad/DrawingLayers.h"
 #include "cad/HostStart.h"
 #include "cad/ProgramLayers.h"
 #include "cadlink/Wire.h"
@@ -45,8 +46,6 @@ constexpr int kHostQuitTimeoutMs = 5000;
 // host that stops answering fails the export after this.
 constexpr int kCallTimeoutMs = 10000;
 
-const QString kDrawingFailure = QStringLiteral("There was an error drawing data.") + kCrLf
-                                + QStringLiteral("Please go back and revise your input.");
 
 // A drawing host of our own: started without a window on a private name, stopped when this
 // object goes, whatever happened in between.
@@ -204,7 +203,7 @@ int Export(const QStringList& args)
         try {
             CheckNodeReferences(model);
         } catch (const ModelError& error) {
-            ShowMessage(kDrawingFailure, MsgOkOnly + MsgCritical);
+            ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical);
             Err(QStringLiteral("(%1)\n").arg(error.Text()));
             return kExitFailed;
         }
@@ -235,7 +234,7 @@ int Export(const QStringList& args)
     connection.Profile.drawModelLayer = drawing.Profile().drawModelLayer;
     cad::SetupLayers(connection);
     if (drawing.Failed()) {
-        ShowMessage(kDrawingFailure, MsgOkOnly + MsgCritical);
+        ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical);
         Err(QStringLiteral("(%1)\n").arg(drawing.Failure()));
         return kExitFailed;
     }

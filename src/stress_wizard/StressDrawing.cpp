@@ -32,7 +32,7 @@ const QStringList& StressLayers()
 
 void ShowDrawingFailure()
 {
-    ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input."),
+    ShowMessage(cad::DrawingFailureMessage(),
                 MsgOkOnly + MsgCritical);
 }
 

@@ -110,8 +110,7 @@ bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDoc
     } catch (const CadError&) {
     } catch (const ModelError&) {
     }
-    ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
-                    + QStringLiteral("Please go back and revise your input."),
+    ShowMessage(cad::DrawingFailureMessage(),
                 MsgOkOnly + MsgCritical);
     return false;
 }
@@ -125,8 +124,7 @@ bool DrawResults(const cad::DrawingProgress& progress)
 {
     AcadDocument* document = WorkingDrawing();
     if (!document) {
-        ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
-                        + QStringLiteral("Please go back and revise your input."),
+        ShowMessage(cad::DrawingFailureMessage(),
                     MsgOkOnly + MsgCritical);
         return false;
     }
