@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
+#include <utility>
 
 #include <QCborArray>
 #include <QCborValue>
@@ -33,6 +36,15 @@ public:
     // Calls `member` on the object `handle` and waits for the reply; throws CadError with the
     // host's code, or kDisconnected once the host is gone.
     QCborValue Call(const Handle& handle, const QString& member, const QCborArray& args = {});
+
+    // Sends a call whose result is not needed without waiting for its reply; at most
+    // kUnansweredWindow such calls are in flight at once. The host carries them out in order and
+    // none after one that failed; the first failure is thrown by the next Send, Call or
+    // AwaitUnanswered, once every call in flight has been answered.
+    void Send(const Handle& handle, const QString& member, const QCborArray& args = {});
+    // Waits until every call sent without waiting has been answered; throws the first failure.
+    void AwaitUnanswered();
+    static constexpr int kUnansweredWindow = 512;
 
     // Closes the connection; every pending and later call fails with kDisconnected.
     void Disconnect();
@@ -64,6 +76,13 @@ private:
     qint64 m_nextId = 1;
     int m_callTimeoutMs = 0;
     std::map<qint64, PendingCall*> m_pending;
+    // Calls sent without waiting: how many are unanswered, the first failure among them, and
+    // the loop that waits for them when they take long.
+    int m_unanswered = 0;
+    std::set<qint64> m_unansweredIds;
+    std::optional<std::pair<std::uint32_t, QString>> m_unansweredFailure;
+    QEventLoop* m_unansweredLoop = nullptr;
+    void WaitUnanswered(int atMost);
     MessageReader m_reader;
 };
 

@@ -49,6 +49,7 @@ protected:
     {
         return m_link->Call(m_handle, member, args);
     }
+    void Send(const QString& member, const QCborArray& args = {}) const { m_link->Send(m_handle, member, args); }
     template <typename T>
     std::shared_ptr<T> Object(const QString& member, const QCborArray& args = {}) const;
 
@@ -104,6 +105,14 @@ public:
     AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) override
     {
         return Entity(members::kAddSolid, {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
+    }
+    void AddLineUnanswered(const Point3& start, const Point3& end) override
+    {
+        Send(members::kAddLine, {ToCbor(start), ToCbor(end)});
+    }
+    void AddPolylineUnanswered(const std::vector<double>& vertices) override
+    {
+        Send(members::kAddPolyline, Single(Doubles(vertices)));
     }
     std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
 
@@ -251,6 +260,14 @@ public:
             throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
         Call(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
     }
+    void SetActiveLayerUnanswered(const AcadLayerPtr& layer) override
+    {
+        const auto* proxy = dynamic_cast<const LayerProxy*>(layer.get());
+        if (!proxy)
+            throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
+        Send(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
+    }
+    void AwaitUnanswered() override { m_link->AwaitUnanswered(); }
     std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Object<TextStyleProxy>(members::kActiveTextStyle); }
     std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Object<SelectionSetsProxy>(members::kSelectionSets); }
     std::shared_ptr<AcadUtility> Utility() override { return Object<UtilityProxy>(members::kUtility); }

@@ -9,6 +9,7 @@
 #include "cad/CadError.h"
 #include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
+#include "cad/LinkFailure.h"
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
 #include "desktop/Error.h"
@@ -53,7 +54,7 @@ public:
     {
         if (layer.get() == m_current)
             return;
-        m_document.SetActiveLayer(layer);
+        m_document.SetActiveLayerUnanswered(layer);
         m_current = layer.get();
     }
 
@@ -85,11 +86,11 @@ void DrawPrincipal(const StressModel& model, std::size_t n, ActiveLayer& active,
         if (sigma > 0.0) {
             active.Set(plus);
             if (settings[SetTension].NumericEquals(1.0))
-                space.AddLine(from, to);
+                space.AddLineUnanswered(from, to);
         } else {
             active.Set(minus);
             if (settings[SetCompression].NumericEquals(1.0))
-                space.AddLine(from, to);
+                space.AddLineUnanswered(from, to);
         }
         progress.Step(progressStart + static_cast<float>(double(e + 1) / (3.0 * double(n))));
         QCoreApplication::processEvents();
@@ -145,14 +146,19 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
             outline[std::size_t(3 * v)] = Finite(corner[0]);
             outline[std::size_t(3 * v + 1)] = Finite(corner[1]);
         }
-        space->AddPolyline(outline);
+        space->AddPolylineUnanswered(outline);
         progress.Step(static_cast<float>(double(e + 1) / (3.0 * double(n))));
         QCoreApplication::processEvents();
     }
 
+    // The outlines, segments and layer switches go out without waiting for each reply; the host
+    // carries them out in order and none after a failure, which the wait at each third reports.
+    document.AwaitUnanswered();
     const float scale = settings[SetScaleFactor].ToSingle();
     DrawPrincipal(model, n, active, *space, plus, minus, settings, 0, 0.0, scale, 1.0f / 3.0f, progress);
+    document.AwaitUnanswered();
     DrawPrincipal(model, n, active, *space, plus, minus, settings, 1, kPi / 2.0, scale, 2.0f / 3.0f, progress);
+    document.AwaitUnanswered();
 
     if (regenerate)
         document.Regen(0);
@@ -171,6 +177,8 @@ bool DrawStresses(const StressModel& model, const SettingsArray& settings, AcadD
     } catch (const CadError&) {
     } catch (const ModelError&) {
     }
+    // Calls still in flight belong to this failed drawing: their outcome is not a later call's.
+    cad::IgnoreLinkFailure([&] { document.AwaitUnanswered(); });
     ShowDrawingFailure();
     return false;
 }

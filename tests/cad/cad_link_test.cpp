@@ -199,6 +199,62 @@ TEST_F(CadLinkTest, ModelSpaceAddsEveryKindOnTheActiveLayer)
     EXPECT_EQ(space->Count(), 6);
 }
 
+// Calls sent without waiting for their replies must behave as the same calls made one by one:
+// carried out in order, the first failure reported, and nothing carried out after it.
+TEST_F(CadLinkTest, CallsSentWithoutWaitingRunInOrderAndStopAtTheFirstFailure)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    AcadLayerPtr walls = m_doc->Layers()->Add(QStringLiteral("Walls"));
+    AcadLayerPtr zero = m_doc->Layers()->Item(QStringLiteral("0"));
+    // More calls than the window holds, switching layers on the way.
+    for (int i = 0; i < 1500; ++i) {
+        if (i == 1000)
+            m_doc->SetActiveLayerUnanswered(walls);
+        space->AddLineUnanswered({double(i), 0, 0}, {double(i), 1, 0});
+    }
+    m_doc->AwaitUnanswered();
+    EXPECT_EQ(space->Count(), 1500);
+    EXPECT_EQ(m_doc->ActiveLayer()->Name(), QStringLiteral("Walls"));
+
+    // A polyline of two coordinates is refused; the lines sent after it must not be drawn.
+    m_doc->SetActiveLayer(zero);
+    for (int i = 0; i < 10; ++i)
+        space->AddLineUnanswered({0, double(i), 0}, {1, double(i), 0});
+    space->AddPolylineUnanswered({1.0, 2.0});
+    for (int i = 0; i < 300; ++i)
+        space->AddLineUnanswered({5, double(i), 0}, {6, double(i), 0});
+    m_doc->SetActiveLayerUnanswered(walls);
+    try {
+        m_doc->AwaitUnanswered();
+        ADD_FAILURE() << "the refused polyline was not reported";
+    } catch (const CadError& error) {
+        EXPECT_EQ(error.Code(), kInvalidArgument) << error.Text().toStdString();
+    }
+    EXPECT_EQ(space->Count(), 1510);
+    EXPECT_EQ(m_doc->ActiveLayer()->Name(), QStringLiteral("0"));
+
+    // The failure is reported once; the next calls, sent or waited for, are carried out.
+    space->AddLineUnanswered({9, 9, 0}, {10, 10, 0});
+    m_doc->AwaitUnanswered();
+    EXPECT_EQ(space->Count(), 1511);
+}
+
+TEST_F(CadLinkTest, CallsSentWithoutWaitingFailWithTheLinkWhenTheHostIsKilled)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    for (int i = 0; i < 100; ++i)
+        space->AddLineUnanswered({double(i), 0, 0}, {double(i), 1, 0});
+    m_host.Kill();
+    try {
+        for (int i = 0; i < 100000; ++i)
+            space->AddLineUnanswered({double(i), 2, 0}, {double(i), 3, 0});
+        m_doc->AwaitUnanswered();
+        ADD_FAILURE() << "the lost host was not reported";
+    } catch (const CadError& error) {
+        EXPECT_EQ(error.Code(), kDisconnected);
+    }
+}
+
 TEST_F(CadLinkTest, TextPropertiesAreSetAndReadBack)
 {
     AcadEntityPtr text = m_doc->ModelSpace()->AddText(QStringLiteral("N1"), {2, 3, 0}, 2.5);

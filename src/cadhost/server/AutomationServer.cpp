@@ -38,6 +38,7 @@ namespace members = ardela::cad::members;
 struct AutomationServer::Connection {
     ardela::cad::MessageReader reader;
     std::vector<int> pointTokens;   // point requests of this caller still waiting
+    bool unansweredFailed = false;  // a request sent without waiting failed: skip the rest of them
 };
 
 namespace {
@@ -404,7 +405,23 @@ void AutomationServer::ReadRequests(QLocalSocket* socket)
         }
         case ardela::cad::MessageReader::Status::Message: {
             const QCborValue id = request.value(wire::kId);
+            // Calls sent without waiting run in order; after the first of them fails, the rest
+            // are not carried out (nothing is drawn after a failure), until a call that waits.
+            const bool unanswered = request.value(wire::kUnanswered).toBool();
+            Connection& caller = *m_connections.at(socket);
+            if (unanswered && caller.unansweredFailed) {
+                Outcome skipped;
+                skipped.error = codes::kHostFailed;
+                skipped.text = QStringLiteral("Not carried out: an earlier call failed.");
+                SendReply(socket, id, skipped);
+                if (!m_connections.count(socket))
+                    return;
+                break;
+            }
+            caller.unansweredFailed = false;
             const Outcome outcome = Dispatch(socket, id, request);
+            if (unanswered && outcome.error != 0 && m_connections.count(socket))
+                m_connections.at(socket)->unansweredFailed = true;
             if (!m_connections.count(socket))
                 return;
             if (!outcome.deferred)
