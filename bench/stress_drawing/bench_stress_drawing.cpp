@@ -51,6 +51,9 @@ auto Counted(F&& f)
     return f();
 }
 
+// Whether the drawing's calls go out without waiting for each reply (requests in flight).
+bool g_inFlight = true;
+
 class CountedModelSpace : public AcadModelSpace {
 public:
     explicit CountedModelSpace(std::shared_ptr<AcadModelSpace> inner) : m(std::move(inner)) {}
@@ -70,6 +73,15 @@ public:
         return Counted([&] { return m->AddSolid(a, b, c, d); });
     }
     std::int32_t Count() override { return Counted([&] { return m->Count(); }); }
+    // With requests in flight the calls go out without waiting; otherwise one by one.
+    void AddLineUnanswered(const Point3& a, const Point3& b) override
+    {
+        Counted([&] { g_inFlight ? m->AddLineUnanswered(a, b) : void(m->AddLine(a, b)); });
+    }
+    void AddPolylineUnanswered(const std::vector<double>& v) override
+    {
+        Counted([&] { g_inFlight ? m->AddPolylineUnanswered(v) : void(m->AddPolyline(v)); });
+    }
 
 private:
     std::shared_ptr<AcadModelSpace> m;
@@ -88,6 +100,11 @@ public:
     std::shared_ptr<AcadLayers> Layers() override { return Counted([&] { return m->Layers(); }); }
     AcadLayerPtr ActiveLayer() override { return Counted([&] { return m->ActiveLayer(); }); }
     void SetActiveLayer(const AcadLayerPtr& layer) override { Counted([&] { m->SetActiveLayer(layer); }); }
+    void SetActiveLayerUnanswered(const AcadLayerPtr& layer) override
+    {
+        Counted([&] { g_inFlight ? m->SetActiveLayerUnanswered(layer) : m->SetActiveLayer(layer); });
+    }
+    void AwaitUnanswered() override { m->AwaitUnanswered(); }
     std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Counted([&] { return m->ActiveTextStyle(); }); }
     std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Counted([&] { return m->SelectionSets(); }); }
     std::shared_ptr<AcadUtility> Utility() override { return Counted([&] { return m->Utility(); }); }
@@ -185,12 +202,15 @@ int main(int argc, char** argv)
     picProgress.show();
 
     std::printf("DrawStresses through the link (%s, headless), %d runs per case\n", qPrintable(QFileInfo(host).fileName()), runs);
-    std::printf("%10s %10s %5s %9s %9s %10s %11s %9s   %s\n", "mesh", "progress", "run", "seconds", "calls", "calls/s",
+    std::printf("%10s %10s %5s %9s %9s %10s %11s %9s   %s\n", "mesh", "calls", "run", "seconds", "calls", "calls/s",
                 "elements/s", "in calls", "erase / outlines / first / second (s)");
     auto model = std::make_unique<StressModel>();
     for (const int side : sides) {
         SyntheticResults(*model, side);
-        for (const bool withBox : {false, true}) {
+        struct Mode { bool inFlight; bool withBox; const char* name; };
+        for (const Mode mode : {Mode{false, false, "1-by-1"}, Mode{true, false, "in flight"}, Mode{true, true, "flight+box"}}) {
+            const bool withBox = mode.withBox;
+            g_inFlight = mode.inFlight;
             std::vector<double> times;
             for (int run = 1; run <= runs; ++run) {
                 g_calls = 0;
@@ -221,7 +241,7 @@ int main(int argc, char** argv)
                 if (!ok)
                     return 1;
                 times.push_back(seconds);
-                std::printf("%5d x %-3d %10s %5d %9.2f %9ld %10.0f %11.0f %8.0f%%", side, side, withBox ? "box" : "none",
+                std::printf("%5d x %-3d %10s %5d %9.2f %9ld %10.0f %11.0f %8.0f%%", side, side, mode.name,
                             run, seconds, g_calls, double(g_calls) / seconds, double(side) * side / seconds,
                             100.0 * Seconds(g_inCalls) / seconds);
                 if (marks.size() == 4)
@@ -231,7 +251,7 @@ int main(int argc, char** argv)
                 std::fflush(stdout);
             }
             std::sort(times.begin(), times.end());
-            std::printf("%5d x %-3d %10s   median %.2f s\n", side, side, withBox ? "box" : "none", times[times.size() / 2]);
+            std::printf("%5d x %-3d %10s   median %.2f s\n", side, side, mode.name, times[times.size() / 2]);
         }
     }
 

@@ -48,6 +48,10 @@ public:
     // Two doubles per vertex.
     virtual AcadEntityPtr AddLightWeightPolyline(const std::vector<double>& vertices) = 0;
     virtual AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) = 0;
+    // The same where the caller needs no entity back: the call may go out without waiting for
+    // its reply (AcadDocument::AwaitUnanswered collects the outcome).
+    virtual void AddLineUnanswered(const Point3& start, const Point3& end) { AddLine(start, end); }
+    virtual void AddPolylineUnanswered(const std::vector<double>& vertices) { AddPolyline(vertices); }
     virtual std::int32_t Count() = 0;
 };
 
@@ -135,6 +139,11 @@ public:
     virtual std::shared_ptr<AcadLayers> Layers() = 0;
     virtual AcadLayerPtr ActiveLayer() = 0;
     virtual void SetActiveLayer(const AcadLayerPtr& layer) = 0;
+    // SetActiveLayer without waiting for the reply (see AwaitUnanswered).
+    virtual void SetActiveLayerUnanswered(const AcadLayerPtr& layer) { SetActiveLayer(layer); }
+    // Waits until every call this program sent to the drawing host without waiting has been
+    // answered, and throws the first failure among them; the host carried out none after it.
+    virtual void AwaitUnanswered() {}
     virtual std::shared_ptr<AcadTextStyle> ActiveTextStyle() = 0;
     virtual std::shared_ptr<AcadSelectionSets> SelectionSets() = 0;
     virtual std::shared_ptr<AcadUtility> Utility() = 0;

@@ -1,6 +1,8 @@
 // The client end of the automation link and the input guard of pending calls.
 #include "cad/CadLink.h"
 
+#include <algorithm>
+
 #include <vector>
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 #include "cad/CadError.h"
 #include "desktop/modMessage.h"
@@ -145,8 +148,76 @@ void CadLink::Disconnect()
     LoseConnection();
 }
 
+void CadLink::WaitUnanswered(int atMost)
+{
+    // Replies to calls in flight come within microseconds: read them on the socket alone, and
+    // only when they take longer run the local event loop, so that the window stays alive.
+    QElapsedTimer spin;
+    spin.start();
+    while (m_unanswered > atMost && m_socket && spin.nsecsElapsed() < 20000000)
+        m_socket->waitForReadyRead(1);
+    if (m_unanswered > atMost && m_socket) {
+        QEventLoop loop;
+        m_unansweredLoop = &loop;
+        const int target = atMost;
+        QTimer check;
+        connect(&check, &QTimer::timeout, &loop, [this, &loop, target] {
+            if (m_unanswered <= target || !m_socket)
+                loop.quit();
+        });
+        check.start(5);
+        PendingScope pending(QThread::currentThread()->loopLevel() + 1);
+        loop.exec();
+        m_unansweredLoop = nullptr;
+    }
+    if (!m_socket && m_unanswered > 0) {
+        m_unanswered = 0;
+        if (!m_unansweredFailure)
+            m_unansweredFailure = std::make_pair(std::uint32_t(kDisconnected), kLostText);
+    }
+}
+
+void CadLink::AwaitUnanswered()
+{
+    if (m_unanswered > 0)
+        WaitUnanswered(0);
+    if (m_unansweredFailure) {
+        const auto [code, text] = *m_unansweredFailure;
+        m_unansweredFailure.reset();
+        throw CadError(code, text);
+    }
+}
+
+void CadLink::Send(const Handle& handle, const QString& member, const QCborArray& args)
+{
+    if (m_unansweredFailure)
+        AwaitUnanswered();
+    if (!m_connected)
+        throw CadError(kDisconnected, kLostText);
+    if (m_unanswered >= kUnansweredWindow)
+        WaitUnanswered(kUnansweredWindow / 2);
+    if (m_unansweredFailure)
+        AwaitUnanswered();
+    if (!m_connected || !m_socket)
+        throw CadError(kDisconnected, kLostText);
+    const qint64 id = m_nextId++;
+    QCborMap request;
+    request.insert(wire::kId, id);
+    request.insert(wire::kHandle, handle.ToCbor());
+    request.insert(wire::kMember, member);
+    request.insert(wire::kArgs, args);
+    request.insert(wire::kUnanswered, true);
+    m_unansweredIds.insert(id);
+    ++m_unanswered;
+    m_socket->write(FrameMessage(request));
+    m_socket->flush();
+}
+
 QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCborArray& args)
 {
+    // What was sent without waiting comes first, and its failure ends the sequence here.
+    if (m_unanswered > 0 || m_unansweredFailure)
+        AwaitUnanswered();
     if (!m_connected)
         throw CadError(kDisconnected, kLostText);
     const qint64 id = m_nextId++;
@@ -180,6 +251,22 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     if (!call.done) {
         QEventLoop loop;
         call.loop = &loop;
+        QTimer limit;
+        if (m_callTimeoutMs > 0) {
+            limit.setSingleShot(true);
+            limit.setTimerType(Qt::PreciseTimer);
+            connect(&limit, &QTimer::timeout, &loop, [this, &call] {
+                if (call.done)
+                    return;
+                call.done = true;
+                call.error = kDisconnected;
+                call.text = QStringLiteral("The drawing host did not answer within %1 s.").arg(m_callTimeoutMs / 1000.0);
+                LoseConnection();
+                if (call.loop)
+                    call.loop->quit();
+            });
+            limit.start(std::max(1, m_callTimeoutMs - int(spin.elapsed())));
+        }
         PendingScope pending(QThread::currentThread()->loopLevel() + 1);
         loop.exec();
         call.loop = nullptr;
@@ -204,15 +291,27 @@ void CadLink::ReadReplies()
             LoseConnection();
             return;
         }
-        const auto found = m_pending.find(reply.value(wire::kId).toInteger(-1));
+        const qint64 replyId = reply.value(wire::kId).toInteger(-1);
+        if (m_unansweredIds.erase(replyId) > 0) {
+            --m_unanswered;
+            if (reply.contains(wire::kError) && !m_unansweredFailure) {
+                std::uint32_t code = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kHostFailed));
+                m_unansweredFailure = std::make_pair(code == 0 ? std::uint32_t(kHostFailed) : code,
+                                                     reply.value(wire::kText).toString());
+            }
+            if (m_unansweredLoop && m_unanswered == 0)
+                m_unansweredLoop->quit();
+            continue;
+        }
+        const auto found = m_pending.find(replyId);
         if (found == m_pending.end())
             continue;
         PendingCall& call = *found->second;
         call.done = true;
         if (reply.contains(wire::kError)) {
-            call.error = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kFailed));
+            call.error = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kHostFailed));
             if (call.error == 0)
-                call.error = kFailed;
+                call.error = kHostFailed;
             call.text = reply.value(wire::kText).toString();
         } else {
             call.result = reply.value(wire::kResult);
@@ -235,6 +334,12 @@ void CadLink::LoseConnection()
         if (call->loop)
             call->loop->quit();
     }
+    m_unansweredIds.clear();
+    if (m_unanswered > 0 && !m_unansweredFailure)
+        m_unansweredFailure = std::make_pair(std::uint32_t(kDisconnected), kLostText);
+    m_unanswered = 0;
+    if (m_unansweredLoop)
+        m_unansweredLoop->quit();
     if (m_socket) {
         QLocalSocket* socket = m_socket;
         m_socket = nullptr;

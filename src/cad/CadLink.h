@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
+#include <utility>
 
 #include <QCborArray>
 #include <QCborValue>
@@ -12,7 +15,7 @@
 #include <QObject>
 #include <QString>
 
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
 class QEventLoop;
 class QLocalSocket;
@@ -34,8 +37,23 @@ public:
     // host's code, or kDisconnected once the host is gone.
     QCborValue Call(const Handle& handle, const QString& member, const QCborArray& args = {});
 
+    // Sends a call whose result is not needed without waiting for its reply; at most
+    // kUnansweredWindow such calls are in flight at once. The host carries them out in order and
+    // none after one that failed; the first failure is thrown by the next Send, Call or
+    // AwaitUnanswered, once every call in flight has been answered.
+    void Send(const Handle& handle, const QString& member, const QCborArray& args = {});
+    // Waits until every call sent without waiting has been answered; throws the first failure.
+    void AwaitUnanswered();
+    static constexpr int kUnansweredWindow = 512;
+
     // Closes the connection; every pending and later call fails with kDisconnected.
     void Disconnect();
+
+    // How long one call may wait for its reply (0, the default: as long as it takes, since a
+    // person may be picking). A call that waits longer gives the host up: it fails with
+    // kDisconnected and a text saying so, and so does every pending and later call.
+    void SetCallTimeout(int milliseconds) { m_callTimeoutMs = milliseconds; }
+    int CallTimeout() const { return m_callTimeoutMs; }
 
 signals:
     void Disconnected();
@@ -56,7 +74,15 @@ private:
     QString m_socketPath;
     bool m_connected = false;
     qint64 m_nextId = 1;
+    int m_callTimeoutMs = 0;
     std::map<qint64, PendingCall*> m_pending;
+    // Calls sent without waiting: how many are unanswered, the first failure among them, and
+    // the loop that waits for them when they take long.
+    int m_unanswered = 0;
+    std::set<qint64> m_unansweredIds;
+    std::optional<std::pair<std::uint32_t, QString>> m_unansweredFailure;
+    QEventLoop* m_unansweredLoop = nullptr;
+    void WaitUnanswered(int atMost);
     MessageReader m_reader;
 };
 

@@ -5,6 +5,7 @@
 
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
+#include "cadlink/Members.h"
 
 namespace ardela::cad {
 
@@ -48,6 +49,7 @@ protected:
     {
         return m_link->Call(m_handle, member, args);
     }
+    void Send(const QString& member, const QCborArray& args = {}) const { m_link->Send(m_handle, member, args); }
     template <typename T>
     std::shared_ptr<T> Object(const QString& member, const QCborArray& args = {}) const;
 
@@ -65,19 +67,19 @@ Handle HandleOf(const ProxyBase& proxy)
 class EntityProxy : public AcadEntity, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int64_t ObjectID() override { return Call(QStringLiteral("ObjectID")).toInteger(); }
-    QString ObjectName() override { return Call(QStringLiteral("ObjectName")).toString(); }
-    QString Layer() override { return Call(QStringLiteral("Layer")).toString(); }
-    void Update() override { Call(QStringLiteral("Update")); }
-    std::int16_t Alignment() override { return static_cast<std::int16_t>(Call(QStringLiteral("Alignment")).toInteger()); }
-    void SetAlignment(std::int16_t alignment) override { Call(QStringLiteral("put_Alignment"), {alignment}); }
-    Point3 TextAlignmentPoint() override { return ToPoint(Call(QStringLiteral("TextAlignmentPoint"))); }
-    void SetTextAlignmentPoint(const Point3& point) override { Call(QStringLiteral("put_TextAlignmentPoint"), {ToCbor(point)}); }
-    double Rotation() override { return Call(QStringLiteral("Rotation")).toDouble(); }
-    void SetRotation(double radians) override { Call(QStringLiteral("put_Rotation"), {radians}); }
-    double Height() override { return Call(QStringLiteral("Height")).toDouble(); }
-    void SetHeight(double height) override { Call(QStringLiteral("put_Height"), {height}); }
-    QString TextString() override { return Call(QStringLiteral("TextString")).toString(); }
+    std::int64_t ObjectID() override { return Call(members::kObjectID).toInteger(); }
+    QString ObjectName() override { return Call(members::kObjectName).toString(); }
+    QString Layer() override { return Call(members::kLayer).toString(); }
+    void Update() override { Call(members::kUpdate); }
+    std::int16_t Alignment() override { return static_cast<std::int16_t>(Call(members::kAlignment).toInteger()); }
+    void SetAlignment(std::int16_t alignment) override { Call(members::kPutAlignment, {alignment}); }
+    Point3 TextAlignmentPoint() override { return ToPoint(Call(members::kTextAlignmentPoint)); }
+    void SetTextAlignmentPoint(const Point3& point) override { Call(members::kPutTextAlignmentPoint, {ToCbor(point)}); }
+    double Rotation() override { return Call(members::kRotation).toDouble(); }
+    void SetRotation(double radians) override { Call(members::kPutRotation, {radians}); }
+    double Height() override { return Call(members::kHeight).toDouble(); }
+    void SetHeight(double height) override { Call(members::kPutHeight, {height}); }
+    QString TextString() override { return Call(members::kTextString).toString(); }
 };
 
 class ModelSpaceProxy : public AcadModelSpace, public ProxyBase {
@@ -85,26 +87,34 @@ public:
     using ProxyBase::ProxyBase;
     AcadEntityPtr AddLine(const Point3& start, const Point3& end) override
     {
-        return Entity(QStringLiteral("AddLine"), {ToCbor(start), ToCbor(end)});
+        return Entity(members::kAddLine, {ToCbor(start), ToCbor(end)});
     }
     AcadEntityPtr AddText(const QString& text, const Point3& insertion, double height) override
     {
-        return Entity(QStringLiteral("AddText"), {text, ToCbor(insertion), height});
+        return Entity(members::kAddText, {text, ToCbor(insertion), height});
     }
-    AcadEntityPtr AddPoint(const Point3& point) override { return Entity(QStringLiteral("AddPoint"), {ToCbor(point)}); }
+    AcadEntityPtr AddPoint(const Point3& point) override { return Entity(members::kAddPoint, {ToCbor(point)}); }
     AcadEntityPtr AddPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(QStringLiteral("AddPolyline"), Single(Doubles(vertices)));
+        return Entity(members::kAddPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddLightWeightPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(QStringLiteral("AddLightWeightPolyline"), Single(Doubles(vertices)));
+        return Entity(members::kAddLightWeightPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) override
     {
-        return Entity(QStringLiteral("AddSolid"), {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
+        return Entity(members::kAddSolid, {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
     }
-    std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
+    void AddLineUnanswered(const Point3& start, const Point3& end) override
+    {
+        Send(members::kAddLine, {ToCbor(start), ToCbor(end)});
+    }
+    void AddPolylineUnanswered(const std::vector<double>& vertices) override
+    {
+        Send(members::kAddPolyline, Single(Doubles(vertices)));
+    }
+    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
 
 private:
     // An argument list of one array (braces would copy the array instead of nesting it).
@@ -130,27 +140,27 @@ private:
 class LayerProxy : public AcadLayer, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(QStringLiteral("Name")).toString(); }
-    std::int32_t Color() override { return ToInt32(Call(QStringLiteral("Color"))); }
-    void SetColor(std::int32_t colorIndex) override { Call(QStringLiteral("put_Color"), {colorIndex}); }
-    QString Linetype() override { return Call(QStringLiteral("Linetype")).toString(); }
-    void SetLinetype(const QString& name) override { Call(QStringLiteral("put_Linetype"), {name}); }
-    bool LayerOn() override { return Call(QStringLiteral("LayerOn")).toBool(); }
-    void SetLayerOn(bool on) override { Call(QStringLiteral("put_LayerOn"), {on}); }
-    bool Freeze() override { return Call(QStringLiteral("Freeze")).toBool(); }
-    void SetFreeze(bool frozen) override { Call(QStringLiteral("put_Freeze"), {frozen}); }
-    bool Lock() override { return Call(QStringLiteral("Lock")).toBool(); }
-    void SetLock(bool locked) override { Call(QStringLiteral("put_Lock"), {locked}); }
-    void Delete() override { Call(QStringLiteral("Delete")); }
+    QString Name() override { return Call(members::kName).toString(); }
+    std::int32_t Color() override { return ToInt32(Call(members::kColor)); }
+    void SetColor(std::int32_t colorIndex) override { Call(members::kPutColor, {colorIndex}); }
+    QString Linetype() override { return Call(members::kLinetype).toString(); }
+    void SetLinetype(const QString& name) override { Call(members::kPutLinetype, {name}); }
+    bool LayerOn() override { return Call(members::kLayerOn).toBool(); }
+    void SetLayerOn(bool on) override { Call(members::kPutLayerOn, {on}); }
+    bool Freeze() override { return Call(members::kFreeze).toBool(); }
+    void SetFreeze(bool frozen) override { Call(members::kPutFreeze, {frozen}); }
+    bool Lock() override { return Call(members::kLock).toBool(); }
+    void SetLock(bool locked) override { Call(members::kPutLock, {locked}); }
+    void Delete() override { Call(members::kDelete); }
 };
 
 class LayersProxy : public AcadLayers, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
-    AcadLayerPtr Item(std::int32_t index) override { return Layer(QStringLiteral("Item"), {index}); }
-    AcadLayerPtr Item(const QString& name) override { return Layer(QStringLiteral("Item"), {name}); }
-    AcadLayerPtr Add(const QString& name) override { return Layer(QStringLiteral("Add"), {name}); }
+    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
+    AcadLayerPtr Item(std::int32_t index) override { return Layer(members::kItem, {index}); }
+    AcadLayerPtr Item(const QString& name) override { return Layer(members::kItem, {name}); }
+    AcadLayerPtr Add(const QString& name) override { return Layer(members::kAdd, {name}); }
 
 private:
     AcadLayerPtr Layer(const QString& member, const QCborArray& args)
@@ -162,15 +172,15 @@ private:
 class LineTypesProxy : public AcadLineTypes, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
-    QString Name(std::int32_t index) override { return Call(QStringLiteral("Item"), {index}).toString(); }
-    void Load(const QString& name, const QString& fileName) override { Call(QStringLiteral("Load"), {name, fileName}); }
+    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
+    QString Name(std::int32_t index) override { return Call(members::kItem, {index}).toString(); }
+    void Load(const QString& name, const QString& fileName) override { Call(members::kLoad, {name, fileName}); }
 };
 
 class SelectionSetProxy : public AcadSelectionSet, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(QStringLiteral("Name")).toString(); }
+    QString Name() override { return Call(members::kName).toString(); }
     void Select(std::int16_t mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
                 const std::vector<std::int16_t>& filterTypes, const QStringList& filterData) override
     {
@@ -180,24 +190,24 @@ public:
         QCborArray data;
         for (const QString& d : filterData)
             data.append(d);
-        Call(QStringLiteral("Select"), {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
+        Call(members::kSelect, {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
                                         corner2 ? ToCbor(*corner2) : QCborValue(), types, data});
     }
-    std::int32_t count() override { return ToInt32(Call(QStringLiteral("count"))); }
+    std::int32_t count() override { return ToInt32(Call(members::kSetCount)); }
     AcadEntityPtr Item(std::int32_t index) override
     {
-        return std::make_shared<EntityProxy>(m_link, ToHandle(Call(QStringLiteral("Item"), {index})));
+        return std::make_shared<EntityProxy>(m_link, ToHandle(Call(members::kItem, {index})));
     }
-    void Erase() override { Call(QStringLiteral("Erase")); }
-    void Delete() override { Call(QStringLiteral("Delete")); }
+    void Erase() override { Call(members::kErase); }
+    void Delete() override { Call(members::kDelete); }
 };
 
 class SelectionSetsProxy : public AcadSelectionSets, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    AcadSelectionSetPtr Add(const QString& name) override { return Set(QStringLiteral("Add"), name); }
-    AcadSelectionSetPtr Item(const QString& name) override { return Set(QStringLiteral("Item"), name); }
-    std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
+    AcadSelectionSetPtr Add(const QString& name) override { return Set(members::kAdd, name); }
+    AcadSelectionSetPtr Item(const QString& name) override { return Set(members::kItem, name); }
+    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
 
 private:
     AcadSelectionSetPtr Set(const QString& member, const QString& name)
@@ -211,17 +221,17 @@ public:
     using ProxyBase::ProxyBase;
     Point3 GetPoint(const std::optional<Point3>& basePoint, const QString& prompt) override
     {
-        return ToPoint(Call(QStringLiteral("GetPoint"), {basePoint ? ToCbor(*basePoint) : QCborValue(), prompt}));
+        return ToPoint(Call(members::kGetPoint, {basePoint ? ToCbor(*basePoint) : QCborValue(), prompt}));
     }
 };
 
 class TextStyleProxy : public AcadTextStyle, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(QStringLiteral("Name")).toString(); }
+    QString Name() override { return Call(members::kName).toString(); }
     void GetFont(QString& typeface, bool& bold, bool& italic, std::int32_t& charset, std::int32_t& pitchAndFamily) override
     {
-        const QCborArray font = Call(QStringLiteral("GetFont")).toArray();
+        const QCborArray font = Call(members::kGetFont).toArray();
         if (font.size() != 5)
             throw CadError(kMalformedMessage, QStringLiteral("The host answered with something that is not a font."));
         typeface = font[0].toString();
@@ -232,67 +242,75 @@ public:
     }
     void SetFont(const QString& typeface, bool bold, bool italic, std::int32_t charset, std::int32_t pitchAndFamily) override
     {
-        Call(QStringLiteral("SetFont"), {typeface, bold, italic, charset, pitchAndFamily});
+        Call(members::kSetFont, {typeface, bold, italic, charset, pitchAndFamily});
     }
 };
 
 class DocumentProxy : public AcadDocument, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::uint64_t hWnd() override { return static_cast<std::uint64_t>(Call(QStringLiteral("hWnd")).toInteger()); }
-    std::shared_ptr<AcadModelSpace> ModelSpace() override { return Object<ModelSpaceProxy>(QStringLiteral("ModelSpace")); }
-    std::shared_ptr<AcadLayers> Layers() override { return Object<LayersProxy>(QStringLiteral("Layers")); }
-    AcadLayerPtr ActiveLayer() override { return Object<LayerProxy>(QStringLiteral("ActiveLayer")); }
+    std::uint64_t hWnd() override { return static_cast<std::uint64_t>(Call(members::kHWnd).toInteger()); }
+    std::shared_ptr<AcadModelSpace> ModelSpace() override { return Object<ModelSpaceProxy>(members::kModelSpace); }
+    std::shared_ptr<AcadLayers> Layers() override { return Object<LayersProxy>(members::kLayers); }
+    AcadLayerPtr ActiveLayer() override { return Object<LayerProxy>(members::kActiveLayer); }
     void SetActiveLayer(const AcadLayerPtr& layer) override
     {
         const auto* proxy = dynamic_cast<const LayerProxy*>(layer.get());
         if (!proxy)
             throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
-        Call(QStringLiteral("put_ActiveLayer"), {HandleOf(*proxy).ToCbor()});
+        Call(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
     }
-    std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Object<TextStyleProxy>(QStringLiteral("ActiveTextStyle")); }
-    std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Object<SelectionSetsProxy>(QStringLiteral("SelectionSets")); }
-    std::shared_ptr<AcadUtility> Utility() override { return Object<UtilityProxy>(QStringLiteral("Utility")); }
-    std::shared_ptr<AcadLineTypes> lineTypes() override { return Object<LineTypesProxy>(QStringLiteral("lineTypes")); }
-    void SetVariable(const QString& name, std::int16_t value) override { Call(QStringLiteral("SetVariable"), {name, value}); }
+    void SetActiveLayerUnanswered(const AcadLayerPtr& layer) override
+    {
+        const auto* proxy = dynamic_cast<const LayerProxy*>(layer.get());
+        if (!proxy)
+            throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
+        Send(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
+    }
+    void AwaitUnanswered() override { m_link->AwaitUnanswered(); }
+    std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Object<TextStyleProxy>(members::kActiveTextStyle); }
+    std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Object<SelectionSetsProxy>(members::kSelectionSets); }
+    std::shared_ptr<AcadUtility> Utility() override { return Object<UtilityProxy>(members::kUtility); }
+    std::shared_ptr<AcadLineTypes> lineTypes() override { return Object<LineTypesProxy>(members::kLineTypes); }
+    void SetVariable(const QString& name, std::int16_t value) override { Call(members::kSetVariable, {name, value}); }
     std::int16_t GetVariable(const QString& name) override
     {
-        return static_cast<std::int16_t>(Call(QStringLiteral("GetVariable"), {name}).toInteger());
+        return static_cast<std::int16_t>(Call(members::kGetVariable, {name}).toInteger());
     }
-    void Regen(std::int16_t which) override { Call(QStringLiteral("Regen"), {which}); }
-    bool Saved() override { return Call(QStringLiteral("Saved")).toBool(); }
-    QString Name() override { return Call(QStringLiteral("Name")).toString(); }
-    QString FullName() override { return Call(QStringLiteral("FullName")).toString(); }
-    void Save() override { Call(QStringLiteral("Save")); }
-    void SaveAs(const QString& path) override { Call(QStringLiteral("SaveAs"), {path}); }
-    void Close() override { Call(QStringLiteral("Close")); }
+    void Regen(std::int16_t which) override { Call(members::kRegen, {which}); }
+    bool Saved() override { return Call(members::kSaved).toBool(); }
+    QString Name() override { return Call(members::kName).toString(); }
+    QString FullName() override { return Call(members::kFullName).toString(); }
+    void Save() override { Call(members::kSave); }
+    void SaveAs(const QString& path) override { Call(members::kSaveAs, {path}); }
+    void Close() override { Call(members::kClose); }
 };
 
 class DocumentsProxy : public AcadDocuments, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    AcadDocumentPtr Add() override { return Object<DocumentProxy>(QStringLiteral("Add")); }
-    AcadDocumentPtr Open(const QString& path) override { return Object<DocumentProxy>(QStringLiteral("Open"), {path}); }
-    std::int32_t Count() override { return ToInt32(Call(QStringLiteral("Count"))); }
-    AcadDocumentPtr Item(std::int32_t index) override { return Object<DocumentProxy>(QStringLiteral("Item"), {index}); }
+    AcadDocumentPtr Add() override { return Object<DocumentProxy>(members::kAdd); }
+    AcadDocumentPtr Open(const QString& path) override { return Object<DocumentProxy>(members::kOpen, {path}); }
+    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
+    AcadDocumentPtr Item(std::int32_t index) override { return Object<DocumentProxy>(members::kItem, {index}); }
 };
 
 class ApplicationProxy : public AcadApplication, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
     bool IsLive() const override { return m_link->IsConnected(); }
-    bool Visible() override { return Call(QStringLiteral("Visible")).toBool(); }
-    void SetVisible(bool visible) override { Call(QStringLiteral("put_Visible"), {visible}); }
-    AcadDocumentPtr ActiveDocument() override { return Object<DocumentProxy>(QStringLiteral("ActiveDocument")); }
-    std::shared_ptr<AcadDocuments> Documents() override { return Object<DocumentsProxy>(QStringLiteral("Documents")); }
-    QString Name() override { return Call(QStringLiteral("Name")).toString(); }
-    void Quit() override { Call(QStringLiteral("Quit")); }
-    std::int64_t ProcessId() override { return Call(QStringLiteral("ProcessId")).toInteger(); }
+    bool Visible() override { return Call(members::kVisible).toBool(); }
+    void SetVisible(bool visible) override { Call(members::kPutVisible, {visible}); }
+    AcadDocumentPtr ActiveDocument() override { return Object<DocumentProxy>(members::kActiveDocument); }
+    std::shared_ptr<AcadDocuments> Documents() override { return Object<DocumentsProxy>(members::kDocuments); }
+    QString Name() override { return Call(members::kName).toString(); }
+    void Quit() override { Call(members::kQuit); }
+    std::int64_t ProcessId() override { return Call(members::kProcessId).toInteger(); }
     std::uint64_t RootWindow(std::uint64_t hwnd) override
     {
-        return static_cast<std::uint64_t>(Call(QStringLiteral("RootWindow"), {static_cast<qint64>(hwnd)}).toInteger());
+        return static_cast<std::uint64_t>(Call(members::kRootWindow, {static_cast<qint64>(hwnd)}).toInteger());
     }
-    void ActivateWindow(std::uint64_t hwnd) override { Call(QStringLiteral("ActivateWindow"), {static_cast<qint64>(hwnd)}); }
+    void ActivateWindow(std::uint64_t hwnd) override { Call(members::kActivateWindow, {static_cast<qint64>(hwnd)}); }
     const LinkPtr& Link() const { return m_link; }
 };
 

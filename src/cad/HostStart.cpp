@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include "cad/CadError.h"
+#include "cad/CadLink.h"
 #include "cad/CadProxy.h"
 
 namespace ardela::cad {
@@ -81,6 +82,8 @@ AcadApplicationPtr StartHost(const HostLaunch& launch, QProcess* child)
     const QDeadlineTimer deadline(launch.timeoutMs);
     while (!deadline.hasExpired()) {
         if (AcadApplicationPtr application = ConnectApplication(launch.socketPath, 200)) {
+            if (const std::shared_ptr<CadLink> link = LinkOf(application); link && launch.callTimeoutMs > 0)
+                link->SetCallTimeout(launch.callTimeoutMs);
             try {
                 if (application->ProcessId() == pid)
                     return application;

@@ -16,6 +16,7 @@ struct HostLaunch {
     QStringList arguments;  // besides --socket
     bool headless = false;  // no window, for the batch tool
     int timeoutMs = 30000;  // how long the host may take to answer
+    int callTimeoutMs = 0;  // how long each call may wait (0: no limit; see CadLink::SetCallTimeout)
 };
 
 // The cadhost beside this program.

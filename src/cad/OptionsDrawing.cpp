@@ -31,15 +31,6 @@ std::int32_t LayerColor(const Cell& value)
 
 } // namespace
 
-OptionsDrawingTexts RomanianOptionsDrawingTexts()
-{
-    OptionsDrawingTexts texts;
-    texts.linkLost = QStringLiteral(
-        "Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu AutoCAD s-a pierdut.");
-    texts.failed = QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: ");
-    return texts;
-}
-
 void ResizeTexts(AcadDocument& document, double height)
 {
     std::shared_ptr<AcadSelectionSets> sets = document.SelectionSets();
@@ -75,10 +66,10 @@ void RecolorProgramLayers(AcadDocument& document, const SettingsArray& settings)
     for (std::int32_t i = 0; i < count; ++i) {
         AcadLayerPtr layer = layers->Item(i);
         const QString name = layer->Name();
-        for (const LayerSpec& spec : programLayers) {
-            if (spec.name != name)
+        for (const LayerSpec& programLayer : programLayers) {
+            if (programLayer.name != name)
                 continue;
-            const std::int32_t color = LayerColor(settings[spec.colorKey]);
+            const std::int32_t color = LayerColor(settings[programLayer.colorKey]);
             if (color != 0)
                 layer->SetColor(color);
             break;

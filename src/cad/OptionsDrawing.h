@@ -23,8 +23,6 @@ struct OptionsDrawingTexts {
         "The options have been changed, but the drawing could not be updated: the link with AutoCAD is lost.");
     QString failed = QStringLiteral("The options have been changed, but the drawing could not be updated: ");
 };
-// Vendel's texts.
-OptionsDrawingTexts RomanianOptionsDrawingTexts();
 
 // Sets the Height of every TEXT entity of the drawing through the selection set "tempss" (a set of
 // that name left over is replaced). Throws CadError.

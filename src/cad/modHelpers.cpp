@@ -8,7 +8,7 @@
 #include "cad/CadProxy.h"
 #include "cad/EraseLayers.h"
 #include "cad/HostStart.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "desktop/FileChooser.h"
 #include "desktop/modMessage.h"
 #include "cad/WizardForm.h"

@@ -1,11 +1,19 @@
 // Shared pieces of the batch tool.
 #include "cli/CliCommon.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonObject>
 
 #include "desktop/Error.h"
@@ -40,15 +48,145 @@ std::optional<FileArguments> ParseFileArguments(const QString& command, const QS
     return parsed;
 }
 
-bool OpenFile(const AnalysisFileKind& kind, const QString& path)
+namespace {
+
+QHash<QString, QByteArray>& RawNames()
 {
+    static QHash<QString, QByteArray> names;
+    return names;
+}
+
+// True when the bytes read back the same through the locale's decoding: Qt can name the file.
+bool RoundTrips(const QByteArray& native)
+{
+    return QFile::encodeName(QFile::decodeName(native)) == native;
+}
+
+QString ErrnoText(int error)
+{
+    if (error == EISDIR)
+        return QStringLiteral("a folder is in the way");
+    if (error == ENOENT)
+        return QStringLiteral("no such file or folder");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QStringList SetRawArguments(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray native(argv[i]);
+        const QString decoded = QFile::decodeName(native);
+        RawNames().insert(decoded, native);
+        args.append(decoded);
+    }
+    return args;
+}
+
+QByteArray NativeName(const QString& argument)
+{
+    return RawNames().value(argument, QFile::encodeName(argument));
+}
+
+QString Shown(const QByteArray& native)
+{
+    return QFile::decodeName(native);
+}
+
+bool NameableByQt(const QByteArray& native)
+{
+    return RoundTrips(native);
+}
+
+bool RenameBytes(const QByteArray& from, const QByteArray& to, QString* reason)
+{
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    *reason = ErrnoText(errno);
+    return false;
+}
+
+QString AbsoluteShown(const QString& argument)
+{
+    return QFileInfo(Shown(NativeName(argument))).absoluteFilePath();
+}
+
+bool OpenFile(const AnalysisFileKind& kind, const QString& argument)
+{
+    const QByteArray native = NativeName(argument);
+    QString path = QFileInfo(QFile::decodeName(native)).absoluteFilePath();
+    if (!RoundTrips(native)) {
+        // Qt cannot name these bytes: the file is opened by them and read through its descriptor,
+        // which stays open for the run.
+        struct stat info {};
+        if (::stat(native.constData(), &info) != 0) {
+            ShowMessage(AnalysisFileFailureMessage() + QStringLiteral(": ") + Shown(native) + QStringLiteral(": ")
+                            + (errno == ENOENT ? QStringLiteral("no such file") : ErrnoText(errno)),
+                        MsgCritical);
+            return false;
+        }
+        const int fd = S_ISREG(info.st_mode) ? ::open(native.constData(), O_RDONLY | O_CLOEXEC) : -1;
+        if (fd >= 0)
+            path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    }
     try {
-        ReadAnalysisFile(kind, QFileInfo(path).absoluteFilePath());
+        ReadAnalysisFile(kind, path);
         return true;
     } catch (const ModelError& error) {
-        ShowMessage(AnalysisFileFailureMessage() + QStringLiteral(": ") + error.Text(), MsgCritical);
+        // The reason names the file as the user gave it.
+        QString reason = error.Text();
+        if (reason.startsWith(path + QStringLiteral(": ")))
+            reason = Shown(native) + reason.mid(path.size());
+        ShowMessage(AnalysisFileFailureMessage() + QStringLiteral(": ") + reason, MsgCritical);
         return false;
     }
+}
+
+QByteArray BesideName(const QString& argument, const QByteArray& extension)
+{
+    const QByteArray native = NativeName(argument);
+    const qsizetype slash = native.lastIndexOf('/');
+    const qsizetype dot = native.lastIndexOf('.');
+    return (dot > slash + 1 ? native.left(dot) : native) + extension;
+}
+
+bool SaveWhole(const QByteArray& native, const QByteArray& data, QString* reason)
+{
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        *reason = ErrnoText(EISDIR);
+        return false;
+    }
+    const qsizetype slash = native.lastIndexOf('/');
+    QByteArray temp = (slash >= 0 ? native.left(slash + 1) : QByteArray()) + ".ardela-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        *reason = ErrnoText(errno);
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + written, std::size_t(data.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const int writeError = written == data.size() ? 0 : (errno ? errno : EIO);
+    if (writeError != 0 || ::fchmod(fd, 0644) != 0 || ::close(fd) != 0) {
+        *reason = ErrnoText(writeError ? writeError : errno);
+        ::unlink(temp.constData());
+        return false;
+    }
+    if (::rename(temp.constData(), native.constData()) != 0) {
+        *reason = ErrnoText(errno);
+        ::unlink(temp.constData());
+        return false;
+    }
+    return true;
 }
 
 QJsonValue DoubleToJson(double value)

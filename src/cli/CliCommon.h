@@ -45,9 +45,32 @@ struct FileArguments {
 };
 std::optional<FileArguments> ParseFileArguments(const QString& command, const QStringList& args, const QStringList& known);
 
-// Reads the analysis file at `path` (made absolute) into the model of `kind`, as the wizard's
-// open routine does; on failure says "Could not open analysis file" and why, and returns false.
-bool OpenFile(const AnalysisFileKind& kind, const QString& path);
+// The command line as the bytes it was given: every argument decoded for display, and the
+// bytes of each kept, so that a file name that is not valid in the locale is still opened as
+// the bytes it is. Set once by main.
+QStringList SetRawArguments(int argc, char** argv);
+// The bytes the user gave for `argument` (its local encoding when main did not see it).
+QByteArray NativeName(const QString& argument);
+
+// Reads the analysis file `argument` into the model of `kind`, as the wizard's open routine
+// does; on failure says "Could not open analysis file", the name as given and why, and
+// returns false.
+bool OpenFile(const AnalysisFileKind& kind, const QString& argument);
+
+// The file beside `argument` with its extension replaced by `extension` (".prn"), as bytes.
+QByteArray BesideName(const QString& argument, const QByteArray& extension);
+// Writes `data` to the file `native` whole or not at all (a new file renamed over the old);
+// false with the reason ("a folder is in the way", "Permission denied") in `*reason`.
+bool SaveWhole(const QByteArray& native, const QByteArray& data, QString* reason);
+// True when Qt can name the file `native` (its bytes read back the same through the locale).
+bool NameableByQt(const QByteArray& native);
+// Renames `from` to `to`, both bytes; false with the reason.
+bool RenameBytes(const QByteArray& from, const QByteArray& to, QString* reason);
+// A name given as bytes, for messages.
+QString Shown(const QByteArray& native);
+// The analysis file `argument` as an absolute name for output (a name that is not valid in the
+// locale shows its undecodable bytes as replacement characters).
+QString AbsoluteShown(const QString& argument);
 
 // A single as the shortest decimal that reads back as the same single.
 QJsonValue SingleToJson(float value);

@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -17,8 +19,10 @@
 #include "truss/AnalysisFile.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cad/DrawingLayers.h"
 #include "cad/HostStart.h"
+#include "cad/ProgramLayers.h"
+#include "cadlink/Wire.h"
 #include "cli/CliCommon.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
@@ -38,9 +42,10 @@ namespace {
 constexpr int kHostStartTimeoutMs = 30000;
 constexpr int kExportTimeoutMs = 600000;
 constexpr int kHostQuitTimeoutMs = 5000;
+// How long one call into the host may wait: the batch tool has no one to pick or click, so a
+// host that stops answering fails the export after this.
+constexpr int kCallTimeoutMs = 10000;
 
-const QString kDrawingFailure = QStringLiteral("There was an error drawing data.") + kCrLf
-                                + QStringLiteral("Please go back and revise your input.");
 
 // A drawing host of our own: started without a window on a private name, stopped when this
 // object goes, whatever happened in between.
@@ -58,6 +63,7 @@ public:
         launch.arguments << QStringLiteral("--second-instance");
         launch.headless = true;
         launch.timeoutMs = kHostStartTimeoutMs;
+        launch.callTimeoutMs = kCallTimeoutMs;
         m_application = cad::StartHost(launch, &m_process);
         if (m_application) {
             // A host that stops answering is stopped, so that no call waits for ever.
@@ -72,16 +78,19 @@ public:
     void Stop()
     {
         m_watchdog.stop();
+        bool asked = false;
         if (m_application) {
             try {
                 m_application->Quit();
+                asked = true;
             } catch (const cad::CadError&) {
             }
             m_application.reset();
         }
         if (m_process.state() == QProcess::NotRunning)
             return;
-        if (!m_process.waitForFinished(kHostQuitTimeoutMs)) {
+        // A host that could not be asked (it stopped answering) is ended at once.
+        if (!asked || !m_process.waitForFinished(kHostQuitTimeoutMs)) {
             m_process.kill();
             m_process.waitForFinished(kHostQuitTimeoutMs);
         }
@@ -141,6 +150,24 @@ private:
     QString m_failure;
 };
 
+// The layer colours the drawing takes from the file: each a colour number from 1 to 255, read
+// as the layer routine reads it. Returns what is wrong with the first that is not, or nothing.
+QString LayerColourProblem(const SettingsArray& settings)
+{
+    for (const cad::LayerSpec& layer : cad::KorrinLayers()) {
+        const Cell& cell = settings[layer.colorKey];
+        const QString key = SettingKeys()[layer.colorKey];
+        const QString text = cell.ToText().trimmed();
+        bool isNumber = false;
+        const int colour = text.toInt(&isNumber);
+        if (!isNumber || colour < 1 || colour > 255)
+            return QStringLiteral("the setting %1 (the colour of %2) is %3; a layer colour is a number from 1 to 255")
+                .arg(key, layer.name, cell.GetKind() == Cell::Kind::Text ? QStringLiteral("\"%1\"").arg(cell.TextValue())
+                                                                          : text.isEmpty() ? QStringLiteral("empty") : text);
+    }
+    return QString();
+}
+
 int Export(const QStringList& args)
 {
     QString file;
@@ -171,6 +198,20 @@ int Export(const QStringList& args)
     if (solve) {
         if (!SolveChecked(model))
             return kExitFailed;
+    } else {
+        // Counts past the live rows name no node: said as the solver says it, before drawing.
+        try {
+            CheckNodeReferences(model);
+        } catch (const ModelError& error) {
+            ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical);
+            Err(QStringLiteral("(%1)\n").arg(error.Text()));
+            return kExitFailed;
+        }
+    }
+    const QString colourProblem = LayerColourProblem(Settings());
+    if (!colourProblem.isEmpty()) {
+        Err(QStringLiteral("ardela export: %1\n").arg(colourProblem));
+        return kExitFailed;
     }
 
     PrivateHost host;
@@ -193,20 +234,36 @@ int Export(const QStringList& args)
     connection.Profile.drawModelLayer = drawing.Profile().drawModelLayer;
     cad::SetupLayers(connection);
     if (drawing.Failed()) {
-        ShowMessage(kDrawingFailure, MsgOkOnly + MsgCritical);
+        ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical);
         Err(QStringLiteral("(%1)\n").arg(drawing.Failure()));
         return kExitFailed;
     }
     if (solve && !DrawResults(model, Settings(), *connection.AcadDoc))
         return kExitFailed;
 
-    const QString requested = QFileInfo(out).absoluteFilePath();
+    // A name Qt cannot give the host (bytes that are not valid in the locale) is saved under a
+    // plain name in the same folder first, then renamed to the bytes it is.
+    const QByteArray outNative = NativeName(out);
+    const bool plainName = NameableByQt(outNative);
+    const qsizetype slash = outNative.lastIndexOf('/');
+    const QString folder = QFileInfo(Shown(slash >= 0 ? outNative.left(slash + 1) : QByteArray("./"))).absoluteFilePath();
+    const QString requested = plainName ? QFileInfo(out).absoluteFilePath()
+                                        : QDir(folder).filePath(QStringLiteral(".ardela-export-%1.dxf").arg(QCoreApplication::applicationPid()));
     try {
         connection.AcadDoc->SaveAs(requested);
         // The host writes DXF only: a name without ".dxf" may come out under another one.
         const QString written = connection.AcadDoc->FullName();
-        if (!written.isEmpty() && written != requested)
+        if (!plainName) {
+            QString reason;
+            if (!RenameBytes(QFile::encodeName(written), outNative, &reason)) {
+                QFile::remove(written);
+                ShowMessage(connection.Profile.texts.saveFailure + kCrLf + Shown(outNative) + QStringLiteral(": ") + reason,
+                            MsgOkOnly + MsgCritical, connection.Profile.title);
+                return kExitFailed;
+            }
+        } else if (!written.isEmpty() && written != requested) {
             Err(QStringLiteral("ardela export: the drawing was written as %1\n").arg(written));
+        }
     } catch (const cad::CadError& error) {
         ShowMessage(connection.Profile.texts.saveFailure + kCrLf + error.Text(), MsgOkOnly + MsgCritical,
                     connection.Profile.title);

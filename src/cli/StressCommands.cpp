@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include "truss/AnalysisFile.h"
@@ -28,29 +27,15 @@ bool OpenPlaneStress(const QString& path)
     return OpenFile(StressFileKind(Stress(), Settings()), path);
 }
 
-// The listing beside the analysis file: its base name with the extension ".prn".
-QString ListingPath(const QString& analysisPath)
-{
-    const QFileInfo info(analysisPath);
-    const QString name = info.fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return info.absoluteDir().filePath((dot > 0 ? name.left(dot) : name) + QStringLiteral(".prn"));
-}
-
-bool CopyListing(const QString& from, const QString& to)
+// Copies the solver's listing to `to` (bytes) whole or not at all; false with the reason.
+bool CopyListing(const QString& from, const QByteArray& to, QString* reason)
 {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray data = in.readAll();
-    if (out.write(data) != data.size()) {
-        out.cancelWriting();
+    if (!in.open(QIODevice::ReadOnly)) {
+        *reason = in.errorString();
         return false;
     }
-    return out.commit();
+    return SaveWhole(to, in.readAll(), reason);
 }
 
 // A single as the shortest decimal that reads back as the same single.
@@ -109,9 +94,10 @@ int RunStress(const QStringList& args)
     if (!WriteSolverInput(model, folder.path()) || !RunSolver(folder.path(), true))
         return kExitFailed;
     const QString listing = QDir(folder.path()).filePath(kSolverListingName);
-    const QString prn = ListingPath(model.AnalysisPath);
-    if (QFileInfo::exists(listing) && !CopyListing(listing, prn)) {
-        Err(QStringLiteral("ardela stress: cannot write the listing %1\n").arg(prn));
+    const QByteArray prn = BesideName(file, ".prn");
+    QString reason;
+    if (QFileInfo::exists(listing) && !CopyListing(listing, prn, &reason)) {
+        Err(QStringLiteral("ardela stress: cannot write the listing %1: %2\n").arg(Shown(prn), reason));
         return kExitFailed;
     }
     if (!ReadSolverResults(model, folder.path()))
@@ -154,7 +140,7 @@ int DumpPlaneStress(const QString& path)
     counts.insert(QStringLiteral("lines"), m.LineCount);
     counts.insert(QStringLiteral("loads"), m.NodalLoadCount);
     QJsonObject o;
-    o.insert(QStringLiteral("file"), m.AnalysisPath);
+    o.insert(QStringLiteral("file"), AbsoluteShown(path));
     o.insert(QStringLiteral("counts"), counts);
     o.insert(QStringLiteral("vertical"), RowsJson(m.GridLines, m.VertCount, 1, 1));
     o.insert(QStringLiteral("horizontal"), RowsJson(m.GridLines, m.HorzCount, 2, 2));

@@ -5,6 +5,9 @@
 
 #include "truss/AnalysisFile.h"
 #include "cli/CliCommon.h"
+#include "desktop/AnsiCodec.h"
+#include "desktop/Error.h"
+#include "desktop/modMessage.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"
 #include "truss/TrussReport.h"
@@ -49,6 +52,22 @@ QJsonObject SolutionJson(const TrussModel& m)
     return o;
 }
 
+// The report beside the analysis file, as the wizard writes it; a failure gives the fixed
+// message, then the report's name and why.
+bool WriteReportBeside(const TrussModel& model, const QString& argument)
+{
+    const QByteArray target = BesideName(argument, ".prn");
+    QString reason;
+    try {
+        if (SaveWhole(target, ToAnsi(ReportText(model)), &reason))
+            return true;
+    } catch (const ModelError& error) {
+        reason = error.Text();
+    }
+    ShowMessage(ReportFailureMessage() + QStringLiteral(": ") + Shown(target) + QStringLiteral(": ") + reason, MsgCritical);
+    return false;
+}
+
 int Solve(const QStringList& args)
 {
     const std::optional<FileArguments> parsed = ParseFileArguments(QStringLiteral("solve"), args, {QStringLiteral("--json")});
@@ -61,7 +80,7 @@ int Solve(const QStringList& args)
     TrussModel& model = Truss();
     if (!SolveChecked(model))
         return kExitFailed;
-    if (!WriteReport(model))
+    if (!WriteReportBeside(model, file))
         return kExitFailed;
     if (json)
         Out(QString::fromUtf8(QJsonDocument(SolutionJson(model)).toJson(QJsonDocument::Compact)) + u'\n');
@@ -85,7 +104,7 @@ int Dump(const QStringList& args)
     counts.insert(QStringLiteral("blocks"), m.BlockCount);
     counts.insert(QStringLiteral("loads"), m.LoadCount);
     QJsonObject o;
-    o.insert(QStringLiteral("file"), m.AnalysisPath);
+    o.insert(QStringLiteral("file"), AbsoluteShown(args[0]));
     o.insert(QStringLiteral("counts"), counts);
     o.insert(QStringLiteral("nodes"), RowsJson(m.Nodes, m.NodeCount));
     o.insert(QStringLiteral("elements"), RowsJson(m.Elements, m.ElementCount));

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 
 #include "cli/CliCommon.h"
+#include "desktop/SuiteVersion.h"
 #include "desktop/modMessage.h"
 
 using namespace ardela::cli;
@@ -13,7 +14,7 @@ QString Usage()
     QString text = QStringLiteral("usage: ardela COMMAND [ARGUMENTS]\n\ncommands:\n");
     for (const Command& c : Commands())
         text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(8), c.summary);
-    text += QStringLiteral("\nardela COMMAND --help tells more about a command.\n");
+    text += QStringLiteral("\nardela COMMAND --help tells more about a command; ardela --version prints the suite's version.\n");
     return text;
 }
 
@@ -23,7 +24,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     ardela::SetMessageHandler(ardela::StandardErrorMessageHandler);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = SetRawArguments(argc, argv);
+    if (!args.isEmpty() && args[0] == QLatin1String("--version")) {
+        Out(QStringLiteral("ardela %1\n").arg(ardela::SuiteVersion()));
+        return kExitOk;
+    }
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         (args.isEmpty() ? Err : Out)(Usage());
         return args.isEmpty() ? kExitUsage : kExitOk;

@@ -12,8 +12,11 @@ namespace ardela {
 
 const char* BinaryReader::Take(qsizetype count)
 {
-    if (count < 0 || m_data.size() - m_pos < count)
+    if (count < 0 || m_data.size() - m_pos < count) {
+        if (m_data.size() < m_leastSize)
+            throw ModelError(QStringLiteral("the file ends at byte %1 of %2").arg(m_data.size()).arg(m_leastSize));
         throw ModelError(QStringLiteral("the file ends at byte %1, inside a record").arg(m_data.size()));
+    }
     const char* p = m_data.constData() + m_pos;
     m_pos += count;
     return p;

@@ -22,6 +22,10 @@ public:
     QByteArray ReadBytes(qsizetype count);
     Cell ReadCell();
 
+    // The least size the layout being read can have (every record empty); a file that ends
+    // before it says "ends at byte N of M". 0 when unknown.
+    void SetLeastSize(qsizetype bytes) { m_leastSize = bytes; }
+
     qsizetype Position() const { return m_pos; }
     bool AtEnd() const { return m_pos == m_data.size(); }
     // Throws unless every byte has been read.
@@ -32,6 +36,7 @@ private:
 
     const QByteArray& m_data;
     qsizetype m_pos = 0;
+    qsizetype m_leastSize = 0;
 };
 
 // Appends little-endian values and cell records to a byte image.

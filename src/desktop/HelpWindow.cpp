@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "desktop/CentreWindow.h"
+
 namespace ardela {
 
 namespace {
@@ -51,6 +53,16 @@ HelpWindow::HelpWindow(QWidget* parent)
     resize(560, 480);
 }
 
+void HelpWindow::showEvent(QShowEvent* event)
+{
+    // Opens centred on the window it helps with.
+    if (!m_placed) {
+        m_placed = true;
+        CentreOnOwner(this, parentWidget());
+    }
+    QWidget::showEvent(event);
+}
+
 HelpWindow* HelpWindow::Instance()
 {
     return Window().data();
@@ -61,7 +73,8 @@ bool HelpWindow::ShowTopic(const QString& helpFile, int context)
     const QString book = QFileInfo(helpFile).completeBaseName();
     const QString folder = QDir(HelpRoot()).filePath(book);
     const QString topic = QDir(folder).filePath(QStringLiteral("%1.html").arg(context));
-    setWindowTitle(book + QStringLiteral(" Help"));
+    // The title ends in the program's name, as the program's own windows do.
+    setWindowTitle(book);
     if (!QFileInfo::exists(topic)) {
         m_browser->setSearchPaths({folder});
         m_browser->setHtml(QStringLiteral("<h2>%1 Help</h2><p>The help topic %2 is not installed in %3.</p>")
@@ -72,7 +85,7 @@ bool HelpWindow::ShowTopic(const QString& helpFile, int context)
     }
     m_browser->setSource(QUrl::fromLocalFile(topic));
     if (!m_browser->documentTitle().isEmpty())
-        setWindowTitle(book + QStringLiteral(" Help - ") + m_browser->documentTitle());
+        setWindowTitle(m_browser->documentTitle() + QStringLiteral(" - ") + book);
     return true;
 }
 

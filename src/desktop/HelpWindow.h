@@ -31,8 +31,12 @@ public:
     // The window while it exists, else nullptr.
     static HelpWindow* Instance();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QTextBrowser* m_browser;
+    bool m_placed = false;
 };
 
 } // namespace ardela

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QVersionNumber>
 
+#include "desktop/SuiteVersion.h"
+
 namespace ardela {
 
 ProgramInfo CurrentProgram()
@@ -11,7 +13,9 @@ ProgramInfo CurrentProgram()
     ProgramInfo info;
     info.company = QCoreApplication::organizationName();
     info.title = QGuiApplication::applicationDisplayName();
-    const QVersionNumber version = QVersionNumber::fromString(QCoreApplication::applicationVersion());
+    // A program that set no version of its own shows the suite's.
+    const QString text = QCoreApplication::applicationVersion();
+    const QVersionNumber version = QVersionNumber::fromString(text.isEmpty() ? SuiteVersion() : text);
     info.major = version.majorVersion();
     info.minor = version.minorVersion();
     info.revision = version.microVersion();

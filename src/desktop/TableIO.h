@@ -11,6 +11,14 @@
 
 namespace ardela {
 
+// The least size of a file holding `counts` counts, then the given tables and the settings,
+// every record empty (a type code alone).
+template <int... Columns>
+constexpr qsizetype LeastFileSize(int counts, const Table<Columns>&...)
+{
+    return qsizetype(2) * counts + qsizetype(2) * ((Table<Columns>::kCells + ...) + qsizetype(kSettingCount));
+}
+
 template <int Columns>
 void ReadTable(BinaryReader& in, Table<Columns>& table)
 {

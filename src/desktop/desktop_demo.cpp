@@ -26,6 +26,7 @@
 #include "desktop/modMenu.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
+#include "desktop/SuiteVersion.h"
 
 using namespace ardela;
 
@@ -33,6 +34,7 @@ namespace {
 
 struct Demo {
     QString name;
+    QString program;                     // the program whose window it is: Korrin or Vendel
     std::function<QWidget*()> make;      // a window to picture, shown without blocking
     std::function<void(QWidget*)> show;  // how the launcher shows it
 };
@@ -91,7 +93,7 @@ std::vector<Demo> Demos()
 {
     const ProgramInfo korrin = CurrentProgram();
     return {
-        {QStringLiteral("message"),
+        {QStringLiteral("message"), QStringLiteral("Korrin"),
          [] {
              auto* form = new frmMessage;
              form->Prompt = QStringLiteral("The analysis has changed.") + kCrLf + QStringLiteral("Do you want to save it?");
@@ -101,7 +103,7 @@ std::vector<Demo> Demos()
              return form;
          },
          [](QWidget*) { ShowMessage(QStringLiteral("Do you want to save the analysis?"), 51, QStringLiteral("Korrin")); }},
-        {QStringLiteral("message_critical"),
+        {QStringLiteral("message_critical"), QStringLiteral("Korrin"),
          [] {
              auto* form = new frmMessage;
              form->Prompt = QStringLiteral("The structure is unstable. Check the blocks.");
@@ -111,7 +113,7 @@ std::vector<Demo> Demos()
              return form;
          },
          [](QWidget*) { ShowMessage(QStringLiteral("The structure is unstable. Check the blocks."), 16, QStringLiteral("Korrin")); }},
-        {QStringLiteral("color"),
+        {QStringLiteral("color"), QStringLiteral("Korrin"),
          [] {
              auto* form = new frmColor;
              form->SetColor(38);
@@ -123,58 +125,58 @@ std::vector<Demo> Demos()
              picker.exec();
              ShowMessage(QStringLiteral("Color %1").arg(picker.Color()), 64, QStringLiteral("frmColor"));
          }},
-        {QStringLiteral("options_korrin"), [] { return OptionsDialog(StringTable::Korrin, nullptr); },
+        {QStringLiteral("options_korrin"), QStringLiteral("Korrin"), [] { return OptionsDialog(StringTable::Korrin, nullptr); },
          [](QWidget* owner) {
              std::unique_ptr<frmOptions> dialog(OptionsDialog(StringTable::Korrin, owner));
              dialog->exec();
          }},
-        {QStringLiteral("options_vendel"), [] { return OptionsDialog(StringTable::Vendel, nullptr); },
+        {QStringLiteral("options_vendel"), QStringLiteral("Vendel"), [] { return OptionsDialog(StringTable::Vendel, nullptr); },
          [](QWidget* owner) {
              std::unique_ptr<frmOptions> dialog(OptionsDialog(StringTable::Vendel, owner));
              dialog->exec();
          }},
-        {QStringLiteral("about"), [korrin] { return new frmAbout(korrin); },
+        {QStringLiteral("about"), QStringLiteral("Korrin"), [korrin] { return new frmAbout(korrin); },
          [](QWidget* owner) { WizardCommand(owner, kAboutCommand); }},
-        {QStringLiteral("splash"), [korrin] { return new frmSplash(korrin); },
+        {QStringLiteral("splash"), QStringLiteral("Korrin"), [korrin] { return new frmSplash(korrin); },
          [korrin](QWidget*) {
              auto* splash = new frmSplash(korrin);
              splash->setAttribute(Qt::WA_DeleteOnClose);
              splash->show();
              QTimer::singleShot(4000, splash, &QWidget::close);
          }},
-        {QStringLiteral("progress"),
+        {QStringLiteral("progress"), QStringLiteral("Korrin"),
          [] {
              auto* form = new frmProgress;
              form->Text(QStringLiteral("Please wait. Drawing the results..."));
              return form;
          },
-         [](QWidget*) {
-             auto* form = new frmProgress;
+         [](QWidget* owner) {
+             auto* form = new frmProgress(owner);
              form->setAttribute(Qt::WA_DeleteOnClose);
              form->show();
              QTimer::singleShot(5000, form, &QWidget::close);
          }},
-        {QStringLiteral("help_korrin"),
+        {QStringLiteral("help_korrin"), QStringLiteral("Korrin"),
          [] {
              auto* help = new HelpWindow;
              help->ShowTopic(QStringLiteral("Korrin.hlp"), 5000);
              return help;
          },
          [](QWidget* owner) { WinHelp(owner, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 5000); }},
-        {QStringLiteral("help_vendel"),
+        {QStringLiteral("help_vendel"), QStringLiteral("Vendel"),
          [] {
              auto* help = new HelpWindow;
              help->ShowTopic(QStringLiteral("Vendel.hlp"), 6000);
              return help;
          },
          [](QWidget* owner) { WinHelp(owner, QStringLiteral("Vendel.hlp"), HELP_CONTEXT, 6000); }},
-        {QStringLiteral("strings_vendel"), [] { return StringTableSample(); },
+        {QStringLiteral("strings_vendel"), QStringLiteral("Vendel"), [] { return StringTableSample(); },
          [](QWidget*) {
              QWidget* form = StringTableSample();
              form->setAttribute(Qt::WA_DeleteOnClose);
              form->show();
          }},
-        {QStringLiteral("file_dialog"),
+        {QStringLiteral("file_dialog"), QStringLiteral("Korrin"),
          [] {
              auto* dialog = new QFileDialog(nullptr, QStringLiteral("Open Drawing"), QDir::homePath());
              dialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -224,7 +226,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Ardela"));
     QApplication::setApplicationDisplayName(QStringLiteral("Korrin"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.3"));
+    UseSuiteVersion();
     const QStringList args = QApplication::arguments();
     const qsizetype grab = args.indexOf(QStringLiteral("--grab"));
     if (grab >= 0)
@@ -241,7 +243,13 @@ int main(int argc, char** argv)
     for (const Demo& demo : Demos()) {
         auto* button = new QPushButton(demo.name, &launcher);
         const auto show = demo.show;
-        QObject::connect(button, &QPushButton::clicked, &launcher, [show, &launcher] { show(&launcher); });
+        const QString program = demo.program;
+        QObject::connect(button, &QPushButton::clicked, &launcher, [show, program, &launcher] {
+            // The window system names each window after its program, as that program would.
+            QApplication::setApplicationDisplayName(program);
+            show(&launcher);
+            QApplication::setApplicationDisplayName(QStringLiteral("Korrin"));
+        });
         layout->addWidget(button);
     }
     launcher.show();

@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "desktop/CentreWindow.h"
+
 namespace ardela {
 
 namespace {
@@ -113,6 +115,10 @@ QString frmProgress::Text() const
 
 void frmProgress::showEvent(QShowEvent* event)
 {
+    if (!m_placed) {
+        m_placed = true;
+        CentreOnOwner(this, parentWidget());
+    }
     aniProgress->Stop();
     aniProgress->setEnabled(true);
     aniProgress->Play();

@@ -42,6 +42,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+
+private:
+    bool m_placed = false;
 };
 
 } // namespace ardela

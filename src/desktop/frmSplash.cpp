@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "desktop/CentreWindow.h"
+
 namespace ardela {
 
 namespace {
@@ -38,7 +40,7 @@ std::pair<QLabel*, QLabel*> ShadowedLabel(QWidget* parent, const QString& text, 
 } // namespace
 
 frmSplash::frmSplash(const ProgramInfo& program, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setFixedSize(kWidth, kHeight);
@@ -58,6 +60,16 @@ void frmSplash::UnloadAfter(const QElapsedTimer& shownAt, int minimumMs)
         close();
         deleteLater();
     });
+}
+
+void frmSplash::showEvent(QShowEvent* event)
+{
+    // Shown before its wizard exists: centred on the screen, or on an owner when it has one.
+    if (!m_placed) {
+        m_placed = true;
+        CentreOnOwner(this, parentWidget());
+    }
+    QWidget::showEvent(event);
 }
 
 void frmSplash::paintEvent(QPaintEvent*)

@@ -27,6 +27,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool m_placed = false;
 };
 
 } // namespace ardela

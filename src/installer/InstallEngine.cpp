@@ -56,6 +56,33 @@ bool ExistsOrDangles(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
+// True when a folder between `root` and `path` (a path inside `root`) is a symbolic link.
+// `root` itself may be one: the user chose it.
+bool PassesThroughLink(const QString& root, const QString& path)
+{
+    const QString base = QDir::cleanPath(root);
+    const QString clean = QDir::cleanPath(path);
+    if (!clean.startsWith(base + QLatin1Char('/')))
+        return false;
+    const QStringList parts = clean.mid(base.size() + 1).split(QLatin1Char('/'));
+    QString at = base;
+    for (int i = 0; i + 1 < parts.size(); ++i) {
+        at += QLatin1Char('/') + parts[i];
+        if (QFileInfo(at).isSymLink())
+            return true;
+    }
+    return false;
+}
+
+// Refuses to write the payload file `relative` when a folder on its way inside the install
+// folder is a symbolic link: writing would land outside the folder the release owns.
+void RefuseLinkedFolders(const QString& installFolder, const QString& relative)
+{
+    if (PassesThroughLink(installFolder, installFolder + QLatin1Char('/') + relative))
+        throw InstallError(kErrorInstallFailure,
+            QStringLiteral("Cannot write \"%1\": a folder on its way is a symbolic link.").arg(installFolder + QLatin1Char('/') + relative));
+}
+
 // Every change made on disk, kept so that it can be undone: new files, files set aside (to be
 // deleted on commit or put back on rollback) and new folders. Rolls back unless committed.
 class FileTransaction {
@@ -245,10 +272,10 @@ void Install(const QString& packagePath, Feedback& feedback)
 {
     // The whole package is checked before anything is written; then the payload is streamed.
     QMap<QString, QString> props;
-    QList<PayloadEntry> index;
+    int payloadCount = 0;
     try {
+        payloadCount = CheckPackage(packagePath);
         props = ReadPackageProperties(packagePath);
-        index = ReadPayloadIndex(packagePath);
     } catch (const PackageError& e) {
         ThrowPackageFailure(packagePath, e);
     }
@@ -264,7 +291,7 @@ void Install(const QString& packagePath, Feedback& feedback)
     record.productVersion = props.value(QStringLiteral("ProductVersion"));
     record.installFolder = earlier ? earlier->installFolder : DefaultInstallFolder();
 
-    const int steps = int(index.size()) + 2;
+    const int steps = payloadCount + 2;
     feedback.Start(QStringLiteral("Copying new files"), QStringLiteral("Installing %1").arg(code), steps);
     FileTransaction tx;
     tx.MakeFolder(record.installFolder);
@@ -273,6 +300,7 @@ void Install(const QString& packagePath, Feedback& feedback)
     try {
         ForEachPayloadFile(packagePath, [&](const PackageFile& file) {
             const QString target = record.installFolder + QLatin1Char('/') + file.path;
+            RefuseLinkedFolders(record.installFolder, file.path);
             tx.MakeFolder(QFileInfo(target).absolutePath());
             tx.WriteFile(target, file.data, file.mode);
             record.files.append(target);
@@ -341,7 +369,9 @@ void Remove(const QString& packagePath, Feedback& feedback)
     FileTransaction tx;
     int step = 0;
     for (const QString& file : product->files) {
-        if (!shared.contains(file) && ExistsOrDangles(file))
+        // A file reached through a link that now stands inside the install folder is not the
+        // file that was installed: it is left alone.
+        if (!shared.contains(file) && ExistsOrDangles(file) && !PassesThroughLink(product->installFolder, file))
             tx.RemoveFile(file);
         feedback.Step(++step);
     }
@@ -356,7 +386,7 @@ void Remove(const QString& packagePath, Feedback& feedback)
     QStringList folders = product->folders;
     std::sort(folders.begin(), folders.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& folder : folders) {
-        if (!shared.contains(folder))
+        if (!shared.contains(folder) && !PassesThroughLink(product->installFolder, folder))
             QDir().rmdir(folder);
     }
 }

@@ -167,6 +167,16 @@ int OpenHandleCount()
     return int(State().objects.size());
 }
 
+unsigned VerifyPackage(const QString& path)
+{
+    try {
+        CheckPackage(path);
+        return kSuccess;
+    } catch (const PackageError& e) {
+        return e.Unreadable() ? kErrorPackageOpenFailed : kErrorPackageInvalid;
+    }
+}
+
 unsigned EnumRelatedProducts(const QString& upgradeCode, unsigned reserved, unsigned index, QString* productCode)
 {
     if (reserved != 0 || !productCode || !IsProductCode(upgradeCode))

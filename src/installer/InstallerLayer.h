@@ -41,6 +41,10 @@ unsigned CloseHandle(InstallerHandle handle);
 // The number of handles currently open (for checking that callers close what they open).
 int OpenHandleCount();
 
+// Checks the whole package at `path` (integrity, properties, every payload path and contents)
+// without changing anything: kSuccess, kErrorPackageOpenFailed for a file that is not a
+// database at all, kErrorPackageInvalid for anything else wrong.
+unsigned VerifyPackage(const QString& path);
 // The product code of the installed product at `index` among those sharing `upgradeCode`
 // (installation order); kErrorNoMoreItems past the last. `reserved` must be 0.
 unsigned EnumRelatedProducts(const QString& upgradeCode, unsigned reserved, unsigned index, QString* productCode);

@@ -144,6 +144,25 @@ void ForEachPayloadFile(const QString& packagePath, const std::function<void(con
     });
 }
 
+int CheckPackage(const QString& packagePath)
+{
+    {
+        SqlConnection db(packagePath, SqlConnection::Mode::ReadOnly);
+        if (!db.IsOpen())
+            throw PackageError(QStringLiteral("\"%1\" cannot be opened as a package.").arg(packagePath), true);
+        QSqlQuery q(db.Db());
+        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+            throw PackageError(QStringLiteral("\"%1\" is damaged: %2").arg(packagePath, q.lastError().text()));
+        const QString verdict = q.value(0).toString();
+        if (verdict != QLatin1String("ok"))
+            throw PackageError(QStringLiteral("\"%1\" is damaged: %2").arg(packagePath, verdict.section(QLatin1Char('\n'), 0, 1).simplified()));
+        ReadProperties(db, packagePath);
+    }
+    int count = 0;
+    ForEachPayloadFile(packagePath, [&](const PackageFile&) { ++count; });
+    return count;
+}
+
 PackageContents ReadPackage(const QString& packagePath)
 {
     PackageContents contents;

@@ -65,6 +65,11 @@ QList<PayloadEntry> ReadPayloadIndex(const QString& packagePath);
 // Throws PackageError when the package cannot be read or carries an unsafe path.
 void ForEachPayloadFile(const QString& packagePath, const std::function<void(const PackageFile&)>& visit);
 
+// Checks the whole package before anything is changed: the database's own integrity, the
+// properties, every payload path and mode, and every payload's contents read to the end.
+// Throws PackageError naming what is wrong; returns the number of payload files.
+int CheckPackage(const QString& packagePath);
+
 // Reads the whole package; throws PackageError when the file is missing, is not a package,
 // lacks a required property or carries an unsafe payload path.
 PackageContents ReadPackage(const QString& packagePath);

@@ -1,12 +1,14 @@
 // frmSetup: the removal of earlier releases, then the installation of the suite's package.
 #include "installer/frmSetup.h"
 
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTemporaryDir>
 
 #include "installer/DialogUnits.h"
 #include "installer/InstallerLayer.h"
@@ -21,6 +23,14 @@ const QString frmSetup::kWelcomeText = QStringLiteral(
     "installed on your computer. \r\rPress Setup to start the installation.");
 const QString frmSetup::kFinishedText = QStringLiteral(
     "The installer has finished the installation of the product.\r\rPress Close to exit.");
+const QString frmSetup::kFailedText = QStringLiteral(
+    "The product was not installed.\r\rPress Close to exit.");
+const QString frmSetup::kCancelledText = QStringLiteral(
+    "The installation was cancelled: the product was not installed.\r\rPress Close to exit.");
+const QString frmSetup::kNotRemovedStatus = QStringLiteral(
+    "The package is damaged: no release was removed.");
+const QString frmSetup::kPutBackNote = QStringLiteral(" The earlier release was put back.");
+const QString frmSetup::kPutBackNotePlural = QStringLiteral(" The earlier releases were put back.");
 
 namespace {
 
@@ -91,6 +101,8 @@ frmSetup::frmSetup(QWidget* parent)
     SetDlgItemText(kIdStatus1, QString());
     SetDlgItemText(kIdStatus2, QString());
 }
+
+frmSetup::~frmSetup() = default;
 
 QWidget* frmSetup::GetDlgItem(int id) const
 {
@@ -202,6 +214,13 @@ void frmSetup::RemoveEarlierReleases()
     ReadText([&](QString* text, unsigned* length) { return RecordGetString(record, 2, text, length); }, &upgradeCode);
     ViewClose(view);
 
+    // Nothing is removed for a package that could not be installed afterwards.
+    if (VerifyPackage(kPackageName) != kSuccess) {
+        SetDlgItemText(kIdStatus1, kNotRemovedStatus);
+        closeHandles();
+        return;
+    }
+
     // A release whose removal fails or is cancelled stays listed at its index; the next index
     // is asked then, so every release gets one attempt and the loop ends.
     unsigned index = 0;
@@ -214,8 +233,16 @@ void frmSetup::RemoveEarlierReleases()
         const unsigned info = ReadText(
             [&](QString* text, unsigned* length) { return GetProductInfo(product, kLocalPackage, text, length); },
             &localPackage);
-        if (info == kSuccess)
-            InstallProduct(localPackage, QStringLiteral("REMOVE=ALL"));
+        if (info == kSuccess) {
+            // The cached package goes with the release: a copy is kept, so that the release
+            // can be put back should the new one not install.
+            if (!m_kept)
+                m_kept = std::make_unique<QTemporaryDir>();
+            const QString copy = m_kept->isValid() ? m_kept->filePath(product + QStringLiteral(".msi")) : QString();
+            const bool kept = !copy.isEmpty() && QFile::copy(localPackage, copy);
+            if (InstallProduct(localPackage, QStringLiteral("REMOVE=ALL")) == kSuccess && kept)
+                m_removed.append(copy);
+        }
         QString next;
         result = EnumRelatedProducts(upgradeCode, 0, index, &next);
         if (result == kSuccess && next == product)
@@ -229,13 +256,34 @@ void frmSetup::RemoveEarlierReleases()
     closeHandles();
 }
 
+bool frmSetup::PutBackRemovedReleases()
+{
+    const InstallUiLevel level = SetInternalUI(InstallUiLevel::None, nullptr);
+    bool all = true;
+    for (const QString& copy : m_removed)
+        all = InstallProduct(copy, QString()) == kSuccess && all;
+    SetInternalUI(level, nullptr);
+    return all;
+}
+
 void frmSetup::InstallPackage()
 {
     hide();
     SetInternalUI(InstallUiLevel::Full, nullptr);
-    InstallProduct(kPackageName, QString());
+    const unsigned result = InstallProduct(kPackageName, QString());
     cmdSetup->setEnabled(false);
-    SetDlgItemText(kIdText, kFinishedText);
+    // The final text agrees with what the installer's own windows said; a release removed for
+    // a product that did not install is put back.
+    if (result == kSuccess) {
+        SetDlgItemText(kIdText, kFinishedText);
+    } else {
+        QString text = result == kErrorInstallUserExit ? kCancelledText : kFailedText;
+        if (!m_removed.isEmpty() && PutBackRemovedReleases())
+            text.insert(text.indexOf(QLatin1Char('\r')), m_removed.size() == 1 ? kPutBackNote : kPutBackNotePlural);
+        SetDlgItemText(kIdText, text);
+    }
+    m_removed.clear();
+    m_kept.reset();
     SetDlgItemText(kIdStatus1, QString());
     SetDlgItemText(kIdStatus2, QString());
     show();

@@ -2,11 +2,15 @@
 // Setup removes every installed earlier release of the suite and then installs "Ardela.msi".
 #pragma once
 
+#include <memory>
+
 #include <QDialog>
 #include <QMap>
+#include <QStringList>
 
 class QLabel;
 class QPushButton;
+class QTemporaryDir;
 
 namespace ardela::installer {
 
@@ -25,8 +29,14 @@ public:
     static const QString kUpgradeCodeQuery;
     static const QString kWelcomeText;
     static const QString kFinishedText;
+    static const QString kFailedText;
+    static const QString kCancelledText;
+    static const QString kNotRemovedStatus;
+    static const QString kPutBackNote;
+    static const QString kPutBackNotePlural;
 
     explicit frmSetup(QWidget* parent = nullptr);
+    ~frmSetup() override;
 
     // The control with template id `id` (nullptr for an unknown id), its text, and setting it.
     QWidget* GetDlgItem(int id) const;
@@ -48,6 +58,9 @@ private:
     void cmdClose_Click();
     void RemoveEarlierReleases();
     void InstallPackage();
+    // Installs again, quietly, every earlier release this run removed (from copies of their
+    // cached packages kept meanwhile); true when all came back.
+    bool PutBackRemovedReleases();
     void CentreOnScreen();
 
     QPushButton* cmdSetup;
@@ -58,6 +71,9 @@ private:
     QMap<int, QString> m_texts;
     bool m_centred = false;
     bool m_running = false;
+    // Copies of the cached packages of the releases removed in this run.
+    std::unique_ptr<QTemporaryDir> m_kept;
+    QStringList m_removed;
 };
 
 } // namespace ardela::installer

@@ -110,9 +110,13 @@ public:
     {
         const auto key = std::make_tuple(a, b, domain);
         auto it = m_cache.find(key);
-        if (it == m_cache.end())
-            it = m_cache.emplace(key, ElementStiffness(a, b, (*m_domains)[std::size_t(domain)].thickness,
-                                                       m_D[std::size_t(domain)])).first;
+        if (it == m_cache.end()) {
+            const Matrix8 K = ElementStiffness(a, b, (*m_domains)[std::size_t(domain)].thickness, m_D[std::size_t(domain)]);
+            if (!K.allFinite())
+                throw InputError("the stiffness of a " + NumberText(a) + " by " + NumberText(b) + " cell of subdomain "
+                                 + std::to_string(domain + 1) + " overflows double precision");
+            it = m_cache.emplace(key, K).first;
+        }
         return it->second;
     }
 
@@ -123,6 +127,24 @@ private:
     std::vector<Eigen::Matrix3d> m_D;
     std::map<std::tuple<double, double, int>, Matrix8> m_cache;
 };
+
+double Tolerance(const Mesh& mesh);
+
+// Gridlines closer than the tolerance that places supports and loads cannot be told apart, and
+// their cells' stiffness leaves double precision.
+void CheckSpacing(const Mesh& mesh)
+{
+    const double tol = Tolerance(mesh);
+    for (const auto& [lines, kind] : {std::pair{&mesh.xs, "vertical"}, std::pair{&mesh.ys, "horizontal"}}) {
+        for (std::size_t k = 1; k < lines->size(); ++k) {
+            const double a = (*lines)[k - 1], b = (*lines)[k];
+            if (!(b - a > tol))
+                throw InputError(std::string("the ") + kind + " gridlines " + NumberText(a) + " and " + NumberText(b) + " are "
+                                 + NumberText(b - a) + " apart, closer than " + NumberText(tol)
+                                 + " (a billionth of the model's extent): their cells are too thin for double precision");
+        }
+    }
+}
 
 // Phase 1: sorted distinct gridlines, the subdomain of each cell centre, the mesh nodes.
 void BuildMesh(const SolverInput& input, Mesh& mesh)
@@ -135,6 +157,7 @@ void BuildMesh(const SolverInput& input, Mesh& mesh)
         throw InputError("at least two distinct horizontal gridlines are needed");
     if (input.domains.empty())
         throw InputError("there is no subdomain");
+    CheckSpacing(mesh);
     const int nx = mesh.CellsX(), ny = mesh.CellsY();
     if (std::int64_t(nx) * ny > kMostCells)
         throw InputError("the mesh has " + std::to_string(std::int64_t(nx) * ny) + " cells; stress solves at most "
@@ -196,6 +219,16 @@ std::vector<double> CheckMaterials(const std::vector<Subdomain>& domains)
         if (!(nu > -1.0 && nu < 0.5))
             throw InputError("Poisson's ratio E/(2G)-1 of " + name + " is " + NumberText(nu)
                              + "; it must lie strictly between -1 and 0.5");
+        // The element stiffness scales with t·E/(1-nu²) and t·G: both must be ordinary doubles.
+        for (const auto& [modulus, value] : {std::pair{"E", s.youngModulus / (1.0 - nu * nu)}, std::pair{"G", s.shearModulus}}) {
+            const double product = s.thickness * value;
+            const std::string factors = "the thickness times " + std::string(modulus) + " of " + name + " ("
+                                        + NumberText(s.thickness) + " x " + NumberText(modulus[0] == 'E' ? s.youngModulus : s.shearModulus) + ")";
+            if (!std::isfinite(product))
+                throw InputError(factors + " overflows double precision");
+            if (!std::isnormal(product))
+                throw InputError(factors + " underflows double precision");
+        }
         poisson.push_back(nu);
     }
     return poisson;
@@ -508,8 +541,10 @@ public:
         B.xtype = CHOLMOD_REAL;
         B.dtype = CHOLMOD_DOUBLE;
         cholmod_dense* X = cholmod_l_solve(CHOLMOD_A, m_factor, &B, &m_common);
-        if (!X)
+        if (!X) {
             CheckStatus();
+            throw InputError("the sparse solver gave no solution (CHOLMOD status " + std::to_string(m_common.status) + ")");
+        }
         std::copy_n(static_cast<const double*>(X->x), b.size(), b.begin());
         cholmod_l_free_dense(&X, &m_common);
     }
@@ -584,6 +619,27 @@ void RecoverStressesAndReactions(const Mesh& mesh, StiffnessCache& cache, Soluti
     }
 }
 
+// Forces near the top of double precision may add up past it on one node, in a sum or in
+// the moment about the origin.
+void CheckLoads(const Solution& s)
+{
+    bool finite = std::isfinite(s.sumFx) && std::isfinite(s.sumFy) && std::isfinite(s.momentLoads);
+    for (const double p : s.load)
+        finite = finite && std::isfinite(p);
+    if (!finite)
+        throw InputError("the loads overflow double precision: their sums or their moment about the origin pass 1e308");
+}
+
+// Results past double precision mean loads too large for the structure's stiffness.
+template <typename It>
+void CheckResults(It first, It last, const char* what, double largestLoad)
+{
+    if (std::all_of(first, last, [](double v) { return std::isfinite(v); }))
+        return;
+    throw InputError(std::string(what) + " overflow double precision: the loads (up to " + NumberText(largestLoad)
+                     + ") are too large for the stiffness of the structure");
+}
+
 double Norm(const std::vector<double>& v)
 {
     double sum = 0;
@@ -620,6 +676,7 @@ Solution SolvePlaneStress(const SolverInput& input)
     s.reaction.assign(dofs, 0.0);
     ApplySupports(input, s);
     ApplyLoads(input, s);
+    CheckLoads(s);
 
     Index count = 0;
     const std::vector<Index> eq = NumberEquations(s, count);
@@ -627,10 +684,17 @@ Solution SolvePlaneStress(const SolverInput& input)
     StiffnessCache cache(input.domains, s.poisson);
     SparseUpper K = BuildPattern(s.mesh, eq, count);
     Assemble(s.mesh, cache, eq, K);
+    // The system is solved for the loads divided by the largest of them, so that forces near
+    // the top of double precision do not overflow the norms; the answer is scaled back.
+    double loadScale = 0;
+    for (const double p : s.load)
+        loadScale = std::max(loadScale, std::fabs(p));
+    if (loadScale == 0)
+        loadScale = 1;
     std::vector<double> f(std::size_t(count), 0.0);
     for (std::size_t d = 0; d < dofs; ++d)
         if (eq[d] >= 0)
-            f[std::size_t(eq[d])] = s.load[d];
+            f[std::size_t(eq[d])] = s.load[d] / loadScale;
 
     if (count > 0) {
         Cholmod solver;
@@ -662,9 +726,17 @@ Solution SolvePlaneStress(const SolverInput& input)
                              + NumberText(s.relativeResidual * 100) + "%");
         for (std::size_t d = 0; d < dofs; ++d)
             if (eq[d] >= 0)
-                s.displacement[d] = u[std::size_t(eq[d])];
+                s.displacement[d] = u[std::size_t(eq[d])] * loadScale;
+        CheckResults(s.displacement.begin(), s.displacement.end(), "the displacements", loadScale);
     }
     RecoverStressesAndReactions(s.mesh, cache, s);
+    std::vector<double> results;
+    for (const ElementStress& e : s.elements)
+        results.insert(results.end(), {e.sx, e.sy, e.txy, e.s1, e.s2});
+    CheckResults(results.begin(), results.end(), "the stresses", loadScale);
+    results = s.reaction;
+    results.insert(results.end(), {s.sumRx, s.sumRy, s.momentReactions});
+    CheckResults(results.begin(), results.end(), "the reactions", loadScale);
     return s;
 }
 

@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
+#include "cad/LinkFailure.h"
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
 #include "desktop/Error.h"
@@ -31,19 +33,8 @@ const QStringList& StressLayers()
 
 void ShowDrawingFailure()
 {
-    ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input."),
+    ShowMessage(cad::DrawingFailureMessage(),
                 MsgOkOnly + MsgCritical);
-}
-
-// The compression layer's line type in black and white, loaded only when the drawing lacks it.
-void EnsureDashDot(AcadDocument& document)
-{
-    std::shared_ptr<cad::AcadLineTypes> lineTypes = document.lineTypes();
-    const std::int32_t count = lineTypes->Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        if (lineTypes->Name(i).compare(QLatin1String("DASHDOT"), Qt::CaseInsensitive) == 0)
-            return;
-    lineTypes->Load(QStringLiteral("DASHDOT"), QStringLiteral("acad.lin"));
 }
 
 // A drawing coordinate from the results; a value that is not finite is not drawn.
@@ -63,7 +54,7 @@ public:
     {
         if (layer.get() == m_current)
             return;
-        m_document.SetActiveLayer(layer);
+        m_document.SetActiveLayerUnanswered(layer);
         m_current = layer.get();
     }
 
@@ -95,11 +86,11 @@ void DrawPrincipal(const StressModel& model, std::size_t n, ActiveLayer& active,
         if (sigma > 0.0) {
             active.Set(plus);
             if (settings[SetTension].NumericEquals(1.0))
-                space.AddLine(from, to);
+                space.AddLineUnanswered(from, to);
         } else {
             active.Set(minus);
             if (settings[SetCompression].NumericEquals(1.0))
-                space.AddLine(from, to);
+                space.AddLineUnanswered(from, to);
         }
         progress.Step(progressStart + static_cast<float>(double(e + 1) / (3.0 * double(n))));
         QCoreApplication::processEvents();
@@ -137,7 +128,7 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
         plus->SetColor(settings[SetLayer6].ToInt32());
         minus->SetColor(settings[SetLayer7].ToInt32());
     } else {
-        EnsureDashDot(document);
+        cad::EnsureLineType(document, QStringLiteral("DASHDOT"));
         minus->SetLinetype(QStringLiteral("DASHDOT"));
         plus->SetColor(7);
         minus->SetColor(7);
@@ -155,14 +146,19 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
             outline[std::size_t(3 * v)] = Finite(corner[0]);
             outline[std::size_t(3 * v + 1)] = Finite(corner[1]);
         }
-        space->AddPolyline(outline);
+        space->AddPolylineUnanswered(outline);
         progress.Step(static_cast<float>(double(e + 1) / (3.0 * double(n))));
         QCoreApplication::processEvents();
     }
 
+    // The outlines, segments and layer switches go out without waiting for each reply; the host
+    // carries them out in order and none after a failure, which the wait at each third reports.
+    document.AwaitUnanswered();
     const float scale = settings[SetScaleFactor].ToSingle();
     DrawPrincipal(model, n, active, *space, plus, minus, settings, 0, 0.0, scale, 1.0f / 3.0f, progress);
+    document.AwaitUnanswered();
     DrawPrincipal(model, n, active, *space, plus, minus, settings, 1, kPi / 2.0, scale, 2.0f / 3.0f, progress);
+    document.AwaitUnanswered();
 
     if (regenerate)
         document.Regen(0);
@@ -181,6 +177,8 @@ bool DrawStresses(const StressModel& model, const SettingsArray& settings, AcadD
     } catch (const CadError&) {
     } catch (const ModelError&) {
     }
+    // Calls still in flight belong to this failed drawing: their outcome is not a later call's.
+    cad::IgnoreLinkFailure([&] { document.AwaitUnanswered(); });
     ShowDrawingFailure();
     return false;
 }

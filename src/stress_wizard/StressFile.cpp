@@ -29,6 +29,7 @@ QByteArray WriteStressFile(const StressModel& model, const SettingsArray& settin
 void ReadStressFile(const QByteArray& image, StressModel& model, SettingsArray& settings)
 {
     BinaryReader in(image);
+    in.SetLeastSize(LeastFileSize(5, model.GridLines, model.Domains, model.ConstrainedLines, model.NodalLoads));
     model.VertCount = ReadCount(in, "the vertical gridline count");
     model.HorzCount = ReadCount(in, "the horizontal gridline count");
     model.DomainCount = ReadCount(in, "the subdomain count");

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
@@ -20,25 +21,6 @@ using cad::CadError;
 using cad::Point3;
 
 // Switches the layer on, thaws and unlocks it, and makes it current.
-void PrepareLayer(AcadDocument& document, const QString& name)
-{
-    cad::AcadLayerPtr layer = document.Layers()->Item(name);
-    if (!layer->LayerOn())
-        layer->SetLayerOn(true);
-    if (layer->Freeze())
-        layer->SetFreeze(false);
-    if (layer->Lock())
-        layer->SetLock(false);
-    document.SetActiveLayer(layer);
-}
-
-void Finish(AcadDocument& document, bool regenerate)
-{
-    if (regenerate)
-        document.Regen(0);
-    QCoreApplication::processEvents();
-}
-
 // A force cell: empty, or a text of blanks only, is no force (as the solver input reads it).
 double ForceValue(const Cell& cell)
 {
@@ -64,24 +46,9 @@ Extent GridExtent(const StressModel& model, int column, int count)
     return extent;
 }
 
-AcadDocument& WorkingDrawing()
-{
-    const cad::AcadDocumentPtr& document = cad::CadConnection().AcadDoc;
-    if (!document)
-        throw CadError(cad::kDisconnected, QStringLiteral("There is no working drawing."));
-    return *document;
-}
-
 StressDrawingTarget ProgramTarget()
 {
-    return {Stress(), Settings(), WorkingDrawing()};
-}
-
-void ClearProgramLayer(void (*clear)(AcadDocument&))
-{
-    const cad::AcadDocumentPtr& document = cad::CadConnection().AcadDoc;
-    if (document)
-        clear(*document);
+    return {Stress(), Settings(), cad::WorkingDrawing()};
 }
 
 } // namespace
@@ -89,7 +56,7 @@ void ClearProgramLayer(void (*clear)(AcadDocument&))
 void DrawGrid(const StressDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, cad::kVendelMesh);
+    cad::PrepareLayer(document, cad::kVendelMesh);
     const StressModel& model = target.model;
     if (model.VertCount > 0 && model.HorzCount > 0) {
         const Extent x = GridExtent(model, 1, model.VertCount);
@@ -104,13 +71,13 @@ void DrawGrid(const StressDrawingTarget& target, bool regenerate)
             space->AddLine({x.low, yi, 0.0}, {x.high, yi, 0.0});
         }
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawDomains(const StressDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, cad::kVendelDomains);
+    cad::PrepareLayer(document, cad::kVendelDomains);
     std::shared_ptr<cad::AcadModelSpace> space = document.ModelSpace();
     for (int i = 1; i <= target.model.DomainCount; ++i) {
         const double lowX = target.model.Domains(i, 1).ToDouble();
@@ -119,26 +86,26 @@ void DrawDomains(const StressDrawingTarget& target, bool regenerate)
         const double upY = target.model.Domains(i, 4).ToDouble();
         space->AddLightWeightPolyline({lowX, lowY, upX, lowY, upX, upY, lowX, upY, lowX, lowY});
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawLines(const StressDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, cad::kVendelLines);
+    cad::PrepareLayer(document, cad::kVendelLines);
     std::shared_ptr<cad::AcadModelSpace> space = document.ModelSpace();
     for (int i = 1; i <= target.model.LineCount; ++i) {
         const Table<5>& lines = target.model.ConstrainedLines;
         space->AddLine({lines(i, 1).ToDouble(), lines(i, 2).ToDouble(), 0.0},
                        {lines(i, 3).ToDouble(), lines(i, 4).ToDouble(), 0.0});
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawLoads(const StressDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, cad::kVendelLoads);
+    cad::PrepareLayer(document, cad::kVendelLoads);
     const float size = static_cast<float>(2.0 * target.settings[SetTextHeight].ToSingle());
     const Table<4>& loads = target.model.NodalLoads;
     for (int i = 1; i <= target.model.NodalLoadCount; ++i) {
@@ -154,7 +121,7 @@ void DrawLoads(const StressDrawingTarget& target, bool regenerate)
         else if (fy < 0.0)
             DrawLoadArrow(document, p, size, ArrowTowardsMinusY, cad::kVendelLoads);
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawLoadArrow(AcadDocument& document, const Point3& point, float size, std::int16_t direction,
@@ -238,22 +205,22 @@ void DrawLoads(bool regenerate)
 
 void ClearMesh()
 {
-    ClearProgramLayer(&ClearMesh);
+    cad::OnWorkingDrawing(&ClearMesh);
 }
 
 void ClearDomains()
 {
-    ClearProgramLayer(&ClearDomains);
+    cad::OnWorkingDrawing(&ClearDomains);
 }
 
 void ClearLines()
 {
-    ClearProgramLayer(&ClearLines);
+    cad::OnWorkingDrawing(&ClearLines);
 }
 
 void ClearLoads()
 {
-    ClearLoads(WorkingDrawing());
+    ClearLoads(cad::WorkingDrawing());
 }
 
 } // namespace ardela::vendel

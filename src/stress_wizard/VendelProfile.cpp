@@ -17,4 +17,13 @@ cad::ProgramProfile VendelProfile()
     return profile;
 }
 
+cad::OptionsDrawingTexts VendelOptionsDrawingTexts()
+{
+    cad::OptionsDrawingTexts texts;
+    texts.linkLost = QStringLiteral(
+        "Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu AutoCAD s-a pierdut.");
+    texts.failed = QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: ");
+    return texts;
+}
+
 } // namespace ardela

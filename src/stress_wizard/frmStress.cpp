@@ -3,7 +3,6 @@
 #include "stress_wizard/frmStress.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/OptionsDrawing.h"
 #include "cad/modForeWindow.h"
 #include "cad/modHelpers.h"
@@ -68,11 +68,6 @@ bool IsSheetStep(int step)
     return step >= 3 && step <= 6;
 }
 
-QString DrawingFailureMessage()
-{
-    return QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input.");
-}
-
 QString StepRedrawFailureMessage()
 {
     return QStringLiteral("The drawing could not be brought up to date.") + kCrLf
@@ -82,24 +77,6 @@ QString StepRedrawFailureMessage()
 std::uint64_t Handle(QWidget* window)
 {
     return static_cast<std::uint64_t>(window->winId());
-}
-
-// The progress bar of the run, painted again only when its percentage changes: the drawing
-// reports every element, and painting the box for each one would cost more than the drawing.
-cad::DrawingProgress PercentSteps(QLabel* picProgress)
-{
-    cad::DrawingProgress box = ProgressBox(picProgress);
-    auto shown = std::make_shared<QString>();
-    cad::DrawingProgress progress;
-    progress.step = [box, shown](float fraction) {
-        const QString text = ProgressText(fraction);
-        if (text != *shown) {
-            *shown = text;
-            box.Step(fraction);
-        }
-    };
-    progress.done = box.done;
-    return progress;
 }
 
 QVBoxLayout* Content(QGroupBox* frame)
@@ -736,7 +713,7 @@ void frmStress::ShowOptions()
     const cad::OptionsRedraw redraw = cad::VendelOptionsRedraw(routines);
     frmOptions dialog(this, [redraw](const OptionsChanges& changes) {
         cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, redraw, kTitle, Settings(),
-                                   cad::RomanianOptionsDrawingTexts());
+                                   VendelOptionsDrawingTexts());
     });
     dialog.exec();
 }
@@ -749,7 +726,7 @@ bool frmStress::Drawing(const std::function<void()>& routine)
     } catch (const cad::CadError&) {
     } catch (const ModelError&) {
     }
-    ShowMessage(DrawingFailureMessage(), MsgOkOnly + MsgCritical, kTitle);
+    ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, kTitle);
     return false;
 }
 
@@ -848,7 +825,7 @@ void frmStress::Run()
     }
     picProgress->show();
     picProgress->repaint();
-    const bool drawn = vendel::DrawStresses(true, PercentSteps(picProgress));
+    const bool drawn = vendel::DrawStresses(true, ProgressBox(picProgress));
     if (drawn)
         cad::BringToFront(connection.AcadWnd, connection);
     picProgress->hide();

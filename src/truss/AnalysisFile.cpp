@@ -23,8 +23,13 @@ constexpr qint64 kLargestFile = qint64(8) + qint64(17422 + 64) * (2 + 2 + 32767)
 
 QByteArray ReadWholeFile(const QString& path)
 {
-    if (!QFileInfo(path).isFile())
-        throw ModelError(QStringLiteral("%1: not a file").arg(path));
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw ModelError(QStringLiteral("%1: no such file").arg(path));
+    if (info.isDir())
+        throw ModelError(QStringLiteral("%1: a folder, not a file").arg(path));
+    if (!info.isFile())
+        throw ModelError(QStringLiteral("%1: not a regular file").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
@@ -149,6 +154,7 @@ QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings
 void ReadTrussFile(const QByteArray& image, TrussModel& model, SettingsArray& settings)
 {
     BinaryReader in(image);
+    in.SetLeastSize(LeastFileSize(4, model.Nodes, model.Elements, model.Blocks, model.Loads));
     model.NodeCount = ReadCount(in, "the node count");
     model.ElementCount = ReadCount(in, "the bar count");
     model.BlockCount = ReadCount(in, "the support count");

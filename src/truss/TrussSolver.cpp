@@ -503,6 +503,18 @@ bool SolveTruss(TrussModel& model, QString* detail)
     }
 }
 
+void CheckNodeReferences(const TrussModel& model)
+{
+    for (int e = 1; e <= model.ElementCount; ++e) {
+        NodeNumber(model.Elements(e, 1), model, "bar", e);
+        NodeNumber(model.Elements(e, 2), model, "bar", e);
+    }
+    for (int b = 1; b <= model.BlockCount; ++b)
+        NodeNumber(model.Blocks(b, 1), model, "support row", b);
+    for (int l = 1; l <= model.LoadCount; ++l)
+        NodeNumber(model.Loads(l, 1), model, "load row", l);
+}
+
 bool SolveTruss()
 {
     return SolveTruss(Truss());

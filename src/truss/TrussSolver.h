@@ -18,6 +18,11 @@ bool SolveTruss(TrussModel& model, QString* detail = nullptr);
 // The program-wide model.
 bool SolveTruss();
 
+// Checks that every bar, support row and load row names a node of the model; throws ModelError
+// naming the first that does not ("bar 22 names node 0; the model has nodes 1 to 12"), as the
+// solver would.
+void CheckNodeReferences(const TrussModel& model);
+
 // How far a solved model is from equilibrium: the largest out-of-balance force at any node (bar
 // forces + applied loads + support reactions) relative to the largest load or bar force. Near
 // single-precision rounding (1e-6) for a sound solution; large values mean the single-precision

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 
 #include <QApplication>
 #include <QImage>
@@ -67,7 +69,16 @@ void DrawProgress(QLabel* box, float fraction)
 cad::DrawingProgress ProgressBox(QLabel* picProgress)
 {
     cad::DrawingProgress progress;
-    progress.step = [picProgress](float fraction) { DrawProgress(picProgress, fraction); };
+    // The box is painted again only when the whole percentage changes: a drawing of thousands of
+    // entities repaints it about a hundred times, not once per entity.
+    auto last = std::make_shared<int>(-1);
+    progress.step = [picProgress, last](float fraction) {
+        const int percent = int(std::floor(double(std::clamp(fraction, 0.0f, 1.0f)) * 100.0));
+        if (percent == *last)
+            return;
+        *last = percent;
+        DrawProgress(picProgress, fraction);
+    };
     progress.done = [picProgress] {
         picProgress->clear();
         picProgress->repaint();

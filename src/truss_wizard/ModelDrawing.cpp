@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
 #include "cad/modHelpers.h"
 
@@ -30,25 +31,6 @@ Point3 NodePoint(const TrussModel& model, const Cell& node)
 }
 
 // Switches the layer on, thaws and unlocks it, and makes it current.
-void PrepareLayer(AcadDocument& document, const QString& name)
-{
-    cad::AcadLayerPtr layer = document.Layers()->Item(name);
-    if (!layer->LayerOn())
-        layer->SetLayerOn(true);
-    if (layer->Freeze())
-        layer->SetFreeze(false);
-    if (layer->Lock())
-        layer->SetLock(false);
-    document.SetActiveLayer(layer);
-}
-
-void Finish(AcadDocument& document, bool regenerate)
-{
-    if (regenerate)
-        document.Regen(0);
-    QCoreApplication::processEvents();
-}
-
 // The text height of the settings, and the symbol size derived from it.
 double TextHeight(const SettingsArray& settings)
 {
@@ -60,24 +42,9 @@ float SymbolSize(const SettingsArray& settings)
     return static_cast<float>(2.0 * TextHeight(settings));
 }
 
-AcadDocument& WorkingDrawing()
-{
-    const cad::AcadDocumentPtr& document = cad::CadConnection().AcadDoc;
-    if (!document)
-        throw CadError(cad::kDisconnected, QStringLiteral("There is no working drawing."));
-    return *document;
-}
-
 ModelDrawingTarget ProgramTarget()
 {
-    return {Truss(), Settings(), WorkingDrawing()};
-}
-
-void ClearProgramLayer(void (*clear)(AcadDocument&))
-{
-    const cad::AcadDocumentPtr& document = cad::CadConnection().AcadDoc;
-    if (document)
-        clear(*document);
+    return {Truss(), Settings(), cad::WorkingDrawing()};
 }
 
 } // namespace
@@ -85,7 +52,7 @@ void ClearProgramLayer(void (*clear)(AcadDocument&))
 void DrawNodes(const ModelDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, kNodesLayer);
+    cad::PrepareLayer(document, kNodesLayer);
     const double h = TextHeight(target.settings);
     std::shared_ptr<cad::AcadModelSpace> space = document.ModelSpace();
     for (int i = 1; i <= target.model.NodeCount; ++i) {
@@ -95,18 +62,18 @@ void DrawNodes(const ModelDrawingTarget& target, bool regenerate)
         const std::int64_t id = point->ObjectID();
         // Picking maps points back to nodes by this number: a truncated one would find the wrong node.
         if (id < std::numeric_limits<std::int32_t>::min() || id > std::numeric_limits<std::int32_t>::max())
-            throw CadError(cad::kFailed, QStringLiteral("The ObjectID %1 does not fit the Nodes table.").arg(id));
+            throw CadError(cad::kHostFailed, QStringLiteral("The ObjectID %1 does not fit the Nodes table.").arg(id));
         target.model.Nodes(i, 3) = Cell(static_cast<std::int32_t>(id));
         cad::AcadEntityPtr label = space->AddText(QString::number(i), p, h);
         label->Update();
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawElements(const ModelDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, kBeamsLayer);
+    cad::PrepareLayer(document, kBeamsLayer);
     const double h = TextHeight(target.settings);
     std::shared_ptr<cad::AcadModelSpace> space = document.ModelSpace();
     for (int i = 1; i <= target.model.ElementCount; ++i) {
@@ -127,13 +94,13 @@ void DrawElements(const ModelDrawingTarget& target, bool regenerate)
         label->SetRotation(angle);
         label->Update();
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawBlocks(const ModelDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, kBlocksLayer);
+    cad::PrepareLayer(document, kBlocksLayer);
     const float s = SymbolSize(target.settings);
     for (int i = 1; i <= target.model.BlockCount; ++i) {
         const Point3 p = NodePoint(target.model, target.model.Blocks(i, 1));
@@ -142,13 +109,13 @@ void DrawBlocks(const ModelDrawingTarget& target, bool regenerate)
         if (target.model.Blocks(i, 3).NumericEquals(1.0))
             DrawSymbol(document, p, s, SymbolTowardsPlusY, kBlocksLayer, false);
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawLoads(const ModelDrawingTarget& target, bool regenerate)
 {
     AcadDocument& document = target.document;
-    PrepareLayer(document, kLoadsLayer);
+    cad::PrepareLayer(document, kLoadsLayer);
     const float s = SymbolSize(target.settings);
     for (int i = 1; i <= target.model.LoadCount; ++i) {
         const Point3 p = NodePoint(target.model, target.model.Loads(i, 1));
@@ -163,7 +130,7 @@ void DrawLoads(const ModelDrawingTarget& target, bool regenerate)
         else if (fy > 0.0)
             DrawSymbol(document, p, s, SymbolTowardsPlusY, kLoadsLayer, true);
     }
-    Finish(document, regenerate);
+    cad::FinishDrawing(document, regenerate);
 }
 
 void DrawSymbol(AcadDocument& document, const Point3& point, float size, std::int16_t direction,
@@ -263,22 +230,22 @@ void DrawLoads(bool regenerate)
 
 void ClearNodes()
 {
-    ClearProgramLayer(&ClearNodes);
+    cad::OnWorkingDrawing(&ClearNodes);
 }
 
 void ClearBeams()
 {
-    ClearProgramLayer(&ClearBeams);
+    cad::OnWorkingDrawing(&ClearBeams);
 }
 
 void ClearBlocks()
 {
-    ClearProgramLayer(&ClearBlocks);
+    cad::OnWorkingDrawing(&ClearBlocks);
 }
 
 void ClearLoads()
 {
-    ClearProgramLayer(&ClearLoads);
+    cad::OnWorkingDrawing(&ClearLoads);
 }
 
 } // namespace ardela

@@ -7,6 +7,7 @@
 
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/EraseLayers.h"
 #include "desktop/Error.h"
 #include "cad/modHelpers.h"
@@ -22,17 +23,6 @@ using cad::CadError;
 using cad::Point3;
 
 constexpr double kPi = 3.14159265358979;
-
-// The compression layer's line type in black and white, loaded only when the drawing lacks it.
-void EnsureDashed(AcadDocument& document)
-{
-    std::shared_ptr<cad::AcadLineTypes> lineTypes = document.lineTypes();
-    const std::int32_t count = lineTypes->Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        if (lineTypes->Name(i).compare(QLatin1String("DASHED"), Qt::CaseInsensitive) == 0)
-            return;
-    lineTypes->Load(QStringLiteral("DASHED"), QStringLiteral("acad.lin"));
-}
 
 // The label angle of a bar: along the bar, between -pi/2 and pi/2, so it never reads upside down.
 double LabelAngle(const Point3& p1, const Point3& p2)
@@ -68,7 +58,7 @@ void DrawAllResults(const TrussModel& model, const SettingsArray& settings, Acad
         plus->SetColor(settings[SetLayer6].ToInt32());
         minus->SetColor(settings[SetLayer7].ToInt32());
     } else {
-        EnsureDashed(document);
+        cad::EnsureLineType(document, QStringLiteral("DASHED"));
         minus->SetLinetype(QStringLiteral("DASHED"));
         plus->SetColor(7);
         minus->SetColor(7);
@@ -120,8 +110,7 @@ bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDoc
     } catch (const CadError&) {
     } catch (const ModelError&) {
     }
-    ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
-                    + QStringLiteral("Please go back and revise your input."),
+    ShowMessage(cad::DrawingFailureMessage(),
                 MsgOkOnly + MsgCritical);
     return false;
 }
@@ -135,8 +124,7 @@ bool DrawResults(const cad::DrawingProgress& progress)
 {
     AcadDocument* document = WorkingDrawing();
     if (!document) {
-        ShowMessage(QStringLiteral("There was an error drawing data.") + kCrLf
-                        + QStringLiteral("Please go back and revise your input."),
+        ShowMessage(cad::DrawingFailureMessage(),
                     MsgOkOnly + MsgCritical);
         return false;
     }

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "cad/CadError.h"
+#include "cad/DrawingLayers.h"
 #include "cad/modForeWindow.h"
 #include "cad/OptionsDrawing.h"
 #include "cad/modHelpers.h"
@@ -62,11 +63,6 @@ bool IsModelStep(int step)
     return step >= 2 && step <= 5;
 }
 
-QString DrawingFailureMessage()
-{
-    return QStringLiteral("There was an error drawing data.") + kCrLf + QStringLiteral("Please go back and revise your input.");
-}
-
 // The window handle the foreground routine takes for one of our windows.
 std::uint64_t Handle(QWidget* window)
 {
@@ -82,14 +78,14 @@ frmTruss* TrussWizard()
 
 frmTruss::frmTruss(QWidget* parent) : QWidget(parent)
 {
-    // 1-3: the splash, the pending-call message, the colour picker, 5: the settings.
+    // The splash, the pending-call message, the colour picker and the settings come first.
     m_startup = new WizardStartup;
     WizardStartup::Prepare(QStringLiteral("Korrin"));
     Instance() = this;
     setObjectName(QStringLiteral("frmTruss"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    // 4, 6: the controls with picProgress sunken, every step frame out of view.
+    // The controls, picProgress sunken, only the current step's frame in view.
     BuildControls();
     OnLastStep = false;
     GridTableRows = kTableRows;
@@ -101,8 +97,8 @@ frmTruss::frmTruss(QWidget* parent) : QWidget(parent)
                                          [this](bool r) { DrawBlocks(r); }, [this](bool r) { DrawLoads(r); }};
     m_linkWatch = new LinkWatch(connection, [this] { GoToStep(0, StepForward); }, this);
 
-    // 7: the captions; 8: step 0; 9: the connection's wizard, the hook and "About...";
-    // 10: the splash goes after its minimum time.
+    // The captions, step 0, then the connection's wizard, the hook and "About..."; the splash
+    // goes once its minimum time is up.
     LoadResStrings(this);
     GoToStep(0, StepInitial);
     m_startup->Finish(this, this, connection, fraContainer->HookTarget());
@@ -220,6 +216,7 @@ void frmTruss::BuildControls()
                      {3, QStringLiteral("Fy [daN]"), 1120}};
     fraContainer->AddSheet(loads);
     connect(fraContainer, &GridEditor::Edited, this, &frmTruss::Edited);
+    connect(fraContainer, &GridEditor::CellCommitted, this, &frmTruss::CellCommitted);
     connect(fraContainer, &GridEditor::StepCheckNeeded, this, &frmTruss::StepCheckNeeded);
 
     // Step 6: the run's progress box, sunken, hidden except while results are drawn.
@@ -464,10 +461,7 @@ void frmTruss::FillSheet()
 void frmTruss::ResetGridBookkeeping()
 {
     RowsUsed = {};
-    for (int i = 0; i < fraContainer->SheetCount(); ++i) {
-        fraContainer->Sheet(i).rowOffset = 0;
-        fraContainer->Sheet(i).colOffset = 0;
-    }
+    fraContainer->ResetPositions();
 }
 
 void frmTruss::UpdateNavButtons(int step)
@@ -553,15 +547,16 @@ void frmTruss::StepCheckNeeded()
 void frmTruss::Edited()
 {
     m_isDirty = true;
-    // A committed cell counts as a row reached by editing.
-    if (IsModelStep(CurrentStep) && !fraContainer->EditPending()) {
-        const int row = fraContainer->TableRowAt(fraContainer->msgGrid->currentRow());
-        std::int16_t& used = RowsUsed[Slot(CurrentStep)];
-        if (row > used && row <= kTableRows)
-            used = static_cast<std::int16_t>(row);
-        // The committed value is what the check sees now, not the text the box held.
-        StepCheckNeeded();
-    }
+}
+
+void frmTruss::CellCommitted(int row, int)
+{
+    // A cell the grid wrote counts as a row reached by editing.
+    if (!IsModelStep(CurrentStep))
+        return;
+    std::int16_t& used = RowsUsed[std::size_t(Slot(CurrentStep))];
+    if (row > used && row <= kTableRows)
+        used = static_cast<std::int16_t>(row);
 }
 
 // ---- Buttons --------------------------------------------------------------------------------
@@ -617,9 +612,9 @@ void frmTruss::Drawing(void (*routine)(bool), bool regenerate)
     try {
         routine(regenerate);
     } catch (const cad::CadError&) {
-        ShowMessage(DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+        ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
     } catch (const ModelError&) {
-        ShowMessage(DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+        ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
     }
 }
 

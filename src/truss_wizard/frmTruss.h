@@ -127,6 +127,7 @@ private:
     void PickStep(int step);
     void StepCheckNeeded();
     void Edited();
+    void CellCommitted(int row, int column);
 
     bool m_isDirty = false;
     bool m_closing = false;

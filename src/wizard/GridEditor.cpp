@@ -518,13 +518,20 @@ void GridEditor::MSFlexGridEdit(int k)
         txtEdit->setCursorPosition(0);
         txtEdit->setSelection(0, static_cast<int>(m_loadedText.size()));
         LoadingEdit = false;
+        PlaceBox();
+        txtEdit->show();
     } else {
+        // A typed character is an edit: shown first, so that the step check sees it pending.
         m_loaded = false;
-        txtEdit->setText(QString(QChar(k)));
+        PlaceBox();
+        txtEdit->show();
+        const QString typed{QChar(k)};
+        const bool same = txtEdit->text() == typed;
+        txtEdit->setText(typed);
+        if (same)
+            txtEdit_Change();  // the box still held this character from an earlier edit
         txtEdit->setCursorPosition(1);
     }
-    PlaceBox();
-    txtEdit->show();
     txtEdit->raise();
     txtEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -598,6 +605,7 @@ void GridEditor::CommitEdit()
             return;
         }
         sheet.set(row, column, *value);
+        emit CellCommitted(row, column);
     }
     msgGrid->item(m_editRow, m_editCol)->setText(CellText(sheet.get(row, column)));
     m_loaded = false;
@@ -706,6 +714,13 @@ bool GridEditor::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == msgGrid && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The menu key and Shift+F10 open the grid menu over the current cell.
+        if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            if (const QTableWidgetItem* item = msgGrid->currentItem())
+                ShowPopup(msgGrid->currentRow(), msgGrid->currentColumn(),
+                          msgGrid->viewport()->mapToGlobal(msgGrid->visualItemRect(item).center()));
+            return true;
+        }
         const bool clipboardKey = msgGrid_KeyDown(key);
         const bool character = msgGrid_KeyPress(key);
         return clipboardKey || character;

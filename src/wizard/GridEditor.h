@@ -156,6 +156,9 @@ signals:
     // A click, key or edit happened, or the box closed: the wizard sets "&Next >" from its step
     // check (which counts the pending text, see EditPending).
     void StepCheckNeeded();
+    // A table cell was written by the grid (1-based table row and column): the highest row an
+    // edit reached, as the checks count it.
+    void CellCommitted(int row, int column);
     // The edit box gained (true) or lost (false) the focus: while it has it, Escape belongs to
     // the box and the wizard's Cancel button must not answer to it.
     void EditFocusChanged(bool boxHasFocus);

@@ -2,6 +2,7 @@
 #include "wizard/WizardLifetime.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include "cad/CadLink.h"
@@ -55,8 +56,12 @@ void WizardStartup::Finish(QWidget* wizard, cad::WizardForm* form, cad::Connecti
     connection.WizardForm = form;
     InstallKeybHook(std::move(grid));
     SubclassOn(wizard);
-    if (m_splash)
+    if (m_splash) {
+        // The wizard window appears after this; the splash stays in front of it until it goes.
+        QPointer<frmSplash> splash = m_splash;
+        QTimer::singleShot(0, splash, [splash] { splash->raise(); });
         m_splash->UnloadAfter(m_started, SplashMinimum());
+    }
     m_splash = nullptr;
 }
 

@@ -12,7 +12,7 @@
 
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "desktop/FileChooser.h"
 #include "support/HostProcess.h"
 #include "cad/modForeWindow.h"

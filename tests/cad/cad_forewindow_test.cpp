@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include "cadhost/server/AutomationServer.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "cadhost/ui/HostWindow.h"
 #include "cad/modForeWindow.h"
 #include "cad/modHelpers.h"
-#include "cadhost/server/WindowFrontEnd.h"
+#include "cadhost/app/WindowFrontEnd.h"
 
 using namespace ardela::cad;
 
@@ -113,7 +113,7 @@ TEST(AutomationServerDoor, PeerOfAnotherUserIsRefusedEvenWhenTheSocketIsOpen)
     window.NewDocument();
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer server(frontEnd);
-    ASSERT_TRUE(server.Listen(path, false));
+    ASSERT_TRUE(server.Listen(path));
     // Open the socket file itself to everyone: only the peer check stands in the way now.
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
 

@@ -28,6 +28,16 @@ using ardela::test::WhenModalShown;
 
 namespace {
 
+// Vendel's wording of a failed update, as the engineer reads it.
+OptionsDrawingTexts VendelTexts()
+{
+    OptionsDrawingTexts texts;
+    texts.linkLost = QStringLiteral(
+        "Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu AutoCAD s-a pierdut.");
+    texts.failed = QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: ");
+    return texts;
+}
+
 const QString kLinkLost = QStringLiteral(
     "The options have been changed, but the drawing could not be updated: the link with AutoCAD is lost.");
 
@@ -39,8 +49,8 @@ protected:
         SelectStringTable(StringTable::Korrin);
         // Every program layer of both programs at colour 9, and two layers that are not theirs.
         for (const ProgramLayerSet* set : {&KorrinLayers(), &VendelLayers()})
-            for (const LayerSpec& spec : *set)
-                m_doc->Layers()->Add(spec.name)->SetColor(9);
+            for (const LayerSpec& layer : *set)
+                m_doc->Layers()->Add(layer.name)->SetColor(9);
         m_doc->Layers()->Add(QStringLiteral("Walls"))->SetColor(9);
         m_doc->Layers()->Add(QStringLiteral("Korrin_Nodes_2"))->SetColor(9);
 
@@ -188,7 +198,7 @@ TEST_F(OptionsDrawing, AKilledHostIsReportedOnceAndNothingIsRedrawn)
 
     // Vendel says it in Romanian.
     EXPECT_FALSE(ApplyOptionsToDrawing(m_doc, OptionsChanges(), {}, QStringLiteral("Vendel"), m_settings,
-                                       RomanianOptionsDrawingTexts()));
+                                       VendelTexts()));
     ASSERT_EQ(m_messages.Messages().size(), 2u);
     EXPECT_EQ(m_messages.Messages()[1].prompt,
               QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu "
@@ -269,7 +279,7 @@ protected:
     {
         return [this, title, redraw](const OptionsChanges& changes) {
             ApplyOptionsToDrawing(m_doc, changes, redraw, title, m_settings,
-                                  title == QLatin1String("Vendel") ? RomanianOptionsDrawingTexts()
+                                  title == QLatin1String("Vendel") ? VendelTexts()
                                                                    : OptionsDrawingTexts());
         };
     }

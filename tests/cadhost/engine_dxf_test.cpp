@@ -1,12 +1,14 @@
 // Guards against drawings lost or changed on the way through DXF: the round trip through the
 // real reader and writer, a file laid out by hand, a DXF we write read by ezdxf, DWG names,
 // unreadable files, and a failed save destroying the old file.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -145,6 +147,61 @@ TEST(DxfRoundTrip, CommaLocaleStillWritesPoints)
     EXPECT_DOUBLE_EQ(Entities(back)[0].points[1].x, 2.75);
 }
 
+TEST(DxfRoundTrip, ControlCharactersInATextAreWrittenInCaretNotationAndComeBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Document doc("Drawing1.dxf");
+    // A text that, written raw, would end the text and start a LINE entity.
+    const QString injected = QStringLiteral("A\n  0\nLINE\n  8\n0\n 10\n1");
+    const QString tabbed = QStringLiteral("tab\there ^J caret^");
+    const QString crlf = QStringLiteral("one\r\ntwo");
+    doc.AddText(injected, {0, 0, 0}, 2.5);
+    doc.AddText(tabbed, {0, 5, 0}, 2.5);
+    doc.AddText(crlf, {0, 10, 0}, 2.5);
+    const QString path = dir.filePath("caret.dxf");
+    SaveDocument(doc, path);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const auto hasLine = [&](const QByteArray& wanted) {
+        return std::any_of(lines.begin(), lines.end(), [&](const QByteArray& l) { return l == wanted || l == wanted + '\r'; });
+    };
+    EXPECT_TRUE(hasLine("A^J  0^JLINE^J  8^J0^J 10^J1"));
+    EXPECT_TRUE(hasLine("tab^Ihere ^ J caret^ "));
+    EXPECT_TRUE(hasLine("one^M^Jtwo"));
+
+    DocumentList docs;
+    Document& back = docs.Open(path);
+    std::vector<QString> texts;
+    back.ForEachEntity([&](const Entity& e) {
+        EXPECT_EQ(e.kind, EntityKind::Text);
+        texts.push_back(e.text);
+    });
+    EXPECT_EQ(texts, (std::vector<QString>{injected, tabbed, crlf}));
+
+    // ezdxf, decoding the caret notation as DXF readers do, reads the same three texts.
+    const QString python = DebianPython();
+    if (python.isEmpty())
+        GTEST_SKIP() << "/usr/bin/python3 is missing";
+    const char* script = R"PY(
+import sys, ezdxf
+from ezdxf.tools.text import caret_decode
+doc = ezdxf.readfile(sys.argv[1])
+for e in doc.modelspace():
+    print(e.dxftype(), caret_decode(e.dxf.text).encode("unicode_escape").decode() if e.dxftype() == "TEXT" else "")
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, path});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    if (py.exitCode() != 0 && py.readAllStandardError().contains("No module named"))
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    ASSERT_EQ(py.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"TEXT A\\n  0\\nLINE\\n  8\\n0\\n 10\\n1", "TEXT tab\\there ^J caret^", "TEXT one\\r\\ntwo"}));
+}
+
 TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
 {
     // Release 12 layout as any CAD program writes it: one layer, a line, a point, a centred text.
@@ -186,6 +243,107 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     EXPECT_EQ(e[2].alignmentPoint, (Point3{20, 30, 0}));
     EXPECT_NEAR(e[2].rotation, std::numbers::pi / 2, 1e-12);
     EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
+}
+
+TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndWhatIsLeftOutIsNamed)
+{
+    // A colleague's drawing: a red dashed line and a blue text on a green layer, a point by
+    // layer, and two kinds this program does not keep.
+    const char* file =
+        "  0\nSECTION\n  2\nTABLES\n"
+        "  0\nTABLE\n  2\nLTYPE\n 70\n1\n"
+        "  0\nLTYPE\n  2\nDASHED\n 70\n0\n  3\n__ __\n 72\n65\n 73\n2\n 40\n0.75\n 49\n0.5\n 49\n-0.25\n"
+        "  0\nENDTAB\n"
+        "  0\nTABLE\n  2\nLAYER\n 70\n1\n"
+        "  0\nLAYER\n  2\nGreen\n 70\n0\n 62\n3\n  6\nCONTINUOUS\n"
+        "  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  8\nGreen\n  6\nDASHED\n 62\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n10.0\n 21\n0.0\n 31\n0.0\n"
+        "  0\nTEXT\n  8\nGreen\n 62\n5\n 10\n0.0\n 20\n5.0\n 30\n0.0\n 40\n2.0\n  1\nBlue\n"
+        "  0\nPOINT\n  8\nGreen\n 10\n1.0\n 20\n1.0\n 30\n0.0\n"
+        "  0\nCIRCLE\n  8\nGreen\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"
+        "  0\nCIRCLE\n  8\nGreen\n 10\n9.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n"
+        "  0\nARC\n  8\nGreen\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n 50\n0.0\n 51\n90.0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    QTemporaryDir dir;
+    const QString original = dir.filePath("colleague.dxf");
+    {
+        QFile f(original);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    const auto check = [](const Document& doc) {
+        const auto e = Entities(doc);
+        ASSERT_EQ(e.size(), 3u);
+        EXPECT_EQ(e[0].color, 1);
+        EXPECT_EQ(e[0].linetype, QStringLiteral("DASHED"));
+        EXPECT_EQ(e[1].color, 5);
+        EXPECT_TRUE(e[1].linetype.isEmpty());
+        EXPECT_EQ(e[2].color, kColorByLayer);
+        EXPECT_TRUE(e[2].linetype.isEmpty());
+    };
+    Document doc("x");
+    EXPECT_EQ(DxfFile::Read(original, doc), 3);
+    EXPECT_EQ(doc.LeftOut(), QStringLiteral("1 arc, 2 circles"));
+    check(doc);
+    const QString saved = dir.filePath("saved.dxf");
+    SaveDocument(doc, saved);
+    Document back("y");
+    EXPECT_EQ(DxfFile::Read(saved, back), 0);
+    EXPECT_TRUE(back.LeftOut().isEmpty());
+    check(back);
+
+    // ezdxf reads the same colours and line types from the saved file.
+    const QString python = DebianPython();
+    if (python.isEmpty())
+        GTEST_SKIP() << "/usr/bin/python3 is missing";
+    const char* script = R"PY(
+import sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+print("errors", len(doc.audit().errors))
+for e in doc.modelspace():
+    print(e.dxftype(), e.dxf.layer, e.dxf.color, e.dxf.linetype.upper())
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, saved});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    if (py.exitCode() != 0 && py.readAllStandardError().contains("No module named"))
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    ASSERT_EQ(py.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"errors 0", "LINE Green 1 DASHED", "TEXT Green 5 BYLAYER", "POINT Green 256 BYLAYER"}));
+}
+
+TEST(DxfSave, TheSavedViewIsTheDrawingsExtents)
+{
+    const QString python = DebianPython();
+    QProcess probe;
+    if (python.isEmpty() || (probe.start(python, {"-c", "import ezdxf"}), !probe.waitForFinished(60000))
+        || probe.exitCode() != 0)
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    QTemporaryDir dir;
+    // Far from the origin: a reader opening the old fixed view saw nothing.
+    Document doc("Drawing1.dxf");
+    doc.AddLine({1000, 2000, 0}, {1300, 2060, 0});
+    doc.AddPoint({1150, 1990, 0});
+    const QString path = dir.filePath("view.dxf");
+    SaveDocument(doc, path);
+    const char* script = R"PY(
+import sys, ezdxf
+d = ezdxf.readfile(sys.argv[1])
+v = d.viewports.get("*Active")[0]
+print("center %.6g %.6g" % tuple(v.dxf.center)[:2])
+w = v.dxf.height * v.dxf.aspect_ratio
+print("fits", v.dxf.height >= 70 and w >= 300, "snug", v.dxf.height < 2 * 70 or w < 2 * 300)
+print("extmin %.6g %.6g" % tuple(d.header.get("$EXTMIN"))[:2])
+print("extmax %.6g %.6g" % tuple(d.header.get("$EXTMAX"))[:2])
+)PY";
+    QProcess py;
+    py.start(python, {"-c", script, path});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"center 1150 2025", "fits True snug True", "extmin 1000 1990", "extmax 1300 2060"}));
 }
 
 TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
@@ -282,7 +440,7 @@ TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
             docs.Open(path);
             ADD_FAILURE() << "opened " << path.toStdString();
         } catch (const EngineError& e) {
-            EXPECT_EQ(e.Code(), kGenericFailure);
+            EXPECT_EQ(e.Kind(), ErrorKind::Refused);
             EXPECT_TRUE(e.Message().contains(words, Qt::CaseInsensitive)) << e.Message().toStdString();
         }
     };
@@ -302,6 +460,40 @@ TEST(DxfRead, DwgMissingAndGarbageFilesFailClearlyAndLeaveNoDocument)
     junk.write("this is not a drawing\n");
     junk.close();
     expectFailure(junk.fileName(), "not a DXF");
+    EXPECT_EQ(docs.Count(), 0);
+}
+
+TEST(DxfRead, WhatIsNotARegularFileOrTooLargeIsRefusedBeforeReading)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    DocumentList docs;
+    const auto messageOf = [&](const QString& path) {
+        try {
+            docs.Open(path);
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Refused);
+            return e.Message();
+        }
+        return QStringLiteral("opened");
+    };
+    // A device that never ends, a folder, and a pipe nobody writes into (reading it would wait).
+    EXPECT_EQ(messageOf("/dev/zero"), QStringLiteral("The drawing \"/dev/zero\" cannot be opened: it is not a regular file."));
+    const QString folder = dir.filePath("plans.dxf");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    EXPECT_EQ(messageOf(folder), QStringLiteral("The drawing \"%1\" cannot be opened: it is a folder.").arg(folder));
+    const QString pipe = dir.filePath("pipe.dxf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(messageOf(pipe), QStringLiteral("The drawing \"%1\" cannot be opened: it is not a regular file.").arg(pipe));
+    // One byte past 512 MiB (a sparse file: nothing is written to the disk).
+    const QString huge = dir.filePath("huge.dxf");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(512LL * 1024 * 1024 + 1));
+    }
+    EXPECT_EQ(messageOf(huge), QStringLiteral("The drawing \"%1\" cannot be opened: it holds 536870913 bytes, more than "
+                                              "the 512 MiB this program opens.").arg(huge));
     EXPECT_EQ(docs.Count(), 0);
 }
 

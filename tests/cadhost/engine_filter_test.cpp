@@ -119,7 +119,7 @@ TEST_F(FilterSelection, MalformedFiltersAreRefusedWithAClearMessage)
             SelectionFilter f(filter);
             ADD_FAILURE() << "a malformed filter was accepted";
         } catch (const EngineError& e) {
-            EXPECT_EQ(e.Code(), kInvalidArgument);
+            EXPECT_EQ(e.Kind(), ErrorKind::InvalidArgument);
             EXPECT_TRUE(e.Message().startsWith("Invalid selection filter")) << e.Message().toStdString();
         }
     }

@@ -4,18 +4,25 @@
 #include <optional>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -35,7 +42,7 @@ namespace {
 
 struct Answer {
     std::optional<Point3> point;
-    std::uint32_t code = 0xFFFFFFFF;
+    std::optional<HostWindow::PointEnd> end;
     int calls = 0;
 };
 
@@ -66,9 +73,9 @@ protected:
 
     HostWindow::PointCallback Into(Answer& answer)
     {
-        return [&answer](std::optional<Point3> p, std::uint32_t code) {
+        return [&answer](std::optional<Point3> p, HostWindow::PointEnd end) {
             answer.point = p;
-            answer.code = code;
+            answer.end = end;
             ++answer.calls;
         };
     }
@@ -126,7 +133,7 @@ TEST_F(HostWindowTest, AClickAnswersThePointRequestWithTheSnappedPoint)
     const QPoint near = view->ToScreen({2, 1, 0}).toPoint() + QPoint(3, -2);
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, near);
     ASSERT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Point);
     ASSERT_TRUE(answer.point);
     EXPECT_EQ(*answer.point, (Point3{2, 1, 0}));
     EXPECT_FALSE(m_window->PointPending());
@@ -160,7 +167,7 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("12.5, -3");
     ASSERT_TRUE(typed.point);
     EXPECT_EQ(*typed.point, (Point3{12.5, -3, 0}));
-    EXPECT_EQ(typed.code, 0u);
+    EXPECT_EQ(typed.end, HostWindow::PointEnd::Point);
 
     Answer nonsense;
     m_window->RequestPoint(doc, "Point", Into(nonsense));
@@ -170,24 +177,24 @@ TEST_F(HostWindowTest, TypedCoordinatesEnterRightClickAndEscapeEndWithTheirCodes
     Type("");
     EXPECT_EQ(nonsense.calls, 1);
     EXPECT_FALSE(nonsense.point);
-    EXPECT_EQ(nonsense.code, 0x80210020u);
+    EXPECT_EQ(nonsense.end, HostWindow::PointEnd::Finished);
 
     Answer right;
     m_window->RequestPoint(doc, "Point", Into(right));
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(100, 100));
-    EXPECT_EQ(right.code, 0x80210020u);
+    EXPECT_EQ(right.end, HostWindow::PointEnd::Finished);
     EXPECT_FALSE(right.point);
 
     Answer escape;
     m_window->RequestPoint(doc, "Point", Into(escape));
     QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
-    EXPECT_EQ(escape.code, 0x80020009u);
+    EXPECT_EQ(escape.end, HostWindow::PointEnd::Cancelled);
     EXPECT_FALSE(escape.point);
 
     Answer escapeInView;
     m_window->RequestPoint(doc, "Point", Into(escapeInView));
     QTest::keyClick(view, Qt::Key_Escape);
-    EXPECT_EQ(escapeInView.code, 0x80020009u);
+    EXPECT_EQ(escapeInView.end, HostWindow::PointEnd::Cancelled);
     EXPECT_EQ(escapeInView.calls, 1);
 }
 
@@ -204,7 +211,7 @@ TEST_F(HostWindowTest, EscapeCancelsFromAnyWidgetAndAMinimisedWindowIsRestoredFo
     m_window->Layers()->setFocus();
     QTest::keyClick(m_window->Layers(), Qt::Key_Escape);
     EXPECT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.code, 0x80020009u);
+    EXPECT_EQ(answer.end, HostWindow::PointEnd::Cancelled);
 }
 
 TEST_F(HostWindowTest, AHeadlessHostStaysHiddenWhenAPointIsAsked)
@@ -226,12 +233,12 @@ TEST_F(HostWindowTest, ASecondRequestIsRefusedAndClosingTheDocumentEndsThePendin
     m_window->RequestPoint(doc, "First", Into(first));
     m_window->RequestPoint(doc, "Second", Into(second));
     EXPECT_EQ(second.calls, 1);
-    EXPECT_EQ(second.code, 0x80020009u);
+    EXPECT_EQ(second.end, HostWindow::PointEnd::Busy);
     EXPECT_EQ(first.calls, 0);
     EXPECT_EQ(m_window->PromptLabel()->text(), QStringLiteral("First"));
     m_window->CloseDocument(doc);
     EXPECT_EQ(first.calls, 1);
-    EXPECT_EQ(first.code, 0x80010108u);
+    EXPECT_EQ(first.end, HostWindow::PointEnd::DocumentClosed);
 }
 
 TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
@@ -241,7 +248,7 @@ TEST_F(HostWindowTest, TheEventLoopRunsWhileAPointIsPending)
     bool timerRan = false;
     m_window->RequestPoint(doc, "Pick", Into(answer));
     QTimer::singleShot(10, [&] { timerRan = true; });
-    QTest::qWait(50);
+    QTRY_VERIFY_WITH_TIMEOUT(timerRan, 5000);
     EXPECT_TRUE(timerRan);
     EXPECT_EQ(answer.calls, 0);
     // Calls go on meanwhile: the document can be read and drawn into.
@@ -318,6 +325,118 @@ TEST_F(HostWindowTest, EraseTakesTheNewestObjectUnderTheCursorButSparesLockedLay
     EXPECT_EQ(doc.EntityCount(), 2u);
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_FALSE(m_window->PointPending());
+    cadhost::test::ExpectDocumentConsistent(doc);
+}
+
+TEST_F(HostWindowTest, EraseHighlightsWhatAClickWouldTake)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    const ObjectId upper = doc.AddLine({-10, 5, 0}, {10, 5, 0});
+    const ObjectId lower = doc.AddLine({-10, -5, 0}, {10, -5, 0});
+    const auto moveTo = [view](const Point3& world) {
+        const QPointF at = view->ToScreen(world);
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+    };
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::nullopt) << "nothing is highlighted without ERASE";
+    m_window->RunCommand("ERASE");
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(upper));
+    moveTo({0, 0, 0});
+    EXPECT_EQ(view->Highlighted(), std::nullopt);
+    moveTo({3, -5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(lower));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->ToScreen({3, -5, 0}).toPoint());
+    EXPECT_EQ(doc.Find(lower), nullptr);
+    EXPECT_NE(doc.Find(upper), nullptr);
+    EXPECT_EQ(view->Highlighted(), std::nullopt);
+    moveTo({0, 5, 0});
+    EXPECT_EQ(view->Highlighted(), std::optional<ObjectId>(upper));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(view->Highlighted(), std::nullopt) << "the highlight outlived the tool";
+}
+
+TEST_F(HostWindowTest, TheCommandLineExplainsLayerAndKeepsSixLinesOfHistory)
+{
+    Document& doc = m_window->NewDocument();
+    m_window->RunCommand("LAYER");
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Usage: LAYER name (makes the layer active, creating it when missing)."));
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    m_window->RunCommand("LAYER Beams");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Beams"));
+    // Six whole lines fit in the history above the command line.
+    QPlainTextEdit* history = m_window->HistoryView();
+    const double textHeight = history->viewport()->height() - 2 * history->document()->documentMargin();
+    EXPECT_GE(textHeight, 6 * history->fontMetrics().lineSpacing()) << "the history shows " << textHeight << " pixels";
+}
+
+TEST_F(HostWindowTest, CoordinatesFollowTheCursorAfterAZoomAndClearWithNoDrawing)
+{
+    Document& doc = m_window->NewDocument();
+    DrawingView* view = View(doc);
+    doc.SetVariable("OSMODE", 0);
+    doc.AddLine({100, 100, 0}, {140, 120, 0});
+    const QPointF at(300, 150);   // 10 px per unit about the origin: drawing point (10, 0)
+    const auto moveTo = [view, at] {
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+    };
+    moveTo();
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), QStringLiteral("X 10.0000  Y 0.0000"));
+    // The view jumps to the line; the cursor rests, but points somewhere else now.
+    m_window->ZoomExtents();
+    const QString afterZoom = m_window->CoordinatesLabel()->text();
+    EXPECT_NE(afterZoom, QStringLiteral("X 10.0000  Y 0.0000"));
+    moveTo();
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), afterZoom);
+    m_window->CloseDocument(doc);
+    EXPECT_EQ(m_window->CoordinatesLabel()->text(), QString());
+}
+
+TEST_F(HostWindowTest, UndoAndRedoFromTheKeysTheCommandsAndTheEditMenu)
+{
+    Document& doc = m_window->NewDocument();
+    doc.SetVariable("OSMODE", 0);
+    m_window->RunCommand("LINE");
+    m_window->ClickAt({0, 0, 0});
+    m_window->ClickAt({10, 0, 0});
+    m_window->ClickAt({10, 10, 0});
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Escape);
+    ASSERT_EQ(doc.EntityCount(), 2u);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->CommandLine()->setFocus();
+    // Ctrl+Z in the empty command line takes the last line back, Ctrl+Y brings it again.
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Undone."));
+    QTest::keyClick(m_window->CommandLine(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc.EntityCount(), 2u);
+    // U and UNDO, REDO.
+    Type("U");
+    Type("UNDO");
+    EXPECT_EQ(doc.EntityCount(), 0u);
+    Type("U");
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Nothing to undo."));
+    Type("REDO");
+    EXPECT_EQ(doc.EntityCount(), 1u);
+    // LAYER name is one step: the new layer and its being made active go together.
+    Type("LAYER Beams");
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("Beams"));
+    QAction* undo = nullptr;
+    for (QAction* menu : m_window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Edit") && menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("&Undo"))
+                    undo = item;
+    ASSERT_NE(undo, nullptr);
+    undo->trigger();
+    EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("0"));
+    EXPECT_EQ(doc.Layers().Find("Beams"), nullptr);
+    EXPECT_EQ(doc.EntityCount(), 1u);
     cadhost::test::ExpectDocumentConsistent(doc);
 }
 
@@ -409,7 +528,32 @@ TEST_F(HostWindowTest, OpeningAFileTwiceShowsOneTabAndABadFileShowsItsError)
     m_window->chooseOpenFile = [&] { return circle.fileName(); };
     m_window->OpenFile();
     EXPECT_EQ(m_window->Tabs()->count(), 2);
-    EXPECT_TRUE(m_window->History().last().startsWith("Objects left out: 1,")) << m_window->History().last().toStdString();
+    EXPECT_EQ(m_window->History().last(), QStringLiteral("Objects left out: 1, of kinds this program does not keep (1 circle); "
+                                                        "saving this drawing will not keep them."));
+    // Saving says so again first; declined, the file keeps its circle.
+    const QByteArray before = [&] {
+        QFile f(circle.fileName());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QStringList asked;
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return false;
+    };
+    EXPECT_FALSE(m_window->SaveFile());
+    EXPECT_EQ(asked, QStringList{"1 circle"});
+    QFile kept(circle.fileName());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+    kept.close();
+    // Accepted, the drawing is saved without it and later saves ask no more.
+    m_window->confirmDropLeftOut = [&](const Document& doc) {
+        asked << doc.LeftOut();
+        return true;
+    };
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_TRUE(m_window->SaveFile());
+    EXPECT_EQ(asked, (QStringList{"1 circle", "1 circle"}));
     m_window->chooseOpenFile = [&] { return dir.filePath("missing.dwg"); };
     m_window->OpenFile();
     ASSERT_EQ(m_errors.size(), 1);
@@ -476,7 +620,9 @@ TEST_F(HostWindowTest, AnUntouchedViewFollowsTheDrawingAndAMovedOneStays)
     view->ZoomBy(4.0, QPointF(0, 0));
     const QPointF before = view->ToScreen({5000, 5000, 0});
     doc.AddLine({-9000, -9000, 0}, {-8000, -8000, 0});
-    QTest::qWait(100);
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->ToScreen({5000, 5000, 0}), before) << "the view jumped away from where the engineer put it";
 }
 
@@ -496,7 +642,9 @@ TEST_F(HostWindowTest, PanningMovesThePictureAtOnceAndRepaintsItWhereTheDrawingI
     EXPECT_EQ(after, before + QPoint(30, 0));
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red) << "the picture did not follow the pan";
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
-    QTest::qWait(200);   // the pan has settled: painted afresh
+    ASSERT_TRUE(view->RedrawPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->RedrawPending(), 5000);   // the pan has settled: painted afresh
+    ASSERT_FALSE(view->RedrawPending());
     EXPECT_EQ(view->grab().toImage().pixelColor(after), red);
     EXPECT_NE(view->grab().toImage().pixelColor(before), red);
 }
@@ -515,6 +663,35 @@ TEST_F(HostWindowTest, ZoomExtentsShowsTheWholeDrawing)
         EXPECT_LE(p.y(), view->height());
     }
     EXPECT_GT(b.x() - a.x(), view->width() * 0.8) << "the drawing should fill the view";
+}
+
+TEST_F(HostWindowTest, TheLayersPanelStartsNarrowComesBackFromTheViewMenuAndShowsWhite)
+{
+    m_window->NewDocument();
+    QDockWidget* dock = m_window->LayersDock();
+    ASSERT_TRUE(dock->isVisible());
+    EXPECT_LT(dock->width(), m_window->width() / 3) << "the panel takes " << dock->width() << " of " << m_window->width();
+    // Closed by its button, it comes back from View > Layers.
+    dock->close();
+    EXPECT_FALSE(dock->isVisible());
+    QAction* layers = nullptr;
+    for (QAction* menu : m_window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&View") && menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == QStringLiteral("&Layers"))
+                    layers = item;
+    ASSERT_NE(layers, nullptr) << "the View menu has no Layers item";
+    layers->trigger();
+    EXPECT_TRUE(dock->isVisible());
+    // Layer "0" is white (7): its swatch must still stand out from the white row.
+    const QImage swatch = m_window->Layers()->item(0, LayerPanel::kName)->icon().pixmap(12, 12).toImage();
+    const int rowLightness = m_window->Layers()->palette().color(QPalette::Base).lightness();
+    int standingOut = 0;
+    for (int y = 0; y < swatch.height(); ++y)
+        for (int x = 0; x < swatch.width(); ++x)
+            standingOut += std::abs(swatch.pixelColor(x, y).lightness() - rowLightness) > 60 ? 1 : 0;
+    EXPECT_GT(standingOut, 0) << "the white swatch disappears into its row";
+    EXPECT_EQ(swatch.pixelColor(6, 6), QColor(255, 255, 255));
 }
 
 TEST(HostOptionsParsing, ReadsSocketSecondInstanceHeadlessAndFiles)
@@ -537,11 +714,23 @@ TEST(CadhostProgram, RunsHeadlessUntilStoppedAndRefusesUnknownOptions)
     const QString program = QDir(ardela::test::BinDir()).filePath("cadhost");
     ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
     QProcess host;
-    const QString socket = QStringLiteral("ardela-host-test-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString socket = dir.filePath(QStringLiteral("host"));
     host.start(program, {"--headless", "--second-instance", "--socket", socket});
     ASSERT_TRUE(host.waitForStarted(10000));
-    EXPECT_FALSE(host.waitForFinished(1500)) << "the headless host stopped by itself: "
-                                             << host.readAllStandardError().toStdString();
+    // It answers on its socket, and is still there once it does.
+    bool answered = false;
+    const QDeadlineTimer deadline(30000);
+    while (!answered && !deadline.hasExpired() && host.state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(socket);
+        answered = probe.waitForConnected(200);
+        if (!answered)
+            host.waitForFinished(20);
+    }
+    EXPECT_TRUE(answered) << "the headless host stopped by itself: " << host.readAllStandardError().toStdString();
+    EXPECT_EQ(host.state(), QProcess::Running);
     host.terminate();
     EXPECT_TRUE(host.waitForFinished(10000));
 

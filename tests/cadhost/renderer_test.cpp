@@ -6,6 +6,7 @@
 
 #include "cadhost/ui/AciColors.h"
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/Linetypes.h"
 #include "cadhost/ui/DrawingRenderer.h"
 #include "support/TestSupport.h"
 
@@ -54,6 +55,38 @@ TEST(Renderer, LinesTakeTheirLayerColourAtTheirPixels)
     EXPECT_EQ(image.pixelColor(40, 30), DrawingRenderer::Background());
     EXPECT_EQ(image.pixelColor(100, 50), DrawingRenderer::Background());
     EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 101);
+}
+
+TEST(Renderer, AnEntityOfItsOwnColourAndLineTypeIsPaintedSoCachedOrNot)
+{
+    LinetypeTable::SetSearchFolders({ardela::test::BinDir()});
+    Document doc("Drawing1.dxf");
+    doc.LoadLinetype("DASHED", "acad.lin");
+    doc.AddLayer("Green");
+    doc.SetLayerColor("Green", 3);
+    Entity red;
+    red.kind = EntityKind::Line;
+    red.layer = QStringLiteral("Green");
+    red.color = 1;
+    red.points = {{-5, 2, 0}, {5, 2, 0}};   // pixel row 30
+    doc.AddEntity(red);
+    Entity dashed;
+    dashed.kind = EntityKind::Line;
+    dashed.layer = QStringLiteral("Green");
+    dashed.linetype = QStringLiteral("DASHED");
+    dashed.points = {{-5, -2, 0}, {5, -2, 0}};   // pixel row 70, the layer's green
+    doc.AddEntity(dashed);
+    const QColor redColour(255, 0, 0), green(0, 255, 0);
+    RenderCache cache;
+    for (int pass = 0; pass < 2; ++pass) {
+        QImage image(200, 100, QImage::Format_RGB32);
+        DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, &cache);
+        EXPECT_EQ(CountColor(image, redColour, 30), 101) << "pass " << pass;
+        EXPECT_EQ(CountColor(image, green, 30), 0) << "pass " << pass;
+        const int dashedGreen = CountColor(image, green, 70);
+        EXPECT_GT(dashedGreen, 20) << "pass " << pass;
+        EXPECT_LT(dashedGreen, 101) << "the dashed line was drawn solid, pass " << pass;
+    }
 }
 
 TEST(Renderer, LayersOffOrFrozenAreNotPainted)

@@ -23,10 +23,12 @@ struct ToolRun {
     QByteArray err;
 };
 
-ToolRun Ardela(const QStringList& args)
+ToolRun Ardela(const QStringList& args, const QString& folder = QString())
 {
     QProcess p;
     p.setProgram(BinDir() + QStringLiteral("/ardela"));
+    if (!folder.isEmpty())
+        p.setWorkingDirectory(folder);
     p.setArguments(args);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -175,4 +177,73 @@ TEST(ArdelaDump, PrintsCountsLiveRowsWithKindsAndSettings)
               QStringLiteral("16-bit integer"));
     EXPECT_EQ(o[QStringLiteral("settings")].toObject()[QStringLiteral("ScaleFactor")].toObject()[QStringLiteral("value")].toString(),
               QStringLiteral("20"));
+}
+
+TEST(ArdelaMessages, FailuresNameTheFileAsGivenAndTheReasonAfterTheFixedMessage)
+{
+    QTemporaryDir dir;
+    const QString example = CopyExample(dir, "roof-truss.krn");
+    {
+        QFile in(example);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        QFile cut(dir.filePath(QStringLiteral("roof.krn")));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(in.read(12));
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.krn")));
+    // A truss file holds four 16-bit counts, then 17 columns of 1024 cells and the 14 settings,
+    // each record at least its 2-byte type code: 8 + 2 x (17 x 1024 + 14) = 34852 bytes.
+    const std::pair<const char*, const char*> cases[] = {
+        {"roof.krn", "Could not open analysis file: roof.krn: the file ends at byte 12 of 34852\n"},
+        {"missing.krn", "Could not open analysis file: missing.krn: no such file\n"},
+        {"folder.krn", "Could not open analysis file: folder.krn: a folder, not a file\n"},
+    };
+    for (const auto& [name, message] : cases) {
+        const ToolRun r = Ardela({QStringLiteral("solve"), QString::fromLatin1(name)}, dir.path());
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_EQ(r.err, message);
+    }
+
+    // A folder where the report goes: the fixed message, then the report and why.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("roof-truss.prn")));
+    const ToolRun blocked = Ardela({QStringLiteral("solve"), QStringLiteral("roof-truss.krn")}, dir.path());
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_EQ(blocked.err, "Ther was an error writing the output.\nPlease go back and revise your input: roof-truss.prn: a folder is in the way\n");
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("roof-truss.prn"))).isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no half-written report is left";
+}
+
+TEST(ArdelaMessages, FileNameThatIsNotUtf8IsOpenedAsTheBytesItIs)
+{
+    QTemporaryDir dir;
+    CopyExample(dir, "roof-truss.krn");
+    // The same report under the plain name, to compare with.
+    const ToolRun plain = Ardela({QStringLiteral("solve"), QStringLiteral("roof-truss.krn")}, dir.path());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("roof-truss.prn")), dir.filePath(QStringLiteral("roof-truss.prn.expected"))));
+    // "café" in Latin-1: the byte 0xE9 alone is not UTF-8. The shell hands the bytes over.
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("ARDELA"), BinDir() + QStringLiteral("/ardela"));
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+        QStringLiteral("name=$(printf 'caf\\351') && cp roof-truss.krn \"$name.krn\" && \"$ARDELA\" solve \"$name.krn\" && "
+                       "cmp -s \"$name.prn\" roof-truss.prn.expected || exit 9")});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+}
+
+TEST(ArdelaCommandLine, VersionIsTheProjectsVersion)
+{
+    QFile cmake(SourceDir() + QStringLiteral("/CMakeLists.txt"));
+    ASSERT_TRUE(cmake.open(QIODevice::ReadOnly));
+    const QByteArray text = cmake.readAll();
+    const qsizetype at = text.indexOf("project(Ardela VERSION ");
+    ASSERT_GE(at, 0);
+    const QByteArray version = text.mid(at + 23).split(' ').first();
+    const ToolRun r = Ardela({QStringLiteral("--version")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "ardela " + version + "\n");
 }

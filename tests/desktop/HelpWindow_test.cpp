@@ -56,6 +56,36 @@ TEST_F(Help, EveryVendelStepHasARomanianTopicAndTheLineCodes)
     EXPECT_TRUE(text.contains(QStringLiteral("3\nblochează ambele deplasări")));
 }
 
+TEST_F(Help, WindowCarriesItsProgramsTitleAndRomanianHeadingsForVendel)
+{
+    WinHelp(nullptr, QStringLiteral("Vendel.hlp"), HELP_CONTEXT, 6000);
+    EXPECT_EQ(HelpWindow::Instance()->windowTitle(), QStringLiteral("Definirea Liniilor Blocate - Vendel"));
+    const QString html = HelpWindow::Instance()->Browser()->toHtml();
+    EXPECT_TRUE(Shown().startsWith(QStringLiteral("Definirea Liniilor Blocate\n"))) << Shown().toStdString();
+    EXPECT_TRUE(Shown().contains(QStringLiteral("\nCod\nEfect\n"))) << Shown().toStdString();
+    EXPECT_FALSE(Shown().contains(QStringLiteral("\nCode\n")));
+    WinHelp(nullptr, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 1000);
+    EXPECT_EQ(HelpWindow::Instance()->windowTitle(), LoadResString(1000).value_or(QString()) + QStringLiteral(" - Korrin"));
+    WinHelp(nullptr, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 9000);
+    EXPECT_EQ(HelpWindow::Instance()->windowTitle(), QStringLiteral("Korrin"));
+}
+
+TEST_F(Help, OpensCentredOnItsOwner)
+{
+    QWidget owner;
+    owner.setObjectName(QStringLiteral("owner"));
+    owner.setGeometry(90, 40, 680, 540);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    WinHelp(&owner, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 1000);
+    HelpWindow* help = HelpWindow::Instance();
+    ASSERT_TRUE(help && help->isVisible());
+    ardela::test::ExpectCentredOn(help->frameGeometry(), owner.frameGeometry());
+    WinHelp(&owner, QStringLiteral("Korrin.hlp"), HELP_QUIT, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    owner.close();
+}
+
 TEST_F(Help, MissingTopicSaysSoAndCloseCommandClosesTheWindow)
 {
     EXPECT_FALSE(WinHelp(nullptr, QStringLiteral("Korrin.hlp"), HELP_CONTEXT, 9000));

@@ -1,6 +1,7 @@
 // Guards against: a wrong starting message, the message not following Text, the animation not
 // playing while the window is shown or still playing after it is hidden.
 #include <QLabel>
+#include <QScreen>
 
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
@@ -33,4 +34,25 @@ TEST_F(ProgressWindow, AnimationPlaysWhileShown)
     progress.show();
     EXPECT_TRUE(progress.aniProgress->IsPlaying());
     progress.close();
+}
+
+TEST_F(ProgressWindow, OpensCentredOnItsOwnerOrTheScreen)
+{
+    {
+        frmProgress alone;
+        alone.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&alone));
+        ardela::test::ExpectCentredOn(alone.frameGeometry(), alone.screen()->availableGeometry());
+        alone.close();
+    }
+    QWidget owner;
+    owner.setGeometry(120, 60, 600, 400);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    frmProgress progress(&owner);
+    progress.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&progress));
+    ardela::test::ExpectCentredOn(progress.frameGeometry(), owner.frameGeometry());
+    progress.close();
+    owner.close();
 }

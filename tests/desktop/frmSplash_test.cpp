@@ -2,6 +2,7 @@
 // minor only), shadows out of step with their labels.
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
 
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
@@ -45,4 +46,24 @@ TEST_F(SplashWindow, StaysUpForTheMinimumTimeThenGoes)
     EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 10000));
     // A timer never fires early: the splash was up for at least the minimum time.
     EXPECT_GE(shownAt.elapsed(), 300);
+}
+
+TEST_F(SplashWindow, OpensCentredOnTheScreenOrItsOwner)
+{
+    frmSplash alone(ProgramInfo{QStringLiteral("Ardela"), QStringLiteral("Korrin"), 1, 0, 0});
+    alone.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&alone));
+    ardela::test::ExpectCentredOn(alone.frameGeometry(), alone.screen()->availableGeometry());
+    alone.close();
+
+    QWidget owner;
+    owner.setGeometry(40, 30, 700, 520);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    auto* owned = new frmSplash(ProgramInfo{QStringLiteral("Ardela"), QStringLiteral("Korrin"), 1, 0, 0}, &owner);
+    owned->setWindowFlag(Qt::Window);
+    owned->show();
+    ardela::test::ExpectCentredOn(owned->frameGeometry(), owner.frameGeometry());
+    owned->close();
+    owner.close();
 }

@@ -363,3 +363,40 @@ TEST(InstallerCommandLine, ParsesPropertiesAndRejectsMalformedOnes)
     EXPECT_EQ(InstallProduct(home.Path("Ardela.msi"), QStringLiteral("REMOVE")), kErrorInvalidParameter);
     EXPECT_FALSE(Exists(home.InstallDir()));
 }
+
+TEST(InstallerInstall, LinkedFolderInsideTheInstallFolderIsNeitherWrittenNorDeletedThrough)
+{
+    PrivateHome home;
+    // The user's own folder beside the install folder, and a link to it where the payload's
+    // bin/ would be.
+    const QString outside = home.Path("programs/outside");
+    ASSERT_TRUE(QDir().mkpath(outside));
+    {
+        QFile user(outside + "/ardela");
+        ASSERT_TRUE(user.open(QIODevice::WriteOnly));
+        user.write("the user's own file\n");
+    }
+    ASSERT_TRUE(QDir().mkpath(home.InstallDir()));
+    ASSERT_TRUE(QFile::link("../outside", home.InstallDir() + "/bin"));
+    LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseA, kSuiteUpgrade, "1.0"), SuitePayload("1.0"));
+
+    SetInternalUI(InstallUiLevel::Full, nullptr);
+    ErrorWindowWatcher& watcher = home.Watcher();
+    EXPECT_EQ(InstallProduct(home.Path("Ardela.msi"), QString()), kErrorInstallFailure);
+    ASSERT_EQ(watcher.Texts().size(), 1);
+    EXPECT_EQ(watcher.Texts()[0], "Cannot write \"" + home.InstallDir() + "/bin/ardela\": a folder on its way is a symbolic link.");
+    EXPECT_EQ(ReadAll(outside + "/ardela"), "the user's own file\n");
+    EXPECT_EQ(QDir(outside).entryList(QDir::Files | QDir::Hidden), QStringList{"ardela"});
+    EXPECT_TRUE(Related(kSuiteUpgrade).isEmpty());
+
+    // Installed without the link; then the link replaces bin/: removal leaves the user's file.
+    SetInternalUI(InstallUiLevel::None, nullptr);
+    ASSERT_TRUE(QFile::remove(home.InstallDir() + "/bin"));
+    ASSERT_EQ(InstallProduct(home.Path("Ardela.msi"), QString()), kSuccess);
+    ASSERT_TRUE(QDir(home.InstallDir() + "/bin").removeRecursively());
+    ASSERT_TRUE(QFile::link("../outside", home.InstallDir() + "/bin"));
+    ASSERT_EQ(InstallProduct(LocalPackage(kReleaseA), QStringLiteral("REMOVE=ALL")), kSuccess);
+    EXPECT_EQ(ReadAll(outside + "/ardela"), "the user's own file\n");
+    EXPECT_FALSE(Exists(home.InstallDir() + "/share/ardela/readme.txt"));
+    EXPECT_TRUE(Related(kSuiteUpgrade).isEmpty());
+}

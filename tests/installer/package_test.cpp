@@ -160,6 +160,9 @@ TEST(SuitePackage, BuildPackageCarriesEveryProgramInstallsWithSetupAndItsProgram
     EXPECT_TRUE(home.Watcher().Texts().isEmpty()) << home.Watcher().Texts().join("\n").toStdString();
     EXPECT_EQ(dialog.GetDlgItemText(frmSetup::kIdText), frmSetup::kFinishedText);
 
+    // One version for the suite: the package's ProductVersion is what the installed batch tool says.
+    const RunResult version = RunProgram(home.InstallDir() + "/bin/ardela", {"--version"});
+    EXPECT_EQ(version.out, "ardela " + ReadPackageWithPython(out + "/Ardela.msi")["properties"].toObject()["ProductVersion"].toString() + "\n");
     const RunResult help = RunProgram(home.InstallDir() + "/bin/ardela", {"--help"});
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.startsWith("usage: ardela")) << help.out.toStdString();

@@ -92,11 +92,14 @@ void RecordActions(frmSetup& dialog, QList<Action>* actions)
     });
 }
 
-void ExpectFinished(frmSetup& dialog)
+const QString kNotInstalled = QStringLiteral("The product was not installed.\r\rPress Close to exit.");
+const QString kCancelled = QStringLiteral("The installation was cancelled: the product was not installed.\r\rPress Close to exit.");
+
+void ExpectFinished(frmSetup& dialog, const QString& text = kFinished)
 {
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.GetDlgItemText(frmSetup::kIdText), kFinished);
-    EXPECT_EQ(Shown(dialog, frmSetup::kIdText), "The installer has finished the installation of the product.\n\nPress Close to exit.");
+    EXPECT_EQ(dialog.GetDlgItemText(frmSetup::kIdText), text);
+    EXPECT_EQ(Shown(dialog, frmSetup::kIdText), QString(text).replace('\r', '\n'));
     EXPECT_EQ(Shown(dialog, frmSetup::kIdStatus1), "");
     EXPECT_EQ(Shown(dialog, frmSetup::kIdStatus2), "");
     EXPECT_FALSE(dialog.GetDlgItem(frmSetup::kIdSetup)->isEnabled());
@@ -243,7 +246,7 @@ TEST_F(SetupDialog, RemovesBothEarlierReleasesBeforeInstallingAndLeavesOtherProd
     EXPECT_TRUE(Exists(home.InstallDir() + "/doc/2.0.txt"));
 }
 
-TEST_F(SetupDialog, MissingPackageShowsTheOpenErrorThenTheInstallersErrorThenTheFinalText)
+TEST_F(SetupDialog, MissingPackageShowsTheOpenErrorThenTheInstallersErrorThenSaysNothingWasInstalled)
 {
     frmSetup dialog;
     dialog.show();
@@ -261,7 +264,7 @@ TEST_F(SetupDialog, MissingPackageShowsTheOpenErrorThenTheInstallersErrorThenThe
     EXPECT_TRUE(watcher.Texts()[0].contains("Ardela.msi"));
     EXPECT_EQ(statusAtError, QStringList{"Error in opening database."});
     EXPECT_TRUE(hiddenAtError);
-    ExpectFinished(dialog);
+    ExpectFinished(dialog, kNotInstalled);
     EXPECT_FALSE(Exists(home.InstallDir()));
     EXPECT_EQ(OpenHandleCount(), 0);
 }
@@ -353,7 +356,7 @@ TEST_F(SetupDialog, DamagedProductsDatabaseEndsRemovalWithAStatusMessage)
     EXPECT_EQ(statusAtError, "Error in enumerating the installed releases.");
     ASSERT_EQ(watcher.Texts().size(), 1) << "the installation reports the damaged database itself";
     EXPECT_TRUE(watcher.Texts()[0].contains("products.db")) << watcher.Texts()[0].toStdString();
-    ExpectFinished(dialog);
+    ExpectFinished(dialog, kNotInstalled);
     EXPECT_FALSE(Exists(home.InstallDir()));
 }
 
@@ -371,7 +374,138 @@ TEST_F(SetupDialog, PackageWithoutAnUpgradeCodeSkipsRemovalAndStillInstalls)
     QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
     EXPECT_EQ(statusAtError, "Error in Opening View");
     EXPECT_EQ(watcher.Texts().size(), 1);
-    ExpectFinished(dialog);
+    ExpectFinished(dialog, kNotInstalled);
     EXPECT_EQ(Related(kSuiteUpgrade), QStringList{kReleaseA});
     EXPECT_EQ(OpenHandleCount(), 0);
+}
+
+// Overwrites three pages in the middle of a package: its Property table and the File table's
+// paths still read, the contents of the large payload file do not.
+void DamagePayloadPages(const QString& path)
+{
+    RunPython({QStringLiteral("-c"), QStringLiteral("import os; p = '%1'; n = os.path.getsize(p)\n"
+                                                    "with open(p, 'r+b') as f:\n"
+                                                    "    f.seek(n // 2 // 4096 * 4096); f.write(b'\\xff' * 3 * 4096)")
+                                         .arg(path)});
+}
+
+TEST_F(SetupDialog, UnsoundPackageRemovesNoEarlierReleaseAndSaysNothingWasInstalled)
+{
+    struct Case {
+        const char* what;
+        QList<TestFile> payload;
+        bool damaged;
+    };
+    const QList<Case> cases = {
+        {"payload pages overwritten", Payload("2.0") << TestFile{"bin/big.dat", 0644, QString(200000, QLatin1Char('x'))}, true},
+        {"../x", Payload("2.0") << TestFile{"../x", 0644, "outside"}, false},
+        {"/abs", Payload("2.0") << TestFile{home.Path("abs"), 0644, "outside"}, false},
+        {"bin/../../x", Payload("2.0") << TestFile{"bin/../../x", 0644, "outside"}, false},
+    };
+    InstallRelease(home, kReleaseA, kSuiteUpgrade, "1.0");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString package = home.Path("Ardela.msi");
+        QFile::remove(package);
+        LayPackage(package, ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), c.payload);
+        if (c.damaged)
+            DamagePayloadPages(package);
+        frmSetup dialog;
+        dialog.show();
+        QList<Action> actions;
+        RecordActions(dialog, &actions);
+        ErrorWindowWatcher& watcher = home.Watcher();
+        watcher.Clear();
+        QString statusAtError;
+        watcher.onError = [&](const QString&) { statusAtError = dialog.GetDlgItemText(frmSetup::kIdStatus1); };
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+
+        // No removal starts, and the installation refuses the package before it starts copying.
+        EXPECT_TRUE(actions.isEmpty()) << actions.value(0).announcement.toStdString();
+        EXPECT_EQ(statusAtError, "The package is damaged: no release was removed.");
+        ASSERT_EQ(watcher.Texts().size(), 1);
+        EXPECT_TRUE(watcher.Texts()[0].contains("is not valid")) << watcher.Texts()[0].toStdString();
+        ExpectFinished(dialog, kNotInstalled);
+        EXPECT_EQ(Related(kSuiteUpgrade), QStringList{kReleaseA});
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/doc/1.0.txt"), "1.0");
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/bin/ardela"), "#!/bin/sh\necho 1.0\n");
+        EXPECT_FALSE(Exists(home.InstallDir() + "/doc/2.0.txt"));
+        EXPECT_FALSE(Exists(home.Path("programs/x")));
+        EXPECT_FALSE(Exists(home.Path("x")));
+        SetInstallerObserver({});
+    }
+}
+
+TEST_F(SetupDialog, CancelledInstallationSaysSoInItsFinalText)
+{
+    LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), Payload("2.0"));
+    frmSetup dialog;
+    dialog.show();
+    SetInstallerObserver([&](InstallerEvent event, const QString&) {
+        if (event != InstallerEvent::ActionStart)
+            return;
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == "InstallProgressWindow" && w->isVisible())
+                    QTest::mouseClick(w->findChild<QPushButton*>(), Qt::LeftButton);
+            }
+        });
+    });
+    ErrorWindowWatcher& watcher = home.Watcher();
+    QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+    SetInstallerObserver({});
+
+    EXPECT_TRUE(watcher.Texts().isEmpty()) << "a cancel is not an error";
+    ExpectFinished(dialog, kCancelled);
+    EXPECT_TRUE(Related(kSuiteUpgrade).isEmpty());
+    EXPECT_FALSE(Exists(home.InstallDir() + "/bin/ardela"));
+}
+
+TEST_F(SetupDialog, ReleasesRemovedForAProductThatDidNotInstallArePutBack)
+{
+    InstallRelease(home, kReleaseA, kSuiteUpgrade, "1.0");
+    InstallRelease(home, kReleaseB, kSuiteUpgrade, "1.5");
+    // Cancelled in the copy, then (the two releases back) failed on a payload file that a
+    // folder is in the way of.
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "failed");
+        QList<TestFile> payload = Payload("2.0");
+        if (!cancel) {
+            payload.append({"doc/zz-blocked", 0644, "cannot land"});
+            ASSERT_TRUE(QDir().mkpath(home.InstallDir() + "/doc/zz-blocked"));
+        }
+        LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), payload);
+        frmSetup dialog;
+        dialog.show();
+        QStringList announced;
+        SetInstallerObserver([&](InstallerEvent event, const QString& text) {
+            if (event != InstallerEvent::ActionStart)
+                return;
+            announced.append(text);
+            if (!cancel || text != "Installing " + kReleaseNew)
+                return;
+            QTimer::singleShot(0, [] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (w->objectName() == "InstallProgressWindow" && w->isVisible())
+                        QTest::mouseClick(w->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+            });
+        });
+        ErrorWindowWatcher& watcher = home.Watcher();
+        watcher.Clear();
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+        SetInstallerObserver({});
+
+        EXPECT_EQ(announced, (QStringList{"Removing " + kReleaseA, "Removing " + kReleaseB, "Installing " + kReleaseNew,
+                                          "Installing " + kReleaseA, "Installing " + kReleaseB}));
+        EXPECT_EQ(watcher.Texts().size(), cancel ? 0 : 1);
+        ExpectFinished(dialog, QString(cancel ? kCancelled : kNotInstalled)
+                                   .replace("installed.\r", "installed. The earlier releases were put back.\r"));
+        EXPECT_EQ(Related(kSuiteUpgrade), (QStringList{kReleaseA, kReleaseB}));
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/doc/1.0.txt"), "1.0");
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/doc/1.5.txt"), "1.5");
+        EXPECT_FALSE(Exists(home.InstallDir() + "/doc/2.0.txt"));
+        EXPECT_TRUE(Exists(LocalPackage(kReleaseA)));
+        EXPECT_TRUE(Exists(LocalPackage(kReleaseB)));
+    }
 }

@@ -114,6 +114,7 @@ TEST(PlaneStress, UnevenGridlinesAndSeveralLoadsOnANodeStillGiveUniformTension)
     const Solution s = SolvePlaneStress(in);
     EXPECT_EQ(s.mesh.CellsX(), 3);
     EXPECT_EQ(s.mesh.CellsY(), 2);
+    ASSERT_EQ(s.elements.size(), 6u);
     for (const ElementStress& e : s.elements) {
         EXPECT_NEAR(e.sx, 10.0, 1e-9);
         EXPECT_NEAR(e.sy, 0.0, 1e-9);
@@ -133,6 +134,7 @@ TEST(PlaneStress, PureShearGivesPlusMinusTauAtFortyFiveDegrees)
         EdgeLoad(in, true, 40, 0, 40, 4, 2, tau * 40);
         EdgeLoad(in, true, 0, 0, 40, 4, 2, -tau * 40);
         const Solution s = SolvePlaneStress(in);
+        ASSERT_EQ(s.elements.size(), 16u);
         for (const ElementStress& e : s.elements) {
             EXPECT_NEAR(e.s1, std::fabs(tau), 1e-9);
             EXPECT_NEAR(e.s2, -std::fabs(tau), 1e-9);
@@ -270,6 +272,58 @@ TEST(PlaneStress, InputsWithoutAnAnswerAreRefusedWithTheirReason)
     in.domains.push_back({10, 20, 20, 10, 1, kE, kG});
     in.lines.push_back({0, 0, 10, 0, 3});
     EXPECT_NE(Reason(in).find("free to move"), std::string::npos) << Reason(in);
+}
+
+TEST(PlaneStress, NumbersBeyondDoublePrecisionAreNamedNotSolvedIntoNaN)
+{
+    auto held = [] {
+        SolverInput in = Plate(20, 10, 2, 1);
+        in.lines.push_back({0, 0, 0, 10, 3});
+        in.loads.push_back({20, 10, 2, -5});
+        return in;
+    };
+    // Forces near the top of double precision: one alone is solved (it fits, and so does the
+    // answer: 1e307 over a 10 cm edge of thickness 1 gives sx = 1e306 in both cells).
+    SolverInput in = held();
+    in.loads = {{20, 0, 1, 5e306}, {20, 10, 1, 5e306}};
+    const Solution big = SolvePlaneStress(in);
+    ASSERT_EQ(big.elements.size(), 2u);
+    for (const ElementStress& e : big.elements)
+        EXPECT_NEAR(e.sx / 1e306, 1.0, 1e-9);
+    // Two that add up past it on one node, and one whose moment about the origin passes it.
+    in = held();
+    in.loads = {{20, 10, 1, 1e308}, {20, 10, 1, 1e308}};
+    EXPECT_EQ(Reason(in), "the loads overflow double precision: their sums or their moment about the origin pass 1e308");
+    in = held();
+    in.loads = {{20, 10, 2, 1e308}};
+    EXPECT_EQ(Reason(in), "the loads overflow double precision: their sums or their moment about the origin pass 1e308");
+    // Loads that fit but whose answer does not: the stresses of a plate 1e-300 thick.
+    in = held();
+    in.domains[0] = {0, 20, 10, 0, 1e-290, kE, kG};
+    in.loads = {{20, 10, 2, 1e300}};
+    EXPECT_NE(Reason(in).find("overflow double precision: the loads (up to 1e+300) are too large for the stiffness of the structure"),
+              std::string::npos) << Reason(in);
+
+    // Moduli and thickness whose product leaves double precision.
+    in = held();
+    in.domains[0].thickness = 1e300;
+    in.domains[0].youngModulus = 1e300;
+    in.domains[0].shearModulus = 0.4e300;
+    EXPECT_EQ(Reason(in), "the thickness times E of subdomain 1 (1e+300 x 1e+300) overflows double precision");
+    in = held();
+    in.domains[0].thickness = 1e-300;
+    in.domains[0].youngModulus = 1e-20;
+    in.domains[0].shearModulus = 0.4e-20;
+    EXPECT_EQ(Reason(in), "the thickness times E of subdomain 1 (1e-300 x 1e-20) underflows double precision");
+
+    // Gridlines 1e-300 apart.
+    in = held();
+    in.vertical = {0, 1e-300, 10, 20};
+    EXPECT_EQ(Reason(in), "the vertical gridlines 0 and 1e-300 are 1e-300 apart, closer than 2e-08 (a billionth of the "
+                          "model's extent): their cells are too thin for double precision");
+    in = held();
+    in.horizontal = {0, 10, 10 + 1e-12};
+    EXPECT_NE(Reason(in).find("the horizontal gridlines 10 and 10 are"), std::string::npos) << Reason(in);
 }
 
 TEST(PlaneStress, DiagonalConstrainedLineHoldsTheNodesOnIt)

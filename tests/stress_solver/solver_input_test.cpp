@@ -69,7 +69,8 @@ TEST(SolverInput, BadFilesAreRefusedNamingTheValueAndLine)
     const std::string plate = kPlate;
     EXPECT_EQ(Reason(plate.substr(0, plate.size() - 6)), "datein ends before load 3, force, (line 9)");
     // A decimal comma splits a value in two: the file no longer adds up.
-    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,1,5,\r\n0.0,1.0,\r\n"), "line 3: unexpected values after the last load");
+    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,1,5,\r\n0.0,1.0,\r\n"),
+              "line 2: vertical gridline 2 \"1,5\" is written with a decimal comma; datein takes a point (1.5)");
     EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,1;5,\r\n0.0,1.0,\r\n"), "line 2: vertical gridline 2 \"1;5\" is not a number");
     EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,nan,\r\n0,1,\r\n"), "line 2: vertical gridline 2 \"nan\" is not a number");
     EXPECT_EQ(Reason("2.5,2,0,0,0,"), "line 1: the number of vertical gridlines \"2.5\" is not a whole number");
@@ -79,6 +80,42 @@ TEST(SolverInput, BadFilesAreRefusedNamingTheValueAndLine)
     EXPECT_EQ(Reason("0,0,0,0,1,\r\n0,0,3,1,\r\n"), "line 2: the direction 3 of load 1 is unknown (1 is x, 2 is y)");
     EXPECT_EQ(Reason("1,1,0,0,0,\r\n0,\r\n0,\r\n7,"), "line 4: unexpected values after the last load");
     EXPECT_EQ(Reason("0,0,0,0,0,\r\n"), "read");
+}
+
+TEST(SolverInput, DecimalCommasAreNamedAtTheirFieldAndLongTokensAreCut)
+{
+    // Vendel's plate written in a comma locale by a faulty writer: the first number with a
+    // comma is a subdomain's lower x (the gridlines all carry points).
+    EXPECT_EQ(Reason("2,2,1,0,0,\r\n0.0,100.0,\r\n0.0,50.0,\r\n0,0,100,0,50,0,0,0,1,0,210000,0,81000,0,\r\n"),
+              "line 4: subdomain 1, lower x, \"0,0\" is written with a decimal comma; datein takes a point (0.0)");
+    EXPECT_EQ(Reason("0,0,0,0,1,\r\n100.0,50.0,2,-500,5,\r\n"),
+              "line 2: load 1, force, \"-500,5\" is written with a decimal comma; datein takes a point (-500.5)");
+    // Whole numbers written without a point still read when the file adds up.
+    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0,1,\r\n0,1,\r\n"), "read");
+
+    const std::string longToken(5000, '7');
+    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0," + longToken + "x,\r\n"),
+              "line 2: vertical gridline 2 \"" + std::string(40, '7') + "...\" (5001 characters) is not a number");
+    EXPECT_EQ(Reason(longToken + ",2,0,0,0,"),
+              "line 1: the number of vertical gridlines \"" + std::string(40, '7') + "...\" (5000 characters) is not a whole number");
+    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,1e400,\r\n"),
+              "line 2: vertical gridline 2 \"1e400\" is beyond the range of double precision (about 1e-308 to 1e308)");
+    EXPECT_EQ(Reason("2,2,0,0,0,\r\n0.0,1e-400,\r\n"),
+              "line 2: vertical gridline 2 \"1e-400\" is beyond the range of double precision (about 1e-308 to 1e308)");
+}
+
+TEST(SolverInput, FoldersAndDevicesAreRefusedBeforeTheyAreRead)
+{
+    const auto refusal = [](const std::string& path) {
+        try {
+            ReadSolverInputFile(path);
+        } catch (const InputError& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(refusal("/dev/zero"), "/dev/zero is not a regular file (a device, a pipe or a socket); stress reads only a file");
+    EXPECT_EQ(refusal("/tmp"), "/tmp is a folder, not the input file");
 }
 
 TEST(SolverInput, DamagedFilesAreRefusedOrSolvedNeverCrash)

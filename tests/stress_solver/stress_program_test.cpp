@@ -110,6 +110,23 @@ TEST_F(StressProgramTest, BadInputLeavesNoResultsAndSaysWhy)
     EXPECT_TRUE(missing.standardError.contains("cannot open datein"));
 }
 
+TEST_F(StressProgramTest, DateinThatIsAFolderOrADeviceIsRefusedBeforeReading)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("datein")));
+    const ProgramRun folder = RunStress();
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.standardError, "stress: datein is a folder, not the input file\n");
+    ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("datein")));
+
+    // A device that never ends: refused at once rather than read until memory runs out.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), File("datein")));
+    const ProgramRun device = RunStress();
+    EXPECT_EQ(device.exitCode, 1);
+    EXPECT_EQ(device.standardError, "stress: datein is not a regular file (a device, a pipe or a socket); stress reads only a file\n");
+    EXPECT_TRUE(Read("dateout").contains("not a regular file"));
+    EXPECT_FALSE(QFile::exists(File("dateout.dat")));
+}
+
 TEST_F(StressProgramTest, VendelsFilesRoundTripThroughTheSolver)
 {
     // The plate Vendel describes: a 40 x 20 region in a comma locale, a subdomain typed as

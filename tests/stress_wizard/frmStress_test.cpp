@@ -720,8 +720,9 @@ TEST_F(VendelWizard, BrokenOrEmptyResultFileIsSaidAndTheDrawingStaysAsItWas)
         ASSERT_EQ(m_shown.size(), 1u) << script.toStdString();
         EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("The results of the analysis could not be read:\r\n")))
             << m_shown[0].prompt.toStdString();
-        if (!cause.isEmpty())
+        if (!cause.isEmpty()) {
             EXPECT_TRUE(m_shown[0].prompt.endsWith(cause)) << m_shown[0].prompt.toStdString();
+        }
         EXPECT_EQ(m_shown[0].style, MsgCritical);
         EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), segments);
         EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);

@@ -2,6 +2,8 @@
 // leaves no top-level window open.
 #pragma once
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 #include <QApplication>
@@ -47,6 +49,17 @@ inline QStringList OpenWindows()
             open << (widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
                                                     : widget->objectName());
     return open;
+}
+
+// A window's frame sits in the middle of `around`: the margins left and right differ by at
+// most a pixel, and so do those above and below.
+inline void ExpectCentredOn(const QRect& frame, const QRect& around)
+{
+    const int left = frame.left() - around.left(), right = around.right() - frame.right();
+    const int top = frame.top() - around.top(), bottom = around.bottom() - frame.bottom();
+    EXPECT_LE(std::abs(left - right), 1) << "margins " << left << " and " << right;
+    EXPECT_LE(std::abs(top - bottom), 1) << "margins " << top << " and " << bottom;
+    EXPECT_GE(std::min({left, right, top, bottom}), 0) << "the window reaches past what it is centred on";
 }
 
 // A fixture whose teardown fails when a window was left open.

@@ -283,4 +283,112 @@ TEST_F(ArdelaExportTest, FailuresExitNonZeroWithTheMessageAndWriteNothing)
     EXPECT_FALSE(QFileInfo::exists(dxf));
 }
 
+// Replaces the record of setting `index` in a truss file with `record` (hex), walking the
+// records as the format lays them out: four counts, 17 x 1024 table cells, the 14 settings.
+void SetSettingRecord(const QString& path, int index, const QString& recordHex)
+{
+    const char* const script = R"(
+import struct, sys
+path, index, record = sys.argv[1], int(sys.argv[2]), bytes.fromhex(sys.argv[3])
+data = open(path, 'rb').read()
+sizes = {0: 0, 2: 2, 3: 4, 4: 4, 5: 8, 11: 2}
+pos, starts = 8, []
+for _ in range(17 * 1024 + 14):
+    starts.append(pos)
+    code = struct.unpack_from('<h', data, pos)[0]
+    pos += 2 + (2 + struct.unpack_from('<h', data, pos + 2)[0] if code == 8 else sizes[code])
+assert pos == len(data)
+at = starts[17 * 1024 + index]
+end = starts[17 * 1024 + index + 1] if index < 13 else len(data)
+open(path, 'wb').write(data[:at] + record + data[end:])
+)";
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script), path,
+                                                      QString::number(index), recordHex});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+}
+
+TEST_F(ArdelaExportTest, BadLayerColourSettingsAreNamedBeforeAnythingIsDrawn)
+{
+    const QString dxf = m_dir.filePath(QStringLiteral("never.dxf"));
+    // Records: type code 2 (16-bit integer) 0 and 32767, type 8 (text) "red", type 4 (single) NaN.
+    const std::pair<const char*, const char*> cases[] = {
+        {"02000000", "0"},
+        {"0200ff7f", "32767"},
+        {"080003007265 64", "\"red\""},
+        {"04000000c07f", "nan"},
+    };
+    for (const auto& [record, shown] : cases) {
+        const QString krn = m_dir.filePath(QStringLiteral("colour.krn"));
+        QFile::remove(krn);
+        ASSERT_TRUE(QFile::copy(SourceDir() + QStringLiteral("/examples/roof-truss.krn"), krn));
+        // Position 11 is Layer8, the colour of Korrin_Blocks.
+        SetSettingRecord(krn, 11, QString::fromLatin1(record).remove(u' '));
+        const ToolRun run = Ardela({QStringLiteral("export"), krn, dxf});
+        EXPECT_EQ(run.exitCode, 1) << shown;
+        EXPECT_EQ(run.err, QStringLiteral("ardela export: the setting Layer8 (the colour of Korrin_Blocks) is %1; "
+                                          "a layer colour is a number from 1 to 255\n").arg(QLatin1String(shown)));
+        EXPECT_FALSE(QFileInfo::exists(dxf));
+    }
+    EXPECT_EQ(HostsRunning(), 0);
+}
+
+TEST_F(ArdelaExportTest, CountPastTheLiveRowsIsSaidAsSolveSaysIt)
+{
+    const QString krn = Example(QStringLiteral("roof-truss.krn"));
+    // The roof truss has 21 bars over 12 nodes; a bar count of 22 reaches an empty row.
+    {
+        QFile file(krn);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.seek(2));
+        ASSERT_EQ(file.write(QByteArray("\x16\x00", 2)), 2);
+    }
+    const QString dxf = m_dir.filePath(QStringLiteral("never.dxf"));
+    const ToolRun solved = Ardela({QStringLiteral("solve"), krn});
+    const ToolRun exported = Ardela({QStringLiteral("export"), krn, dxf});
+    EXPECT_EQ(exported.exitCode, 1);
+    EXPECT_TRUE(solved.err.contains(QStringLiteral("(bar 22 names node 0; the model has nodes 1 to 12)"))) << solved.err.toStdString();
+    EXPECT_EQ(exported.err, QStringLiteral("There was an error drawing data.\nPlease go back and revise your input.\n"
+                                           "(bar 22 names node 0; the model has nodes 1 to 12)\n"));
+    EXPECT_FALSE(QFileInfo::exists(dxf));
+    EXPECT_EQ(HostsRunning(), 0);
+}
+
+TEST_F(ArdelaExportTest, HostThatStopsAnsweringFailsTheExportAfterTheCallTimeOut)
+{
+    // The host copy is replaced by one that stops itself (SIGSTOP) at its first real call.
+    ASSERT_TRUE(QFile::remove(m_host));
+    ASSERT_TRUE(QFile::copy(BinDir() + QStringLiteral("/stopping_host"), m_host));
+    QFile::setPermissions(m_host, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString krn = Example(QStringLiteral("roof-truss.krn"));
+    const QString dxf = m_dir.filePath(QStringLiteral("never.dxf"));
+    const ToolRun run = Ardela({QStringLiteral("export"), krn, dxf});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("The drawing host did not answer within 10 s."))) << run.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dxf));
+    EXPECT_EQ(HostsRunning(), 0) << "the stopped host is ended";
+}
+
+TEST_F(ArdelaExportTest, NamesThatAreNotUtf8AreReadAndWrittenAsTheBytesTheyAre)
+{
+    Example(QStringLiteral("roof-truss.krn"));
+    // Latin-1 "café" and "plan é": the byte 0xE9 alone is not UTF-8. The shell hands the bytes
+    // over and checks the drawing landed under them.
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("ARDELA_CADHOST"), m_host);
+    env.insert(QStringLiteral("ARDELA"), BinDir() + QStringLiteral("/ardela"));
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+        QStringLiteral("e=$(printf '\\351') && cp roof-truss.krn \"caf$e.krn\" && \"$ARDELA\" export \"caf$e.krn\" \"plan $e.dxf\" --solve "
+                       "&& grep -c '^EOF' \"plan $e.dxf\"; ls -A | grep -c ardela-export")});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    // One complete drawing (it ends in EOF) under the name given, and no file left under another.
+    EXPECT_EQ(shell.readAllStandardOutput(), "1\n0\n") << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(HostsRunning(), 0);
+}
+
 } // namespace

@@ -2,9 +2,12 @@
 // picking or by typing gives the batch tool's report, opened files come back on their steps, a
 // lost link returns to the first step once, unstable and ill-conditioned trusses are said, and
 // closing asks before anything is lost.
+#include <algorithm>
 #include <csignal>
 #include <deque>
+#include <functional>
 
+#include <QApplication>
 #include <QCborArray>
 #include <QDir>
 #include <QFile>
@@ -12,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTest>
@@ -22,10 +26,11 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "cad/modHelpers.h"
 #include "desktop/FileChooser.h"
 #include "desktop/HelpWindow.h"
+#include "desktop/frmOptions.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
 #include "support/DrawingTestSupport.h"
@@ -36,6 +41,7 @@
 #include "truss/TrussModel.h"
 #include "truss_wizard/frmTruss.h"
 #include "wizard/GridEditor.h"
+#include "wizard/LinkWatch.h"
 #include "wizard/WizardLifetime.h"
 
 using namespace ardela;
@@ -412,6 +418,61 @@ TEST_F(KorrinWizard, CancellingAPickErasesItsLayerAndKeepsTheRowsPicked)
     EXPECT_EQ(m_wizard->RowsUsed[0], 0);
 }
 
+TEST_F(KorrinWizard, VerticalBarLabelsTurnWithTheDirectionOfPicking)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    // Lower to upper node, then upper to lower.
+    feeder.Click(0, 0);
+    feeder.Click(0, 100);
+    feeder.Click(0, 100);
+    feeder.Click(0, 0);
+    feeder.End();
+    Pick(3, feeder);
+    ASSERT_EQ(Truss().ElementCount, 0);  // areas and moduli still to come
+    std::vector<double> rotations;
+    for (const cad::AcadEntityPtr& label : OnLayer(cad::kKorrinBeams, QStringLiteral("TEXT")))
+        rotations.push_back(label->Rotation());
+    std::sort(rotations.begin(), rotations.end());
+    ASSERT_EQ(rotations.size(), 2u);
+    EXPECT_NEAR(rotations[0], -3.14159265358979 / 2.0, 1e-9);
+    EXPECT_NEAR(rotations[1], 3.14159265358979 / 2.0, 1e-9);
+}
+
+TEST_F(KorrinWizard, PickingSupportsAgainEmptiesTheFixitiesOfTheFirstRun)
+{
+    StartNewAnalysis();
+    PointFeeder feeder(m_feed);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(2, feeder);
+    Next();
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+    feeder.Click(0, 0);
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    ClickCell(1, 2); ClickCell(1, 3); ClickCell(2, 3);
+    ASSERT_TRUE(Truss().Blocks(1, 2).NumericEquals(1.0));
+    ASSERT_TRUE(NextEnabled());
+    feeder.Click(100, 0);
+    feeder.End();
+    Pick(4, feeder);
+    EXPECT_EQ(Truss().Blocks(1, 1).ToInt32(), 2);
+    EXPECT_TRUE(Truss().Blocks(1, 2).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(1, 3).IsEmpty());
+    EXPECT_TRUE(Truss().Blocks(2, 1).IsEmpty());
+    EXPECT_FALSE(NextEnabled());
+}
+
 TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
 {
     auto model = MakeTruss({{0, 0}, {300, 0}, {150, 200}},
@@ -510,7 +571,11 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     m_shown.clear();
     m_host.Kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
-    QTest::qWait(300);  // further ticks of the watch must not repeat the message
+    // Later ticks of the watch (started again as on a new attach) must not repeat the message.
+    QSignalSpy ticks(&m_wizard->m_linkWatch->tmrDoc, &QTimer::timeout);
+    m_wizard->m_linkWatch->tmrDoc.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 10000));
+    m_wizard->m_linkWatch->tmrDoc.stop();
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
     EXPECT_EQ(m_shown[0].style, MsgCritical);
@@ -528,6 +593,38 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 1);
     EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(KorrinWizard, ClosingTheDrawingIsTheDocumentMessageAndBackToTheFirstStep)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+    m_shown.clear();
+    m_feed->ActiveDocument()->Close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt,
+              QStringLiteral("The link with the active document is lost. You must return to the first step."));
+}
+
+TEST_F(KorrinWizard, EnteringTheBarsStepBackwardsDoesNotRedrawTheNodes)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "1"); TypeCell(2, 2, "0");
+    Next();  // leaving forward with changes draws the nodes
+    std::vector<std::int64_t> drawn;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinNodes))
+        drawn.push_back(e->ObjectID());
+    ASSERT_EQ(drawn.size(), 4u);  // two points and their numbers
+    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
+    Next();
+    ASSERT_TRUE(m_wizard->IsDirty());
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 3);
+    std::vector<std::int64_t> after;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinNodes))
+        after.push_back(e->ObjectID());
+    EXPECT_EQ(after, drawn);
 }
 
 TEST_F(KorrinWizard, RunWithACancelledSaveStillSolvesAndDraws)
@@ -600,6 +697,47 @@ TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.contains(QLatin1String("unreliable"))) << m_shown[0].prompt.toStdString();
     EXPECT_EQ(m_shown[0].style, MsgOkOnly + MsgExclamation);
+}
+
+// Drives the modal Options dialog the wizard opens: `edit` fills it, then OK is pressed.
+void WithOptionsDialog(const std::function<void(frmOptions&)>& edit)
+{
+    QTimer::singleShot(0, [edit] {
+        auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        edit(*dialog);
+    });
+}
+
+TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersTexts)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    // The engineer's own text on layer 0.
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->SetActiveLayer(doc->Layers()->Item(QStringLiteral("0")));
+    doc->ModelSpace()->AddText(QStringLiteral("North elevation"), {0, -50, 0}, 2.5);
+    std::vector<std::int64_t> before;
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        before.push_back(e->ObjectID());
+    ASSERT_FALSE(before.empty());
+    const std::vector<cad::AcadEntityPtr> beamsBefore = OnLayer(cad::kKorrinBeams);
+
+    WithOptionsDialog([](frmOptions& dialog) {
+        dialog.txtText->setText(QStringLiteral("12"));
+        dialog.cmdOK->click();
+    });
+    Click(m_wizard->cmdNav[NavOptions]);
+    EXPECT_EQ(Settings()[SetTextHeight].ToDouble(), 12.0);
+    // Every text of the drawing has the new height, the engineer's own included.
+    for (const QString& layer : {QStringLiteral("0"), cad::kKorrinNodes, cad::kKorrinBeams})
+        for (const cad::AcadEntityPtr& text : OnLayer(layer, QStringLiteral("TEXT")))
+            EXPECT_DOUBLE_EQ(text->Height(), 12.0) << layer.toStdString();
+    // The load arrows were drawn again (new entities); the bars were left as they were.
+    for (const cad::AcadEntityPtr& e : OnLayer(cad::kKorrinLoads))
+        EXPECT_EQ(std::find(before.begin(), before.end(), e->ObjectID()), before.end());
+    ASSERT_EQ(OnLayer(cad::kKorrinBeams).size(), beamsBefore.size());
+    EXPECT_EQ(OnLayer(cad::kKorrinBeams)[0]->ObjectID(), beamsBefore[0]->ObjectID());
 }
 
 TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)

@@ -908,3 +908,50 @@ TEST_F(GridEditorTest, ResettingThePositionsShowsEverySheetFromItsFirstRowAndCol
     EXPECT_EQ(editor->fsbHorzGrid->value(), 0);
     EXPECT_EQ(Shown(0, 1), QStringLiteral("Lower x"));
 }
+
+TEST_F(GridEditorTest, EveryWriteToTheTableIsReportedWithItsCell)
+{
+    QSignalSpy writes(editor, &GridEditor::CellCommitted);
+    editor->fsbVertGrid->setValue(200);
+    At(4, 2);
+    Type("8");
+    EXPECT_EQ(writes.count(), 0);  // pending only
+    Key(Qt::Key_Return);
+    ASSERT_EQ(writes.count(), 1);
+    EXPECT_EQ(writes[0], (QList<QVariant>{204, 2}));
+    // Opening and leaving a cell unchanged writes nothing.
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(writes.count(), 1);
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(writes.count(), 2);
+    EXPECT_EQ(writes[1], (QList<QVariant>{204, 2}));
+}
+
+TEST_F(GridEditorTest, TheMenuKeyOpensTheGridMenuOverTheCurrentCell)
+{
+    At(3, 2);
+    Key(Qt::Key_Menu);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuPopupGrid->hide();
+    Key(Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
+    editor->mnuPopupGrid->hide();
+    EXPECT_FALSE(editor->EditPending());
+}
+
+TEST_F(GridEditorTest, TypingTheCharacterOfTheLastEditIsStillAnEdit)
+{
+    At(1, 1);
+    Type("5");
+    Key(Qt::Key_Return);
+    isDirty = false;
+    QString pendingSeen;
+    QObject::connect(editor, &GridEditor::Edited, [&] { pendingSeen = editor->PendingText(); });
+    At(2, 1);
+    Type("5");
+    EXPECT_TRUE(isDirty);
+    EXPECT_EQ(pendingSeen, QStringLiteral("5"));  // the edit is seen with the box open on it
+    Key(Qt::Key_Return);
+    EXPECT_EQ(nodes(2, 1), Cell(5.0f));
+}

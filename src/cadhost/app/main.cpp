@@ -1,7 +1,6 @@
 // The drawing host: one window with a tab per drawing; --headless runs it without showing it.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include <QApplication>
 #include <QDir>
@@ -12,27 +11,37 @@
 #include "cadhost/ui/HostOptions.h"
 #include "cadhost/ui/HostWindow.h"
 #include "cadhost/engine/Linetypes.h"
-#include "cadhost/server/WindowFrontEnd.h"
+#include "cadhost/app/WindowFrontEnd.h"
 
 int main(int argc, char** argv)
 {
-    // A headless host needs no display: choose the offscreen platform before Qt starts.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0 && !std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cadhost"));
-    QApplication::setOrganizationName(QStringLiteral("Ardela"));
-
-    const cadhost::HostOptions options = cadhost::ParseHostOptions(QApplication::arguments());
+    // Options that need no window (help, a wrong argument) are answered before Qt looks for a
+    // display; a headless host needs none either: it takes the offscreen platform.
+    cadhost::HostOptions options;
+    QString usage;
+    {
+        const QCoreApplication noWindow(argc, argv);
+        options = cadhost::ParseHostOptions(QCoreApplication::arguments());
+        usage = cadhost::HostUsage();
+    }
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "cadhost: %s\n\n%s", qPrintable(options.error), qPrintable(cadhost::HostUsage()));
+        std::fprintf(stderr, "cadhost: %s\n\n%s", qPrintable(options.error), qPrintable(usage));
         return 2;
     }
     if (options.help) {
-        std::printf("%s", qPrintable(cadhost::HostUsage()));
+        std::printf("%s", qPrintable(usage));
         return 0;
     }
+    const auto unset = [](const char* name) { return !std::getenv(name) || !*std::getenv(name); };
+    if (options.headless && unset("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (unset("QT_QPA_PLATFORM") && unset("DISPLAY") && unset("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "cadhost: there is no display to show the window on; run it with --headless\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cadhost"));
+    QApplication::setOrganizationName(QStringLiteral("Ardela"));
 
     // Line type files are looked up beside the program.
     cadhost::LinetypeTable::SetSearchFolders({QApplication::applicationDirPath(),
@@ -52,8 +61,9 @@ int main(int argc, char** argv)
     // The automation link the wizards drive the host through.
     cadhost::WindowFrontEnd frontEnd(window);
     cadhost::AutomationServer server(frontEnd);
-    if (!cadhost::StartAutomation(server, QApplication::arguments())) {
-        std::fprintf(stderr, "cadhost: cannot answer on the automation socket\n");
+    QString why;
+    if (!cadhost::StartAutomation(server, QApplication::arguments(), &why)) {
+        std::fprintf(stderr, "cadhost: cannot answer on the automation socket: %s\n", qPrintable(why));
         return 1;
     }
     if (!options.headless)

@@ -24,13 +24,13 @@ constexpr double kLargest = 1e15;
 void CheckPoint(const Point3& p)
 {
     if (!(std::abs(p.x) <= kLargest) || !(std::abs(p.y) <= kLargest) || !(std::abs(p.z) <= kLargest))
-        throw EngineError(kInvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A coordinate is not a number or is too large."));
 }
 
 void CheckHeight(double height)
 {
     if (!(height > 0.0) || !(height <= kLargest))
-        throw EngineError(kInvalidArgument, QStringLiteral("The text height must be a positive number."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The text height must be a positive number."));
 }
 
 } // namespace
@@ -40,7 +40,7 @@ void CheckHeight(double height)
 ObjectId SelectionSet::Item(int index) const
 {
     if (index < 0 || index >= Count())
-        throw EngineError(kInvalidArgument,
+        throw EngineError(ErrorKind::InvalidArgument,
                           QStringLiteral("Selection set \"%1\" has no item %2.").arg(m_name).arg(index));
     return m_items[std::size_t(index)];
 }
@@ -61,7 +61,7 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
     case kSelectCrossing:
     case kSelectWindow: {
         if (!corner1 || !corner2)
-            throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 needs two corners.").arg(mode));
+            throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection mode %1 needs two corners.").arg(mode));
         CheckPoint(*corner1);
         CheckPoint(*corner2);
         const Box2 window = Box2::FromCorners(*corner1, *corner2);
@@ -82,12 +82,13 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
         return;
     }
     default:
-        throw EngineError(kInvalidArgument, QStringLiteral("Selection mode %1 is not supported.").arg(mode));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection mode %1 is not supported.").arg(mode));
     }
 }
 
 void SelectionSet::Erase()
 {
+    const Document::Step step(*m_doc);
     for (ObjectId id : m_items)
         if (m_doc->Find(id))
             m_doc->EraseQuietly(id);
@@ -156,7 +157,7 @@ ObjectId Document::Insert(Entity&& e)
         CheckPoint(e.alignmentPoint);
         CheckHeight(e.height);
         if (!std::isfinite(e.rotation))
-            throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+            throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The rotation is not a finite number."));
     }
     const Layer* layer = m_layers.Find(e.layer);
     if (!layer)
@@ -168,6 +169,10 @@ ObjectId Document::Insert(Entity&& e)
     m_slots.push_back(std::move(e));
     ++m_liveCount;
     m_index.Insert(slot, EntityBounds(m_slots.back()));
+    Revert revert;
+    revert.kind = Revert::Kind::Remove;
+    revert.id = m_slots.back().id;
+    Record(std::move(revert));
     Changed();
     return m_slots.back().id;
 }
@@ -206,7 +211,7 @@ ObjectId Document::AddPoint(const Point3& point)
 ObjectId Document::AddPolyline(const std::vector<double>& xyz)
 {
     if (xyz.size() % 3 != 0 || xyz.size() < 6)
-        throw EngineError(kInvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
     Entity e;
     e.kind = EntityKind::Polyline3d;
     e.layer = m_activeLayer;
@@ -218,7 +223,7 @@ ObjectId Document::AddPolyline(const std::vector<double>& xyz)
 ObjectId Document::AddLightWeightPolyline(const std::vector<double>& xy)
 {
     if (xy.size() % 2 != 0 || xy.size() < 4)
-        throw EngineError(kInvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
     Entity e;
     e.kind = EntityKind::LwPolyline;
     e.layer = m_activeLayer;
@@ -241,12 +246,12 @@ ObjectId Document::AddEntity(Entity entity)
     if (entity.layer.isEmpty())
         entity.layer = m_activeLayer;
     if (entity.kind == EntityKind::Text && (!(entity.height > 0.0) || entity.alignment < 0 || entity.alignment > 14))
-        throw EngineError(kInvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
     const std::size_t least = entity.kind == EntityKind::Line ? 2
         : entity.kind == EntityKind::Solid ? 4
         : (entity.kind == EntityKind::Polyline3d || entity.kind == EntityKind::LwPolyline) ? 2 : 1;
     if (entity.points.size() < least)
-        throw EngineError(kInvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
                                                 .arg(EntityTypeName(entity.kind)).arg(least));
     return Insert(std::move(entity));
 }
@@ -270,7 +275,7 @@ const Entity& Document::Get(ObjectId id) const
 {
     if (const Entity* e = Find(id))
         return *e;
-    throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+    throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
 }
 
 Entity& Document::Mutable(ObjectId id)
@@ -297,9 +302,13 @@ void Document::EraseQuietly(ObjectId id)
 {
     const std::int64_t found = SlotOf(id);
     if (found < 0)
-        throw EngineError(kDisconnected, QStringLiteral("The object %1 has been erased.").arg(id));
+        throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
+    Revert revert;
+    revert.kind = Revert::Kind::Restore;
+    revert.entity = std::move(m_slots[slot]);
+    Record(std::move(revert));
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
     --m_liveCount;
@@ -386,7 +395,8 @@ void Document::SetTextAlignment(ObjectId id, int alignment)
     Entity& e = Mutable(id);
     CheckText(e);
     if (alignment < 0 || alignment > 14)
-        throw EngineError(kInvalidArgument, QStringLiteral("Text alignment %1 is out of range.").arg(alignment));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Text alignment %1 is out of range.").arg(alignment));
+    RecordReplace(e);
     if (e.alignment == kAlignLeft && alignment != kAlignLeft)
         e.alignmentPoint = e.points[0];
     e.alignment = alignment;
@@ -402,6 +412,7 @@ void Document::SetTextAlignmentPoint(ObjectId id, const Point3& point)
     CheckPoint(point);
     if (e.alignment == kAlignLeft)
         throw EngineError(QStringLiteral("A left-aligned text is placed by its insertion point; its alignment point cannot be set."));
+    RecordReplace(e);
     e.alignmentPoint = point;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
@@ -413,7 +424,8 @@ void Document::SetTextRotation(ObjectId id, double radians)
     Entity& e = Mutable(id);
     CheckText(e);
     if (!std::isfinite(radians))
-        throw EngineError(kInvalidArgument, QStringLiteral("The rotation is not a finite number."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("The rotation is not a finite number."));
+    RecordReplace(e);
     e.rotation = radians;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
@@ -425,6 +437,7 @@ void Document::SetTextHeight(ObjectId id, double height)
     Entity& e = Mutable(id);
     CheckText(e);
     CheckHeight(height);
+    RecordReplace(e);
     e.height = height;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
@@ -435,6 +448,7 @@ void Document::SetTextString(ObjectId id, const QString& text)
 {
     Entity& e = Mutable(id);
     CheckText(e);
+    RecordReplace(e);
     e.text = text;
     PlaceInsertion(e);
     Reindex(std::uint32_t(SlotOf(id)));
@@ -444,7 +458,9 @@ void Document::SetTextString(ObjectId id, const QString& text)
 void Document::SetEntityLayer(ObjectId id, const QString& layer)
 {
     Entity& e = Mutable(id);
-    e.layer = LayerOrThrow(layer).name;
+    const QString name = LayerOrThrow(layer).name;
+    RecordReplace(e);
+    e.layer = name;
     Changed();
 }
 
@@ -460,6 +476,8 @@ Layer& Document::LayerOrThrow(const QString& name)
 Layer& Document::AddLayer(const QString& name)
 {
     const int before = m_layers.Count();
+    if (!m_layers.Find(name) && LayerTable::IsValidName(name))
+        RecordTables();
     Layer& l = m_layers.Add(name);
     if (m_layers.Count() != before)
         LayersChanged();
@@ -486,6 +504,7 @@ void Document::DeleteLayer(const QString& name)
         throw EngineError(QStringLiteral("The layer \"%1\" is the active layer and cannot be deleted.").arg(name));
     if (EntitiesOnLayer(name) != 0)
         throw EngineError(QStringLiteral("The layer \"%1\" still holds objects and cannot be deleted.").arg(name));
+    RecordTables();
     m_layers.RemoveAt(index);
     LayersChanged();
 }
@@ -494,7 +513,8 @@ void Document::SetLayerColor(const QString& name, int color)
 {
     Layer& l = LayerOrThrow(name);
     if (color < 1 || color > 255)
-        throw EngineError(kInvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Colour %1 is not a colour index from 1 to 255.").arg(color));
+    RecordTables();
     l.color = color;
     LayersChanged();
 }
@@ -505,13 +525,16 @@ void Document::SetLayerLinetype(const QString& name, const QString& linetype)
     const Linetype* lt = m_linetypes.Find(linetype);
     if (!lt)
         throw EngineError(QStringLiteral("The line type \"%1\" is not loaded.").arg(linetype));
+    RecordTables();
     l.linetype = lt->name;
     LayersChanged();
 }
 
 void Document::SetLayerOn(const QString& name, bool on)
 {
-    LayerOrThrow(name).on = on;
+    Layer& l = LayerOrThrow(name);
+    RecordTables();
+    l.on = on;
     LayersChanged();
 }
 
@@ -520,13 +543,16 @@ void Document::SetLayerFrozen(const QString& name, bool frozen)
     Layer& l = LayerOrThrow(name);
     if (frozen && m_activeLayer.compare(l.name, Qt::CaseInsensitive) == 0)
         throw EngineError(QStringLiteral("The active layer cannot be frozen."));
+    RecordTables();
     l.frozen = frozen;
     LayersChanged();
 }
 
 void Document::SetLayerLocked(const QString& name, bool locked)
 {
-    LayerOrThrow(name).locked = locked;
+    Layer& l = LayerOrThrow(name);
+    RecordTables();
+    l.locked = locked;
     LayersChanged();
 }
 
@@ -535,6 +561,7 @@ void Document::SetActiveLayer(const QString& name)
     const Layer& l = LayerOrThrow(name);
     if (l.frozen)
         throw EngineError(QStringLiteral("The frozen layer \"%1\" cannot be made active.").arg(l.name));
+    RecordTables();
     m_activeLayer = l.name;
     LayersChanged();
 }
@@ -543,12 +570,22 @@ void Document::SetActiveLayer(const QString& name)
 
 void Document::LoadLinetype(const QString& name, const QString& fileName)
 {
+    // The table is recorded as it was only once the line type has loaded.
+    const std::shared_ptr<const Tables> before = SnapshotTables();
     m_linetypes.Load(name, fileName);
+    if (!m_replaying && !(m_stepOpen && m_tablesRecorded)) {
+        Revert revert;
+        revert.kind = Revert::Kind::Tables;
+        revert.tables = before;
+        Record(std::move(revert));
+        m_tablesRecorded = m_stepDepth > 0;
+    }
     Changed();
 }
 
 void Document::SetFont(const FontDesc& font)
 {
+    RecordTables();
     m_textStyle.font = font;
     Changed();
 }
@@ -577,14 +614,14 @@ void Document::SetVariable(const QString& name, const QVariant& value)
             const double d = value.toDouble(&ok);
             const int lowest = 0, highest = key == QLatin1String("OSMODE") ? 16383 : 100;
             if (!ok || d != std::floor(d) || d < lowest || d > highest)
-                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes an integer from %2 to %3.")
+                throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("%1 takes an integer from %2 to %3.")
                                                         .arg(key).arg(lowest).arg(highest));
             current = QVariant(int(d));
         } else {
             const double d = value.toDouble(&ok);
             const bool positive = key == QLatin1String("TEXTSIZE") || key == QLatin1String("LTSCALE");
             if (!ok || !std::isfinite(d) || (positive && d <= 0.0))
-                throw EngineError(kInvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
+                throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("%1 takes a number.").arg(key));
             current = QVariant(d);
         }
         Changed();
@@ -598,7 +635,7 @@ void Document::SetVariable(const QString& name, const QVariant& value)
 SelectionSet& Document::AddSelectionSet(const QString& name)
 {
     if (name.trimmed().isEmpty())
-        throw EngineError(kInvalidArgument, QStringLiteral("A selection set needs a name."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A selection set needs a name."));
     if (FindSelectionSet(name))
         throw EngineError(QStringLiteral("The selection set \"%1\" already exists.").arg(name));
     if (SelectionSetCount() >= kMaxSelectionSets)
@@ -618,7 +655,7 @@ SelectionSet* Document::FindSelectionSet(const QString& name)
 SelectionSet& Document::SelectionSetAt(int index)
 {
     if (index < 0 || index >= SelectionSetCount())
-        throw EngineError(kInvalidArgument, QStringLiteral("Selection set index %1 is out of range.").arg(index));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Selection set index %1 is out of range.").arg(index));
     return *m_selectionSets[std::size_t(index)];
 }
 
@@ -748,6 +785,164 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
                     offer(p, kSnapIntersection);
     }
     return best;
+}
+
+// ---- undo
+
+void Document::BeginStep()
+{
+    if (m_stepDepth++ == 0) {
+        m_stepOpen = false;
+        m_tablesRecorded = false;
+    }
+}
+
+void Document::EndStep()
+{
+    Q_ASSERT(m_stepDepth > 0);
+    if (--m_stepDepth == 0) {
+        m_stepOpen = false;
+        m_tablesRecorded = false;
+    }
+}
+
+void Document::Record(Revert revert)
+{
+    if (m_replaying)
+        return;
+    m_redo.clear();
+    if (m_stepDepth > 0 && m_stepOpen) {
+        m_undo.back().push_back(std::move(revert));
+        return;
+    }
+    m_undo.emplace_back();
+    m_undo.back().push_back(std::move(revert));
+    m_stepOpen = m_stepDepth > 0;
+    if (m_undo.size() > kMaxUndoSteps)
+        m_undo.pop_front();
+}
+
+void Document::RecordReplace(const Entity& e)
+{
+    if (m_replaying)
+        return;
+    Revert revert;
+    revert.kind = Revert::Kind::Replace;
+    revert.entity = e;
+    Record(std::move(revert));
+}
+
+std::shared_ptr<const Document::Tables> Document::SnapshotTables() const
+{
+    return std::make_shared<const Tables>(Tables{m_layers, m_linetypes, m_activeLayer, m_textStyle});
+}
+
+void Document::RecordTables()
+{
+    if (m_replaying || (m_stepOpen && m_tablesRecorded))
+        return;
+    Revert revert;
+    revert.kind = Revert::Kind::Tables;
+    revert.tables = SnapshotTables();
+    Record(std::move(revert));
+    m_tablesRecorded = m_stepDepth > 0;
+}
+
+void Document::RebuildIndex()
+{
+    m_index.Clear();
+    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
+        if (m_slots[slot].id != 0)
+            m_index.Insert(slot, EntityBounds(m_slots[slot]));
+}
+
+void Document::RestoreEntity(Entity entity)
+{
+    const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), entity.id);
+    const auto slot = std::size_t(at - m_ids.begin());
+    if (at != m_ids.end() && *at == entity.id) {
+        // Its slot is still there, empty.
+        Q_ASSERT(m_slots[slot].id == 0);
+        m_slots[slot] = std::move(entity);
+        m_index.Insert(std::uint32_t(slot), EntityBounds(m_slots[slot]));
+    } else {
+        // The erased slots were packed away meanwhile: it goes back between its neighbours.
+        m_ids.insert(at, entity.id);
+        m_slots.insert(m_slots.begin() + std::ptrdiff_t(slot), std::move(entity));
+        RebuildIndex();
+    }
+    ++m_liveCount;
+}
+
+Document::Revert Document::Apply(const Revert& revert)
+{
+    Revert inverse;
+    switch (revert.kind) {
+    case Revert::Kind::Remove: {
+        inverse.kind = Revert::Kind::Restore;
+        inverse.entity = Get(revert.id);
+        EraseQuietly(revert.id);
+        break;
+    }
+    case Revert::Kind::Restore:
+        inverse.kind = Revert::Kind::Remove;
+        inverse.id = revert.entity.id;
+        RestoreEntity(revert.entity);
+        break;
+    case Revert::Kind::Replace: {
+        const auto slot = std::uint32_t(SlotOf(revert.entity.id));
+        inverse.kind = Revert::Kind::Replace;
+        inverse.entity = m_slots[slot];
+        m_slots[slot] = revert.entity;
+        Reindex(slot);
+        break;
+    }
+    case Revert::Kind::Tables:
+        inverse.kind = Revert::Kind::Tables;
+        inverse.tables = SnapshotTables();
+        m_layers = revert.tables->layers;
+        m_linetypes = revert.tables->linetypes;
+        m_activeLayer = revert.tables->activeLayer;
+        m_textStyle = revert.tables->textStyle;
+        break;
+    }
+    return inverse;
+}
+
+bool Document::Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to)
+{
+    if (from.empty() || m_stepDepth > 0)
+        return false;
+    UndoStep step = std::move(from.back());
+    from.pop_back();
+    UndoStep inverse;
+    inverse.reserve(step.size());
+    m_replaying = true;
+    for (auto it = step.rbegin(); it != step.rend(); ++it)
+        inverse.push_back(Apply(*it));
+    m_replaying = false;
+    to.push_back(std::move(inverse));
+    if (to.size() > kMaxUndoSteps)
+        to.pop_front();
+    CompactIfSparse();
+    LayersChanged();
+    return true;
+}
+
+bool Document::Undo()
+{
+    return Replay(m_undo, m_redo);
+}
+
+bool Document::Redo()
+{
+    return Replay(m_redo, m_undo);
+}
+
+void Document::ClearUndo()
+{
+    m_undo.clear();
+    m_redo.clear();
 }
 
 } // namespace cadhost

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -89,6 +90,10 @@ public:
     // True when nothing changed since the last open or save.
     bool Saved() const { return m_savedRevision == m_revision; }
     void MarkSaved() { m_savedRevision = m_revision; }
+    // What the file it was opened from held that this drawing does not keep ("2 circles,
+    // 1 arc"), empty when nothing was left out; a save writes the drawing without them.
+    const QString& LeftOut() const { return m_leftOut; }
+    void SetLeftOut(const QString& summary) { m_leftOut = summary; }
     // Increases on every change; views compare it to know when to redraw.
     std::uint64_t Revision() const { return m_revision; }
     // Increases on every change of the layer table or the active layer.
@@ -169,6 +174,33 @@ public:
     // entities on layers that are off or frozen are not snapped to.
     std::optional<SnapResult> Snap(const Point3& at, double aperture, int modes) const;
 
+    // ---- undo ----
+    // Every change of the drawing (entities added, erased or changed; layers, line types and
+    // the text style; not system variables or selection sets) is recorded. The changes between
+    // BeginStep and EndStep (nested pairs count as the outer one) make one step; a change
+    // outside a step is a step of its own. The last kMaxUndoSteps steps are kept.
+    void BeginStep();
+    void EndStep();
+    class Step {
+    public:
+        explicit Step(Document& doc) : m_doc(doc) { m_doc.BeginStep(); }
+        ~Step() { m_doc.EndStep(); }
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        Document& m_doc;
+    };
+    bool CanUndo() const { return !m_undo.empty(); }
+    bool CanRedo() const { return !m_redo.empty(); }
+    // Reverts the last step, entities keeping their ObjectIDs; false when there is none.
+    bool Undo();
+    // Makes the last undone step again; a change since the undo forgets what can be redone.
+    bool Redo();
+    // Forgets every step (a drawing just read from its file starts with none).
+    void ClearUndo();
+    static constexpr std::size_t kMaxUndoSteps = 1000;
+
     // ---- change notification ----
     // Called after every change with the document; returns a token for RemoveListener.
     int AddListener(std::function<void(const Document&)> listener);
@@ -176,6 +208,33 @@ public:
 
 private:
     friend class SelectionSet;
+    // What reverts one recorded change.
+    struct Tables {
+        LayerTable layers;
+        LinetypeTable linetypes;
+        QString activeLayer;
+        TextStyle textStyle;
+    };
+    struct Revert {
+        enum class Kind { Remove, Restore, Replace, Tables };
+        Kind kind = Kind::Remove;
+        ObjectId id = 0;                   // Remove: the entity to take out
+        Entity entity;                     // Restore, Replace: the entity as it was
+        std::shared_ptr<const Tables> tables;
+    };
+    using UndoStep = std::vector<Revert>;
+    void Record(Revert revert);
+    void RecordReplace(const Entity& e);
+    // Records the tables as they are, before a change of them (once per step).
+    void RecordTables();
+    std::shared_ptr<const Tables> SnapshotTables() const;
+    // Performs `revert` and returns what reverts it in turn.
+    Revert Apply(const Revert& revert);
+    bool Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to);
+    // Puts an erased entity back with its ObjectID, in its place in creation order.
+    void RestoreEntity(Entity entity);
+    void RebuildIndex();
+
     Entity& Mutable(ObjectId id);
     ObjectId Insert(Entity&& e);
     void Reindex(std::uint32_t slot);
@@ -190,6 +249,7 @@ private:
     QString m_fullName;
     std::uint64_t m_revision = 0;
     std::uint64_t m_savedRevision = 0;
+    QString m_leftOut;
     std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
@@ -208,6 +268,12 @@ private:
     std::vector<std::pair<QString, QVariant>> m_variables;
     std::vector<std::unique_ptr<SelectionSet>> m_selectionSets;
     std::vector<std::pair<int, std::function<void(const Document&)>>> m_listeners;
+    std::deque<UndoStep> m_undo;
+    std::deque<UndoStep> m_redo;
+    int m_stepDepth = 0;
+    bool m_stepOpen = false;         // the step begun has its changes in m_undo.back()
+    bool m_tablesRecorded = false;   // the step begun holds the tables as they were
+    bool m_replaying = false;        // undoing or redoing: changes are not recorded
     int m_nextListener = 1;
 };
 

@@ -11,7 +11,7 @@ namespace cadhost {
 Document& DocumentList::Item(int index)
 {
     if (index < 0 || index >= Count())
-        throw EngineError(kInvalidArgument, QStringLiteral("There is no document %1.").arg(index));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("There is no document %1.").arg(index));
     return *m_docs[std::size_t(index)];
 }
 
@@ -50,7 +50,7 @@ void DocumentList::Close(Document* doc)
 {
     const int index = IndexOf(doc);
     if (index < 0)
-        throw EngineError(kDisconnected, QStringLiteral("The document is already closed."));
+        throw EngineError(ErrorKind::Gone, QStringLiteral("The document is already closed."));
     m_docs.erase(m_docs.begin() + index);
     if (m_active == doc)
         m_active = m_docs.empty() ? nullptr : m_docs[std::size_t(std::max(0, index - 1))].get();
@@ -59,7 +59,7 @@ void DocumentList::Close(Document* doc)
 void DocumentList::SetActive(Document* doc)
 {
     if (IndexOf(doc) < 0)
-        throw EngineError(kDisconnected, QStringLiteral("The document is closed."));
+        throw EngineError(ErrorKind::Gone, QStringLiteral("The document is closed."));
     m_active = doc;
 }
 

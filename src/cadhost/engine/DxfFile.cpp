@@ -1,7 +1,14 @@
 // The dxflib adapter: reads DXF into a document and writes a document as DXF release 12.
 #include "cadhost/engine/DxfFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 #include <QDir>
@@ -21,12 +28,19 @@ namespace cadhost {
 
 namespace {
 
-// DXF release 12 text is 8-bit: characters beyond ASCII go out as \U+XXXX escapes.
+// DXF release 12 text is one line of 8-bit characters: characters beyond ASCII go out as
+// \U+XXXX escapes, control characters in caret notation ("^J" a line feed, "^I" a tab) and a
+// caret itself as "^ ", as DXF readers decode them.
 std::string ToDxfText(const QString& text)
 {
     std::string out;
     for (char32_t c : text.toUcs4()) {
-        if (c < 0x80) {
+        if (c < 0x20) {
+            out += '^';
+            out += char(c + 0x40);
+        } else if (c == '^') {
+            out += "^ ";
+        } else if (c < 0x80) {
             out += char(c);
         } else {
             char buf[16];
@@ -53,6 +67,19 @@ QString FromDxfText(const std::string& raw)
                 const char32_t c = code;
                 out += QString::fromUcs4(&c, 1);
                 i += 6;
+                continue;
+            }
+        }
+        if (text[i] == QLatin1Char('^') && i + 1 < text.size()) {
+            const char16_t next = text[i + 1].unicode();
+            if (next == u' ') {
+                out += QLatin1Char('^');
+                ++i;
+                continue;
+            }
+            if (next >= 0x40 && next <= 0x5F) {
+                out += QChar(char16_t(next - 0x40));
+                ++i;
                 continue;
             }
         }
@@ -150,6 +177,7 @@ public:
         Entity e;
         e.kind = EntityKind::Text;
         e.layer = LayerName();
+        TakeStyle(e);
         e.points = {{d.ipx, d.ipy, d.ipz}};
         e.text = FromDxfText(d.text);
         e.height = d.height > 0 ? d.height : 1.0;
@@ -174,6 +202,7 @@ public:
         m_poly = Entity{};
         m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
         m_poly.layer = LayerName();
+        TakeStyle(m_poly);
         m_poly.closed = (d.flags & 1) != 0;
         m_inPoly = true;
     }
@@ -186,15 +215,29 @@ public:
 
     void endSequence() override { Flush(); }
 
-    void addArc(const DL_ArcData&) override { ++m_skipped; }
-    void addCircle(const DL_CircleData&) override { ++m_skipped; }
-    void addEllipse(const DL_EllipseData&) override { ++m_skipped; }
-    void addInsert(const DL_InsertData&) override { ++m_skipped; }
-    void addMText(const DL_MTextData&) override { ++m_skipped; }
-    void addSpline(const DL_SplineData&) override { ++m_skipped; }
-    void addHatch(const DL_HatchData&) override { ++m_skipped; }
+    void addArc(const DL_ArcData&) override { LeaveOut(LeftOutKind::Arc); }
+    void addCircle(const DL_CircleData&) override { LeaveOut(LeftOutKind::Circle); }
+    void addEllipse(const DL_EllipseData&) override { LeaveOut(LeftOutKind::Ellipse); }
+    void addInsert(const DL_InsertData&) override { LeaveOut(LeftOutKind::BlockReference); }
+    void addMText(const DL_MTextData&) override { LeaveOut(LeftOutKind::MultilineText); }
+    void addSpline(const DL_SplineData&) override { LeaveOut(LeftOutKind::Spline); }
+    void addHatch(const DL_HatchData&) override { LeaveOut(LeftOutKind::Hatch); }
 
     int Skipped() const { return m_skipped; }
+    // What was left out, by kind: "2 circles, 1 arc".
+    QString LeftOutSummary() const
+    {
+        static const char* const names[][2] = {
+            {"arc", "arcs"}, {"circle", "circles"}, {"ellipse", "ellipses"}, {"block reference", "block references"},
+            {"multiline text", "multiline texts"}, {"spline", "splines"}, {"hatch", "hatches"},
+            {"object in a block definition", "objects in block definitions"},
+            {"object in paper space", "objects in paper space"}};
+        QStringList parts;
+        for (std::size_t i = 0; i < std::size(m_leftOut); ++i)
+            if (const int n = m_leftOut[i])
+                parts << QStringLiteral("%1 %2").arg(n).arg(QLatin1String(names[i][n == 1 ? 0 : 1]));
+        return parts.join(QStringLiteral(", "));
+    }
 
     // Called when the whole file has been read.
     void Finish()
@@ -216,13 +259,37 @@ private:
         return m_doc.AddLayer(name).name;
     }
 
+    enum class LeftOutKind { Arc, Circle, Ellipse, BlockReference, MultilineText, Spline, Hatch, InBlock, InPaperSpace };
+
+    void LeaveOut(LeftOutKind kind)
+    {
+        ++m_skipped;
+        ++m_leftOut[std::size_t(kind)];
+    }
+
     bool Skip()
     {
         if (m_inBlock || attributes.isInPaperSpace()) {
-            ++m_skipped;
+            LeaveOut(m_inBlock ? LeftOutKind::InBlock : LeftOutKind::InPaperSpace);
             return true;
         }
         return false;
+    }
+
+    // The entity's own colour and line type (groups 62 and 6), by layer when it has none.
+    void TakeStyle(Entity& e)
+    {
+        const int color = attributes.getColor();
+        e.color = color >= kColorByBlock && color <= kColorByLayer ? color : kColorByLayer;
+        const QString linetype = FromDxfText(attributes.getLinetype());
+        if (linetype.isEmpty() || linetype.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0)
+            e.linetype.clear();
+        else if (linetype.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
+            e.linetype = QStringLiteral("BYBLOCK");
+        else if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
+            e.linetype = lt->name;
+        else
+            e.linetype.clear();   // a line type the file does not define: drawn as its layer's
     }
 
     void Add(EntityKind kind, std::vector<Point3> points)
@@ -233,6 +300,7 @@ private:
         Entity e;
         e.kind = kind;
         e.layer = LayerName();
+        TakeStyle(e);
         e.points = std::move(points);
         m_doc.AddEntity(std::move(e));
     }
@@ -251,14 +319,90 @@ private:
     bool m_inPoly = false;
     bool m_inBlock = false;
     int m_skipped = 0;
+    int m_leftOut[9] = {};
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
 };
 
 // ---- writing: one writer per table and entity kind
 
+// dxflib's release 12 writer leaves an entity's own line type (group 6) out: this writer
+// adds it after the layer of the entity about to be written.
+class StyledWriter : public DL_WriterA {
+public:
+    using DL_WriterA::DL_WriterA;
+    // The own line type of the next entity; empty for one drawn with its layer's.
+    void SetEntityLinetype(std::string linetype) { m_linetype = std::move(linetype); }
+    void dxfString(int gc, const char* value) const override
+    {
+        DL_WriterA::dxfString(gc, value);
+        AfterString(gc);
+    }
+    void dxfString(int gc, const std::string& value) const override
+    {
+        DL_WriterA::dxfString(gc, value);
+        AfterString(gc);
+    }
+
+private:
+    void AfterString(int gc) const
+    {
+        if (gc != 8 || m_linetype.empty())
+            return;
+        const std::string linetype = std::move(m_linetype);
+        m_linetype.clear();
+        DL_WriterA::dxfString(6, linetype);
+    }
+
+    mutable std::string m_linetype;
+};
+
 DL_Attributes EntityAttributes(const Entity& e)
 {
-    return DL_Attributes(ToDxfText(e.layer), 256, 0, "BYLAYER", 1.0);
+    return DL_Attributes(ToDxfText(e.layer), e.color, 0, e.linetype.isEmpty() ? std::string("BYLAYER") : ToDxfText(e.linetype),
+                         1.0);
+}
+
+// The drawing's extents in the header ($EXTMIN, $EXTMAX); an empty drawing has none.
+void WriteExtents(DL_WriterA& dw, const Document& doc)
+{
+    const Box2 box = doc.Extents();
+    if (box.IsEmpty())
+        return;
+    dw.dxfString(9, "$EXTMIN");
+    dw.dxfReal(10, box.minX);
+    dw.dxfReal(20, box.minY);
+    dw.dxfReal(30, 0.0);
+    dw.dxfString(9, "$EXTMAX");
+    dw.dxfReal(10, box.maxX);
+    dw.dxfReal(20, box.maxY);
+    dw.dxfReal(30, 0.0);
+}
+
+// The view a reader opens the drawing in (the *ACTIVE viewport): centred on the drawing's
+// extents and just large enough to show them, in a window of aspect 1.5.
+void WriteViewport(DL_WriterA& dw, const Document& doc)
+{
+    constexpr double kAspect = 1.5;
+    const Box2 box = doc.Extents();
+    double cx = 0.0, cy = 0.0, height = 100.0;
+    if (!box.IsEmpty()) {
+        cx = (box.minX + box.maxX) / 2;
+        cy = (box.minY + box.maxY) / 2;
+        height = std::max({box.maxY - box.minY, (box.maxX - box.minX) / kAspect, 1e-6}) * 1.1;
+    }
+    dw.table("VPORT", 1);
+    dw.dxfString(0, "VPORT");
+    dw.dxfString(2, "*ACTIVE");
+    dw.dxfInt(70, 0);
+    const std::pair<int, double> groups[] = {
+        {10, 0.0}, {20, 0.0}, {11, 1.0}, {21, 1.0}, {12, cx}, {22, cy}, {13, 0.0}, {23, 0.0}, {14, 1.0}, {24, 1.0},
+        {15, 0.0}, {25, 0.0}, {16, 0.0}, {26, 0.0}, {36, 1.0}, {17, 0.0}, {27, 0.0}, {37, 0.0}, {40, height},
+        {41, kAspect}, {42, 50.0}, {43, 0.0}, {44, 0.0}, {50, 0.0}, {51, 0.0}};
+    for (const auto& [code, value] : groups)
+        dw.dxfReal(code, value);
+    for (const auto& [code, value] : {std::pair{71, 0}, {72, 100}, {73, 1}, {74, 3}, {75, 0}, {76, 0}, {77, 0}, {78, 0}})
+        dw.dxfInt(code, value);
+    dw.tableEnd();
 }
 
 void WriteLinetypes(DL_Dxf& dxf, DL_WriterA& dw, const Document& doc)
@@ -362,6 +506,42 @@ void WriteSolid(DL_Dxf& dxf, DL_WriterA& dw, const Entity& e)
                    EntityAttributes(e));
 }
 
+// The whole file, refused before reading when it is not a regular file (a device, a pipe, a
+// folder) or is larger than DxfFile::kMaxDrawingBytes.
+QByteArray ReadDrawingBytes(const QString& path)
+{
+    const auto cannotOpen = [&path](const QString& why) {
+        return EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, why));
+    };
+    // Not blocking: a pipe must not hold the host until someone writes into it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw cannotOpen(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw cannotOpen(S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder.") : QStringLiteral("it is not a regular file."));
+    }
+    if (info.st_size > DxfFile::kMaxDrawingBytes) {
+        ::close(fd);
+        throw cannotOpen(QStringLiteral("it holds %1 bytes, more than the %2 MiB this program opens.")
+                             .arg(qint64(info.st_size))
+                             .arg(DxfFile::kMaxDrawingBytes / (1024 * 1024)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw cannotOpen(file.errorString());
+    }
+    const QByteArray bytes = file.read(qint64(info.st_size));
+    if (file.error() != QFileDevice::NoError)
+        throw cannotOpen(file.errorString());
+    // A file being written meanwhile is not taken half-done.
+    if (bytes.size() != qint64(info.st_size) || !file.read(1).isEmpty())
+        throw cannotOpen(QStringLiteral("it changed while it was read."));
+    return bytes;
+}
+
 bool LooksLikeDwg(const QByteArray& head)
 {
     return head.startsWith("AC10") || head.startsWith("AC1.") || head.startsWith("AC2");
@@ -374,10 +554,7 @@ int DxfFile::Read(const QString& path, Document& doc)
     const QString dwgMessage = QStringLiteral("\"%1\" is a DWG drawing; this program opens DXF drawings only.").arg(path);
     if (path.endsWith(QLatin1String(".dwg"), Qt::CaseInsensitive))
         throw EngineError(dwgMessage);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("The drawing \"%1\" cannot be opened: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadDrawingBytes(path);
     if (LooksLikeDwg(bytes.left(6)))
         throw EngineError(dwgMessage);
     // An ASCII DXF file begins with group 0 SECTION (or a 999 comment).
@@ -397,11 +574,14 @@ int DxfFile::Read(const QString& path, Document& doc)
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be read.").arg(path));
         reader.Finish();
     } catch (const EngineError& e) {
-        throw EngineError(e.Code(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
+        throw EngineError(e.Kind(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
     } catch (const std::exception& e) {
         throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
     doc.SetFileName(path);
+    doc.SetLeftOut(reader.LeftOutSummary());
+    // The drawing as its file holds it: nothing to undo yet.
+    doc.ClearUndo();
     return reader.Skipped();
 }
 
@@ -419,13 +599,20 @@ void DxfFile::Write(const Document& doc, const QString& path)
     {
         DL_Dxf dxf;
         const DL_Codes::version version = DL_Codes::AC1009;
-        std::unique_ptr<DL_WriterA> dw(dxf.out(QFile::encodeName(tmp).constData(), version));
-        if (!dw)
+        // out() sets the version dxflib writes; the file is then written through our writer.
+        std::unique_ptr<DL_WriterA> opened(dxf.out(QFile::encodeName(tmp).constData(), version));
+        if (!opened)
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
+        opened->close();
+        opened.reset();
+        auto dw = std::make_unique<StyledWriter>(QFile::encodeName(tmp).constData(), version);
+        if (dw->openFailed())
             throw EngineError(QStringLiteral("The drawing \"%1\" cannot be written.").arg(path));
         dxf.writeHeader(*dw);
+        WriteExtents(*dw, doc);
         dw->sectionEnd();
         dw->sectionTables();
-        dxf.writeVPort(*dw);
+        WriteViewport(*dw, doc);
         WriteLinetypes(dxf, *dw, doc);
         WriteLayers(*dw, doc);
         WriteStyle(dxf, *dw, doc);
@@ -444,6 +631,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
         dw->sectionEnd();
         dw->sectionEntities();
         doc.ForEachEntity([&](const Entity& e) {
+            dw->SetEntityLinetype(e.linetype.isEmpty() ? std::string() : ToDxfText(e.linetype));
             switch (e.kind) {
             case EntityKind::Point: WritePoint(dxf, *dw, e); break;
             case EntityKind::Line: WriteLine(dxf, *dw, e); break;
@@ -471,7 +659,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
 QString SaveDocument(Document& doc, const QString& path)
 {
     if (path.trimmed().isEmpty())
-        throw EngineError(kInvalidArgument, QStringLiteral("A file name is needed to save the drawing."));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A file name is needed to save the drawing."));
     QString target = path;
     const QFileInfo info(path);
     if (info.suffix().compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0)

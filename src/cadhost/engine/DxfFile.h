@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace cadhost {
 
@@ -9,10 +10,15 @@ class Document;
 
 class DxfFile {
 public:
+    // The largest drawing Read takes (512 MiB): the text and the document built from it fit
+    // several times into the memory of an engineer's machine.
+    static constexpr qint64 kMaxDrawingBytes = 512LL * 1024 * 1024;
+
     // Reads a DXF file into an empty document (layers, line types, text style font, entities)
     // and returns how many objects were left out: kinds the host does not keep (circles,
     // arcs, blocks ...), block definitions and paper space. Throws EngineError for a missing,
-    // unreadable, DWG or malformed file.
+    // unreadable, DWG or malformed file, for what is not a regular file and for a file larger
+    // than kMaxDrawingBytes, the last two before anything is read.
     static int Read(const QString& path, Document& doc);
     // Writes the document as DXF release 12 (read by every CAD program); the old file stays
     // intact when writing fails (EngineError).

@@ -3,8 +3,8 @@
 
 namespace cadhost {
 
-EngineError::EngineError(std::uint32_t code, const QString& message)
-    : std::runtime_error(message.toStdString()), m_code(code)
+EngineError::EngineError(ErrorKind kind, const QString& message)
+    : std::runtime_error(message.toStdString()), m_kind(kind)
 {
 }
 

@@ -22,10 +22,16 @@ enum TextAlignment : int {
     kAlignBottomLeft = 12, kAlignBottomCenter = 13, kAlignBottomRight = 14
 };
 
+// Colour index of an entity that takes its layer's colour, and of one that takes its block's.
+inline constexpr int kColorByLayer = 256;
+inline constexpr int kColorByBlock = 0;
+
 struct Entity {
     ObjectId id = 0;
     EntityKind kind = EntityKind::Line;
     QString layer;              // the layer's name as the layer table spells it
+    int color = kColorByLayer;  // its own colour index 1..255, or by layer / by block
+    QString linetype;           // its own line type as the table spells it; empty: by layer
     // Line: start, end. Point: the point. Polylines: the vertices. Solid: the four corners
     // in the order given (corner 3 and 4 equal for a triangle). Text: the insertion point.
     std::vector<Point3> points;

@@ -13,7 +13,7 @@ LayerTable::LayerTable()
 Layer& LayerTable::At(int index)
 {
     if (index < 0 || index >= Count())
-        throw EngineError(kInvalidArgument, QStringLiteral("Layer index %1 is out of range.").arg(index));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Layer index %1 is out of range.").arg(index));
     return m_items[std::size_t(index)];
 }
 
@@ -46,7 +46,7 @@ Layer& LayerTable::Add(const QString& name)
     if (Layer* existing = Find(name))
         return *existing;
     if (!IsValidName(name))
-        throw EngineError(kInvalidArgument, QStringLiteral("\"%1\" is not a valid layer name.").arg(name));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("\"%1\" is not a valid layer name.").arg(name));
     m_items.push_back(Layer{name});
     return m_items.back();
 }

@@ -90,7 +90,7 @@ LinetypeTable::LinetypeTable()
 const Linetype& LinetypeTable::At(int index) const
 {
     if (index < 0 || index >= Count())
-        throw EngineError(kInvalidArgument, QStringLiteral("Line type index %1 is out of range.").arg(index));
+        throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Line type index %1 is out of range.").arg(index));
     return m_items[std::size_t(index)];
 }
 

@@ -53,7 +53,7 @@ using Node = SelectionFilter::Node;
 
 [[noreturn]] void Malformed(const QString& why)
 {
-    throw EngineError(kInvalidArgument, QStringLiteral("Invalid selection filter: %1").arg(why));
+    throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("Invalid selection filter: %1").arg(why));
 }
 
 // Reads items from `pos` into `group` until the closing operator `closing` (empty at top level).

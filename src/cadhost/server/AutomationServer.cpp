@@ -1,16 +1,26 @@
 // The automation server: wire handling, peer checks, and every member mapped onto the engine.
 #include "cadhost/server/AutomationServer.h"
 
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
-#include "cad/CadError.h"
+#include "cadlink/ErrorCodes.h"
+#include "cadlink/Members.h"
 #include "cadhost/engine/Document.h"
 #include "cadhost/engine/DocumentList.h"
 #include "cadhost/engine/DxfFile.h"
@@ -23,10 +33,12 @@ using ardela::cad::Handle;
 using ardela::cad::HandleKind;
 namespace wire = ardela::cad::wire;
 namespace codes = ardela::cad;
+namespace members = ardela::cad::members;
 
 struct AutomationServer::Connection {
     ardela::cad::MessageReader reader;
     std::vector<int> pointTokens;   // point requests of this caller still waiting
+    bool unansweredFailed = false;  // a request sent without waiting failed: skip the rest of them
 };
 
 namespace {
@@ -137,6 +149,20 @@ QCborValue FromPoint(const Point3& p)
     return QCborArray{p.x, p.y, p.z};
 }
 
+// The automation code of an engine failure.
+std::uint32_t CodeOf(ErrorKind kind)
+{
+    switch (kind) {
+    case ErrorKind::InvalidArgument:
+        return codes::kInvalidArgument;
+    case ErrorKind::Gone:
+        return codes::kDisconnected;
+    case ErrorKind::Refused:
+    default:
+        return codes::kEngineRefused;
+    }
+}
+
 // True when the peer of the socket runs as this user.
 bool PeerIsSameUser(QLocalSocket& socket)
 {
@@ -179,7 +205,7 @@ const Entity& TextEntity(Document& doc, std::int64_t id)
 } // namespace
 
 AutomationServer::AutomationServer(HostFrontEnd& frontEnd, QObject* parent)
-    : QObject(parent), m_frontEnd(frontEnd)
+    : QObject(parent), m_frontEnd(frontEnd), m_connectionCap(ConnectionCap())
 {
     // A closed document's number dies with it, before another document can take its address.
     QPointer<AutomationServer> self(this);
@@ -196,40 +222,134 @@ AutomationServer::AutomationServer(HostFrontEnd& frontEnd, QObject* parent)
 
 AutomationServer::~AutomationServer()
 {
+    for (const auto& listener : m_listeners) {
+        delete listener->notifier;
+        ::close(listener->fd);
+        // The name goes with the host, unless another host has taken it meanwhile.
+        struct stat info {};
+        if (::lstat(listener->path.constData(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_ino == listener->inode)
+            ::unlink(listener->path.constData());
+    }
     for (auto& [socket, connection] : m_connections)
         for (int token : connection->pointTokens)
             m_frontEnd.AbandonPoint(token);
 }
 
-bool AutomationServer::Listen(const QString& socketPath, bool onlyWhenFree)
+bool AutomationServer::Listen(const QString& socketPath, QString* why)
 {
-    if (socketPath.isEmpty())
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return false;
-    // With the user-only option listen() would silently take the name from a live host:
-    // ask first whether someone answers there.
-    if (onlyWhenFree) {
+    };
+    if (socketPath.isEmpty())
+        return refuse(QStringLiteral("no socket name was given."));
+    // A name without a folder is a socket in the temporary folder, as the local server makes it.
+    const QString fullPath = QDir::isAbsolutePath(socketPath) ? socketPath : QDir(QDir::tempPath()).filePath(socketPath);
+    const QByteArray native = QFile::encodeName(fullPath);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0) {
+        // Only a socket of this user may be taken over; any other file stays as it is.
+        if (!S_ISSOCK(info.st_mode))
+            return refuse(QStringLiteral("\"%1\" exists and is not a socket; it is left as it is.").arg(fullPath));
+        if (info.st_uid != ::getuid())
+            return refuse(QStringLiteral("\"%1\" is a socket of another user.").arg(fullPath));
+        // A socket someone still answers on is theirs, not a stale one.
         QLocalSocket probe;
-        probe.connectToServer(socketPath);
+        probe.connectToServer(fullPath);
         if (probe.waitForConnected(1000)) {
             probe.abort();
-            return false;
+            return refuse(QStringLiteral("a drawing host already answers on \"%1\".").arg(fullPath));
         }
+        ::unlink(native.constData());
+    } else if (errno != ENOENT) {
+        return refuse(QStringLiteral("\"%1\" cannot be looked at: %2").arg(fullPath, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(socketPath);
-    if (!server->listen(socketPath)) {
-        delete server;
-        return false;
+    // The listening socket is our own, not a QLocalServer's: when accepting fails for want of
+    // file descriptors, QLocalServer closes for good and removes the socket file.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (fd < 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (size_t(native.size()) >= sizeof address.sun_path) {
+        ::close(fd);
+        return refuse(QStringLiteral("the socket name \"%1\" is too long.").arg(fullPath));
     }
-    connect(server, &QLocalServer::newConnection, this, [this, server] { AcceptConnections(server); });
-    m_servers.push_back(server);
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    // Only this user may connect: the socket file is made srwx------.
+    const mode_t oldMask = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int bindError = errno;
+    ::umask(oldMask);
+    if (!bound || ::listen(fd, 64) != 0) {
+        const int error = bound ? errno : bindError;
+        ::close(fd);
+        return refuse(QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat made {};
+    auto listener = std::make_unique<Listener>();
+    listener->fd = fd;
+    listener->path = native;
+    if (::lstat(native.constData(), &made) == 0)
+        listener->inode = made.st_ino;
+    listener->notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    Listener* raw = listener.get();
+    connect(listener->notifier, &QSocketNotifier::activated, this, [this, raw] { AcceptConnections(*raw); });
+    m_listeners.push_back(std::move(listener));
     return true;
 }
 
-void AutomationServer::AcceptConnections(QLocalServer* server)
+int AutomationServer::ConnectionCap()
 {
-    while (QLocalSocket* socket = server->nextPendingConnection()) {
+    // Each caller holds one descriptor; the host keeps room for its drawings, its window and
+    // the callers it refuses (each is accepted, told and closed).
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMaxConnections;
+    const long long room = (static_cast<long long>(limit.rlim_cur) - 32) / 2;
+    return int(std::clamp<long long>(room, 1, kMaxConnections));
+}
+
+void AutomationServer::AcceptConnections(Listener& listener)
+{
+    for (;;) {
+        const int fd = ::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: stop looking for a moment instead of spinning; the
+                // callers wait in the backlog meanwhile.
+                listener.notifier->setEnabled(false);
+                QPointer<QSocketNotifier> notifier(listener.notifier);
+                QTimer::singleShot(100, this, [notifier] {
+                    if (notifier)
+                        notifier->setEnabled(true);
+                });
+            }
+            return;
+        }
+        if (int(m_connections.size()) >= m_connectionCap) {
+            // Refused plainly: one reply saying why, then the connection closes.
+            Outcome outcome;
+            outcome.error = codes::kHostFailed;
+            outcome.text = QStringLiteral("The drawing host already serves %1 callers.").arg(m_connectionCap);
+            QCborMap reply;
+            reply.insert(wire::kId, QCborValue(QCborValue::Null));
+            reply.insert(wire::kError, qint64(outcome.error));
+            reply.insert(wire::kText, outcome.text);
+            const QByteArray framed = ardela::cad::FrameMessage(reply);
+            [[maybe_unused]] const ssize_t written = ::send(fd, framed.constData(), size_t(framed.size()), MSG_NOSIGNAL);
+            ::close(fd);
+            continue;
+        }
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
         if (!PeerIsSameUser(*socket)) {
             socket->abort();
             socket->deleteLater();
@@ -285,7 +405,23 @@ void AutomationServer::ReadRequests(QLocalSocket* socket)
         }
         case ardela::cad::MessageReader::Status::Message: {
             const QCborValue id = request.value(wire::kId);
+            // Calls sent without waiting run in order; after the first of them fails, the rest
+            // are not carried out (nothing is drawn after a failure), until a call that waits.
+            const bool unanswered = request.value(wire::kUnanswered).toBool();
+            Connection& caller = *m_connections.at(socket);
+            if (unanswered && caller.unansweredFailed) {
+                Outcome skipped;
+                skipped.error = codes::kHostFailed;
+                skipped.text = QStringLiteral("Not carried out: an earlier call failed.");
+                SendReply(socket, id, skipped);
+                if (!m_connections.count(socket))
+                    return;
+                break;
+            }
+            caller.unansweredFailed = false;
             const Outcome outcome = Dispatch(socket, id, request);
+            if (unanswered && outcome.error != 0 && m_connections.count(socket))
+                m_connections.at(socket)->unansweredFailed = true;
             if (!m_connections.count(socket))
                 return;
             if (!outcome.deferred)
@@ -332,10 +468,10 @@ AutomationServer::Outcome AutomationServer::Dispatch(QLocalSocket* socket, const
         outcome.error = error.code;
         outcome.text = error.text;
     } catch (const EngineError& error) {
-        outcome.error = error.Code();
+        outcome.error = CodeOf(error.Kind());
         outcome.text = error.Message();
     } catch (const std::exception& error) {
-        outcome.error = codes::kFailed;
+        outcome.error = codes::kHostFailed;
         outcome.text = QString::fromUtf8(error.what());
     }
     return outcome;
@@ -391,6 +527,10 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
         break;
     }
     Document& doc = DocumentOf(handle.document);
+    // Each call is one step the engineer can undo (Close ends the document itself).
+    std::optional<Document::Step> step;
+    if (!(handle.kind == HandleKind::Document && member == members::kClose))
+        step.emplace(doc);
     switch (handle.kind) {
     case HandleKind::Document:
         return InvokeDocument(doc, member, args);
@@ -411,7 +551,7 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
             Fail(codes::kInvalidArgument, QStringLiteral("A selection set handle carries the set's name."));
         return InvokeSelectionSet(doc, handle.key.toString(), member, args);
     case HandleKind::Utility:
-        if (member == QLatin1String("GetPoint")) {
+        if (member == members::kGetPoint) {
             RequestPoint(socket, id, doc, args);
             deferred = true;
             return QCborValue();
@@ -432,31 +572,31 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
 
 QCborValue AutomationServer::InvokeApplication(const QString& member, const QCborArray& args)
 {
-    if (member == QLatin1String("Name")) {
+    if (member == members::kName) {
         ExpectArgs(args, 0);
         return QStringLiteral("cadhost");
     }
-    if (member == QLatin1String("ActiveDocument")) {
+    if (member == members::kActiveDocument) {
         ExpectArgs(args, 0);
         Document* active = m_frontEnd.Documents().Active();
         if (!active)
-            Fail(codes::kFailed, QStringLiteral("No drawing is open."));
+            Fail(codes::kHostFailed, QStringLiteral("No drawing is open."));
         return HandleOf(HandleKind::Document, *active);
     }
-    if (member == QLatin1String("Documents")) {
+    if (member == members::kDocuments) {
         ExpectArgs(args, 0);
         return Handle{HandleKind::Documents, 0, QCborValue()}.ToCbor();
     }
-    if (member == QLatin1String("Visible")) {
+    if (member == members::kVisible) {
         ExpectArgs(args, 0);
         return m_frontEnd.IsVisible();
     }
-    if (member == QLatin1String("put_Visible")) {
+    if (member == members::kPutVisible) {
         ExpectArgs(args, 1);
         m_frontEnd.SetVisible(BoolArg(args, 0));
         return QCborValue();
     }
-    if (member == QLatin1String("Quit")) {
+    if (member == members::kQuit) {
         ExpectArgs(args, 0);
         // The reply leaves first; the host ends once the event loop is back.
         QTimer::singleShot(0, this, [this] {
@@ -466,25 +606,25 @@ QCborValue AutomationServer::InvokeApplication(const QString& member, const QCbo
         });
         return QCborValue();
     }
-    if (member == QLatin1String("ProcessId")) {
+    if (member == members::kProcessId) {
         ExpectArgs(args, 0);
         return qint64(::getpid());
     }
-    if (member == QLatin1String("RootWindow")) {
+    if (member == members::kRootWindow) {
         ExpectArgs(args, 1);
         return qint64(m_frontEnd.RootWindow(std::uint64_t(IntegerArg(args, 0))));
     }
-    if (member == QLatin1String("ActivateWindow")) {
+    if (member == members::kActivateWindow) {
         ExpectArgs(args, 1);
         m_frontEnd.ActivateWindow(std::uint64_t(IntegerArg(args, 0)));
         return QCborValue();
     }
-    if (member == QLatin1String("PointPending") && m_testingAids) {
+    if (member == members::kPointPending && m_testingAids) {
         // Testing aid: whether a point request waits for input.
         ExpectArgs(args, 0);
         return m_frontEnd.PointPending();
     }
-    if (member == QLatin1String("SimulateInput") && m_testingAids) {
+    if (member == members::kSimulateInput && m_testingAids) {
         // Testing aid: [kind, point or null, text].
         ExpectArgs(args, 3);
         static const std::map<QString, SimulatedInput::Kind> kinds{
@@ -511,22 +651,22 @@ QCborValue AutomationServer::InvokeApplication(const QString& member, const QCbo
 
 QCborValue AutomationServer::InvokeDocuments(const QString& member, const QCborArray& args)
 {
-    if (member == QLatin1String("Count")) {
+    if (member == members::kCount) {
         ExpectArgs(args, 0);
         return m_frontEnd.Documents().Count();
     }
-    if (member == QLatin1String("Item")) {
+    if (member == members::kItem) {
         ExpectArgs(args, 1);
         const qint64 index = IntegerArg(args, 0);
         if (index < 0 || index >= m_frontEnd.Documents().Count())
             Fail(codes::kKeyNotFound, QStringLiteral("There is no drawing %1.").arg(index));
         return HandleOf(HandleKind::Document, m_frontEnd.Documents().Item(int(index)));
     }
-    if (member == QLatin1String("Add")) {
+    if (member == members::kAdd) {
         ExpectArgs(args, 0);
         return HandleOf(HandleKind::Document, m_frontEnd.AddDocument());
     }
-    if (member == QLatin1String("Open")) {
+    if (member == members::kOpen) {
         ExpectArgs(args, 1);
         return HandleOf(HandleKind::Document, m_frontEnd.OpenDocument(StringArg(args, 0)));
     }
@@ -536,38 +676,38 @@ QCborValue AutomationServer::InvokeDocuments(const QString& member, const QCborA
 QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member, const QCborArray& args)
 {
     static const std::map<QString, HandleKind> parts{
-        {QStringLiteral("ModelSpace"), HandleKind::ModelSpace},
-        {QStringLiteral("Layers"), HandleKind::Layers},
-        {QStringLiteral("ActiveTextStyle"), HandleKind::TextStyle},
-        {QStringLiteral("SelectionSets"), HandleKind::SelectionSets},
-        {QStringLiteral("Utility"), HandleKind::Utility},
-        {QStringLiteral("lineTypes"), HandleKind::LineTypes},
+        {QString(members::kModelSpace), HandleKind::ModelSpace},
+        {QString(members::kLayers), HandleKind::Layers},
+        {QString(members::kActiveTextStyle), HandleKind::TextStyle},
+        {QString(members::kSelectionSets), HandleKind::SelectionSets},
+        {QString(members::kUtility), HandleKind::Utility},
+        {QString(members::kLineTypes), HandleKind::LineTypes},
     };
     if (const auto part = parts.find(member); part != parts.end()) {
         ExpectArgs(args, 0);
         return HandleOf(part->second, doc);
     }
-    if (member == QLatin1String("Name")) {
+    if (member == members::kName) {
         ExpectArgs(args, 0);
         return doc.Name();
     }
-    if (member == QLatin1String("FullName")) {
+    if (member == members::kFullName) {
         ExpectArgs(args, 0);
         return doc.FullName();
     }
-    if (member == QLatin1String("Saved")) {
+    if (member == members::kSaved) {
         ExpectArgs(args, 0);
         return doc.Saved();
     }
-    if (member == QLatin1String("hWnd")) {
+    if (member == members::kHWnd) {
         ExpectArgs(args, 0);
         return qint64(m_frontEnd.DocumentWindow(doc));
     }
-    if (member == QLatin1String("ActiveLayer")) {
+    if (member == members::kActiveLayer) {
         ExpectArgs(args, 0);
         return HandleOf(HandleKind::Layer, doc, doc.ActiveLayer());
     }
-    if (member == QLatin1String("put_ActiveLayer")) {
+    if (member == members::kPutActiveLayer) {
         ExpectArgs(args, 1);
         const std::optional<Handle> layer = Handle::FromCbor(args[0]);
         if (!layer || layer->kind != HandleKind::Layer || !layer->key.isString() || layer->document != NumberOf(doc))
@@ -575,7 +715,7 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
         doc.SetActiveLayer(layer->key.toString());
         return QCborValue();
     }
-    if (member == QLatin1String("SetVariable")) {
+    if (member == members::kSetVariable) {
         ExpectArgs(args, 2);
         const QCborValue value = args[1];
         if (value.isInteger())
@@ -588,7 +728,7 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
             Fail(codes::kInvalidArgument, QStringLiteral("A system variable takes a number or a text."));
         return QCborValue();
     }
-    if (member == QLatin1String("GetVariable")) {
+    if (member == members::kGetVariable) {
         ExpectArgs(args, 1);
         const QVariant value = doc.GetVariable(StringArg(args, 0));
         if (value.typeId() == QMetaType::Double)
@@ -597,23 +737,27 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
             return value.toString();
         return qint64(value.toLongLong());
     }
-    if (member == QLatin1String("Regen")) {
+    if (member == members::kRegen) {
         ExpectArgs(args, 1);
         IntegerArg(args, 0);
         m_frontEnd.Regen(doc);
         return QCborValue();
     }
-    if (member == QLatin1String("Save")) {
-        ExpectArgs(args, 0);
-        SaveDocument(doc);
+    if (member == members::kSave || member == members::kSaveAs) {
+        ExpectArgs(args, member == members::kSave ? 0 : 1);
+        const QString leftOut = doc.LeftOut();
+        if (member == members::kSave)
+            SaveDocument(doc);
+        else
+            SaveDocument(doc, StringArg(args, 0));
+        // No one can be asked for a call of the link: the engineer is told instead.
+        if (!leftOut.isEmpty()) {
+            m_frontEnd.Note(QStringLiteral("%1 was saved without what this program does not keep: %2.").arg(doc.Name(), leftOut));
+            doc.SetLeftOut(QString());
+        }
         return QCborValue();
     }
-    if (member == QLatin1String("SaveAs")) {
-        ExpectArgs(args, 1);
-        SaveDocument(doc, StringArg(args, 0));
-        return QCborValue();
-    }
-    if (member == QLatin1String("Close")) {
+    if (member == members::kClose) {
         ExpectArgs(args, 0);
         m_frontEnd.CloseDocument(doc);
         ForgetClosedDocuments();
@@ -625,31 +769,31 @@ QCborValue AutomationServer::InvokeDocument(Document& doc, const QString& member
 QCborValue AutomationServer::InvokeModelSpace(Document& doc, const QString& member, const QCborArray& args)
 {
     const auto entity = [&](ObjectId id) { return HandleOf(HandleKind::Entity, doc, qint64(id)); };
-    if (member == QLatin1String("AddLine")) {
+    if (member == members::kAddLine) {
         ExpectArgs(args, 2);
         return entity(doc.AddLine(PointArg(args, 0), PointArg(args, 1)));
     }
-    if (member == QLatin1String("AddText")) {
+    if (member == members::kAddText) {
         ExpectArgs(args, 3);
         return entity(doc.AddText(StringArg(args, 0), PointArg(args, 1), DoubleArg(args, 2)));
     }
-    if (member == QLatin1String("AddPoint")) {
+    if (member == members::kAddPoint) {
         ExpectArgs(args, 1);
         return entity(doc.AddPoint(PointArg(args, 0)));
     }
-    if (member == QLatin1String("AddPolyline")) {
+    if (member == members::kAddPolyline) {
         ExpectArgs(args, 1);
         return entity(doc.AddPolyline(DoublesArg(args, 0)));
     }
-    if (member == QLatin1String("AddLightWeightPolyline")) {
+    if (member == members::kAddLightWeightPolyline) {
         ExpectArgs(args, 1);
         return entity(doc.AddLightWeightPolyline(DoublesArg(args, 0)));
     }
-    if (member == QLatin1String("AddSolid")) {
+    if (member == members::kAddSolid) {
         ExpectArgs(args, 4);
         return entity(doc.AddSolid(PointArg(args, 0), PointArg(args, 1), PointArg(args, 2), PointArg(args, 3)));
     }
-    if (member == QLatin1String("Count")) {
+    if (member == members::kCount) {
         ExpectArgs(args, 0);
         return qint64(doc.EntityCount());
     }
@@ -659,11 +803,11 @@ QCborValue AutomationServer::InvokeModelSpace(Document& doc, const QString& memb
 QCborValue AutomationServer::InvokeLayers(Document& doc, const QString& member, const QCborArray& args)
 {
     const auto layer = [&](const QString& name) { return HandleOf(HandleKind::Layer, doc, name); };
-    if (member == QLatin1String("Count")) {
+    if (member == members::kCount) {
         ExpectArgs(args, 0);
         return doc.Layers().Count();
     }
-    if (member == QLatin1String("Item")) {
+    if (member == members::kItem) {
         ExpectArgs(args, 1);
         if (args[0].isInteger()) {
             const qint64 index = args[0].toInteger();
@@ -676,7 +820,7 @@ QCborValue AutomationServer::InvokeLayers(Document& doc, const QString& member, 
             Fail(codes::kKeyNotFound, QStringLiteral("There is no layer \"%1\".").arg(args[0].toString()));
         return layer(found->name);
     }
-    if (member == QLatin1String("Add")) {
+    if (member == members::kAdd) {
         ExpectArgs(args, 1);
         return layer(doc.AddLayer(StringArg(args, 0)).name);
     }
@@ -687,50 +831,50 @@ QCborValue AutomationServer::InvokeLayer(Document& doc, const QString& name, con
 {
     const Layer* layer = doc.Layers().Find(name);
     if (!layer)
-        Fail(codes::kFailed, QStringLiteral("The layer \"%1\" has been deleted.").arg(name));
-    if (member == QLatin1String("Name")) {
+        Fail(codes::kHostFailed, QStringLiteral("The layer \"%1\" has been deleted.").arg(name));
+    if (member == members::kName) {
         ExpectArgs(args, 0);
         return layer->name;
     }
-    if (member == QLatin1String("Color")) {
+    if (member == members::kColor) {
         ExpectArgs(args, 0);
         return layer->color;
     }
-    if (member == QLatin1String("Linetype")) {
+    if (member == members::kLinetype) {
         ExpectArgs(args, 0);
         return layer->linetype;
     }
-    if (member == QLatin1String("LayerOn")) {
+    if (member == members::kLayerOn) {
         ExpectArgs(args, 0);
         return layer->on;
     }
-    if (member == QLatin1String("Freeze")) {
+    if (member == members::kFreeze) {
         ExpectArgs(args, 0);
         return layer->frozen;
     }
-    if (member == QLatin1String("Lock")) {
+    if (member == members::kLock) {
         ExpectArgs(args, 0);
         return layer->locked;
     }
-    if (member == QLatin1String("Delete")) {
+    if (member == members::kDelete) {
         ExpectArgs(args, 0);
         doc.DeleteLayer(layer->name);
         return QCborValue();
     }
     ExpectArgs(args, 1);
     const QString spelled = layer->name;
-    if (member == QLatin1String("put_Color")) {
+    if (member == members::kPutColor) {
         const qint64 color = IntegerArg(args, 0);
         if (color < 1 || color > 255)
             Fail(codes::kInvalidArgument, QStringLiteral("A layer colour is a number from 1 to 255."));
         doc.SetLayerColor(spelled, int(color));
-    } else if (member == QLatin1String("put_Linetype")) {
+    } else if (member == members::kPutLinetype) {
         doc.SetLayerLinetype(spelled, StringArg(args, 0));
-    } else if (member == QLatin1String("put_LayerOn")) {
+    } else if (member == members::kPutLayerOn) {
         doc.SetLayerOn(spelled, BoolArg(args, 0));
-    } else if (member == QLatin1String("put_Freeze")) {
+    } else if (member == members::kPutFreeze) {
         doc.SetLayerFrozen(spelled, BoolArg(args, 0));
-    } else if (member == QLatin1String("put_Lock")) {
+    } else if (member == members::kPutLock) {
         doc.SetLayerLocked(spelled, BoolArg(args, 0));
     } else {
         NoMember(member);
@@ -740,18 +884,18 @@ QCborValue AutomationServer::InvokeLayer(Document& doc, const QString& name, con
 
 QCborValue AutomationServer::InvokeLineTypes(Document& doc, const QString& member, const QCborArray& args)
 {
-    if (member == QLatin1String("Count")) {
+    if (member == members::kCount) {
         ExpectArgs(args, 0);
         return doc.Linetypes().Count();
     }
-    if (member == QLatin1String("Item")) {
+    if (member == members::kItem) {
         ExpectArgs(args, 1);
         const qint64 index = IntegerArg(args, 0);
         if (index < 0 || index >= doc.Linetypes().Count())
             Fail(codes::kKeyNotFound, QStringLiteral("There is no line type %1.").arg(index));
         return doc.Linetypes().At(int(index)).name;
     }
-    if (member == QLatin1String("Load")) {
+    if (member == members::kLoad) {
         ExpectArgs(args, 2);
         doc.LoadLinetype(StringArg(args, 0), StringArg(args, 1));
         return QCborValue();
@@ -761,14 +905,14 @@ QCborValue AutomationServer::InvokeLineTypes(Document& doc, const QString& membe
 
 QCborValue AutomationServer::InvokeSelectionSets(Document& doc, const QString& member, const QCborArray& args)
 {
-    if (member == QLatin1String("Count")) {
+    if (member == members::kCount) {
         ExpectArgs(args, 0);
         return doc.SelectionSetCount();
     }
     ExpectArgs(args, 1);
-    if (member == QLatin1String("Add"))
+    if (member == members::kAdd)
         return HandleOf(HandleKind::SelectionSet, doc, doc.AddSelectionSet(StringArg(args, 0)).Name());
-    if (member == QLatin1String("Item")) {
+    if (member == members::kItem) {
         SelectionSet* set = args[0].isInteger() ? nullptr : doc.FindSelectionSet(StringArg(args, 0));
         if (args[0].isInteger()) {
             const qint64 index = args[0].toInteger();
@@ -788,33 +932,33 @@ QCborValue AutomationServer::InvokeSelectionSet(Document& doc, const QString& na
 {
     SelectionSet* set = doc.FindSelectionSet(name);
     if (!set)
-        Fail(codes::kFailed, QStringLiteral("The selection set \"%1\" has been deleted.").arg(name));
-    if (member == QLatin1String("Name")) {
+        Fail(codes::kHostFailed, QStringLiteral("The selection set \"%1\" has been deleted.").arg(name));
+    if (member == members::kName) {
         ExpectArgs(args, 0);
         return set->Name();
     }
-    if (member == QLatin1String("count")) {
+    if (member == members::kSetCount) {
         ExpectArgs(args, 0);
         return set->Count();
     }
-    if (member == QLatin1String("Item")) {
+    if (member == members::kItem) {
         ExpectArgs(args, 1);
         const qint64 index = IntegerArg(args, 0);
         if (index < 0 || index >= set->Count())
             Fail(codes::kKeyNotFound, QStringLiteral("There is no item %1 in the set.").arg(index));
         return HandleOf(HandleKind::Entity, doc, qint64(set->Item(int(index))));
     }
-    if (member == QLatin1String("Erase")) {
+    if (member == members::kErase) {
         ExpectArgs(args, 0);
         set->Erase();
         return QCborValue();
     }
-    if (member == QLatin1String("Delete")) {
+    if (member == members::kDelete) {
         ExpectArgs(args, 0);
         doc.DeleteSelectionSet(set->Name());
         return QCborValue();
     }
-    if (member == QLatin1String("Select")) {
+    if (member == members::kSelect) {
         // mode, corner 1, corner 2, filter types, filter data; the filter may be left out.
         if (args.size() != 3 && args.size() != 5)
             Fail(codes::kInvalidArgument, QStringLiteral("Select takes a mode, two corners and a filter."));
@@ -842,16 +986,16 @@ QCborValue AutomationServer::InvokeSelectionSet(Document& doc, const QString& na
 
 QCborValue AutomationServer::InvokeTextStyle(Document& doc, const QString& member, const QCborArray& args)
 {
-    if (member == QLatin1String("Name")) {
+    if (member == members::kName) {
         ExpectArgs(args, 0);
         return doc.ActiveTextStyle().name;
     }
-    if (member == QLatin1String("GetFont")) {
+    if (member == members::kGetFont) {
         ExpectArgs(args, 0);
         const FontDesc font = doc.GetFont();
         return QCborArray{font.typeface, font.bold, font.italic, font.charset, font.pitchAndFamily};
     }
-    if (member == QLatin1String("SetFont")) {
+    if (member == members::kSetFont) {
         ExpectArgs(args, 5);
         FontDesc font;
         font.typeface = StringArg(args, 0);
@@ -869,52 +1013,52 @@ QCborValue AutomationServer::InvokeEntity(Document& doc, std::int64_t id, const 
 {
     const Entity* entity = doc.Find(id);
     if (!entity)
-        Fail(codes::kFailed, QStringLiteral("The object %1 has been erased.").arg(id));
-    if (member == QLatin1String("ObjectID")) {
+        Fail(codes::kHostFailed, QStringLiteral("The object %1 has been erased.").arg(id));
+    if (member == members::kObjectID) {
         ExpectArgs(args, 0);
         return qint64(entity->id);
     }
-    if (member == QLatin1String("ObjectName")) {
+    if (member == members::kObjectName) {
         ExpectArgs(args, 0);
         return ObjectNameOf(entity->kind);
     }
-    if (member == QLatin1String("Layer")) {
+    if (member == members::kLayer) {
         ExpectArgs(args, 0);
         return entity->layer;
     }
-    if (member == QLatin1String("Update")) {
+    if (member == members::kUpdate) {
         ExpectArgs(args, 0);
         return QCborValue();
     }
-    if (member == QLatin1String("Alignment")) {
+    if (member == members::kAlignment) {
         ExpectArgs(args, 0);
         return TextEntity(doc, id).alignment;
     }
-    if (member == QLatin1String("TextAlignmentPoint")) {
+    if (member == members::kTextAlignmentPoint) {
         ExpectArgs(args, 0);
         return FromPoint(TextEntity(doc, id).alignmentPoint);
     }
-    if (member == QLatin1String("Rotation")) {
+    if (member == members::kRotation) {
         ExpectArgs(args, 0);
         return TextEntity(doc, id).rotation;
     }
-    if (member == QLatin1String("Height")) {
+    if (member == members::kHeight) {
         ExpectArgs(args, 0);
         return TextEntity(doc, id).height;
     }
-    if (member == QLatin1String("TextString")) {
+    if (member == members::kTextString) {
         ExpectArgs(args, 0);
         return TextEntity(doc, id).text;
     }
     ExpectArgs(args, 1);
     TextEntity(doc, id);
-    if (member == QLatin1String("put_Alignment"))
+    if (member == members::kPutAlignment)
         doc.SetTextAlignment(id, int(IntegerArg(args, 0)));
-    else if (member == QLatin1String("put_TextAlignmentPoint"))
+    else if (member == members::kPutTextAlignmentPoint)
         doc.SetTextAlignmentPoint(id, PointArg(args, 0));
-    else if (member == QLatin1String("put_Rotation"))
+    else if (member == members::kPutRotation)
         doc.SetTextRotation(id, DoubleArg(args, 0));
-    else if (member == QLatin1String("put_Height"))
+    else if (member == members::kPutHeight)
         doc.SetTextHeight(id, DoubleArg(args, 0));
     else
         NoMember(member);

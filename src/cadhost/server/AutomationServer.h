@@ -2,6 +2,8 @@
 // one request at a time per connection, point requests answered when the engineer gives them.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -13,9 +15,9 @@
 #include <QObject>
 #include <QString>
 
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
-class QLocalServer;
+class QSocketNotifier;
 class QLocalSocket;
 
 namespace cadhost {
@@ -29,9 +31,14 @@ public:
     explicit AutomationServer(HostFrontEnd& frontEnd, QObject* parent = nullptr);
     ~AutomationServer() override;
 
-    // Listens on `socketPath` (user-only). With `onlyWhenFree` a name that a live host answers
-    // on is left to it and false returned. False as well when the socket cannot be made.
-    bool Listen(const QString& socketPath, bool onlyWhenFree);
+    // Listens on `socketPath` (user-only; a name without a folder is in the temporary folder).
+    // A file there is replaced only when it is a socket of this user that nobody answers on any
+    // more. False when the host cannot answer there, `why` then says why.
+    bool Listen(const QString& socketPath, QString* why = nullptr);
+    // The most callers served at once (fewer when the descriptor limit is low); callers past it
+    // get one error reply and are closed.
+    static constexpr int kMaxConnections = 64;
+    int ConnectionCapInForce() const { return m_connectionCap; }
     // Accepts the testing aid member SimulateInput.
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
 
@@ -45,8 +52,15 @@ public:
 
 private:
     struct Connection;
+    struct Listener {
+        int fd = -1;
+        QByteArray path;
+        ino_t inode = 0;
+        QSocketNotifier* notifier = nullptr;
+    };
 
-    void AcceptConnections(QLocalServer* server);
+    static int ConnectionCap();
+    void AcceptConnections(Listener& listener);
     void ReadRequests(QLocalSocket* socket);
     void DropConnection(QLocalSocket* socket);
     void SendReply(QLocalSocket* socket, const QCborValue& id, const Outcome& outcome);
@@ -74,12 +88,13 @@ private:
     void ForgetClosedDocuments();
 
     HostFrontEnd& m_frontEnd;
-    std::vector<QLocalServer*> m_servers;
+    std::vector<std::unique_ptr<Listener>> m_listeners;
     std::map<QLocalSocket*, std::unique_ptr<Connection>> m_connections;
     std::unordered_map<qint64, Document*> m_documents;
     std::unordered_map<const Document*, qint64> m_numbers;
     qint64 m_nextNumber = 1;
     bool m_testingAids = false;
+    int m_connectionCap = kMaxConnections;
 };
 
 } // namespace cadhost

@@ -13,7 +13,7 @@ class AutomationServer;
 //   --second-instance    never take a name a live host answers on, nor the per-user running name
 // Without either the per-user running name is taken unless a live host answers on it.
 // The SimulateInput testing aid is accepted only when ARDELA_CADHOST_TESTING_AIDS is "1".
-// False when the host cannot answer on the NAME it was given.
-bool StartAutomation(AutomationServer& server, const QStringList& arguments);
+// False when the host cannot answer on the NAME it was given; `why` then says why.
+bool StartAutomation(AutomationServer& server, const QStringList& arguments, QString* why = nullptr);
 
 } // namespace cadhost

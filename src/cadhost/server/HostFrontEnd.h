@@ -44,6 +44,8 @@ public:
     virtual void SetClosingListener(std::function<void(Document*)> listener) = 0;
     // Redraws the document's view.
     virtual void Regen(Document& document) = 0;
+    // Shows a line to the engineer in the host's command history.
+    virtual void Note(const QString& line) = 0;
 
     // Asks the engineer for a point in `document`: shows `prompt`, raises the window and
     // returns at once; `answer` is called exactly once later (unless the request is abandoned).

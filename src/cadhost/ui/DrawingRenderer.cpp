@@ -2,6 +2,7 @@
 #include "cadhost/ui/DrawingRenderer.h"
 
 #include <cmath>
+#include <deque>
 #include <numbers>
 
 #include <QFont>
@@ -133,6 +134,45 @@ public:
         return it == m_byName.cend() ? -1 : *it;
     }
 
+    // Index of the style an entity is drawn in: its layer's, or one for its own colour and
+    // line type (made at first use, after the layers' styles); -1 for an unknown layer.
+    int StyleIndex(const Entity& e)
+    {
+        const int layer = StyleIndex(e.layer);
+        if (layer < 0 || (e.color == kColorByLayer && e.linetype.isEmpty()))
+            return layer;
+        return OwnStyleIndex({layer, e.color, e.linetype});
+    }
+
+    int OwnStyleIndex(const RenderCache::OwnStyle& own)
+    {
+        const QString key = QStringLiteral("%1|%2|%3").arg(own.layer).arg(own.color).arg(own.linetype);
+        if (const auto it = m_ownByKey.constFind(key); it != m_ownByKey.cend())
+            return *it;
+        const Layer& layer = m_doc.Layers().At(own.layer);
+        LayerStyle s;
+        s.visible = layer.Visible();
+        // By block: model space has no block, so the default colour and a continuous line.
+        s.color = AciColor(own.color == kColorByLayer ? layer.color : own.color == kColorByBlock ? 7 : own.color);
+        s.rgb = s.color.rgb();
+        s.pen = QPen(s.color, 0);
+        s.pen.setCosmetic(true);
+        const QString linetype = own.linetype.isEmpty() ? layer.linetype : own.linetype;
+        const QList<qreal> dashes = DashPattern(m_doc.Linetypes().Find(linetype), m_view.scale * LinetypeScale(m_doc));
+        if (!dashes.isEmpty()) {
+            s.pen.setDashPattern(dashes);
+            s.dashed = true;
+        }
+        m_styles.push_back(std::move(s));
+        m_own.push_back(own);
+        const int index = int(m_styles.size()) - 1;
+        m_ownByKey.insert(key, index);
+        return index;
+    }
+
+    // The own styles made so far, in the order of their indices.
+    const std::vector<RenderCache::OwnStyle>& OwnStyles() const { return m_own; }
+
     void Segment(std::uint32_t style, double x0, double y0, double x1, double y1)
     {
         LayerStyle& s = m_styles[style];
@@ -142,7 +182,7 @@ public:
 
     void Paint(const Entity& e)
     {
-        LayerStyle* s = StyleOf(e.layer);
+        LayerStyle* s = (e.color == kColorByLayer && e.linetype.isEmpty()) ? StyleOf(e.layer) : OwnStyleOf(e);
         if (!s || !s->visible)
             return;
         switch (e.kind) {
@@ -161,6 +201,12 @@ public:
     }
 
 private:
+    LayerStyle* OwnStyleOf(const Entity& e)
+    {
+        const int index = StyleIndex(e);
+        return index < 0 ? nullptr : &m_styles[std::size_t(index)];
+    }
+
     LayerStyle* StyleOf(const QString& layer)
     {
         // Neighbouring entities mostly share their layer: compare with the last one first.
@@ -310,8 +356,10 @@ private:
     const ViewTransform& m_view;
     QImage& m_image;
     QPainter m_painter;
-    std::vector<LayerStyle> m_styles;
+    std::deque<LayerStyle> m_styles;   // the layers' styles, then the own ones (references stay valid)
     QHash<QString, int> m_byName;
+    std::vector<RenderCache::OwnStyle> m_own;
+    QHash<QString, int> m_ownByKey;
     LayerStyle* m_last = nullptr;
     QString m_lastName;
     QFont m_font;
@@ -325,7 +373,7 @@ private:
 namespace {
 
 // Gathers the drawing's lines into compact records and keeps the rest by address.
-void Gather(const Document& doc, const Painter& painter, double& ox, double& oy,
+void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
             std::vector<RenderCache::Segment>& segments, std::vector<const Entity*>& others)
 {
     const Box2 extents = doc.Extents();
@@ -334,7 +382,7 @@ void Gather(const Document& doc, const Painter& painter, double& ox, double& oy,
     segments.clear();
     others.clear();
     doc.ForEachEntity([&](const Entity& e) {
-        const int style = painter.StyleIndex(e.layer);
+        const int style = painter.StyleIndex(e);
         if (style < 0)
             return;
         auto add = [&](const Point3& a, const Point3& b) {
@@ -375,12 +423,17 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
     }
     if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
         Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others);
+        cache->m_ownStyles = painter.OwnStyles();
         cache->m_doc = &doc;
         cache->m_revision = doc.Revision();
+    } else {
+        // The segments name the own styles by the indices the gathering pass gave them.
+        for (const RenderCache::OwnStyle& own : cache->m_ownStyles)
+            painter.OwnStyleIndex(own);
     }
     const double ox = cache->m_originX, oy = cache->m_originY;
     for (const RenderCache::Segment& s : cache->m_segments)
-        painter.Segment(s.layer, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
+        painter.Segment(s.style, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
     for (const Entity* e : cache->m_others)
         painter.Paint(*e);
 }

@@ -1,4 +1,5 @@
-// Paints a document's model space into an image: colours by layer, line types, filled
+// Paints a document's model space into an image: colours and line types by layer or the
+// entity's own, filled
 // solids, text in the style's font; hidden layers are skipped.
 #pragma once
 
@@ -47,7 +48,13 @@ public:
 
     struct Segment {
         float x0, y0, x1, y1;     // relative to the origin
-        std::uint32_t layer;      // index in the layer table
+        std::uint32_t style;      // index in the layer table, or past it: an entity's own style
+    };
+    // An entity's own colour and line type on a layer; the styles past the layers, in order.
+    struct OwnStyle {
+        int layer;
+        int color;
+        QString linetype;
     };
 
 private:
@@ -58,6 +65,7 @@ private:
     double m_originY = 0.0;
     std::vector<Segment> m_segments;          // lines and polyline edges
     std::vector<const Entity*> m_others;      // points, solids, texts (valid for this revision)
+    std::vector<OwnStyle> m_ownStyles;        // the styles the segments name past the layers
 };
 
 class DrawingRenderer {

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPolygonF>
 #include <QWheelEvent>
 
 namespace cadhost {
@@ -53,6 +54,7 @@ void DrawingView::Regen()
     }
     m_cacheValid = false;
     update();
+    CursorFollows();
 }
 
 void DrawingView::SetTransform(const ViewTransform& view)
@@ -64,6 +66,7 @@ void DrawingView::SetTransform(const ViewTransform& view)
     m_fitted = true;
     m_cacheValid = false;
     update();
+    CursorFollows();
 }
 
 void DrawingView::ZoomExtents()
@@ -87,6 +90,70 @@ void DrawingView::ZoomBy(double factor, QPointF around)
     m_view.centerY += fixed.y - moved.y;
     m_cacheValid = false;
     update();
+    CursorFollows();
+}
+
+void DrawingView::CursorFollows()
+{
+    if (!m_cursor || m_panning)
+        return;
+    int mode = 0;
+    const Point3 p = PickAt(*m_cursor, &mode);
+    m_snapMarker = mode ? std::optional<QPointF>(ToScreen(p)) : std::nullopt;
+    emit CursorMoved(p.x, p.y, mode);
+}
+
+void DrawingView::leaveEvent(QEvent* event)
+{
+    m_cursor.reset();
+    m_snapMarker.reset();
+    update();
+    emit CursorLeft();
+    QWidget::leaveEvent(event);
+}
+
+void DrawingView::SetHighlight(const std::optional<ObjectId>& id)
+{
+    if (m_highlight == id)
+        return;
+    m_highlight = id;
+    update();
+}
+
+void DrawingView::PaintHighlight(QPainter& p) const
+{
+    const Entity* e = m_highlight ? m_doc.Find(*m_highlight) : nullptr;
+    if (!e)
+        return;
+    p.setPen(QPen(QColor(255, 140, 0), 3));
+    p.setBrush(Qt::NoBrush);
+    const auto screen = [this](const Point3& point) { return ToScreen(point); };
+    switch (e->kind) {
+    case EntityKind::Line:
+    case EntityKind::Polyline3d:
+    case EntityKind::LwPolyline: {
+        QPolygonF line;
+        for (const Point3& point : e->points)
+            line << screen(point);
+        if (e->closed && !e->points.empty())
+            line << screen(e->points.front());
+        p.drawPolyline(line);
+        break;
+    }
+    case EntityKind::Point:
+        p.drawEllipse(screen(e->points[0]), 5, 5);
+        break;
+    case EntityKind::Solid:
+        p.drawPolygon(QPolygonF{screen(e->points[0]), screen(e->points[1]), screen(e->points[3]), screen(e->points[2])});
+        break;
+    case EntityKind::Text: {
+        QPolygonF box;
+        for (const Point3& corner : TextCorners(*e))
+            box << screen(corner);
+        p.drawPolygon(box);
+        break;
+    }
+    }
 }
 
 // While panning, the painted image is moved along and the drawing is painted again once
@@ -150,6 +217,7 @@ void DrawingView::paintEvent(QPaintEvent*)
         p.setPen(QPen(Qt::white, 0, Qt::DashLine));
         p.drawLine(ToScreen(*m_rubberFrom), m_snapMarker ? *m_snapMarker : *m_cursor);
     }
+    PaintHighlight(p);
     if (m_snapMarker) {
         p.setPen(QPen(QColor(255, 220, 0), 2));
         p.setBrush(Qt::NoBrush);

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPainter;
+
 #include "cadhost/engine/Document.h"
 #include "cadhost/ui/DrawingRenderer.h"
 
@@ -36,11 +38,17 @@ public:
     QPointF ToScreen(const Point3& p) const { return m_view.ToScreen(p.x, p.y); }
     // Shows a line from `from` to the cursor while a line is being drawn.
     void SetRubberBand(const std::optional<Point3>& from);
+    // Marks the entity a pick would take (ERASE); nullopt: none.
+    void SetHighlight(const std::optional<ObjectId>& id);
+    std::optional<ObjectId> Highlighted() const { return m_highlight; }
+    // True while a gathered redraw or the repaint after a pan is still to come.
+    bool RedrawPending() const { return m_redraw.isActive() || m_settle.isActive(); }
     // The snap aperture in pixels.
     static constexpr int kAperture = 10;
 
 signals:
     void CursorMoved(double x, double y, int snapMode);
+    void CursorLeft();
     void PointClicked(double x, double y);
     void RightClicked();
     void EscapePressed();
@@ -57,8 +65,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
+    void leaveEvent(QEvent* event) override;
+
 private:
     void DocumentChanged();
+    // After the view moved under a resting cursor: tells where the cursor now points.
+    void CursorFollows();
+    void PaintHighlight(QPainter& p) const;
 
     Document& m_doc;
     ViewTransform m_view;
@@ -77,6 +90,7 @@ private:
     std::optional<QPointF> m_cursor;
     std::optional<QPointF> m_snapMarker;
     std::optional<Point3> m_rubberFrom;
+    std::optional<ObjectId> m_highlight;
 };
 
 } // namespace cadhost

@@ -66,7 +66,9 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
     m_log = new QPlainTextEdit;
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(500);
-    m_log->setFixedHeight(m_log->fontMetrics().lineSpacing() * 4 + 10);
+    // Six whole lines of history above the command line.
+    m_log->setFixedHeight(int(std::ceil(m_log->fontMetrics().lineSpacing() * 6 + 2 * m_log->document()->documentMargin()))
+                          + 2 * m_log->frameWidth() + 2);
     layout->addWidget(m_log);
     auto* commandRow = new QHBoxLayout;
     m_prompt = new QLabel(tr("Command:"));
@@ -79,10 +81,12 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(central);
 
     m_layers = new LayerPanel;
-    auto* dock = new QDockWidget(tr("Layers"));
-    dock->setObjectName(QStringLiteral("LayersDock"));
-    dock->setWidget(m_layers);
-    addDockWidget(Qt::RightDockWidgetArea, dock);
+    m_layersDock = new QDockWidget(tr("Layers"));
+    m_layersDock->setObjectName(QStringLiteral("LayersDock"));
+    m_layersDock->setWidget(m_layers);
+    addDockWidget(Qt::RightDockWidgetArea, m_layersDock);
+    // Narrow at first: the drawing keeps most of the window.
+    resizeDocks({m_layersDock}, {m_layers->minimumWidth()}, Qt::Horizontal);
 
     m_coords = new QLabel;
     m_snap = new QLabel;
@@ -121,6 +125,13 @@ HostWindow::HostWindow(QWidget* parent) : QMainWindow(parent)
                                      QMessageBox::Save);
     };
     showError = [this](const QString& message) { QMessageBox::critical(this, windowTitle(), message); };
+    confirmDropLeftOut = [this](const Document& doc) {
+        return QMessageBox::warning(this, windowTitle(),
+                                    tr("%1 was opened with objects this program does not keep: %2. Saving writes the "
+                                       "drawing without them.").arg(doc.Name(), doc.LeftOut()),
+                                    QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Save;
+    };
 
     UpdateTitle();
     UpdateSnapLabel();
@@ -144,8 +155,16 @@ void HostWindow::BuildMenus()
     file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { CloseFile(); });
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(tr("&Undo"), QKeySequence::Undo, this, &HostWindow::Undo);
+    QAction* redo = edit->addAction(tr("&Redo"), this, &HostWindow::Redo);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("Zoom &Extents"), QKeySequence(Qt::Key_Home), this, &HostWindow::ZoomExtents);
+    // Closed, the layers panel comes back from here.
+    QAction* layers = m_layersDock->toggleViewAction();
+    layers->setText(tr("&Layers"));
+    view->addAction(layers);
     QMenu* draw = menuBar()->addMenu(tr("&Draw"));
     draw->addAction(tr("&Line"), this, &HostWindow::StartLineTool);
     draw->addAction(tr("&Point"), this, &HostWindow::StartPointTool);
@@ -159,6 +178,7 @@ DrawingView* HostWindow::AddView(Document& doc)
     auto* view = new DrawingView(doc);
     connect(view, &DrawingView::PointClicked, this, &HostWindow::ViewClicked);
     connect(view, &DrawingView::CursorMoved, this, &HostWindow::CursorMoved);
+    connect(view, &DrawingView::CursorLeft, view, [view] { view->SetHighlight(std::nullopt); });
     connect(view, &DrawingView::RightClicked, this, [this] {
         if (m_request)
             EndPointInput();
@@ -212,8 +232,9 @@ Document& HostWindow::OpenDocument(const QString& path)
         AddView(doc);
         Log(tr("Opened %1.").arg(doc.FullName()));
         if (const int skipped = m_docs.LastOpenSkipped())
-            Log(tr("Objects left out: %1, of kinds this program does not draw (circles, arcs, blocks ...); "
-                   "saving this drawing will not keep them.").arg(skipped));
+            Log(tr("Objects left out: %1, of kinds this program does not keep (%2); saving this drawing will not keep them.")
+                    .arg(skipped)
+                    .arg(doc.LeftOut()));
         emit DocumentAdded(&doc);
     }
     ActivateDocument(doc);
@@ -226,7 +247,7 @@ void HostWindow::CloseDocument(Document& doc)
         if (m_request->fromTool)
             EndTool();
         else
-            Finish(std::nullopt, kDisconnected);
+            Finish(std::nullopt, PointEnd::DocumentClosed);
     }
     emit DocumentClosing(&doc);
     if (m_docs.Active() == &doc)
@@ -258,6 +279,8 @@ void HostWindow::TabChanged(int index)
     if (view)
         m_docs.SetActive(&view->GetDocument());
     m_layers->SetDocument(view ? &view->GetDocument() : nullptr);
+    if (!view)
+        m_coords->clear();
     UpdateTitle();
     UpdateSnapLabel();
     emit ActiveDocumentChanged(view ? &view->GetDocument() : nullptr);
@@ -268,11 +291,11 @@ void HostWindow::TabChanged(int index)
 void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallback done)
 {
     if (m_docs.IndexOf(&doc) < 0) {
-        done(std::nullopt, kDisconnected);
+        done(std::nullopt, PointEnd::DocumentClosed);
         return;
     }
     if (m_request && !m_request->fromTool) {
-        done(std::nullopt, kGenericFailure);
+        done(std::nullopt, PointEnd::Busy);
         return;
     }
     if (m_tool != Tool::None)
@@ -285,7 +308,7 @@ void HostWindow::RequestPoint(Document& doc, const QString& prompt, PointCallbac
     m_command->setFocus();
 }
 
-void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
+void HostWindow::Finish(std::optional<Point3> point, PointEnd end)
 {
     if (!m_request)
         return;
@@ -296,9 +319,9 @@ void HostWindow::Finish(std::optional<Point3> point, std::uint32_t code)
         m_lastPoint = point;
         Log(QStringLiteral("%1,%2").arg(Number(point->x), Number(point->y)));
     }
-    else if (code == kCancelled && !request.fromTool)
+    else if (end == PointEnd::Cancelled && !request.fromTool)
         Log(tr("*Cancel*"));
-    request.done(point, code);
+    request.done(point, end);
 }
 
 void HostWindow::ViewClicked(double x, double y)
@@ -306,7 +329,7 @@ void HostWindow::ViewClicked(double x, double y)
     auto* view = qobject_cast<DrawingView*>(sender());
     if (!m_request || !view || &view->GetDocument() != m_request->doc)
         return;
-    Finish(Point3{x, y, 0.0}, 0);
+    Finish(Point3{x, y, 0.0}, PointEnd::Point);
 }
 
 void HostWindow::ClickAt(const Point3& world)
@@ -314,22 +337,22 @@ void HostWindow::ClickAt(const Point3& world)
     if (!m_request)
         return;
     DrawingView* view = ViewOf(*m_request->doc);
-    Finish(view ? view->PickAt(view->ToScreen(world)) : world, 0);
+    Finish(view ? view->PickAt(view->ToScreen(world)) : world, PointEnd::Point);
 }
 
 void HostWindow::AnswerPoint(const Point3& p)
 {
-    Finish(p, 0);
+    Finish(p, PointEnd::Point);
 }
 
 void HostWindow::EndPointInput()
 {
-    Finish(std::nullopt, kInputEnded);
+    Finish(std::nullopt, PointEnd::Finished);
 }
 
 void HostWindow::CancelPointInput()
 {
-    Finish(std::nullopt, kCancelled);
+    Finish(std::nullopt, PointEnd::Cancelled);
 }
 
 void HostWindow::BringToFront()
@@ -370,6 +393,18 @@ void HostWindow::CommandEntered()
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // An empty command line has no text to undo: Ctrl+Z and Ctrl+Y there undo the drawing.
+    if (watched == m_command && event->type() == QEvent::KeyPress && m_command->text().isEmpty()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo)) {
+            Undo();
+            return true;
+        }
+        if (key->matches(QKeySequence::Redo) || key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+            Redo();
+            return true;
+        }
+    }
     if (watched == m_command && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_command->clear();
@@ -390,6 +425,10 @@ void HostWindow::CursorMoved(double x, double y, int snapMode)
     else if (snapMode == kSnapIntersection)
         snap = tr("  intersection");
     m_coords->setText(QStringLiteral("X %1  Y %2%3").arg(Number(x), Number(y), snap));
+    // ERASE shows what a click here would take.
+    if (m_tool == Tool::Erase && m_request && m_request->fromTool)
+        if (auto* view = qobject_cast<DrawingView*>(sender()))
+            view->SetHighlight(ErasePick(view->GetDocument(), Point3{x, y, 0.0}));
 }
 
 void HostWindow::UpdateSnapLabel()
@@ -430,7 +469,7 @@ void HostWindow::AskToolPoint(const QString& prompt)
         EndTool();
         return;
     }
-    m_request = Request{doc, [this](std::optional<Point3> p, std::uint32_t code) { ToolPoint(p, code); }, true};
+    m_request = Request{doc, [this](std::optional<Point3> p, PointEnd end) { ToolPoint(p, end); }, true};
     m_prompt->setText(prompt);
 }
 
@@ -462,7 +501,7 @@ void HostWindow::StartEraseTool()
     StartTool(Tool::Erase, tr("Erase, pick an object:"));
 }
 
-void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
+void HostWindow::ToolPoint(std::optional<Point3> point, PointEnd)
 {
     Document* doc = m_docs.Active();
     if (!point || !doc) {
@@ -474,20 +513,13 @@ void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
             doc->AddPoint(*point);
             AskToolPoint(tr("Point:"));
         } else if (m_tool == Tool::Erase) {
-            DrawingView* view = ViewOf(*doc);
-            const double r = (view ? DrawingView::kAperture / view->Transform().scale : 0.0) / 2;
-            const std::vector<ObjectId> hits =
-                doc->SelectCrossing(Box2{point->x - r, point->y - r, point->x + r, point->y + r});
-            // The newest visible entity on an unlocked layer goes.
-            for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-                const Layer* layer = doc->Layers().Find(doc->Get(*it).layer);
-                if (layer && layer->Visible() && !layer->locked) {
-                    doc->Erase(*it);
-                    break;
-                }
-                if (layer && layer->locked)
-                    Log(tr("The object is on the locked layer \"%1\".").arg(layer->name));
-            }
+            bool locked = false;
+            if (const std::optional<ObjectId> id = ErasePick(*doc, *point, &locked))
+                doc->Erase(*id);
+            else if (locked)
+                Log(tr("The object is on a locked layer."));
+            if (DrawingView* view = ViewOf(*doc))
+                view->SetHighlight(std::nullopt);
             AskToolPoint(tr("Erase, pick an object:"));
         } else if (m_tool == Tool::Line) {
             if (m_toolFrom)
@@ -503,13 +535,31 @@ void HostWindow::ToolPoint(std::optional<Point3> point, std::uint32_t)
     }
 }
 
+std::optional<ObjectId> HostWindow::ErasePick(Document& doc, const Point3& point, bool* locked) const
+{
+    DrawingView* view = ViewOf(doc);
+    const double r = (view ? DrawingView::kAperture / view->Transform().scale : 0.0) / 2;
+    const std::vector<ObjectId> hits = doc.SelectCrossing(Box2{point.x - r, point.y - r, point.x + r, point.y + r});
+    // The newest visible entity on an unlocked layer goes.
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+        const Layer* layer = doc.Layers().Find(doc.Get(*it).layer);
+        if (layer && layer->Visible() && !layer->locked)
+            return *it;
+        if (layer && layer->locked && locked)
+            *locked = true;
+    }
+    return std::nullopt;
+}
+
 void HostWindow::EndTool()
 {
     m_tool = Tool::None;
     m_toolFrom.reset();
     for (int i = 0; i < m_tabs->count(); ++i)
-        if (auto* view = qobject_cast<DrawingView*>(m_tabs->widget(i)))
+        if (auto* view = qobject_cast<DrawingView*>(m_tabs->widget(i))) {
             view->SetRubberBand(std::nullopt);
+            view->SetHighlight(std::nullopt);
+        }
     if (m_request && m_request->fromTool) {
         m_request.reset();
         m_prompt->setText(tr("Command:"));
@@ -521,6 +571,27 @@ void HostWindow::ZoomExtents()
     if (Document* doc = m_docs.Active())
         if (DrawingView* view = ViewOf(*doc))
             view->ZoomExtents();
+}
+
+void HostWindow::Undo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    // A running tool works from points of the drawing as it was: it ends first.
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Undo() ? tr("Undone.") : tr("Nothing to undo."));
+}
+
+void HostWindow::Redo()
+{
+    Document* doc = m_docs.Active();
+    if (!doc)
+        return;
+    if (m_tool != Tool::None)
+        EndTool();
+    Log(doc->Redo() ? tr("Redone.") : tr("Nothing to redo."));
 }
 
 void HostWindow::RunCommand(const QString& text)
@@ -550,11 +621,20 @@ void HostWindow::RunCommand(const QString& text)
             CloseFile();
         else if ((verb == QLatin1String("OSMODE") || verb == QLatin1String("LTSCALE")) && doc && words.size() == 2)
             doc->SetVariable(verb, words[1]);
-        else if (verb == QLatin1String("LAYER") && doc && words.size() >= 2) {
+        else if (verb == QLatin1String("LAYER") && !doc)
+            Log(tr("No drawing is open."));
+        else if (verb == QLatin1String("LAYER") && words.size() < 2)
+            Log(tr("Usage: LAYER name (makes the layer active, creating it when missing)."));
+        else if (verb == QLatin1String("LAYER")) {
             const QString name = text.section(QLatin1Char(' '), 1).trimmed();
+            const Document::Step step(*doc);
             doc->SetActiveLayer(doc->AddLayer(name).name);
-        } else
-            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
+        } else if (verb == QLatin1String("U") || verb == QLatin1String("UNDO"))
+            Undo();
+        else if (verb == QLatin1String("REDO"))
+            Redo();
+        else
+            Log(tr("Unknown command \"%1\". Commands: LINE, POINT, ERASE, ZOOM, LAYER name, OSMODE n, LTSCALE n, U (UNDO), REDO, NEW, OPEN, SAVE, SAVEAS, CLOSE.").arg(words.value(0)));
     } catch (const EngineError& e) {
         Log(e.Message());
     }
@@ -586,8 +666,11 @@ bool HostWindow::SaveFile()
         return false;
     if (doc->FullName().isEmpty())
         return SaveDocumentAs(*doc);
+    if (!MayDropLeftOut(*doc))
+        return false;
     try {
         SaveDocument(*doc);
+        doc->SetLeftOut(QString());
         Log(tr("Saved %1.").arg(doc->FullName()));
         UpdateTitle();
         return true;
@@ -603,13 +686,27 @@ bool HostWindow::SaveFileAs()
     return doc && SaveDocumentAs(*doc);
 }
 
+bool HostWindow::MayDropLeftOut(const Document& doc)
+{
+    if (doc.LeftOut().isEmpty())
+        return true;
+    if (confirmDropLeftOut(doc)) {
+        Log(tr("Saved without what this program does not keep: %1.").arg(doc.LeftOut()));
+        return true;
+    }
+    return false;
+}
+
 bool HostWindow::SaveDocumentAs(Document& doc)
 {
+    if (!MayDropLeftOut(doc))
+        return false;
     const QString path = chooseSaveFile(doc.FullName().isEmpty() ? doc.Name() : doc.FullName());
     if (path.isEmpty())
         return false;
     try {
         const QString written = SaveDocument(doc, path);
+        doc.SetLeftOut(QString());
         if (QFileInfo(written) != QFileInfo(path))
             Log(tr("Drawings are saved as DXF: written to %1.").arg(written));
         else

@@ -11,6 +11,7 @@
 
 #include "cadhost/engine/DocumentList.h"
 
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -32,25 +33,31 @@ public:
     Document& NewDocument();
     // Opens a DXF drawing; throws EngineError (nothing changes then).
     Document& OpenDocument(const QString& path);
-    // Closes without asking; a point request on it ends with 0x80010108.
+    // Closes without asking; a point request on it ends with PointEnd::DocumentClosed.
     void CloseDocument(Document& doc);
     void ActivateDocument(Document& doc);
     Document* ActiveDocument() const { return m_docs.Active(); }
     DrawingView* ViewOf(const Document& doc) const;
 
     // ---- point input
+    // How a point request ended.
+    enum class PointEnd {
+        Point,            // a point was given
+        Finished,         // the engineer ended point input (Enter on an empty line, right click)
+        Cancelled,        // Escape
+        DocumentClosed,   // the drawing was closed while it waited
+        Busy,             // another request was already waiting
+    };
     // Asks the engineer for a point in `doc`: shows the prompt, raises the window and returns
-    // at once. `done` is called later, once: with the point (code 0), or without one and
-    // 0x80210020 (Enter on an empty line, right click), 0x80020009 (Escape), 0x80010108 (the
-    // document was closed). A request while another is pending is refused with 0x80020009.
-    using PointCallback = std::function<void(std::optional<Point3> point, std::uint32_t code)>;
+    // at once. `done` is called later, once, with the point (PointEnd::Point) or without one.
+    using PointCallback = std::function<void(std::optional<Point3> point, PointEnd end)>;
     void RequestPoint(Document& doc, const QString& prompt, PointCallback done);
     bool PointPending() const { return bool(m_request); }
     // Answers the pending request as a click at a drawing point would (with running snap).
     void ClickAt(const Point3& world);
     void AnswerPoint(const Point3& p);   // as typed: exact, no snap
-    void EndPointInput();                // 0x80210020
-    void CancelPointInput();             // 0x80020009
+    void EndPointInput();                // PointEnd::Finished
+    void CancelPointInput();             // PointEnd::Cancelled
 
     // Raises and activates the window, restoring it when minimised; a headless host stays hidden.
     void BringToFront();
@@ -68,6 +75,11 @@ public:
     // Erases, at each click, the newest entity under the cursor that is not on a locked layer.
     void StartEraseTool();
     void ZoomExtents();
+    // Undoes (redoes) the active drawing's last change, one step; a running tool ends first.
+    void Undo();
+    void Redo();
+    // Adds a line to the command history.
+    void Note(const QString& line) { Log(line); }
     // Runs one command line entry as if typed and entered.
     void RunCommand(const QString& text);
 
@@ -77,6 +89,9 @@ public:
     std::function<QString(const QString& suggested)> chooseSaveFile;
     std::function<int(const Document&)> askSaveChanges;
     std::function<void(const QString&)> showError;
+    // Asked before a save would drop what the drawing's file held that this program does not
+    // keep (Document::LeftOut); true to save all the same.
+    std::function<bool(const Document&)> confirmDropLeftOut;
 
     QTabWidget* Tabs() const { return m_tabs; }
     QLineEdit* CommandLine() const { return m_command; }
@@ -84,7 +99,9 @@ public:
     QLabel* CoordinatesLabel() const { return m_coords; }
     QLabel* SnapLabel() const { return m_snap; }
     LayerPanel* Layers() const { return m_layers; }
+    QDockWidget* LayersDock() const { return m_layersDock; }
     QStringList History() const { return m_history; }
+    QPlainTextEdit* HistoryView() const { return m_log; }
 
 signals:
     void DocumentAdded(cadhost::Document* doc);
@@ -109,13 +126,17 @@ private:
     void CommandEntered();
     void ViewClicked(double x, double y);
     void CursorMoved(double x, double y, int snapMode);
-    void Finish(std::optional<Point3> point, std::uint32_t code);
+    void Finish(std::optional<Point3> point, PointEnd end);
     void AskToolPoint(const QString& prompt);
     // Starts a drawing tool unless a wizard is waiting for a point.
     void StartTool(Tool tool, const QString& prompt);
-    void ToolPoint(std::optional<Point3> point, std::uint32_t code);
+    void ToolPoint(std::optional<Point3> point, PointEnd end);
     void EndTool();
     bool SaveDocumentAs(Document& doc);
+    bool MayDropLeftOut(const Document& doc);
+    // What an ERASE click at `point` takes: the newest visible entity on an unlocked layer
+    // within the aperture. `locked` is set when one on a locked layer was passed over.
+    std::optional<ObjectId> ErasePick(Document& doc, const Point3& point, bool* locked = nullptr) const;
     bool ConfirmClose(Document& doc);
     void Log(const QString& line);
     void UpdateSnapLabel();
@@ -124,6 +145,7 @@ private:
     DocumentList m_docs;
     QTabWidget* m_tabs = nullptr;
     LayerPanel* m_layers = nullptr;
+    QDockWidget* m_layersDock = nullptr;
     QPlainTextEdit* m_log = nullptr;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_command = nullptr;

@@ -2,6 +2,7 @@
 #include "cadhost/ui/LayerPanel.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QPixmap>
 #include <QSpinBox>
 
@@ -23,10 +24,14 @@ QString Signature(const Document& doc)
     return s;
 }
 
+// The colour in a frame of mid grey, so that white (7) shows on a white row and black on a dark one.
 QIcon Swatch(int color)
 {
     QPixmap pm(12, 12);
-    pm.fill(AciColor(color));
+    pm.fill(QColor(128, 128, 128));
+    QPainter painter(&pm);
+    painter.fillRect(2, 2, 8, 8, AciColor(color));
+    painter.end();
     return QIcon(pm);
 }
 
@@ -40,7 +45,8 @@ LayerPanel::LayerPanel(QWidget* parent) : QTableWidget(0, 5, parent)
         horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(kColor, QHeaderView::Fixed);
     horizontalHeader()->resizeSection(kColor, 64);
-    setMinimumWidth(380);
+    horizontalHeader()->setMinimumSectionSize(24);
+    setMinimumWidth(250);
     verticalHeader()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

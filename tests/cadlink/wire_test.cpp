@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 #include "support/TestSupport.h"
 
 using namespace ardela::cad;

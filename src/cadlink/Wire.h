@@ -1,5 +1,5 @@
 // The automation link's wire: length-prefixed CBOR messages over a local socket, the object
-// handles they carry, and where the per-user sockets live.
+// handles they carry, and where the per-user sockets live. Both the client and the host speak it.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,9 @@ inline constexpr qint64 kArgs = 3;     // argument array (request)
 inline constexpr qint64 kResult = 4;   // result value (reply)
 inline constexpr qint64 kError = 5;    // automation error code (reply)
 inline constexpr qint64 kText = 6;     // error text (reply)
+// Request: sent without waiting for its reply. The host carries out no such request after one
+// of them failed, until the caller's next request that waits (which it carries out as usual).
+inline constexpr qint64 kUnanswered = 7;
 } // namespace wire
 
 // What an object handle designates. A handle is the array [kind, document, key]: the document

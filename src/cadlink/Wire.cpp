@@ -1,5 +1,5 @@
 // The automation link's wire: framing, handles and the per-user socket folder.
-#include "cad/CadWire.h"
+#include "cadlink/Wire.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

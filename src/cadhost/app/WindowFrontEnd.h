@@ -19,6 +19,7 @@ public:
     void CloseDocument(Document& document) override;
     void SetClosingListener(std::function<void(Document*)> listener) override;
     void Regen(Document& document) override;
+    void Note(const QString& line) override;
     int RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>& basePoint,
                      PointCallback answer) override;
     void AbandonPoint(int token) override;

@@ -1,5 +1,5 @@
 // The automation server's front end in cadhost, over the host window.
-#include "cadhost/server/WindowFrontEnd.h"
+#include "cadhost/app/WindowFrontEnd.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 
 #include "cadhost/engine/Document.h"
-#include "cadhost/ui/DrawingView.h"
 #include "cadhost/engine/EngineError.h"
+#include "cadhost/ui/DrawingView.h"
 #include "cadhost/ui/HostWindow.h"
 
 namespace cadhost {
@@ -56,29 +56,41 @@ void WindowFrontEnd::Regen(Document& document)
         view->Regen();
 }
 
+void WindowFrontEnd::Note(const QString& line)
+{
+    m_window.Note(line);
+}
+
 int WindowFrontEnd::RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>&,
                                  PointCallback answer)
 {
     if (m_window.PointPending())
-        throw EngineError(kCancelled, QStringLiteral("A point is already being asked for."));
+        throw EngineError(QStringLiteral("A point is already being asked for."));
     const int token = ++m_lastToken;
     auto abandoned = std::make_shared<bool>(false);
     m_pendingToken = token;
     m_abandoned = abandoned;
-    m_window.RequestPoint(document, prompt, [this, token, abandoned, answer](std::optional<Point3> point, std::uint32_t code) {
+    m_window.RequestPoint(document, prompt, [this, token, abandoned, answer](std::optional<Point3> point,
+                                                                             HostWindow::PointEnd end) {
         if (m_pendingToken == token)
             m_pendingToken = 0;
         if (*abandoned)
             return;
         PointAnswer result;
-        if (point && code == 0) {
-            result.point = *point;
-        } else if (code == kInputEnded) {
+        switch (end) {
+        case HostWindow::PointEnd::Point:
+            result.point = point.value_or(Point3{});
+            break;
+        case HostWindow::PointEnd::Finished:
             result.kind = PointAnswer::Kind::Ended;
-        } else if (code == kDisconnected) {
+            break;
+        case HostWindow::PointEnd::DocumentClosed:
             result.kind = PointAnswer::Kind::DocumentClosed;
-        } else {
+            break;
+        case HostWindow::PointEnd::Cancelled:
+        case HostWindow::PointEnd::Busy:
             result.kind = PointAnswer::Kind::Cancelled;
+            break;
         }
         answer(result);
     });
