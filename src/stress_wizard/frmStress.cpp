@@ -42,6 +42,7 @@
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
 #include "wizard/WizardLifetime.h"
+#include "wizard/WizardProgress.h"
 
 namespace ardela {
 
@@ -132,8 +133,6 @@ frmStress::~frmStress()
     if (connection.WizardForm == this)
         connection.WizardForm = nullptr;
     connection.Profile.drawModelLayer = {};
-    if (m_progress)
-        delete m_progress;
 }
 
 void frmStress::BuildControls()
@@ -374,23 +373,12 @@ bool frmStress::optStart(int index) const
 
 void frmStress::ShowProgress(const QString& text)
 {
-    if (!m_progress) {
-        m_progress = new frmProgress(this);
-        m_progress->setModal(false);
-    }
-    m_progress->Text(text);
-    m_progress->show();
-    m_progress->raise();
-    QCoreApplication::processEvents();
+    m_progress.Show(text);
 }
 
 void frmStress::UnloadProgress()
 {
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater();
-        m_progress = nullptr;
-    }
+    m_progress.Unload();
 }
 
 // ---- The step machine ----------------------------------------------------------------------

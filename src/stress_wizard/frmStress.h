@@ -12,6 +12,7 @@
 
 #include "cad/WizardForm.h"
 #include "wizard/WizardNavigation.h"
+#include "wizard/WizardProgress.h"
 
 class QGroupBox;
 class QLabel;
@@ -139,7 +140,7 @@ private:
     int m_stepChanges = 0;  // GoToStep calls so far: a nested one supersedes the one it interrupted
     std::array<QVBoxLayout*, 4> m_gridHolder{};
     std::array<QVBoxLayout*, 4> m_sideColumn{};
-    QPointer<frmProgress> m_progress;
+    WizardProgress m_progress{this};
     WizardStartup* m_startup = nullptr;
 };
 

@@ -39,6 +39,7 @@
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
 #include "wizard/WizardLifetime.h"
+#include "wizard/WizardProgress.h"
 
 namespace ardela {
 
@@ -111,8 +112,6 @@ frmTruss::~frmTruss()
     if (connection.WizardForm == this)
         connection.WizardForm = nullptr;
     connection.Profile.drawModelLayer = {};
-    if (m_progress)
-        delete m_progress;
 }
 
 void frmTruss::BuildControls()
@@ -313,23 +312,12 @@ bool frmTruss::optStart(int index) const
 
 void frmTruss::ShowProgress(const QString& text)
 {
-    if (!m_progress) {
-        m_progress = new frmProgress(this);
-        m_progress->setModal(false);
-    }
-    m_progress->Text(text);
-    m_progress->show();
-    m_progress->raise();
-    QCoreApplication::processEvents();
+    m_progress.Show(text);
 }
 
 void frmTruss::UnloadProgress()
 {
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater();
-        m_progress = nullptr;
-    }
+    m_progress.Unload();
 }
 
 // ---- The step machine ----------------------------------------------------------------------

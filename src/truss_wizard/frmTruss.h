@@ -12,6 +12,7 @@
 #include "cad/WizardForm.h"
 #include "truss_wizard/StepChecks.h"
 #include "wizard/WizardNavigation.h"
+#include "wizard/WizardProgress.h"
 
 class QGroupBox;
 class QLabel;
@@ -134,7 +135,7 @@ private:
     int m_gridStep = -1;  // the step whose frame holds the grid block
     std::array<QVBoxLayout*, 4> m_gridHolder{};  // where the grid block stands on each model step
     std::array<QVBoxLayout*, 4> m_sideColumn{};  // the Pick and Draw buttons and the count
-    QPointer<frmProgress> m_progress;
+    WizardProgress m_progress{this};
     WizardStartup* m_startup = nullptr;
 };
 

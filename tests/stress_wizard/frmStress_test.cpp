@@ -45,6 +45,7 @@
 #include "stress_wizard/frmStress.h"
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
+#include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
 #include "wizard/GridEditor.h"
@@ -99,55 +100,6 @@ SolverResults ReadResultFile(const QString& path)
     }
     return results;
 }
-
-// Feeds the host's pending point requests from a script, as an engineer clicking in the drawing.
-class PointFeeder : public QObject {
-public:
-    explicit PointFeeder(cad::AcadApplicationPtr host) : m_host(std::move(host))
-    {
-        m_timer.setInterval(15);
-        connect(&m_timer, &QTimer::timeout, this, &PointFeeder::Tick);
-    }
-    void Click(double x, double y) { m_script.push_back({QStringLiteral("click"), cad::Point3{x, y, 0.0}}); }
-    void End() { m_script.push_back({QStringLiteral("enter"), std::nullopt}); }
-    void Start() { m_timer.start(); }
-    bool Done() const { return m_script.empty(); }
-
-private:
-    struct Input {
-        QString kind;
-        std::optional<cad::Point3> at;
-    };
-
-    QCborValue Call(const QString& member, const QCborArray& args)
-    {
-        return cad::LinkOf(m_host)->Call(cad::Handle{cad::HandleKind::Application, 0, QCborValue()}, member, args);
-    }
-
-    void Tick()
-    {
-        if (m_busy || m_script.empty())
-            return;
-        m_busy = true;
-        try {
-            if (Call(QStringLiteral("PointPending"), {}).toBool()) {
-                const Input input = m_script.front();
-                m_script.pop_front();
-                QCborValue point;
-                if (input.at)
-                    point = QCborArray{(*input.at)[0], (*input.at)[1], (*input.at)[2]};
-                Call(QStringLiteral("SimulateInput"), {input.kind, point, QString()});
-            }
-        } catch (const cad::CadError&) {
-        }
-        m_busy = false;
-    }
-
-    cad::AcadApplicationPtr m_host;
-    QTimer m_timer;
-    std::deque<Input> m_script;
-    bool m_busy = false;
-};
 
 // What the stress drawing holds: outlines on Vendel_Mesh, segments on the two result layers.
 struct StressPicture {

@@ -35,6 +35,7 @@
 #include "desktop/modResource.h"
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
+#include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/TrussFixtures.h"
 #include "truss/AnalysisFile.h"
@@ -56,57 +57,6 @@ struct Shown {
     QString prompt;
     std::int16_t style;
     QString title;
-};
-
-// Feeds the host's pending point requests from a script, one input per request, as an engineer
-// clicking in the drawing would; "enter" ends the request without a point.
-class PointFeeder : public QObject {
-public:
-    explicit PointFeeder(cad::AcadApplicationPtr host) : m_host(std::move(host))
-    {
-        m_timer.setInterval(15);
-        connect(&m_timer, &QTimer::timeout, this, &PointFeeder::Tick);
-    }
-    void Click(double x, double y) { m_script.push_back({QStringLiteral("click"), cad::Point3{x, y, 0.0}}); }
-    void End() { m_script.push_back({QStringLiteral("enter"), std::nullopt}); }
-    void Cancel() { m_script.push_back({QStringLiteral("escape"), std::nullopt}); }
-    void Start() { m_timer.start(); }
-    bool Done() const { return m_script.empty(); }
-
-private:
-    struct Input {
-        QString kind;
-        std::optional<cad::Point3> at;
-    };
-
-    QCborValue Call(const QString& member, const QCborArray& args)
-    {
-        return cad::LinkOf(m_host)->Call(cad::Handle{cad::HandleKind::Application, 0, QCborValue()}, member, args);
-    }
-
-    void Tick()
-    {
-        if (m_busy || m_script.empty())
-            return;
-        m_busy = true;
-        try {
-            if (Call(QStringLiteral("PointPending"), {}).toBool()) {
-                const Input input = m_script.front();
-                m_script.pop_front();
-                QCborValue point;
-                if (input.at)
-                    point = QCborArray{(*input.at)[0], (*input.at)[1], (*input.at)[2]};
-                Call(QStringLiteral("SimulateInput"), {input.kind, point, QString()});
-            }
-        } catch (const cad::CadError&) {
-        }
-        m_busy = false;
-    }
-
-    cad::AcadApplicationPtr m_host;
-    QTimer m_timer;
-    std::deque<Input> m_script;
-    bool m_busy = false;
 };
 
 class KorrinWizard : public ::testing::Test {
