@@ -41,6 +41,7 @@
 #include "truss_wizard/DrawProgress.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
+#include "wizard/StepFrame.h"
 #include "wizard/WizardLifetime.h"
 #include "wizard/WizardProgress.h"
 
@@ -287,32 +288,10 @@ void frmStress::BuildControls()
     Content(fraStep[7])->addStretch(1);
     Content(fraStep[7])->addWidget(picProgress);
 
-    // The navigation row: Help and Options left, Back, Next or Run and Cancel right.
-    auto* nav = new QHBoxLayout;
-    outer->addLayout(nav);
-    for (int i = 0; i < 6; ++i) {
-        cmdNav[i] = new QPushButton(this);
-        cmdNav[i]->setObjectName(QStringLiteral("cmdNav%1").arg(i));
-        cmdNav[i]->setProperty("Tag", 100 + i);
-        cmdNav[i]->setAutoDefault(false);
-        cmdNav[i]->setMinimumWidth(84);
-        connect(cmdNav[i], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
-    }
-    nav->addWidget(cmdNav[NavHelp]);
-    nav->addWidget(cmdNav[NavOptions]);
-    nav->addStretch(1);
-    nav->addWidget(cmdNav[NavBack]);
-    nav->addWidget(cmdNav[NavNext]);
-    nav->addWidget(cmdNav[NavRun]);
-    nav->addWidget(cmdNav[NavCancel]);
-    cmdNav[NavRun]->hide();
-
-    // Escape presses Cancel, except while the cell edit box has the focus; F1 is Help.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { cmdNav[NavCancel]->click(); });
-    connect(fraContainer, &GridEditor::EditFocusChanged, escape, [escape](bool boxHasFocus) { escape->setEnabled(!boxHasFocus); });
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &frmStress::ShowHelp);
+    // The navigation row; Escape presses Cancel except while the cell edit box has the focus,
+    // F1 is Help.
+    cmdNav = BuildNavRow(this, outer, [this](int index) { cmdNav_Click(index); });
+    InstallWizardKeys(this, fraContainer, cmdNav[NavCancel], [this] { ShowHelp(); });
 
     // The grid block stands on the gridline step from the start, so that the window is sized
     // for the widest step; it needs no minimum of its own beyond what its steps need.
@@ -322,39 +301,19 @@ void frmStress::BuildControls()
 
 void frmStress::BuildSheetStep(int step, const char* name, int tagBase)
 {
-    QVBoxLayout* content = Content(fraStep[step]);
-    auto* body = new QHBoxLayout;
-    content->addSpacing(6);
-    content->addLayout(body);
-    content->addStretch(1);
-    auto* holder = new QVBoxLayout;
-    body->addLayout(holder);
-    auto* side = new QVBoxLayout;
-    body->addLayout(side);
     const int slot = Slot(step);
-    m_gridHolder[slot] = holder;
-    m_sideColumn[slot] = side;
     // The gridline step's tags run label, label, pick, draw; the others label, pick, draw.
     const int pickTag = step == 3 ? tagBase + 2 : tagBase + 1;
-    cmdSelect[slot] = new QPushButton(fraStep[step]);
+    const ModelStepColumn column = BuildModelStepColumn(fraStep[step], Content(fraStep[step]), tagBase, pickTag,
+                                                        pickTag + 1, 100);
+    m_gridHolder[slot] = column.gridHolder;
+    m_sideColumn[slot] = column.side;
+    cmdSelect[slot] = column.pick;
+    cmdDraw[slot] = column.draw;
+    lblCount[slot] = column.count;
     cmdSelect[slot]->setObjectName(QStringLiteral("cmdSelect") + QLatin1String(name));
-    cmdSelect[slot]->setProperty("Tag", pickTag);
-    cmdDraw[slot] = new QPushButton(fraStep[step]);
     cmdDraw[slot]->setObjectName(QStringLiteral("cmdDraw") + QLatin1String(name));
-    cmdDraw[slot]->setProperty("Tag", pickTag + 1);
-    lblCount[slot] = new QLabel(fraStep[step]);
     lblCount[slot]->setObjectName(QStringLiteral("lbl") + QLatin1String(name));
-    lblCount[slot]->setProperty("Tag", tagBase);
-    for (QPushButton* b : {cmdSelect[slot], cmdDraw[slot]}) {
-        b->setAutoDefault(false);
-        b->setMinimumWidth(100);
-        side->addWidget(b);
-    }
-    side->addSpacing(12);
-    side->addWidget(lblCount[slot]);
-    side->addStretch(1);
-    body->addStretch(1);
-    body->setAlignment(holder, Qt::AlignTop);
     connect(cmdSelect[slot], &QPushButton::clicked, this, [this, step] { PickStep(step); });
     connect(cmdDraw[slot], &QPushButton::clicked, this, [this, slot] {
         switch (slot) {

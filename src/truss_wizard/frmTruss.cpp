@@ -38,6 +38,7 @@
 #include "truss_wizard/TrussPicking.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
+#include "wizard/StepFrame.h"
 #include "wizard/WizardLifetime.h"
 #include "wizard/WizardProgress.h"
 
@@ -228,33 +229,10 @@ void frmTruss::BuildControls()
     runContent->addStretch(1);
     runContent->addWidget(picProgress);
 
-    // The navigation row: Help and Options left, Back, Next or Run and Cancel right.
-    auto* nav = new QHBoxLayout;
-    outer->addLayout(nav);
-    const std::array<int, 6> navTags{100, 101, 102, 103, 104, 105};
-    for (int i = 0; i < 6; ++i) {
-        cmdNav[i] = new QPushButton(this);
-        cmdNav[i]->setObjectName(QStringLiteral("cmdNav%1").arg(i));
-        cmdNav[i]->setProperty("Tag", navTags[std::size_t(i)]);
-        cmdNav[i]->setAutoDefault(false);
-        cmdNav[i]->setMinimumWidth(84);
-        connect(cmdNav[i], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
-    }
-    nav->addWidget(cmdNav[NavHelp]);
-    nav->addWidget(cmdNav[NavOptions]);
-    nav->addStretch(1);
-    nav->addWidget(cmdNav[NavBack]);
-    nav->addWidget(cmdNav[NavNext]);
-    nav->addWidget(cmdNav[NavRun]);
-    nav->addWidget(cmdNav[NavCancel]);
-    cmdNav[NavRun]->hide();
-
-    // Escape presses Cancel, except while the cell edit box has the focus; F1 is Help.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { cmdNav[NavCancel]->click(); });
-    connect(fraContainer, &GridEditor::EditFocusChanged, escape, [escape](bool boxHasFocus) { escape->setEnabled(!boxHasFocus); });
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &frmTruss::ShowHelp);
+    // The navigation row; Escape presses Cancel except while the cell edit box has the focus,
+    // F1 is Help.
+    cmdNav = BuildNavRow(this, outer, [this](int index) { cmdNav_Click(index); });
+    InstallWizardKeys(this, fraContainer, cmdNav[NavCancel], [this] { ShowHelp(); });
 
     setMinimumSize(660, 430);
 }
@@ -262,38 +240,17 @@ void frmTruss::BuildControls()
 void frmTruss::BuildModelStep(int step, int countTag)
 {
     auto* content = static_cast<QVBoxLayout*>(fraStep[step]->layout()->itemAt(1)->layout());
-    auto* body = new QHBoxLayout;
-    content->addSpacing(6);
-    content->addLayout(body);
-    content->addStretch(1);
-    auto* holder = new QVBoxLayout;
-    holder->setObjectName(QStringLiteral("gridHolder%1").arg(step));
-    body->addLayout(holder);
-    auto* side = new QVBoxLayout;
-    body->addLayout(side);
     const int slot = Slot(step);
-    m_gridHolder[slot] = holder;
-    m_sideColumn[slot] = side;
-    cmdSelect[slot] = new QPushButton(fraStep[step]);
-    cmdSelect[slot]->setProperty("Tag", countTag + 1);
-    cmdDraw[slot] = new QPushButton(fraStep[step]);
-    cmdDraw[slot]->setProperty("Tag", countTag + 2);
-    lblCount[slot] = new QLabel(fraStep[step]);
-    lblCount[slot]->setProperty("Tag", countTag);
+    const ModelStepColumn column = BuildModelStepColumn(fraStep[step], content, countTag, countTag + 1, countTag + 2, 84);
+    m_gridHolder[slot] = column.gridHolder;
+    m_sideColumn[slot] = column.side;
+    cmdSelect[slot] = column.pick;
+    cmdDraw[slot] = column.draw;
+    lblCount[slot] = column.count;
     lblCount[slot]->setWordWrap(true);
     static const std::array<const char*, 4> names{"Nodes", "Elements", "Blocks", "Loads"};
     cmdSelect[slot]->setObjectName(QStringLiteral("cmdSelect") + QLatin1String(names[std::size_t(slot)]));
     cmdDraw[slot]->setObjectName(QStringLiteral("cmdDraw") + QLatin1String(names[std::size_t(slot)]));
-    for (QPushButton* b : {cmdSelect[slot], cmdDraw[slot]}) {
-        b->setAutoDefault(false);
-        b->setMinimumWidth(84);
-        side->addWidget(b);
-    }
-    side->addSpacing(12);
-    side->addWidget(lblCount[slot]);
-    side->addStretch(1);
-    body->addStretch(1);
-    body->setAlignment(holder, Qt::AlignTop);
     connect(cmdSelect[slot], &QPushButton::clicked, this, [this, step] { PickStep(step); });
     connect(cmdDraw[slot], &QPushButton::clicked, this, [this, slot] {
         switch (slot) {

@@ -46,7 +46,7 @@ LayerPanel::LayerPanel(QWidget* parent) : QTableWidget(0, 5, parent)
     horizontalHeader()->setSectionResizeMode(kColor, QHeaderView::Fixed);
     horizontalHeader()->resizeSection(kColor, 64);
     horizontalHeader()->setMinimumSectionSize(24);
-    setMinimumWidth(250);
+    setMinimumWidth(330);  // room for a program layer name such as "Korrin_Blocks" beside the fixed columns
     verticalHeader()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,0 +1,81 @@
+// The navigation row, the window keys and a model step's column.
+#include "wizard/StepFrame.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "wizard/GridEditor.h"
+#include "wizard/WizardNavigation.h"
+
+namespace ardela {
+
+std::array<QPushButton*, 6> BuildNavRow(QWidget* window, QBoxLayout* outer, std::function<void(int index)> click)
+{
+    std::array<QPushButton*, 6> cmdNav{};
+    auto* nav = new QHBoxLayout;
+    outer->addLayout(nav);
+    for (int i = 0; i < 6; ++i) {
+        cmdNav[std::size_t(i)] = new QPushButton(window);
+        QPushButton* button = cmdNav[std::size_t(i)];
+        button->setObjectName(QStringLiteral("cmdNav%1").arg(i));
+        button->setProperty("Tag", 100 + i);
+        button->setAutoDefault(false);
+        button->setMinimumWidth(84);
+        QObject::connect(button, &QPushButton::clicked, window, [click, i] { click(i); });
+    }
+    nav->addWidget(cmdNav[NavHelp]);
+    nav->addWidget(cmdNav[NavOptions]);
+    nav->addStretch(1);
+    nav->addWidget(cmdNav[NavBack]);
+    nav->addWidget(cmdNav[NavNext]);
+    nav->addWidget(cmdNav[NavRun]);
+    nav->addWidget(cmdNav[NavCancel]);
+    cmdNav[NavRun]->hide();
+    return cmdNav;
+}
+
+void InstallWizardKeys(QWidget* window, GridEditor* grid, QPushButton* cancel, std::function<void()> help)
+{
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, cancel, [cancel] { cancel->click(); });
+    QObject::connect(grid, &GridEditor::EditFocusChanged, escape, [escape](bool boxHasFocus) { escape->setEnabled(!boxHasFocus); });
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    QObject::connect(f1, &QShortcut::activated, window, std::move(help));
+}
+
+ModelStepColumn BuildModelStepColumn(QWidget* frame, QVBoxLayout* content, int countTag, int pickTag, int drawTag,
+                                     int buttonWidth)
+{
+    ModelStepColumn column;
+    auto* body = new QHBoxLayout;
+    content->addSpacing(6);
+    content->addLayout(body);
+    content->addStretch(1);
+    column.gridHolder = new QVBoxLayout;
+    body->addLayout(column.gridHolder);
+    column.side = new QVBoxLayout;
+    body->addLayout(column.side);
+    column.pick = new QPushButton(frame);
+    column.pick->setProperty("Tag", pickTag);
+    column.draw = new QPushButton(frame);
+    column.draw->setProperty("Tag", drawTag);
+    column.count = new QLabel(frame);
+    column.count->setProperty("Tag", countTag);
+    for (QPushButton* b : {column.pick, column.draw}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(buttonWidth);
+        column.side->addWidget(b);
+    }
+    column.side->addSpacing(12);
+    column.side->addWidget(column.count);
+    column.side->addStretch(1);
+    body->addStretch(1);
+    body->setAlignment(column.gridHolder, Qt::AlignTop);
+    return column;
+}
+
+} // namespace ardela

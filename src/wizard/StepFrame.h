@@ -1,0 +1,37 @@
+// The pieces both wizard windows build their frames from: the navigation row, the keys of the
+// window (Escape presses Cancel, F1 is Help), and the column of a model step beside its grid.
+#pragma once
+
+#include <array>
+#include <functional>
+
+class QBoxLayout;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace ardela {
+
+class GridEditor;
+
+// The row `cmdNav` 0 to 5 under the steps: Help and Options on the left, Back, Next (Run in
+// its place, hidden) and Cancel on the right; captions from the string table (Tags 100 to 105).
+std::array<QPushButton*, 6> BuildNavRow(QWidget* window, QBoxLayout* outer, std::function<void(int index)> click);
+
+// Escape presses `cancel` except while the grid's edit box has the focus; F1 calls `help`.
+void InstallWizardKeys(QWidget* window, GridEditor* grid, QPushButton* cancel, std::function<void()> help);
+
+// A model step's body under its text: the place of the grid block and, beside it, the Pick and
+// Draw buttons and the count label (Tags as given; the count box goes under the label).
+struct ModelStepColumn {
+    QVBoxLayout* gridHolder = nullptr;
+    QVBoxLayout* side = nullptr;
+    QPushButton* pick = nullptr;
+    QPushButton* draw = nullptr;
+    QLabel* count = nullptr;
+};
+ModelStepColumn BuildModelStepColumn(QWidget* frame, QVBoxLayout* content, int countTag, int pickTag, int drawTag,
+                                     int buttonWidth);
+
+} // namespace ardela
