@@ -168,12 +168,20 @@ ObjectId Document::Insert(Entity&& e)
     m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
     m_slots.push_back(std::move(e));
     ++m_liveCount;
-    m_index.Insert(slot, EntityBounds(m_slots.back()));
+    const Box2 bounds = EntityBounds(m_slots.back());
+    m_index.Insert(slot, bounds);
     Revert revert;
     revert.kind = Revert::Kind::Remove;
     revert.id = m_slots.back().id;
     Record(std::move(revert));
+    // Extents known before the addition grow by the new entity instead of being gathered again
+    // from every entity: a drawing built entity by entity stays linear in its size.
+    const bool extentsKnown = m_extentsRevision == m_revision;
     Changed();
+    if (extentsKnown) {
+        m_extents.Add(bounds);
+        m_extentsRevision = m_revision;
+    }
     return m_slots.back().id;
 }
 
