@@ -210,7 +210,9 @@ void CadLink::Send(const Handle& handle, const QString& member, const QCborArray
     m_unansweredIds.insert(id);
     ++m_unanswered;
     m_socket->write(FrameMessage(request));
-    m_socket->flush();
+    // The requests go out in batches: waiting for replies and the event loop send the rest.
+    if (m_socket->bytesToWrite() >= 16384)
+        m_socket->flush();
 }
 
 QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCborArray& args)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include "cad/CadError.h"
 #include "cad/DrawingLayers.h"
@@ -43,6 +44,17 @@ double Finite(double value)
     if (!std::isfinite(value))
         throw ModelError(QStringLiteral("a result coordinate is not a finite number"));
     return value;
+}
+
+// Lets pending window messages run about every 20 ms: once per element, the checking alone costs
+// more than the drawing of a large mesh.
+void LetWindowMessagesRun()
+{
+    static QElapsedTimer since;
+    if (since.isValid() && since.elapsed() < 20)
+        return;
+    QCoreApplication::processEvents();
+    since.start();
 }
 
 // Makes a layer active; a layer that is active already is not set again (the drawing is the same,
@@ -93,7 +105,7 @@ void DrawPrincipal(const StressModel& model, std::size_t n, ActiveLayer& active,
                 space.AddLineUnanswered(from, to);
         }
         progress.Step(progressStart + static_cast<float>(double(e + 1) / (3.0 * double(n))));
-        QCoreApplication::processEvents();
+        LetWindowMessagesRun();
     }
 }
 
@@ -148,7 +160,7 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
         }
         space->AddPolylineUnanswered(outline);
         progress.Step(static_cast<float>(double(e + 1) / (3.0 * double(n))));
-        QCoreApplication::processEvents();
+        LetWindowMessagesRun();
     }
 
     // The outlines, segments and layer switches go out without waiting for each reply; the host
