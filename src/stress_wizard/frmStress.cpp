@@ -81,11 +81,6 @@ std::uint64_t Handle(QWidget* window)
     return static_cast<std::uint64_t>(window->winId());
 }
 
-QVBoxLayout* Content(QGroupBox* frame)
-{
-    return static_cast<QVBoxLayout*>(frame->layout()->itemAt(1)->layout());
-}
-
 } // namespace
 
 frmStress* StressWizard()
@@ -145,57 +140,23 @@ void frmStress::BuildControls()
     outer->addLayout(stack, 1);
 
     for (int k = 0; k < kSteps; ++k) {
-        fraStep[k] = new QGroupBox(this);
-        fraStep[k]->setObjectName(QStringLiteral("fraStep%1").arg(k));
-        fraStep[k]->setProperty("Tag", (k + 1) * 1000);
+        const StepPage page = BuildStepPage(this, k, StressStepPicture(k, 130, 170));
+        fraStep[k] = page.frame;
+        imgStep[k] = page.picture;
+        lblStep[k] = page.text;
         fraStep[k]->setMinimumHeight(320);
-        auto* row = new QHBoxLayout(fraStep[k]);
-        imgStep[k] = new QLabel(fraStep[k]);
-        imgStep[k]->setObjectName(QStringLiteral("imgStep%1").arg(k));
-        imgStep[k]->setPixmap(StressStepPicture(k, 130, 170));
-        imgStep[k]->setFixedSize(130, 170);
-        row->addWidget(imgStep[k], 0, Qt::AlignTop);
-        auto* content = new QVBoxLayout;
-        row->addLayout(content, 1);
-        lblStep[k] = new QLabel(fraStep[k]);
-        lblStep[k]->setObjectName(QStringLiteral("lblStep%1").arg(k));
-        lblStep[k]->setProperty("Tag", (k + 1) * 1000 + 1);
-        lblStep[k]->setWordWrap(true);
-        lblStep[k]->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-        content->addWidget(lblStep[k]);
         stack->addWidget(fraStep[k]);
     }
 
     // Step 0: a new analysis or a file.
-    fraFile = new QGroupBox(fraStep[0]);
-    fraFile->setProperty("Tag", 1002);
-    auto* fileLayout = new QVBoxLayout(fraFile);
-    for (int i = 0; i < 2; ++i) {
-        optFile[i] = new QRadioButton(fraFile);
-        optFile[i]->setObjectName(QStringLiteral("optFile%1").arg(i));
-        optFile[i]->setProperty("Tag", 1003 + i);
-        fileLayout->addWidget(optFile[i]);
-    }
-    optFile[0]->setChecked(true);
-    Content(fraStep[0])->addSpacing(6);
-    Content(fraStep[0])->addWidget(fraFile);
-    Content(fraStep[0])->addStretch(1);
+    const OptionGroup file = BuildOptionGroup(fraStep[0], 1002, {1003, 1004}, QStringLiteral("optFile"));
+    fraFile = file.frame;
+    std::copy(file.buttons.begin(), file.buttons.end(), optFile.begin());
 
     // Step 1: the drawing to work in.
-    fraIntroduction = new QGroupBox(fraStep[1]);
-    fraIntroduction->setProperty("Tag", 2003);
-    auto* startLayout = new QVBoxLayout(fraIntroduction);
-    const std::array<int, 3> startTags{2005, 2004, 2006};
-    for (int i = 0; i < 3; ++i) {
-        optStartButton[i] = new QRadioButton(fraIntroduction);
-        optStartButton[i]->setObjectName(QStringLiteral("optStart%1").arg(i));
-        optStartButton[i]->setProperty("Tag", startTags[std::size_t(i)]);
-        startLayout->addWidget(optStartButton[i]);
-    }
-    optStartButton[0]->setChecked(true);
-    Content(fraStep[1])->addSpacing(6);
-    Content(fraStep[1])->addWidget(fraIntroduction);
-    Content(fraStep[1])->addStretch(1);
+    const OptionGroup start = BuildOptionGroup(fraStep[1], 2003, {2005, 2004, 2006}, QStringLiteral("optStart"));
+    fraIntroduction = start.frame;
+    std::copy(start.buttons.begin(), start.buttons.end(), optStartButton.begin());
 
     // Step 2: the drawing is made in the host.
     cmdActivate = new QPushButton(fraStep[2]);
@@ -206,9 +167,9 @@ void frmStress::BuildControls()
     auto* activateRow = new QHBoxLayout;
     activateRow->addWidget(cmdActivate);
     activateRow->addStretch(1);
-    Content(fraStep[2])->addSpacing(6);
-    Content(fraStep[2])->addLayout(activateRow);
-    Content(fraStep[2])->addStretch(1);
+    StepContent(fraStep[2])->addSpacing(6);
+    StepContent(fraStep[2])->addLayout(activateRow);
+    StepContent(fraStep[2])->addStretch(1);
     connect(cmdActivate, &QPushButton::clicked, this, &frmStress::cmdActivate_Click);
 
     // Steps 3 to 6: the grid block, the count box, the Pick and Draw buttons.
@@ -285,8 +246,8 @@ void frmStress::BuildControls()
     // The bar is painted to the box's width: its picture must not widen the window.
     picProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     picProgress->hide();
-    Content(fraStep[7])->addStretch(1);
-    Content(fraStep[7])->addWidget(picProgress);
+    StepContent(fraStep[7])->addStretch(1);
+    StepContent(fraStep[7])->addWidget(picProgress);
 
     // The navigation row; Escape presses Cancel except while the cell edit box has the focus,
     // F1 is Help.
@@ -304,7 +265,7 @@ void frmStress::BuildSheetStep(int step, const char* name, int tagBase)
     const int slot = Slot(step);
     // The gridline step's tags run label, label, pick, draw; the others label, pick, draw.
     const int pickTag = step == 3 ? tagBase + 2 : tagBase + 1;
-    const ModelStepColumn column = BuildModelStepColumn(fraStep[step], Content(fraStep[step]), tagBase, pickTag,
+    const ModelStepColumn column = BuildModelStepColumn(fraStep[step], StepContent(fraStep[step]), tagBase, pickTag,
                                                         pickTag + 1, 100);
     m_gridHolder[slot] = column.gridHolder;
     m_sideColumn[slot] = column.side;

@@ -124,57 +124,22 @@ void frmTruss::BuildControls()
     outer->addLayout(stack, 1);
 
     for (int k = 0; k < kSteps; ++k) {
-        fraStep[k] = new QGroupBox(this);
-        fraStep[k]->setObjectName(QStringLiteral("fraStep%1").arg(k));
-        fraStep[k]->setProperty("Tag", (k + 1) * 1000);
-        auto* row = new QHBoxLayout(fraStep[k]);
-        imgStep[k] = new QLabel(fraStep[k]);
-        imgStep[k]->setObjectName(QStringLiteral("imgStep%1").arg(k));
-        imgStep[k]->setPixmap(TrussStepPicture(k, 130, 170));
-        imgStep[k]->setFixedSize(130, 170);
-        imgStep[k]->setAlignment(Qt::AlignTop);
-        row->addWidget(imgStep[k], 0, Qt::AlignTop);
-        auto* content = new QVBoxLayout;
-        row->addLayout(content, 1);
-        lblStep[k] = new QLabel(fraStep[k]);
-        lblStep[k]->setObjectName(QStringLiteral("lblStep%1").arg(k));
-        lblStep[k]->setProperty("Tag", (k + 1) * 1000 + 1);
-        lblStep[k]->setWordWrap(true);
-        lblStep[k]->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-        content->addWidget(lblStep[k]);
+        const StepPage page = BuildStepPage(this, k, TrussStepPicture(k, 130, 170));
+        fraStep[k] = page.frame;
+        imgStep[k] = page.picture;
+        lblStep[k] = page.text;
         stack->addWidget(fraStep[k]);
     }
 
     // Step 0: a new analysis or a file.
-    fraFile = new QGroupBox(fraStep[0]);
-    fraFile->setProperty("Tag", 1002);
-    auto* fileLayout = new QVBoxLayout(fraFile);
-    for (int i = 0; i < 2; ++i) {
-        optFile[i] = new QRadioButton(fraFile);
-        optFile[i]->setObjectName(QStringLiteral("optFile%1").arg(i));
-        optFile[i]->setProperty("Tag", 1003 + i);
-        fileLayout->addWidget(optFile[i]);
-    }
-    optFile[0]->setChecked(true);
-    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addSpacing(6);
-    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addWidget(fraFile);
-    static_cast<QVBoxLayout*>(fraStep[0]->layout()->itemAt(1)->layout())->addStretch(1);
+    const OptionGroup file = BuildOptionGroup(fraStep[0], 1002, {1003, 1004}, QStringLiteral("optFile"));
+    fraFile = file.frame;
+    std::copy(file.buttons.begin(), file.buttons.end(), optFile.begin());
 
     // Step 1: the drawing.
-    fraIntroduction = new QGroupBox(fraStep[1]);
-    fraIntroduction->setProperty("Tag", 2003);
-    auto* startLayout = new QVBoxLayout(fraIntroduction);
-    const std::array<int, 3> startTags{2005, 2004, 2006};
-    for (int i = 0; i < 3; ++i) {
-        optStartButton[i] = new QRadioButton(fraIntroduction);
-        optStartButton[i]->setObjectName(QStringLiteral("optStart%1").arg(i));
-        optStartButton[i]->setProperty("Tag", startTags[std::size_t(i)]);
-        startLayout->addWidget(optStartButton[i]);
-    }
-    optStartButton[0]->setChecked(true);
-    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addSpacing(6);
-    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addWidget(fraIntroduction);
-    static_cast<QVBoxLayout*>(fraStep[1]->layout()->itemAt(1)->layout())->addStretch(1);
+    const OptionGroup start = BuildOptionGroup(fraStep[1], 2003, {2005, 2004, 2006}, QStringLiteral("optStart"));
+    fraIntroduction = start.frame;
+    std::copy(start.buttons.begin(), start.buttons.end(), optStartButton.begin());
 
     // Steps 2 to 5: the grid block, the count box and the Pick and Draw buttons.
     fraContainer = new GridEditor(fraStep[2]);
@@ -225,7 +190,7 @@ void frmTruss::BuildControls()
     picProgress->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     picProgress->setFixedHeight(22);
     picProgress->hide();
-    auto* runContent = static_cast<QVBoxLayout*>(fraStep[6]->layout()->itemAt(1)->layout());
+    auto* runContent = StepContent(fraStep[6]);
     runContent->addStretch(1);
     runContent->addWidget(picProgress);
 
@@ -239,7 +204,7 @@ void frmTruss::BuildControls()
 
 void frmTruss::BuildModelStep(int step, int countTag)
 {
-    auto* content = static_cast<QVBoxLayout*>(fraStep[step]->layout()->itemAt(1)->layout());
+    auto* content = StepContent(fraStep[step]);
     const int slot = Slot(step);
     const ModelStepColumn column = BuildModelStepColumn(fraStep[step], content, countTag, countTag + 1, countTag + 2, 84);
     m_gridHolder[slot] = column.gridHolder;

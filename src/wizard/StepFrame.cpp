@@ -1,10 +1,13 @@
 // The navigation row, the window keys and a model step's column.
 #include "wizard/StepFrame.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -12,6 +15,57 @@
 #include "wizard/WizardNavigation.h"
 
 namespace ardela {
+
+StepPage BuildStepPage(QWidget* window, int step, const QPixmap& picture)
+{
+    StepPage page;
+    page.frame = new QGroupBox(window);
+    page.frame->setObjectName(QStringLiteral("fraStep%1").arg(step));
+    page.frame->setProperty("Tag", (step + 1) * 1000);
+    auto* row = new QHBoxLayout(page.frame);
+    page.picture = new QLabel(page.frame);
+    page.picture->setObjectName(QStringLiteral("imgStep%1").arg(step));
+    page.picture->setPixmap(picture);
+    page.picture->setFixedSize(picture.size());
+    page.picture->setAlignment(Qt::AlignTop);
+    row->addWidget(page.picture, 0, Qt::AlignTop);
+    page.content = new QVBoxLayout;
+    row->addLayout(page.content, 1);
+    page.text = new QLabel(page.frame);
+    page.text->setObjectName(QStringLiteral("lblStep%1").arg(step));
+    page.text->setProperty("Tag", (step + 1) * 1000 + 1);
+    page.text->setWordWrap(true);
+    page.text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    page.content->addWidget(page.text);
+    return page;
+}
+
+QVBoxLayout* StepContent(QGroupBox* frame)
+{
+    return static_cast<QVBoxLayout*>(frame->layout()->itemAt(1)->layout());
+}
+
+OptionGroup BuildOptionGroup(QGroupBox* step, int frameTag, const std::vector<int>& buttonTags, const QString& name)
+{
+    OptionGroup group;
+    group.frame = new QGroupBox(step);
+    group.frame->setProperty("Tag", frameTag);
+    auto* layout = new QVBoxLayout(group.frame);
+    for (std::size_t i = 0; i < buttonTags.size(); ++i) {
+        auto* button = new QRadioButton(group.frame);
+        button->setObjectName(name + QString::number(i));
+        button->setProperty("Tag", buttonTags[i]);
+        layout->addWidget(button);
+        group.buttons.push_back(button);
+    }
+    if (!group.buttons.empty())
+        group.buttons.front()->setChecked(true);
+    QVBoxLayout* content = StepContent(step);
+    content->addSpacing(6);
+    content->addWidget(group.frame);
+    content->addStretch(1);
+    return group;
+}
 
 std::array<QPushButton*, 6> BuildNavRow(QWidget* window, QBoxLayout* outer, std::function<void(int index)> click)
 {

@@ -4,9 +4,15 @@
 
 #include <array>
 #include <functional>
+#include <vector>
+
+#include <QString>
 
 class QBoxLayout;
+class QGroupBox;
 class QLabel;
+class QPixmap;
+class QRadioButton;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -14,6 +20,26 @@ class QWidget;
 namespace ardela {
 
 class GridEditor;
+
+// One step's frame `fraStep` (Tag (step + 1) x 1000, its title): the step's picture `imgStep`
+// on the left, its text `lblStep` (Tag + 1) and what the step holds on the right.
+struct StepPage {
+    QGroupBox* frame = nullptr;
+    QLabel* picture = nullptr;
+    QLabel* text = nullptr;
+    QVBoxLayout* content = nullptr;
+};
+StepPage BuildStepPage(QWidget* window, int step, const QPixmap& picture);
+// The layout under the text of a frame BuildStepPage made.
+QVBoxLayout* StepContent(QGroupBox* frame);
+
+// A frame of option buttons under a step's text (`optFile`, `optStart`): captions by Tag, the
+// first button set; the buttons are named `name` 0, 1, ...
+struct OptionGroup {
+    QGroupBox* frame = nullptr;
+    std::vector<QRadioButton*> buttons;
+};
+OptionGroup BuildOptionGroup(QGroupBox* step, int frameTag, const std::vector<int>& buttonTags, const QString& name);
 
 // The row `cmdNav` 0 to 5 under the steps: Help and Options on the left, Back, Next (Run in
 // its place, hidden) and Cancel on the right; captions from the string table (Tags 100 to 105).
