@@ -1,6 +1,7 @@
 // Installer packages: reading and writing the Property and File tables.
 #include "installer/Package.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -134,12 +135,36 @@ QList<PayloadEntry> ReadPayloadIndex(const QString& packagePath)
     return entries;
 }
 
+QString PayloadHash(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
 void ForEachPayloadFile(const QString& packagePath, const std::function<void(const PackageFile&)>& visit)
 {
+    // The hashes written when the package was made; a payload changed since then is refused by
+    // name before the caller sees it.
+    QMap<QString, QString> hashes;
+    {
+        SqlConnection db(packagePath, SqlConnection::Mode::ReadOnly);
+        if (!db.IsOpen())
+            throw PackageError(QStringLiteral("\"%1\" cannot be opened as a package.").arg(packagePath), true);
+        QSqlQuery q(db.Db());
+        if (!q.exec(QStringLiteral("SELECT File, Sha256 FROM %1").arg(QLatin1String(kFileHashTable))))
+            throw PackageError(QStringLiteral("\"%1\" carries no hashes of its files, so its contents cannot be checked.").arg(packagePath));
+        while (q.next())
+            hashes.insert(q.value(0).toString(), q.value(1).toString().toLower());
+    }
     ScanFileTable(packagePath, QStringLiteral("SELECT File, Mode, Data FROM File ORDER BY File"), [&](QSqlQuery& q) {
         bool ok = false;
         PackageFile file{q.value(0).toString(), q.value(1).toInt(&ok), q.value(2).toByteArray()};
         CheckPayloadRow(packagePath, file.path, ok, file.mode);
+        const auto hash = hashes.constFind(file.path);
+        if (hash == hashes.cend())
+            throw PackageError(QStringLiteral("\"%1\" carries no hash for the file \"%2\".").arg(packagePath, file.path));
+        if (*hash != PayloadHash(file.data))
+            throw PackageError(QStringLiteral("the file \"%1\" in \"%2\" does not match the hash written when the package was made: it was changed since.")
+                                   .arg(file.path, packagePath));
         visit(file);
     });
 }
@@ -185,6 +210,7 @@ void WritePackage(const QString& packagePath, const PackageContents& contents)
         QSqlQuery q(db.Db());
         Exec(q, QStringLiteral("CREATE TABLE Property (Property TEXT PRIMARY KEY NOT NULL, Value TEXT NOT NULL)"), packagePath);
         Exec(q, QStringLiteral("CREATE TABLE File (File TEXT PRIMARY KEY NOT NULL, Mode INTEGER NOT NULL, Data BLOB NOT NULL)"), packagePath);
+        Exec(q, QStringLiteral("CREATE TABLE %1 (File TEXT PRIMARY KEY NOT NULL, Sha256 TEXT NOT NULL)").arg(QLatin1String(kFileHashTable)), packagePath);
         db.Db().transaction();
         q.prepare(QStringLiteral("INSERT INTO Property (Property, Value) VALUES (?, ?)"));
         for (auto it = contents.properties.cbegin(); it != contents.properties.cend(); ++it) {
@@ -200,6 +226,13 @@ void WritePackage(const QString& packagePath, const PackageContents& contents)
             q.addBindValue(file.path);
             q.addBindValue(file.mode);
             q.addBindValue(file.data.isNull() ? QByteArray("") : file.data);
+            if (!q.exec())
+                throw PackageError(QStringLiteral("Cannot write \"%1\": %2").arg(packagePath, q.lastError().text()));
+        }
+        q.prepare(QStringLiteral("INSERT INTO %1 (File, Sha256) VALUES (?, ?)").arg(QLatin1String(kFileHashTable)));
+        for (const PackageFile& file : contents.files) {
+            q.addBindValue(file.path);
+            q.addBindValue(PayloadHash(file.data));
             if (!q.exec())
                 throw PackageError(QStringLiteral("Cannot write \"%1\": %2").arg(packagePath, q.lastError().text()));
         }

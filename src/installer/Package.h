@@ -21,6 +21,13 @@ inline const QStringList kRequiredProperties = {
     QStringLiteral("ProductCode"), QStringLiteral("UpgradeCode"), QStringLiteral("ProductName"),
     QStringLiteral("ProductVersion"), QStringLiteral("Manufacturer")};
 
+// The table holding the SHA-256 of every payload file (File, Sha256 as lower-case hex), written
+// with the package; a payload whose contents no longer match is refused.
+inline constexpr const char* kFileHashTable = "MsiFileHash";
+
+// The SHA-256 of a payload's contents as lower-case hex.
+QString PayloadHash(const QByteArray& data);
+
 // One payload file as the package holds it.
 struct PackageFile {
     QString path;      // relative to the install folder, '/'-separated, no "." or ".." parts
@@ -62,7 +69,8 @@ struct PayloadEntry {
 };
 QList<PayloadEntry> ReadPayloadIndex(const QString& packagePath);
 // Calls `visit` with each payload file in path order, one file's contents in memory at a time.
-// Throws PackageError when the package cannot be read or carries an unsafe path.
+// Throws PackageError when the package cannot be read, carries an unsafe path, or a payload's
+// contents differ from its hash (naming that file) before `visit` sees it.
 void ForEachPayloadFile(const QString& packagePath, const std::function<void(const PackageFile&)>& visit);
 
 // Checks the whole package before anything is changed: the database's own integrity, the

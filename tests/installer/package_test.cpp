@@ -102,6 +102,12 @@ TEST(PackageWriter, CarriesTheStagedTreeWithAFreshProductCodeEachTime)
     EXPECT_EQ(files["share/ardela/notes.txt"].toObject()["sha256"].toString(), Sha256(text));
     EXPECT_EQ(files["share/ardela/deep/er/blob.bin"].toObject()["size"].toInt(), deep.size());
     EXPECT_EQ(files["share/ardela/deep/er/blob.bin"].toObject()["sha256"].toString(), Sha256(deep));
+
+    // The package carries the hash of every payload file as it was staged.
+    const QJsonObject hashes = a["hashes"].toObject();
+    EXPECT_EQ(hashes.keys(), files.keys());
+    EXPECT_EQ(hashes["bin/tool"].toString(), Sha256(tool));
+    EXPECT_EQ(hashes["share/ardela/deep/er/blob.bin"].toString(), Sha256(deep));
 }
 
 TEST(PackageWriter, RefusesAnEmptyOrMissingStageAndKeepsTheOldPackage)

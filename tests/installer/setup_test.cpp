@@ -436,6 +436,47 @@ TEST_F(SetupDialog, UnsoundPackageRemovesNoEarlierReleaseAndSaysNothingWasInstal
     }
 }
 
+TEST_F(SetupDialog, PayloadChangedAfterThePackageWasMadeIsRefusedByNameAndNothingIsRemoved)
+{
+    InstallRelease(home, kReleaseA, kSuiteUpgrade, "1.0");
+    struct Case {
+        const char* what;
+        QString sql;
+        QString named;
+    };
+    const QList<Case> cases = {
+        {"one byte of a program changed", "UPDATE File SET Data = CAST(replace(CAST(Data AS TEXT), 'echo', 'echO') AS BLOB) WHERE File = 'bin/ardela'", "bin/ardela"},
+        {"a program's hash row gone", "DELETE FROM MsiFileHash WHERE File = 'doc/2.0.txt'", "doc/2.0.txt"},
+        {"the hash table gone", "DROP TABLE MsiFileHash", "no hashes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString package = home.Path("Ardela.msi");
+        QFile::remove(package);
+        LayPackage(package, ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), Payload("2.0"));
+        // The tampering: a copy of the package changed in place, its database still sound.
+        RunPython({QStringLiteral("-c"), QStringLiteral("import sqlite3, sys; db = sqlite3.connect(sys.argv[1]); db.execute(sys.argv[2]); db.commit()\n"
+                                                        "assert db.execute('PRAGMA integrity_check').fetchone()[0] == 'ok'"),
+                   package, c.sql});
+        frmSetup dialog;
+        dialog.show();
+        QList<Action> actions;
+        RecordActions(dialog, &actions);
+        ErrorWindowWatcher& watcher = home.Watcher();
+        watcher.Clear();
+        QTest::mouseClick(dialog.GetDlgItem(frmSetup::kIdSetup), Qt::LeftButton);
+
+        EXPECT_TRUE(actions.isEmpty()) << actions.value(0).announcement.toStdString();
+        ASSERT_EQ(watcher.Texts().size(), 1);
+        EXPECT_TRUE(watcher.Texts()[0].contains(c.named)) << watcher.Texts()[0].toStdString();
+        ExpectFinished(dialog, kNotInstalled);
+        EXPECT_EQ(Related(kSuiteUpgrade), QStringList{kReleaseA});
+        EXPECT_EQ(ReadAll(home.InstallDir() + "/bin/ardela"), "#!/bin/sh\necho 1.0\n");
+        EXPECT_FALSE(Exists(home.InstallDir() + "/doc/2.0.txt"));
+        SetInstallerObserver({});
+    }
+}
+
 TEST_F(SetupDialog, CancelledInstallationSaysSoInItsFinalText)
 {
     LayPackage(home.Path("Ardela.msi"), ReleaseProperties(kReleaseNew, kSuiteUpgrade, "2.0"), Payload("2.0"));
