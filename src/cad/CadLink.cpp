@@ -31,8 +31,9 @@ public:
         return *guard;
     }
 
-    // A call starts waiting in an event loop of `level`.
-    void Begin(int level)
+    // A call starts waiting in an event loop of `level`; `pointRequest` when it waits for a
+    // person picking in the drawing.
+    void Begin(int level, bool pointRequest)
     {
         if (m_levels.empty()) {
             m_since.start();
@@ -40,11 +41,13 @@ public:
                 qApp->installEventFilter(this);
         }
         m_levels.push_back(level);
+        m_points.push_back(pointRequest);
     }
 
     void End()
     {
         m_levels.pop_back();
+        m_points.pop_back();
         if (m_levels.empty() && qApp)
             qApp->removeEventFilter(this);
     }
@@ -66,7 +69,10 @@ protected:
         case QEvent::Wheel:
             if (!watched->isWidgetType() && !watched->isWindowType())
                 return false;
-            if (m_since.elapsed() >= kPendingCallDelayMs && !m_text.isEmpty()) {
+            // The advice to finish the task in the drawing fits only a point request; a host slow
+            // on any other call is asked about by the call itself (HostNotAnsweringText).
+            if (m_since.elapsed() >= kPendingCallDelayMs && !m_text.isEmpty()
+                && std::find(m_points.begin(), m_points.end(), true) != m_points.end()) {
                 m_showing = true;
                 ShowMessage(m_text, MsgOkOnly, m_title);
                 m_showing = false;
@@ -83,13 +89,14 @@ protected:
 
 private:
     std::vector<int> m_levels;
+    std::vector<bool> m_points;
     bool m_showing = false;
     QElapsedTimer m_since;
 };
 
 // Marks one call as waiting in the loop of `level` for the guard, for the scope.
 struct PendingScope {
-    explicit PendingScope(int level) { PendingInputGuard::Instance().Begin(level); }
+    PendingScope(int level, bool pointRequest) { PendingInputGuard::Instance().Begin(level, pointRequest); }
     ~PendingScope() { PendingInputGuard::Instance().End(); }
     PendingScope(const PendingScope&) = delete;
     PendingScope& operator=(const PendingScope&) = delete;
@@ -97,7 +104,42 @@ struct PendingScope {
 
 const QString kLostText = QStringLiteral("The drawing host has gone away.");
 
+// The one question about a silent host: asked once at a time, however many calls wait, and
+// not again until 2 s after the last answer.
+bool g_asking = false;
+QElapsedTimer g_lastAnswer;
+
+QString StoppedWaitingText()
+{
+    return QStringLiteral("The drawing host did not answer and you stopped waiting for it.");
+}
+
+// False when the person chose to stop waiting for the host a call has waited on for `waited`.
+bool KeepWaitingForHost(const QElapsedTimer& waited)
+{
+    if (g_asking || waited.elapsed() < kHostPatienceMs
+        || (g_lastAnswer.isValid() && g_lastAnswer.elapsed() < kHostPatienceMs))
+        return true;
+    g_asking = true;
+    const std::int16_t answer = ShowMessage(HostNotAnsweringText(), MsgWaitStop + MsgExclamation,
+                                            PendingInputGuard::Instance().m_title);
+    g_asking = false;
+    g_lastAnswer.start();
+    return answer == MsgResultRetry;
+}
+
 } // namespace
+
+QString HostNotAnsweringText()
+{
+    return QStringLiteral("The drawing host is not answering.") + kCrLf
+        + QStringLiteral("Wait for it, or stop what it was asked to do?");
+}
+
+bool AskingAboutSilentHost()
+{
+    return g_asking;
+}
 
 void SetPendingCallMessage(const QString& title, const QString& text)
 {
@@ -166,7 +208,15 @@ void CadLink::WaitUnanswered(int atMost)
                 loop.quit();
         });
         check.start(5);
-        PendingScope pending(QThread::currentThread()->loopLevel() + 1);
+        QTimer patience;
+        QElapsedTimer waited;
+        waited.start();
+        connect(&patience, &QTimer::timeout, &loop, [this, &waited] {
+            if (m_unanswered > 0 && m_socket && !KeepWaitingForHost(waited))
+                LoseConnection(StoppedWaitingText());
+        });
+        patience.start(200);
+        PendingScope pending(QThread::currentThread()->loopLevel() + 1, false);
         loop.exec();
         m_unansweredLoop = nullptr;
     }
@@ -269,7 +319,19 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
             });
             limit.start(std::max(1, m_callTimeoutMs - int(spin.elapsed())));
         }
-        PendingScope pending(QThread::currentThread()->loopLevel() + 1);
+        // A host silent on anything but a point request is asked about after 2 s.
+        const bool pointRequest = member == QLatin1String("GetPoint");
+        QTimer patience;
+        QElapsedTimer waited;
+        waited.start();
+        if (!pointRequest) {
+            connect(&patience, &QTimer::timeout, &loop, [this, &call, &waited] {
+                if (!call.done && m_socket && !KeepWaitingForHost(waited))
+                    LoseConnection(StoppedWaitingText());
+            });
+            patience.start(200);
+        }
+        PendingScope pending(QThread::currentThread()->loopLevel() + 1, pointRequest);
         loop.exec();
         call.loop = nullptr;
     }
@@ -325,6 +387,11 @@ void CadLink::ReadReplies()
 
 void CadLink::LoseConnection()
 {
+    LoseConnection(kLostText);
+}
+
+void CadLink::LoseConnection(const QString& text)
+{
     const bool wasConnected = m_connected;
     m_connected = false;
     for (auto& [id, call] : m_pending) {
@@ -332,13 +399,13 @@ void CadLink::LoseConnection()
             continue;
         call->done = true;
         call->error = kDisconnected;
-        call->text = kLostText;
+        call->text = text;
         if (call->loop)
             call->loop->quit();
     }
     m_unansweredIds.clear();
     if (m_unanswered > 0 && !m_unansweredFailure)
-        m_unansweredFailure = std::make_pair(std::uint32_t(kDisconnected), kLostText);
+        m_unansweredFailure = std::make_pair(std::uint32_t(kDisconnected), text);
     m_unanswered = 0;
     if (m_unansweredLoop)
         m_unansweredLoop->quit();

@@ -69,6 +69,8 @@ private:
 
     void ReadReplies();
     void LoseConnection();
+    // Fails every pending and later call with kDisconnected and `text`.
+    void LoseConnection(const QString& text);
 
     QLocalSocket* m_socket = nullptr;
     QString m_socketPath;
@@ -94,5 +96,13 @@ void SetPendingCallMessage(const QString& title, const QString& text);
 QString PendingCallText(const QString& programTitle);
 // How long a call must have been pending before input shows the message.
 constexpr int kPendingCallDelayMs = 2000;
+
+// A call that is not a point request and has had no answer for this long asks the person
+// (HostNotAnsweringText, Wait / Stop): Wait goes on waiting, Stop gives the host up, so that
+// the call and every other fails with kDisconnected and the link watch says the link is lost.
+constexpr int kHostPatienceMs = 2000;
+QString HostNotAnsweringText();
+// True while that question is on the screen (the link watch then reads nothing).
+bool AskingAboutSilentHost();
 
 } // namespace ardela::cad

@@ -129,6 +129,17 @@ Connection& CadConnection()
     return connection;
 }
 
+bool ReportedByLinkWatch(const CadError& error)
+{
+    const Connection& connection = CadConnection();
+    return error.Code() == kDisconnected && (connection.AcadApp != nullptr || connection.LinkLossReported);
+}
+
+bool DrawingLostWithLink()
+{
+    return !CadConnection().AcadDoc && CadConnection().LinkLossReported;
+}
+
 bool IsLiveApplication(const AcadApplicationPtr& application)
 {
     return application && application->IsLive();
@@ -138,6 +149,7 @@ bool ConnectAcad(Connection& connection)
 {
     const ConnectionTexts& texts = connection.Profile.texts;
     SetPendingCallMessage(TitleOf(connection), PendingCallText(TitleOf(connection)));
+    connection.LinkLossReported = false;
     connection.AcadApp = ConnectApplication(RunningSocketPath(connection), 2000);
 
     bool attach = false;

@@ -12,6 +12,7 @@
 
 namespace ardela::cad {
 
+class CadError;
 class WizardForm;
 
 // One program's connection state, kept for the wizard's whole life.
@@ -32,10 +33,20 @@ struct Connection {
     QString HostProgram;
     // How long a started host may take to answer.
     int StartTimeoutMs = 30000;
+    // The link watch has told the user that the host or the drawing went away (cleared by the
+    // next ConnectAcad): routines that fail for that reason say nothing more.
+    bool LinkLossReported = false;
 };
 
 // The program-wide connection.
 Connection& CadConnection();
+
+// True for a failure the link watch reports itself: the host or the drawing went away while
+// the program was attached. The routine that met it shows no message of its own, so one
+// failure gives one message.
+bool ReportedByLinkWatch(const CadError& error);
+// True when the working drawing is missing because the link watch reported it lost.
+bool DrawingLostWithLink();
 
 // A reference counts as a live application only while its host answers.
 bool IsLiveApplication(const AcadApplicationPtr& application);

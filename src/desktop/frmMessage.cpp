@@ -166,6 +166,7 @@ void frmMessage::Form_Load()
     case MsgOkCancel: set = {{"OK", MsgResultOk}, {"Cancel", MsgResultCancel}}; break;
     case MsgYesNoCancel: set = {{"Yes", MsgResultYes}, {"No", MsgResultNo}, {"Cancel", MsgResultCancel}}; break;
     case MsgYesNo: set = {{"Yes", MsgResultYes}, {"No", MsgResultNo}}; break;
+    case MsgWaitStop: set = {{"&Wait", MsgResultRetry}, {"&Stop", MsgResultCancel}}; break;
     default: break;
     }
     const std::array<QPushButton*, 3> buttons{cmdButton1, cmdButton2, cmdButton3};

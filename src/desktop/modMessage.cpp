@@ -29,6 +29,11 @@ std::int16_t MessageButtonSet(std::int16_t style)
     return static_cast<std::int16_t>(style - MessageIconCode(style));
 }
 
+QString WithCause(const QString& message, const QString& cause)
+{
+    return cause.isEmpty() ? message : message + kCrLf + cause;
+}
+
 std::int16_t ShowMessage(const QString& prompt, std::int16_t style, const QString& title)
 {
     const MessageHandler& handler = Handler();

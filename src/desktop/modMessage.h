@@ -14,6 +14,7 @@ enum MessageStyle : std::int16_t {
     MsgOkCancel = 1,
     MsgYesNoCancel = 3,
     MsgYesNo = 4,
+    MsgWaitStop = 5,  // "&Wait" answers MsgResultRetry, "&Stop" MsgResultCancel
     MsgCritical = 16,
     MsgQuestion = 32,
     MsgExclamation = 48,
@@ -24,12 +25,17 @@ enum MessageStyle : std::int16_t {
 enum MessageResult : std::int16_t {
     MsgResultOk = 1,
     MsgResultCancel = 2,
+    MsgResultRetry = 4,
     MsgResultYes = 6,
     MsgResultNo = 7,
 };
 
 // Carriage return and line feed, the joint between the lines of a message.
 inline const QString kCrLf = QStringLiteral("\r\n");
+
+// A fixed message with the cause of the failure on its next line (the message alone when no
+// cause is known).
+QString WithCause(const QString& message, const QString& cause);
 
 // Shows `prompt` with `style` under `title` and returns the pressed button's code, or 2 when
 // no selection was made.

@@ -61,8 +61,17 @@ QString ProgramFileName(const QString& commandLine)
     return program.mid(cut + 1);
 }
 
-bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit, const QString& workingFolder)
+QString StoppedWaitingMessage(const QString& programName)
 {
+    return QStringLiteral("The program ") + programName + QStringLiteral(" was stopped before it had finished.") + kCrLf
+        + QStringLiteral("It left no results.");
+}
+
+bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit, const QString& workingFolder,
+                bool* crashed)
+{
+    if (crashed)
+        *crashed = false;
     Q_UNUSED(showNormally);
     const QString name = ProgramFileName(commandLine);
     QStringList arguments = QProcess::splitCommand(commandLine);
@@ -86,16 +95,20 @@ bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit,
     }
     process.closeWriteChannel();
 
+    const auto ended = [&] {
+        if (crashed)
+            *crashed = process.exitStatus() == QProcess::CrashExit;
+        return true;
+    };
     if (noTimeLimit) {
         while (!WaitSlice(process)) {
         }
-        return true;
+        return ended();
     }
     qint64 start = Clock()();
     for (;;) {
-        const bool ended = WaitSlice(process);
-        if (ended)
-            return true;
+        if (WaitSlice(process))
+            return ended();
         if (Clock()() - start <= kPatienceMs)
             continue;
         const std::int16_t answer = ShowMessage(QStringLiteral("The program ") + name
@@ -106,9 +119,8 @@ bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit,
             start = Clock()();
             continue;
         }
-        ShowMessage(QStringLiteral("There was an error running ") + name + QStringLiteral(".") + kCrLf
-                        + QStringLiteral("Please review your data and try again"),
-                    MsgOkOnly + MsgCritical);
+        // The person chose to stop waiting: nothing says the data was at fault.
+        ShowMessage(StoppedWaitingMessage(name), MsgOkOnly + MsgCritical);
         process.kill();
         process.waitForFinished(10000);
         return false;

@@ -13,8 +13,13 @@ namespace ardela {
 // without an end it asks whether to wait on; No ends the program. True when the program ended,
 // whatever its exit code; false when the user gave up or the program could not be started (a
 // message names it). `showNormally` chooses the window state where the platform has one.
+// `crashed`, when given, tells whether the program that ended was ended by a crash (a signal)
+// rather than by its own exit.
 bool RunAndWait(const QString& commandLine, bool showNormally, bool noTimeLimit,
-                const QString& workingFolder = QString());
+                const QString& workingFolder = QString(), bool* crashed = nullptr);
+
+// The message after No at the 20-second question: the program was stopped, nothing more.
+QString StoppedWaitingMessage(const QString& programName);
 
 // The program's file name as the messages name it: the first word of the command line after
 // its last path separator.

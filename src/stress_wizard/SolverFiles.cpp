@@ -28,11 +28,11 @@ constexpr qint64 kMostElements = qint64(kTableRows - 1) * qint64(kTableRows - 1)
 
 // The number form: rounded to one decimal in the user's locale, without grouping, then turned
 // into the file form (point as separator) by FormatField.
-QString NumberForm(const Cell& cell)
+QString NumberForm(const Cell& cell, const QString& where)
 {
     const double value = cell.ToDouble();
     if (!std::isfinite(value))
-        throw ModelError(QStringLiteral("%1 is not a finite number").arg(cell.ToText()));
+        throw ModelError(QStringLiteral("%1: %2 is not a finite number").arg(where, cell.ToText()));
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return FormatField(locale.toString(value, 'f', 1), 0);
@@ -137,30 +137,31 @@ QByteArray FormatSolverInput(const StressModel& m)
         QStringList values;
         const int count = column == 1 ? m.VertCount : m.HorzCount;
         for (int r = 1; r <= count; ++r)
-            values.append(NumberForm(m.GridLines(r, column)));
+            values.append(NumberForm(m.GridLines(r, column), QStringLiteral("gridlines, row %1, Coord %2").arg(r).arg(column == 1 ? u'x' : u'y')));
         AppendValues(out, values, 8);
     }
     // The subdomain line takes the table's columns in the order 1, 3, 4, 2, 5, 6, 7.
     for (int r = 1; r <= m.DomainCount; ++r) {
         QStringList values;
         for (const int c : {1, 3, 4, 2, 5, 6, 7})
-            values.append(NumberForm(m.Domains(r, c)));
+            values.append(NumberForm(m.Domains(r, c), QStringLiteral("subdomains, row %1, %2").arg(r).arg(DomainHeadings()[std::size_t(c - 1)])));
         AppendValues(out, values, 7);
     }
     for (int r = 1; r <= m.LineCount; ++r) {
         QStringList values;
         for (int c = 1; c <= 4; ++c)
-            values.append(NumberForm(m.ConstrainedLines(r, c)));
+            values.append(NumberForm(m.ConstrainedLines(r, c), QStringLiteral("constrained lines, row %1, %2").arg(r).arg(LineHeadings()[std::size_t(c - 1)])));
         values.append(FormatField(m.ConstrainedLines(r, 5).ToText(), 0));
         AppendValues(out, values, 5);
     }
     for (int r = 1; r <= m.NodalLoadCount; ++r) {
-        const QString x = NumberForm(m.NodalLoads(r, 1));
-        const QString y = NumberForm(m.NodalLoads(r, 2));
+        const auto where = [r](const char* field) { return QStringLiteral("loads, row %1, %2").arg(r).arg(QLatin1String(field)); };
+        const QString x = NumberForm(m.NodalLoads(r, 1), where("Coord x"));
+        const QString y = NumberForm(m.NodalLoads(r, 2), where("Coord y"));
         for (const int direction : {1, 2}) {
             const Cell& force = m.NodalLoads(r, 2 + direction);
             if (ForceValue(force) != 0.0)
-                AppendValues(out, {x, y, QString::number(direction), NumberForm(force)}, 4);
+                AppendValues(out, {x, y, QString::number(direction), NumberForm(force, where(direction == 1 ? "Fx" : "Fy"))}, 4);
         }
     }
     return out.toLatin1();
@@ -182,9 +183,10 @@ bool WriteSolverInput(const StressModel& model, const QString& folder)
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
             throw ModelError(QStringLiteral("cannot write %1").arg(file.fileName()));
         return true;
-    } catch (const ModelError&) {
-        ShowMessage(QStringLiteral("An error has ocurred creating the file.") + kCrLf
-                        + QStringLiteral("Please go back and revise your data"),
+    } catch (const ModelError& error) {
+        ShowMessage(WithCause(QStringLiteral("An error has ocurred creating the file.") + kCrLf
+                                  + QStringLiteral("Please go back and revise your data"),
+                              error.Text()),
                     MsgCritical);
         return false;
     }
@@ -220,8 +222,12 @@ bool ReadSolverResults(StressModel& model, const QString& folder)
 {
     try {
         QFile file(QDir(folder).filePath(kSolverResultsName));
-        if (!file.open(QIODevice::ReadOnly))
-            throw ModelError(QStringLiteral("the solver left no results (%1)").arg(file.errorString()));
+        if (!file.open(QIODevice::ReadOnly)) {
+            // The solver's own reason, from its listing, says more than a missing file.
+            const QString reason = SolverFailureReason(folder);
+            throw ModelError(reason.isEmpty() ? QStringLiteral("the solver left no results (%1)").arg(file.errorString())
+                                              : QStringLiteral("the solver stress says: %1").arg(reason));
+        }
         const QByteArray text = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw ModelError(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
@@ -237,6 +243,23 @@ bool ReadSolverResults(StressModel& model, const QString& folder)
                     MsgCritical);
     }
     return false;
+}
+
+QString SolverFailureReason(const QString& folder)
+{
+    QFile listing(QDir(folder).filePath(kSolverListingName));
+    if (!listing.open(QIODevice::ReadOnly))
+        return QString();
+    const QString text = QString::fromLatin1(listing.read(1 << 20));
+    static const QString marker = QStringLiteral("The analysis failed: ");
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0)
+        return QString();
+    QString reason = text.mid(at + marker.size());
+    reason = reason.left(reason.indexOf(u'\r') >= 0 ? reason.indexOf(u'\r') : reason.indexOf(u'\n')).trimmed();
+    if (reason.endsWith(u'.'))
+        reason.chop(1);
+    return reason;
 }
 
 bool WriteSolverInput()
@@ -321,7 +344,16 @@ bool RunSolver(const QString& folder, bool noTimeLimit)
 {
     QString program = SolverProgram();
     program.replace(u'"', QStringLiteral("\"\"\""));
-    return RunAndWait(u'"' + program + u'"', false, noTimeLimit, folder);
+    bool crashed = false;
+    if (!RunAndWait(u'"' + program + u'"', false, noTimeLimit, folder, &crashed))
+        return false;
+    if (crashed) {
+        ShowMessage(QStringLiteral("The results of the analysis could not be read:") + kCrLf
+                        + QStringLiteral("the solver stress crashed before it had finished."),
+                    MsgCritical);
+        return false;
+    }
+    return true;
 }
 
 } // namespace ardela

@@ -33,6 +33,10 @@ void ParseSolverResults(const QByteArray& text, std::vector<std::array<float, 2>
 // file is a failed run: the message says why, the results are emptied and the result is false.
 bool ReadSolverResults(StressModel& model, const QString& folder);
 
+// The reason the solver gave in its listing in `folder` for a failed run ("the code 5 of
+// constrained line 1 is unknown"); empty when the listing holds none.
+QString SolverFailureReason(const QString& folder);
+
 // The program-wide routines: Vendel's model and its working folder.
 bool WriteSolverInput();
 bool ReadSolverResults();
@@ -56,7 +60,7 @@ QString SolverProgram();
 QString SetSolverProgram(const QString& program);
 
 // Starts the solver in `folder` and waits for it (with the 20-second question unless
-// `noTimeLimit`). False when it could not be started or the user gave up.
+// `noTimeLimit`). False when it could not be started, the user gave up, or it crashed (said so).
 bool RunSolver(const QString& folder, bool noTimeLimit);
 
 // The exchange file names.

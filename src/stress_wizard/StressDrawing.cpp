@@ -186,7 +186,9 @@ bool DrawStresses(const StressModel& model, const SettingsArray& settings, AcadD
     try {
         DrawAllStresses(model, settings, document, regenerate, progress);
         return true;
-    } catch (const CadError&) {
+    } catch (const CadError& error) {
+        if (cad::ReportedByLinkWatch(error))
+            return false;
     } catch (const ModelError&) {
     }
     // Calls still in flight belong to this failed drawing: their outcome is not a later call's.
@@ -205,7 +207,8 @@ bool DrawStresses(bool regenerate, const cad::DrawingProgress& progress)
 {
     AcadDocument* document = cad::CadConnection().AcadDoc.get();
     if (!document) {
-        ShowDrawingFailure();
+        if (!cad::DrawingLostWithLink())
+            ShowDrawingFailure();
         return false;
     }
     return DrawStresses(Stress(), Settings(), *document, regenerate, progress);

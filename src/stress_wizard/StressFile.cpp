@@ -7,8 +7,27 @@
 #include "desktop/Error.h"
 #include "stress_wizard/StressModel.h"
 #include "desktop/TableIO.h"
+#include "truss/AnalysisFile.h"
+#include "truss/TrussModel.h"
 
 namespace ardela {
+
+namespace {
+
+// True when `image` reads whole as a truss analysis file.
+bool IsTrussFile(const QByteArray& image)
+{
+    try {
+        auto truss = std::make_unique<TrussModel>();
+        SettingsArray settings;
+        ReadTrussFile(image, *truss, settings);
+        return true;
+    } catch (const ModelError&) {
+        return false;
+    }
+}
+
+} // namespace
 
 QByteArray WriteStressFile(const StressModel& model, const SettingsArray& settings)
 {
@@ -54,7 +73,13 @@ AnalysisFileKind StressFileKind(StressModel& model, SettingsArray& settings)
     kind.parse = [&model, &settings](const QByteArray& image) -> std::function<void()> {
         auto scratch = std::make_shared<StressModel>();
         auto scratchSettings = std::make_shared<SettingsArray>();
-        ReadStressFile(image, *scratch, *scratchSettings);
+        try {
+            ReadStressFile(image, *scratch, *scratchSettings);
+        } catch (const ModelError&) {
+            if (IsTrussFile(image))
+                throw ModelError(QStringLiteral("this is a Korrin truss analysis (*.krn), not a Vendel plane-stress analysis (*.vdl)"));
+            throw;
+        }
         return [&model, &settings, scratch, scratchSettings] {
             model.VertCount = scratch->VertCount;
             model.HorzCount = scratch->HorzCount;

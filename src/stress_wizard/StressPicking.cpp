@@ -32,8 +32,8 @@ PickEnd Run(const StressPickTarget& target, const QString& layer, bool snap, con
         emptied = true;
         std::shared_ptr<cad::AcadUtility> utility = document.Utility();
         end = RunPickLoop([&](int n) { return pick(*utility, n); }, &rows);
-    } catch (const cad::CadError&) {
-        end = PickEnd::Failed;
+    } catch (const cad::CadError& error) {
+        end = error.Code() == cad::kDisconnected ? PickEnd::LinkLost : PickEnd::Failed;
     }
     if (emptied) {
         target.sheetMaxRow = static_cast<std::int16_t>(std::max<int>(target.sheetMaxRow, rows));

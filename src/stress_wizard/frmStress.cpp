@@ -631,7 +631,9 @@ bool frmStress::Drawing(const std::function<void()>& routine)
     try {
         routine();
         return true;
-    } catch (const cad::CadError&) {
+    } catch (const cad::CadError& error) {
+        if (cad::ReportedByLinkWatch(error))
+            return false;
     } catch (const ModelError&) {
     }
     ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, kTitle);
@@ -713,22 +715,33 @@ void frmStress::Run()
 {
     cad::Connection& connection = cad::CadConnection();
     StressModel& model = Stress();
+    // The listing goes beside the analysis file only when that file holds this very model.
+    bool fileHoldsModel = !m_isDirty;
     if (m_isDirty && SaveAnalysisFile(kStressFileKind)) {
         m_isDirty = false;
+        fileHoldsModel = true;
         ShowStepCaption(CurrentStep);
     }
     QCoreApplication::processEvents();
     const QString folder = ExchangeFolder();
     if (folder.isEmpty() || !WriteSolverInput(model, folder))
         return;
-    if (!RunSolver(folder, false))
+    // A failed run keeps the solver's listing beside the analysis for a look.
+    const auto keepListing = [&] {
+        if (fileHoldsModel)
+            FinishSolverRun(model, folder);
+    };
+    if (!RunSolver(folder, false)) {
+        keepListing();
         return;
+    }
     // A result file that cannot be read leaves the results the drawing shows.
     std::vector<std::array<float, 2>> points = model.StressPoints;
     std::vector<std::array<float, 3>> values = model.StressValues;
     if (!ReadSolverResults(model, folder)) {
         model.StressPoints = std::move(points);
         model.StressValues = std::move(values);
+        keepListing();
         return;
     }
     picProgress->show();
@@ -737,7 +750,7 @@ void frmStress::Run()
     if (drawn)
         cad::BringToFront(connection.AcadWnd, connection);
     picProgress->hide();
-    FinishSolverRun(model, folder);
+    keepListing();
 }
 
 void frmStress::closeEvent(QCloseEvent* event)

@@ -3,6 +3,9 @@
 
 #include <memory>
 
+#include <sys/statvfs.h>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -41,17 +44,40 @@ QByteArray ReadWholeFile(const QString& path)
     return data;
 }
 
+// Why `path` could not be written, in the engineer's terms: the folder, the disk, the permission;
+// the system's own words otherwise.
+QString SaveFailureReason(const QString& path, qint64 size, const QString& systemText)
+{
+    const QFileInfo target(path);
+    const QString folder = QDir::toNativeSeparators(target.absolutePath());
+    const QFileInfo folderInfo(target.absolutePath());
+    if (!folderInfo.exists())
+        return QStringLiteral("%1: the folder %2 does not exist (any more)").arg(path, folder);
+    if (!folderInfo.isDir())
+        return QStringLiteral("%1: %2 is a file, not a folder").arg(path, folder);
+    if (target.isDir())
+        return QStringLiteral("%1: a folder of that name is in the way").arg(path);
+    if (!folderInfo.isWritable() || (target.exists() && !target.isWritable()))
+        return QStringLiteral("%1: you have no permission to write in the folder %2").arg(path, folder);
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(folderInfo.absoluteFilePath()).constData(), &disk) == 0
+        && qint64(disk.f_bavail) * qint64(disk.f_frsize) < size + 4096)
+        return QStringLiteral("%1: the disk holding the folder %2 is full").arg(path, folder);
+    return QStringLiteral("%1: %2").arg(path, systemText);
+}
+
 void WriteWholeFile(const QString& path, const QByteArray& data)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw ModelError(SaveFailureReason(path, data.size(), file.errorString()));
     if (file.write(data) != data.size()) {
+        const QString text = file.errorString();
         file.cancelWriting();
-        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw ModelError(SaveFailureReason(path, data.size(), text));
     }
     if (!file.commit())
-        throw ModelError(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        throw ModelError(SaveFailureReason(path, data.size(), file.errorString()));
 }
 
 
@@ -106,14 +132,18 @@ bool OpenAnalysisFile(const AnalysisFileKind& kind)
         ReadAnalysisFile(kind, choice->fileName);
         *kind.title = choice->fileTitle;
         return true;
-    } catch (const ModelError&) {
-        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
+    } catch (const ModelError& error) {
+        ShowMessage(WithCause(AnalysisFileFailureMessage(), error.Text()), MsgCritical);
         return false;
     }
 }
 
 bool SaveAnalysisFile(const AnalysisFileKind& kind)
 {
+    // A failed save leaves the analysis as unsaved as before: a new model keeps no name, so the
+    // next save offers the dialog again.
+    const QString oldPath = *kind.path;
+    const QString oldTitle = *kind.title;
     if (kind.path->isEmpty()) {
         FileDialogRequest request;
         request.filter = kind.filter;
@@ -130,8 +160,10 @@ bool SaveAnalysisFile(const AnalysisFileKind& kind)
         WriteAnalysisFile(kind, *kind.path);
         *kind.title = title;
         return true;
-    } catch (const ModelError&) {
-        ShowMessage(AnalysisFileFailureMessage(), MsgCritical);
+    } catch (const ModelError& error) {
+        *kind.path = oldPath;
+        *kind.title = oldTitle;
+        ShowMessage(WithCause(AnalysisFileFailureMessage(), error.Text()), MsgCritical);
         return false;
     }
 }

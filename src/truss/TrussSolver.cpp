@@ -496,9 +496,11 @@ bool SolveTruss(TrussModel& model, QString* detail)
         RunTrussAnalysis(model);
         return true;
     } catch (const ModelError& error) {
+        // A caller that takes the cause reports it itself (the batch tool); otherwise the
+        // message carries it on its next line.
         if (detail)
             *detail = error.Text();
-        ShowMessage(AnalysisFailureMessage(), MsgCritical);
+        ShowMessage(detail ? AnalysisFailureMessage() : WithCause(AnalysisFailureMessage(), error.Text()), MsgCritical);
         return false;
     }
 }

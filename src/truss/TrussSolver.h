@@ -13,7 +13,8 @@ struct TrussModel;
 void RunTrussAnalysis(TrussModel& model);
 
 // Runs the analysis; on failure shows the one fixed analysis message and returns false.
-// `detail`, when given, receives the fault's description.
+// `detail`, when given, receives the fault's description; otherwise the message names it on
+// its next line ("bar 6 names node 9; the model has nodes 1 to 4").
 bool SolveTruss(TrussModel& model, QString* detail = nullptr);
 // The program-wide model.
 bool SolveTruss();

@@ -107,7 +107,9 @@ bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDoc
     try {
         DrawAllResults(model, settings, document, progress);
         return true;
-    } catch (const CadError&) {
+    } catch (const CadError& error) {
+        if (cad::ReportedByLinkWatch(error))
+            return false;
     } catch (const ModelError&) {
     }
     ShowMessage(cad::DrawingFailureMessage(),
@@ -124,8 +126,8 @@ bool DrawResults(const cad::DrawingProgress& progress)
 {
     AcadDocument* document = WorkingDrawing();
     if (!document) {
-        ShowMessage(cad::DrawingFailureMessage(),
-                    MsgOkOnly + MsgCritical);
+        if (!cad::DrawingLostWithLink())
+            ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical);
         return false;
     }
     return DrawResults(Truss(), Settings(), *document, progress);

@@ -63,7 +63,7 @@ PickEnd EndRun(const PickTarget& target, PickEnd end, int rows)
     } else if (end == PickEnd::Cancelled) {
         if (target.clearLayer)
             target.clearLayer();
-    } else {
+    } else if (end == PickEnd::Failed) {
         ShowMessage(PickFailureMessage(), MsgOkOnly);
     }
     return end;
@@ -101,8 +101,8 @@ PickEnd PickNodeRows(const PickTarget& target, Table<5>* blocks, Table<3>* loads
                 return accepted;
             },
             &rows);
-    } catch (const cad::CadError&) {
-        end = PickEnd::Failed;
+    } catch (const cad::CadError& error) {
+        end = error.Code() == cad::kDisconnected ? PickEnd::LinkLost : PickEnd::Failed;
     }
     return EndRun(target, end, rows);
 }
@@ -149,8 +149,8 @@ PickEnd PickNodes(const PickTarget& target)
                 return true;
             },
             &rows);
-    } catch (const cad::CadError&) {
-        end = PickEnd::Failed;
+    } catch (const cad::CadError& error) {
+        end = error.Code() == cad::kDisconnected ? PickEnd::LinkLost : PickEnd::Failed;
     }
     if (end == PickEnd::Finished) {
         if (target.fillSheet)
@@ -201,8 +201,8 @@ PickEnd PickElements(const PickTarget& target)
                 return accepted;
             },
             &rows);
-    } catch (const cad::CadError&) {
-        end = PickEnd::Failed;
+    } catch (const cad::CadError& error) {
+        end = error.Code() == cad::kDisconnected ? PickEnd::LinkLost : PickEnd::Failed;
     }
     return EndRun(target, end, rows);
 }

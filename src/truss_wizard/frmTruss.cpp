@@ -521,8 +521,9 @@ void frmTruss::Drawing(void (*routine)(bool), bool regenerate)
 {
     try {
         routine(regenerate);
-    } catch (const cad::CadError&) {
-        ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
+    } catch (const cad::CadError& error) {
+        if (!cad::ReportedByLinkWatch(error))
+            ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
     } catch (const ModelError&) {
         ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, QStringLiteral("Korrin"));
     }
@@ -614,13 +615,15 @@ void frmTruss::Run()
 {
     cad::Connection& connection = cad::CadConnection();
     TrussModel& model = Truss();
+    // The report goes beside the analysis file only when that file holds this very model.
+    bool fileHoldsModel = !m_isDirty;
     if (m_isDirty && SaveAnalysisFile(std::int16_t(2))) {
         m_isDirty = false;
+        fileHoldsModel = true;
         UpdateCaption(CurrentStep);
     }
     QCoreApplication::processEvents();
-    QString detail;
-    const CheckedSolution solution = SolveTrussChecked(model, &detail);
+    const CheckedSolution solution = SolveTrussChecked(model);
     if (!solution.solved)
         return;
     picProgress->show();
@@ -629,7 +632,7 @@ void frmTruss::Run()
     if (drawn)
         cad::BringToFront(connection.AcadWnd, connection);
     picProgress->hide();
-    if (!model.AnalysisPath.isEmpty())
+    if (fileHoldsModel && !model.AnalysisPath.isEmpty())
         WriteReport(model);
     if (solution.Unreliable())
         ShowMessage(UnreliableSolutionWarning(solution.residual), MsgOkOnly + MsgExclamation, QStringLiteral("Korrin"));

@@ -2,6 +2,7 @@
 #include "wizard/LinkWatch.h"
 
 #include "cad/CadError.h"
+#include "cad/CadLink.h"
 #include "cad/modHelpers.h"
 #include "desktop/modMessage.h"
 
@@ -45,12 +46,13 @@ LinkWatch::LinkWatch(cad::Connection& connection, std::function<void()> backToFi
 void LinkWatch::tmrDoc_Timer()
 {
     // The message box runs its own event loop, in which this timer goes on ticking.
-    if (LinkLostShown)
+    if (LinkLostShown || cad::AskingAboutSilentHost())
         return;
     const LinkState state = CheckLink(m_connection);
     if (state == LinkState::Alive)
         return;
     LinkLostShown = true;
+    m_connection.LinkLossReported = true;
     ShowMessage(LinkLostMessage(state), MsgCritical, m_connection.Profile.title);
     m_connection.AcadDoc.reset();
     if (m_backToFirstStep)

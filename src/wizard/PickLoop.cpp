@@ -20,6 +20,8 @@ PickEnd RunPickLoop(const std::function<bool(int n)>& pick, int* lastRow)
             end = PickEnd::Finished;
         else if (error.Code() == cad::kCancelled)
             end = PickEnd::Cancelled;
+        else if (error.Code() == cad::kDisconnected)
+            end = PickEnd::LinkLost;
     } catch (const ModelError&) {
         // The table is full or a cell cannot be stored: the run ends as on any other failure.
     }

@@ -10,6 +10,7 @@ enum class PickEnd {
     Finished,   // the user ended the point request without a point (0x80210020)
     Cancelled,  // the user cancelled it (0x80020009)
     Failed,     // any other failure of the drawing host
+    LinkLost,   // the host or the drawing went away: the link watch says so, the run says nothing
 };
 
 // Calls `pick(n)` for n = 1, 2, ... until a call into the drawing host fails (or a row cannot be

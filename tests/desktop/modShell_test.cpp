@@ -68,7 +68,11 @@ TEST_F(RunAndWaitTest, QuickExitReturnsTrueWithoutAnyMessage)
 TEST_F(RunAndWaitTest, NonZeroExitAndCrashStillReturnTrue)
 {
     EXPECT_TRUE(RunAndWait(QStringLiteral("/bin/sh -c \"exit 3\""), false, false));
-    EXPECT_TRUE(RunAndWait(QStringLiteral("/bin/sh -c \"kill -KILL $$\""), false, false));
+    bool crashed = true;
+    EXPECT_TRUE(RunAndWait(QStringLiteral("/bin/sh -c \"exit 3\""), false, false, QString(), &crashed));
+    EXPECT_FALSE(crashed) << "a program that exits with an error did not crash";
+    EXPECT_TRUE(RunAndWait(QStringLiteral("/bin/sh -c \"kill -KILL $$\""), false, false, QString(), &crashed));
+    EXPECT_TRUE(crashed) << "a program ended by a signal crashed";
     EXPECT_TRUE(m_shown.empty());
 }
 
@@ -122,7 +126,9 @@ TEST_F(RunAndWaitTest, YesWaitsAnotherTwentySecondsAndNoEndsTheProgram)
     EXPECT_EQ(m_shown[0].style, MsgYesNo + MsgCritical);
     EXPECT_TRUE(m_shown[0].title.isEmpty());
     EXPECT_EQ(m_shown[1].prompt, question);
-    EXPECT_EQ(m_shown[2].prompt, QStringLiteral("There was an error running sh.\r\nPlease review your data and try again"));
+    // The person stopped waiting: the message says so and does not blame the data.
+    EXPECT_EQ(m_shown[2].prompt, QStringLiteral("The program sh was stopped before it had finished.\r\nIt left no results."));
+    EXPECT_FALSE(m_shown[2].prompt.contains(QStringLiteral("data")));
     EXPECT_EQ(m_shown[2].style, MsgOkOnly + MsgCritical);
 
     QFile file(pidFile);

@@ -4,6 +4,7 @@
 // or a solver given up on draws nothing, a lost link returns to the first step once, a failing
 // redraw does not hold a step change, and Options redraws the stresses of a saved analysis.
 #include <cmath>
+#include <limits>
 #include <deque>
 
 #include <QApplication>
@@ -698,6 +699,9 @@ TEST_F(VendelWizard, SolverGivenUpOnAfterTwentySecondsDrawsNothing)
     m_answerNo = false;
     ASSERT_GE(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The program fake-stress stoped responding for 20 seconds.\r\nDo you want to wait?"));
+    // The engineer stopped the wait: the data is not blamed, and nothing else is said.
+    ASSERT_EQ(m_shown.size(), 2u);
+    EXPECT_EQ(m_shown[1].prompt, QStringLiteral("The program fake-stress was stopped before it had finished.\r\nIt left no results."));
     EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), 0u);
     EXPECT_FALSE(QFile::exists(Exchange(QStringLiteral("dateout.dat"))));
 }
@@ -866,3 +870,74 @@ TEST_F(VendelWizard, ProgressBarOfALargePlateIsPaintedOncePerPercentNotPerElemen
 }
 
 } // namespace
+
+TEST_F(VendelWizard, FailedSolverRunSaysTheSolversOwnReasonAndKeepsItsListingBesideTheAnalysis)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    // Saved and drawn once, so that the failed runs below have a mesh and results to keep.
+    const QString path = m_dir.filePath(QStringLiteral("plate.vdl"));
+    m_dialogAnswers.push_back(path);
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_FALSE(m_wizard->IsDirty());
+    const std::size_t segments = CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus);
+    ASSERT_EQ(segments, 16u);
+
+    // The real solver refuses a constrained-line code it does not know.
+    Stress().ConstrainedLines(1, 5) = Cell(5.0f);
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("The results of the analysis could not be read:\r\nthe solver stress says: ")))
+        << m_shown[0].prompt.toStdString();
+    EXPECT_TRUE(m_shown[0].prompt.contains(QStringLiteral("the code 5 of constrained line 1 is unknown"))) << m_shown[0].prompt.toStdString();
+    EXPECT_FALSE(m_shown[0].prompt.contains(QStringLiteral("No such file")));
+    // Its listing stands beside the analysis for a look; the exchange files are gone.
+    QFile listing(m_dir.filePath(QStringLiteral("plate.prn")));
+    ASSERT_TRUE(listing.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(listing.readAll().contains("the code 5 of constrained line 1 is unknown"));
+    for (const char* name : {"datein", "dateout", "dateout.dat"})
+        EXPECT_FALSE(QFile::exists(Exchange(QLatin1String(name)))) << name;
+    EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), segments);
+
+    // A solver that crashes is said to have crashed.
+    Stress().ConstrainedLines(1, 5) = Cell(3.0f);
+    FakeSolver("kill -SEGV $$");
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The results of the analysis could not be read:\r\nthe solver stress crashed before it had finished."));
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+}
+
+TEST_F(VendelWizard, NotANumberInAnOpenedPlateIsNamedByTableRowAndField)
+{
+    auto plate = std::make_unique<StressModel>();
+    StressModel& m = *plate;
+    m.VertCount = 2;
+    m.HorzCount = 2;
+    m.GridLines(1, 1) = Cell(0.0f);
+    m.GridLines(2, 1) = Cell(10.0f);
+    m.GridLines(1, 2) = Cell(0.0f);
+    m.GridLines(2, 2) = Cell(5.0f);
+    m.DomainCount = 1;
+    const float domain[] = {0, 0, 10, 5, 1, 210000, std::numeric_limits<float>::quiet_NaN()};
+    for (int c = 1; c <= 7; ++c)
+        m.Domains(1, c) = Cell(domain[c - 1]);
+    const QString path = m_dir.filePath(QStringLiteral("nan.vdl"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteStressFile(m, DefaultSettings()));
+    }
+    ASSERT_TRUE(Stress().VertCount == 0);
+    SettingsArray settings = DefaultSettings();
+    ReadAnalysisFile(StressFileKind(Stress(), settings), path);
+    m_shown.clear();
+    EXPECT_FALSE(WriteSolverInput());
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("An error has ocurred creating the file.\r\nPlease go back and revise your data\r\n"
+                                                            "subdomains, row 1, G [daN/cm²]: ")))
+        << m_shown[0].prompt.toStdString();
+    EXPECT_TRUE(m_shown[0].prompt.endsWith(QStringLiteral(" is not a finite number"))) << m_shown[0].prompt.toStdString();
+}

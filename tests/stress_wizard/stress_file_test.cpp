@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "truss/AnalysisFile.h"
+#include "truss/TrussModel.h"
 #include "desktop/FileChooser.h"
 #include "stress_wizard/StressFile.h"
 #include "stress_wizard/StressModel.h"
@@ -134,7 +135,8 @@ TEST_F(StressFileTest, DamagedFileLeavesTheModelAsItWas)
         m_messages.clear();
         EXPECT_FALSE(OpenAnalysisFile(StressFileKind(*live, liveSettings)));
         ASSERT_EQ(m_messages.size(), 1);
-        EXPECT_EQ(m_messages[0], QStringLiteral("Could not open analysis file"));
+        EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("Could not open analysis file\r\n") + m_path + QStringLiteral(": ")))
+            << m_messages[0].toStdString();
         EXPECT_EQ(live->DomainCount, 7);
         EXPECT_EQ(live->VertCount, 0);
         EXPECT_TRUE(live->GridLines(1, 1).IsEmpty());
@@ -159,3 +161,24 @@ TEST_F(StressFileTest, KindOneOpensIntoTheProgramWideModel)
 
 } // namespace
 } // namespace ardela
+
+TEST_F(StressFileTest, ATrussFileGivenWhereAPlateIsExpectedIsNamedAsSuch)
+{
+    SettingsArray trussSettings = DefaultSettings();
+    TrussModel truss;
+    truss.NodeCount = 2;
+    truss.Nodes(2, 1) = Cell(100.0f);
+    {
+        QFile file(m_path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteTrussFile(truss, trussSettings));
+    }
+    auto live = std::make_unique<StressModel>();
+    SettingsArray liveSettings = DefaultSettings();
+    m_messages.clear();
+    EXPECT_FALSE(OpenAnalysisFile(StressFileKind(*live, liveSettings)));
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_EQ(m_messages[0], QStringLiteral("Could not open analysis file\r\n") + m_path
+                                 + QStringLiteral(": this is a Korrin truss analysis (*.krn), not a Vendel plane-stress analysis (*.vdl)"));
+    EXPECT_TRUE(live->AnalysisPath.isEmpty());
+}

@@ -233,7 +233,9 @@ TEST_F(AnalysisFileTest, ACorruptFileShowsTheMessageAndChangesNothing)
         MessageRecorder messages;
         EXPECT_FALSE(OpenAnalysisFile(Kind()));
         ASSERT_EQ(messages.Messages().size(), 1u);
-        EXPECT_EQ(messages.Messages()[0].prompt, kFileMessage);
+        // The fixed message, then the file and what is wrong with it on the next line.
+        EXPECT_TRUE(messages.Messages()[0].prompt.startsWith(kFileMessage + QStringLiteral("\r\n") + path + QStringLiteral(": ")))
+            << messages.Messages()[0].prompt.toStdString();
         EXPECT_EQ(messages.Messages()[0].style, MsgCritical);
         EXPECT_EQ(WriteTrussFile(*model, settings), before);
         EXPECT_EQ(model->AnalysisPath, QStringLiteral("/somewhere/current.krn"));
@@ -293,7 +295,8 @@ TEST_F(AnalysisFileTest, AFailedSaveLeavesThePreviousFileIntact)
     MessageRecorder messages;
     EXPECT_FALSE(SaveAnalysisFile(Kind()));
     ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].prompt, kFileMessage);
+    EXPECT_TRUE(messages.Messages()[0].prompt.startsWith(kFileMessage + QStringLiteral("\r\n")));
+    EXPECT_TRUE(messages.Messages()[0].prompt.contains(QStringLiteral("too long"))) << messages.Messages()[0].prompt.toStdString();
     EXPECT_EQ(ReadFile(path), saved);
 
     // A target that cannot be written (a folder of that name) fails the same way.
@@ -338,4 +341,45 @@ TEST_F(AnalysisFileTest, TextBytesTheCodePageLeavesUndefinedReadAndWriteBackUnch
     SettingsArray s;
     ReadTrussFile(image, *back, s);
     EXPECT_EQ(WriteTrussFile(*back, s), image);
+}
+
+TEST_F(AnalysisFileTest, AFailedSaveSaysWhyAndLeavesTheModelAsUnsavedAsBefore)
+{
+    // A new model: the chosen folder vanishes before the file is written.
+    const QString gone = Path("gone");
+    ASSERT_TRUE(QDir().mkpath(gone));
+    const QString target = gone + QStringLiteral("/bridge.krn");
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    model = EveryKindModel();
+    {
+        DialogScript dialog(target);
+        MessageRecorder messages;
+        EXPECT_FALSE(SaveAnalysisFile(Kind()));
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        const QString prompt = messages.Messages()[0].prompt;
+        EXPECT_TRUE(prompt.startsWith(kFileMessage + QStringLiteral("\r\n"))) << prompt.toStdString();
+        EXPECT_TRUE(prompt.contains(QStringLiteral("the folder %1 does not exist").arg(gone))) << prompt.toStdString();
+        // Still a model without a file: the next save asks for a name again.
+        EXPECT_TRUE(model->AnalysisPath.isEmpty());
+        EXPECT_TRUE(model->AnalysisTitle.isEmpty());
+    }
+    const QString good = Path("bridge.krn");
+    DialogScript again(good);
+    EXPECT_TRUE(SaveAnalysisFile(Kind()));
+    EXPECT_EQ(again.Shown(), 1);
+    EXPECT_EQ(model->AnalysisPath, good);
+
+    // A saved model whose folder turned into a file keeps its name and says why.
+    const QString blocked = Path("blocked");
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    model->AnalysisPath = blocked + QStringLiteral("/b.krn");
+    model->AnalysisTitle = QStringLiteral("b.krn");
+    ASSERT_TRUE(QDir(blocked).removeRecursively());
+    WriteFile(blocked, "a file where the folder was");
+    MessageRecorder messages;
+    EXPECT_FALSE(SaveAnalysisFile(Kind()));
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_TRUE(messages.Messages()[0].prompt.contains(QStringLiteral("is a file, not a folder"))) << messages.Messages()[0].prompt.toStdString();
+    EXPECT_EQ(model->AnalysisPath, blocked + QStringLiteral("/b.krn"));
+    EXPECT_EQ(model->AnalysisTitle, QStringLiteral("b.krn"));
 }

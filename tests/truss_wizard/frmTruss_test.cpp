@@ -4,12 +4,15 @@
 // closing asks before anything is lost.
 #include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <deque>
 #include <functional>
 
 #include <QApplication>
 #include <QCborArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -81,6 +84,8 @@ protected:
                 return std::int16_t(MsgResultYes);
             if (prompt.startsWith(QLatin1String("The drawing has not been saved.")))
                 return std::int16_t(MsgResultNo);
+            if (prompt == cad::HostNotAnsweringText() && m_onSilentHost)
+                return m_onSilentHost();
             return std::int16_t(MsgResultOk);
         });
         m_previousDialogs = SetFileDialogHandler([this](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
@@ -228,6 +233,7 @@ protected:
     GridEditor* m_grid = nullptr;
     std::vector<Shown> m_shown;
     std::deque<QString> m_dialogAnswers;
+    std::function<std::int16_t()> m_onSilentHost;
     MessageHandler m_previousMessages;
     FileDialogHandler m_previousDialogs;
 };
@@ -616,7 +622,9 @@ TEST_F(KorrinWizard, UnstableTrussShowsTheSolverMessageAndDrawsNothing)
     m_shown.clear();
     Click(m_wizard->cmdNav[NavRun]);
     ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0].prompt, kAnalysisMessage);
+    // The fixed message, then the solver's cause on its own line.
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(kAnalysisMessage + QStringLiteral("\r\n"))) << m_shown[0].prompt.toStdString();
+    EXPECT_GT(m_shown[0].prompt.size(), kAnalysisMessage.size() + 10);
     EXPECT_TRUE(OnLayer(cad::kKorrinPlus).empty());
     EXPECT_TRUE(OnLayer(cad::kKorrinMinus).empty());
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("square.prn"))));
@@ -647,6 +655,128 @@ TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.contains(QLatin1String("unreliable"))) << m_shown[0].prompt.toStdString();
     EXPECT_EQ(m_shown[0].style, MsgOkOnly + MsgExclamation);
+}
+
+TEST_F(KorrinWizard, BarNamingAMissingNodeIsSaidWithTheBarAndTheNode)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    Back(); Back(); Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 3);
+    TypeCell(3, 2, "9");
+    Next(); Next(); Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 6);
+    m_dialogAnswers.push_back(QString());
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].prompt, kAnalysisMessage + QStringLiteral("\r\nbar 3 names node 9; the model has nodes 1 to 3"));
+}
+
+TEST_F(KorrinWizard, FailedSaveSaysWhyWritesNoReportForTheOldFileAndAsksForANameAgain)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    // A first save into a folder that is gone: why is said, and the model stays without a file.
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("gone/tri.krn")));
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(m_shown.size(), 2u);
+    EXPECT_EQ(m_shown[1].prompt, QStringLiteral("Could not open analysis file\r\n") + m_dir.filePath(QStringLiteral("gone/tri.krn"))
+                                     + QStringLiteral(": the folder ") + m_dir.filePath(QStringLiteral("gone"))
+                                     + QStringLiteral(" does not exist (any more)"));
+    EXPECT_TRUE(m_wizard->IsDirty());
+    EXPECT_TRUE(Truss().AnalysisPath.isEmpty());
+    EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Run Analysis"));
+    EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u) << "the run goes on";
+
+    // The next Run offers the dialog again, and the model can be saved elsewhere.
+    const QString path = m_dir.filePath(QStringLiteral("tri.krn"));
+    m_dialogAnswers.push_back(path);
+    Click(m_wizard->cmdNav[NavRun]);
+    EXPECT_TRUE(m_dialogAnswers.empty());
+    EXPECT_FALSE(m_wizard->IsDirty());
+    const QString report = ReadText(m_dir.filePath(QStringLiteral("tri.prn")));
+    ASSERT_TRUE(report.contains(QLatin1String("375.000")));
+
+    // The load doubled, then the disk takes no file of the analysis's size: the old file stays,
+    // and no report of the new load stands beside it.
+    Back();
+    TypeCell(1, 3, "-2000");
+    Next();
+    ASSERT_TRUE(m_wizard->IsDirty());
+    const QByteArray saved = ReadText(path).toLatin1();
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    m_shown.clear();
+    Click(m_wizard->cmdNav[NavRun]);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousSignal);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("Could not open analysis file\r\n") + path + QStringLiteral(": ")))
+        << m_shown[0].prompt.toStdString();
+    EXPECT_TRUE(m_wizard->IsDirty());
+    EXPECT_EQ(ReadText(path).toLatin1(), saved);
+    EXPECT_EQ(ReadText(m_dir.filePath(QStringLiteral("tri.prn"))), report) << "a report of the new load beside the old file";
+    EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
+}
+
+TEST_F(KorrinWizard, HostKilledAtRunIsOneMessage)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("tri.krn")));
+    m_shown.clear();
+    m_host.Kill();
+    m_host.WaitForExit(5000);
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);
+    ASSERT_EQ(m_shown.size(), 1u) << Prompts().back().toStdString();
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the"))) << m_shown[0].prompt.toStdString();
+}
+
+TEST_F(KorrinWizard, StoppedHostIsAskedAboutAfterTwoSecondsAndStopEndsTheRunWithOneMessage)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("tri.krn")));
+    m_shown.clear();
+    // Wait once (the host goes on), then the host stops again and Stop gives it up.
+    int asked = 0;
+    m_onSilentHost = [&] {
+        if (++asked == 1) {
+            ::kill(pid_t(m_host.Pid()), SIGCONT);
+            return std::int16_t(MsgResultRetry);
+        }
+        return std::int16_t(MsgResultCancel);
+    };
+    ::kill(pid_t(m_host.Pid()), SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_EQ(asked, 1);
+    ASSERT_EQ(m_shown.size(), 1u) << Prompts().back().toStdString();
+    EXPECT_EQ(m_shown[0].prompt, cad::HostNotAnsweringText());
+    EXPECT_EQ(m_shown[0].style, MsgWaitStop + MsgExclamation);
+    EXPECT_EQ(m_shown[0].title, QStringLiteral("Korrin"));
+    EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u) << "after Wait the drawing was finished";
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("tri.prn"))));
+
+    // Stopped again: Stop fails the run; the link is said lost once, and nothing else.
+    m_shown.clear();
+    ::kill(pid_t(m_host.Pid()), SIGSTOP);
+    Click(m_wizard->cmdNav[NavRun]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);
+    ::kill(pid_t(m_host.Pid()), SIGCONT);
+    ASSERT_EQ(asked, 2);
+    ASSERT_EQ(m_shown.size(), 2u) << Prompts().back().toStdString();
+    EXPECT_EQ(m_shown[0].prompt, cad::HostNotAnsweringText());
+    EXPECT_TRUE(m_shown[1].prompt.startsWith(QLatin1String("The link with the"))) << m_shown[1].prompt.toStdString();
 }
 
 // Drives the modal Options dialog the wizard opens: `edit` fills it, then OK is pressed.
