@@ -24,16 +24,24 @@ struct PendingEdit {
 // The working copy the checks fill: 1024 rows x 7 columns.
 using CheckBufferTable = Table<7>;
 
-// A cell is a number when IsNumber accepts its text; an empty cell is not.
+// A cell is a number when it holds a finite number (whatever its text form: 21000000 shows as
+// "2.1E+07", which IsNumber would refuse), or a text that IsNumber accepts; an empty cell is not.
 bool CellIsNumber(const Cell& cell);
 
+// Each check may also say, in `status`, the first thing that keeps "&Next >" disabled ("row 3,
+// Coord y: '3OO' is not a number", "At least one bar is needed"); empty when the step is complete.
+
 // Nodes: x and y numbers; at least one node.
-bool CheckNodes(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer);
+bool CheckNodes(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer,
+                QString* status = nullptr);
 // Bars: node 1, node 2, area and E numbers; at least one bar.
-bool CheckElements(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer);
+bool CheckElements(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer,
+                QString* status = nullptr);
 // Supports: the node a number; at least three fixities equal to 1.
-bool CheckBlocks(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer);
+bool CheckBlocks(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer,
+                QString* status = nullptr);
 // Loads: the node a number, each force empty or a number; no row needed.
-bool CheckLoads(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer);
+bool CheckLoads(TrussModel& model, std::int16_t& rowsUsed, const PendingEdit& pending, CheckBufferTable& buffer,
+                QString* status = nullptr);
 
 } // namespace ardela
