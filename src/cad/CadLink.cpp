@@ -213,7 +213,7 @@ void CadLink::WaitUnanswered(int atMost)
         waited.start();
         connect(&patience, &QTimer::timeout, &loop, [this, &waited] {
             if (m_unanswered > 0 && m_socket && !KeepWaitingForHost(waited))
-                LoseConnection(StoppedWaitingText());
+                LoseConnectionWith(StoppedWaitingText());
         });
         patience.start(200);
         PendingScope pending(QThread::currentThread()->loopLevel() + 1, false);
@@ -327,7 +327,7 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
         if (!pointRequest) {
             connect(&patience, &QTimer::timeout, &loop, [this, &call, &waited] {
                 if (!call.done && m_socket && !KeepWaitingForHost(waited))
-                    LoseConnection(StoppedWaitingText());
+                    LoseConnectionWith(StoppedWaitingText());
             });
             patience.start(200);
         }
@@ -387,10 +387,10 @@ void CadLink::ReadReplies()
 
 void CadLink::LoseConnection()
 {
-    LoseConnection(kLostText);
+    LoseConnectionWith(kLostText);
 }
 
-void CadLink::LoseConnection(const QString& text)
+void CadLink::LoseConnectionWith(const QString& text)
 {
     const bool wasConnected = m_connected;
     m_connected = false;

@@ -70,7 +70,7 @@ private:
     void ReadReplies();
     void LoseConnection();
     // Fails every pending and later call with kDisconnected and `text`.
-    void LoseConnection(const QString& text);
+    void LoseConnectionWith(const QString& text);
 
     QLocalSocket* m_socket = nullptr;
     QString m_socketPath;

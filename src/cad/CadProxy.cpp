@@ -45,11 +45,17 @@ public:
     ProxyBase(LinkPtr link, Handle handle) : m_link(std::move(link)), m_handle(std::move(handle)) {}
 
 protected:
+    // The link is held for the call: what runs while it waits may drop this proxy.
     QCborValue Call(const QString& member, const QCborArray& args = {}) const
     {
-        return m_link->Call(m_handle, member, args);
+        const LinkPtr link = m_link;
+        return link->Call(m_handle, member, args);
     }
-    void Send(const QString& member, const QCborArray& args = {}) const { m_link->Send(m_handle, member, args); }
+    void Send(const QString& member, const QCborArray& args = {}) const
+    {
+        const LinkPtr link = m_link;
+        link->Send(m_handle, member, args);
+    }
     template <typename T>
     std::shared_ptr<T> Object(const QString& member, const QCborArray& args = {}) const;
 

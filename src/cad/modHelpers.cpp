@@ -150,6 +150,7 @@ bool ConnectAcad(Connection& connection)
     const ConnectionTexts& texts = connection.Profile.texts;
     SetPendingCallMessage(TitleOf(connection), PendingCallText(TitleOf(connection)));
     connection.LinkLossReported = false;
+    connection.Retired.clear();
     connection.AcadApp = ConnectApplication(RunningSocketPath(connection), 2000);
 
     bool attach = false;

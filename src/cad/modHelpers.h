@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include <QString>
 
@@ -36,6 +38,10 @@ struct Connection {
     // The link watch has told the user that the host or the drawing went away (cleared by the
     // next ConnectAcad): routines that fail for that reason say nothing more.
     bool LinkLossReported = false;
+    // References the link watch dropped, kept alive until the next ConnectAcad: a drawing or
+    // picking routine still working on them (the watch runs wherever window messages run) must
+    // not find them destroyed under it.
+    std::vector<std::shared_ptr<void>> Retired;
 };
 
 // The program-wide connection.

@@ -30,9 +30,16 @@ constexpr qint64 kMostElements = qint64(kTableRows - 1) * qint64(kTableRows - 1)
 // into the file form (point as separator) by FormatField.
 QString NumberForm(const Cell& cell, const QString& where)
 {
-    const double value = cell.ToDouble();
+    double value = 0.0;
+    try {
+        value = cell.ToDouble();
+    } catch (const ModelError& error) {
+        throw ModelError(QStringLiteral("%1: %2").arg(where, error.Text()));
+    }
     if (!std::isfinite(value))
-        throw ModelError(QStringLiteral("%1: %2 is not a finite number").arg(where, cell.ToText()));
+        throw ModelError(cell.GetKind() == Cell::Kind::Text
+                             ? QStringLiteral("%1: '%2' is not a number").arg(where, cell.ToText())
+                             : QStringLiteral("%1: %2 is not a finite number").arg(where, cell.ToText()));
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return FormatField(locale.toString(value, 'f', 1), 0);

@@ -54,12 +54,15 @@ void LinkWatch::tmrDoc_Timer()
     LinkLostShown = true;
     m_connection.LinkLossReported = true;
     ShowMessage(LinkLostMessage(state), MsgCritical, m_connection.Profile.title);
+    m_connection.Retired.push_back(std::move(m_connection.AcadDoc));
     m_connection.AcadDoc.reset();
     if (m_backToFirstStep)
         m_backToFirstStep();
     tmrDoc.stop();
-    if (!cad::IsLiveApplication(m_connection.AcadApp))
+    if (!cad::IsLiveApplication(m_connection.AcadApp)) {
+        m_connection.Retired.push_back(std::move(m_connection.AcadApp));
         m_connection.AcadApp.reset();
+    }
 }
 
 } // namespace ardela

@@ -160,7 +160,9 @@ TEST_F(SolverFilesTest, CellThatIsNotANumberStopsTheWritingWithTheFixedMessage)
     m_model->Domains(1, 6) = QStringLiteral("steel");
     EXPECT_FALSE(WriteSolverInput(*m_model, m_dir.path()));
     ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_EQ(m_messages[0], QStringLiteral("An error has ocurred creating the file.\r\nPlease go back and revise your data"));
+    // The fixed message, then the table, row and heading of the cell on the next line.
+    EXPECT_EQ(m_messages[0], QStringLiteral("An error has ocurred creating the file.\r\nPlease go back and revise your data\r\n"
+                                            "subdomains, row 1, E [daN/cm²]: the text \"steel\" is not a number"));
     EXPECT_EQ(m_styles[0], MsgCritical);
     EXPECT_FALSE(QFile::exists(File("datein")));
 }

@@ -160,8 +160,6 @@ TEST_F(StressFileTest, KindOneOpensIntoTheProgramWideModel)
 }
 
 } // namespace
-} // namespace ardela
-
 TEST_F(StressFileTest, ATrussFileGivenWhereAPlateIsExpectedIsNamedAsSuch)
 {
     SettingsArray trussSettings = DefaultSettings();
@@ -182,3 +180,5 @@ TEST_F(StressFileTest, ATrussFileGivenWhereAPlateIsExpectedIsNamedAsSuch)
                                  + QStringLiteral(": this is a Korrin truss analysis (*.krn), not a Vendel plane-stress analysis (*.vdl)"));
     EXPECT_TRUE(live->AnalysisPath.isEmpty());
 }
+
+} // namespace ardela
