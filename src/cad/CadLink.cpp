@@ -215,7 +215,8 @@ void CadLink::WaitUnanswered(int atMost)
             if (m_unanswered > 0 && m_socket && !KeepWaitingForHost(waited))
                 LoseConnectionWith(StoppedWaitingText());
         });
-        patience.start(200);
+        if (m_callTimeoutMs == 0)
+            patience.start(200);
         PendingScope pending(QThread::currentThread()->loopLevel() + 1, false);
         loop.exec();
         m_unansweredLoop = nullptr;
@@ -324,7 +325,7 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
         QTimer patience;
         QElapsedTimer waited;
         waited.start();
-        if (!pointRequest) {
+        if (!pointRequest && m_callTimeoutMs == 0) {
             connect(&patience, &QTimer::timeout, &loop, [this, &call, &waited] {
                 if (!call.done && m_socket && !KeepWaitingForHost(waited))
                     LoseConnectionWith(StoppedWaitingText());

@@ -97,7 +97,8 @@ QString PendingCallText(const QString& programTitle);
 // How long a call must have been pending before input shows the message.
 constexpr int kPendingCallDelayMs = 2000;
 
-// A call that is not a point request and has had no answer for this long asks the person
+// On a link without a call time-out (a person at the program, not the batch tool), a call that
+// is not a point request and has had no answer for this long asks the person
 // (HostNotAnsweringText, Wait / Stop): Wait goes on waiting, Stop gives the host up, so that
 // the call and every other fails with kDisconnected and the link watch says the link is lost.
 constexpr int kHostPatienceMs = 2000;

@@ -891,7 +891,7 @@ TEST_F(VendelWizard, FailedSolverRunSaysTheSolversOwnReasonAndKeepsItsListingBes
     // Saved and drawn once, so that the failed runs below have a mesh and results to keep.
     const QString path = m_dir.filePath(QStringLiteral("plate.vdl"));
     m_dialogAnswers.push_back(path);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_FALSE(m_wizard->IsDirty());
     const std::size_t segments = CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus);
     ASSERT_EQ(segments, 16u);
@@ -899,7 +899,7 @@ TEST_F(VendelWizard, FailedSolverRunSaysTheSolversOwnReasonAndKeepsItsListingBes
     // The real solver refuses a constrained-line code it does not know.
     Stress().ConstrainedLines(1, 5) = Cell(5.0f);
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("The results of the analysis could not be read:\r\nthe solver stress says: ")))
         << m_shown[0].prompt.toStdString();
@@ -917,7 +917,7 @@ TEST_F(VendelWizard, FailedSolverRunSaysTheSolversOwnReasonAndKeepsItsListingBes
     Stress().ConstrainedLines(1, 5) = Cell(3.0f);
     FakeSolver("kill -SEGV $$");
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The results of the analysis could not be read:\r\nthe solver stress crashed before it had finished."));
     EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);

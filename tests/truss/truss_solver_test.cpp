@@ -201,7 +201,9 @@ TEST(TrussSolver, CapacityIsReachedAt510NodesWithTheNarrowestBand)
     auto tooMany = MakeChain(511, 25.0f);
     EXPECT_FALSE(SolveTruss(*tooMany));
     ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].prompt, kAnalysisMessage);
+    // The fixed message, then the cause on its next line.
+    EXPECT_EQ(messages.Messages()[0].prompt,
+              kAnalysisMessage + QStringLiteral("\r\nequation 1025 is outside the store of 1024 (too many nodes for the bandwidth)"));
 }
 
 TEST(TrussSolver, NodeNumbersMoreThan255ApartExceedTheBandStore)

@@ -682,7 +682,7 @@ TEST_F(KorrinWizard, BarNamingAMissingNodeIsSaidWithTheBarAndTheNode)
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     m_dialogAnswers.push_back(QString());
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, kAnalysisMessage + QStringLiteral("\r\nbar 3 names node 9; the model has nodes 1 to 3"));
 }
@@ -693,7 +693,7 @@ TEST_F(KorrinWizard, FailedSaveSaysWhyWritesNoReportForTheOldFileAndAsksForAName
     TypeTriangle();
     // A first save into a folder that is gone: why is said, and the model stays without a file.
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("gone/tri.krn")));
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(m_shown.size(), 2u);
     EXPECT_EQ(m_shown[1].prompt, QStringLiteral("Could not open analysis file\r\n") + m_dir.filePath(QStringLiteral("gone/tri.krn"))
                                      + QStringLiteral(": the folder ") + m_dir.filePath(QStringLiteral("gone"))
@@ -706,7 +706,7 @@ TEST_F(KorrinWizard, FailedSaveSaysWhyWritesNoReportForTheOldFileAndAsksForAName
     // The next Run offers the dialog again, and the model can be saved elsewhere.
     const QString path = m_dir.filePath(QStringLiteral("tri.krn"));
     m_dialogAnswers.push_back(path);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_TRUE(m_dialogAnswers.empty());
     EXPECT_FALSE(m_wizard->IsDirty());
     const QString report = ReadText(m_dir.filePath(QStringLiteral("tri.prn")));
@@ -726,7 +726,7 @@ TEST_F(KorrinWizard, FailedSaveSaysWhyWritesNoReportForTheOldFileAndAsksForAName
     small.rlim_cur = 8192;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousSignal);
     ASSERT_EQ(m_shown.size(), 1u);
@@ -746,7 +746,7 @@ TEST_F(KorrinWizard, HostKilledAtRunIsOneMessage)
     m_shown.clear();
     m_host.Kill();
     m_host.WaitForExit(5000);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
     QTest::qWait(300);
     ASSERT_EQ(m_shown.size(), 1u) << Prompts().back().toStdString();
@@ -771,7 +771,7 @@ TEST_F(KorrinWizard, StoppedHostIsAskedAboutAfterTwoSecondsAndStopEndsTheRunWith
     ::kill(pid_t(m_host.Pid()), SIGSTOP);
     QElapsedTimer clock;
     clock.start();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(asked, 1);
     ASSERT_EQ(m_shown.size(), 1u) << Prompts().back().toStdString();
     EXPECT_EQ(m_shown[0].prompt, cad::HostNotAnsweringText());
@@ -783,7 +783,7 @@ TEST_F(KorrinWizard, StoppedHostIsAskedAboutAfterTwoSecondsAndStopEndsTheRunWith
     // Stopped again: Stop fails the run; the link is said lost once, and nothing else.
     m_shown.clear();
     ::kill(pid_t(m_host.Pid()), SIGSTOP);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
     QTest::qWait(300);
     ::kill(pid_t(m_host.Pid()), SIGCONT);
