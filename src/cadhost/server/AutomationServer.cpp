@@ -174,26 +174,6 @@ bool PeerIsSameUser(QLocalSocket& socket)
     return credentials.uid == ::getuid();
 }
 
-// The object model's name of an entity kind.
-QString ObjectNameOf(EntityKind kind)
-{
-    switch (kind) {
-    case EntityKind::Line:
-        return QStringLiteral("AcDbLine");
-    case EntityKind::Text:
-        return QStringLiteral("AcDbText");
-    case EntityKind::Point:
-        return QStringLiteral("AcDbPoint");
-    case EntityKind::Polyline3d:
-        return QStringLiteral("AcDb3dPolyline");
-    case EntityKind::LwPolyline:
-        return QStringLiteral("AcDbPolyline");
-    case EntityKind::Solid:
-        return QStringLiteral("AcDbSolid");
-    }
-    return QString();
-}
-
 const Entity& TextEntity(Document& doc, std::int64_t id)
 {
     const Entity& e = doc.Get(id);
@@ -1020,7 +1000,7 @@ QCborValue AutomationServer::InvokeEntity(Document& doc, std::int64_t id, const 
     }
     if (member == members::kObjectName) {
         ExpectArgs(args, 0);
-        return ObjectNameOf(entity->kind);
+        return ObjectModelName(*entity);
     }
     if (member == members::kLayer) {
         ExpectArgs(args, 0);

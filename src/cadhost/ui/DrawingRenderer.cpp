@@ -190,6 +190,7 @@ public:
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
                 Line(*s, e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
@@ -392,6 +393,7 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
                 add(e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)

@@ -131,7 +131,8 @@ void DrawingView::PaintHighlight(QPainter& p) const
     switch (e->kind) {
     case EntityKind::Line:
     case EntityKind::Polyline3d:
-    case EntityKind::LwPolyline: {
+    case EntityKind::LwPolyline:
+    case EntityKind::Other: {
         QPolygonF line;
         for (const Point3& point : e->points)
             line << screen(point);
