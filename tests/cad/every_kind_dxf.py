@@ -166,6 +166,8 @@ def compare(original, saved):
         added.append(f"added {e.dxftype()} {e.dxf.layer}")
     # Block definitions, paper space included.
     for block in a.blocks:
+        if block.name.upper() in ("*MODEL_SPACE", "$MODEL_SPACE"):
+            continue   # model space: compared above
         if block.name not in b.blocks:
             problems.append(f"block {block.name} lost")
             continue
@@ -191,7 +193,8 @@ def compare(original, saved):
                 continue
             other = tb.get(entry.dxf.name)
             xa, xb = attribs(entry), attribs(other)
-            xa.pop("handle", None), xb.pop("handle", None)
+            for made_up in ("handle", "material_handle", "plotstyle_handle") if a.dxfversion == "AC1009" else ("handle",):
+                xa.pop(made_up, None), xb.pop(made_up, None)   # release 12 has no such handles
             for key in sorted(set(xa) | set(xb)):
                 if not close(xa.get(key), xb.get(key)):
                     problems.append(f"{name} {entry.dxf.name} {key}: {xa.get(key)!r} became {xb.get(key)!r}")

@@ -460,6 +460,8 @@ public:
                 m_doc.SetLayerLinetype(layer, lt->name);
         // The active layer cannot be frozen; a file claiming so gets it thawed.
         m_doc.AddLayer(m_doc.ActiveLayer()).frozen = false;
+        for (int i = 0; i < m_doc.Layers().Count(); ++i)
+            m_source->layersRead.push_back(m_doc.Layers().At(i));
         m_source->fontRead = m_doc.GetFont().typeface;
         return m_source;
     }
@@ -583,7 +585,6 @@ private:
             l.locked = (flags & 4) != 0;
             const DxfGroup* lt = FindGroup(entry, 6);
             m_layerLinetypes.emplace_back(l.name, lt ? FromDxfText(Trim(lt->value)) : QString());
-            m_source->layersRead.push_back(l.name);
         } else if (table == "LTYPE") {
             Linetype lt;
             lt.name = name;
@@ -850,19 +851,26 @@ private:
         r.groups.insert(r.groups.begin() + std::ptrdiff_t(at), DxfGroup{code, value});
     }
 
-    void PutLayer(DxfRecord& r, const Layer& l)
+    // The layer as it was read, nullptr for one the file did not have.
+    const Layer* LayerAsRead(const QString& name) const
     {
-        const DxfGroup* color = FindGroup(r, 62);
-        const long long wanted = l.on ? l.color : -l.color;
-        if (!color || ToInt(color->value) != wanted)
-            SetGroup(r, 62, std::to_string(wanted), 70);
-        const DxfGroup* flagGroup = FindGroup(r, 70);
-        const long long flags = flagGroup ? ToInt(flagGroup->value).value_or(0) : 0;
-        const long long newFlags = (flags & ~5LL) | (l.frozen ? 1 : 0) | (l.locked ? 4 : 0);
-        if (!flagGroup || newFlags != flags)
-            SetGroup(r, 70, std::to_string(newFlags), 2);
-        const DxfGroup* lt = FindGroup(r, 6);
-        if (!lt || FromDxfText(Trim(lt->value)).compare(l.linetype, Qt::CaseInsensitive) != 0)
+        for (const Layer& read : m_src.layersRead)
+            if (read.name.compare(name, Qt::CaseInsensitive) == 0)
+                return &read;
+        return nullptr;
+    }
+
+    // Puts into a layer's entry what changed since it was read (everything for a new one).
+    void PutLayer(DxfRecord& r, const Layer& l, const Layer* read)
+    {
+        if (!read || read->color != l.color || read->on != l.on)
+            SetGroup(r, 62, std::to_string(l.on ? l.color : -l.color), 70);
+        if (!read || read->frozen != l.frozen || read->locked != l.locked) {
+            const DxfGroup* flagGroup = FindGroup(r, 70);
+            const long long flags = flagGroup ? ToInt(flagGroup->value).value_or(0) : 0;
+            SetGroup(r, 70, std::to_string((flags & ~5LL) | (l.frozen ? 1 : 0) | (l.locked ? 4 : 0)), 2);
+        }
+        if (!read || read->linetype.compare(l.linetype, Qt::CaseInsensitive) != 0)
             SetGroup(r, 6, LinetypeSpelling(l.linetype), 62);
     }
 
@@ -875,10 +883,7 @@ private:
             const QString name = FromDxfText(EntryName(entry));
             const int index = layers.IndexOf(name);
             if (index < 0) {
-                bool deleted = false;
-                for (const QString& read : m_src.layersRead)
-                    deleted |= read.compare(name, Qt::CaseInsensitive) == 0;
-                if (!deleted)
+                if (!LayerAsRead(name))
                     out.push_back(entry);   // a layer the document never took: as it was
                 continue;
             }
@@ -886,7 +891,7 @@ private:
                 continue;
             written[std::size_t(index)] = true;
             DxfRecord r = entry;
-            PutLayer(r, layers.At(index));
+            PutLayer(r, layers.At(index), LayerAsRead(name));
             out.push_back(std::move(r));
         }
         for (int i = 0; i < layers.Count(); ++i) {
@@ -896,7 +901,7 @@ private:
             DxfRecord r = NewEntry("LAYER", table, "AcDbLayerTableRecord", l.name);
             r.groups.push_back({62, std::to_string(l.on ? l.color : -l.color)});
             r.groups.push_back({6, LinetypeSpelling(l.linetype)});
-            PutLayer(r, l);
+            PutLayer(r, l, nullptr);
             out.push_back(std::move(r));
         }
         return out;

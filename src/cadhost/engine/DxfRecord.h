@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include "cadhost/engine/LayerTable.h"
+
 namespace cadhost {
 
 // One group: its code and its value as the file spells it.
@@ -42,7 +44,7 @@ struct DxfSource {
     std::string release;                  // $ACADVER: AC1009 (R12) ... AC1032 (R2018)
     bool handles = true;                  // entities carry handles (group 5)
     std::string modelSpaceOwner;          // handle of *Model_Space's block record (R2000 on)
-    std::vector<QString> layersRead;      // layers the document took from the LAYER table
+    std::vector<Layer> layersRead;        // layers the document took from the LAYER table, as read
     QString fontRead;                     // the Standard text style's typeface as read
     // Handles a save gives to what the drawing gains start above every handle of the file.
     std::uint64_t firstFreeHandle = 1;
