@@ -153,7 +153,8 @@ void Document::RemoveListener(int token)
 ObjectId Document::Insert(Entity&& e)
 {
     for (const Point3& p : e.points)
-        CheckPoint(p);
+        if (!(e.kind == EntityKind::Other && IsBreak(p)))
+            CheckPoint(p);
     if (e.kind == EntityKind::Text) {
         CheckPoint(e.alignmentPoint);
         CheckHeight(e.height);
@@ -793,7 +794,8 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
                 offer(e.points[0], kSnapNode);
             return true;
         }
-        if (e.kind == EntityKind::Text)
+        // Texts, and kinds drawn from their records (their outline points are no ends), give none.
+        if (e.kind == EntityKind::Text || e.kind == EntityKind::Other)
             return true;
         if (modes & kSnapEndpoint)
             for (const Point3& p : e.points)

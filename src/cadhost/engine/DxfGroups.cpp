@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
@@ -246,6 +247,7 @@ struct Interpreted {
     Entity entity;
     QString layer;          // as the record spells it
     bool paperSpace = false;
+    bool bad = false;       // values that are no numbers, or beyond reach: not drawn
 };
 
 Interpreted Interpret(const DxfRecord& record)
@@ -257,6 +259,7 @@ Interpreted Interpret(const DxfRecord& record)
     bool has[64] = {};
     std::vector<Point3> lwVertices;
     bool bad = false;
+    bool bulged = false;   // a polyline with arc segments: drawn from its record
     int flags = 0;
     int hj = 0, vj = 0;
     QString text;
@@ -280,6 +283,8 @@ Interpreted Interpret(const DxfRecord& record)
                 bad = true;
                 return;
             }
+            if (g.code == 42 && *d != 0.0)
+                bulged = true;
             if (type == "LWPOLYLINE" && (g.code == 10 || g.code == 20)) {
                 if (g.code == 10)
                     lwVertices.push_back({*d, 0.0, 0.0});
@@ -347,6 +352,8 @@ Interpreted Interpret(const DxfRecord& record)
                     (g.code == 10 ? p.x : g.code == 20 ? p.y : p.z) = d.value_or(0.0);
                 } else if (g.code == 70) {
                     vertexFlags = int(ToInt(g.value).value_or(0));
+                } else if (g.code == 42 && ToDouble(g.value).value_or(0.0) != 0.0) {
+                    bulged = true;
                 }
             }
             if (vertexFlags & 16)
@@ -368,7 +375,8 @@ Interpreted Interpret(const DxfRecord& record)
         && !(std::abs(e.alignmentPoint.x) <= kLargest && std::abs(e.alignmentPoint.y) <= kLargest
              && std::abs(e.alignmentPoint.z) <= kLargest && e.height <= kLargest))
         bad = true;
-    if (bad) {
+    out.bad = bad;
+    if (bad || bulged) {
         e.kind = EntityKind::Other;
         e.points.clear();
         e.text.clear();
@@ -434,6 +442,8 @@ public:
                 ReadTables(section);
             else
                 ReadRaw(section.groups);
+            if (section.name == "BLOCKS")
+                m_blocks = ReadBlocks(section.groups);
             if (section.name == "HEADER")
                 ReadHeader(section.groups);
             m_source->sections.push_back(std::move(section));
@@ -654,6 +664,8 @@ private:
                 const Linetype* lt = m_doc.Linetypes().Find(e.linetype);
                 e.linetype = lt ? lt->name : QString();   // one the file does not define: its layer's
             }
+            if (e.kind == EntityKind::Other && !in.bad)
+                e.points = OutlineOf(*record, m_blocks);
             e.record = std::move(record);
             m_doc.AddEntity(std::move(e));
         }
@@ -669,6 +681,7 @@ private:
     Document& m_doc;
     std::shared_ptr<DxfSource> m_source;
     std::vector<std::shared_ptr<DxfRecord>> m_records;
+    DxfBlocks m_blocks;
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
     std::uint64_t m_highestHandle = 0;
     bool m_sawEntityHandle = false;

@@ -190,7 +190,7 @@ bool PolylineMeetsBox(const std::vector<Point3>& pts, bool closed, const Box2& b
     if (pts.size() == 1)
         return box.Contains(pts[0].x, pts[0].y);
     for (std::size_t i = 0; i + 1 < pts.size(); ++i)
-        if (SegmentMeetsBox(pts[i], pts[i + 1], box))
+        if (!IsBreak(pts[i]) && !IsBreak(pts[i + 1]) && SegmentMeetsBox(pts[i], pts[i + 1], box))
             return true;
     return closed && pts.size() > 2 && SegmentMeetsBox(pts.back(), pts.front(), box);
 }

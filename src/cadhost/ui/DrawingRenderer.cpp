@@ -192,7 +192,8 @@ public:
         case EntityKind::LwPolyline:
         case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                Line(*s, e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    Line(*s, e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 Line(*s, e.points.back(), e.points.front());
             break;
@@ -395,7 +396,8 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
         case EntityKind::LwPolyline:
         case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                add(e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    add(e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 add(e.points.back(), e.points.front());
             break;

@@ -134,8 +134,14 @@ void DrawingView::PaintHighlight(QPainter& p) const
     case EntityKind::LwPolyline:
     case EntityKind::Other: {
         QPolygonF line;
-        for (const Point3& point : e->points)
+        for (const Point3& point : e->points) {
+            if (IsBreak(point)) {
+                p.drawPolyline(line);
+                line.clear();
+                continue;
+            }
             line << screen(point);
+        }
         if (e->closed && !e->points.empty())
             line << screen(e->points.front());
         p.drawPolyline(line);
