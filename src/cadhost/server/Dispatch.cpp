@@ -162,7 +162,6 @@ std::uint32_t CodeOf(ErrorKind kind)
     }
 }
 
-
 } // namespace
 
 // One request on its way through its handler: the object the handle names, already found.
