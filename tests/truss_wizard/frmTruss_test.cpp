@@ -738,7 +738,7 @@ TEST_F(KorrinWizard, AColleaguesDrawingFullOfOtherKindsKeepsThemAllWhenCloseAcad
     StartNewAnalysis();
     TypeTriangle();
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("plan.krn")));
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
 
     // Closing the link saves the drawing when asked.
