@@ -13,6 +13,7 @@
 #include "cad/modHelpers.h"
 #include "desktop/modLocale.h"
 #include "desktop/modMessage.h"
+#include "truss_wizard/DeflectionDrawing.h"
 
 namespace ardela {
 
@@ -49,7 +50,7 @@ void ProcessEvents()
 void DrawAllResults(const TrussModel& model, const SettingsArray& settings, AcadDocument& document,
                     const cad::DrawingProgress& progress)
 {
-    cad::EraseLayers(document, {kPlusLayer, kMinusLayer}, cad::EraseFailure::Throw);
+    cad::EraseLayers(document, AllResultLayers(), cad::EraseFailure::Throw);
     std::shared_ptr<cad::AcadLayers> layers = document.Layers();
     cad::AcadLayerPtr plus = layers->Add(kPlusLayer);
     cad::AcadLayerPtr minus = layers->Add(kMinusLayer);
@@ -90,6 +91,7 @@ void DrawAllResults(const TrussModel& model, const SettingsArray& settings, Acad
         progress.Step(static_cast<float>(double(e) / double(model.ElementCount)));
         ProcessEvents();
     }
+    DrawDeflectionAndReactions(model, settings, document);
     document.Regen(0);
     progress.Done();
     ProcessEvents();
@@ -117,7 +119,7 @@ bool DrawResults(const TrussModel& model, const SettingsArray& settings, AcadDoc
 
 void ClearResults(AcadDocument& document)
 {
-    cad::EraseLayers(document, {kPlusLayer, kMinusLayer}, cad::EraseFailure::Throw);
+    cad::EraseLayers(document, AllResultLayers(), cad::EraseFailure::Throw);
 }
 
 bool DrawResults(const cad::DrawingProgress& progress)

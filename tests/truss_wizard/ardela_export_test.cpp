@@ -2,6 +2,8 @@
 // lost or doubled on a layer, labels that differ from the report's forces, a model drawn
 // without its results (or results without --solve), failures reported as success or with no
 // message, a DXF left behind by a failed export, and a drawing host left running afterwards.
+#include <set>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -172,6 +174,10 @@ TEST_P(ExportedExample, DrawingHoldsTheSixLayersTheModelAndTheReportsForces)
             << layer.toStdString();
     }
 
+    // The two layers beside them take their colours from the store (here its defaults).
+    EXPECT_EQ(layers.value(QStringLiteral("Korrin_Deformed")).toObject().value(QStringLiteral("color")).toInt(), 3);
+    EXPECT_EQ(layers.value(QStringLiteral("Korrin_Reactions")).toObject().value(QStringLiteral("color")).toInt(), 30);
+
     // Entity counts from the tables: a point and a number per node, a line and a number per bar,
     // a triangle per held direction, a triangle and a shaft per load component.
     const QJsonObject counts = model.value(QStringLiteral("counts")).toObject();
@@ -180,6 +186,9 @@ TEST_P(ExportedExample, DrawingHoldsTheSixLayersTheModelAndTheReportsForces)
     int held = 0;
     for (const QJsonValue& row : model.value(QStringLiteral("blocks")).toArray())
         held += (CellNumber(row.toArray()[1]) == 1.0) + (CellNumber(row.toArray()[2]) == 1.0);
+    std::set<double> supported;
+    for (const QJsonValue& row : model.value(QStringLiteral("blocks")).toArray())
+        supported.insert(CellNumber(row.toArray()[0]));
     int arrows = 0;
     for (const QJsonValue& row : model.value(QStringLiteral("loads")).toArray())
         arrows += (CellNumber(row.toArray()[1]) != 0.0) + (CellNumber(row.toArray()[2]) != 0.0);
@@ -196,7 +205,13 @@ TEST_P(ExportedExample, DrawingHoldsTheSixLayersTheModelAndTheReportsForces)
         {QStringLiteral("Korrin_Blocks/SOLID"), held}, {QStringLiteral("Korrin_Loads/SOLID"), arrows},
         {QStringLiteral("Korrin_Loads/LINE"), arrows}, {QStringLiteral("Korrin_Plus/LINE"), tension},
         {QStringLiteral("Korrin_Plus/TEXT"), tension}, {QStringLiteral("Korrin_Minus/LINE"), bars - tension},
-        {QStringLiteral("Korrin_Minus/TEXT"), bars - tension}};
+        {QStringLiteral("Korrin_Minus/TEXT"), bars - tension},
+        // The deflected shape with its scale, and an arrow (head and shaft) and a value at each
+        // supported node (every support of the examples carries load).
+        {QStringLiteral("Korrin_Deformed/LINE"), bars}, {QStringLiteral("Korrin_Deformed/TEXT"), 1},
+        {QStringLiteral("Korrin_Reactions/LINE"), int(supported.size())},
+        {QStringLiteral("Korrin_Reactions/SOLID"), int(supported.size())},
+        {QStringLiteral("Korrin_Reactions/TEXT"), int(supported.size())}};
     std::erase_if(expected, [](const auto& item) { return item.second == 0; });
     std::map<QString, int> actual;
     const QJsonObject drawn = drawing.value(QStringLiteral("counts")).toObject();
