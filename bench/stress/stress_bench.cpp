@@ -202,14 +202,14 @@ int Ways(int n, int runs)
         {"OpenBLAS Prescott kernel", {"OPENBLAS_CORETYPE=Prescott"}, nullptr},
         {"OpenBLAS Haswell kernel", {"OPENBLAS_CORETYPE=Haswell"}, nullptr},
         {"OpenBLAS Zen kernel", {"OPENBLAS_CORETYPE=Zen"}, nullptr},
-        {"OpenBLAS SkylakeX kernel, 2 threads", {"OPENBLAS_NUM_THREADS=2"}, nullptr},
+        {"1 BLAS thread at every size", {"OPENBLAS_NUM_THREADS=1"}, nullptr},
+        {"2 BLAS threads at every size", {"OPENBLAS_NUM_THREADS=2"}, nullptr},
         {"2 threads polling 2^28 cycles", {"OPENBLAS_NUM_THREADS=2", "OPENBLAS_THREAD_TIMEOUT=28"}, nullptr},
         {"CHOLMOD's 4 OpenMP threads", {"OMP_THREAD_LIMIT=64"}, nullptr},
         {"4 KiB pages", {"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}, nullptr},
         {"OpenBLAS OpenMP build", {"LD_LIBRARY_PATH=" + lib + "openblas-openmp"}, "openblas-openmp"},
         {"OpenBLAS serial build", {"LD_LIBRARY_PATH=" + lib + "openblas-serial"}, "openblas-serial"},
-        {"BLIS pthreads, 1 thread", {"LD_LIBRARY_PATH=" + lib + "blis-pthread"}, "blis-pthread"},
-        {"BLIS pthreads, 2 threads", {"LD_LIBRARY_PATH=" + lib + "blis-pthread", "BLIS_NUM_THREADS=2"}, "blis-pthread"},
+        {"BLIS pthreads", {"LD_LIBRARY_PATH=" + lib + "blis-pthread"}, "blis-pthread"},
         {"reference BLAS and LAPACK", {"LD_LIBRARY_PATH=" + lib + "blas:" + lib + "lapack"}, "blas"},
     };
     PrintLoad();

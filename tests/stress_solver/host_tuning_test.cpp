@@ -92,7 +92,8 @@ ProgramResult RunStress(const QByteArray& input, const QStringList& settings)
         return run;
     file.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"ARDELA_STRESS_TUNED", "OPENBLAS_CORETYPE", "OPENBLAS_NUM_THREADS", "OMP_THREAD_LIMIT"})
+    for (const char* name :
+         {"ARDELA_STRESS_TUNED", "OPENBLAS_CORETYPE", "OPENBLAS_NUM_THREADS", "OMP_THREAD_LIMIT", "BLIS_NUM_THREADS"})
         environment.remove(QString::fromLatin1(name));
     for (const QString& s : settings) {
         const qsizetype eq = s.indexOf(QLatin1Char('='));
