@@ -190,8 +190,10 @@ public:
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                Line(*s, e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    Line(*s, e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 Line(*s, e.points.back(), e.points.front());
             break;
@@ -267,7 +269,9 @@ private:
                 reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(y) * m_stride)[x] = rgb;
         };
         const double ex = bx - ax, ey = by - ay;
-        const int steps = int(std::max(std::abs(ex), std::abs(ey)));
+        // Steps of at most one pixel: a segment 1.8 pixels long takes two, not one of 1.8 that
+        // skips the pixel between its ends (curves drawn of short segments looked dotted).
+        const int steps = int(std::ceil(std::max(std::abs(ex), std::abs(ey))));
         if (steps == 0) {
             plot(int(ax + 0.5), int(ay + 0.5));
             return;
@@ -392,8 +396,10 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                add(e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    add(e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 add(e.points.back(), e.points.front());
             break;
