@@ -80,6 +80,16 @@ public:
     double Height() override { return Call(members::kHeight).toDouble(); }
     void SetHeight(double height) override { Call(members::kPutHeight, {height}); }
     QString TextString() override { return Call(members::kTextString).toString(); }
+    Point3 StartPoint() override { return ToPoint(Call(members::kStartPoint)); }
+    Point3 EndPoint() override { return ToPoint(Call(members::kEndPoint)); }
+    std::vector<double> Coordinates() override
+    {
+        std::vector<double> xy;
+        for (const QCborValue& v : Call(members::kCoordinates).toArray())
+            xy.push_back(v.toDouble());
+        return xy;
+    }
+    bool Closed() override { return Call(members::kClosed).toBool(); }
 };
 
 class ModelSpaceProxy : public AcadModelSpace, public ProxyBase {
@@ -192,6 +202,17 @@ public:
             data.append(d);
         Call(members::kSelect, {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
                                         corner2 ? ToCbor(*corner2) : QCborValue(), types, data});
+    }
+    void SelectOnScreen(const std::vector<std::int16_t>& filterTypes, const QStringList& filterData,
+                        const QString& prompt) override
+    {
+        QCborArray types;
+        for (std::int16_t t : filterTypes)
+            types.append(t);
+        QCborArray data;
+        for (const QString& d : filterData)
+            data.append(d);
+        Call(members::kSelectOnScreen, {types, data, prompt});
     }
     std::int32_t count() override { return ToInt32(Call(members::kSetCount)); }
     AcadEntityPtr Item(std::int32_t index) override

@@ -68,6 +68,7 @@ inline constexpr QLatin1String kLoad("Load");
 inline constexpr QLatin1String kSetCount("count");
 inline constexpr QLatin1String kErase("Erase");
 inline constexpr QLatin1String kSelect("Select");
+inline constexpr QLatin1String kSelectOnScreen("SelectOnScreen");
 
 // Entities and texts
 inline constexpr QLatin1String kObjectID("ObjectID");
@@ -83,6 +84,11 @@ inline constexpr QLatin1String kPutRotation("put_Rotation");
 inline constexpr QLatin1String kHeight("Height");
 inline constexpr QLatin1String kPutHeight("put_Height");
 inline constexpr QLatin1String kTextString("TextString");
+// Lines and polylines
+inline constexpr QLatin1String kStartPoint("StartPoint");
+inline constexpr QLatin1String kEndPoint("EndPoint");
+inline constexpr QLatin1String kCoordinates("Coordinates");
+inline constexpr QLatin1String kClosed("Closed");
 
 // Utility and text style
 inline constexpr QLatin1String kGetPoint("GetPoint");

@@ -43,7 +43,9 @@ std::optional<double> LocaleNumber(const QString& text)
 
 QString CellText(const Cell& cell)
 {
-    return cell.IsNumeric() ? QLocale().toString(cell.ToDouble(), 'g', 7) : QString();
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return cell.IsNumeric() ? locale.toString(cell.ToDouble(), 'g', 7) : QString();
 }
 
 } // namespace

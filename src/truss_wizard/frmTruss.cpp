@@ -2,6 +2,8 @@
 // the run, help, the link watch and the closing.
 #include "truss_wizard/frmTruss.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -35,6 +37,7 @@
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "truss_wizard/StepPictures.h"
+#include "truss_wizard/LinePicking.h"
 #include "truss_wizard/TrussPicking.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
@@ -217,6 +220,16 @@ void frmTruss::BuildModelStep(int step, int countTag)
     cmdSelect[slot]->setObjectName(QStringLiteral("cmdSelect") + QLatin1String(names[std::size_t(slot)]));
     cmdDraw[slot]->setObjectName(QStringLiteral("cmdDraw") + QLatin1String(names[std::size_t(slot)]));
     connect(cmdSelect[slot], &QPushButton::clicked, this, [this, step] { PickStep(step); });
+    if (step == 2) {
+        // Pick Lines sits under Pick, as wide as it.
+        cmdSelectLines = new QPushButton(QStringLiteral("Pick &Lines"), fraStep[step]);
+        cmdSelectLines->setObjectName(QStringLiteral("cmdSelectLines"));
+        cmdSelectLines->setAutoDefault(false);
+        cmdSelectLines->setMinimumWidth(cmdSelect[slot]->minimumWidth());
+        cmdSelectLines->setToolTip(QStringLiteral("Make nodes and bars from lines and polylines of the drawing"));
+        m_sideColumn[slot]->insertWidget(m_sideColumn[slot]->indexOf(cmdSelect[slot]) + 1, cmdSelectLines);
+        connect(cmdSelectLines, &QPushButton::clicked, this, [this] { cmdSelectLines_Click(); });
+    }
     connect(cmdDraw[slot], &QPushButton::clicked, this, [this, slot] {
         switch (slot) {
         case 0: cmdDrawNodes_Click(); break;
@@ -573,6 +586,34 @@ void frmTruss::cmdSelectNodes_Click() { PickStep(2); }
 void frmTruss::cmdSelectElements_Click() { PickStep(3); }
 void frmTruss::cmdSelectBlocks_Click() { PickStep(4); }
 void frmTruss::cmdSelectLoads_Click() { PickStep(5); }
+
+void frmTruss::cmdSelectLines_Click()
+{
+    cad::Connection& connection = cad::CadConnection();
+    if (!connection.AcadDoc)
+        return;
+    QStringList layers;
+    try {
+        layers = DrawingLayerNames(*connection.AcadDoc);
+    } catch (const cad::CadError&) {
+        // The question still comes; selecting on screen reports a lost link itself.
+    }
+    LineSectionDialog question(Truss(), layers, this);
+    if (question.exec() != QDialog::Accepted)
+        return;
+    showMinimized();
+    cad::BringToFront(connection.AcadWnd, connection);
+    const LinePickEnd end = PickLines(Truss(), Settings(), *connection.AcadDoc, question.Section());
+    if (end == LinePickEnd::Added) {
+        // The new rows follow the tables' rows: both grids show them.
+        RowsUsed[0] = std::max(RowsUsed[0], Truss().NodeCount);
+        RowsUsed[1] = std::max(RowsUsed[1], Truss().ElementCount);
+        FillSheet();
+        m_isDirty = true;
+    }
+    cmdNav[NavNext]->setEnabled(StepValid());
+    cad::BringToFront(Handle(this), connection);
+}
 
 void frmTruss::PickStep(int step)
 {

@@ -71,6 +71,8 @@ public:
     // The buttons.
     void cmdNav_Click(int index);
     void cmdSelectNodes_Click();
+    // Pick Lines: nodes and bars appended from lines selected in the drawing (or a layer's).
+    void cmdSelectLines_Click();
     void cmdSelectElements_Click();
     void cmdSelectBlocks_Click();
     void cmdSelectLoads_Click();
@@ -98,6 +100,7 @@ public:
     std::array<QLabel*, 4> lblCount{};
     std::array<QPushButton*, 4> cmdSelect{};  // cmdSelectNodes, cmdSelectElements, cmdSelectBlocks, cmdSelectLoads
     std::array<QPushButton*, 4> cmdDraw{};    // cmdDrawNodes, cmdDrawElements, cmdDrawBlocks, cmdDrawLoads
+    QPushButton* cmdSelectLines = nullptr;    // "Pick &Lines" under Pick on the node step
     QLabel* picProgress = nullptr;
     std::array<QPushButton*, 6> cmdNav{};
     LinkWatch* m_linkWatch = nullptr;  // owns tmrDoc

@@ -194,6 +194,25 @@ QString ObjectNameOf(EntityKind kind)
     return QString();
 }
 
+// A selection filter given as its group codes and its values, two arrays of one length.
+std::vector<FilterItem> FilterArgs(const QCborValue& typesArg, const QCborValue& dataArg)
+{
+    if (!typesArg.isArray() || !dataArg.isArray() || typesArg.toArray().size() != dataArg.toArray().size())
+        Fail(codes::kInvalidArgument, QStringLiteral("The filter types and data must be arrays of one length."));
+    const QCborArray types = typesArg.toArray();
+    const QCborArray data = dataArg.toArray();
+    std::vector<FilterItem> filter;
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        if (!types[i].isInteger())
+            Fail(codes::kInvalidArgument, QStringLiteral("A filter type is an integer group code."));
+        FilterItem item;
+        item.code = int(types[i].toInteger());
+        item.value = data[i].isString() ? data[i].toString() : data[i].toVariant().toString();
+        filter.push_back(item);
+    }
+    return filter;
+}
+
 const Entity& TextEntity(Document& doc, std::int64_t id)
 {
     const Entity& e = doc.Get(id);
@@ -549,6 +568,11 @@ QCborValue AutomationServer::Invoke(QLocalSocket* socket, const QCborValue& id, 
     case HandleKind::SelectionSet:
         if (!handle.key.isString())
             Fail(codes::kInvalidArgument, QStringLiteral("A selection set handle carries the set's name."));
+        if (member == members::kSelectOnScreen) {
+            RequestSelection(socket, id, doc, handle.key.toString(), args);
+            deferred = true;
+            return QCborValue();
+        }
         return InvokeSelectionSet(doc, handle.key.toString(), member, args);
     case HandleKind::Utility:
         if (member == members::kGetPoint) {
@@ -963,21 +987,7 @@ QCborValue AutomationServer::InvokeSelectionSet(Document& doc, const QString& na
         if (args.size() != 3 && args.size() != 5)
             Fail(codes::kInvalidArgument, QStringLiteral("Select takes a mode, two corners and a filter."));
         const qint64 mode = IntegerArg(args, 0);
-        std::vector<FilterItem> filter;
-        if (args.size() == 5) {
-            if (!args[3].isArray() || !args[4].isArray() || args[3].toArray().size() != args[4].toArray().size())
-                Fail(codes::kInvalidArgument, QStringLiteral("The filter types and data must be arrays of one length."));
-            const QCborArray types = args[3].toArray();
-            const QCborArray data = args[4].toArray();
-            for (qsizetype i = 0; i < types.size(); ++i) {
-                if (!types[i].isInteger())
-                    Fail(codes::kInvalidArgument, QStringLiteral("A filter type is an integer group code."));
-                FilterItem item;
-                item.code = int(types[i].toInteger());
-                item.value = data[i].isString() ? data[i].toString() : data[i].toVariant().toString();
-                filter.push_back(item);
-            }
-        }
+        const std::vector<FilterItem> filter = args.size() == 5 ? FilterArgs(args[3], args[4]) : std::vector<FilterItem>{};
         set->Select(int(mode), OptionalPointArg(args, 1), OptionalPointArg(args, 2), filter);
         return QCborValue();
     }
@@ -1050,6 +1060,29 @@ QCborValue AutomationServer::InvokeEntity(Document& doc, std::int64_t id, const 
         ExpectArgs(args, 0);
         return TextEntity(doc, id).text;
     }
+    const bool polyline = entity->kind == EntityKind::LwPolyline || entity->kind == EntityKind::Polyline3d;
+    if (member == members::kStartPoint || member == members::kEndPoint) {
+        ExpectArgs(args, 0);
+        if (entity->kind != EntityKind::Line)
+            Fail(codes::kMemberNotFound, QStringLiteral("Only a line has this member."));
+        return FromPoint(entity->points[member == members::kStartPoint ? 0 : 1]);
+    }
+    if (member == members::kCoordinates || member == members::kClosed) {
+        ExpectArgs(args, 0);
+        if (!polyline)
+            Fail(codes::kMemberNotFound, QStringLiteral("Only a polyline has this member."));
+        if (member == members::kClosed)
+            return entity->closed;
+        // Two doubles per vertex for a lightweight polyline, three for the others.
+        QCborArray xy;
+        for (const Point3& p : entity->points) {
+            xy.append(p.x);
+            xy.append(p.y);
+            if (entity->kind == EntityKind::Polyline3d)
+                xy.append(p.z);
+        }
+        return xy;
+    }
     ExpectArgs(args, 1);
     TextEntity(doc, id);
     if (member == members::kPutAlignment)
@@ -1100,6 +1133,111 @@ QCborValue AutomationServer::RequestPoint(QLocalSocket* socket, const QCborValue
     *token = m_frontEnd.RequestPoint(doc, prompt, basePoint, answer);
     m_connections[socket]->pointTokens.push_back(*token);
     return QCborValue();
+}
+
+namespace {
+const QString kSnapVariable = QStringLiteral("OSMODE");
+} // namespace
+
+void AutomationServer::RequestSelection(QLocalSocket* socket, const QCborValue& id, Document& doc, const QString& setName,
+                                        const QCborArray& args)
+{
+    // Filter types, filter data and the prompt; each may be left out from the end.
+    if (args.size() > 3 || args.size() == 1)
+        Fail(codes::kInvalidArgument, QStringLiteral("SelectOnScreen takes a filter (types and data) and a prompt."));
+    const std::vector<FilterItem> filter = args.size() >= 2 ? FilterArgs(args[0], args[1]) : std::vector<FilterItem>{};
+    SelectionFilter{filter};  // a filter the engine refuses fails the call now
+    const QString prompt = args.size() == 3 && args[2].isString() && !args[2].toString().isEmpty()
+                               ? args[2].toString()
+                               : QStringLiteral("Select objects:");
+
+    // One window at a time: a first corner, then the other (to its right: window, to its left:
+    // crossing); the engineer ends with Enter or the right button, Escape cancels.
+    struct Selecting {
+        QPointer<QLocalSocket> caller;
+        QCborValue id;
+        Document* doc = nullptr;
+        QString setName;
+        std::vector<FilterItem> filter;
+        QString prompt;
+        int token = 0;
+        QVariant snap;  // the running object snap, off while corners are given
+        std::function<void(const std::optional<Point3>&)> ask;
+    };
+    auto state = std::make_shared<Selecting>(
+        Selecting{QPointer<QLocalSocket>(socket), id, &doc, setName, filter, prompt, 0, doc.GetVariable(kSnapVariable), {}});
+    doc.SetVariable(kSnapVariable, 0);
+    // `doc` is null when the drawing has been closed meanwhile.
+    const auto finish = [this, state](const Outcome& outcome, Document* doc) {
+        state->ask = nullptr;  // ends the cycle between the state and its request
+        if (doc)
+            doc->SetVariable(kSnapVariable, state->snap);
+        if (state->caller && m_connections.count(state->caller.data()))
+            SendReply(state->caller.data(), state->id, outcome);
+    };
+    std::weak_ptr<Selecting> weak = state;
+    state->ask = [this, weak, finish](const std::optional<Point3>& firstCorner) {
+        std::shared_ptr<Selecting> s = weak.lock();
+        if (!s)
+            return;
+        const auto answer = [this, s, firstCorner, finish](const PointAnswer& point) {
+            Document* doc = point.kind == PointAnswer::Kind::DocumentClosed ? nullptr : s->doc;
+            if (!s->caller || !m_connections.count(s->caller.data())) {
+                finish(Outcome{}, doc);
+                return;
+            }
+            auto& tokens = m_connections[s->caller.data()]->pointTokens;
+            tokens.erase(std::remove(tokens.begin(), tokens.end(), s->token), tokens.end());
+            Outcome outcome;
+            SelectionSet* set = doc ? doc->FindSelectionSet(s->setName) : nullptr;
+            switch (point.kind) {
+            case PointAnswer::Kind::Point:
+                if (!set)
+                    break;
+                if (!firstCorner) {
+                    s->ask(point.point);
+                    return;
+                }
+                try {
+                    const int before = set->Count();
+                    set->Select(point.point.x >= firstCorner->x ? kSelectWindow : kSelectCrossing, *firstCorner, point.point,
+                                s->filter);
+                    m_frontEnd.Note(QStringLiteral("%1 found, %2 selected.").arg(set->Count() - before).arg(set->Count()));
+                } catch (const EngineError& error) {
+                    outcome.error = CodeOf(error.Kind());
+                    outcome.text = error.Message();
+                    finish(outcome, doc);
+                    return;
+                }
+                s->ask(std::nullopt);
+                return;
+            case PointAnswer::Kind::Ended:
+                if (set)
+                    outcome.result = set->Count();
+                break;
+            case PointAnswer::Kind::Cancelled:
+                outcome.error = codes::kCancelled;
+                outcome.text = QStringLiteral("The selection was cancelled.");
+                finish(outcome, doc);
+                return;
+            case PointAnswer::Kind::DocumentClosed:
+                outcome.error = codes::kDisconnected;
+                outcome.text = QStringLiteral("The drawing has been closed.");
+                finish(outcome, doc);
+                return;
+            }
+            if (!set) {
+                outcome.error = codes::kHostFailed;
+                outcome.text = QStringLiteral("The selection set \"%1\" has been deleted.").arg(s->setName);
+            }
+            finish(outcome, doc);
+        };
+        const QString prompt = firstCorner ? QStringLiteral("Other corner (to the right: window, to the left: crossing):")
+                                           : s->prompt;
+        s->token = m_frontEnd.RequestPoint(*s->doc, prompt, firstCorner, answer);
+        m_connections[s->caller.data()]->pointTokens.push_back(s->token);
+    };
+    state->ask(std::nullopt);
 }
 
 } // namespace cadhost

@@ -80,6 +80,10 @@ private:
     QCborValue InvokeTextStyle(Document& doc, const QString& member, const QCborArray& args);
     QCborValue InvokeEntity(Document& doc, std::int64_t id, const QString& member, const QCborArray& args);
     QCborValue RequestPoint(QLocalSocket* socket, const QCborValue& id, Document& doc, const QCborArray& args);
+    // SelectOnScreen: window and crossing selections by the engineer into the set, answered
+    // when the engineer ends (the set's count) or cancels.
+    void RequestSelection(QLocalSocket* socket, const QCborValue& id, Document& doc, const QString& setName,
+                          const QCborArray& args);
 
     // Document numbers in handles: fresh for every document, never reused.
     qint64 NumberOf(Document& doc);
