@@ -45,16 +45,27 @@ public:
     ProxyBase(LinkPtr link, Handle handle) : m_link(std::move(link)), m_handle(std::move(handle)) {}
 
 protected:
-    QCborValue Call(const QString& member, const QCborArray& args = {}) const
+    QCborValue Call(Member member, const QCborArray& args = {}) const
     {
-        return m_link->Call(m_handle, member, args);
+        return m_link->Call(m_handle, NameOf(member, args), args);
     }
-    void Send(const QString& member, const QCborArray& args = {}) const { m_link->Send(m_handle, member, args); }
+    void Send(Member member, const QCborArray& args = {}) const { m_link->Send(m_handle, NameOf(member, args), args); }
     template <typename T>
-    std::shared_ptr<T> Object(const QString& member, const QCborArray& args = {}) const;
+    std::shared_ptr<T> Object(Member member, const QCborArray& args = {}) const;
 
     LinkPtr m_link;
     Handle m_handle;
+
+private:
+    // The name the request carries; the member belongs to this object and takes these arguments.
+    QString NameOf(Member member, const QCborArray& args) const
+    {
+        const MemberRow& row = RowOf(member);
+        Q_ASSERT(row.kind == m_handle.kind);
+        Q_ASSERT(args.size() >= row.minArgs && args.size() <= row.maxArgs);
+        Q_UNUSED(args);
+        return row.name;
+    }
 
     friend Handle HandleOf(const ProxyBase& proxy);
 };
@@ -67,29 +78,29 @@ Handle HandleOf(const ProxyBase& proxy)
 class EntityProxy : public AcadEntity, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int64_t ObjectID() override { return Call(members::kObjectID).toInteger(); }
-    QString ObjectName() override { return Call(members::kObjectName).toString(); }
-    QString Layer() override { return Call(members::kLayer).toString(); }
-    void Update() override { Call(members::kUpdate); }
-    std::int16_t Alignment() override { return static_cast<std::int16_t>(Call(members::kAlignment).toInteger()); }
-    void SetAlignment(std::int16_t alignment) override { Call(members::kPutAlignment, {alignment}); }
-    Point3 TextAlignmentPoint() override { return ToPoint(Call(members::kTextAlignmentPoint)); }
-    void SetTextAlignmentPoint(const Point3& point) override { Call(members::kPutTextAlignmentPoint, {ToCbor(point)}); }
-    double Rotation() override { return Call(members::kRotation).toDouble(); }
-    void SetRotation(double radians) override { Call(members::kPutRotation, {radians}); }
-    double Height() override { return Call(members::kHeight).toDouble(); }
-    void SetHeight(double height) override { Call(members::kPutHeight, {height}); }
-    QString TextString() override { return Call(members::kTextString).toString(); }
-    Point3 StartPoint() override { return ToPoint(Call(members::kStartPoint)); }
-    Point3 EndPoint() override { return ToPoint(Call(members::kEndPoint)); }
+    std::int64_t ObjectID() override { return Call(Member::EntityObjectID).toInteger(); }
+    QString ObjectName() override { return Call(Member::EntityObjectName).toString(); }
+    QString Layer() override { return Call(Member::EntityLayer).toString(); }
+    void Update() override { Call(Member::EntityUpdate); }
+    std::int16_t Alignment() override { return static_cast<std::int16_t>(Call(Member::EntityAlignment).toInteger()); }
+    void SetAlignment(std::int16_t alignment) override { Call(Member::EntityPutAlignment, {alignment}); }
+    Point3 TextAlignmentPoint() override { return ToPoint(Call(Member::EntityTextAlignmentPoint)); }
+    void SetTextAlignmentPoint(const Point3& point) override { Call(Member::EntityPutTextAlignmentPoint, {ToCbor(point)}); }
+    double Rotation() override { return Call(Member::EntityRotation).toDouble(); }
+    void SetRotation(double radians) override { Call(Member::EntityPutRotation, {radians}); }
+    double Height() override { return Call(Member::EntityHeight).toDouble(); }
+    void SetHeight(double height) override { Call(Member::EntityPutHeight, {height}); }
+    QString TextString() override { return Call(Member::EntityTextString).toString(); }
+    Point3 StartPoint() override { return ToPoint(Call(Member::EntityStartPoint)); }
+    Point3 EndPoint() override { return ToPoint(Call(Member::EntityEndPoint)); }
     std::vector<double> Coordinates() override
     {
         std::vector<double> xy;
-        for (const QCborValue& v : Call(members::kCoordinates).toArray())
+        for (const QCborValue& v : Call(Member::EntityCoordinates).toArray())
             xy.push_back(v.toDouble());
         return xy;
     }
-    bool Closed() override { return Call(members::kClosed).toBool(); }
+    bool Closed() override { return Call(Member::EntityClosed).toBool(); }
 };
 
 class ModelSpaceProxy : public AcadModelSpace, public ProxyBase {
@@ -97,34 +108,34 @@ public:
     using ProxyBase::ProxyBase;
     AcadEntityPtr AddLine(const Point3& start, const Point3& end) override
     {
-        return Entity(members::kAddLine, {ToCbor(start), ToCbor(end)});
+        return Entity(Member::SpaceAddLine, {ToCbor(start), ToCbor(end)});
     }
     AcadEntityPtr AddText(const QString& text, const Point3& insertion, double height) override
     {
-        return Entity(members::kAddText, {text, ToCbor(insertion), height});
+        return Entity(Member::SpaceAddText, {text, ToCbor(insertion), height});
     }
-    AcadEntityPtr AddPoint(const Point3& point) override { return Entity(members::kAddPoint, {ToCbor(point)}); }
+    AcadEntityPtr AddPoint(const Point3& point) override { return Entity(Member::SpaceAddPoint, {ToCbor(point)}); }
     AcadEntityPtr AddPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(members::kAddPolyline, Single(Doubles(vertices)));
+        return Entity(Member::SpaceAddPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddLightWeightPolyline(const std::vector<double>& vertices) override
     {
-        return Entity(members::kAddLightWeightPolyline, Single(Doubles(vertices)));
+        return Entity(Member::SpaceAddLightWeightPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) override
     {
-        return Entity(members::kAddSolid, {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
+        return Entity(Member::SpaceAddSolid, {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
     }
     void AddLineUnanswered(const Point3& start, const Point3& end) override
     {
-        Send(members::kAddLine, {ToCbor(start), ToCbor(end)});
+        Send(Member::SpaceAddLine, {ToCbor(start), ToCbor(end)});
     }
     void AddPolylineUnanswered(const std::vector<double>& vertices) override
     {
-        Send(members::kAddPolyline, Single(Doubles(vertices)));
+        Send(Member::SpaceAddPolyline, Single(Doubles(vertices)));
     }
-    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
+    std::int32_t Count() override { return ToInt32(Call(Member::SpaceCount)); }
 
 private:
     // An argument list of one array (braces would copy the array instead of nesting it).
@@ -141,7 +152,7 @@ private:
             array.append(v);
         return array;
     }
-    AcadEntityPtr Entity(const QString& member, const QCborArray& args)
+    AcadEntityPtr Entity(Member member, const QCborArray& args)
     {
         return std::make_shared<EntityProxy>(m_link, ToHandle(Call(member, args)));
     }
@@ -150,30 +161,30 @@ private:
 class LayerProxy : public AcadLayer, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(members::kName).toString(); }
-    std::int32_t Color() override { return ToInt32(Call(members::kColor)); }
-    void SetColor(std::int32_t colorIndex) override { Call(members::kPutColor, {colorIndex}); }
-    QString Linetype() override { return Call(members::kLinetype).toString(); }
-    void SetLinetype(const QString& name) override { Call(members::kPutLinetype, {name}); }
-    bool LayerOn() override { return Call(members::kLayerOn).toBool(); }
-    void SetLayerOn(bool on) override { Call(members::kPutLayerOn, {on}); }
-    bool Freeze() override { return Call(members::kFreeze).toBool(); }
-    void SetFreeze(bool frozen) override { Call(members::kPutFreeze, {frozen}); }
-    bool Lock() override { return Call(members::kLock).toBool(); }
-    void SetLock(bool locked) override { Call(members::kPutLock, {locked}); }
-    void Delete() override { Call(members::kDelete); }
+    QString Name() override { return Call(Member::LayerName).toString(); }
+    std::int32_t Color() override { return ToInt32(Call(Member::LayerColor)); }
+    void SetColor(std::int32_t colorIndex) override { Call(Member::LayerPutColor, {colorIndex}); }
+    QString Linetype() override { return Call(Member::LayerLinetype).toString(); }
+    void SetLinetype(const QString& name) override { Call(Member::LayerPutLinetype, {name}); }
+    bool LayerOn() override { return Call(Member::LayerOn).toBool(); }
+    void SetLayerOn(bool on) override { Call(Member::LayerPutOn, {on}); }
+    bool Freeze() override { return Call(Member::LayerFreeze).toBool(); }
+    void SetFreeze(bool frozen) override { Call(Member::LayerPutFreeze, {frozen}); }
+    bool Lock() override { return Call(Member::LayerLock).toBool(); }
+    void SetLock(bool locked) override { Call(Member::LayerPutLock, {locked}); }
+    void Delete() override { Call(Member::LayerDelete); }
 };
 
 class LayersProxy : public AcadLayers, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
-    AcadLayerPtr Item(std::int32_t index) override { return Layer(members::kItem, {index}); }
-    AcadLayerPtr Item(const QString& name) override { return Layer(members::kItem, {name}); }
-    AcadLayerPtr Add(const QString& name) override { return Layer(members::kAdd, {name}); }
+    std::int32_t Count() override { return ToInt32(Call(Member::LayersCount)); }
+    AcadLayerPtr Item(std::int32_t index) override { return Layer(Member::LayersItem, {index}); }
+    AcadLayerPtr Item(const QString& name) override { return Layer(Member::LayersItem, {name}); }
+    AcadLayerPtr Add(const QString& name) override { return Layer(Member::LayersAdd, {name}); }
 
 private:
-    AcadLayerPtr Layer(const QString& member, const QCborArray& args)
+    AcadLayerPtr Layer(Member member, const QCborArray& args)
     {
         return std::make_shared<LayerProxy>(m_link, ToHandle(Call(member, args)));
     }
@@ -182,15 +193,15 @@ private:
 class LineTypesProxy : public AcadLineTypes, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
-    QString Name(std::int32_t index) override { return Call(members::kItem, {index}).toString(); }
-    void Load(const QString& name, const QString& fileName) override { Call(members::kLoad, {name, fileName}); }
+    std::int32_t Count() override { return ToInt32(Call(Member::LineTypesCount)); }
+    QString Name(std::int32_t index) override { return Call(Member::LineTypesItem, {index}).toString(); }
+    void Load(const QString& name, const QString& fileName) override { Call(Member::LineTypesLoad, {name, fileName}); }
 };
 
 class SelectionSetProxy : public AcadSelectionSet, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(members::kName).toString(); }
+    QString Name() override { return Call(Member::SetName).toString(); }
     void Select(std::int16_t mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
                 const std::vector<std::int16_t>& filterTypes, const QStringList& filterData) override
     {
@@ -200,7 +211,7 @@ public:
         QCborArray data;
         for (const QString& d : filterData)
             data.append(d);
-        Call(members::kSelect, {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
+        Call(Member::SetSelect, {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
                                         corner2 ? ToCbor(*corner2) : QCborValue(), types, data});
     }
     void SelectOnScreen(const std::vector<std::int16_t>& filterTypes, const QStringList& filterData,
@@ -212,26 +223,26 @@ public:
         QCborArray data;
         for (const QString& d : filterData)
             data.append(d);
-        Call(members::kSelectOnScreen, {types, data, prompt});
+        Call(Member::SetSelectOnScreen, {types, data, prompt});
     }
-    std::int32_t count() override { return ToInt32(Call(members::kSetCount)); }
+    std::int32_t count() override { return ToInt32(Call(Member::SetCount)); }
     AcadEntityPtr Item(std::int32_t index) override
     {
-        return std::make_shared<EntityProxy>(m_link, ToHandle(Call(members::kItem, {index})));
+        return std::make_shared<EntityProxy>(m_link, ToHandle(Call(Member::SetItem, {index})));
     }
-    void Erase() override { Call(members::kErase); }
-    void Delete() override { Call(members::kDelete); }
+    void Erase() override { Call(Member::SetErase); }
+    void Delete() override { Call(Member::SetDelete); }
 };
 
 class SelectionSetsProxy : public AcadSelectionSets, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    AcadSelectionSetPtr Add(const QString& name) override { return Set(members::kAdd, name); }
-    AcadSelectionSetPtr Item(const QString& name) override { return Set(members::kItem, name); }
-    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
+    AcadSelectionSetPtr Add(const QString& name) override { return Set(Member::SetsAdd, name); }
+    AcadSelectionSetPtr Item(const QString& name) override { return Set(Member::SetsItem, name); }
+    std::int32_t Count() override { return ToInt32(Call(Member::SetsCount)); }
 
 private:
-    AcadSelectionSetPtr Set(const QString& member, const QString& name)
+    AcadSelectionSetPtr Set(Member member, const QString& name)
     {
         return std::make_shared<SelectionSetProxy>(m_link, ToHandle(Call(member, {name})));
     }
@@ -242,17 +253,17 @@ public:
     using ProxyBase::ProxyBase;
     Point3 GetPoint(const std::optional<Point3>& basePoint, const QString& prompt) override
     {
-        return ToPoint(Call(members::kGetPoint, {basePoint ? ToCbor(*basePoint) : QCborValue(), prompt}));
+        return ToPoint(Call(Member::UtilityGetPoint, {basePoint ? ToCbor(*basePoint) : QCborValue(), prompt}));
     }
 };
 
 class TextStyleProxy : public AcadTextStyle, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    QString Name() override { return Call(members::kName).toString(); }
+    QString Name() override { return Call(Member::StyleName).toString(); }
     void GetFont(QString& typeface, bool& bold, bool& italic, std::int32_t& charset, std::int32_t& pitchAndFamily) override
     {
-        const QCborArray font = Call(members::kGetFont).toArray();
+        const QCborArray font = Call(Member::StyleGetFont).toArray();
         if (font.size() != 5)
             throw CadError(kMalformedMessage, QStringLiteral("The host answered with something that is not a font."));
         typeface = font[0].toString();
@@ -263,80 +274,80 @@ public:
     }
     void SetFont(const QString& typeface, bool bold, bool italic, std::int32_t charset, std::int32_t pitchAndFamily) override
     {
-        Call(members::kSetFont, {typeface, bold, italic, charset, pitchAndFamily});
+        Call(Member::StyleSetFont, {typeface, bold, italic, charset, pitchAndFamily});
     }
 };
 
 class DocumentProxy : public AcadDocument, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    std::uint64_t hWnd() override { return static_cast<std::uint64_t>(Call(members::kHWnd).toInteger()); }
-    std::shared_ptr<AcadModelSpace> ModelSpace() override { return Object<ModelSpaceProxy>(members::kModelSpace); }
-    std::shared_ptr<AcadLayers> Layers() override { return Object<LayersProxy>(members::kLayers); }
-    AcadLayerPtr ActiveLayer() override { return Object<LayerProxy>(members::kActiveLayer); }
+    std::uint64_t hWnd() override { return static_cast<std::uint64_t>(Call(Member::DocHWnd).toInteger()); }
+    std::shared_ptr<AcadModelSpace> ModelSpace() override { return Object<ModelSpaceProxy>(Member::DocModelSpace); }
+    std::shared_ptr<AcadLayers> Layers() override { return Object<LayersProxy>(Member::DocLayers); }
+    AcadLayerPtr ActiveLayer() override { return Object<LayerProxy>(Member::DocActiveLayer); }
     void SetActiveLayer(const AcadLayerPtr& layer) override
     {
         const auto* proxy = dynamic_cast<const LayerProxy*>(layer.get());
         if (!proxy)
             throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
-        Call(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
+        Call(Member::DocPutActiveLayer, {HandleOf(*proxy).ToCbor()});
     }
     void SetActiveLayerUnanswered(const AcadLayerPtr& layer) override
     {
         const auto* proxy = dynamic_cast<const LayerProxy*>(layer.get());
         if (!proxy)
             throw CadError(kInvalidArgument, QStringLiteral("The layer does not belong to this drawing."));
-        Send(members::kPutActiveLayer, {HandleOf(*proxy).ToCbor()});
+        Send(Member::DocPutActiveLayer, {HandleOf(*proxy).ToCbor()});
     }
     void AwaitUnanswered() override { m_link->AwaitUnanswered(); }
-    std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Object<TextStyleProxy>(members::kActiveTextStyle); }
-    std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Object<SelectionSetsProxy>(members::kSelectionSets); }
-    std::shared_ptr<AcadUtility> Utility() override { return Object<UtilityProxy>(members::kUtility); }
-    std::shared_ptr<AcadLineTypes> lineTypes() override { return Object<LineTypesProxy>(members::kLineTypes); }
-    void SetVariable(const QString& name, std::int16_t value) override { Call(members::kSetVariable, {name, value}); }
+    std::shared_ptr<AcadTextStyle> ActiveTextStyle() override { return Object<TextStyleProxy>(Member::DocActiveTextStyle); }
+    std::shared_ptr<AcadSelectionSets> SelectionSets() override { return Object<SelectionSetsProxy>(Member::DocSelectionSets); }
+    std::shared_ptr<AcadUtility> Utility() override { return Object<UtilityProxy>(Member::DocUtility); }
+    std::shared_ptr<AcadLineTypes> lineTypes() override { return Object<LineTypesProxy>(Member::DocLineTypes); }
+    void SetVariable(const QString& name, std::int16_t value) override { Call(Member::DocSetVariable, {name, value}); }
     std::int16_t GetVariable(const QString& name) override
     {
-        return static_cast<std::int16_t>(Call(members::kGetVariable, {name}).toInteger());
+        return static_cast<std::int16_t>(Call(Member::DocGetVariable, {name}).toInteger());
     }
-    void Regen(std::int16_t which) override { Call(members::kRegen, {which}); }
-    bool Saved() override { return Call(members::kSaved).toBool(); }
-    QString Name() override { return Call(members::kName).toString(); }
-    QString FullName() override { return Call(members::kFullName).toString(); }
-    void Save() override { Call(members::kSave); }
-    void SaveAs(const QString& path) override { Call(members::kSaveAs, {path}); }
-    void Close() override { Call(members::kClose); }
+    void Regen(std::int16_t which) override { Call(Member::DocRegen, {which}); }
+    bool Saved() override { return Call(Member::DocSaved).toBool(); }
+    QString Name() override { return Call(Member::DocName).toString(); }
+    QString FullName() override { return Call(Member::DocFullName).toString(); }
+    void Save() override { Call(Member::DocSave); }
+    void SaveAs(const QString& path) override { Call(Member::DocSaveAs, {path}); }
+    void Close() override { Call(Member::DocClose); }
 };
 
 class DocumentsProxy : public AcadDocuments, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
-    AcadDocumentPtr Add() override { return Object<DocumentProxy>(members::kAdd); }
-    AcadDocumentPtr Open(const QString& path) override { return Object<DocumentProxy>(members::kOpen, {path}); }
-    std::int32_t Count() override { return ToInt32(Call(members::kCount)); }
-    AcadDocumentPtr Item(std::int32_t index) override { return Object<DocumentProxy>(members::kItem, {index}); }
+    AcadDocumentPtr Add() override { return Object<DocumentProxy>(Member::DocsAdd); }
+    AcadDocumentPtr Open(const QString& path) override { return Object<DocumentProxy>(Member::DocsOpen, {path}); }
+    std::int32_t Count() override { return ToInt32(Call(Member::DocsCount)); }
+    AcadDocumentPtr Item(std::int32_t index) override { return Object<DocumentProxy>(Member::DocsItem, {index}); }
 };
 
 class ApplicationProxy : public AcadApplication, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
     bool IsLive() const override { return m_link->IsConnected(); }
-    bool Visible() override { return Call(members::kVisible).toBool(); }
-    void SetVisible(bool visible) override { Call(members::kPutVisible, {visible}); }
-    AcadDocumentPtr ActiveDocument() override { return Object<DocumentProxy>(members::kActiveDocument); }
-    std::shared_ptr<AcadDocuments> Documents() override { return Object<DocumentsProxy>(members::kDocuments); }
-    QString Name() override { return Call(members::kName).toString(); }
-    void Quit() override { Call(members::kQuit); }
-    std::int64_t ProcessId() override { return Call(members::kProcessId).toInteger(); }
+    bool Visible() override { return Call(Member::AppVisible).toBool(); }
+    void SetVisible(bool visible) override { Call(Member::AppPutVisible, {visible}); }
+    AcadDocumentPtr ActiveDocument() override { return Object<DocumentProxy>(Member::AppActiveDocument); }
+    std::shared_ptr<AcadDocuments> Documents() override { return Object<DocumentsProxy>(Member::AppDocuments); }
+    QString Name() override { return Call(Member::AppName).toString(); }
+    void Quit() override { Call(Member::AppQuit); }
+    std::int64_t ProcessId() override { return Call(Member::AppProcessId).toInteger(); }
     std::uint64_t RootWindow(std::uint64_t hwnd) override
     {
-        return static_cast<std::uint64_t>(Call(members::kRootWindow, {static_cast<qint64>(hwnd)}).toInteger());
+        return static_cast<std::uint64_t>(Call(Member::AppRootWindow, {static_cast<qint64>(hwnd)}).toInteger());
     }
-    void ActivateWindow(std::uint64_t hwnd) override { Call(members::kActivateWindow, {static_cast<qint64>(hwnd)}); }
+    void ActivateWindow(std::uint64_t hwnd) override { Call(Member::AppActivateWindow, {static_cast<qint64>(hwnd)}); }
     const LinkPtr& Link() const { return m_link; }
 };
 
 template <typename T>
-std::shared_ptr<T> ProxyBase::Object(const QString& member, const QCborArray& args) const
+std::shared_ptr<T> ProxyBase::Object(Member member, const QCborArray& args) const
 {
     return std::make_shared<T>(m_link, ToHandle(Call(member, args)));
 }

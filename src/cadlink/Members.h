@@ -1,98 +1,184 @@
-// The member names a request carries, spelled as the object model spells them: the client calls
-// them and the host dispatches on them. A setter is the property's name after "put_".
+// The members the automation link carries, one row each: the object kind that has it, the name a
+// request carries (spelled as the object model spells it; a setter is the property's name after
+// "put_") and how many arguments it takes. The client proxy calls by these rows and the host
+// dispatches on them, so a member is written once for both ends.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+
 #include <QLatin1String>
+#include <QStringView>
 
-namespace ardela::cad::members {
+#include "cadlink/Wire.h"
 
-// The application
-inline constexpr QLatin1String kName("Name");
-inline constexpr QLatin1String kActiveDocument("ActiveDocument");
-inline constexpr QLatin1String kDocuments("Documents");
-inline constexpr QLatin1String kVisible("Visible");
-inline constexpr QLatin1String kPutVisible("put_Visible");
-inline constexpr QLatin1String kQuit("Quit");
-inline constexpr QLatin1String kProcessId("ProcessId");
-inline constexpr QLatin1String kRootWindow("RootWindow");
-inline constexpr QLatin1String kActivateWindow("ActivateWindow");
-inline constexpr QLatin1String kSimulateInput("SimulateInput");
-inline constexpr QLatin1String kPointPending("PointPending");
+namespace ardela::cad {
 
-// Documents and a document
-inline constexpr QLatin1String kCount("Count");
-inline constexpr QLatin1String kItem("Item");
-inline constexpr QLatin1String kAdd("Add");
-inline constexpr QLatin1String kOpen("Open");
-inline constexpr QLatin1String kModelSpace("ModelSpace");
-inline constexpr QLatin1String kLayers("Layers");
-inline constexpr QLatin1String kActiveTextStyle("ActiveTextStyle");
-inline constexpr QLatin1String kSelectionSets("SelectionSets");
-inline constexpr QLatin1String kUtility("Utility");
-inline constexpr QLatin1String kLineTypes("lineTypes");
-inline constexpr QLatin1String kFullName("FullName");
-inline constexpr QLatin1String kSaved("Saved");
-inline constexpr QLatin1String kHWnd("hWnd");
-inline constexpr QLatin1String kActiveLayer("ActiveLayer");
-inline constexpr QLatin1String kPutActiveLayer("put_ActiveLayer");
-inline constexpr QLatin1String kSetVariable("SetVariable");
-inline constexpr QLatin1String kGetVariable("GetVariable");
-inline constexpr QLatin1String kRegen("Regen");
-inline constexpr QLatin1String kSave("Save");
-inline constexpr QLatin1String kSaveAs("SaveAs");
-inline constexpr QLatin1String kClose("Close");
+// Every member, in the order of kMemberTable.
+enum class Member : std::uint8_t {
+    // The application
+    AppName, AppActiveDocument, AppDocuments, AppVisible, AppPutVisible, AppQuit, AppProcessId,
+    AppRootWindow, AppActivateWindow, AppPointPending, AppSimulateInput,
+    // The documents
+    DocsCount, DocsItem, DocsAdd, DocsOpen,
+    // A document
+    DocModelSpace, DocLayers, DocActiveTextStyle, DocSelectionSets, DocUtility, DocLineTypes, DocName,
+    DocFullName, DocSaved, DocHWnd, DocActiveLayer, DocPutActiveLayer, DocSetVariable, DocGetVariable,
+    DocRegen, DocSave, DocSaveAs, DocClose,
+    // Model space
+    SpaceAddLine, SpaceAddText, SpaceAddPoint, SpaceAddPolyline, SpaceAddLightWeightPolyline, SpaceAddSolid,
+    SpaceCount,
+    // The layers and a layer
+    LayersCount, LayersItem, LayersAdd,
+    LayerName, LayerColor, LayerLinetype, LayerOn, LayerFreeze, LayerLock, LayerDelete, LayerPutColor,
+    LayerPutLinetype, LayerPutOn, LayerPutFreeze, LayerPutLock,
+    // The line types
+    LineTypesCount, LineTypesItem, LineTypesLoad,
+    // The selection sets and a set
+    SetsCount, SetsAdd, SetsItem,
+    SetName, SetCount, SetItem, SetErase, SetDelete, SetSelect, SetSelectOnScreen,
+    // The utility and the text style
+    UtilityGetPoint,
+    StyleName, StyleGetFont, StyleSetFont,
+    // An entity (the text members answer only on a text)
+    EntityObjectID, EntityObjectName, EntityLayer, EntityUpdate, EntityAlignment, EntityTextAlignmentPoint,
+    EntityRotation, EntityHeight, EntityTextString, EntityPutAlignment, EntityPutTextAlignmentPoint,
+    EntityPutRotation, EntityPutHeight,
+    // A line's ends, a polyline's vertices and whether it is closed
+    EntityStartPoint, EntityEndPoint, EntityCoordinates, EntityClosed,
+};
 
-// Model space
-inline constexpr QLatin1String kAddLine("AddLine");
-inline constexpr QLatin1String kAddText("AddText");
-inline constexpr QLatin1String kAddPoint("AddPoint");
-inline constexpr QLatin1String kAddPolyline("AddPolyline");
-inline constexpr QLatin1String kAddLightWeightPolyline("AddLightWeightPolyline");
-inline constexpr QLatin1String kAddSolid("AddSolid");
+struct MemberRow {
+    Member member;
+    HandleKind kind;       // the object that has the member
+    QLatin1String name;    // as the request carries it
+    std::int8_t minArgs;   // argument count; a range where trailing arguments may be left out
+    std::int8_t maxArgs;
+    bool testingAid;       // answered only by a host started with the testing aids
+};
 
-// Layers and line types
-inline constexpr QLatin1String kColor("Color");
-inline constexpr QLatin1String kPutColor("put_Color");
-inline constexpr QLatin1String kLinetype("Linetype");
-inline constexpr QLatin1String kPutLinetype("put_Linetype");
-inline constexpr QLatin1String kLayerOn("LayerOn");
-inline constexpr QLatin1String kPutLayerOn("put_LayerOn");
-inline constexpr QLatin1String kFreeze("Freeze");
-inline constexpr QLatin1String kPutFreeze("put_Freeze");
-inline constexpr QLatin1String kLock("Lock");
-inline constexpr QLatin1String kPutLock("put_Lock");
-inline constexpr QLatin1String kDelete("Delete");
-inline constexpr QLatin1String kLoad("Load");
+inline constexpr MemberRow kMemberTable[] = {
+    {Member::AppName, HandleKind::Application, QLatin1String("Name"), 0, 0, false},
+    {Member::AppActiveDocument, HandleKind::Application, QLatin1String("ActiveDocument"), 0, 0, false},
+    {Member::AppDocuments, HandleKind::Application, QLatin1String("Documents"), 0, 0, false},
+    {Member::AppVisible, HandleKind::Application, QLatin1String("Visible"), 0, 0, false},
+    {Member::AppPutVisible, HandleKind::Application, QLatin1String("put_Visible"), 1, 1, false},
+    {Member::AppQuit, HandleKind::Application, QLatin1String("Quit"), 0, 0, false},
+    {Member::AppProcessId, HandleKind::Application, QLatin1String("ProcessId"), 0, 0, false},
+    {Member::AppRootWindow, HandleKind::Application, QLatin1String("RootWindow"), 1, 1, false},
+    {Member::AppActivateWindow, HandleKind::Application, QLatin1String("ActivateWindow"), 1, 1, false},
+    {Member::AppPointPending, HandleKind::Application, QLatin1String("PointPending"), 0, 0, true},
+    {Member::AppSimulateInput, HandleKind::Application, QLatin1String("SimulateInput"), 3, 3, true},
 
-// Selection sets ("count" is spelled in lower case)
-inline constexpr QLatin1String kSetCount("count");
-inline constexpr QLatin1String kErase("Erase");
-inline constexpr QLatin1String kSelect("Select");
-inline constexpr QLatin1String kSelectOnScreen("SelectOnScreen");
+    {Member::DocsCount, HandleKind::Documents, QLatin1String("Count"), 0, 0, false},
+    {Member::DocsItem, HandleKind::Documents, QLatin1String("Item"), 1, 1, false},
+    {Member::DocsAdd, HandleKind::Documents, QLatin1String("Add"), 0, 0, false},
+    {Member::DocsOpen, HandleKind::Documents, QLatin1String("Open"), 1, 1, false},
 
-// Entities and texts
-inline constexpr QLatin1String kObjectID("ObjectID");
-inline constexpr QLatin1String kObjectName("ObjectName");
-inline constexpr QLatin1String kLayer("Layer");
-inline constexpr QLatin1String kUpdate("Update");
-inline constexpr QLatin1String kAlignment("Alignment");
-inline constexpr QLatin1String kPutAlignment("put_Alignment");
-inline constexpr QLatin1String kTextAlignmentPoint("TextAlignmentPoint");
-inline constexpr QLatin1String kPutTextAlignmentPoint("put_TextAlignmentPoint");
-inline constexpr QLatin1String kRotation("Rotation");
-inline constexpr QLatin1String kPutRotation("put_Rotation");
-inline constexpr QLatin1String kHeight("Height");
-inline constexpr QLatin1String kPutHeight("put_Height");
-inline constexpr QLatin1String kTextString("TextString");
-// Lines and polylines
-inline constexpr QLatin1String kStartPoint("StartPoint");
-inline constexpr QLatin1String kEndPoint("EndPoint");
-inline constexpr QLatin1String kCoordinates("Coordinates");
-inline constexpr QLatin1String kClosed("Closed");
+    {Member::DocModelSpace, HandleKind::Document, QLatin1String("ModelSpace"), 0, 0, false},
+    {Member::DocLayers, HandleKind::Document, QLatin1String("Layers"), 0, 0, false},
+    {Member::DocActiveTextStyle, HandleKind::Document, QLatin1String("ActiveTextStyle"), 0, 0, false},
+    {Member::DocSelectionSets, HandleKind::Document, QLatin1String("SelectionSets"), 0, 0, false},
+    {Member::DocUtility, HandleKind::Document, QLatin1String("Utility"), 0, 0, false},
+    {Member::DocLineTypes, HandleKind::Document, QLatin1String("lineTypes"), 0, 0, false},
+    {Member::DocName, HandleKind::Document, QLatin1String("Name"), 0, 0, false},
+    {Member::DocFullName, HandleKind::Document, QLatin1String("FullName"), 0, 0, false},
+    {Member::DocSaved, HandleKind::Document, QLatin1String("Saved"), 0, 0, false},
+    {Member::DocHWnd, HandleKind::Document, QLatin1String("hWnd"), 0, 0, false},
+    {Member::DocActiveLayer, HandleKind::Document, QLatin1String("ActiveLayer"), 0, 0, false},
+    {Member::DocPutActiveLayer, HandleKind::Document, QLatin1String("put_ActiveLayer"), 1, 1, false},
+    {Member::DocSetVariable, HandleKind::Document, QLatin1String("SetVariable"), 2, 2, false},
+    {Member::DocGetVariable, HandleKind::Document, QLatin1String("GetVariable"), 1, 1, false},
+    {Member::DocRegen, HandleKind::Document, QLatin1String("Regen"), 1, 1, false},
+    {Member::DocSave, HandleKind::Document, QLatin1String("Save"), 0, 0, false},
+    {Member::DocSaveAs, HandleKind::Document, QLatin1String("SaveAs"), 1, 1, false},
+    {Member::DocClose, HandleKind::Document, QLatin1String("Close"), 0, 0, false},
 
-// Utility and text style
-inline constexpr QLatin1String kGetPoint("GetPoint");
-inline constexpr QLatin1String kGetFont("GetFont");
-inline constexpr QLatin1String kSetFont("SetFont");
+    {Member::SpaceAddLine, HandleKind::ModelSpace, QLatin1String("AddLine"), 2, 2, false},
+    {Member::SpaceAddText, HandleKind::ModelSpace, QLatin1String("AddText"), 3, 3, false},
+    {Member::SpaceAddPoint, HandleKind::ModelSpace, QLatin1String("AddPoint"), 1, 1, false},
+    {Member::SpaceAddPolyline, HandleKind::ModelSpace, QLatin1String("AddPolyline"), 1, 1, false},
+    {Member::SpaceAddLightWeightPolyline, HandleKind::ModelSpace, QLatin1String("AddLightWeightPolyline"), 1, 1, false},
+    {Member::SpaceAddSolid, HandleKind::ModelSpace, QLatin1String("AddSolid"), 4, 4, false},
+    {Member::SpaceCount, HandleKind::ModelSpace, QLatin1String("Count"), 0, 0, false},
 
-} // namespace ardela::cad::members
+    {Member::LayersCount, HandleKind::Layers, QLatin1String("Count"), 0, 0, false},
+    {Member::LayersItem, HandleKind::Layers, QLatin1String("Item"), 1, 1, false},
+    {Member::LayersAdd, HandleKind::Layers, QLatin1String("Add"), 1, 1, false},
+    {Member::LayerName, HandleKind::Layer, QLatin1String("Name"), 0, 0, false},
+    {Member::LayerColor, HandleKind::Layer, QLatin1String("Color"), 0, 0, false},
+    {Member::LayerLinetype, HandleKind::Layer, QLatin1String("Linetype"), 0, 0, false},
+    {Member::LayerOn, HandleKind::Layer, QLatin1String("LayerOn"), 0, 0, false},
+    {Member::LayerFreeze, HandleKind::Layer, QLatin1String("Freeze"), 0, 0, false},
+    {Member::LayerLock, HandleKind::Layer, QLatin1String("Lock"), 0, 0, false},
+    {Member::LayerDelete, HandleKind::Layer, QLatin1String("Delete"), 0, 0, false},
+    {Member::LayerPutColor, HandleKind::Layer, QLatin1String("put_Color"), 1, 1, false},
+    {Member::LayerPutLinetype, HandleKind::Layer, QLatin1String("put_Linetype"), 1, 1, false},
+    {Member::LayerPutOn, HandleKind::Layer, QLatin1String("put_LayerOn"), 1, 1, false},
+    {Member::LayerPutFreeze, HandleKind::Layer, QLatin1String("put_Freeze"), 1, 1, false},
+    {Member::LayerPutLock, HandleKind::Layer, QLatin1String("put_Lock"), 1, 1, false},
+
+    {Member::LineTypesCount, HandleKind::LineTypes, QLatin1String("Count"), 0, 0, false},
+    {Member::LineTypesItem, HandleKind::LineTypes, QLatin1String("Item"), 1, 1, false},
+    {Member::LineTypesLoad, HandleKind::LineTypes, QLatin1String("Load"), 2, 2, false},
+
+    {Member::SetsCount, HandleKind::SelectionSets, QLatin1String("Count"), 0, 0, false},
+    {Member::SetsAdd, HandleKind::SelectionSets, QLatin1String("Add"), 1, 1, false},
+    {Member::SetsItem, HandleKind::SelectionSets, QLatin1String("Item"), 1, 1, false},
+    {Member::SetName, HandleKind::SelectionSet, QLatin1String("Name"), 0, 0, false},
+    {Member::SetCount, HandleKind::SelectionSet, QLatin1String("count"), 0, 0, false},
+    {Member::SetItem, HandleKind::SelectionSet, QLatin1String("Item"), 1, 1, false},
+    {Member::SetErase, HandleKind::SelectionSet, QLatin1String("Erase"), 0, 0, false},
+    {Member::SetDelete, HandleKind::SelectionSet, QLatin1String("Delete"), 0, 0, false},
+    // mode, corner 1, corner 2, filter types, filter data; the filter (both arrays) may be left out.
+    {Member::SetSelect, HandleKind::SelectionSet, QLatin1String("Select"), 3, 5, false},
+    {Member::SetSelectOnScreen, HandleKind::SelectionSet, QLatin1String("SelectOnScreen"), 0, 3, false},
+
+    {Member::UtilityGetPoint, HandleKind::Utility, QLatin1String("GetPoint"), 2, 2, false},
+
+    {Member::StyleName, HandleKind::TextStyle, QLatin1String("Name"), 0, 0, false},
+    {Member::StyleGetFont, HandleKind::TextStyle, QLatin1String("GetFont"), 0, 0, false},
+    {Member::StyleSetFont, HandleKind::TextStyle, QLatin1String("SetFont"), 5, 5, false},
+
+    {Member::EntityObjectID, HandleKind::Entity, QLatin1String("ObjectID"), 0, 0, false},
+    {Member::EntityObjectName, HandleKind::Entity, QLatin1String("ObjectName"), 0, 0, false},
+    {Member::EntityLayer, HandleKind::Entity, QLatin1String("Layer"), 0, 0, false},
+    {Member::EntityUpdate, HandleKind::Entity, QLatin1String("Update"), 0, 0, false},
+    {Member::EntityAlignment, HandleKind::Entity, QLatin1String("Alignment"), 0, 0, false},
+    {Member::EntityTextAlignmentPoint, HandleKind::Entity, QLatin1String("TextAlignmentPoint"), 0, 0, false},
+    {Member::EntityRotation, HandleKind::Entity, QLatin1String("Rotation"), 0, 0, false},
+    {Member::EntityHeight, HandleKind::Entity, QLatin1String("Height"), 0, 0, false},
+    {Member::EntityTextString, HandleKind::Entity, QLatin1String("TextString"), 0, 0, false},
+    {Member::EntityPutAlignment, HandleKind::Entity, QLatin1String("put_Alignment"), 1, 1, false},
+    {Member::EntityPutTextAlignmentPoint, HandleKind::Entity, QLatin1String("put_TextAlignmentPoint"), 1, 1, false},
+    {Member::EntityPutRotation, HandleKind::Entity, QLatin1String("put_Rotation"), 1, 1, false},
+    {Member::EntityPutHeight, HandleKind::Entity, QLatin1String("put_Height"), 1, 1, false},
+    {Member::EntityStartPoint, HandleKind::Entity, QLatin1String("StartPoint"), 0, 0, false},
+    {Member::EntityEndPoint, HandleKind::Entity, QLatin1String("EndPoint"), 0, 0, false},
+    {Member::EntityCoordinates, HandleKind::Entity, QLatin1String("Coordinates"), 0, 0, false},
+    {Member::EntityClosed, HandleKind::Entity, QLatin1String("Closed"), 0, 0, false},
+};
+
+inline constexpr std::size_t kMemberCount = std::size(kMemberTable);
+
+// Row i describes member i: the enumeration and the table cannot drift apart.
+constexpr bool MemberTableInOrder()
+{
+    for (std::size_t i = 0; i < kMemberCount; ++i)
+        if (static_cast<std::size_t>(kMemberTable[i].member) != i)
+            return false;
+    return true;
+}
+static_assert(MemberTableInOrder(), "kMemberTable must list the members in the order of Member");
+static_assert(static_cast<std::size_t>(Member::EntityClosed) + 1 == kMemberCount);
+
+constexpr const MemberRow& RowOf(Member member)
+{
+    return kMemberTable[static_cast<std::size_t>(member)];
+}
+
+// The row of `name` on an object of `kind`, or nullptr when that object has no such member.
+const MemberRow* FindMember(HandleKind kind, QStringView name);
+
+} // namespace ardela::cad

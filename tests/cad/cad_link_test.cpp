@@ -376,6 +376,45 @@ TEST_F(CadLinkTest, SelectionSetsSelectFilterEraseAndDelete)
     set->Delete();
 }
 
+TEST_F(CadLinkTest, DeletedObjectsAnswerOneCodeWhereverTheyAreMet)
+{
+    // A deleted entity, layer or set is the host's failure, never the lost link a wizard
+    // would take it for, nor the code of a cancelled pick.
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    std::shared_ptr<AcadLayers> layers = m_doc->Layers();
+    AcadLayerPtr walls = layers->Add(QStringLiteral("Walls"));
+    AcadEntityPtr line = space->AddLine({0, 0, 0}, {10, 0, 0});
+    std::shared_ptr<AcadSelectionSets> sets = m_doc->SelectionSets();
+    AcadSelectionSetPtr first = sets->Add(QStringLiteral("first"));
+    AcadSelectionSetPtr second = sets->Add(QStringLiteral("second"));
+    first->Select(5, std::nullopt, std::nullopt, {0}, {QStringLiteral("Line")});
+    second->Select(5, std::nullopt, std::nullopt, {0}, {QStringLiteral("Line")});
+    first->Erase();
+
+    EXPECT_EQ(FailureCode([&] { line->ObjectID(); }), kHostFailed);
+    EXPECT_EQ(FailureCode([&] { line->Layer(); }), kHostFailed);
+    ASSERT_EQ(second->count(), 1);
+    EXPECT_EQ(FailureCode([&] { second->Item(0)->ObjectName(); }), kHostFailed);
+    // Erasing what is already gone is no failure.
+    EXPECT_EQ(FailureCode([&] { second->Erase(); }), 0u);
+
+    walls->Delete();
+    EXPECT_EQ(FailureCode([&] { walls->Color(); }), kHostFailed);
+    EXPECT_EQ(FailureCode([&] { walls->SetColor(3); }), kHostFailed);
+    EXPECT_EQ(FailureCode([&] { m_doc->SetActiveLayer(walls); }), kHostFailed);
+
+    first->Delete();
+    EXPECT_EQ(FailureCode([&] { first->count(); }), kHostFailed);
+    EXPECT_EQ(FailureCode([&] { first->Select(5, std::nullopt, std::nullopt, {}, {}); }), kHostFailed);
+    // The drawing serves on.
+    EXPECT_EQ(space->Count(), 0);
+}
+
+TEST(CadLinkHost, EveryMemberOfTheTableHasAHandler)
+{
+    EXPECT_TRUE(cadhost::Dispatcher::EveryMemberHasAHandler());
+}
+
 TEST_F(CadLinkTest, SavedDrawingOpensAgainAndAClosedOneIsGone)
 {
     m_doc->ModelSpace()->AddLine({0, 0, 0}, {10, 0, 0});

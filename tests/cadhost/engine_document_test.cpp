@@ -89,7 +89,7 @@ TEST(Layers, DeleteIsRefusedForLayerZeroTheActiveLayerAndALayerHoldingEntities)
     doc.DeleteLayer("KORRIN_BEAMS");
     doc.DeleteLayer("Empty");
     EXPECT_EQ(doc.Layers().Count(), 1);
-    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("Empty"); }), ErrorKind::Refused);
+    EXPECT_EQ(CodeOf([&] { doc.DeleteLayer("Empty"); }), ErrorKind::Deleted);
     ExpectDocumentConsistent(doc);
 }
 
@@ -100,7 +100,7 @@ TEST(Layers, TheActiveLayerCannotBeFrozenNorAFrozenLayerMadeActive)
     doc.SetLayerFrozen("A", true);
     EXPECT_EQ(CodeOf([&] { doc.SetActiveLayer("A"); }), ErrorKind::Refused);
     EXPECT_EQ(CodeOf([&] { doc.SetLayerFrozen("0", true); }), ErrorKind::Refused);
-    EXPECT_EQ(CodeOf([&] { doc.SetActiveLayer("missing"); }), ErrorKind::Refused);
+    EXPECT_EQ(CodeOf([&] { doc.SetActiveLayer("missing"); }), ErrorKind::Deleted);
     doc.SetLayerFrozen("A", false);
     doc.SetActiveLayer("a");
     EXPECT_EQ(doc.ActiveLayer(), QStringLiteral("A"));
@@ -141,7 +141,7 @@ TEST(SelectionSets, NamesAreUniqueAndAtMost128Exist)
     doc.DeleteSelectionSet("Tempss");
     EXPECT_EQ(doc.FindSelectionSet("tempss"), nullptr);
     doc.AddSelectionSet("tempss");
-    EXPECT_EQ(CodeOf([&] { doc.DeleteSelectionSet("never made"); }), ErrorKind::Refused);
+    EXPECT_EQ(CodeOf([&] { doc.DeleteSelectionSet("never made"); }), ErrorKind::Deleted);
 }
 
 TEST(SelectionSets, CrossingAtOnePointTakesWhatPassesThroughItAndItemChecksItsIndex)
@@ -188,7 +188,7 @@ TEST(ObjectIds, AreNeverReusedAndFitIn32Bits)
     EXPECT_LT(*seen.rbegin(), ObjectId(INT32_MAX));
     EXPECT_GT(*seen.begin(), 0);
     EXPECT_EQ(doc.Find(*seen.begin()), nullptr);
-    EXPECT_EQ(CodeOf([&] { doc.Get(*seen.begin()); }), ErrorKind::Gone);
+    EXPECT_EQ(CodeOf([&] { doc.Get(*seen.begin()); }), ErrorKind::Deleted);
     EXPECT_EQ(CodeOf([&] { doc.AddLine({NAN, 0, 0}, {1, 1, 0}); }), ErrorKind::InvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddLine({1e300, 0, 0}, {1, 1, 0}); }), ErrorKind::InvalidArgument);
     EXPECT_EQ(CodeOf([&] { doc.AddText("x", {0, 0, 0}, 1e300); }), ErrorKind::InvalidArgument);

@@ -32,7 +32,7 @@ int main(int argc, char** argv)
             reader->Feed(*peer);
             QCborMap request;
             while (reader->Next(request) == MessageReader::Status::Message) {
-                if (request.value(wire::kMember).toString() != members::kProcessId) {
+                if (request.value(wire::kMember).toString() != ardela::cad::RowOf(ardela::cad::Member::AppProcessId).name) {
                     ::raise(SIGSTOP);
                     return;
                 }

@@ -283,7 +283,7 @@ const Entity& Document::Get(ObjectId id) const
 {
     if (const Entity* e = Find(id))
         return *e;
-    throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
+    throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
 }
 
 Entity& Document::Mutable(ObjectId id)
@@ -310,7 +310,7 @@ void Document::EraseQuietly(ObjectId id)
 {
     const std::int64_t found = SlotOf(id);
     if (found < 0)
-        throw EngineError(ErrorKind::Gone, QStringLiteral("The object %1 has been erased.").arg(id));
+        throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
     Revert revert;
@@ -478,7 +478,7 @@ Layer& Document::LayerOrThrow(const QString& name)
 {
     if (Layer* l = m_layers.Find(name))
         return *l;
-    throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(name));
+    throw EngineError(ErrorKind::Deleted, QStringLiteral("The layer \"%1\" does not exist.").arg(name));
 }
 
 Layer& Document::AddLayer(const QString& name)
@@ -505,7 +505,7 @@ void Document::DeleteLayer(const QString& name)
 {
     const int index = m_layers.IndexOf(name);
     if (index < 0)
-        throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(name));
+        throw EngineError(ErrorKind::Deleted, QStringLiteral("The layer \"%1\" does not exist.").arg(name));
     if (index == 0)
         throw EngineError(QStringLiteral("Layer \"0\" cannot be deleted."));
     if (m_activeLayer.compare(name, Qt::CaseInsensitive) == 0)
@@ -672,7 +672,7 @@ void Document::DeleteSelectionSet(const QString& name)
     const auto before = m_selectionSets.size();
     std::erase_if(m_selectionSets, [&](const auto& s) { return s->Name().compare(name, Qt::CaseInsensitive) == 0; });
     if (m_selectionSets.size() == before)
-        throw EngineError(QStringLiteral("The selection set \"%1\" does not exist.").arg(name));
+        throw EngineError(ErrorKind::Deleted, QStringLiteral("The selection set \"%1\" does not exist.").arg(name));
 }
 
 // ---- object snap

@@ -11,7 +11,8 @@ namespace cadhost {
 enum class ErrorKind {
     Refused,           // the operation cannot be done on this drawing as it is (the message says why)
     InvalidArgument,   // an argument is out of range or not a number
-    Gone,              // the object or document it names no longer exists
+    Gone,              // the document it names is closed
+    Deleted,           // the entity, layer or selection set it names has been erased or deleted
 };
 
 class EngineError : public std::runtime_error {

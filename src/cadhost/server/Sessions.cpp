@@ -1,0 +1,202 @@
+// The callers' sessions: reading whole messages, the order of requests, replies and the cap.
+#include "cadhost/server/Sessions.h"
+
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <QCborMap>
+#include <QLocalSocket>
+
+#include "cadlink/ErrorCodes.h"
+#include "cadhost/server/HostFrontEnd.h"
+
+namespace cadhost {
+
+namespace wire = ardela::cad::wire;
+namespace codes = ardela::cad;
+
+namespace {
+
+// True when the peer of the socket runs as this user.
+bool PeerIsSameUser(QLocalSocket& socket)
+{
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    const int fd = int(socket.socketDescriptor());
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return false;
+    return credentials.uid == ::getuid();
+}
+
+} // namespace
+
+Sessions::Sessions(HostFrontEnd& frontEnd, QObject* parent)
+    : QObject(parent), m_frontEnd(frontEnd), m_cap(CapForDescriptorLimit())
+{
+}
+
+Sessions::~Sessions()
+{
+    for (auto& [socket, session] : m_sessions)
+        for (int token : session->pointTokens)
+            m_frontEnd.AbandonPoint(token);
+}
+
+int Sessions::CapForDescriptorLimit()
+{
+    // Each caller holds one descriptor; the host keeps room for its drawings, its window and
+    // the callers it refuses (each is accepted, told and closed).
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMaxConnections;
+    const long long room = (static_cast<long long>(limit.rlim_cur) - 32) / 2;
+    return int(std::clamp<long long>(room, 1, kMaxConnections));
+}
+
+void Sessions::Adopt(int fd)
+{
+    if (int(m_sessions.size()) >= m_cap) {
+        // Refused plainly: one reply saying why, then the connection closes.
+        QCborMap reply;
+        reply.insert(wire::kId, QCborValue(QCborValue::Null));
+        reply.insert(wire::kError, qint64(codes::kHostFailed));
+        reply.insert(wire::kText, QStringLiteral("The drawing host already serves %1 callers.").arg(m_cap));
+        const QByteArray framed = ardela::cad::FrameMessage(reply);
+        [[maybe_unused]] const ssize_t written = ::send(fd, framed.constData(), size_t(framed.size()), MSG_NOSIGNAL);
+        ::close(fd);
+        return;
+    }
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    if (!PeerIsSameUser(*socket)) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_sessions.emplace(socket, std::make_unique<Session>());
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequests(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Drop(socket); });
+    if (socket->bytesAvailable() > 0)
+        ReadRequests(socket);
+}
+
+void Sessions::Drop(QLocalSocket* socket)
+{
+    const auto found = m_sessions.find(socket);
+    if (found == m_sessions.end())
+        return;
+    for (int token : found->second->pointTokens)
+        m_frontEnd.AbandonPoint(token);
+    m_sessions.erase(found);
+    socket->disconnect(this);
+    socket->deleteLater();
+}
+
+void Sessions::ReadRequests(QLocalSocket* socket)
+{
+    const auto found = m_sessions.find(socket);
+    if (found == m_sessions.end())
+        return;
+    ardela::cad::MessageReader& reader = found->second->reader;
+    reader.Feed(*socket);
+    QCborMap request;
+    for (;;) {
+        switch (reader.Next(request)) {
+        case ardela::cad::MessageReader::Status::NeedMore:
+            // Replies leave now, not one event-loop turn later: the caller is waiting.
+            socket->flush();
+            return;
+        case ardela::cad::MessageReader::Status::Oversized:
+            // The stream cannot be followed past a length we refuse to read: end this caller.
+            socket->abort();
+            Drop(socket);
+            return;
+        case ardela::cad::MessageReader::Status::Malformed: {
+            Outcome outcome;
+            outcome.error = codes::kMalformedMessage;
+            outcome.text = QStringLiteral("The message could not be read.");
+            SendReply(socket, QCborValue(QCborValue::Null), outcome);
+            if (!m_sessions.count(socket))
+                return;
+            break;
+        }
+        case ardela::cad::MessageReader::Status::Message: {
+            const QCborValue id = request.value(wire::kId);
+            // Calls sent without waiting run in order; after the first of them fails, the rest
+            // are not carried out (nothing is drawn after a failure), until a call that waits.
+            const bool unanswered = request.value(wire::kUnanswered).toBool();
+            Session& caller = *m_sessions.at(socket);
+            if (unanswered && caller.unansweredFailed) {
+                Outcome skipped;
+                skipped.error = codes::kHostFailed;
+                skipped.text = QStringLiteral("Not carried out: an earlier call failed.");
+                SendReply(socket, id, skipped);
+                if (!m_sessions.count(socket))
+                    return;
+                break;
+            }
+            caller.unansweredFailed = false;
+            const Outcome outcome = m_dispatcher->Dispatch(socket, request);
+            if (unanswered && outcome.error != 0 && m_sessions.count(socket))
+                m_sessions.at(socket)->unansweredFailed = true;
+            if (!m_sessions.count(socket))
+                return;
+            if (!outcome.deferred)
+                SendReply(socket, id, outcome);
+            // A reply that found the caller gone has dropped the connection.
+            if (!m_sessions.count(socket))
+                return;
+            break;
+        }
+        }
+    }
+}
+
+bool Sessions::IsOpen(QLocalSocket* caller) const
+{
+    return m_sessions.count(caller) != 0;
+}
+
+void Sessions::SendReply(QLocalSocket* caller, const QCborValue& id, const Outcome& outcome)
+{
+    QCborMap reply;
+    reply.insert(wire::kId, id);
+    if (outcome.error != 0) {
+        reply.insert(wire::kError, qint64(outcome.error));
+        reply.insert(wire::kText, outcome.text);
+    } else {
+        reply.insert(wire::kResult, outcome.result);
+    }
+    caller->write(ardela::cad::FrameMessage(reply));
+}
+
+void Sessions::HoldPoint(QLocalSocket* caller, int token)
+{
+    const auto found = m_sessions.find(caller);
+    if (found != m_sessions.end())
+        found->second->pointTokens.push_back(token);
+}
+
+void Sessions::ReleasePoint(QLocalSocket* caller, int token)
+{
+    const auto found = m_sessions.find(caller);
+    if (found == m_sessions.end())
+        return;
+    auto& tokens = found->second->pointTokens;
+    tokens.erase(std::remove(tokens.begin(), tokens.end(), token), tokens.end());
+}
+
+void Sessions::FlushAll()
+{
+    for (auto& [socket, session] : m_sessions)
+        socket->flush();
+}
+
+} // namespace cadhost
