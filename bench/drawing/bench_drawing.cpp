@@ -18,7 +18,7 @@
 #include "cad/AcadObjects.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
-#include "truss_wizard/DrawProgress.h"
+#include "wizard/DrawProgress.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"

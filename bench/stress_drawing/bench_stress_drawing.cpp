@@ -25,7 +25,7 @@
 #include "desktop/modMessage.h"
 #include "stress_wizard/StressDrawing.h"
 #include "stress_wizard/StressModel.h"
-#include "truss_wizard/DrawProgress.h"
+#include "wizard/DrawProgress.h"
 
 using namespace ardela;
 using namespace ardela::cad;

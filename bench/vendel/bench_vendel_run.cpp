@@ -134,7 +134,7 @@ int main(int argc, char** argv)
         connection.RunningSocketPath = socket;
         auto* wizard = new frmStress;
         wizard->show();
-        wizard->optFile[1]->click();
+        wizard->findChild<QRadioButton*>(QStringLiteral("optFile%1").arg(1))->click();
         for (int step = 0; step < frmStress::kLastStep; ++step)
             wizard->cmdNav_Click(NavNext);
         if (wizard->CurrentStep != frmStress::kLastStep) {

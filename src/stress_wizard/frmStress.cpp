@@ -1,32 +1,24 @@
-// Vendel's wizard window: its controls, the step machine, the sheet checks and buttons, the run,
-// help, the link watch and the closing.
+// Vendel's wizard as the core runs it: its eight steps, its sheets and their rules, its picks and
+// layers, the gridline direction, Activate and the run with the solver.
 #include "stress_wizard/frmStress.h"
 
 #include <algorithm>
 
-#include <QApplication>
-#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
-#include <QStackedLayout>
 #include <QVBoxLayout>
 
 #include "cad/CadError.h"
-#include "cad/DrawingLayers.h"
+#include "cad/LinkFailure.h"
 #include "cad/OptionsDrawing.h"
 #include "cad/modForeWindow.h"
 #include "cad/modHelpers.h"
-#include "desktop/Error.h"
-#include "desktop/HelpWindow.h"
 #include "desktop/Settings.h"
-#include "desktop/frmOptions.h"
-#include "desktop/frmProgress.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
 #include "stress_wizard/SolverFiles.h"
@@ -34,24 +26,18 @@
 #include "stress_wizard/StressModel.h"
 #include "stress_wizard/StressModelDrawing.h"
 #include "stress_wizard/StressPicking.h"
-#include "stress_wizard/StressStepChecks.h"
 #include "stress_wizard/VendelPictures.h"
 #include "stress_wizard/VendelProfile.h"
 #include "truss/AnalysisFile.h"
-#include "truss_wizard/DrawProgress.h"
-#include "wizard/GridEditor.h"
-#include "wizard/LinkWatch.h"
-#include "wizard/StepFrame.h"
-#include "wizard/WizardLifetime.h"
-#include "wizard/WizardProgress.h"
+#include "wizard/DrawProgress.h"
 
 namespace ardela {
 
 namespace {
 
 const QString kTitle = QStringLiteral("Vendel");
-const QString kHelpFile = QStringLiteral("Vendel.hlp");
 constexpr std::int16_t kStressFileKind = 1;
+constexpr int kGridStep = 3;
 
 QPointer<frmStress>& Instance()
 {
@@ -59,26 +45,73 @@ QPointer<frmStress>& Instance()
     return wizard;
 }
 
-// The sheet steps 3 to 6 are slots 0 to 3.
-int Slot(int step)
+// A rule of complete rows reading `cells` from `firstColumn` on, at least one row.
+SheetRule Rule(int firstColumn, std::vector<CellRule> cells)
 {
-    return step - 3;
+    SheetRule rule;
+    rule.firstColumn = firstColumn;
+    rule.cells = std::move(cells);
+    rule.minRows = 1;
+    return rule;
 }
 
-bool IsSheetStep(int step)
+// The check of one sheet: its rules on its table (each with the model count it fills).
+template <int N>
+std::function<bool(const PendingEdit&, std::int16_t&)> Check(const Table<N>& table,
+                                                             std::vector<std::pair<SheetRule, std::int16_t*>> rules)
 {
-    return step >= 3 && step <= 6;
+    return [&table, rules = std::move(rules)](const PendingEdit& pending, std::int16_t& mark) {
+        const int rows = RowsToCheck(mark, pending);
+        bool valid = !PendingRefused(pending);
+        for (const auto& [rule, count] : rules) {
+            const SheetCheck check = CheckSheet(SheetCells(table, pending), rule, rows);
+            *count = check.count;
+            valid = valid && check.valid;
+        }
+        return valid;
+    };
+}
+
+GridSheet Sheet(const QString& heading, std::vector<GridColumn> columns, int visibleColumns = 0)
+{
+    GridSheet sheet;
+    sheet.fixedHeading = heading;
+    sheet.fixedWidthTwips = 840;
+    sheet.columns = std::move(columns);
+    sheet.visibleColumns = visibleColumns;
+    return sheet;
+}
+
+template <std::size_t N>
+std::vector<GridColumn> Columns(const std::array<QString, N>& headings)
+{
+    std::vector<GridColumn> columns;
+    for (std::size_t c = 0; c < N; ++c)
+        columns.push_back({int(c) + 1, headings[c], 840});
+    return columns;
+}
+
+StepDescriptor SheetStep(int step, const QString& name, int countTag, GridSheet sheet)
+{
+    StepDescriptor d;
+    d.picture = StressStepPicture(step, 130, 170);
+    d.name = name;
+    d.countTag = countTag;
+    d.sheet = std::move(sheet);
+    return d;
+}
+
+std::function<void(const PickRequest&)> Picking(std::function<void(const StressPickTarget&)> pick, void (*clear)())
+{
+    return [pick = std::move(pick), clear](const PickRequest& request) {
+        pick(StressPickTarget{Stress(), request.document, request.mark, request.refill, [clear] { cad::IgnoreLinkFailure(clear); }});
+    };
 }
 
 QString StepRedrawFailureMessage()
 {
     return QStringLiteral("The drawing could not be brought up to date.") + kCrLf
          + QStringLiteral("Use the Draw button of the step to draw it again.");
-}
-
-std::uint64_t Handle(QWidget* window)
-{
-    return static_cast<std::uint64_t>(window->winId());
 }
 
 } // namespace
@@ -88,78 +121,78 @@ frmStress* StressWizard()
     return Instance().data();
 }
 
-frmStress::frmStress(QWidget* parent) : QWidget(parent)
+frmStress::frmStress(QWidget* parent) : StepWindow([] {
+        WizardProfile p;
+        p.title = kTitle;
+        p.objectName = QStringLiteral("frmStress");
+        p.helpFile = QStringLiteral("Vendel.hlp");
+        p.captionOffset = LanguageOffset();
+        p.cancelText = QStringLiteral("Anuleaza");
+        p.closeText = QStringLiteral("Inchide");
+        p.redrawFailure = StepRedrawFailureMessage();
+        p.frameMinimumHeight = 320;
+        p.pickButtonWidth = 100;
+        p.connection = VendelProfile();
+        p.openAnalysis = [] { return OpenAnalysisFile(kStressFileKind); };
+        p.resetModel = [] { ResetModel(Stress()); };
+        p.marksOfOpened = [] {
+            const StressModel& m = Stress();
+            return std::vector<std::int16_t>{std::max(m.VertCount, m.HorzCount), m.DomainCount, m.LineCount, m.NodalLoadCount};
+        };
+        p.analysisTitle = [] { return Stress().AnalysisTitle; };
+        return p;
+    }(), parent)
 {
-    // The splash, the pending-call message, the colour picker, the settings.
-    m_startup = new WizardStartup;
-    WizardStartup::Prepare(kTitle);
     Instance() = this;
-    setObjectName(QStringLiteral("frmStress"));
+    StressModel& model = Stress();
+    std::vector<StepDescriptor> steps(kSteps);
+    for (int k : {0, 1, 2, 7})
+        steps[std::size_t(k)].picture = StressStepPicture(k, 130, 170);
 
-    // The controls with picProgress sunken, the sheets with their headings, every step frame
-    // but the first out of view.
-    BuildControls();
-    LastStepReached = false;
+    GridSheet grid = Sheet(QStringLiteral("Gridline"), {{1, QStringLiteral("Coord x"), 3360}});
+    BindTable(grid, model.GridLines);
+    steps[3] = SheetStep(3, QStringLiteral("Grid"), 4002, std::move(grid));
+    steps[3].pickTag = 4004;
+    steps[3].check = Check(model.GridLines, {{Rule(1, {CellRule::Number}), &model.VertCount},
+                                             {Rule(2, {CellRule::Number}), &model.HorzCount}});
+    steps[3].count = [this] { return int(Vertical() ? Stress().VertCount : Stress().HorzCount); };
+    steps[3].pick = Picking([this](const StressPickTarget& t) { PickGridLines(t, Vertical()); }, [] { vendel::ClearMesh(); });
+    steps[3].draw = [](bool regenerate) { vendel::DrawGrid(regenerate); };
+    steps[3].clear = [] { vendel::ClearMesh(); };
 
-    cad::Connection& connection = cad::CadConnection();
-    connection.Profile = VendelProfile();
-    connection.Profile.drawModelLayer = {[this](bool r) { DrawGrid(r); }, [this](bool r) { DrawDomains(r); },
-                                         [this](bool r) { DrawLines(r); }, [this](bool r) { DrawLoads(r); }};
-    m_linkWatch = new LinkWatch(connection, [this] { GoToStep(0, StepForward); }, this);
+    GridSheet domains = Sheet(QStringLiteral("Domain"), Columns(DomainHeadings()), 4);
+    BindTable(domains, model.Domains);
+    steps[4] = SheetStep(4, QStringLiteral("Domains"), 5002, std::move(domains));
+    steps[4].check = Check(model.Domains, {{Rule(1, std::vector<CellRule>(7, CellRule::Number)), &model.DomainCount}});
+    steps[4].count = [] { return int(Stress().DomainCount); };
+    steps[4].pick = Picking([](const StressPickTarget& t) { PickDomains(t); }, [] { vendel::ClearDomains(); });
+    steps[4].draw = [](bool regenerate) { vendel::DrawDomains(regenerate); };
+    steps[4].clear = [] { vendel::ClearDomains(); };
 
-    // The captions, step 0, the connection's wizard, the hook and "About..."; the splash goes
-    // after its minimum time.
-    LoadResStrings(this);
-    // The count labels stand where the gridline labels take turns: all as wide as the longest,
-    // so that the window keeps its width from step to step.
-    int labelWidth = lblGridlines[1]->sizeHint().width();
-    for (QLabel* label : lblCount)
-        labelWidth = std::max(labelWidth, label->sizeHint().width());
-    lblGridlines[1]->setMinimumWidth(labelWidth);
-    for (QLabel* label : lblCount)
-        label->setMinimumWidth(labelWidth);
-    GoToStep(0, StepInitial);
-    m_startup->Finish(this, this, connection, fraContainer->HookTarget());
-}
+    GridSheet lines = Sheet(QStringLiteral("Line"), Columns(LineHeadings()), 4);
+    BindTable(lines, model.ConstrainedLines);
+    steps[5] = SheetStep(5, QStringLiteral("Lines"), 6002, std::move(lines));
+    steps[5].check = Check(model.ConstrainedLines, {{Rule(1, std::vector<CellRule>(5, CellRule::Number)), &model.LineCount}});
+    steps[5].count = [] { return int(Stress().LineCount); };
+    steps[5].pick = Picking([](const StressPickTarget& t) { PickLines(t); }, [] { vendel::ClearLines(); });
+    steps[5].draw = [](bool regenerate) { vendel::DrawLines(regenerate); };
+    steps[5].clear = [] { vendel::ClearLines(); };
 
-frmStress::~frmStress()
-{
-    delete m_startup;
-    cad::Connection& connection = cad::CadConnection();
-    if (connection.WizardForm == this)
-        connection.WizardForm = nullptr;
-    connection.Profile.drawModelLayer = {};
-}
-
-void frmStress::BuildControls()
-{
-    setWindowTitle(kTitle);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(10, 10, 10, 10);
-    auto* stack = new QStackedLayout;
-    outer->addLayout(stack, 1);
-
-    for (int k = 0; k < kSteps; ++k) {
-        const StepPage page = BuildStepPage(this, k, StressStepPicture(k, 130, 170));
-        fraStep[k] = page.frame;
-        imgStep[k] = page.picture;
-        lblStep[k] = page.text;
-        fraStep[k]->setMinimumHeight(320);
-        stack->addWidget(fraStep[k]);
-    }
-
-    // Step 0: a new analysis or a file.
-    const OptionGroup file = BuildOptionGroup(fraStep[0], 1002, {1003, 1004}, QStringLiteral("optFile"));
-    fraFile = file.frame;
-    std::copy(file.buttons.begin(), file.buttons.end(), optFile.begin());
-
-    // Step 1: the drawing to work in.
-    const OptionGroup start = BuildOptionGroup(fraStep[1], 2003, {2005, 2004, 2006}, QStringLiteral("optStart"));
-    fraIntroduction = start.frame;
-    std::copy(start.buttons.begin(), start.buttons.end(), optStartButton.begin());
+    GridSheet loads = Sheet(QStringLiteral("Node"), {{1, QStringLiteral("Coord x"), 840}, {2, QStringLiteral("Coord y"), 840},
+                                                     {3, QStringLiteral("Fx [daN]"), 840}, {4, QStringLiteral("Fy [daN]"), 840}});
+    BindTable(loads, model.NodalLoads);
+    steps[6] = SheetStep(6, QStringLiteral("Loads"), 7002, std::move(loads));
+    steps[6].check = Check(model.NodalLoads, {{Rule(1, {CellRule::Number, CellRule::Number, CellRule::NumberOrEmpty,
+                                                        CellRule::NumberOrEmpty}), &model.NodalLoadCount}});
+    steps[6].count = [] { return int(Stress().NodalLoadCount); };
+    steps[6].pick = Picking([](const StressPickTarget& t) { PickLoads(t); }, [] { vendel::ClearLoads(); });
+    steps[6].draw = [](bool regenerate) { vendel::DrawLoads(regenerate); };
+    steps[6].clear = [] { vendel::ClearLoads(); };
+    steps[7].alsoClear = [] { vendel::ClearStresses(); };
+    BuildSteps(std::move(steps));
 
     // Step 2: the drawing is made in the host.
-    cmdActivate = new QPushButton(fraStep[2]);
+    auto* cmdActivate = new QPushButton(StepFrame(2));
     cmdActivate->setObjectName(QStringLiteral("cmdActivate"));
     cmdActivate->setProperty("Tag", 3002);
     cmdActivate->setAutoDefault(false);
@@ -167,417 +200,63 @@ void frmStress::BuildControls()
     auto* activateRow = new QHBoxLayout;
     activateRow->addWidget(cmdActivate);
     activateRow->addStretch(1);
-    StepContent(fraStep[2])->addSpacing(6);
-    StepContent(fraStep[2])->addLayout(activateRow);
-    StepContent(fraStep[2])->addStretch(1);
+    StepBody(2)->addSpacing(6);
+    StepBody(2)->addLayout(activateRow);
+    StepBody(2)->addStretch(1);
     connect(cmdActivate, &QPushButton::clicked, this, &frmStress::cmdActivate_Click);
 
-    // Steps 3 to 6: the grid block, the count box, the Pick and Draw buttons.
-    fraContainer = new GridEditor(fraStep[3]);
-    fraContainer->setObjectName(QStringLiteral("fraContainer"));
-    txtValue = new QLineEdit(fraStep[3]);
-    txtValue->setObjectName(QStringLiteral("txtValue"));
-    txtValue->setReadOnly(true);
-    txtValue->setFocusPolicy(Qt::NoFocus);
-    txtValue->setFixedWidth(60);
-    txtValue->setAlignment(Qt::AlignRight);
-    BuildSheetStep(3, "Grid", 4002);
-    BuildSheetStep(4, "Domains", 5002);
-    BuildSheetStep(5, "Lines", 6002);
-    BuildSheetStep(6, "Loads", 7002);
-
-    // The gridline step: the direction and its two count labels.
-    lblGridlines[0] = lblCount[0];
-    lblGridlines[0]->setObjectName(QStringLiteral("lblGridlines0"));
-    lblGridlines[1] = new QLabel(fraStep[3]);
-    lblGridlines[1]->setObjectName(QStringLiteral("lblGridlines1"));
-    lblGridlines[1]->setProperty("Tag", 4003);
-    lblGridlines[1]->hide();
-    QVBoxLayout* gridSide = m_sideColumn[0];
-    gridSide->insertWidget(gridSide->indexOf(lblGridlines[0]) + 1, lblGridlines[1]);
+    // The gridline step: the direction and its two count labels taking turns.
+    m_lblGridlines[0] = CountLabel(kGridStep);
+    m_lblGridlines[0]->setObjectName(QStringLiteral("lblGridlines0"));
+    m_lblGridlines[1] = new QLabel(StepFrame(kGridStep));
+    m_lblGridlines[1]->setObjectName(QStringLiteral("lblGridlines1"));
+    m_lblGridlines[1]->setProperty("Tag", 4003);
+    m_lblGridlines[1]->hide();
+    QVBoxLayout* side = SideColumn(kGridStep);
+    side->insertWidget(side->indexOf(m_lblGridlines[0]) + 1, m_lblGridlines[1]);
+    SetCountAnchor(kGridStep, m_lblGridlines[1]);
     for (int i = 1; i >= 0; --i) {
-        optGridlines[i] = new QRadioButton(fraStep[3]);
-        optGridlines[i]->setObjectName(QStringLiteral("optGridlines%1").arg(i));
-        optGridlines[i]->setProperty("Tag", 4006 + i);
-        gridSide->insertWidget(gridSide->indexOf(cmdDraw[0]) + 1, optGridlines[i]);
-        connect(optGridlines[i], &QRadioButton::clicked, this, [this, i] { optGridlines_Click(i); });
+        m_optGridlines[std::size_t(i)] = new QRadioButton(StepFrame(kGridStep));
+        m_optGridlines[std::size_t(i)]->setObjectName(QStringLiteral("optGridlines%1").arg(i));
+        m_optGridlines[std::size_t(i)]->setProperty("Tag", 4006 + i);
+        side->insertWidget(side->indexOf(DrawButton(kGridStep)) + 1, m_optGridlines[std::size_t(i)]);
+        connect(m_optGridlines[std::size_t(i)], &QRadioButton::clicked, this, [this, i] { optGridlines_Click(i); });
     }
-    gridSide->insertSpacing(gridSide->indexOf(optGridlines[0]), 8);
-    optGridlines[0]->setChecked(true);
+    side->insertSpacing(side->indexOf(m_optGridlines[0]), 8);
+    m_optGridlines[0]->setChecked(true);
+    m_beforeSheet = [this](int step) {
+        if (step == kGridStep)
+            SetGridColumn();
+    };
 
-    StressModel& model = Stress();
-    GridSheet grid;
-    BindTable(grid, model.GridLines);
-    grid.fixedHeading = QStringLiteral("Gridline");
-    grid.fixedWidthTwips = 840;
-    grid.columns = {{1, QStringLiteral("Coord x"), 3360}};
-    fraContainer->AddSheet(grid);
-    GridSheet domains;
-    BindTable(domains, model.Domains);
-    domains.fixedHeading = QStringLiteral("Domain");
-    domains.fixedWidthTwips = 840;
-    for (int c = 0; c < 7; ++c)
-        domains.columns.push_back({c + 1, DomainHeadings()[std::size_t(c)], 840});
-    domains.visibleColumns = 4;
-    fraContainer->AddSheet(domains);
-    GridSheet lines;
-    BindTable(lines, model.ConstrainedLines);
-    lines.fixedHeading = QStringLiteral("Line");
-    lines.fixedWidthTwips = 840;
-    for (int c = 0; c < 5; ++c)
-        lines.columns.push_back({c + 1, LineHeadings()[std::size_t(c)], 840});
-    lines.visibleColumns = 4;
-    fraContainer->AddSheet(lines);
-    GridSheet loads;
-    BindTable(loads, model.NodalLoads);
-    loads.fixedHeading = QStringLiteral("Node");
-    loads.fixedWidthTwips = 840;
-    loads.columns = {{1, QStringLiteral("Coord x"), 840}, {2, QStringLiteral("Coord y"), 840},
-                     {3, QStringLiteral("Fx [daN]"), 840}, {4, QStringLiteral("Fy [daN]"), 840}};
-    fraContainer->AddSheet(loads);
-    connect(fraContainer, &GridEditor::Edited, this, &frmStress::Edited);
-    connect(fraContainer, &GridEditor::StepCheckNeeded, this, &frmStress::StepCheckNeeded);
-
-    // Step 7: the run's progress box, sunken, shown while the stresses are drawn.
-    picProgress = new QLabel(fraStep[7]);
-    picProgress->setObjectName(QStringLiteral("picProgress"));
-    picProgress->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    picProgress->setFixedHeight(22);
-    // The bar is painted to the box's width: its picture must not widen the window.
-    picProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    picProgress->hide();
-    StepContent(fraStep[7])->addStretch(1);
-    StepContent(fraStep[7])->addWidget(picProgress);
-
-    // The navigation row; Escape presses Cancel except while the cell edit box has the focus,
-    // F1 is Help.
-    cmdNav = BuildNavRow(this, outer, [this](int index) { cmdNav_Click(index); });
-    InstallWizardKeys(this, fraContainer, cmdNav[NavCancel], [this] { ShowHelp(); });
-
-    // The grid block stands on the gridline step from the start, so that the window is sized
-    // for the widest step; it needs no minimum of its own beyond what its steps need.
-    PlaceGrid(3);
-    fraContainer->ShowSheet(GridSheetIndex);
-}
-
-void frmStress::BuildSheetStep(int step, const char* name, int tagBase)
-{
-    const int slot = Slot(step);
-    // The gridline step's tags run label, label, pick, draw; the others label, pick, draw.
-    const int pickTag = step == 3 ? tagBase + 2 : tagBase + 1;
-    const ModelStepColumn column = BuildModelStepColumn(fraStep[step], StepContent(fraStep[step]), tagBase, pickTag,
-                                                        pickTag + 1, 100);
-    m_gridHolder[slot] = column.gridHolder;
-    m_sideColumn[slot] = column.side;
-    cmdSelect[slot] = column.pick;
-    cmdDraw[slot] = column.draw;
-    lblCount[slot] = column.count;
-    cmdSelect[slot]->setObjectName(QStringLiteral("cmdSelect") + QLatin1String(name));
-    cmdDraw[slot]->setObjectName(QStringLiteral("cmdDraw") + QLatin1String(name));
-    lblCount[slot]->setObjectName(QStringLiteral("lbl") + QLatin1String(name));
-    connect(cmdSelect[slot], &QPushButton::clicked, this, [this, step] { PickStep(step); });
-    connect(cmdDraw[slot], &QPushButton::clicked, this, [this, slot] {
-        switch (slot) {
-        case 0: cmdDrawGrid_Click(); break;
-        case 1: cmdDrawDomains_Click(); break;
-        case 2: cmdDrawLines_Click(); break;
-        default: cmdDrawLoads_Click(); break;
-        }
+    SetApplyOptions([this](const OptionsChanges& changes) {
+        cad::VendelOptionsRoutines routines;
+        routines.IsDirty = [this] { return IsDirty(); };
+        routines.DrawStresses = [](bool regenerate) { vendel::DrawStresses(regenerate); };
+        routines.ClearLoads = [this] { Drawing([] { vendel::ClearLoads(); }); };
+        routines.DrawLoads = [this](bool regenerate) { Drawing([regenerate] { vendel::DrawLoads(regenerate); }); };
+        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, cad::VendelOptionsRedraw(routines), kTitle,
+                                   Settings(), VendelOptionsDrawingTexts());
     });
+    Start();
+    // The count labels stand where the gridline labels take turns: all as wide as the longest,
+    // so that the window keeps its width from step to step.
+    int labelWidth = m_lblGridlines[1]->sizeHint().width();
+    for (int step = kGridStep; step <= 6; ++step)
+        labelWidth = std::max(labelWidth, CountLabel(step)->sizeHint().width());
+    m_lblGridlines[1]->setMinimumWidth(labelWidth);
+    for (int step = kGridStep; step <= 6; ++step)
+        CountLabel(step)->setMinimumWidth(labelWidth);
 }
 
-bool frmStress::optStart(int index) const
+bool frmStress::Vertical() const
 {
-    return index >= 0 && index < 3 && optStartButton[std::size_t(index)]->isChecked();
-}
-
-void frmStress::ShowProgress(const QString& text)
-{
-    m_progress.Show(text);
-}
-
-void frmStress::UnloadProgress()
-{
-    m_progress.Unload();
-}
-
-// ---- The step machine ----------------------------------------------------------------------
-
-bool frmStress::GoToStep(int step, StepDirection direction)
-{
-    if (step < 0 || step > kLastStep)
-        return false;
-    cad::Connection& connection = cad::CadConnection();
-    StressModel& model = Stress();
-    const bool forward = direction == StepForward;
-    // The work below waits on the drawing host, and meanwhile the link watch may send the
-    // wizard back to the first step: then that step stands and this one is not shown.
-    const int change = ++m_stepChanges;
-    switch (step) {
-    case 0:
-        m_linkWatch->LinkLostShown = false;
-        LastStepReached = false;
-        break;
-    case 1:
-        m_linkWatch->LinkLostShown = false;
-        LastStepReached = false;
-        if (forward) {
-            if (optFile[1]->isChecked()) {
-                if (!OpenAnalysisFile(kStressFileKind))
-                    return false;
-                SheetMaxRow = {std::max(model.VertCount, model.HorzCount), model.DomainCount, model.LineCount,
-                               model.NodalLoadCount};
-                m_isDirty = false;
-            } else {
-                ResetModel();
-            }
-            const bool connected = cad::ConnectAcad(connection);
-            UnloadProgress();
-            cad::BringToFront(Handle(this), connection);
-            m_linkWatch->tmrDoc.start();
-            if (!connected)
-                return false;
-        }
-        break;
-    case 2:
-        if (forward) {
-            const bool drawingReady = cad::SetupDrawing(connection);
-            UnloadProgress();
-            cad::BringToFront(Handle(this), connection);
-            if (!drawingReady)
-                return false;
-        }
-        break;
-    case 3:
-        PrepareSheet(3);
-        break;
-    case 4:
-        PrepareSheet(4);
-        if (forward && m_isDirty)
-            RedrawOnStepChange([] { vendel::ClearMesh(); }, [] { vendel::DrawGrid(false); });
-        break;
-    case 5:
-        PrepareSheet(5);
-        if (forward && m_isDirty)
-            RedrawOnStepChange([] { vendel::ClearDomains(); }, [] { vendel::DrawDomains(false); });
-        break;
-    case 6:
-        LastStepReached = false;
-        PrepareSheet(6);
-        if (forward && m_isDirty)
-            RedrawOnStepChange([] { vendel::ClearLines(); }, [] { vendel::DrawLines(false); });
-        break;
-    case 7:
-        LastStepReached = true;
-        if (forward && m_isDirty)
-            RedrawOnStepChange([] { vendel::ClearLoads(); }, [] { vendel::DrawLoads(false); },
-                               [] { vendel::ClearStresses(); });
-        break;
-    default:
-        break;
-    }
-    if (change != m_stepChanges)
-        return false;
-    ShowStep(step);
-    return true;
-}
-
-void frmStress::RedrawOnStepChange(const std::function<void()>& clear, const std::function<void()>& draw,
-                                   const std::function<void()>& also)
-{
-    bool failed = false;
-    try {
-        clear();
-        draw();
-    } catch (const cad::CadError&) {
-        failed = true;
-    } catch (const ModelError&) {
-        failed = true;
-    }
-    if (also) {
-        try {
-            also();
-        } catch (const cad::CadError&) {
-            failed = true;
-        }
-    }
-    if (failed)
-        ShowMessage(StepRedrawFailureMessage(), MsgOkOnly + MsgCritical, kTitle);
-}
-
-void frmStress::ShowStep(int step)
-{
-    fraStep[CurrentStep]->setEnabled(false);
-    static_cast<QStackedLayout*>(layout()->itemAt(0)->layout())->setCurrentWidget(fraStep[step]);
-    fraStep[step]->setEnabled(true);
-    ShowStepCaption(step);
-    SetNavButtons(step);
-}
-
-void frmStress::PrepareSheet(int step)
-{
-    // The grid block and the count box move into the step's frame.
-    const int slot = Slot(step);
-    PlaceGrid(step);
-    static constexpr std::array<std::int16_t, 4> columns{0, 7, 5, 4};
-    SheetColumns = columns[std::size_t(slot)];
-    if (step == 3)
-        SetGridColumn();
-    fraContainer->ShowSheet(slot);
-}
-
-void frmStress::PlaceGrid(int step)
-{
-    if (m_gridStep == step)
-        return;
-    const int slot = Slot(step);
-    if (m_gridStep >= 3) {
-        m_gridHolder[Slot(m_gridStep)]->removeWidget(fraContainer);
-        m_sideColumn[Slot(m_gridStep)]->removeWidget(txtValue);
-    }
-    fraContainer->setParent(fraStep[step]);
-    m_gridHolder[slot]->addWidget(fraContainer, 0, Qt::AlignTop);
-    txtValue->setParent(fraStep[step]);
-    QVBoxLayout* side = m_sideColumn[slot];
-    QWidget* below = step == 3 ? lblGridlines[1] : lblCount[slot];
-    side->insertWidget(side->indexOf(below) + 1, txtValue);
-    fraContainer->show();
-    txtValue->show();
-    m_gridStep = step;
+    return m_optGridlines[0]->isChecked();
 }
 
 void frmStress::SetGridColumn()
 {
-    const bool vertical = optGridlines[0]->isChecked();
-    fraContainer->Sheet(GridSheetIndex).columns[0] =
-        GridColumn{vertical ? 1 : 2, vertical ? QStringLiteral("Coord x") : QStringLiteral("Coord y"), 3360};
-}
-
-void frmStress::FillCurrentSheet()
-{
-    fraContainer->Fill();
-}
-
-void frmStress::ResetModel()
-{
-    ardela::ResetModel(Stress());
-    SheetMaxRow = {};
-    fraContainer->ResetPositions();
-    m_isDirty = false;
-}
-
-void frmStress::SetNavButtons(int step)
-{
-    CurrentStep = static_cast<std::int16_t>(step);
-    const bool valid = IsSheetStep(step) ? ValidateStep() : true;
-    const NavButtonState state = NavButtonsFor(step, kLastStep, LastStepReached, valid);
-    cmdNav[NavBack]->setEnabled(state.backEnabled);
-    cmdNav[NavNext]->setVisible(state.nextVisible);
-    cmdNav[NavNext]->setEnabled(state.nextEnabled);
-    cmdNav[NavRun]->setVisible(state.runVisible);
-    cmdNav[NavCancel]->setText(state.cancelReadsClose ? QStringLiteral("Inchide") : QStringLiteral("Anuleaza"));
-}
-
-void frmStress::ShowStepCaption(int step)
-{
-    try {
-        const std::optional<QString> title = LoadResString(fraStep[step]->property("Tag").toInt() + LanguageOffset());
-        if (!title)
-            return;
-        setWindowTitle(StepCaption(kTitle, *title, Stress().AnalysisTitle));
-    } catch (const ModelError&) {
-    }
-}
-
-SheetPending frmStress::Pending() const
-{
-    SheetPending pending;
-    pending.visible = fraContainer->EditPending();
-    if (pending.visible) {
-        pending.text = fraContainer->PendingText();
-        pending.row = fraContainer->PendingRow();
-        pending.column = fraContainer->PendingColumn();
-    }
-    return pending;
-}
-
-bool frmStress::ValidateStep()
-{
-    if (!IsSheetStep(CurrentStep))
-        return true;
-    StressModel& model = Stress();
-    const int slot = Slot(CurrentStep);
-    std::int16_t& mark = SheetMaxRow[std::size_t(slot)];
-    bool valid = false;
-    std::int16_t count = 0;
-    switch (CurrentStep) {
-    case 3:
-        valid = CheckGridLines(model, mark, Pending());
-        count = optGridlines[0]->isChecked() ? model.VertCount : model.HorzCount;
-        break;
-    case 4:
-        valid = CheckDomains(model, mark, Pending());
-        count = model.DomainCount;
-        break;
-    case 5:
-        valid = CheckLines(model, mark, Pending());
-        count = model.LineCount;
-        break;
-    default:
-        valid = CheckLoads(model, mark, Pending());
-        count = model.NodalLoadCount;
-        break;
-    }
-    txtValue->setText(QString::number(count));
-    cmdDraw[std::size_t(slot)]->setEnabled(valid);
-    return valid;
-}
-
-void frmStress::StepCheckNeeded()
-{
-    if (IsSheetStep(CurrentStep))
-        cmdNav[NavNext]->setEnabled(ValidateStep());
-}
-
-void frmStress::Edited()
-{
-    m_isDirty = true;
-    // A committed cell counts as a row reached by editing.
-    if (IsSheetStep(CurrentStep) && !fraContainer->EditPending()) {
-        const int row = fraContainer->TableRowAt(fraContainer->msgGrid->currentRow());
-        std::int16_t& mark = SheetMaxRow[std::size_t(Slot(CurrentStep))];
-        if (row > mark && row <= kTableRows)
-            mark = static_cast<std::int16_t>(row);
-        StepCheckNeeded();
-    }
-}
-
-// ---- Buttons --------------------------------------------------------------------------------
-
-void frmStress::cmdNav_Click(int index)
-{
-    switch (index) {
-    case NavHelp:
-        ShowHelp();
-        break;
-    case NavCancel:
-        close();
-        break;
-    case NavBack:
-        GoToStep(CurrentStep - 1, StepBack);
-        break;
-    case NavNext:
-        GoToStep(CurrentStep + 1, StepForward);
-        break;
-    case NavRun:
-        Run();
-        break;
-    case NavOptions:
-        ShowOptions();
-        break;
-    default:
-        break;
-    }
+    Grid()->Sheet(0).columns[0] = GridColumn{Vertical() ? 1 : 2, Vertical() ? QStringLiteral("Coord x") : QStringLiteral("Coord y"), 3360};
 }
 
 void frmStress::cmdActivate_Click()
@@ -585,143 +264,34 @@ void frmStress::cmdActivate_Click()
     cad::Connection& connection = cad::CadConnection();
     if (!connection.AcadDoc)
         return;
-    try {
-        connection.AcadDoc->SetActiveLayer(connection.AcadDoc->Layers()->Item(QStringLiteral("0")));
-    } catch (const cad::CadError&) {
-        // A drawing that no longer answers is the link watch's to report.
-    }
+    // A drawing that no longer answers is the link watch's to report.
+    cad::IgnoreLinkFailure([&] { connection.AcadDoc->SetActiveLayer(connection.AcadDoc->Layers()->Item(QStringLiteral("0"))); });
     showMinimized();
     cad::BringToFront(connection.AcadWnd, connection);
 }
 
 void frmStress::optGridlines_Click(int index)
 {
-    lblGridlines[std::size_t(index)]->show();
-    lblGridlines[std::size_t(1 - index)]->hide();
-    fraContainer->msgGrid->setFocus();
+    m_lblGridlines[std::size_t(index)]->show();
+    m_lblGridlines[std::size_t(1 - index)]->hide();
+    Grid()->FocusGrid();
     SetGridColumn();
     // The new column's heading and values; a ShowSheet keeps the sheet's scroll positions.
-    fraContainer->ShowSheet(GridSheetIndex);
-    cmdNav[NavNext]->setEnabled(ValidateStep());
-}
-
-void frmStress::ShowHelp()
-{
-    HelpShown = true;
-    WinHelp(this, kHelpFile, HELP_CONTEXT, (CurrentStep + 1) * 1000);
-}
-
-void frmStress::ShowOptions()
-{
-    cad::VendelOptionsRoutines routines;
-    routines.IsDirty = [this] { return m_isDirty; };
-    routines.DrawStresses = [](bool regenerate) { vendel::DrawStresses(regenerate); };
-    routines.ClearLoads = [] { vendel::ClearLoads(); };
-    routines.DrawLoads = [](bool regenerate) { vendel::DrawLoads(regenerate); };
-    const cad::OptionsRedraw redraw = cad::VendelOptionsRedraw(routines);
-    frmOptions dialog(this, [redraw](const OptionsChanges& changes) {
-        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, redraw, kTitle, Settings(),
-                                   VendelOptionsDrawingTexts());
-    });
-    dialog.exec();
-}
-
-bool frmStress::Drawing(const std::function<void()>& routine)
-{
-    try {
-        routine();
-        return true;
-    } catch (const cad::CadError&) {
-    } catch (const ModelError&) {
-    }
-    ShowMessage(cad::DrawingFailureMessage(), MsgOkOnly + MsgCritical, kTitle);
-    return false;
-}
-
-void frmStress::DrawGrid(bool regenerate) { Drawing([regenerate] { vendel::DrawGrid(regenerate); }); }
-void frmStress::DrawDomains(bool regenerate) { Drawing([regenerate] { vendel::DrawDomains(regenerate); }); }
-void frmStress::DrawLines(bool regenerate) { Drawing([regenerate] { vendel::DrawLines(regenerate); }); }
-void frmStress::DrawLoads(bool regenerate) { Drawing([regenerate] { vendel::DrawLoads(regenerate); }); }
-void frmStress::ClearLoads() { Drawing([] { vendel::ClearLoads(); }); }
-
-void frmStress::cmdDrawGrid_Click()
-{
-    vendel::ClearMesh();
-    DrawGrid(true);
-}
-
-void frmStress::cmdDrawDomains_Click()
-{
-    vendel::ClearDomains();
-    DrawDomains(true);
-}
-
-void frmStress::cmdDrawLines_Click()
-{
-    vendel::ClearLines();
-    DrawLines(true);
-}
-
-void frmStress::cmdDrawLoads_Click()
-{
-    // One message at most: a drawing that cannot be erased is not drawn over.
-    if (Drawing([] { vendel::ClearLoads(); }))
-        DrawLoads(true);
-}
-
-void frmStress::cmdSelectGrid_Click() { PickStep(3); }
-void frmStress::cmdSelectDomains_Click() { PickStep(4); }
-void frmStress::cmdSelectLines_Click() { PickStep(5); }
-void frmStress::cmdSelectLoads_Click() { PickStep(6); }
-
-void frmStress::PickStep(int step)
-{
-    cad::Connection& connection = cad::CadConnection();
-    if (!connection.AcadDoc)
-        return;
-    showMinimized();
-    cad::BringToFront(connection.AcadWnd, connection);
-    const int slot = Slot(step);
-    StressPickTarget target{Stress(), *connection.AcadDoc, SheetMaxRow[std::size_t(slot)], [this] { FillCurrentSheet(); },
-                            nullptr};
-    switch (step) {
-    case 3:
-        target.clearLayer = [] { vendel::ClearMesh(); };
-        PickGridLines(target, optGridlines[0]->isChecked());
-        break;
-    case 4:
-        target.clearLayer = [] { vendel::ClearDomains(); };
-        PickDomains(target);
-        break;
-    case 5:
-        target.clearLayer = [] { vendel::ClearLines(); };
-        PickLines(target);
-        break;
-    default:
-        target.clearLayer = [this] { ClearLoads(); };
-        PickLoads(target);
-        break;
-    }
-    // The table was emptied and refilled: the step's layer is redrawn when the step is left.
-    m_isDirty = true;
-    cmdNav[NavNext]->setEnabled(ValidateStep());
-    showNormal();
-    cad::BringToFront(Handle(this), connection);
+    Grid()->ShowSheet(0);
+    RecheckStep();
 }
 
 void frmStress::Run()
 {
     cad::Connection& connection = cad::CadConnection();
     StressModel& model = Stress();
-    if (m_isDirty && SaveAnalysisFile(kStressFileKind)) {
-        m_isDirty = false;
-        ShowStepCaption(CurrentStep);
+    if (IsDirty() && SaveAnalysisFile(kStressFileKind)) {
+        SetDirty(false);
+        UpdateCaption(CurrentStep);
     }
     QCoreApplication::processEvents();
     const QString folder = ExchangeFolder();
-    if (folder.isEmpty() || !WriteSolverInput(model, folder))
-        return;
-    if (!RunSolver(folder, false))
+    if (folder.isEmpty() || !WriteSolverInput(model, folder) || !RunSolver(folder, false))
         return;
     // A result file that cannot be read leaves the results the drawing shows.
     std::vector<std::array<float, 2>> points = model.StressPoints;
@@ -731,29 +301,12 @@ void frmStress::Run()
         model.StressValues = std::move(values);
         return;
     }
-    picProgress->show();
-    picProgress->repaint();
-    const bool drawn = vendel::DrawStresses(true, ProgressBox(picProgress));
-    if (drawn)
+    ProgressBox()->show();
+    ProgressBox()->repaint();
+    if (vendel::DrawStresses(true, ardela::ProgressBox(ProgressBox())))
         cad::BringToFront(connection.AcadWnd, connection);
-    picProgress->hide();
+    ProgressBox()->hide();
     FinishSolverRun(model, folder);
-}
-
-void frmStress::closeEvent(QCloseEvent* event)
-{
-    if (m_closing) {
-        event->accept();
-        return;
-    }
-    if (!CloseWizard(this, cad::CadConnection(), kHelpFile, HelpShown)) {
-        event->ignore();
-        return;
-    }
-    m_linkWatch->tmrDoc.stop();
-    m_closing = true;
-    UnloadProgress();
-    event->accept();
 }
 
 } // namespace ardela

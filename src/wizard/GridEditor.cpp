@@ -373,6 +373,11 @@ void GridEditor::ResetPositions()
         ShowSheet(m_current);
 }
 
+void GridEditor::FocusGrid()
+{
+    msgGrid->setFocus();
+}
+
 void GridEditor::Fill()
 {
     if (m_current < 0)

@@ -133,6 +133,8 @@ public:
     int TableRowAt(int gridRow) const;
     int TableColumnAt(int gridColumn) const;
 
+    // Gives the grid the keyboard focus.
+    void FocusGrid();
     // The keyboard hook's view of this grid (InstallKeybHook(editor->HookTarget())).
     GridHookTarget HookTarget();
 

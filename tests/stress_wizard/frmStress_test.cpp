@@ -47,6 +47,7 @@
 #include "support/HostProcess.h"
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
+#include "support/WizardControls.h"
 #include "support/WindowTest.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
@@ -148,7 +149,7 @@ protected:
         ASSERT_TRUE(m_feed);
         m_wizard = new frmStress;
         m_wizard->show();
-        m_grid = m_wizard->fraContainer;
+        m_grid = Control<GridEditor>(m_wizard, QStringLiteral("fraContainer"));
     }
 
     void TearDown() override
@@ -175,10 +176,22 @@ protected:
 
     QString Exchange(const QString& name) const { return m_dir.filePath(QStringLiteral("data/Ardela/Vendel/") + name); }
 
+    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
+    QPushButton* PickButton(std::size_t slot) const
+    {
+        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
+        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
+    }
+    QPushButton* DrawButton(std::size_t slot) const
+    {
+        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
+        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
+    }
+
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void Next() { Click(m_wizard->cmdNav[NavNext]); }
-    void Back() { Click(m_wizard->cmdNav[NavBack]); }
-    bool NextEnabled() const { return m_wizard->cmdNav[NavNext]->isEnabled(); }
+    void Next() { Click(NavRowButton(m_wizard, NavNext)); }
+    void Back() { Click(NavRowButton(m_wizard, NavBack)); }
+    bool NextEnabled() const { return NavRowButton(m_wizard, NavNext)->isEnabled(); }
 
     // Steps 0 to 2 with a new analysis in the current drawing.
     void StartNewAnalysis()
@@ -224,11 +237,11 @@ protected:
     // corner. Typed from the gridline step to the run step.
     void TypeCantilever()
     {
-        m_wizard->optGridlines[0]->click();
+        Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 0)->click();
         for (int i = 0; i < 5; ++i)
             TypeCell(i + 1, 1, QString::number(10 * i));
         EXPECT_FALSE(NextEnabled());  // no horizontal gridline yet
-        m_wizard->optGridlines[1]->click();
+        Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
         for (int i = 0; i < 3; ++i)
             TypeCell(i + 1, 1, QString::number(5 * i));
         ASSERT_TRUE(NextEnabled());
@@ -252,7 +265,7 @@ protected:
     void Pick(int step, PointFeeder& feeder)
     {
         feeder.Start();
-        Click(m_wizard->cmdSelect[std::size_t(step - 3)]);
+        Click(PickButton(std::size_t(step - 3)));
         EXPECT_TRUE(feeder.Done());
     }
 
@@ -264,7 +277,7 @@ protected:
             feeder.Click(10 * i, 0);
         feeder.End();
         Pick(3, feeder);
-        m_wizard->optGridlines[1]->click();
+        Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
         for (int i = 0; i < 3; ++i)
             feeder.Click(0, 5 * i);
         feeder.End();
@@ -390,36 +403,36 @@ protected:
 TEST_F(VendelWizard, OpensOnTheWelcomeStepInRomanian)
 {
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Bun Venit"));
-    EXPECT_FALSE(m_wizard->cmdNav[NavBack]->isEnabled());
+    EXPECT_FALSE(NavRowButton(m_wizard, NavBack)->isEnabled());
     EXPECT_TRUE(NextEnabled());
-    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
-    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Anuleaza"));
-    EXPECT_EQ(m_wizard->cmdNav[NavNext]->text(), QStringLiteral("&Continua >"));
-    EXPECT_EQ(m_wizard->optFile[1]->text(), QStringLiteral("Deschide o Analiza &Existenta"));
+    EXPECT_FALSE(NavRowButton(m_wizard, NavRun)->isVisible());
+    EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Anuleaza"));
+    EXPECT_EQ(NavRowButton(m_wizard, NavNext)->text(), QStringLiteral("&Continua >"));
+    EXPECT_EQ(Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->text(), QStringLiteral("Deschide o Analiza &Existenta"));
 }
 
 TEST_F(VendelWizard, TypedCantileverIsDrawnAsTheSolverWroteItAndItsFilesStayWhenNeverSaved)
 {
     StartNewAnalysis();
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei"));
-    EXPECT_EQ(m_wizard->lblGridlines[0]->text(), QStringLiteral("Numar de Linii Verticale:"));
+    EXPECT_EQ(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 0)->text(), QStringLiteral("Numar de Linii Verticale:"));
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     // Leaving the sheet steps drew the subdomain and the held line; entering the run step
     // erased the mesh with the old results.
     EXPECT_EQ(CountOn(cad::kVendelDomains), 1u);
     EXPECT_EQ(CountOn(cad::kVendelLines), 1u);
     EXPECT_EQ(CountOn(cad::kVendelMesh), 0u);
-    EXPECT_TRUE(m_wizard->cmdNav[NavRun]->isVisible());
-    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Inchide"));
+    EXPECT_TRUE(NavRowButton(m_wizard, NavRun)->isVisible());
+    EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Inchide"));
     // Leaving the load step drew the loads: one arrow (a head and a line).
     EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
 
     m_dialogAnswers.push_back(QString());  // the save is cancelled: the run goes on
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_TRUE(m_shown.empty()) << m_shown.front().prompt.toStdString();
     EXPECT_TRUE(m_wizard->IsDirty());
-    EXPECT_FALSE(m_wizard->picProgress->isVisible());
+    EXPECT_FALSE(Control<QLabel>(m_wizard, QStringLiteral("picProgress"))->isVisible());
     for (const char* name : {"datein", "dateout", "dateout.dat"})
         EXPECT_TRUE(QFile::exists(Exchange(QLatin1String(name)))) << name;
     ExpectDrawingOf(ReadResultFile(Exchange(QStringLiteral("dateout.dat"))), Drawn(), 20.0);
@@ -430,7 +443,7 @@ TEST_F(VendelWizard, PickedCantileverGivesTheSameDrawingAsTheTypedOne)
     StartNewAnalysis();
     ASSERT_NO_FATAL_FAILURE(PickCantilever());
     m_dialogAnswers.push_back(QString());
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     const StressPicture picked = Drawn();
     ExpectDrawingOf(ReadResultFile(Exchange(QStringLiteral("dateout.dat"))), picked, 20.0);
 
@@ -442,7 +455,7 @@ TEST_F(VendelWizard, PickedCantileverGivesTheSameDrawingAsTheTypedOne)
     EXPECT_EQ(Stress().VertCount, 0);
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     m_dialogAnswers.push_back(QString());
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     const StressPicture typed = Drawn();
     ASSERT_EQ(typed.outlines, picked.outlines);
     ASSERT_EQ(typed.plus.size(), picked.plus.size());
@@ -460,7 +473,7 @@ TEST_F(VendelWizard, SavedRunPutsTheListingBesideTheAnalysisAndLeavesNoExchangeF
     const QString path = m_dir.filePath(QStringLiteral("beam.vdl"));
     m_dialogAnswers.push_back(path);
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_TRUE(m_shown.empty());
     EXPECT_FALSE(m_wizard->IsDirty());
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Ruleaza Analiza - beam.vdl"));
@@ -474,8 +487,8 @@ TEST_F(VendelWizard, SavedRunPutsTheListingBesideTheAnalysisAndLeavesNoExchangeF
     // Back to the loads: the caption names the file, Run goes and Cancel reads "Anuleaza".
     Back();
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Incarcari - beam.vdl"));
-    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
-    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Anuleaza"));
+    EXPECT_FALSE(NavRowButton(m_wizard, NavRun)->isVisible());
+    EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Anuleaza"));
 }
 
 TEST_F(VendelWizard, ActivateOnTheDrawingStepMakesLayerZeroCurrentAndStepsAside)
@@ -484,10 +497,10 @@ TEST_F(VendelWizard, ActivateOnTheDrawingStepMakesLayerZeroCurrentAndStepsAside)
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 2);
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Crearea Desenului"));
-    EXPECT_EQ(m_wizard->cmdActivate->text(), QStringLiteral(" &Activeaza"));
+    EXPECT_EQ(Control<QPushButton>(m_wizard, QStringLiteral("cmdActivate"))->text(), QStringLiteral(" &Activeaza"));
     cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
     doc->SetActiveLayer(doc->Layers()->Item(cad::kVendelLoads));
-    Click(m_wizard->cmdActivate);
+    Click(Control<QPushButton>(m_wizard, QStringLiteral("cmdActivate")));
     EXPECT_EQ(doc->ActiveLayer()->Name(), QStringLiteral("0"));
     EXPECT_TRUE(m_wizard->isMinimized());
     m_wizard->showNormal();
@@ -497,25 +510,25 @@ TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
 {
     StartNewAnalysis();
     EXPECT_FALSE(NextEnabled());
-    EXPECT_FALSE(m_wizard->cmdDraw[0]->isEnabled());
+    EXPECT_FALSE(DrawButton(0)->isEnabled());
     TypeCell(1, 1, "0");
     TypeCell(2, 1, "10");
     TypeCell(4, 1, "30");  // a gap, then a value
-    m_wizard->optGridlines[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
     EXPECT_EQ(m_grid->msgGrid->item(0, 1)->text(), QStringLiteral("Coord y"));
-    EXPECT_TRUE(m_wizard->lblGridlines[1]->isVisibleTo(m_wizard->fraStep[3]));
-    EXPECT_FALSE(m_wizard->lblGridlines[0]->isVisibleTo(m_wizard->fraStep[3]));
+    EXPECT_TRUE(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 1)->isVisibleTo(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 3)));
+    EXPECT_FALSE(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 0)->isVisibleTo(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 3)));
     TypeCell(1, 1, "0");
     TypeCell(2, 1, "5");
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("2"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("2"));
     EXPECT_FALSE(NextEnabled());
-    m_wizard->optGridlines[0]->click();
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("2"));
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 0)->click();
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("2"));
     EXPECT_EQ(m_grid->msgGrid->item(4, 1)->text(), QStringLiteral("30"));
     TypeCell(3, 1, "20");
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("4"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("4"));
     EXPECT_TRUE(NextEnabled());
-    EXPECT_TRUE(m_wizard->cmdDraw[0]->isEnabled());
+    EXPECT_TRUE(DrawButton(0)->isEnabled());
     // The open box counts as typed: a text that is no number stops Next.
     const QRect cell = m_grid->msgGrid->visualRect(m_grid->msgGrid->model()->index(5, 1));
     QTest::mouseClick(m_grid->msgGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
@@ -529,19 +542,19 @@ TEST_F(VendelWizard, LeavingTheGridlineStepDrawsTheMeshAndTheDrawButtonClearsFir
 {
     StartNewAnalysis();
     TypeCell(1, 1, "0"); TypeCell(2, 1, "20"); TypeCell(3, 1, "40");
-    m_wizard->optGridlines[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
     TypeCell(1, 1, "0"); TypeCell(2, 1, "10");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
     EXPECT_EQ(CountOn(cad::kVendelMesh), 5u);
     TypeRow(1, 1, {"0", "0", "40", "10", "1", "210000", "81000"});
-    Click(m_wizard->cmdDraw[1]);
-    Click(m_wizard->cmdDraw[1]);
+    Click(DrawButton(1));
+    Click(DrawButton(1));
     EXPECT_EQ(CountOn(cad::kVendelDomains), 1u);
     // Back never repeats the work of a step; forward with changes redraws what was left.
     Back();
     EXPECT_EQ(CountOn(cad::kVendelMesh), 5u);
-    m_wizard->optGridlines[0]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 0)->click();
     TypeCell(4, 1, "30");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
@@ -554,7 +567,7 @@ TEST_F(VendelWizard, OpenedAnalysisComesBackOnEveryStepWithItsNameAndDrawing)
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     const QString path = m_dir.filePath(QStringLiteral("beam.vdl"));
     m_dialogAnswers.push_back(path);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_TRUE(QFile::exists(path));
 
     // A new analysis empties everything; opening the file brings it back.
@@ -563,11 +576,11 @@ TEST_F(VendelWizard, OpenedAnalysisComesBackOnEveryStepWithItsNameAndDrawing)
     Next();
     Back();
     ASSERT_EQ(Stress().VertCount, 0);
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(path);
     StartNewAnalysis();
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei - beam.vdl"));
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));  // the horizontal lines are shown
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("3"));  // the horizontal lines are shown
     EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
     EXPECT_EQ(CountOn(cad::kVendelLoads), 2u);
     for (int step = 3; step < 7; ++step) {
@@ -581,7 +594,7 @@ TEST_F(VendelWizard, OpenedAnalysisComesBackOnEveryStepWithItsNameAndDrawing)
 
 TEST_F(VendelWizard, CancelledOpenStaysOnTheFirstStep)
 {
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(QString());
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 0);
@@ -592,7 +605,7 @@ TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsThe
 {
     StartNewAnalysis();
     TypeCell(1, 1, "0"); TypeCell(2, 1, "40");
-    m_wizard->optGridlines[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
     TypeCell(1, 1, "0"); TypeCell(2, 1, "10");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
@@ -611,7 +624,7 @@ TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsThe
     EXPECT_TRUE(NextEnabled());
     TypeRow(3, 2, {"5"});  // a value after a gap
     EXPECT_FALSE(NextEnabled());
-    EXPECT_FALSE(m_wizard->cmdDraw[1]->isEnabled());
+    EXPECT_FALSE(DrawButton(1)->isEnabled());
     TypeRow(3, 2, {""});
     EXPECT_TRUE(NextEnabled());
 
@@ -638,12 +651,12 @@ TEST_F(VendelWizard, HelpOpensTheTopicOfTheStepFromF1AndFromTheButton)
     QTest::keyClick(m_wizard, Qt::Key_F1);
     ASSERT_TRUE(HelpWindow::Instance());
     EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Vendel/4000.html")));
-    EXPECT_TRUE(m_wizard->HelpShown);
+    EXPECT_TRUE(m_wizard->HelpOpened);
     Back();
     Back();
     Back();
     ASSERT_EQ(m_wizard->CurrentStep, 0);
-    Click(m_wizard->cmdNav[NavHelp]);
+    Click(NavRowButton(m_wizard, NavHelp));
     EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Vendel/1000.html")));
 }
 
@@ -652,7 +665,7 @@ TEST_F(VendelWizard, BrokenOrEmptyResultFileIsSaidAndTheDrawingStaysAsItWas)
     StartNewAnalysis();
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     m_dialogAnswers.push_back(QString());
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     const std::size_t segments = CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus);
     ASSERT_EQ(segments, 16u);
     const std::vector<std::array<float, 3>> results = Stress().StressValues;
@@ -668,7 +681,7 @@ TEST_F(VendelWizard, BrokenOrEmptyResultFileIsSaidAndTheDrawingStaysAsItWas)
         FakeSolver(script);
         m_dialogAnswers.push_back(QString());
         m_shown.clear();
-        Click(m_wizard->cmdNav[NavRun]);
+        Click(NavRowButton(m_wizard, NavRun));
         ASSERT_EQ(m_shown.size(), 1u) << script.toStdString();
         EXPECT_TRUE(m_shown[0].prompt.startsWith(QStringLiteral("The results of the analysis could not be read:\r\n")))
             << m_shown[0].prompt.toStdString();
@@ -680,7 +693,7 @@ TEST_F(VendelWizard, BrokenOrEmptyResultFileIsSaidAndTheDrawingStaysAsItWas)
         EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
         EXPECT_EQ(Stress().StressValues, results);
         EXPECT_EQ(Stress().DomainCount, 1);
-        EXPECT_FALSE(m_wizard->picProgress->isVisible());
+        EXPECT_FALSE(Control<QLabel>(m_wizard, QStringLiteral("picProgress"))->isVisible());
     }
 }
 
@@ -694,7 +707,7 @@ TEST_F(VendelWizard, SolverGivenUpOnAfterTwentySecondsDrawsNothing)
     m_answerNo = true;
     m_dialogAnswers.push_back(QString());
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     m_answerNo = false;
     ASSERT_GE(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, QStringLiteral("The program fake-stress stoped responding for 20 seconds.\r\nDo you want to wait?"));
@@ -730,7 +743,7 @@ TEST_F(VendelWizard, RedrawFailingOnAStepChangeIsSaidOnceAndTheStepStillChanges)
     Back();
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     TypeRow(1, 3, {"100"});
-    m_wizard->m_linkWatch->tmrDoc.stop();
+    Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.stop();
     m_feed->ActiveDocument()->Close();
     m_shown.clear();
     Next();
@@ -746,7 +759,7 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
     StartNewAnalysis();
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("plate.vdl")));
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_FALSE(m_wizard->IsDirty());
     const StressPicture before = Drawn();
     ASSERT_FALSE(before.plus.empty());
@@ -761,7 +774,7 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
         answered = true;
     });
-    Click(m_wizard->cmdNav[NavOptions]);
+    Click(NavRowButton(m_wizard, NavOptions));
     ASSERT_TRUE(answered);
     EXPECT_EQ(Settings()[SetScaleFactor].ToDouble(), 5.0);
     const StressPicture after = Drawn();
@@ -800,7 +813,7 @@ TEST_F(VendelWizard, ColourChangedInOptionsRecoloursKorrinsLayerInTheSameDrawing
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
         answered = true;
     });
-    Click(m_wizard->cmdNav[NavOptions]);
+    Click(NavRowButton(m_wizard, NavOptions));
     ASSERT_TRUE(answered);
     EXPECT_EQ(doc->Layers()->Item(cad::kVendelPlus)->Color(), 6);
     EXPECT_EQ(doc->Layers()->Item(cad::kKorrinPlus)->Color(), 6);
@@ -848,16 +861,16 @@ TEST_F(VendelWizard, ProgressBarOfALargePlateIsPaintedOncePerPercentNotPerElemen
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(WriteStressFile(*model, DefaultSettings()));
     }
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(path);
     StartNewAnalysis();
     for (int step = 3; step < 7; ++step)
         Next();
     ASSERT_EQ(m_wizard->CurrentStep, 7);
     PaintCounter counter;
-    m_wizard->picProgress->installEventFilter(&counter);
+    Control<QLabel>(m_wizard, QStringLiteral("picProgress"))->installEventFilter(&counter);
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_TRUE(m_shown.empty());
     EXPECT_EQ(Stress().StressValues.size(), 1600u);
     EXPECT_EQ(CountOn(cad::kVendelMesh), 1600u);

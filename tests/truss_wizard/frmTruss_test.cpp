@@ -11,6 +11,7 @@
 #include <QCborArray>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -37,6 +38,7 @@
 #include "support/HostProcess.h"
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
+#include "support/WizardControls.h"
 #include "support/TrussFixtures.h"
 #include "truss/AnalysisFile.h"
 #include "truss/TrussModel.h"
@@ -96,7 +98,7 @@ protected:
         ASSERT_TRUE(m_feed);
         m_wizard = new frmTruss;
         m_wizard->show();
-        m_grid = m_wizard->fraContainer;
+        m_grid = Control<GridEditor>(m_wizard, QStringLiteral("fraContainer"));
     }
 
     void TearDown() override
@@ -114,10 +116,22 @@ protected:
             delete help;
     }
 
+    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
+    QPushButton* PickButton(std::size_t slot) const
+    {
+        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
+        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
+    }
+    QPushButton* DrawButton(std::size_t slot) const
+    {
+        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
+        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
+    }
+
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void Next() { Click(m_wizard->cmdNav[NavNext]); }
-    void Back() { Click(m_wizard->cmdNav[NavBack]); }
-    bool NextEnabled() const { return m_wizard->cmdNav[NavNext]->isEnabled(); }
+    void Next() { Click(NavRowButton(m_wizard, NavNext)); }
+    void Back() { Click(NavRowButton(m_wizard, NavBack)); }
+    bool NextEnabled() const { return NavRowButton(m_wizard, NavNext)->isEnabled(); }
 
     // Steps 0 and 1 with a new analysis in the current drawing.
     void StartNewAnalysis()
@@ -181,7 +195,7 @@ protected:
     void Pick(int step, PointFeeder& feeder)
     {
         feeder.Start();
-        Click(m_wizard->cmdSelect[std::size_t(step - 2)]);
+        Click(PickButton(std::size_t(step - 2)));
         EXPECT_TRUE(feeder.Done());
     }
 
@@ -235,13 +249,13 @@ protected:
 TEST_F(KorrinWizard, OpensOnTheWelcomeStepWithBackDisabled)
 {
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Welcome"));
-    EXPECT_FALSE(m_wizard->cmdNav[NavBack]->isEnabled());
+    EXPECT_FALSE(NavRowButton(m_wizard, NavBack)->isEnabled());
     EXPECT_TRUE(NextEnabled());
-    EXPECT_FALSE(m_wizard->cmdNav[NavRun]->isVisible());
-    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(m_wizard->cmdNav[NavNext]->text(), QStringLiteral("&Next >"));
-    EXPECT_TRUE(m_wizard->optFile[0]->isChecked());
-    EXPECT_EQ(m_wizard->optFile[1]->text(), QStringLiteral("&Open Analysis File"));
+    EXPECT_FALSE(NavRowButton(m_wizard, NavRun)->isVisible());
+    EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(NavRowButton(m_wizard, NavNext)->text(), QStringLiteral("&Next >"));
+    EXPECT_TRUE(Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 0)->isChecked());
+    EXPECT_EQ(Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->text(), QStringLiteral("&Open Analysis File"));
 }
 
 TEST_F(KorrinWizard, TypedTrussIsSolvedDrawnAndReportedAsTheBatchToolReportsIt)
@@ -250,12 +264,12 @@ TEST_F(KorrinWizard, TypedTrussIsSolvedDrawnAndReportedAsTheBatchToolReportsIt)
     EXPECT_EQ(m_shown.size(), 1u);  // the attach question
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Define Nodes"));
     TypeTriangle();
-    EXPECT_TRUE(m_wizard->cmdNav[NavRun]->isVisible());
-    EXPECT_EQ(m_wizard->cmdNav[NavCancel]->text(), QStringLiteral("Close"));
+    EXPECT_TRUE(NavRowButton(m_wizard, NavRun)->isVisible());
+    EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Close"));
 
     const QString path = m_dir.filePath(QStringLiteral("typed.krn"));
     m_dialogAnswers.push_back(path);
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_FALSE(m_wizard->IsDirty());
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Run Analysis - typed.krn"));
     const QString report = ReadText(m_dir.filePath(QStringLiteral("typed.prn")));
@@ -292,7 +306,7 @@ TEST_F(KorrinWizard, PickedTrussGivesTheSameReportAsTheTypedOne)
     feeder.End();
     Pick(2, feeder);
     EXPECT_EQ(Truss().NodeCount, 3);
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("3"));
     EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
     EXPECT_EQ(m_grid->msgGrid->item(2, 1)->text(), QStringLiteral("300"));
     Next();
@@ -336,7 +350,7 @@ TEST_F(KorrinWizard, PickedTrussGivesTheSameReportAsTheTypedOne)
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("picked.krn")));
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     const QString picked = ReadText(m_dir.filePath(QStringLiteral("picked.prn")));
     ASSERT_FALSE(picked.isEmpty());
 
@@ -350,7 +364,7 @@ TEST_F(KorrinWizard, PickedTrussGivesTheSameReportAsTheTypedOne)
     EXPECT_EQ(Truss().NodeCount, 0);
     TypeTriangle();
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("typed.krn")));
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_EQ(ReadText(m_dir.filePath(QStringLiteral("typed.prn"))), picked);
 }
 
@@ -365,7 +379,7 @@ TEST_F(KorrinWizard, CancellingAPickErasesItsLayerAndKeepsTheRowsPicked)
     EXPECT_TRUE(OnLayer(cad::kKorrinNodes).empty());
     EXPECT_EQ(Truss().Nodes(2, 1).ToDouble(), 20.0);
     // The grid and RowsUsed are not updated by a cancelled run.
-    EXPECT_EQ(m_wizard->RowsUsed[0], 0);
+    EXPECT_EQ(m_wizard->RowsReached(2), 0);
 }
 
 TEST_F(KorrinWizard, VerticalBarLabelsTurnWithTheDirectionOfPicking)
@@ -434,11 +448,11 @@ TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(WriteTrussFile(*model, DefaultSettings()));
     }
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(path);
     StartNewAnalysis();
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Define Nodes - bridge.krn"));
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("3"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("3"));
     EXPECT_EQ(m_grid->msgGrid->item(3, 2)->text(), QStringLiteral("200"));
     // SetupDrawing redrew the opened model on its layers.
     EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
@@ -448,7 +462,7 @@ TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
 
 TEST_F(KorrinWizard, CancelledOpenStaysOnTheFirstStep)
 {
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(QString());
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 0);
@@ -504,7 +518,7 @@ TEST_F(KorrinWizard, HelpOnTheSupportsStepOpensTopicFiveThousand)
     TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
-    Click(m_wizard->cmdNav[NavHelp]);
+    Click(NavRowButton(m_wizard, NavHelp));
     ASSERT_TRUE(HelpWindow::Instance());
     EXPECT_TRUE(HelpWindow::Instance()->Browser()->source().toString().endsWith(QLatin1String("Korrin/5000.html")));
     EXPECT_TRUE(m_wizard->HelpOpened);
@@ -522,10 +536,10 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     m_host.Kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
     // Later ticks of the watch (started again as on a new attach) must not repeat the message.
-    QSignalSpy ticks(&m_wizard->m_linkWatch->tmrDoc, &QTimer::timeout);
-    m_wizard->m_linkWatch->tmrDoc.start();
+    QSignalSpy ticks(&Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc, &QTimer::timeout);
+    Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 10000));
-    m_wizard->m_linkWatch->tmrDoc.stop();
+    Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.stop();
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
     EXPECT_EQ(m_shown[0].style, MsgCritical);
@@ -538,8 +552,8 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     HostProcess again;
     ASSERT_TRUE(again.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
     m_shown.clear();
-    m_wizard->optFile[1]->click();
-    m_wizard->optFile[0]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 0)->click();
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 1);
     EXPECT_TRUE(m_shown.empty());
@@ -582,7 +596,7 @@ TEST_F(KorrinWizard, RunWithACancelledSaveStillSolvesAndDraws)
     StartNewAnalysis();
     TypeTriangle();
     m_dialogAnswers.push_back(QString());
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_TRUE(m_wizard->IsDirty());
     EXPECT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
     EXPECT_TRUE(Truss().AnalysisPath.isEmpty());
@@ -614,7 +628,7 @@ TEST_F(KorrinWizard, UnstableTrussShowsTheSolverMessageAndDrawsNothing)
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("square.krn")));
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_EQ(m_shown[0].prompt, kAnalysisMessage);
     EXPECT_TRUE(OnLayer(cad::kKorrinPlus).empty());
@@ -631,7 +645,7 @@ TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(WriteTrussFile(*girder, DefaultSettings()));
     }
-    m_wizard->optFile[1]->click();
+    Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 1)->click();
     m_dialogAnswers.push_back(path);
     StartNewAnalysis();
     for (int step = 2; step < 6; ++step) {
@@ -640,7 +654,7 @@ TEST_F(KorrinWizard, IllConditionedTrussIsDrawnAndReportedThenWarnedAbout)
     }
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     m_shown.clear();
-    Click(m_wizard->cmdNav[NavRun]);
+    Click(NavRowButton(m_wizard, NavRun));
     EXPECT_EQ(OnLayer(cad::kKorrinPlus, QStringLiteral("TEXT")).size() + OnLayer(cad::kKorrinMinus, QStringLiteral("TEXT")).size(),
               1013u);
     EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("girder.prn"))));
@@ -677,7 +691,7 @@ TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersT
         dialog.txtText->setText(QStringLiteral("12"));
         dialog.cmdOK->click();
     });
-    Click(m_wizard->cmdNav[NavOptions]);
+    Click(NavRowButton(m_wizard, NavOptions));
     EXPECT_EQ(Settings()[SetTextHeight].ToDouble(), 12.0);
     // Every text of the drawing has the new height, the engineer's own included.
     for (const QString& layer : {QStringLiteral("0"), cad::kKorrinNodes, cad::kKorrinBeams})
@@ -721,7 +735,7 @@ TEST(KorrinWizardHost, ClosingQuitsAHostTheWizardStarted)
     MessageRecorder messages(MsgResultNo);
     auto* wizard = new frmTruss;
     wizard->show();
-    QTest::mouseClick(wizard->cmdNav[NavNext], Qt::LeftButton);
+    QTest::mouseClick(NavRowButton(wizard, NavNext), Qt::LeftButton);
     ASSERT_EQ(wizard->CurrentStep, 1);
     ASSERT_TRUE(connection.AcadStarted);
     const qint64 pid = connection.AcadApp->ProcessId();
@@ -759,7 +773,7 @@ TEST_F(KorrinWizard, PickLinesAppendsADrawnGirderAfterTheTypedNodeAndBackKeepsIt
         feeder.Start();
         QTest::mouseClick(question->findChild<QPushButton*>(QStringLiteral("cmdLineOk")), Qt::LeftButton);
     });
-    Click(m_wizard->cmdSelectLines);
+    Click(Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectLines")));
     EXPECT_TRUE(feeder.Done());
 
     ASSERT_EQ(Truss().NodeCount, 8);
@@ -770,7 +784,7 @@ TEST_F(KorrinWizard, PickLinesAppendsADrawnGirderAfterTheTypedNodeAndBackKeepsIt
     EXPECT_EQ(Truss().Elements(1, 1).ToInt32(), 2);  // the bottom chord's first piece, nodes 2 to 4
     EXPECT_EQ(Truss().Elements(1, 2).ToInt32(), 4);
     EXPECT_EQ(Truss().Elements(11, 2).ToInt32(), 8);
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("8"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("8"));
     EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 8u);
     EXPECT_EQ(OnLayer(cad::kKorrinBeams, QStringLiteral("LINE")).size(), 11u);
     EXPECT_TRUE(NextEnabled());
@@ -783,7 +797,7 @@ TEST_F(KorrinWizard, PickLinesAppendsADrawnGirderAfterTheTypedNodeAndBackKeepsIt
     EXPECT_EQ(Truss().NodeCount, 8);
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 3);
-    EXPECT_EQ(m_wizard->txtValue->text(), QStringLiteral("11"));
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("11"));
     EXPECT_TRUE(NextEnabled());
 }
 

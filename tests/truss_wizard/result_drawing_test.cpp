@@ -18,7 +18,7 @@
 #include "support/DrawingTestSupport.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "cad/modHelpers.h"
-#include "truss_wizard/DrawProgress.h"
+#include "wizard/DrawProgress.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "desktop/Settings.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,5 @@
 // DrawProgress: the percentage bar painted into a picture box while results are drawn.
-#include "truss_wizard/DrawProgress.h"
+#include "wizard/DrawProgress.h"
 
 #include <algorithm>
 #include <cmath>
