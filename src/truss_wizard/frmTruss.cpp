@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
