@@ -75,10 +75,20 @@ std::vector<DrawnLine> LinesOfSelection(cad::AcadSelectionSet& set)
         const bool light = kind == QLatin1String("AcDbPolyline");
         if (!light && kind != QLatin1String("AcDb2dPolyline") && kind != QLatin1String("AcDb3dPolyline"))
             continue;
-        const std::vector<double> xy = entity->Coordinates();
+        std::vector<double> xy;
+        bool closedFlag = false;
+        try {
+            xy = entity->Coordinates();
+            closedFlag = entity->Closed();
+        } catch (const cad::CadError& error) {
+            // A kind the host keeps without its vertices (read from a file) gives no bars.
+            if (error.Code() != cad::kMemberNotFound)
+                throw;
+            continue;
+        }
         const std::size_t stride = light ? 2 : 3;
         const std::size_t n = xy.size() / stride;
-        const bool closed = n > 2 && entity->Closed();
+        const bool closed = n > 2 && closedFlag;
         const std::size_t segments = closed ? n : (n > 0 ? n - 1 : 0);
         ++polylineNumber;
         for (std::size_t s = 0; s < segments; ++s) {
