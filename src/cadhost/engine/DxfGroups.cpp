@@ -222,25 +222,6 @@ DxfGroup Keep(int code, std::string_view value)
     return DxfGroup{code, std::string(value)};
 }
 
-// The groups of the record's own part: up to the first record that belongs to it (a VERTEX,
-// an ATTRIB, a SEQEND), without its application groups ({...}) and extended data.
-template <typename Visit>
-void ForOwnGroups(const DxfRecord& record, Visit visit)
-{
-    int braces = 0;
-    for (std::size_t i = 1; i < record.groups.size(); ++i) {
-        const DxfGroup& g = record.groups[i];
-        if (g.code == 0 || g.code >= 1000)
-            return;
-        if (g.code == 102) {
-            braces += Trim(g.value).starts_with('{') ? 1 : (braces > 0 ? -1 : 0);
-            continue;
-        }
-        if (braces == 0)
-            visit(i, g);
-    }
-}
-
 // What the host draws of an entity record: kind, layer, style and geometry. Points that are
 // not numbers or lie beyond reach leave the entity a kind that is kept but not drawn.
 struct Interpreted {

@@ -49,19 +49,7 @@ std::string Upper(std::string_view s)
 std::vector<const DxfGroup*> Own(const DxfRecord& r)
 {
     std::vector<const DxfGroup*> out;
-    int braces = 0;
-    for (std::size_t i = 1; i < r.groups.size(); ++i) {
-        const DxfGroup& g = r.groups[i];
-        if (g.code == 0 || g.code >= 1000)
-            break;
-        if (g.code == 102) {
-            const bool open = g.value.find('{') != std::string::npos;
-            braces += open ? 1 : (braces > 0 ? -1 : 0);
-            continue;
-        }
-        if (braces == 0)
-            out.push_back(&g);
-    }
+    ForOwnGroups(r, [&](std::size_t, const DxfGroup& g) { out.push_back(&g); });
     return out;
 }
 

@@ -23,6 +23,26 @@ struct DxfRecord {
     std::vector<DxfGroup> groups;
 };
 
+// Visits the groups of the record's own part with their index: up to the first record that
+// belongs to it (a VERTEX, an ATTRIB, a SEQEND), leaving out its application groups ({...})
+// and its extended data.
+template <typename Visit>
+void ForOwnGroups(const DxfRecord& record, Visit visit)
+{
+    int braces = 0;
+    for (std::size_t i = 1; i < record.groups.size(); ++i) {
+        const DxfGroup& g = record.groups[i];
+        if (g.code == 0 || g.code >= 1000)
+            return;
+        if (g.code == 102) {
+            braces += g.value.find('{') != std::string::npos ? 1 : (braces > 0 ? -1 : 0);
+            continue;
+        }
+        if (braces == 0)
+            visit(i, g);
+    }
+}
+
 // A table of the TABLES section: the groups of its head ("0 TABLE" excluded) and its entries.
 struct DxfTable {
     std::string name;             // LAYER, LTYPE, ...
