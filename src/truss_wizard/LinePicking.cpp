@@ -52,8 +52,7 @@ QString CellText(const Cell& cell)
 
 QString LineSelectionPrompt(double relativeTolerance)
 {
-    return QStringLiteral("Select lines by a window (corners left to right) or a crossing (right to left); Enter ends. "
-                          "Ends closer than %1 of the selection's size are one node.")
+    return QStringLiteral("Select lines by window or crossing, Enter ends (ends within %1 of the size are one node):")
         .arg(relativeTolerance, 0, 'g', 3);
 }
 

@@ -27,8 +27,8 @@ struct LineSection {
     QString layer;  // empty: selected on screen
 };
 
-// "Select lines by a window (corners left to right) or a crossing (right to left); Enter ends.
-// Ends closer than 1e-06 of the selection's size are one node."
+// The host's prompt, short enough to leave the command line room: "Select lines by window or
+// crossing, Enter ends (ends within 1e-06 of the size are one node):".
 QString LineSelectionPrompt(double relativeTolerance = kDefaultLineTolerance);
 
 // The straight pieces of the entities of a selection: a line, or each segment of a polyline (the

@@ -66,20 +66,6 @@ const std::vector<NodeSpec> kPrattNodes{{0, 0}, {3, 0}, {3, 3}, {6, 0}, {6, 3}, 
 const std::vector<std::pair<int, int>> kPrattBars{{1, 2}, {2, 4}, {4, 6}, {6, 8}, {3, 5}, {5, 7}, {1, 3},
                                                   {7, 8}, {2, 3}, {5, 4}, {6, 7}, {3, 4}, {7, 4}};
 
-void ExpectTables(const TrussModel& m, const std::vector<NodeSpec>& nodes, const std::vector<std::pair<int, int>>& bars)
-{
-    ASSERT_EQ(m.NodeCount, int(nodes.size()));
-    ASSERT_EQ(m.ElementCount, int(bars.size()));
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        EXPECT_DOUBLE_EQ(m.Nodes(int(k) + 1, 1).ToDouble(), nodes[k].x) << "node " << k + 1;
-        EXPECT_DOUBLE_EQ(m.Nodes(int(k) + 1, 2).ToDouble(), nodes[k].y) << "node " << k + 1;
-    }
-    for (std::size_t k = 0; k < bars.size(); ++k) {
-        EXPECT_EQ(m.Elements(int(k) + 1, 1).ToInt16(), bars[k].first) << "bar " << k + 1;
-        EXPECT_EQ(m.Elements(int(k) + 1, 2).ToInt16(), bars[k].second) << "bar " << k + 1;
-    }
-}
-
 class LinePickingTest : public DrawingHostTest {
 protected:
     void SetUp() override
@@ -111,7 +97,7 @@ TEST_F(LinePickingTest, WindowSelectedWarrenGirderBecomesTheHandMadeTablesAndIsD
     ASSERT_EQ(PickLines(m_model, m_settings, *m_doc, {12.5f, 2.1e6f, QString()}, &added), LinePickEnd::Added);
     EXPECT_TRUE(feeder.Done());
     EXPECT_TRUE(m_messages.Messages().empty());
-    ExpectTables(m_model, kWarrenNodes, kWarrenBars);
+    ExpectTrussTables(m_model, kWarrenNodes, kWarrenBars);
     EXPECT_EQ(m_model.Elements(11, 3), Cell(12.5f));
     EXPECT_EQ(added.splitLines, 1);
     // Drawn as the tables are: a point per node (its ObjectID kept for picking bars), a line per bar.
@@ -156,7 +142,7 @@ TEST_F(LinePickingTest, NamedLayerPrattTrussSolvesAsTheSameTrussTypedByHand)
     DrawPratt(*m_doc);
     DrawWarren(*m_doc);
     ASSERT_EQ(PickLines(m_model, m_settings, *m_doc, {10.0f, 2.1e6f, QStringLiteral("pratt")}), LinePickEnd::Added);
-    ExpectTables(m_model, kPrattNodes, kPrattBars);
+    ExpectTrussTables(m_model, kPrattNodes, kPrattBars);
 
     std::vector<BarSpec> bars;
     for (const auto& [i, j] : kPrattBars)
