@@ -2,6 +2,7 @@
 // redraw of a 1,000,000-line drawing, and a crossing selection and a snap lookup in it.
 // Targets: redraw < 150 ms, crossing selection < 1 ms, snap lookup < 10 us. The first
 // redraw walks the document; later ones of the unchanged drawing use the view's cache.
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -135,6 +136,39 @@ void SelectAllOnOneLayer(benchmark::State& state)
     }
 }
 BENCHMARK(SelectAllOnOneLayer)->Unit(benchmark::kMillisecond);
+
+// Undo and redo of one erase of N lines (a selection set's Erase, one step) in a drawing of
+// N lines: each runs in time proportional to N.
+void UndoRedoOfAnErase(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    Document doc(QStringLiteral("Drawing1.dxf"));
+    {
+        const Document::Step drawing(doc);
+        std::mt19937 rng(5);
+        std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
+        for (int i = 0; i < n; ++i) {
+            const double x = at(rng), y = at(rng);
+            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
+        }
+    }
+    SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
+    set.Select(kSelectAll, std::nullopt, std::nullopt);
+    set.Erase();
+    double undoSeconds = 0.0, redoSeconds = 0.0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        doc.Undo();
+        auto t1 = std::chrono::steady_clock::now();
+        doc.Redo();
+        auto t2 = std::chrono::steady_clock::now();
+        undoSeconds += std::chrono::duration<double>(t1 - t0).count();
+        redoSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["undo ms"] = 1000.0 * undoSeconds / double(state.iterations());
+    state.counters["redo ms"] = 1000.0 * redoSeconds / double(state.iterations());
+}
+BENCHMARK(UndoRedoOfAnErase)->Arg(1000)->Arg(16000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void SnapLookup(benchmark::State& state)
 {

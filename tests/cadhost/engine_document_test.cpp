@@ -523,6 +523,48 @@ TEST(Undo, AStepHoldsEveryChangeBetweenItsEndsAndLayerChangesUndoToo)
     EXPECT_EQ(doc.EntityCount(), 0u) << "a refused change took the place of the step before it";
 }
 
+TEST(Undo, ALargeEraseComesBackAndGoesAgainWithoutRebuildingTheIndex)
+{
+    Document doc("Drawing1.dxf");
+    std::vector<ObjectId> ids;
+    {
+        const Document::Step drawing(doc);
+        for (int i = 0; i < 3000; ++i)
+            ids.push_back(doc.AddLine({double(i), 0, 0}, {double(i), 1, 0}));
+    }
+    const auto all = Snapshot(doc);
+    // Two thirds erased in one step, as a wizard clears its layers: the erased slots outnumber
+    // the live ones, yet the step can bring them back, so their slots stay where they are.
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectCrossing, Point3{-0.5, -0.5, 0}, Point3{1999.5, 1.5, 0});
+    ASSERT_EQ(set.Count(), 2000);
+    set.Erase();
+    EXPECT_EQ(doc.EntityCount(), 1000u);
+    const std::size_t rebuilds = doc.IndexRebuilds();
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.IndexRebuilds(), rebuilds) << "restoring the erased entities rebuilt the index";
+    EXPECT_EQ(Snapshot(doc), all);
+    for (ObjectId id : ids)
+        ASSERT_NE(doc.Find(id), nullptr);
+    ExpectDocumentConsistent(doc);
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.EntityCount(), 1000u);
+    EXPECT_EQ(doc.Find(ids[0]), nullptr);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.IndexRebuilds(), rebuilds);
+    EXPECT_EQ(Snapshot(doc), all);
+    EXPECT_EQ(doc.SelectCrossing(Box2{-0.5, -0.5, 2999.5, 1.5}).size(), 3000u);
+    // Once no step can bring them back, erased slots are packed again.
+    doc.ClearUndo();
+    set.Select(kSelectAll, std::nullopt, std::nullopt);
+    set.Erase();
+    EXPECT_EQ(doc.IndexRebuilds(), rebuilds);
+    doc.ClearUndo();
+    doc.Erase(doc.AddLine({0, 0, 0}, {1, 1, 0}));
+    EXPECT_EQ(doc.IndexRebuilds(), rebuilds + 1);
+    EXPECT_EQ(doc.EntityCount(), 0u);
+}
+
 TEST(Undo, ErasedEntitiesComeBackInCreationOrderAfterTheSlotsWerePacked)
 {
     Document doc("Drawing1.dxf");

@@ -245,10 +245,10 @@ TEST(DxfRead, AHandLaidFileGivesItsLayersAndEntities)
     EXPECT_EQ(e[2].text, QStringLiteral("Hello"));
 }
 
-TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndWhatIsLeftOutIsNamed)
+TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndKindsNotDrawnAreKeptToo)
 {
     // A colleague's drawing: a red dashed line and a blue text on a green layer, a point by
-    // layer, and two kinds this program does not keep.
+    // layer, and two kinds this program keeps without drawing them.
     const char* file =
         "  0\nSECTION\n  2\nTABLES\n"
         "  0\nTABLE\n  2\nLTYPE\n 70\n1\n"
@@ -274,7 +274,9 @@ TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndWhatIsLeftOutIsNamed)
     }
     const auto check = [](const Document& doc) {
         const auto e = Entities(doc);
-        ASSERT_EQ(e.size(), 3u);
+        ASSERT_EQ(e.size(), 6u);
+        EXPECT_EQ(EntityTypeName(e[3]), QStringLiteral("CIRCLE"));
+        EXPECT_EQ(EntityTypeName(e[5]), QStringLiteral("ARC"));
         EXPECT_EQ(e[0].color, 1);
         EXPECT_EQ(e[0].linetype, QStringLiteral("DASHED"));
         EXPECT_EQ(e[1].color, 5);
@@ -283,8 +285,8 @@ TEST(DxfRoundTrip, AnEntitysOwnColourAndLineTypeAreKeptAndWhatIsLeftOutIsNamed)
         EXPECT_TRUE(e[2].linetype.isEmpty());
     };
     Document doc("x");
-    EXPECT_EQ(DxfFile::Read(original, doc), 3);
-    EXPECT_EQ(doc.LeftOut(), QStringLiteral("1 arc, 2 circles"));
+    EXPECT_EQ(DxfFile::Read(original, doc), 0);
+    EXPECT_TRUE(doc.LeftOut().isEmpty());
     check(doc);
     const QString saved = dir.filePath("saved.dxf");
     SaveDocument(doc, saved);
@@ -311,7 +313,8 @@ for e in doc.modelspace():
         GTEST_SKIP() << "python3-ezdxf is not installed";
     ASSERT_EQ(py.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-              (QStringList{"errors 0", "LINE Green 1 DASHED", "TEXT Green 5 BYLAYER", "POINT Green 256 BYLAYER"}));
+              (QStringList{"errors 0", "LINE Green 1 DASHED", "TEXT Green 5 BYLAYER", "POINT Green 256 BYLAYER",
+                           "CIRCLE Green 256 BYLAYER", "CIRCLE Green 256 BYLAYER", "ARC Green 256 BYLAYER"}));
 }
 
 TEST(DxfSave, TheSavedViewIsTheDrawingsExtents)
@@ -346,7 +349,7 @@ print("extmax %.6g %.6g" % tuple(d.header.get("$EXTMAX"))[:2])
               (QStringList{"center 1150 2025", "fits True snug True", "extmin 1000 1990", "extmax 1300 2060"}));
 }
 
-TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
+TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpaceAndAreSavedAgain)
 {
     const char* file =
         "  0\nSECTION\n  2\nBLOCKS\n"
@@ -364,10 +367,22 @@ TEST(DxfRead, BlockDefinitionsAndPaperSpaceStayOutOfModelSpace)
     f.write(file);
     f.close();
     Document doc("x");
-    EXPECT_EQ(DxfFile::Read(f.fileName(), doc), 2) << "the block's line and the paper-space line";
+    EXPECT_EQ(DxfFile::Read(f.fileName(), doc), 0);
     const auto e = Entities(doc);
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, EntityKind::Point);
+    // Saved, the file holds the block's line and the paper-space line again, as they were.
+    doc.AddLine({0, 0, 0}, {3, 3, 0});
+    SaveDocument(doc, dir.filePath("saved.dxf"));
+    QFile saved(dir.filePath("saved.dxf"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_TRUE(bytes.contains("  0\nBLOCK\n  8\n0\n  2\nTITLE\n 70\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  3\nTITLE\n"
+                               "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n1.0\n 31\n0.0\n"));
+    EXPECT_TRUE(bytes.contains("  0\nLINE\n  8\n0\n 67\n1\n 10\n0.0\n"));
+    Document back("y");
+    DxfFile::Read(saved.fileName(), back);
+    EXPECT_EQ(back.EntityCount(), 2u);
 }
 
 TEST(DxfRead, TruncatedFilesNeverCrashAndGiveAConsistentDrawingOrAnError)

@@ -794,6 +794,51 @@ TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)
     EXPECT_TRUE(m_wizard->isVisible());
 }
 
+TEST_F(KorrinWizard, AColleaguesDrawingFullOfOtherKindsKeepsThemAllWhenCloseAcadSavesTheResults)
+{
+    // A plan written by another program (ezdxf, release 2010) with every common kind.
+    const QString drawing = m_dir.filePath(QStringLiteral("plan.dxf"));
+    const QString before = m_dir.filePath(QStringLiteral("plan_before.dxf"));
+    const QString script = SourceDir() + QStringLiteral("/tests/cad/every_kind_dxf.py");
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"), {script, QStringLiteral("write"), QStringLiteral("R2010"), drawing});
+    if (!py.waitForFinished(120000) || py.exitCode() != 0)
+        GTEST_SKIP() << "python3-ezdxf is not installed: " << py.readAllStandardError().toStdString();
+    ASSERT_TRUE(QFile::copy(drawing, before));
+    m_feed->Documents()->Open(drawing);
+
+    StartNewAnalysis();
+    TypeTriangle();
+    m_dialogAnswers.push_back(m_dir.filePath(QStringLiteral("plan.krn")));
+    Click(NavRowButton(m_wizard, NavRun));
+    ASSERT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
+
+    // Closing the link saves the drawing when asked.
+    const MessageHandler previous = SetMessageHandler([](const QString& prompt, std::int16_t, const QString&) {
+        return std::int16_t(prompt.startsWith(QLatin1String("The drawing has not been saved.")) ? MsgResultYes : MsgResultOk);
+    });
+    const bool closed = cad::CloseAcad();
+    SetMessageHandler(previous);
+    ASSERT_TRUE(closed);
+
+    py.start(QStringLiteral("/usr/bin/python3"), {script, QStringLiteral("compare"), before, drawing});
+    ASSERT_TRUE(py.waitForFinished(120000));
+    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lost;
+    for (const QString& line : lines)
+        if (!line.startsWith(QLatin1String("added ")) && line != QLatin1String("audit 0"))
+            lost << line;
+    // The one change of what was there is the wizard's own: the text style takes its font.
+    EXPECT_EQ(lost, QStringList{QStringLiteral("styles Standard font: 'txt' became 'Arial.ttf'")})
+        << "what the drawing held before the run";
+    EXPECT_TRUE(lines.contains(QStringLiteral("audit 0")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("added LINE Korrin_Plus")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("added TEXT Korrin_Minus")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("added layers KORRIN_PLUS")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("added layers KORRIN_MINUS")));
+}
+
 TEST(KorrinWizardHost, ClosingQuitsAHostTheWizardStarted)
 {
     QTemporaryDir dir;

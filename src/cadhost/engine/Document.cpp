@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 
+#include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
@@ -152,7 +153,8 @@ void Document::RemoveListener(int token)
 ObjectId Document::Insert(Entity&& e)
 {
     for (const Point3& p : e.points)
-        CheckPoint(p);
+        if (!(e.kind == EntityKind::Other && IsBreak(p)))
+            CheckPoint(p);
     if (e.kind == EntityKind::Text) {
         CheckPoint(e.alignmentPoint);
         CheckHeight(e.height);
@@ -164,6 +166,10 @@ ObjectId Document::Insert(Entity&& e)
         throw EngineError(QStringLiteral("The layer \"%1\" does not exist.").arg(e.layer));
     e.layer = layer->name;
     e.id = g_nextId++;
+    if (e.handle == 0)
+        e.handle = m_nextHandle++;
+    else
+        m_nextHandle = std::max(m_nextHandle, e.handle + 1);
     const auto slot = std::uint32_t(m_slots.size());
     m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
     m_slots.push_back(std::move(e));
@@ -255,7 +261,8 @@ ObjectId Document::AddEntity(Entity entity)
         entity.layer = m_activeLayer;
     if (entity.kind == EntityKind::Text && (!(entity.height > 0.0) || entity.alignment < 0 || entity.alignment > 14))
         throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A text needs a positive height and an alignment from 0 to 14."));
-    const std::size_t least = entity.kind == EntityKind::Line ? 2
+    const std::size_t least = entity.kind == EntityKind::Other ? 0
+        : entity.kind == EntityKind::Line ? 2
         : entity.kind == EntityKind::Solid ? 4
         : (entity.kind == EntityKind::Polyline3d || entity.kind == EntityKind::LwPolyline) ? 2 : 1;
     if (entity.points.size() < least)
@@ -306,20 +313,26 @@ void Document::ForEachEntityIn(const Box2& box, const std::function<void(const E
     });
 }
 
-void Document::EraseQuietly(ObjectId id)
+Entity Document::TakeOut(ObjectId id)
 {
     const std::int64_t found = SlotOf(id);
     if (found < 0)
         throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
-    Revert revert;
-    revert.kind = Revert::Kind::Restore;
-    revert.entity = std::move(m_slots[slot]);
-    Record(std::move(revert));
+    Entity taken = std::move(m_slots[slot]);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
     --m_liveCount;
+    return taken;
+}
+
+void Document::EraseQuietly(ObjectId id)
+{
+    Revert revert;
+    revert.kind = Revert::Kind::Restore;
+    revert.entity = TakeOut(id);
+    Record(std::move(revert));
 }
 
 void Document::Erase(ObjectId id)
@@ -330,25 +343,52 @@ void Document::Erase(ObjectId id)
 }
 
 // Drawings that are erased and redrawn again and again would keep the erased slots forever:
-// once they outnumber the live entities, the slots are packed (creation order kept) and the
-// index rebuilt.
+// once the erased slots no step can bring back outnumber the live entities, they are packed
+// (creation order kept) and the index rebuilt. The slots of entities a step of undo or redo
+// restores stay, so that restoring puts each back in its own slot without moving any other.
 void Document::CompactIfSparse()
 {
     const std::size_t dead = m_slots.size() - m_liveCount;
-    if (dead < 1024 || dead < m_liveCount)
+    auto worthPacking = [&](std::size_t kept) {
+        return dead >= kept && dead - kept >= std::max({std::size_t(1024), m_liveCount, kept});
+    };
+    if (!worthPacking(m_keptEmptySlots))
         return;
-    std::vector<Entity> live;
-    live.reserve(m_liveCount);
-    for (Entity& e : m_slots)
-        if (e.id != 0)
-            live.push_back(std::move(e));
-    m_slots = std::move(live);
-    m_ids.clear();
-    m_index.Clear();
-    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot) {
-        m_ids.push_back(m_slots[slot].id);
-        m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    const std::unordered_set<ObjectId> restorable = RestorableIds();
+    m_keptEmptySlots = restorable.size();   // every one of them is an erased slot
+    if (!worthPacking(m_keptEmptySlots))
+        return;
+    std::vector<Entity> kept;
+    std::vector<ObjectId> keptIds;
+    kept.reserve(m_liveCount + restorable.size());
+    keptIds.reserve(m_liveCount + restorable.size());
+    for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
+        if (m_slots[slot].id != 0) {
+            kept.push_back(std::move(m_slots[slot]));
+            keptIds.push_back(m_ids[slot]);
+        } else if (restorable.count(m_ids[slot])) {
+            kept.emplace_back().id = 0;
+            keptIds.push_back(m_ids[slot]);
+        }
     }
+    m_slots = std::move(kept);
+    m_ids = std::move(keptIds);
+    m_index.Clear();
+    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
+        if (m_slots[slot].id != 0)
+            m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    ++m_indexRebuilds;
+}
+
+std::unordered_set<ObjectId> Document::RestorableIds() const
+{
+    std::unordered_set<ObjectId> ids;
+    for (const auto* history : {&m_undo, &m_redo})
+        for (const UndoStep& step : *history)
+            for (const Revert& revert : step)
+                if (revert.kind == Revert::Kind::Restore)
+                    ids.insert(revert.entity.id);
+    return ids;
 }
 
 Box2 Document::Extents() const
@@ -754,7 +794,8 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
                 offer(e.points[0], kSnapNode);
             return true;
         }
-        if (e.kind == EntityKind::Text)
+        // Texts, and kinds drawn from their records (their outline points are no ends), give none.
+        if (e.kind == EntityKind::Text || e.kind == EntityKind::Other)
             return true;
         if (modes & kSnapEndpoint)
             for (const Point3& p : e.points)
@@ -830,14 +871,16 @@ void Document::Record(Revert revert)
         m_undo.pop_front();
 }
 
-void Document::RecordReplace(const Entity& e)
+void Document::RecordReplace(Entity& e)
 {
-    if (m_replaying)
-        return;
-    Revert revert;
-    revert.kind = Revert::Kind::Replace;
-    revert.entity = e;
-    Record(std::move(revert));
+    if (!m_replaying) {
+        Revert revert;
+        revert.kind = Revert::Kind::Replace;
+        revert.entity = e;
+        Record(std::move(revert));
+    }
+    // Every change of an entity passes here first: its record is written with the change.
+    e.edited = true;
 }
 
 std::shared_ptr<const Document::Tables> Document::SnapshotTables() const
@@ -856,52 +899,37 @@ void Document::RecordTables()
     m_tablesRecorded = m_stepDepth > 0;
 }
 
-void Document::RebuildIndex()
-{
-    m_index.Clear();
-    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
-        if (m_slots[slot].id != 0)
-            m_index.Insert(slot, EntityBounds(m_slots[slot]));
-}
-
 void Document::RestoreEntity(Entity entity)
 {
     const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), entity.id);
     const auto slot = std::size_t(at - m_ids.begin());
-    if (at != m_ids.end() && *at == entity.id) {
-        // Its slot is still there, empty.
-        Q_ASSERT(m_slots[slot].id == 0);
-        m_slots[slot] = std::move(entity);
-        m_index.Insert(std::uint32_t(slot), EntityBounds(m_slots[slot]));
-    } else {
-        // The erased slots were packed away meanwhile: it goes back between its neighbours.
-        m_ids.insert(at, entity.id);
-        m_slots.insert(m_slots.begin() + std::ptrdiff_t(slot), std::move(entity));
-        RebuildIndex();
-    }
+    // Packing keeps the slot of every entity a step can restore.
+    if (at == m_ids.end() || *at != entity.id || m_slots[slot].id != 0)
+        throw EngineError(QStringLiteral("The object %1 cannot be restored: its place in the drawing is gone.").arg(entity.id));
+    m_slots[slot] = std::move(entity);
+    m_index.Insert(std::uint32_t(slot), EntityBounds(m_slots[slot]));
     ++m_liveCount;
 }
 
-Document::Revert Document::Apply(const Revert& revert)
+Document::Revert Document::Apply(Revert&& revert)
 {
     Revert inverse;
     switch (revert.kind) {
     case Revert::Kind::Remove: {
         inverse.kind = Revert::Kind::Restore;
-        inverse.entity = Get(revert.id);
-        EraseQuietly(revert.id);
+        inverse.entity = TakeOut(revert.id);
         break;
     }
     case Revert::Kind::Restore:
         inverse.kind = Revert::Kind::Remove;
         inverse.id = revert.entity.id;
-        RestoreEntity(revert.entity);
+        RestoreEntity(std::move(revert.entity));
         break;
     case Revert::Kind::Replace: {
         const auto slot = std::uint32_t(SlotOf(revert.entity.id));
         inverse.kind = Revert::Kind::Replace;
-        inverse.entity = m_slots[slot];
-        m_slots[slot] = revert.entity;
+        inverse.entity = std::move(m_slots[slot]);
+        m_slots[slot] = std::move(revert.entity);
         Reindex(slot);
         break;
     }
@@ -927,7 +955,7 @@ bool Document::Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to)
     inverse.reserve(step.size());
     m_replaying = true;
     for (auto it = step.rbegin(); it != step.rend(); ++it)
-        inverse.push_back(Apply(*it));
+        inverse.push_back(Apply(std::move(*it)));
     m_replaying = false;
     to.push_back(std::move(inverse));
     if (to.size() > kMaxUndoSteps)
@@ -951,6 +979,7 @@ void Document::ClearUndo()
 {
     m_undo.clear();
     m_redo.clear();
+    m_keptEmptySlots = 0;
 }
 
 } // namespace cadhost

@@ -2,11 +2,13 @@
 // named selection sets, object snap, and its file name.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include <QString>
@@ -21,6 +23,7 @@
 namespace cadhost {
 
 class Document;
+struct DxfSource;
 
 // The font of a text style as GetFont/SetFont pass it.
 struct FontDesc {
@@ -94,6 +97,17 @@ public:
     // 1 arc"), empty when nothing was left out; a save writes the drawing without them.
     const QString& LeftOut() const { return m_leftOut; }
     void SetLeftOut(const QString& summary) { m_leftOut = summary; }
+    // What the file it was opened from holds beyond the entities of model space (tables,
+    // blocks, objects, paper space, header), written back by a save; null for a new drawing.
+    const std::shared_ptr<const DxfSource>& Source() const { return m_source; }
+    void SetSource(std::shared_ptr<const DxfSource> source) { m_source = std::move(source); }
+    // Every entity gets a DXF handle when it is added (an entity read keeps its own); the
+    // next one given out. A drawing read from a file starts it above every handle the file holds.
+    std::uint64_t NextHandle() const { return m_nextHandle; }
+    void SetNextHandle(std::uint64_t handle) { m_nextHandle = std::max(m_nextHandle, handle); }
+    // A handle for a record a save writes for the first time (a new layer's table entry, a
+    // polyline's vertices); giving one out is not a change of the drawing.
+    std::uint64_t TakeHandle() const { return m_nextHandle++; }
     // Increases on every change; views compare it to know when to redraw.
     std::uint64_t Revision() const { return m_revision; }
     // Increases on every change of the layer table or the active layer.
@@ -200,6 +214,10 @@ public:
     // Forgets every step (a drawing just read from its file starts with none).
     void ClearUndo();
     static constexpr std::size_t kMaxUndoSteps = 1000;
+    // How many times the whole spatial index was built again from every entity (packing the
+    // erased slots). Undo and redo never do it: an erased entity that a step can bring back
+    // keeps its empty slot, so it returns to its place without moving any other.
+    std::size_t IndexRebuilds() const { return m_indexRebuilds; }
 
     // ---- change notification ----
     // Called after every change with the document; returns a token for RemoveListener.
@@ -224,22 +242,25 @@ private:
     };
     using UndoStep = std::vector<Revert>;
     void Record(Revert revert);
-    void RecordReplace(const Entity& e);
+    void RecordReplace(Entity& e);
     // Records the tables as they are, before a change of them (once per step).
     void RecordTables();
     std::shared_ptr<const Tables> SnapshotTables() const;
     // Performs `revert` and returns what reverts it in turn.
-    Revert Apply(const Revert& revert);
+    Revert Apply(Revert&& revert);
     bool Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to);
-    // Puts an erased entity back with its ObjectID, in its place in creation order.
+    // Puts an erased entity back with its ObjectID, in its empty slot.
     void RestoreEntity(Entity entity);
-    void RebuildIndex();
+    // The ObjectIDs of erased entities a step of undo or redo can bring back.
+    std::unordered_set<ObjectId> RestorableIds() const;
 
     Entity& Mutable(ObjectId id);
     ObjectId Insert(Entity&& e);
     void Reindex(std::uint32_t slot);
     void Changed();
     void LayersChanged();
+    // Takes the entity out of model space and returns it as it was.
+    Entity TakeOut(ObjectId id);
     void EraseQuietly(ObjectId id);
     void CompactIfSparse();
     void CheckText(const Entity& e) const;
@@ -250,6 +271,8 @@ private:
     std::uint64_t m_revision = 0;
     std::uint64_t m_savedRevision = 0;
     QString m_leftOut;
+    std::shared_ptr<const DxfSource> m_source;
+    mutable std::uint64_t m_nextHandle = 0x100;
     std::uint64_t m_layerRevision = 0;
 
     std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
@@ -257,6 +280,8 @@ private:
     // The slot of a live entity, or -1.
     std::int64_t SlotOf(ObjectId id) const;
     std::size_t m_liveCount = 0;
+    std::size_t m_keptEmptySlots = 0;   // erased slots the last packing kept for undo
+    std::size_t m_indexRebuilds = 0;
     mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
     mutable Box2 m_extents;
     SpatialIndex m_index;

@@ -1,4 +1,5 @@
-// The dxflib adapter: reads DXF into a document and writes a document as DXF release 12.
+// Opening and saving drawings: DXF read through the group reader; a drawing read from a file is
+// written back through its records, a new drawing through dxflib as DXF release 12.
 #include "cadhost/engine/DxfFile.h"
 
 #include <fcntl.h>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <sstream>
 
 #include <QDir>
 #include <QFile>
@@ -18,310 +18,15 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
-#include <dl_creationadapter.h>
 #include <dl_dxf.h>
 
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfGroups.h"
 #include "cadhost/engine/EngineError.h"
 
 namespace cadhost {
 
 namespace {
-
-// DXF release 12 text is one line of 8-bit characters: characters beyond ASCII go out as
-// \U+XXXX escapes, control characters in caret notation ("^J" a line feed, "^I" a tab) and a
-// caret itself as "^ ", as DXF readers decode them.
-std::string ToDxfText(const QString& text)
-{
-    std::string out;
-    for (char32_t c : text.toUcs4()) {
-        if (c < 0x20) {
-            out += '^';
-            out += char(c + 0x40);
-        } else if (c == '^') {
-            out += "^ ";
-        } else if (c < 0x80) {
-            out += char(c);
-        } else {
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "\\U+%04X", unsigned(c));
-            out += buf;
-        }
-    }
-    return out;
-}
-
-QString FromDxfText(const std::string& raw)
-{
-    // Files written by other programs may carry UTF-8 or Latin-1; take UTF-8 when it is valid.
-    const QByteArray bytes = QByteArray::fromStdString(raw);
-    QString text = QString::fromUtf8(bytes);
-    if (text.contains(QChar::ReplacementCharacter))
-        text = QString::fromLatin1(bytes);
-    QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\\') && i + 6 < text.size() && text.mid(i + 1, 2).compare(QLatin1String("U+"), Qt::CaseInsensitive) == 0) {
-            bool ok = false;
-            const uint code = text.mid(i + 3, 4).toUInt(&ok, 16);
-            if (ok) {
-                const char32_t c = code;
-                out += QString::fromUcs4(&c, 1);
-                i += 6;
-                continue;
-            }
-        }
-        if (text[i] == QLatin1Char('^') && i + 1 < text.size()) {
-            const char16_t next = text[i + 1].unicode();
-            if (next == u' ') {
-                out += QLatin1Char('^');
-                ++i;
-                continue;
-            }
-            if (next >= 0x40 && next <= 0x5F) {
-                out += QChar(char16_t(next - 0x40));
-                ++i;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-// Line types straight from the group pairs of the file: this dxflib reports a line type's
-// name but not its dashes.
-std::vector<Linetype> ScanLinetypes(const QByteArray& bytes)
-{
-    std::vector<Linetype> out;
-    const QList<QByteArray> lines = bytes.split('\n');
-    bool inLinetype = false;
-    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
-        bool ok = false;
-        const int code = lines[i].trimmed().toInt(&ok);
-        if (!ok)
-            break;
-        const QByteArray value = lines[i + 1].trimmed();
-        if (code == 0) {
-            if (value == "ENDTAB" && inLinetype)
-                break;
-            inLinetype = value == "LTYPE";
-            if (inLinetype)
-                out.emplace_back();
-        } else if (inLinetype && code == 2) {
-            out.back().name = FromDxfText(value.toStdString());
-        } else if (inLinetype && code == 3) {
-            out.back().description = FromDxfText(value.toStdString());
-        } else if (inLinetype && code == 49) {
-            out.back().pattern.push_back(QLocale::c().toDouble(QString::fromLatin1(value)));
-        }
-    }
-    std::erase_if(out, [](const Linetype& lt) { return lt.name.isEmpty(); });
-    return out;
-}
-
-// ---- reading: dxflib callbacks, one per kind we keep
-
-class Reader : public DL_CreationAdapter {
-public:
-    explicit Reader(Document& doc) : m_doc(doc) {}
-
-    void addLayer(const DL_LayerData& data) override
-    {
-        const QString name = FromDxfText(data.name);
-        if (!LayerTable::IsValidName(name))
-            return;
-        Layer& l = m_doc.AddLayer(name);
-        const int color = attributes.getColor();
-        l.color = std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7;
-        l.on = !(data.off || color < 0);
-        l.frozen = (data.flags & 1) != 0;
-        l.locked = (data.flags & 4) != 0;
-        const QString lt = FromDxfText(attributes.getLinetype());
-        m_layerLinetypes.emplace_back(l.name, lt);
-    }
-
-    void addTextStyle(const DL_StyleData& data) override
-    {
-        if (QString::fromStdString(data.name).compare(QLatin1String("Standard"), Qt::CaseInsensitive) != 0)
-            return;
-        const QString file = FromDxfText(data.primaryFontFile);
-        FontDesc font = m_doc.GetFont();
-        font.typeface = file.endsWith(QLatin1String(".ttf"), Qt::CaseInsensitive) ? QFileInfo(file).completeBaseName() : QString();
-        m_doc.SetFont(font);
-    }
-
-    // Block definitions and paper space are not model space: their entities are skipped.
-    void addBlock(const DL_BlockData&) override
-    {
-        Flush();
-        m_inBlock = true;
-    }
-
-    void endBlock() override { m_inBlock = false; }
-
-    void addPoint(const DL_PointData& d) override
-    {
-        Add(EntityKind::Point, {{d.x, d.y, d.z}});
-    }
-
-    void addLine(const DL_LineData& d) override
-    {
-        Add(EntityKind::Line, {{d.x1, d.y1, d.z1}, {d.x2, d.y2, d.z2}});
-    }
-
-    void addText(const DL_TextData& d) override
-    {
-        Flush();
-        if (Skip())
-            return;
-        Entity e;
-        e.kind = EntityKind::Text;
-        e.layer = LayerName();
-        TakeStyle(e);
-        e.points = {{d.ipx, d.ipy, d.ipz}};
-        e.text = FromDxfText(d.text);
-        e.height = d.height > 0 ? d.height : 1.0;
-        e.rotation = d.angle;
-        const int a = AlignmentFromJustification(d.hJustification, d.vJustification);
-        e.alignment = a < 0 ? kAlignLeft : a;
-        e.alignmentPoint = e.alignment == kAlignLeft ? e.points[0] : Point3{d.apx, d.apy, d.apz};
-        m_doc.AddEntity(std::move(e));
-    }
-
-    void addSolid(const DL_SolidData& d) override
-    {
-        Add(EntityKind::Solid, {{d.x[0], d.y[0], d.z[0]}, {d.x[1], d.y[1], d.z[1]},
-                                {d.x[2], d.y[2], d.z[2]}, {d.x[3], d.y[3], d.z[3]}});
-    }
-
-    void addPolyline(const DL_PolylineData& d) override
-    {
-        Flush();
-        if (Skip())
-            return;
-        m_poly = Entity{};
-        m_poly.kind = (d.flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
-        m_poly.layer = LayerName();
-        TakeStyle(m_poly);
-        m_poly.closed = (d.flags & 1) != 0;
-        m_inPoly = true;
-    }
-
-    void addVertex(const DL_VertexData& d) override
-    {
-        if (m_inPoly)
-            m_poly.points.push_back({d.x, d.y, m_poly.kind == EntityKind::Polyline3d ? d.z : 0.0});
-    }
-
-    void endSequence() override { Flush(); }
-
-    void addArc(const DL_ArcData&) override { LeaveOut(LeftOutKind::Arc); }
-    void addCircle(const DL_CircleData&) override { LeaveOut(LeftOutKind::Circle); }
-    void addEllipse(const DL_EllipseData&) override { LeaveOut(LeftOutKind::Ellipse); }
-    void addInsert(const DL_InsertData&) override { LeaveOut(LeftOutKind::BlockReference); }
-    void addMText(const DL_MTextData&) override { LeaveOut(LeftOutKind::MultilineText); }
-    void addSpline(const DL_SplineData&) override { LeaveOut(LeftOutKind::Spline); }
-    void addHatch(const DL_HatchData&) override { LeaveOut(LeftOutKind::Hatch); }
-
-    int Skipped() const { return m_skipped; }
-    // What was left out, by kind: "2 circles, 1 arc".
-    QString LeftOutSummary() const
-    {
-        static const char* const names[][2] = {
-            {"arc", "arcs"}, {"circle", "circles"}, {"ellipse", "ellipses"}, {"block reference", "block references"},
-            {"multiline text", "multiline texts"}, {"spline", "splines"}, {"hatch", "hatches"},
-            {"object in a block definition", "objects in block definitions"},
-            {"object in paper space", "objects in paper space"}};
-        QStringList parts;
-        for (std::size_t i = 0; i < std::size(m_leftOut); ++i)
-            if (const int n = m_leftOut[i])
-                parts << QStringLiteral("%1 %2").arg(n).arg(QLatin1String(names[i][n == 1 ? 0 : 1]));
-        return parts.join(QStringLiteral(", "));
-    }
-
-    // Called when the whole file has been read.
-    void Finish()
-    {
-        Flush();
-        for (const auto& [layer, linetype] : m_layerLinetypes)
-            if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
-                m_doc.SetLayerLinetype(layer, lt->name);
-        // The active layer cannot be frozen; a file claiming so gets it thawed.
-        m_doc.AddLayer(m_doc.ActiveLayer()).frozen = false;
-    }
-
-private:
-    QString LayerName()
-    {
-        QString name = FromDxfText(attributes.getLayer());
-        if (!LayerTable::IsValidName(name))
-            name = QStringLiteral("0");
-        return m_doc.AddLayer(name).name;
-    }
-
-    enum class LeftOutKind { Arc, Circle, Ellipse, BlockReference, MultilineText, Spline, Hatch, InBlock, InPaperSpace };
-
-    void LeaveOut(LeftOutKind kind)
-    {
-        ++m_skipped;
-        ++m_leftOut[std::size_t(kind)];
-    }
-
-    bool Skip()
-    {
-        if (m_inBlock || attributes.isInPaperSpace()) {
-            LeaveOut(m_inBlock ? LeftOutKind::InBlock : LeftOutKind::InPaperSpace);
-            return true;
-        }
-        return false;
-    }
-
-    // The entity's own colour and line type (groups 62 and 6), by layer when it has none.
-    void TakeStyle(Entity& e)
-    {
-        const int color = attributes.getColor();
-        e.color = color >= kColorByBlock && color <= kColorByLayer ? color : kColorByLayer;
-        const QString linetype = FromDxfText(attributes.getLinetype());
-        if (linetype.isEmpty() || linetype.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0)
-            e.linetype.clear();
-        else if (linetype.compare(QLatin1String("BYBLOCK"), Qt::CaseInsensitive) == 0)
-            e.linetype = QStringLiteral("BYBLOCK");
-        else if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
-            e.linetype = lt->name;
-        else
-            e.linetype.clear();   // a line type the file does not define: drawn as its layer's
-    }
-
-    void Add(EntityKind kind, std::vector<Point3> points)
-    {
-        Flush();
-        if (Skip())
-            return;
-        Entity e;
-        e.kind = kind;
-        e.layer = LayerName();
-        TakeStyle(e);
-        e.points = std::move(points);
-        m_doc.AddEntity(std::move(e));
-    }
-
-    void Flush()
-    {
-        if (!m_inPoly)
-            return;
-        m_inPoly = false;
-        if (m_poly.points.size() >= 2)
-            m_doc.AddEntity(std::move(m_poly));
-    }
-
-    Document& m_doc;
-    Entity m_poly;
-    bool m_inPoly = false;
-    bool m_inBlock = false;
-    int m_skipped = 0;
-    int m_leftOut[9] = {};
-    std::vector<std::pair<QString, QString>> m_layerLinetypes;
-};
 
 // ---- writing: one writer per table and entity kind
 
@@ -564,25 +269,18 @@ int DxfFile::Read(const QString& path, Document& doc)
     if (!dxfStart || (!bytes.contains("ENTITIES") && !bytes.contains("TABLES")))
         throw EngineError(QStringLiteral("\"%1\" is not a DXF drawing.").arg(path));
 
-    std::istringstream stream(bytes.toStdString());
-    DL_Dxf dxf;
-    Reader reader(doc);
     try {
-        for (const Linetype& lt : ScanLinetypes(bytes))
-            doc.Linetypes().Define(lt);
-        if (!dxf.in(stream, &reader))
-            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be read.").arg(path));
-        reader.Finish();
+        doc.SetSource(ReadDxfGroups(bytes, doc));
     } catch (const EngineError& e) {
         throw EngineError(e.Kind(), QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, e.Message()));
     } catch (const std::exception& e) {
         throw EngineError(QStringLiteral("The drawing \"%1\" is damaged: %2").arg(path, QString::fromLocal8Bit(e.what())));
     }
     doc.SetFileName(path);
-    doc.SetLeftOut(reader.LeftOutSummary());
+    doc.SetLeftOut(QString());
     // The drawing as its file holds it: nothing to undo yet.
     doc.ClearUndo();
-    return reader.Skipped();
+    return 0;
 }
 
 void DxfFile::Write(const Document& doc, const QString& path)
@@ -590,6 +288,16 @@ void DxfFile::Write(const Document& doc, const QString& path)
     // dxflib writes to a named file: let it write a scratch file beside the target, check it
     // is complete, then replace the target in one step so a failed save leaves the old
     // drawing as it was.
+    if (doc.Source()) {
+        // A drawing read from a file goes back with everything it held, in its release.
+        const std::string text = WriteDxfGroups(doc, *doc.Source());
+        QSaveFile out(path);
+        if (!QFileInfo(path).dir().exists())
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: the folder does not exist.").arg(path));
+        if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
+            throw EngineError(QStringLiteral("The drawing \"%1\" cannot be saved: %2").arg(path, out.errorString()));
+        return;
+    }
     const QFileInfo target(path);
     QTemporaryFile scratch(target.dir().filePath(QStringLiteral(".%1-XXXXXX.tmp").arg(target.fileName())));
     if (!target.dir().exists() || !scratch.open())
@@ -639,6 +347,7 @@ void DxfFile::Write(const Document& doc, const QString& path)
             case EntityKind::Polyline3d:
             case EntityKind::LwPolyline: WritePolyline(*dw, e); break;
             case EntityKind::Solid: WriteSolid(dxf, *dw, e); break;
+            case EntityKind::Other: break;   // only drawings read from a file hold them
             }
         });
         dw->sectionEnd();

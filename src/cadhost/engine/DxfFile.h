@@ -1,4 +1,4 @@
-// Reading and writing drawings as DXF through dxflib; the only place that knows dxflib.
+// Reading and writing drawings as DXF; the only place that knows dxflib (new drawings' writer).
 #pragma once
 
 #include <QString>
@@ -14,14 +14,16 @@ public:
     // several times into the memory of an engineer's machine.
     static constexpr qint64 kMaxDrawingBytes = 512LL * 1024 * 1024;
 
-    // Reads a DXF file into an empty document (layers, line types, text style font, entities)
-    // and returns how many objects were left out: kinds the host does not keep (circles,
-    // arcs, blocks ...), block definitions and paper space. Throws EngineError for a missing,
+    // Reads a DXF file (releases R12 to R2018) into an empty document: the entities of model
+    // space, layers, line types and the text font; everything else (other tables, blocks,
+    // objects, paper space, header, unknown groups) is kept as the document's Source. Returns
+    // how many objects were left out: none. Throws EngineError for a missing,
     // unreadable, DWG or malformed file, for what is not a regular file and for a file larger
     // than kMaxDrawingBytes, the last two before anything is read.
     static int Read(const QString& path, Document& doc);
-    // Writes the document as DXF release 12 (read by every CAD program); the old file stays
-    // intact when writing fails (EngineError).
+    // Writes the document: one read from a file in that file's release with all it held, a new
+    // one as DXF release 12 (read by every CAD program); the old file stays intact when writing
+    // fails (EngineError).
     static void Write(const Document& doc, const QString& path);
 };
 

@@ -2,6 +2,9 @@
 #include "cadhost/engine/Entity.h"
 
 #include <cmath>
+#include <utility>
+
+#include "cadhost/engine/DxfRecord.h"
 
 namespace cadhost {
 
@@ -14,8 +17,47 @@ QString EntityTypeName(EntityKind kind)
     case EntityKind::Polyline3d: return QStringLiteral("POLYLINE");
     case EntityKind::LwPolyline: return QStringLiteral("LWPOLYLINE");
     case EntityKind::Solid: return QStringLiteral("SOLID");
+    case EntityKind::Other: break;
     }
     return {};
+}
+
+QString EntityTypeName(const Entity& e)
+{
+    if (e.kind == EntityKind::Other && e.record && !e.record->groups.empty())
+        return QString::fromStdString(e.record->groups.front().value).trimmed().toUpper();
+    return EntityTypeName(e.kind);
+}
+
+QString ObjectModelName(const Entity& e)
+{
+    switch (e.kind) {
+    case EntityKind::Line: return QStringLiteral("AcDbLine");
+    case EntityKind::Text: return QStringLiteral("AcDbText");
+    case EntityKind::Point: return QStringLiteral("AcDbPoint");
+    case EntityKind::Polyline3d: return QStringLiteral("AcDb3dPolyline");
+    case EntityKind::LwPolyline: return QStringLiteral("AcDbPolyline");
+    case EntityKind::Solid: return QStringLiteral("AcDbSolid");
+    case EntityKind::Other: break;
+    }
+    static const std::pair<const char*, const char*> names[] = {
+        {"ARC", "AcDbArc"}, {"CIRCLE", "AcDbCircle"}, {"ELLIPSE", "AcDbEllipse"}, {"SPLINE", "AcDbSpline"},
+        {"INSERT", "AcDbBlockReference"}, {"MTEXT", "AcDbMText"}, {"HATCH", "AcDbHatch"},
+        {"DIMENSION", "AcDbDimension"}, {"LEADER", "AcDbLeader"}, {"3DFACE", "AcDbFace"},
+        {"IMAGE", "AcDbRasterImage"}, {"ATTDEF", "AcDbAttributeDefinition"}, {"TRACE", "AcDbTrace"},
+        {"VIEWPORT", "AcDbViewport"}, {"RAY", "AcDbRay"}, {"XLINE", "AcDbXline"}, {"MLINE", "AcDbMline"},
+        {"TOLERANCE", "AcDbFcf"}, {"3DSOLID", "AcDb3dSolid"}, {"REGION", "AcDbRegion"}, {"BODY", "AcDbBody"},
+        {"WIPEOUT", "AcDbWipeout"}, {"MESH", "AcDbSubDMesh"}, {"MULTILEADER", "AcDbMLeader"},
+        {"MLEADER", "AcDbMLeader"}, {"SHAPE", "AcDbShape"}, {"HELIX", "AcDbHelix"}, {"TABLE", "AcDbTable"},
+        {"UNDERLAY", "AcDbUnderlayReference"}, {"PDFUNDERLAY", "AcDbPdfReference"},
+        {"DWFUNDERLAY", "AcDbDwfReference"}, {"DGNUNDERLAY", "AcDbDgnReference"}, {"OLE2FRAME", "AcDbOle2Frame"},
+        {"POLYLINE", "AcDbPolyline"}, {"LWPOLYLINE", "AcDbPolyline"}};
+    const QString type = EntityTypeName(e);
+    for (const auto& [dxf, name] : names)
+        if (type == QLatin1String(dxf))
+            return QLatin1String(name);
+    // A kind of its own: the object model spells it "AcDb" and the type name in mixed case.
+    return QStringLiteral("AcDb") + type.left(1) + type.mid(1).toLower();
 }
 
 namespace {
@@ -148,7 +190,7 @@ bool PolylineMeetsBox(const std::vector<Point3>& pts, bool closed, const Box2& b
     if (pts.size() == 1)
         return box.Contains(pts[0].x, pts[0].y);
     for (std::size_t i = 0; i + 1 < pts.size(); ++i)
-        if (SegmentMeetsBox(pts[i], pts[i + 1], box))
+        if (!IsBreak(pts[i]) && !IsBreak(pts[i + 1]) && SegmentMeetsBox(pts[i], pts[i + 1], box))
             return true;
     return closed && pts.size() > 2 && SegmentMeetsBox(pts.back(), pts.front(), box);
 }
@@ -176,6 +218,8 @@ bool EntityCrossesWindow(const Entity& e, const Box2& window)
     }
     case EntityKind::Text:
         return PolygonMeetsBox(TextCorners(e), window);
+    case EntityKind::Other:
+        return PolylineMeetsBox(e.points, e.closed, window);
     }
     return false;
 }

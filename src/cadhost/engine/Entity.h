@@ -1,7 +1,9 @@
-// The entities of model space: line, text, point, 3D polyline, lightweight polyline, solid.
+// The entities of model space: line, text, point, 3D polyline, lightweight polyline, solid,
+// and every other kind a drawing file holds, kept as its file wrote it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <QString>
@@ -12,7 +14,11 @@ namespace cadhost {
 
 using ObjectId = std::int64_t;
 
-enum class EntityKind { Line, Text, Point, Polyline3d, LwPolyline, Solid };
+// Other: a kind read from a file that the host keeps, erases, re-layers and recolours but
+// does not draw (its type name is the first group of its record).
+enum class EntityKind { Line, Text, Point, Polyline3d, LwPolyline, Solid, Other };
+
+struct DxfRecord;
 
 // Text alignment codes as the automation model numbers them (0 left ... 14 bottom right).
 enum TextAlignment : int {
@@ -42,11 +48,21 @@ struct Entity {
     int alignment = kAlignLeft;
     Point3 alignmentPoint;      // where the text is anchored when alignment is not left
     double rotation = 0.0;      // radians, counter-clockwise
+    // The DXF handle it carries in its file (0 until it has one).
+    std::uint64_t handle = 0;
+    // The groups of the file it was read from, written back with what the host changed put in;
+    // null for an entity made here.
+    std::shared_ptr<const DxfRecord> record;
+    bool edited = false;        // changed since it was read: its record is written with the changes
 };
 
 // The entity type name of a kind ("LINE", "TEXT", "POINT", "POLYLINE", "LWPOLYLINE", "SOLID"),
 // matched by selection filters on group code 0.
 QString EntityTypeName(EntityKind kind);
+// The entity type name of this entity: its kind's, or for another kind its record's ("ARC").
+QString EntityTypeName(const Entity& e);
+// The object model's class name of the entity ("AcDbLine", "AcDbArc", "AcDbBlockReference").
+QString ObjectModelName(const Entity& e);
 
 // Horizontal (0 left, 1 centre, 2 right, 3 aligned, 4 middle, 5 fit) and vertical
 // (0 baseline, 1 bottom, 2 middle, 3 top) justification of an alignment code.

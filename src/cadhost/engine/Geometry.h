@@ -14,6 +14,11 @@ struct Point3 {
     friend bool operator==(const Point3&, const Point3&) = default;
 };
 
+// The point that separates the pieces of an outline drawn as one run of points (its x is
+// NaN); boxes, crossing tests and drawing skip it.
+inline Point3 BreakPoint() { return Point3{std::numeric_limits<double>::quiet_NaN(), 0.0, 0.0}; }
+inline bool IsBreak(const Point3& p) { return std::isnan(p.x); }
+
 // An axis-aligned box in the xy plane; an empty box has min > max.
 struct Box2 {
     double minX = std::numeric_limits<double>::infinity();

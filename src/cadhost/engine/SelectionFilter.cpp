@@ -23,7 +23,7 @@ struct SelectionFilter::Node {
     bool Matches(const Entity& e) const
     {
         switch (kind) {
-        case Type: return Match(EntityTypeName(e.kind));
+        case Type: return Match(EntityTypeName(e));
         case LayerName: return Match(e.layer);
         case And:
             for (const auto& c : children)

@@ -162,26 +162,6 @@ std::uint32_t CodeOf(ErrorKind kind)
     }
 }
 
-// The object model's name of an entity kind.
-QString ObjectNameOf(EntityKind kind)
-{
-    switch (kind) {
-    case EntityKind::Line:
-        return QStringLiteral("AcDbLine");
-    case EntityKind::Text:
-        return QStringLiteral("AcDbText");
-    case EntityKind::Point:
-        return QStringLiteral("AcDbPoint");
-    case EntityKind::Polyline3d:
-        return QStringLiteral("AcDb3dPolyline");
-    case EntityKind::LwPolyline:
-        return QStringLiteral("AcDbPolyline");
-    case EntityKind::Solid:
-        return QStringLiteral("AcDbSolid");
-    }
-    return QString();
-}
-
 } // namespace
 
 // One request on its way through its handler: the object the handle names, already found.
@@ -625,7 +605,7 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
 
         // An entity
         on(Member::EntityObjectID, [](Call& c) -> V { return qint64(c.entity->id); });
-        on(Member::EntityObjectName, [](Call& c) -> V { return ObjectNameOf(c.entity->kind); });
+        on(Member::EntityObjectName, [](Call& c) -> V { return ObjectModelName(*c.entity); });
         on(Member::EntityLayer, [](Call& c) -> V { return c.entity->layer; });
         on(Member::EntityUpdate, [](Call&) -> V { return V(); });
         on(Member::EntityAlignment, [](Call& c) -> V { return c.Text().alignment; });

@@ -190,8 +190,10 @@ public:
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                Line(*s, e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    Line(*s, e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 Line(*s, e.points.back(), e.points.front());
             break;
@@ -392,8 +394,10 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
+        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                add(e.points[i], e.points[i + 1]);
+                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
+                    add(e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 add(e.points.back(), e.points.front());
             break;

@@ -131,10 +131,17 @@ void DrawingView::PaintHighlight(QPainter& p) const
     switch (e->kind) {
     case EntityKind::Line:
     case EntityKind::Polyline3d:
-    case EntityKind::LwPolyline: {
+    case EntityKind::LwPolyline:
+    case EntityKind::Other: {
         QPolygonF line;
-        for (const Point3& point : e->points)
+        for (const Point3& point : e->points) {
+            if (IsBreak(point)) {
+                p.drawPolyline(line);
+                line.clear();
+                continue;
+            }
             line << screen(point);
+        }
         if (e->closed && !e->points.empty())
             line << screen(e->points.front());
         p.drawPolyline(line);

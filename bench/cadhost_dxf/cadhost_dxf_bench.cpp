@@ -1,0 +1,106 @@
+// Opens, draws offscreen and saves an R2010 drawing of 1,000,000 mixed entities (lines, arcs,
+// circles, polylines with bulges, texts, block references) and times ezdxf reading the same
+// file in the same run. Targets: open at least 20 times faster than ezdxf, save as fast as
+// open, under 400 bytes of memory per entity, a full redraw under 100 ms.
+//
+// cadhost_dxf_bench [ENTITIES] [--no-ezdxf]     (the drawing is made once in the temp folder)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+
+#include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfFile.h"
+#include "cadhost/ui/DrawingRenderer.h"
+
+using namespace cadhost;
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The resident memory of this process, in bytes.
+double ResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0.0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const int count = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 1000000;
+    const bool ezdxf = !(argc > 2 && std::strcmp(argv[2], "--no-ezdxf") == 0);
+    const QString path = QDir::temp().filePath(QStringLiteral("cadhost_dxf_bench_%1.dxf").arg(count));
+    if (!QFile::exists(path)) {
+        std::printf("writing %s with ezdxf ...\n", qPrintable(path));
+        QProcess make;
+        make.start(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(ARDELA_DXF_BENCH_DIR "/make_drawing.py"), path, QString::number(count)});
+        if (!make.waitForFinished(-1) || make.exitCode() != 0) {
+            std::fprintf(stderr, "%s\n", make.readAllStandardError().constData());
+            return 1;
+        }
+    }
+    std::printf("drawing: %d entities, %.1f MB\n", count, double(QFile(path).size()) / 1e6);
+
+    const double before = ResidentBytes();
+    auto t = std::chrono::steady_clock::now();
+    auto doc = std::make_unique<Document>(QStringLiteral("bench.dxf"));
+    DxfFile::Read(path, *doc);
+    const double open = Seconds(t);
+    const double memory = ResidentBytes() - before;
+    std::printf("open: %.2f s, %zu entities, %.0f bytes per entity\n", open, doc->EntityCount(),
+                memory / double(doc->EntityCount()));
+
+    const ViewTransform view = ViewTransform::Fit(doc->Extents(), 1920, 1080);
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    t = std::chrono::steady_clock::now();
+    DrawingRenderer::Render(*doc, view, image);
+    std::printf("redraw of the full view: %.0f ms\n", 1000.0 * Seconds(t));
+    RenderCache cache;
+    DrawingRenderer::Render(*doc, view, image, &cache);
+    t = std::chrono::steady_clock::now();
+    DrawingRenderer::Render(*doc, view, image, &cache);
+    std::printf("redraw of the full view from the view's cache: %.0f ms\n", 1000.0 * Seconds(t));
+
+    const QString saved = QDir::temp().filePath(QStringLiteral("cadhost_dxf_bench_saved.dxf"));
+    t = std::chrono::steady_clock::now();
+    SaveDocument(*doc, saved);
+    const double save = Seconds(t);
+    std::printf("save: %.2f s\n", save);
+    QFile::remove(saved);
+
+    if (ezdxf) {
+        QProcess py;
+        py.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, time, ezdxf\nt = time.perf_counter()\nd = ezdxf.readfile(sys.argv[1])\n"
+                                 "print(time.perf_counter() - t, len(d.modelspace()))"),
+                  path});
+        if (py.waitForFinished(-1) && py.exitCode() == 0) {
+            const QList<QByteArray> out = py.readAllStandardOutput().trimmed().split(' ');
+            const double theirs = out.value(0).toDouble();
+            std::printf("ezdxf open: %.2f s (%s entities): open is %.1f times faster, save %.1f times\n", theirs,
+                        out.value(1).constData(), theirs / open, theirs / save);
+        } else {
+            std::printf("ezdxf could not read it: %s\n", py.readAllStandardError().constData());
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,75 @@
+// What a drawing file holds, group by group, for what the host keeps without interpreting it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "cadhost/engine/LayerTable.h"
+
+namespace cadhost {
+
+// One group: its code and its value as the file spells it.
+struct DxfGroup {
+    int code = 0;
+    std::string value;
+};
+
+// The groups of one record: an entity with the records that belong to it (a POLYLINE's
+// VERTEX and SEQEND, an INSERT's ATTRIB and SEQEND), a table entry, or a whole section.
+struct DxfRecord {
+    std::vector<DxfGroup> groups;
+};
+
+// Visits the groups of the record's own part with their index: up to the first record that
+// belongs to it (a VERTEX, an ATTRIB, a SEQEND), leaving out its application groups ({...})
+// and its extended data.
+template <typename Visit>
+void ForOwnGroups(const DxfRecord& record, Visit visit)
+{
+    int braces = 0;
+    for (std::size_t i = 1; i < record.groups.size(); ++i) {
+        const DxfGroup& g = record.groups[i];
+        if (g.code == 0 || g.code >= 1000)
+            return;
+        if (g.code == 102) {
+            braces += g.value.find('{') != std::string::npos ? 1 : (braces > 0 ? -1 : 0);
+            continue;
+        }
+        if (braces == 0)
+            visit(i, g);
+    }
+}
+
+// A table of the TABLES section: the groups of its head ("0 TABLE" excluded) and its entries.
+struct DxfTable {
+    std::string name;             // LAYER, LTYPE, ...
+    std::vector<DxfGroup> head;
+    std::vector<DxfRecord> entries;
+    std::string handle;           // the table's own handle, empty in files without handles
+};
+
+// A drawing file as read: every section kept in its order, the entities of model space left
+// to the document (which holds each with its record), paper space entities kept here.
+struct DxfSource {
+    struct Section {
+        std::string name;                  // HEADER, CLASSES, TABLES, BLOCKS, ENTITIES, ...
+        std::vector<DxfGroup> groups;      // everything between "2 NAME" and ENDSEC
+        std::vector<DxfTable> tables;      // TABLES only: its tables
+    };
+    std::vector<Section> sections;
+    std::vector<DxfRecord> paperSpace;    // entities of paper space, written after model space
+    std::string release;                  // $ACADVER: AC1009 (R12) ... AC1032 (R2018)
+    bool handles = true;                  // entities carry handles (group 5)
+    std::string modelSpaceOwner;          // handle of *Model_Space's block record (R2000 on)
+    std::vector<Layer> layersRead;        // layers the document took from the LAYER table, as read
+    QString fontRead;                     // the Standard text style's typeface as read
+    // Handles a save gives to what the drawing gains start above every handle of the file.
+    std::uint64_t firstFreeHandle = 1;
+    // True from release R2000 (AC1015) on: subclass markers and owners are written.
+    bool Modern() const { return release >= "AC1015"; }
+};
+
+} // namespace cadhost
