@@ -212,3 +212,20 @@ TEST(Renderer, LinesReachingPastTheImageAreCutAtItsEdges)
     EXPECT_EQ(column, 100);
     EXPECT_EQ(CountColor(image, QColor(255, 0, 0)), 200 + 100 - 1);
 }
+
+TEST(Renderer, APolylineOfShortSegmentsLeavesNoGapBetweenItsPixels)
+{
+    // Segments 1.8 pixels long along a row, as a curve's outline is drawn when zoomed out.
+    Document doc("Drawing1.dxf");
+    std::vector<double> xy;
+    for (int i = 0; i <= 50; ++i) {
+        xy.push_back(-8.0 + 0.18 * i);
+        xy.push_back(0.0);
+    }
+    doc.AddLightWeightPolyline(xy);
+    QImage image(200, 100, QImage::Format_RGB32);
+    DrawingRenderer::Render(doc, TenPixelsPerUnit(), image);
+    // From x = -8 (pixel 20) to x = 1 (pixel 110) on row 50 every pixel is drawn.
+    for (int x = 21; x < 110; ++x)
+        EXPECT_NE(image.pixel(x, 50), DrawingRenderer::Background().rgb()) << "gap at pixel " << x;
+}

@@ -269,7 +269,9 @@ private:
                 reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(y) * m_stride)[x] = rgb;
         };
         const double ex = bx - ax, ey = by - ay;
-        const int steps = int(std::max(std::abs(ex), std::abs(ey)));
+        // Steps of at most one pixel: a segment 1.8 pixels long takes two, not one of 1.8 that
+        // skips the pixel between its ends (curves drawn of short segments looked dotted).
+        const int steps = int(std::ceil(std::max(std::abs(ex), std::abs(ey))));
         if (steps == 0) {
             plot(int(ax + 0.5), int(ay + 0.5));
             return;
