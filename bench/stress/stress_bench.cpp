@@ -1,14 +1,23 @@
 // Runs the `stress` program on square meshes of N x N unit cells (a plate held along its left
-// edge, pulled and bent at its right edge) and prints wall time, CPU time, peak memory and time per unknown.
-// usage: stress_bench [N ...]   (default 100 200 300 1023; `stress` is taken from beside this program)
+// edge, pulled and bent at its right edge) and prints wall time, CPU time (user, system), peak
+// memory and time per unknown.
+// usage: stress_bench [N ...]             (default 100 200 300 1023)
+//        stress_bench --ways N [RUNS]      the program's own choice beside other BLAS kernels,
+//                                          variants, thread counts and page sizes
+//        stress_bench --versus-ccx N [RUNS]  side by side with CalculiX (`ccx`) on the same
+//                                          mesh of CPS4 elements (default 200, 3 runs)
+// `stress` is taken from beside this program.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,6 +26,8 @@
 extern char** environ;
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // Gridlines eight to a line, as Vendel writes them.
 void WriteValues(std::ofstream& out, int count)
@@ -28,7 +39,7 @@ void WriteValues(std::ofstream& out, int count)
     }
 }
 
-void WriteInput(const std::filesystem::path& folder, int n)
+void WriteInput(const fs::path& folder, int n)
 {
     std::ofstream out(folder / "datein", std::ios::binary);
     out << n + 1 << ',' << n + 1 << ",1,1,3,\r\n";
@@ -41,47 +52,278 @@ void WriteInput(const std::filesystem::path& folder, int n)
     out << n << ".0," << n << ".0,2,-500.0,\r\n";
 }
 
+// The same plate for CalculiX: node (i, j) is j (n+1) + i + 1, CPS4 elements of thickness 1,
+// the left edge held, the tip's displacement printed to plate.dat.
+void WriteCalculixInput(const fs::path& folder, int n)
+{
+    std::ofstream out(folder / "plate.inp");
+    const int row = n + 1;
+    out << "*HEADING\nplate\n*NODE\n";
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            out << j * row + i + 1 << ',' << i << ".," << j << ".,0.\n";
+    out << "*ELEMENT,TYPE=CPS4,ELSET=PLATE\n";
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * row + i + 1;
+            out << j * n + i + 1 << ',' << a << ',' << a + 1 << ',' << a + row + 1 << ',' << a + row << '\n';
+        }
+    out << "*NSET,NSET=LEFT\n";
+    for (int j = 0; j <= n; ++j)
+        out << j * row + 1 << ",\n";
+    const int tip = row * row;
+    out << "*NSET,NSET=TIP\n" << tip << ",\n*MATERIAL,NAME=STEEL\n*ELASTIC\n210000.," << 210000.0 / (2 * 81000.0) - 1
+        << "\n*SOLID SECTION,ELSET=PLATE,MATERIAL=STEEL\n1.\n*BOUNDARY\nLEFT,1,2\n*STEP\n*STATIC\n*CLOAD\n"
+        << row << ",1,1000.\n" << tip << ",1,1000.\n" << tip << ",2,-500.\n*NODE PRINT,NSET=TIP\nU\n*EL FILE\nS\n*END STEP\n";
+}
+
+struct Figures {
+    bool ok = false;
+    double wall = 0, user = 0, system = 0, peakMiB = 0;
+};
+
+// Runs `program` in `folder` with `settings` ("NAME=value", "NAME=" unsets) added to this
+// program's environment; output goes to `log` in the folder.
+Figures Spawn(const fs::path& folder, const std::vector<std::string>& args, const std::vector<std::string>& settings)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool replaced = std::any_of(settings.begin(), settings.end(), [&](const std::string& s) {
+            return entry.compare(0, s.find('=') + 1, s, 0, s.find('=') + 1) == 0;
+        });
+        if (!replaced)
+            env.push_back(entry);
+    }
+    for (const std::string& s : settings)
+        if (s.back() != '=')
+            env.push_back(s);
+    std::vector<char*> envp, argv;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argCopy = args;
+    for (std::string& a : argCopy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_addopen(&actions, 1, (folder / "log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (folder / "log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    Figures f;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return f;
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    f.user = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) * 1e-6;
+    f.system = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) * 1e-6;
+    f.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    return f;
+}
+
+fs::path Folder(const std::string& name)
+{
+    const fs::path folder = fs::temp_directory_path() / ("stress_bench_" + std::to_string(getpid()) + "_" + name);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::string Program()
+{
+    return (fs::canonical("/proc/self/exe").parent_path() / "stress").string();
+}
+
+void PrintLoad()
+{
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+}
+
+void PrintRow(const char* label, const Figures& f, const char* note = "")
+{
+    std::printf("%-44s %8.2f %8.2f %8.2f %6.1f%% %9.0f%s%s\n", label, f.wall, f.user, f.system,
+                f.user + f.system > 0 ? 100.0 * f.system / (f.user + f.system) : 0.0, f.peakMiB, f.ok ? "" : "  FAILED", note);
+    std::fflush(stdout);
+}
+
+void PrintHeader(const char* first)
+{
+    std::printf("%-44s %8s %8s %8s %7s %9s\n", first, "wall [s]", "user [s]", "sys [s]", "sys/CPU", "peak [MiB]");
+}
+
+// Each size once: the figures of the program as it runs for a user.
+int Sizes(const std::vector<int>& sizes)
+{
+    PrintLoad();
+    std::printf("%9s %10s %9s %8s %8s %14s %18s\n", "cells", "unknowns", "time [s]", "user [s]", "sys [s]", "peak RSS [MiB]",
+                "time/unknown [us]");
+    for (const int n : sizes) {
+        const fs::path folder = Folder(std::to_string(n));
+        WriteInput(folder, n);
+        const Figures f = Spawn(folder, {Program()}, {});
+        const bool ok = f.ok && fs::exists(folder / "dateout.dat");
+        // Every node but the n+1 on the held edge has two unknowns.
+        const double unknowns = 2.0 * (double(n) + 1) * double(n);
+        std::printf("%4dx%-4d %10.0f %9.2f %8.2f %8.2f %14.0f %18.3f%s\n", n, n, unknowns, f.wall, f.user, f.system, f.peakMiB,
+                    f.wall / unknowns * 1e6, ok ? "" : "  FAILED");
+        std::fflush(stdout);
+        fs::remove_all(folder);
+    }
+    PrintLoad();
+    return 0;
+}
+
+struct Way {
+    const char* label;
+    std::vector<std::string> settings;
+    const char* library;  // a folder that must hold libblas.so.3, or null
+};
+
+// The program's own choice beside the alternatives, each run RUNS times in turn.
+int Ways(int n, int runs)
+{
+    const std::string lib = "/usr/lib/x86_64-linux-gnu/";
+    // Every way starts from an environment without the program's own settings.
+    const std::vector<std::string> clean = {"ARDELA_STRESS_TUNED=", "OPENBLAS_CORETYPE=", "OPENBLAS_NUM_THREADS=",
+                                            "OMP_THREAD_LIMIT=", "OPENBLAS_THREAD_TIMEOUT=", "GLIBC_TUNABLES="};
+    const std::vector<Way> ways = {
+        {"the program's choice", {}, nullptr},
+        {"untuned (as before: every library's default)", {"ARDELA_STRESS_TUNED=1"}, nullptr},
+        {"OpenBLAS Prescott kernel", {"OPENBLAS_CORETYPE=Prescott"}, nullptr},
+        {"OpenBLAS Haswell kernel", {"OPENBLAS_CORETYPE=Haswell"}, nullptr},
+        {"OpenBLAS Zen kernel", {"OPENBLAS_CORETYPE=Zen"}, nullptr},
+        {"1 BLAS thread at every size", {"OPENBLAS_NUM_THREADS=1"}, nullptr},
+        {"2 BLAS threads at every size", {"OPENBLAS_NUM_THREADS=2"}, nullptr},
+        {"2 threads polling 2^28 cycles", {"OPENBLAS_NUM_THREADS=2", "OPENBLAS_THREAD_TIMEOUT=28"}, nullptr},
+        {"CHOLMOD's 4 OpenMP threads", {"OMP_THREAD_LIMIT=64"}, nullptr},
+        {"4 KiB pages", {"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}, nullptr},
+        {"OpenBLAS OpenMP build", {"LD_LIBRARY_PATH=" + lib + "openblas-openmp"}, "openblas-openmp"},
+        {"OpenBLAS serial build", {"LD_LIBRARY_PATH=" + lib + "openblas-serial"}, "openblas-serial"},
+        {"BLIS pthreads", {"LD_LIBRARY_PATH=" + lib + "blis-pthread"}, "blis-pthread"},
+        {"reference BLAS and LAPACK", {"LD_LIBRARY_PATH=" + lib + "blas:" + lib + "lapack"}, "blas"},
+    };
+    PrintLoad();
+    std::printf("stress on %d x %d cells, %d runs of each (best, then median of the wall times)\n", n, n, runs);
+    PrintHeader("way");
+    std::vector<std::vector<Figures>> all(ways.size());
+    const fs::path folder = Folder("ways");
+    WriteInput(folder, n);
+    for (int r = 0; r < runs; ++r)
+        for (std::size_t w = 0; w < ways.size(); ++w) {
+            if (ways[w].library && !fs::exists(lib + ways[w].library + "/libblas.so.3"))
+                continue;
+            std::vector<std::string> settings = clean;
+            settings.insert(settings.end(), ways[w].settings.begin(), ways[w].settings.end());
+            all[w].push_back(Spawn(folder, {Program()}, settings));
+        }
+    for (std::size_t w = 0; w < ways.size(); ++w) {
+        auto& runsOf = all[w];
+        if (runsOf.empty()) {
+            std::printf("%-44s (not installed: %s)\n", ways[w].label, ways[w].library);
+            continue;
+        }
+        std::sort(runsOf.begin(), runsOf.end(), [](const Figures& a, const Figures& b) { return a.wall < b.wall; });
+        char note[64];
+        std::snprintf(note, sizeof note, "  median %.2f s", runsOf[runsOf.size() / 2].wall);
+        PrintRow(ways[w].label, runsOf.front(), note);
+    }
+    fs::remove_all(folder);
+    PrintLoad();
+    return 0;
+}
+
+// The tip's vertical displacement: from the listing of `stress`, from plate.dat of CalculiX.
+double StressTipDisplacement(const fs::path& folder, int n)
+{
+    std::ifstream in(folder / "dateout");
+    const std::string node = std::to_string((n + 1) * (n + 1));
+    std::string line;
+    while (std::getline(in, line)) {
+        char* end = nullptr;
+        if (std::strtol(line.c_str(), &end, 10) == std::stol(node) && end != line.c_str()) {
+            double x = 0, y = 0, ux = 0, uy = 0;
+            if (std::sscanf(end, "%lf %lf %lf %lf", &x, &y, &ux, &uy) == 4)
+                return uy;
+        }
+    }
+    return 0;
+}
+
+double CalculixTipDisplacement(const fs::path& folder, int n)
+{
+    std::ifstream in(folder / "plate.dat");
+    std::string line;
+    while (std::getline(in, line)) {
+        long node = 0;
+        double ux = 0, uy = 0;
+        if (std::sscanf(line.c_str(), "%ld %lf %lf", &node, &ux, &uy) == 3 && node == long(n + 1) * (n + 1))
+            return uy;
+    }
+    return 0;
+}
+
+int VersusCalculix(int n, int runs)
+{
+    std::string ccx;
+    for (const char* dir : {"/usr/bin", "/usr/local/bin"})
+        if (fs::exists(fs::path(dir) / "ccx"))
+            ccx = (fs::path(dir) / "ccx").string();
+    if (ccx.empty()) {
+        std::printf("skipped: CalculiX (`ccx`, Debian package calculix-ccx) is not installed\n");
+        return 0;
+    }
+    const fs::path ours = Folder("stress"), theirs = Folder("ccx");
+    WriteInput(ours, n);
+    WriteCalculixInput(theirs, n);
+    PrintLoad();
+    std::printf("%d x %d cells of CPS4 elements, %d runs each, in turn\n", n, n, runs);
+    PrintHeader("program");
+    std::vector<double> ourWalls, theirWalls;
+    for (int r = 0; r < runs; ++r) {
+        const Figures a = Spawn(ours, {Program()}, {});
+        PrintRow("stress", a);
+        const Figures b = Spawn(theirs, {ccx, "-i", "plate"}, {});
+        PrintRow("ccx", b);
+        ourWalls.push_back(a.wall);
+        theirWalls.push_back(b.wall);
+    }
+    std::sort(ourWalls.begin(), ourWalls.end());
+    std::sort(theirWalls.begin(), theirWalls.end());
+    const double ourMedian = ourWalls[ourWalls.size() / 2], theirMedian = theirWalls[theirWalls.size() / 2];
+    std::printf("median wall: stress %.3f s, ccx %.3f s: stress is %.1f times faster\n", ourMedian, theirMedian,
+                theirMedian / ourMedian);
+    std::printf("tip displacement uy: stress %.6g, ccx %.6g (the same plate)\n", StressTipDisplacement(ours, n),
+                CalculixTipDisplacement(theirs, n));
+    PrintLoad();
+    fs::remove_all(ours);
+    fs::remove_all(theirs);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && (std::strcmp(argv[1], "--ways") == 0 || std::strcmp(argv[1], "--versus-ccx") == 0)) {
+        const bool ways = std::strcmp(argv[1], "--ways") == 0;
+        const int n = argc >= 3 ? std::atoi(argv[2]) : (ways ? 500 : 200);
+        const int runs = std::max(1, argc >= 4 ? std::atoi(argv[3]) : 3);
+        return ways ? Ways(n, runs) : VersusCalculix(n, runs);
+    }
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty())
         sizes = {100, 200, 300, 1023};
-    const std::filesystem::path program = std::filesystem::canonical("/proc/self/exe").parent_path() / "stress";
-    std::printf("%9s %10s %9s %8s %14s %18s\n", "cells", "unknowns", "time [s]", "CPU [s]", "peak RSS [MB]",
-                "time/unknown [us]");
-    for (const int n : sizes) {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path()
-                                             / ("stress_bench_" + std::to_string(getpid()) + "_" + std::to_string(n));
-        std::filesystem::create_directories(folder);
-        WriteInput(folder, n);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        char* args[] = {const_cast<char*>(program.c_str()), nullptr};
-        const auto start = std::chrono::steady_clock::now();
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, args, environ) != 0) {
-            std::fprintf(stderr, "cannot start %s\n", program.c_str());
-            return 1;
-        }
-        int status = 0;
-        struct rusage usage {};
-        wait4(pid, &status, 0, &usage);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        posix_spawn_file_actions_destroy(&actions);
-        const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && std::filesystem::exists(folder / "dateout.dat");
-        // Every node but the n+1 on the held edge has two unknowns.
-        const double unknowns = 2.0 * (double(n) + 1) * double(n);
-        const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-        std::printf("%4dx%-4d %10.0f %9.2f %8.2f %14.0f %18.3f%s\n", n, n, unknowns, seconds, cpu,
-                    usage.ru_maxrss / 1024.0, seconds / unknowns * 1e6, ok ? "" : "  FAILED");
-        std::fflush(stdout);
-        std::filesystem::remove_all(folder);
-    }
-    return 0;
+    return Sizes(sizes);
 }

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "cad/CadError.h"
+
 namespace ardela::cad {
 
 using Point3 = std::array<double, 3>;
@@ -34,6 +36,13 @@ public:
     virtual double Height() = 0;
     virtual void SetHeight(double height) = 0;
     virtual QString TextString() = 0;
+    // Line members: its two ends. Polyline members: the vertices (two doubles each for a
+    // lightweight polyline, three for the others) and whether it is closed. Other kinds fail
+    // with kMemberNotFound.
+    virtual Point3 StartPoint() { throw CadError(kMemberNotFound, QStringLiteral("StartPoint")); }
+    virtual Point3 EndPoint() { throw CadError(kMemberNotFound, QStringLiteral("EndPoint")); }
+    virtual std::vector<double> Coordinates() { throw CadError(kMemberNotFound, QStringLiteral("Coordinates")); }
+    virtual bool Closed() { throw CadError(kMemberNotFound, QStringLiteral("Closed")); }
 };
 using AcadEntityPtr = std::shared_ptr<AcadEntity>;
 
@@ -99,6 +108,15 @@ public:
     // mode 5: all of model space (corners ignored); mode 1: crossing window of the two corners.
     virtual void Select(std::int16_t mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
                         const std::vector<std::int16_t>& filterTypes, const QStringList& filterData) = 0;
+    // The engineer selects on screen: window or crossing selections in the drawing, each adding
+    // the entities the filter lets through, until input is ended (Enter or the right button);
+    // `prompt` is shown first. Escape fails with kCancelled.
+    virtual void SelectOnScreen(const std::vector<std::int16_t>& filterTypes, const QStringList& filterData,
+                                const QString& prompt)
+    {
+        (void)filterTypes, (void)filterData, (void)prompt;
+        throw CadError(kMemberNotFound, QStringLiteral("SelectOnScreen"));
+    }
     virtual std::int32_t count() = 0;
     virtual AcadEntityPtr Item(std::int32_t index) = 0;
     virtual void Erase() = 0;

@@ -91,6 +91,16 @@ public:
     double Height() override { return Call(Member::EntityHeight).toDouble(); }
     void SetHeight(double height) override { Call(Member::EntityPutHeight, {height}); }
     QString TextString() override { return Call(Member::EntityTextString).toString(); }
+    Point3 StartPoint() override { return ToPoint(Call(Member::EntityStartPoint)); }
+    Point3 EndPoint() override { return ToPoint(Call(Member::EntityEndPoint)); }
+    std::vector<double> Coordinates() override
+    {
+        std::vector<double> xy;
+        for (const QCborValue& v : Call(Member::EntityCoordinates).toArray())
+            xy.push_back(v.toDouble());
+        return xy;
+    }
+    bool Closed() override { return Call(Member::EntityClosed).toBool(); }
 };
 
 class ModelSpaceProxy : public AcadModelSpace, public ProxyBase {
@@ -188,6 +198,23 @@ public:
     void Load(const QString& name, const QString& fileName) override { Call(Member::LineTypesLoad, {name, fileName}); }
 };
 
+// A selection filter's group codes and values as the request carries them.
+QCborArray Types(const std::vector<std::int16_t>& filterTypes)
+{
+    QCborArray types;
+    for (std::int16_t t : filterTypes)
+        types.append(t);
+    return types;
+}
+
+QCborArray Data(const QStringList& filterData)
+{
+    QCborArray data;
+    for (const QString& d : filterData)
+        data.append(d);
+    return data;
+}
+
 class SelectionSetProxy : public AcadSelectionSet, public ProxyBase {
 public:
     using ProxyBase::ProxyBase;
@@ -195,14 +222,13 @@ public:
     void Select(std::int16_t mode, const std::optional<Point3>& corner1, const std::optional<Point3>& corner2,
                 const std::vector<std::int16_t>& filterTypes, const QStringList& filterData) override
     {
-        QCborArray types;
-        for (std::int16_t t : filterTypes)
-            types.append(t);
-        QCborArray data;
-        for (const QString& d : filterData)
-            data.append(d);
         Call(Member::SetSelect, {mode, corner1 ? ToCbor(*corner1) : QCborValue(),
-                                        corner2 ? ToCbor(*corner2) : QCborValue(), types, data});
+                                        corner2 ? ToCbor(*corner2) : QCborValue(), Types(filterTypes), Data(filterData)});
+    }
+    void SelectOnScreen(const std::vector<std::int16_t>& filterTypes, const QStringList& filterData,
+                        const QString& prompt) override
+    {
+        Call(Member::SetSelectOnScreen, {Types(filterTypes), Data(filterData), prompt});
     }
     std::int32_t count() override { return ToInt32(Call(Member::SetCount)); }
     AcadEntityPtr Item(std::int32_t index) override

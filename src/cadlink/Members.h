@@ -37,7 +37,7 @@ enum class Member : std::uint8_t {
     LineTypesCount, LineTypesItem, LineTypesLoad,
     // The selection sets and a set
     SetsCount, SetsAdd, SetsItem,
-    SetName, SetCount, SetItem, SetErase, SetDelete, SetSelect,
+    SetName, SetCount, SetItem, SetErase, SetDelete, SetSelect, SetSelectOnScreen,
     // The utility and the text style
     UtilityGetPoint,
     StyleName, StyleGetFont, StyleSetFont,
@@ -45,6 +45,8 @@ enum class Member : std::uint8_t {
     EntityObjectID, EntityObjectName, EntityLayer, EntityUpdate, EntityAlignment, EntityTextAlignmentPoint,
     EntityRotation, EntityHeight, EntityTextString, EntityPutAlignment, EntityPutTextAlignmentPoint,
     EntityPutRotation, EntityPutHeight,
+    // A line's ends, a polyline's vertices and whether it is closed
+    EntityStartPoint, EntityEndPoint, EntityCoordinates, EntityClosed,
 };
 
 struct MemberRow {
@@ -131,6 +133,7 @@ inline constexpr MemberRow kMemberTable[] = {
     {Member::SetDelete, HandleKind::SelectionSet, QLatin1String("Delete"), 0, 0, false},
     // mode, corner 1, corner 2, filter types, filter data; the filter (both arrays) may be left out.
     {Member::SetSelect, HandleKind::SelectionSet, QLatin1String("Select"), 3, 5, false},
+    {Member::SetSelectOnScreen, HandleKind::SelectionSet, QLatin1String("SelectOnScreen"), 0, 3, false},
 
     {Member::UtilityGetPoint, HandleKind::Utility, QLatin1String("GetPoint"), 2, 2, false},
 
@@ -151,6 +154,10 @@ inline constexpr MemberRow kMemberTable[] = {
     {Member::EntityPutTextAlignmentPoint, HandleKind::Entity, QLatin1String("put_TextAlignmentPoint"), 1, 1, false},
     {Member::EntityPutRotation, HandleKind::Entity, QLatin1String("put_Rotation"), 1, 1, false},
     {Member::EntityPutHeight, HandleKind::Entity, QLatin1String("put_Height"), 1, 1, false},
+    {Member::EntityStartPoint, HandleKind::Entity, QLatin1String("StartPoint"), 0, 0, false},
+    {Member::EntityEndPoint, HandleKind::Entity, QLatin1String("EndPoint"), 0, 0, false},
+    {Member::EntityCoordinates, HandleKind::Entity, QLatin1String("Coordinates"), 0, 0, false},
+    {Member::EntityClosed, HandleKind::Entity, QLatin1String("Closed"), 0, 0, false},
 };
 
 inline constexpr std::size_t kMemberCount = std::size(kMemberTable);
@@ -164,7 +171,7 @@ constexpr bool MemberTableInOrder()
     return true;
 }
 static_assert(MemberTableInOrder(), "kMemberTable must list the members in the order of Member");
-static_assert(static_cast<std::size_t>(Member::EntityPutHeight) + 1 == kMemberCount);
+static_assert(static_cast<std::size_t>(Member::EntityClosed) + 1 == kMemberCount);
 
 constexpr const MemberRow& RowOf(Member member)
 {

@@ -1,6 +1,7 @@
 // The plane-stress analysis in named phases: mesh, supports, loads, equations, pattern, assembly,
 // factorisation (CHOLMOD supernodal), refinement, stresses and reactions.
 #include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/HostTuning.h"
 
 #include <algorithm>
 #include <array>
@@ -320,13 +321,13 @@ std::array<std::int64_t, 8> ElementDofs(const Mesh& mesh, int i, int j)
     return dofs;
 }
 
-// The upper triangle of K over the free equations, compressed by column.
-struct SparseUpper {
+// The lower triangle of K over the free equations, compressed by column.
+struct SparseLower {
     Index n = 0;
     std::vector<Index> colStart, row;
     std::vector<double> value;
 
-    // Position of entry (r, c), r <= c; the columns are short (at most ten entries).
+    // Position of entry (r, c), r >= c; the columns are short (at most eighteen entries).
     std::size_t Find(Index r, Index c) const
     {
         for (Index p = colStart[std::size_t(c)]; p < colStart[std::size_t(c) + 1]; ++p)
@@ -336,107 +337,10 @@ struct SparseUpper {
     }
 };
 
-// Phase 4: equation numbers of the free displacements, in node order.
-std::vector<Index> NumberEquations(const Solution& s, Index& count)
-{
-    std::vector<Index> eq(s.held.size(), -1);
-    count = 0;
-    for (std::size_t d = 0; d < s.held.size(); ++d)
-        if (!s.held[d])
-            eq[d] = count++;
-    return eq;
-}
-
-// Phase 5: the sparsity pattern straight from the grid. A node couples with the nodes of the
-// structure cells around it; for the upper triangle only lower-numbered neighbours matter:
-// (i-1, j-1), (i, j-1), (i+1, j-1), (i-1, j), and the node itself.
-SparseUpper BuildPattern(const Mesh& mesh, const std::vector<Index>& eq, Index count)
-{
-    const int nx = mesh.CellsX(), ny = mesh.CellsY();
-    auto structureCell = [&](int ci, int cj) { return ci >= 0 && cj >= 0 && ci < nx && cj < ny && mesh.Domain(ci, cj) >= 0; };
-    auto shareCell = [&](int i, int j, int i2, int j2) {
-        for (int cj = std::max(j, j2) - 1; cj <= std::min(j, j2); ++cj)
-            for (int ci = std::max(i, i2) - 1; ci <= std::min(i, i2); ++ci)
-                if (structureCell(ci, cj))
-                    return true;
-        return false;
-    };
-    constexpr int kDi[5] = {-1, 0, 1, -1, 0};
-    constexpr int kDj[5] = {-1, -1, -1, 0, 0};
-    SparseUpper K;
-    K.n = count;
-    K.colStart.assign(std::size_t(count) + 1, 0);
-    K.row.reserve(std::size_t(count) * 9);
-    for (int n = 0; n < mesh.NodeCount(); ++n) {
-        const int i = mesh.nodeX[std::size_t(n)], j = mesh.nodeY[std::size_t(n)];
-        for (int comp = 0; comp < 2; ++comp) {
-            const Index c = eq[2 * std::size_t(n) + std::size_t(comp)];
-            if (c < 0)
-                continue;
-            for (int k = 0; k < 5; ++k) {
-                const int i2 = i + kDi[k], j2 = j + kDj[k];
-                if (i2 < 0 || j2 < 0 || i2 > nx)
-                    continue;
-                const std::int32_t m = mesh.Node(i2, j2);
-                if (m < 0 || (k < 4 && !shareCell(i, j, i2, j2)))
-                    continue;
-                for (int comp2 = 0; comp2 < 2; ++comp2) {
-                    const Index r = eq[2 * std::size_t(m) + std::size_t(comp2)];
-                    if (r >= 0 && r <= c)
-                        K.row.push_back(r);
-                }
-            }
-            K.colStart[std::size_t(c) + 1] = static_cast<Index>(K.row.size());
-        }
-    }
-    K.value.assign(K.row.size(), 0.0);
-    return K;
-}
-
-// Phase 6: K += Ke of every structure cell, free rows and columns only, upper triangle.
-void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseUpper& K)
-{
-    for (int j = 0; j < mesh.CellsY(); ++j)
-        for (int i = 0; i < mesh.CellsX(); ++i) {
-            const int d = mesh.Domain(i, j);
-            if (d < 0)
-                continue;
-            const double a = mesh.xs[std::size_t(i) + 1] - mesh.xs[std::size_t(i)];
-            const double b = mesh.ys[std::size_t(j) + 1] - mesh.ys[std::size_t(j)];
-            const Matrix8& Ke = cache.Get(a, b, d);
-            const auto dofs = ElementDofs(mesh, i, j);
-            for (int q = 0; q < 8; ++q) {
-                const Index c = eq[std::size_t(dofs[std::size_t(q)])];
-                if (c < 0)
-                    continue;
-                for (int p = 0; p < 8; ++p) {
-                    const Index r = eq[std::size_t(dofs[std::size_t(p)])];
-                    if (r < 0 || r > c)
-                        continue;
-                    K.value[K.Find(r, c)] += Ke(p, q);
-                }
-            }
-        }
-}
-
-// y = K x with K stored as its upper triangle.
-void MultiplySymmetric(const SparseUpper& K, const std::vector<double>& x, std::vector<double>& y)
-{
-    std::fill(y.begin(), y.end(), 0.0);
-    for (Index c = 0; c < K.n; ++c)
-        for (Index p = K.colStart[std::size_t(c)]; p < K.colStart[std::size_t(c) + 1]; ++p) {
-            const Index r = K.row[std::size_t(p)];
-            const double v = K.value[std::size_t(p)];
-            y[std::size_t(r)] += v * x[std::size_t(c)];
-            if (r != c)
-                y[std::size_t(c)] += v * x[std::size_t(r)];
-        }
-}
-
-// Phase 7a: a nested-dissection order read off the grid. A box of grid points is split across
-// its longer side by one gridline; the two halves are ordered first (recursively), the
-// separating line last, so that eliminating a half never fills into the other. On a grid this
-// is the classical optimal order, and it costs no graph partitioning.
+// Phase 4a: a nested-dissection order of the nodes read off the grid. A box of grid points is
+// split across its longer side by one gridline; the two halves are ordered first
+// (recursively), the separating line last, so that eliminating a half never fills into the
+// other. On a grid this is the classical optimal order, and it costs no graph partitioning.
 void DissectBox(const Mesh& mesh, int i0, int i1, int j0, int j1, std::vector<std::int32_t>& order)
 {
     auto emit = [&](int ia, int ib, int ja, int jb) {
@@ -464,19 +368,101 @@ void DissectBox(const Mesh& mesh, int i0, int i1, int j0, int j1, std::vector<st
     }
 }
 
-// The equations in nested-dissection order: each node's free displacements in turn.
-std::vector<Index> DissectionOrder(const Mesh& mesh, const std::vector<Index>& eq)
+// Phase 4b: equation numbers of the free displacements, node by node in nested-dissection
+// order. The factorisation takes the equations in this order as they are: no permuted copy of
+// K is made, and the fill stays that of the dissection.
+std::vector<Index> NumberEquations(const Solution& s, const std::vector<std::int32_t>& nodeOrder, Index& count)
 {
-    std::vector<std::int32_t> nodes;
-    nodes.reserve(std::size_t(mesh.NodeCount()));
-    DissectBox(mesh, 0, mesh.CellsX(), 0, mesh.CellsY(), nodes);
-    std::vector<Index> perm;
-    perm.reserve(eq.size());
-    for (const std::int32_t n : nodes)
+    std::vector<Index> eq(s.held.size(), -1);
+    count = 0;
+    for (const std::int32_t n : nodeOrder)
         for (int comp = 0; comp < 2; ++comp)
-            if (const Index e = eq[2 * std::size_t(n) + std::size_t(comp)]; e >= 0)
-                perm.push_back(e);
-    return perm;
+            if (const std::size_t d = 2 * std::size_t(n) + std::size_t(comp); !s.held[d])
+                eq[d] = count++;
+    return eq;
+}
+
+// Phase 5: the sparsity pattern straight from the grid. A node couples with the nodes of the
+// structure cells around it (its eight neighbours and itself); column c of the lower triangle
+// holds the coupled equations numbered c or later, ascending.
+SparseLower BuildPattern(const Mesh& mesh, const std::vector<std::int32_t>& nodeOrder, const std::vector<Index>& eq,
+                         Index count)
+{
+    const int nx = mesh.CellsX(), ny = mesh.CellsY();
+    auto structureCell = [&](int ci, int cj) { return ci >= 0 && cj >= 0 && ci < nx && cj < ny && mesh.Domain(ci, cj) >= 0; };
+    auto shareCell = [&](int i, int j, int i2, int j2) {
+        for (int cj = std::max(j, j2) - 1; cj <= std::min(j, j2); ++cj)
+            for (int ci = std::max(i, i2) - 1; ci <= std::min(i, i2); ++ci)
+                if (structureCell(ci, cj))
+                    return true;
+        return false;
+    };
+    SparseLower K;
+    K.n = count;
+    K.colStart.assign(std::size_t(count) + 1, 0);
+    K.row.reserve(std::size_t(count) * 10);
+    for (const std::int32_t n : nodeOrder) {
+        const int i = mesh.nodeX[std::size_t(n)], j = mesh.nodeY[std::size_t(n)];
+        for (int comp = 0; comp < 2; ++comp) {
+            const Index c = eq[2 * std::size_t(n) + std::size_t(comp)];
+            if (c < 0)
+                continue;
+            const std::size_t first = K.row.size();
+            for (int j2 = std::max(j - 1, 0); j2 <= std::min(j + 1, ny); ++j2)
+                for (int i2 = std::max(i - 1, 0); i2 <= std::min(i + 1, nx); ++i2) {
+                    const std::int32_t m = mesh.Node(i2, j2);
+                    if (m < 0 || !shareCell(i, j, i2, j2))
+                        continue;
+                    for (int comp2 = 0; comp2 < 2; ++comp2)
+                        if (const Index r = eq[2 * std::size_t(m) + std::size_t(comp2)]; r >= c)
+                            K.row.push_back(r);
+                }
+            std::sort(K.row.begin() + std::ptrdiff_t(first), K.row.end());
+            K.colStart[std::size_t(c) + 1] = static_cast<Index>(K.row.size());
+        }
+    }
+    K.value.assign(K.row.size(), 0.0);
+    return K;
+}
+
+// Phase 6: K += Ke of every structure cell, free rows and columns only, lower triangle.
+void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseLower& K)
+{
+    for (int j = 0; j < mesh.CellsY(); ++j)
+        for (int i = 0; i < mesh.CellsX(); ++i) {
+            const int d = mesh.Domain(i, j);
+            if (d < 0)
+                continue;
+            const double a = mesh.xs[std::size_t(i) + 1] - mesh.xs[std::size_t(i)];
+            const double b = mesh.ys[std::size_t(j) + 1] - mesh.ys[std::size_t(j)];
+            const Matrix8& Ke = cache.Get(a, b, d);
+            const auto dofs = ElementDofs(mesh, i, j);
+            for (int q = 0; q < 8; ++q) {
+                const Index c = eq[std::size_t(dofs[std::size_t(q)])];
+                if (c < 0)
+                    continue;
+                for (int p = 0; p < 8; ++p) {
+                    const Index r = eq[std::size_t(dofs[std::size_t(p)])];
+                    if (r < c)
+                        continue;
+                    K.value[K.Find(r, c)] += Ke(p, q);
+                }
+            }
+        }
+}
+
+// y = K x with K stored as its lower triangle.
+void MultiplySymmetric(const SparseLower& K, const std::vector<double>& x, std::vector<double>& y)
+{
+    std::fill(y.begin(), y.end(), 0.0);
+    for (Index c = 0; c < K.n; ++c)
+        for (Index p = K.colStart[std::size_t(c)]; p < K.colStart[std::size_t(c) + 1]; ++p) {
+            const Index r = K.row[std::size_t(p)];
+            const double v = K.value[std::size_t(p)];
+            y[std::size_t(r)] += v * x[std::size_t(c)];
+            if (r != c)
+                y[std::size_t(c)] += v * x[std::size_t(r)];
+        }
 }
 
 // CHOLMOD's workspace, released however the solve ends.
@@ -488,8 +474,10 @@ public:
         m_common.print = 0;
         m_common.error_handler = nullptr;
         m_common.supernodal = CHOLMOD_SUPERNODAL;
+        // The equations come numbered in the order to eliminate them (phase 4b).
         m_common.nmethods = 1;
-        m_common.method[0].ordering = CHOLMOD_GIVEN;
+        m_common.method[0].ordering = CHOLMOD_NATURAL;
+        m_common.postorder = false;
     }
     ~Cholmod()
     {
@@ -500,9 +488,8 @@ public:
     Cholmod(const Cholmod&) = delete;
     Cholmod& operator=(const Cholmod&) = delete;
 
-    // Factorises K = L Lᵀ with the fill-reducing order `perm`; throws when K is not positive
-    // definite.
-    void Factorize(SparseUpper& K, std::vector<Index>& perm)
+    // Factorises K = L Lᵀ in the order of its equations; throws when K is not positive definite.
+    void Factorize(SparseLower& K)
     {
         cholmod_sparse A{};
         A.nrow = A.ncol = std::size_t(K.n);
@@ -510,13 +497,13 @@ public:
         A.p = K.colStart.data();
         A.i = K.row.data();
         A.x = K.value.data();
-        A.stype = 1;
+        A.stype = -1;
         A.itype = CHOLMOD_LONG;
         A.xtype = CHOLMOD_REAL;
         A.dtype = CHOLMOD_DOUBLE;
         A.sorted = 1;
         A.packed = 1;
-        m_factor = cholmod_l_analyze_p(&A, perm.data(), nullptr, 0, &m_common);
+        m_factor = cholmod_l_analyze_p(&A, nullptr, nullptr, 0, &m_common);
         CheckStatus();
         cholmod_l_factorize(&A, m_factor, &m_common);
         if (m_common.status == CHOLMOD_NOT_POSDEF || m_factor->minor < m_factor->n)
@@ -679,10 +666,14 @@ Solution SolvePlaneStress(const SolverInput& input)
     CheckLoads(s);
 
     Index count = 0;
-    const std::vector<Index> eq = NumberEquations(s, count);
+    std::vector<std::int32_t> nodeOrder;
+    nodeOrder.reserve(std::size_t(s.mesh.NodeCount()));
+    DissectBox(s.mesh, 0, s.mesh.CellsX(), 0, s.mesh.CellsY(), nodeOrder);
+    const std::vector<Index> eq = NumberEquations(s, nodeOrder, count);
     s.unknowns = count;
     StiffnessCache cache(input.domains, s.poisson);
-    SparseUpper K = BuildPattern(s.mesh, eq, count);
+    SparseLower K = BuildPattern(s.mesh, nodeOrder, eq, count);
+    nodeOrder = {};
     Assemble(s.mesh, cache, eq, K);
     // The system is solved for the loads divided by the largest of them, so that forces near
     // the top of double precision do not overflow the norms; the answer is scaled back.
@@ -698,8 +689,8 @@ Solution SolvePlaneStress(const SolverInput& input)
 
     if (count > 0) {
         Cholmod solver;
-        std::vector<Index> perm = DissectionOrder(s.mesh, eq);
-        solver.Factorize(K, perm);
+        UseBlasThreadsFor(count);
+        solver.Factorize(K);
         s.factorEntries = solver.Entries();
 
         // Phase 7: u = K⁻¹ f; while the residual r = f - K u is not negligible (at most twice)

@@ -2,9 +2,14 @@
 // layers, and its run.
 #include "truss_wizard/frmTruss.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "cad/CadError.h"
 #include "cad/DrawingLayers.h"
@@ -20,6 +25,7 @@
 #include "truss/TrussReport.h"
 #include "truss/TrussSolver.h"
 #include "truss_wizard/KorrinProfile.h"
+#include "truss_wizard/LinePicking.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
 #include "truss_wizard/StepPictures.h"
@@ -171,6 +177,15 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
     steps[6].alsoClear = [] { cad::IgnoreLinkFailure([] { ClearResults(); }); };
     BuildSteps(std::move(steps));
 
+    // Pick Lines under Pick on the node step, as wide as it.
+    auto* pickLines = new QPushButton(QStringLiteral("Pick &Lines"), StepFrame(2));
+    pickLines->setObjectName(QStringLiteral("cmdSelectLines"));
+    pickLines->setAutoDefault(false);
+    pickLines->setMinimumWidth(84);
+    pickLines->setToolTip(QStringLiteral("Make nodes and bars from lines and polylines of the drawing"));
+    SideColumn(2)->insertWidget(1, pickLines);
+    connect(pickLines, &QPushButton::clicked, this, [this] { cmdSelectLines_Click(); });
+
     // Options: a changed text height redraws the supports and the loads.
     SetApplyOptions([this](const OptionsChanges& changes) {
         cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, [this](const OptionsChanges& c) {
@@ -181,6 +196,34 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
         }, kTitle);
     });
     Start();
+}
+
+void frmTruss::cmdSelectLines_Click()
+{
+    cad::Connection& connection = cad::CadConnection();
+    if (!connection.AcadDoc)
+        return;
+    QStringList layers;
+    try {
+        layers = DrawingLayerNames(*connection.AcadDoc);
+    } catch (const cad::CadError&) {
+        // The question still comes; the selection reports a lost link itself.
+    }
+    LineSectionDialog question(Truss(), layers, this);
+    if (question.exec() != QDialog::Accepted)
+        return;
+    showMinimized();
+    cad::BringToFront(connection.AcadWnd, connection);
+    if (PickLines(Truss(), Settings(), *connection.AcadDoc, question.Section()) == LinePickEnd::Added) {
+        // The new rows follow the tables' rows: both sheets reach them.
+        Mark(2) = std::max(Mark(2), Truss().NodeCount);
+        Mark(3) = std::max(Mark(3), Truss().ElementCount);
+        Grid()->Fill();
+        SetDirty(true);
+    }
+    RecheckStep();
+    showNormal();
+    cad::BringToFront(static_cast<std::uint64_t>(winId()), connection);
 }
 
 void frmTruss::Run()

@@ -19,6 +19,10 @@ public:
 
     // Run: save when changed, solve, draw the forces, bring the host to the front, report.
     void Run() override;
+
+    // Pick Lines (cmdSelectLines, under Pick on the node step): the area and E question, then
+    // lines selected in the drawing (or a layer's) appended as nodes and bars.
+    void cmdSelectLines_Click();
 };
 
 // The program-wide wizard window, while it exists.

@@ -1,11 +1,14 @@
 // Guards against a view that paints the wrong picture: layer colours, hidden layers shown,
 // dashes lost or drawn solid, solids left hollow, text missing, drawing placed off its pixels.
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "cadhost/ui/AciColors.h"
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfFile.h"
 #include "cadhost/engine/Linetypes.h"
 #include "cadhost/ui/DrawingRenderer.h"
 #include "support/TestSupport.h"
@@ -228,4 +231,34 @@ TEST(Renderer, APolylineOfShortSegmentsLeavesNoGapBetweenItsPixels)
     // From x = -8 (pixel 20) to x = 1 (pixel 110) on row 50 every pixel is drawn.
     for (int x = 21; x < 110; ++x)
         EXPECT_NE(image.pixel(x, 50), DrawingRenderer::Background().rgb()) << "gap at pixel " << x;
+}
+
+TEST(Renderer, ASolidHatchIsFilledAndAPatternHatchShowsItsBoundary)
+{
+    // Two square hatches of colour 1 (red) read from a file: x 0..4 solid, x 6..10 a pattern.
+    auto hatch = [](double x0, int solid) {
+        const QString x1 = QString::number(x0 + 4.0, 'f', 1), x = QString::number(x0, 'f', 1);
+        return QStringLiteral("  0\nHATCH\n  8\n0\n 62\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n  2\nSOLID\n 70\n%1\n 71\n0\n"
+                              " 91\n1\n 92\n3\n 72\n0\n 73\n1\n 93\n4\n 10\n%2\n 20\n0.0\n 10\n%3\n 20\n0.0\n"
+                              " 10\n%3\n 20\n4.0\n 10\n%2\n 20\n4.0\n 97\n0\n 75\n0\n 76\n1\n 98\n0\n")
+            .arg(solid).arg(x, x1);
+    };
+    QTemporaryDir dir;
+    QFile file(dir.filePath("hatches.dxf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(("  0\nSECTION\n  2\nENTITIES\n" + hatch(0, 1) + hatch(6, 0) + "  0\nENDSEC\n  0\nEOF\n").toLatin1());
+    file.close();
+    Document doc("x");
+    DxfFile::Read(file.fileName(), doc);
+    ASSERT_EQ(doc.EntityCount(), 2u);
+    QImage image(200, 100, QImage::Format_RGB32);
+    for (RenderCache* cache : {static_cast<RenderCache*>(nullptr), new RenderCache}) {
+        const ViewTransform view{10.0, 5.0, 2.0, 200, 100};
+        DrawingRenderer::Render(doc, view, image, cache);
+        const QPointF solid = view.ToScreen(2, 2), pattern = view.ToScreen(8, 2), edge = view.ToScreen(6, 2);
+        EXPECT_EQ(QColor(image.pixel(solid.toPoint())), AciColor(1)) << "cached: " << (cache != nullptr);
+        EXPECT_EQ(QColor(image.pixel(pattern.toPoint())), DrawingRenderer::Background());
+        EXPECT_EQ(QColor(image.pixel(edge.toPoint())), AciColor(1));
+        delete cache;
+    }
 }

@@ -112,20 +112,6 @@ std::unique_ptr<TrussModel> ReadKrn(const QString& path)
     return m;
 }
 
-void ExpectTables(const TrussModel& m, const std::vector<NodeSpec>& nodes, const std::vector<std::pair<int, int>>& bars)
-{
-    ASSERT_EQ(m.NodeCount, int(nodes.size()));
-    ASSERT_EQ(m.ElementCount, int(bars.size()));
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        EXPECT_DOUBLE_EQ(m.Nodes(int(k) + 1, 1).ToDouble(), nodes[k].x) << "node " << k + 1;
-        EXPECT_DOUBLE_EQ(m.Nodes(int(k) + 1, 2).ToDouble(), nodes[k].y) << "node " << k + 1;
-    }
-    for (std::size_t k = 0; k < bars.size(); ++k) {
-        EXPECT_EQ(m.Elements(int(k) + 1, 1).ToInt16(), bars[k].first) << "bar " << k + 1;
-        EXPECT_EQ(m.Elements(int(k) + 1, 2).ToInt16(), bars[k].second) << "bar " << k + 1;
-    }
-}
-
 class ArdelaImport : public ::testing::Test {
 protected:
     void SetUp() override
@@ -151,7 +137,7 @@ TEST_F(ArdelaImport, WarrenGirderInR2010BecomesTheHandMadeTablesWithItsSupports)
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("7 node(s) and 11 bar(s) from 9 line(s) on layer truss (1 cut where other lines end on them; ends within 6e-06 merged), 2 support(s)")))
         << r.out.toStdString();
     auto m = ReadKrn(Path("warren.krn"));
-    ExpectTables(*m, kWarrenNodes, kWarrenBars);
+    ExpectTrussTables(*m, kWarrenNodes, kWarrenBars);
     EXPECT_EQ(m->Elements(5, 3), Cell(12.5f));
     EXPECT_EQ(m->Elements(5, 4), Cell(2.1e6f));
     ASSERT_EQ(m->BlockCount, 2);
@@ -165,7 +151,7 @@ TEST_F(ArdelaImport, WarrenGirderInR2010BecomesTheHandMadeTablesWithItsSupports)
                                 QStringLiteral("--area"), QStringLiteral("1"), QStringLiteral("--modulus"), QStringLiteral("1"),
                                 Path("tri.krn")});
     ASSERT_EQ(tri.exitCode, 0) << tri.err.toStdString();
-    ExpectTables(*ReadKrn(Path("tri.krn")), {{0, 0}, {0, 3}, {4, 0}}, {{1, 3}, {3, 2}, {2, 1}});
+    ExpectTrussTables(*ReadKrn(Path("tri.krn")), {{0, 0}, {0, 3}, {4, 0}}, {{1, 3}, {3, 2}, {2, 1}});
 }
 
 TEST_F(ArdelaImport, PrattTrussInR12SolvesAsTheSameTrussTypedByHand)
@@ -177,7 +163,7 @@ TEST_F(ArdelaImport, PrattTrussInR12SolvesAsTheSameTrussTypedByHand)
                               Path("pratt.krn")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     auto m = ReadKrn(Path("pratt.krn"));
-    ExpectTables(*m, kPrattNodes, kPrattBars);
+    ExpectTrussTables(*m, kPrattNodes, kPrattBars);
 
     std::vector<BarSpec> bars;
     for (const auto& [i, j] : kPrattBars)

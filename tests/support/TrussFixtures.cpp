@@ -1,6 +1,8 @@
 // Small trusses built in code for the truss tests, and a recorder for ShowMessage.
 #include "support/TrussFixtures.h"
 
+#include <gtest/gtest.h>
+
 namespace ardela::test {
 
 std::unique_ptr<TrussModel> MakeTruss(const std::vector<NodeSpec>& nodes, const std::vector<BarSpec>& bars,
@@ -52,6 +54,23 @@ std::unique_ptr<TrussModel> MakeGirder(int panels)
         loads.push_back({top, 10.0f, -100.0f});
     }
     return MakeTruss(nodes, bars, {{2, 1, 1}, {2 * panels, 0, 1}}, loads);
+}
+
+void ExpectTrussTables(const TrussModel& model, const std::vector<NodeSpec>& nodes,
+                       const std::vector<std::pair<int, int>>& bars, int firstNode, int firstBar)
+{
+    ASSERT_EQ(model.NodeCount, firstNode - 1 + int(nodes.size()));
+    ASSERT_EQ(model.ElementCount, firstBar - 1 + int(bars.size()));
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        const int r = firstNode + int(k);
+        EXPECT_DOUBLE_EQ(model.Nodes(r, 1).ToDouble(), nodes[k].x) << "node " << r;
+        EXPECT_DOUBLE_EQ(model.Nodes(r, 2).ToDouble(), nodes[k].y) << "node " << r;
+    }
+    for (std::size_t k = 0; k < bars.size(); ++k) {
+        const int r = firstBar + int(k);
+        EXPECT_EQ(model.Elements(r, 1).ToInt16(), bars[k].first) << "bar " << r;
+        EXPECT_EQ(model.Elements(r, 2).ToInt16(), bars[k].second) << "bar " << r;
+    }
 }
 
 } // namespace ardela::test

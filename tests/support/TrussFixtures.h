@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -28,5 +29,10 @@ std::unique_ptr<TrussModel> MakeChain(int nodes, float fx);
 // 2c below it), pinned at the first bottom node, on a roller at the last, every top node loaded
 // (10, -100): with 254 panels too slender for the single-precision solver to balance.
 std::unique_ptr<TrussModel> MakeGirder(int panels);
+
+// Expects the node rows from `firstNode` on to hold `nodes` and the bar rows from `firstBar` on
+// the node pairs `bars`, and the counts to end with them.
+void ExpectTrussTables(const TrussModel& model, const std::vector<NodeSpec>& nodes,
+                       const std::vector<std::pair<int, int>>& bars, int firstNode = 1, int firstBar = 1);
 
 } // namespace ardela::test

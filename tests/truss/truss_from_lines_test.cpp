@@ -50,23 +50,6 @@ const std::vector<NodeSpec> kPrattNodes{{0, 0}, {3, 0}, {3, 3}, {6, 0}, {6, 3}, 
 const std::vector<std::pair<int, int>> kPrattBars{{1, 2}, {2, 4}, {4, 6}, {6, 8}, {3, 5}, {5, 7}, {1, 3},
                                                   {7, 8}, {2, 3}, {5, 4}, {6, 7}, {3, 4}, {7, 4}};
 
-void ExpectTables(const TrussModel& m, const std::vector<NodeSpec>& nodes, const std::vector<std::pair<int, int>>& bars,
-                  int firstNode = 1, int firstBar = 1)
-{
-    ASSERT_EQ(m.NodeCount, firstNode - 1 + int(nodes.size()));
-    ASSERT_EQ(m.ElementCount, firstBar - 1 + int(bars.size()));
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        const int r = firstNode + int(k);
-        EXPECT_DOUBLE_EQ(m.Nodes(r, 1).ToDouble(), nodes[k].x) << "node " << r;
-        EXPECT_DOUBLE_EQ(m.Nodes(r, 2).ToDouble(), nodes[k].y) << "node " << r;
-    }
-    for (std::size_t k = 0; k < bars.size(); ++k) {
-        const int r = firstBar + int(k);
-        EXPECT_EQ(m.Elements(r, 1).ToInt16(), bars[k].first) << "bar " << r;
-        EXPECT_EQ(m.Elements(r, 2).ToInt16(), bars[k].second) << "bar " << r;
-    }
-}
-
 std::vector<BarSpec> Bars(const std::vector<std::pair<int, int>>& bars, float a, float e)
 {
     std::vector<BarSpec> specs;
@@ -91,7 +74,7 @@ TEST(TrussFromLines, WarrenGirderBecomesTheHandMadeTables)
 {
     TrussModel m;
     const LinesAdded added = AddLinesToModel(m, WarrenLines(), 12.5f, 2.1e6f);
-    ExpectTables(m, kWarrenNodes, kWarrenBars);
+    ExpectTrussTables(m, kWarrenNodes, kWarrenBars);
     EXPECT_EQ(added.nodes, 7);
     EXPECT_EQ(added.bars, 11);
     EXPECT_EQ(added.splitLines, 2);
@@ -106,7 +89,7 @@ TEST(TrussFromLines, PrattTrussBecomesTheHandMadeTablesAndSolvesAsTypedByHand)
 {
     TrussModel m;
     AddLinesToModel(m, PrattLines(), 10.0f, 2.1e6f);
-    ExpectTables(m, kPrattNodes, kPrattBars);
+    ExpectTrussTables(m, kPrattNodes, kPrattBars);
 
     const std::vector<SupportSpec> supports{{1, 1, 1}, {8, 0, 1}};
     const std::vector<LoadSpec> loads{{4, 0.0f, -1000.0f}, {2, 0.0f, -500.0f}, {6, 200.0f, -500.0f}};
@@ -150,7 +133,7 @@ TEST(TrussFromLines, TallSelectionsAreNumberedUpwardAndEndsFurtherApartThanTheTo
     TrussModel m;
     // A tower two wide and eight high: numbered by y, then x.
     AddLinesToModel(m, {Line(0, 0, 0, 8, 1), Line(2, 0, 2, 8, 2), Line(0, 4, 2, 4, 3), Line(0, 0, 2, 4, 4)}, 1.0f, 1.0f);
-    ExpectTables(m, {{0, 0}, {2, 0}, {0, 4}, {2, 4}, {0, 8}, {2, 8}},
+    ExpectTrussTables(m, {{0, 0}, {2, 0}, {0, 4}, {2, 4}, {0, 8}, {2, 8}},
                  {{1, 3}, {3, 5}, {2, 4}, {4, 6}, {3, 4}, {1, 4}});
 
     // 1e-3 apart in a selection 1 wide is more than the relative tolerance 1e-6: two nodes.

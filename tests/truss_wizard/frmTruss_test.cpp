@@ -858,4 +858,60 @@ TEST(KorrinWizardHost, ClosingQuitsAHostTheWizardStarted)
     connection = cad::Connection{};
 }
 
+
+TEST_F(KorrinWizard, PickLinesAppendsADrawnGirderAfterTheTypedNodeAndBackKeepsIt)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "-5");
+    TypeCell(1, 2, "-5");
+    // A Warren girder drawn as lines: the bottom chord one line (cut by the diagonals' ends),
+    // the top chord a polyline, one diagonal end 1e-7 off its node.
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    std::shared_ptr<cad::AcadModelSpace> space = doc->ModelSpace();
+    space->AddLine({0, 0, 0}, {6, 0, 0});
+    space->AddLightWeightPolyline({1, 1.5, 3, 1.5, 5, 1.5});
+    for (const auto& d : std::vector<std::array<double, 4>>{
+             {0, 0, 1, 1.5}, {1, 1.5, 2, 0}, {2, 0, 3, 1.5}, {3 + 1e-7, 1.5, 4, 0}, {4, 0, 5, 1.5}, {5, 1.5, 6, 0}})
+        space->AddLine({d[0], d[1], 0}, {d[2], d[3], 0});
+
+    PointFeeder feeder(m_feed);
+    feeder.Click(-1, -1);  // a window around the girder, not the typed node's point
+    feeder.Click(7, 2);
+    feeder.End();
+    QTimer::singleShot(0, [&feeder] {
+        QWidget* question = QApplication::activeModalWidget();
+        ASSERT_TRUE(question);
+        question->findChild<QLineEdit*>(QStringLiteral("txtLineArea"))->setText(QStringLiteral("12.5"));
+        question->findChild<QLineEdit*>(QStringLiteral("txtLineModulus"))->setText(QStringLiteral("2100000"));
+        feeder.Start();
+        QTest::mouseClick(question->findChild<QPushButton*>(QStringLiteral("cmdLineOk")), Qt::LeftButton);
+    });
+    Click(Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectLines")));
+    EXPECT_TRUE(feeder.Done());
+
+    ASSERT_EQ(Truss().NodeCount, 8);
+    EXPECT_EQ(Truss().Nodes(1, 1).ToDouble(), -5.0);
+    EXPECT_EQ(Truss().Nodes(2, 1).ToDouble(), 0.0);
+    EXPECT_EQ(Truss().Nodes(8, 1).ToDouble(), 6.0);
+    ASSERT_EQ(Truss().ElementCount, 11);
+    EXPECT_EQ(Truss().Elements(1, 1).ToInt32(), 2);  // the bottom chord's first piece, nodes 2 to 4
+    EXPECT_EQ(Truss().Elements(1, 2).ToInt32(), 4);
+    EXPECT_EQ(Truss().Elements(11, 2).ToInt32(), 8);
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("8"));
+    EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 8u);
+    EXPECT_EQ(OnLayer(cad::kKorrinBeams, QStringLiteral("LINE")).size(), 11u);
+    EXPECT_TRUE(NextEnabled());
+
+    // Back and Next again keep both tables; the bars step shows the eleven bars.
+    Back();
+    ASSERT_EQ(m_wizard->CurrentStep, 1);
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 2);
+    EXPECT_EQ(Truss().NodeCount, 8);
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 3);
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("11"));
+    EXPECT_TRUE(NextEnabled());
+}
+
 } // namespace

@@ -645,8 +645,11 @@ private:
                 const Linetype* lt = m_doc.Linetypes().Find(e.linetype);
                 e.linetype = lt ? lt->name : QString();   // one the file does not define: its layer's
             }
-            if (e.kind == EntityKind::Other && !in.bad)
+            if (e.kind == EntityKind::Other && !in.bad) {
                 e.points = OutlineOf(*record, m_blocks);
+                const DxfGroup* fill = FindGroup(*record, 70);   // a hatch's solid fill flag
+                e.filled = Trim(record->groups.front().value) == "HATCH" && fill && ToInt(fill->value) == 1;
+            }
             e.record = std::move(record);
             m_doc.AddEntity(std::move(e));
         }

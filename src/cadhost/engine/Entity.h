@@ -42,6 +42,7 @@ struct Entity {
     // in the order given (corner 3 and 4 equal for a triangle). Text: the insertion point.
     std::vector<Point3> points;
     bool closed = false;        // polylines only
+    bool filled = false;        // other kinds: the closed pieces of its outline are filled (a solid hatch)
     // Text only.
     QString text;
     double height = 0.0;

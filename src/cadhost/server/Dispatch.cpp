@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -162,6 +163,27 @@ std::uint32_t CodeOf(ErrorKind kind)
     }
 }
 
+// A selection filter given as its group codes and its values, two arrays of one length.
+std::vector<FilterItem> FilterArgs(const QCborValue& typesArg, const QCborValue& dataArg)
+{
+    if (!typesArg.isArray() || !dataArg.isArray() || typesArg.toArray().size() != dataArg.toArray().size())
+        Fail(codes::kInvalidArgument, QStringLiteral("The filter types and data must be arrays of one length."));
+    const QCborArray types = typesArg.toArray();
+    const QCborArray data = dataArg.toArray();
+    std::vector<FilterItem> filter;
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        if (!types[i].isInteger())
+            Fail(codes::kInvalidArgument, QStringLiteral("A filter type is an integer group code."));
+        FilterItem item;
+        item.code = int(types[i].toInteger());
+        item.value = data[i].isString() ? data[i].toString() : data[i].toVariant().toString();
+        filter.push_back(item);
+    }
+    return filter;
+}
+
+const QString kSnapVariable = QStringLiteral("OSMODE");
+
 } // namespace
 
 // One request on its way through its handler: the object the handle names, already found.
@@ -184,6 +206,19 @@ struct Dispatcher::Call {
         if (e.kind != EntityKind::Text)
             Fail(codes::kMemberNotFound, QStringLiteral("Only a text has this member."));
         return e;
+    }
+    // The entity as a line, or as a polyline; their members answer on nothing else.
+    const Entity& Line() const
+    {
+        if (entity->kind != EntityKind::Line)
+            Fail(codes::kMemberNotFound, QStringLiteral("Only a line has this member."));
+        return *entity;
+    }
+    const Entity& Polyline() const
+    {
+        if (entity->kind != EntityKind::LwPolyline && entity->kind != EntityKind::Polyline3d)
+            Fail(codes::kMemberNotFound, QStringLiteral("Only a polyline has this member."));
+        return *entity;
     }
     QCborValue HandleTo(HandleKind kind, const QCborValue& key = QCborValue()) const
     {
@@ -560,22 +595,15 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             if (c.args.size() == 4)
                 Fail(codes::kInvalidArgument, QStringLiteral("Select takes a mode, two corners and a filter."));
             const qint64 mode = IntegerArg(c.args, 0);
-            std::vector<FilterItem> filter;
-            if (c.args.size() == 5) {
-                if (!c.args[3].isArray() || !c.args[4].isArray() || c.args[3].toArray().size() != c.args[4].toArray().size())
-                    Fail(codes::kInvalidArgument, QStringLiteral("The filter types and data must be arrays of one length."));
-                const QCborArray types = c.args[3].toArray();
-                const QCborArray data = c.args[4].toArray();
-                for (qsizetype i = 0; i < types.size(); ++i) {
-                    if (!types[i].isInteger())
-                        Fail(codes::kInvalidArgument, QStringLiteral("A filter type is an integer group code."));
-                    FilterItem item;
-                    item.code = int(types[i].toInteger());
-                    item.value = data[i].isString() ? data[i].toString() : data[i].toVariant().toString();
-                    filter.push_back(item);
-                }
-            }
+            const std::vector<FilterItem> filter =
+                c.args.size() == 5 ? FilterArgs(c.args[3], c.args[4]) : std::vector<FilterItem>{};
             c.set->Select(int(mode), OptionalPointArg(c.args, 1), OptionalPointArg(c.args, 2), filter);
+            return V();
+        });
+        // Windows and crossings given by the engineer: answered when the engineer ends them.
+        on(Member::SetSelectOnScreen, [](Call& c) -> V {
+            c.host.RequestSelection(c);
+            c.deferred = true;
             return V();
         });
 
@@ -633,6 +661,21 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             c.doc->SetTextHeight(c.entityId, DoubleArg(c.args, 0));
             return V();
         });
+        on(Member::EntityStartPoint, [](Call& c) -> V { return FromPoint(c.Line().points[0]); });
+        on(Member::EntityEndPoint, [](Call& c) -> V { return FromPoint(c.Line().points[1]); });
+        on(Member::EntityCoordinates, [](Call& c) -> V {
+            // Two doubles per vertex for a lightweight polyline, three for the others.
+            const Entity& e = c.Polyline();
+            QCborArray xy;
+            for (const Point3& p : e.points) {
+                xy.append(p.x);
+                xy.append(p.y);
+                if (e.kind == EntityKind::Polyline3d)
+                    xy.append(p.z);
+            }
+            return xy;
+        });
+        on(Member::EntityClosed, [](Call& c) -> V { return c.Polyline().closed; });
         return t;
     }();
     return table;
@@ -671,6 +714,108 @@ void Dispatcher::RequestPoint(Call& call)
     };
     *token = m_frontEnd.RequestPoint(*call.doc, prompt, basePoint, answer);
     m_channel.HoldPoint(call.caller, *token);
+}
+
+void Dispatcher::RequestSelection(Call& call)
+{
+    // Filter types, filter data and the prompt; each may be left out from the end.
+    if (call.args.size() == 1)
+        Fail(codes::kInvalidArgument, QStringLiteral("SelectOnScreen takes a filter (types and data) and a prompt."));
+    const std::vector<FilterItem> filter =
+        call.args.size() >= 2 ? FilterArgs(call.args[0], call.args[1]) : std::vector<FilterItem>{};
+    SelectionFilter{filter};  // a filter the engine refuses fails the call now
+    const QString prompt = call.args.size() == 3 && call.args[2].isString() && !call.args[2].toString().isEmpty()
+                               ? call.args[2].toString()
+                               : QStringLiteral("Select objects:");
+
+    // One window at a time: a first corner, then the other (to its right: window, to its left:
+    // crossing); the engineer ends with Enter or the right button, Escape cancels. The running
+    // object snap is off meanwhile, so that a corner lands where it is given.
+    struct Selecting {
+        QPointer<QLocalSocket> caller;
+        QCborValue id;
+        Document* doc = nullptr;
+        QString setName;
+        std::vector<FilterItem> filter;
+        QString prompt;
+        int token = 0;
+        QVariant snap;
+        std::function<void(const std::optional<Point3>&)> ask;
+    };
+    Document& doc = *call.doc;
+    auto state = std::make_shared<Selecting>(Selecting{QPointer<QLocalSocket>(call.caller), call.id, &doc, call.set->Name(),
+                                                       filter, prompt, 0, doc.GetVariable(kSnapVariable), {}});
+    doc.SetVariable(kSnapVariable, 0);
+    // `doc` is null when the drawing has been closed meanwhile.
+    const auto finish = [this, state](const Outcome& outcome, Document* doc) {
+        state->ask = nullptr;  // ends the cycle between the state and its request
+        if (doc)
+            doc->SetVariable(kSnapVariable, state->snap);
+        if (state->caller && m_channel.IsOpen(state->caller.data()))
+            m_channel.SendReply(state->caller.data(), state->id, outcome);
+    };
+    std::weak_ptr<Selecting> weak = state;
+    state->ask = [this, weak, finish](const std::optional<Point3>& firstCorner) {
+        std::shared_ptr<Selecting> s = weak.lock();
+        if (!s)
+            return;
+        const auto answer = [this, s, firstCorner, finish](const PointAnswer& point) {
+            Document* doc = point.kind == PointAnswer::Kind::DocumentClosed ? nullptr : s->doc;
+            if (!s->caller || !m_channel.IsOpen(s->caller.data())) {
+                finish(Outcome{}, doc);
+                return;
+            }
+            m_channel.ReleasePoint(s->caller.data(), s->token);
+            Outcome outcome;
+            SelectionSet* set = doc ? doc->FindSelectionSet(s->setName) : nullptr;
+            switch (point.kind) {
+            case PointAnswer::Kind::Point:
+                if (!set)
+                    break;
+                if (!firstCorner) {
+                    s->ask(point.point);
+                    return;
+                }
+                try {
+                    const int before = set->Count();
+                    set->Select(point.point.x >= firstCorner->x ? kSelectWindow : kSelectCrossing, *firstCorner, point.point,
+                                s->filter);
+                    m_frontEnd.Note(QStringLiteral("%1 found, %2 selected.").arg(set->Count() - before).arg(set->Count()));
+                } catch (const EngineError& error) {
+                    outcome.error = CodeOf(error.Kind());
+                    outcome.text = error.Message();
+                    finish(outcome, doc);
+                    return;
+                }
+                s->ask(std::nullopt);
+                return;
+            case PointAnswer::Kind::Ended:
+                if (set)
+                    outcome.result = set->Count();
+                break;
+            case PointAnswer::Kind::Cancelled:
+                outcome.error = codes::kCancelled;
+                outcome.text = QStringLiteral("The selection was cancelled.");
+                finish(outcome, doc);
+                return;
+            case PointAnswer::Kind::DocumentClosed:
+                outcome.error = codes::kDisconnected;
+                outcome.text = QStringLiteral("The drawing has been closed.");
+                finish(outcome, doc);
+                return;
+            }
+            if (!set) {
+                outcome.error = codes::kHostFailed;
+                outcome.text = QStringLiteral("The selection set \"%1\" has been deleted.").arg(s->setName);
+            }
+            finish(outcome, doc);
+        };
+        const QString prompt = firstCorner ? QStringLiteral("Other corner (to the right: window, to the left: crossing):")
+                                           : s->prompt;
+        s->token = m_frontEnd.RequestPoint(*s->doc, prompt, firstCorner, answer);
+        m_channel.HoldPoint(s->caller.data(), s->token);
+    };
+    state->ask(std::nullopt);
 }
 
 qint64 Dispatcher::NumberOf(Document& doc)

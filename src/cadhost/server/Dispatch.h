@@ -65,6 +65,9 @@ private:
     QCborValue Invoke(QLocalSocket* caller, const QCborValue& id, const ardela::cad::Handle& handle,
                       const QString& member, const QCborArray& args, bool& deferred);
     void RequestPoint(Call& call);
+    // SelectOnScreen: window and crossing selections by the engineer into the set, answered
+    // when the engineer ends (the set's count) or cancels.
+    void RequestSelection(Call& call);
 
     // Document numbers in handles: fresh for every document, never reused.
     qint64 NumberOf(Document& doc);

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QLineF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
 
@@ -188,9 +189,14 @@ public:
         switch (e.kind) {
         case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
+        case EntityKind::Other:
+            if (e.filled) {
+                Filled(*s, e);
+                break;
+            }
+            [[fallthrough]];
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
-        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
                 if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
                     Line(*s, e.points[i], e.points[i + 1]);
@@ -310,6 +316,31 @@ private:
         m_painter.setBrush(Qt::NoBrush);
     }
 
+    // A solid hatch: its boundary loops filled together (odd-even, so islands stay open).
+    void Filled(LayerStyle& s, const Entity& e)
+    {
+        Flush(s);
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        QPolygonF loop;
+        auto close = [&] {
+            if (loop.size() > 2)
+                path.addPolygon(loop);
+            loop.clear();
+        };
+        for (const Point3& p : e.points) {
+            if (IsBreak(p))
+                close();
+            else
+                loop << m_view.ToScreen(p.x, p.y);
+        }
+        close();
+        m_painter.setPen(QPen(s.color, 0));
+        m_painter.setBrush(s.color);
+        m_painter.drawPath(path);
+        m_painter.setBrush(Qt::NoBrush);
+    }
+
     void Text(LayerStyle& s, const Entity& e)
     {
         const double px = e.height * m_view.scale;
@@ -394,9 +425,14 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
         };
         switch (e.kind) {
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
+        case EntityKind::Other:
+            if (e.filled) {
+                others.push_back(&e);   // painted whole, as solids are
+                break;
+            }
+            [[fallthrough]];
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
-        case EntityKind::Other:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
                 if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
                     add(e.points[i], e.points[i + 1]);
