@@ -47,6 +47,13 @@ std::uint64_t WindowHandle(QWidget* window)
     return static_cast<std::uint64_t>(window->winId());
 }
 
+// The host and drawing objects kept alive while a routine of ours uses them: the link watch
+// drops the connection's own references when the link is lost in the middle of that routine.
+struct LinkHold {
+    cad::AcadApplicationPtr application = cad::CadConnection().AcadApp;
+    cad::AcadDocumentPtr document = cad::CadConnection().AcadDoc;
+};
+
 } // namespace
 
 StepWindow::StepWindow(WizardProfile profile, QWidget* parent) : QWidget(parent), m_profile(std::move(profile))
@@ -248,6 +255,7 @@ bool StepWindow::GoToStep(int step, StepDirection direction)
     if (m_waiting > 0 && step != 0)
         return false;
     const int change = ++m_stepChanges;
+    const LinkHold hold;
     ++m_waiting;
     const bool entered = EnterStep(step, direction == StepForward);
     --m_waiting;
@@ -316,6 +324,7 @@ bool StepWindow::EnterStep(int step, bool forward)
 void StepWindow::RedrawLeftStep(int step)
 {
     const StepDescriptor& left = m_steps[std::size_t(step - 1)];
+    const int change = m_stepChanges;
     bool failed = false;
     bool lost = false;
     const auto attempt = [&](const std::function<void()>& routine) {
@@ -334,6 +343,9 @@ void StepWindow::RedrawLeftStep(int step)
     });
     if (m_steps[std::size_t(step)].alsoClear)
         attempt(m_steps[std::size_t(step)].alsoClear);
+    // The link watch's return to the first step came in the middle: it has said why.
+    if (change != m_stepChanges)
+        return;
     if (lost && m_linkWatch->tmrDoc.isActive())
         m_linkWatch->tmrDoc_Timer();
     else if (failed)
@@ -449,8 +461,10 @@ void StepWindow::cmdNav_Click(int index)
         GoToStep(CurrentStep + 1, StepForward);
         break;
     case NavRun:
-        if (m_waiting == 0)
+        if (m_waiting == 0) {
+            const LinkHold hold;
             Run();
+        }
         break;
     case NavOptions:
         ShowOptions();
@@ -493,6 +507,7 @@ void StepWindow::DrawStep(int step)
 {
     // One message at most: a layer that cannot be erased is not drawn over.
     const StepDescriptor& d = m_steps[std::size_t(step)];
+    const LinkHold hold;
     Drawing([&d] {
         d.clear();
         d.draw(true);
@@ -504,6 +519,7 @@ void StepWindow::PickStep(int step)
     cad::Connection& connection = cad::CadConnection();
     if (!connection.AcadDoc || m_waiting > 0)
         return;
+    const LinkHold hold;
     showMinimized();
     cad::BringToFront(connection.AcadWnd, connection);
     const StepDescriptor& d = m_steps[std::size_t(step)];

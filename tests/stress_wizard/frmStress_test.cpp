@@ -2,8 +2,11 @@
 // a plate typed or picked is run and drawn as the solver's own result file says, the sheet checks
 // count what the engineer sees, the listing lands beside a saved analysis, a broken result file
 // or a solver given up on draws nothing, a lost link returns to the first step once, a failing
-// redraw does not hold a step change, and Options redraws the stresses of a saved analysis.
+// redraw does not hold a step change, a link lost while Next waits shows the next step nor a
+// second message, rows reached by editing are the rows written, and Options redraws the stresses
+// of a saved analysis.
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <deque>
 
@@ -218,6 +221,13 @@ protected:
         else
             QTest::keyClicks(m_grid->txtEdit, text);
         QTest::keyClick(m_grid->txtEdit, Qt::Key_Return);
+    }
+
+    void ClickCell(int row, int column)
+    {
+        FixedCellGrid* grid = m_grid->msgGrid;
+        const QRect cell = grid->visualRect(grid->model()->index(row, column));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     }
 
     // The row's cells from table column `first` on, scrolling the sheet so that they show.
@@ -717,6 +727,48 @@ TEST_F(VendelWizard, SolverGivenUpOnAfterTwentySecondsDrawsNothing)
     EXPECT_EQ(m_shown[1].prompt, QStringLiteral("The program fake-stress was stopped before it had finished.\r\nIt left no results."));
     EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), 0u);
     EXPECT_FALSE(QFile::exists(Exchange(QStringLiteral("dateout.dat"))));
+}
+
+TEST_F(VendelWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNotShown)
+{
+    StartNewAnalysis();
+    for (int i = 0; i < 3; ++i)
+        TypeCell(i + 1, 1, QString::number(10 * i));
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
+    for (int i = 0; i < 2; ++i)
+        TypeCell(i + 1, 1, QString::number(5 * i));
+    ASSERT_TRUE(NextEnabled());
+    m_shown.clear();
+    // Next redraws the gridlines and waits on a host that has stopped answering; the host then
+    // dies while the link watch ticks in the wait.
+    ASSERT_TRUE(m_host.StopThenKillLater(500));
+    Next();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty() && m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);
+    ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+    EXPECT_TRUE(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 0)->isVisible());
+    EXPECT_EQ(Stress().VertCount, 3);
+}
+
+TEST_F(VendelWizard, RowsReachedByEditingAreTheRowsTheCellsWereWrittenTo)
+{
+    // The rows an edit wrote decide how far the check looks for stray numbers, whatever cell
+    // the grid stands on afterwards.
+    StartNewAnalysis();
+    for (int i = 0; i < 2; ++i)
+        TypeCell(i + 1, 1, QString::number(10 * i));
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
+    for (int i = 0; i < 2; ++i)
+        TypeCell(i + 1, 1, QString::number(5 * i));
+    ASSERT_TRUE(NextEnabled());
+    // A number in row 5, committed by a click on row 1, then the box closed there.
+    TypeCell(5, 1, "30");
+    ClickCell(1, 1);
+    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("2"));
+    EXPECT_GE(m_wizard->RowsReached(3), 5);
 }
 
 TEST_F(VendelWizard, LostLinkOnTheLoadStepIsSaidOnceAndTheModelIsKept)

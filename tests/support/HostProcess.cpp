@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 #include "support/TestSupport.h"
 
@@ -49,6 +50,14 @@ bool HostProcess::Start(const QString& socketPath, const QStringList& arguments)
 void HostProcess::Kill()
 {
     m_process.kill();
+}
+
+bool HostProcess::StopThenKillLater(int ms)
+{
+    if (::kill(pid_t(Pid()), SIGSTOP) != 0)
+        return false;
+    QTimer::singleShot(ms, &m_process, [this] { Kill(); });
+    return true;
 }
 
 bool HostProcess::WaitForExit(int timeoutMs)

@@ -21,6 +21,9 @@ public:
     bool Start(const QString& socketPath, const QStringList& arguments);
     qint64 Pid() const { return m_process.processId(); }
     void Kill();
+    // Stops the host (it answers nothing more) and kills it `ms` later, while whatever the test
+    // does next waits on it.
+    bool StopThenKillLater(int ms);
     bool WaitForExit(int timeoutMs);
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
 

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -563,6 +564,73 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 1);
     EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(KorrinWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNotShown)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "1"); TypeCell(2, 2, "0");
+    ASSERT_TRUE(NextEnabled());
+    m_shown.clear();
+    // Next redraws the nodes and waits on a host that has stopped answering; the host then dies
+    // while the link watch ticks in the wait.
+    ASSERT_TRUE(m_host.StopThenKillLater(500));
+    Next();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty() && m_wizard->CurrentStep == 0; }, 10000));
+    QTest::qWait(300);
+    ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
+    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+    EXPECT_TRUE(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 0)->isVisible());
+    EXPECT_EQ(Truss().NodeCount, 2);
+}
+
+TEST(KorrinWizardHost, ClosingAfterARunAHundredTimesShowsNoMessage)
+{
+    // The link watch ticks on every turn of the event loop here, so that a tick inside the
+    // closing of the drawing and the host would be met on every close.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString analysis = dir.filePath(QStringLiteral("tri.krn"));
+    std::unique_ptr<TrussModel> tri = MakeTruss({{0, 0}, {300, 0}, {150, 200}},
+                                                {{1, 2, 10, 2.1e6f}, {2, 3, 10, 2.1e6f}, {1, 3, 10, 2.1e6f}},
+                                                {{1, 1, 1}, {2, 0, 1}}, {{3, 0, -1000}});
+    SettingsArray settings = DefaultSettings();
+    ASSERT_NO_THROW(WriteAnalysisFile(TrussFileKind(*tri, settings), analysis));
+    WizardStartup::SetSplashMinimumMs(0);
+    Settings() = DefaultSettings();
+    SelectStringTable(StringTable::Korrin);
+    MessageRecorder messages(MsgResultNo);
+    auto dialogs = SetFileDialogHandler([&](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
+        return ChoiceForPath(analysis);
+    });
+    for (int round = 0; round < 100; ++round) {
+        // The wizard starts its own host and quits it on closing.
+        cad::Connection& connection = cad::CadConnection();
+        connection = cad::Connection{};
+        connection.RunningSocketPath = dir.filePath(QStringLiteral("nobody"));
+        connection.HostProgram = HostProgramPath();
+        ResetModel(Truss());
+        auto* wizard = new frmTruss;
+        wizard->show();
+        Control<QRadioButton>(wizard, QStringLiteral("optFile"), 1)->click();
+        while (wizard->CurrentStep < frmTruss::kLastStep) {
+            const int before = wizard->CurrentStep;
+            QTest::mouseClick(NavRowButton(wizard, NavNext), Qt::LeftButton);
+            ASSERT_EQ(wizard->CurrentStep, before + 1) << "round " << round;
+        }
+        QTest::mouseClick(NavRowButton(wizard, NavRun), Qt::LeftButton);
+        const qint64 pid = connection.AcadApp->ProcessId();
+        const std::size_t before = messages.Messages().size();
+        Control<LinkWatch>(wizard, QStringLiteral("tmrDoc"))->tmrDoc.setInterval(0);
+        EXPECT_TRUE(wizard->close()) << "round " << round;
+        delete wizard;
+        for (std::size_t k = before; k < messages.Messages().size(); ++k)
+            ASSERT_FALSE(messages.Messages()[k].prompt.contains(QLatin1String("is lost")))
+                << "round " << round << ": " << messages.Messages()[k].prompt.toStdString();
+        ASSERT_TRUE(WaitForProcessEnd(pid, 10000)) << "round " << round;
+    }
+    SetFileDialogHandler(dialogs);
+    cad::CadConnection() = cad::Connection{};
 }
 
 TEST_F(KorrinWizard, ClosingTheDrawingIsTheDocumentMessageAndBackToTheFirstStep)
