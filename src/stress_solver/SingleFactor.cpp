@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <system_error>
+#include <thread>
+
+#include <dlfcn.h>
+#include <sched.h>
 
 #include <cholmod.h>
 
@@ -37,6 +42,53 @@ constexpr double kSmallestReciprocalCondition = 1e-5;
 // The residual of K u in double precision cannot fall below the rounding of the product; once a
 // fresh start of the iteration no longer halves it, u is accepted if it is this close.
 constexpr double kRoundingResidual = 1e-9;
+
+// Sets the BLAS's thread count where it offers a way (OpenBLAS); answers the count before.
+int SetBlasThreads(int threads)
+{
+    using Get = int (*)();
+    using Set = void (*)(int);
+    static const auto get = reinterpret_cast<Get>(dlsym(RTLD_DEFAULT, "openblas_get_num_threads"));
+    static const auto set = reinterpret_cast<Set>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads"));
+    if (!get || !set)
+        return threads;
+    const int before = get();
+    if (before != threads)
+        set(threads);
+    return before;
+}
+
+// Runs work(0) .. work(count-1) side by side, work(0) on the calling thread; a part whose thread
+// cannot be started runs on the calling thread too.
+template <typename Work>
+void RunSideBySide(std::size_t count, const Work& work)
+{
+    std::vector<std::thread> workers;
+    std::vector<std::size_t> left;
+    for (std::size_t t = 1; t < count; ++t) {
+        try {
+            workers.emplace_back([&work, t] { work(t); });
+        } catch (const std::system_error&) {
+            left.push_back(t);
+        }
+    }
+    work(0);
+    for (const std::size_t t : left)
+        work(t);
+    for (std::thread& w : workers)
+        w.join();
+}
+
+// Threads for the subtrees of the factor: two where this process may use two processors (the
+// two halves below the top separator).
+int Threads()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::min(CPU_COUNT(&set), 2);
+    return 1;
+}
 
 double Dot(const std::vector<double>& a, const std::vector<double>& b)
 {
@@ -82,6 +134,270 @@ struct SingleFactor::Symbolic {
     const Index* Rows() const { return static_cast<const Index*>(factor->s); }
 };
 
+// Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
+// updates of the supernodes below it in the elimination tree that reach its columns (one
+// SYRK and one GEMM each), factorises its diagonal block (POTRF) and divides the rows below
+// it (TRSM). A supernode waits in the list of the next supernode it updates.
+//
+// Subtrees of the elimination tree that do not meet (the two halves below a separator) are
+// factorised side by side, one thread each with a one-thread BLAS; the supernodes above them
+// (the top separators, the largest blocks) come last with the BLAS's own threads.
+class SingleFactor::Numbers {
+public:
+    Numbers(const Symbolic& sym, const SparseLower& K, const std::vector<double>& scale, float* values)
+        : m_super(sym.Super()), m_pi(sym.RowStart()), m_px(sym.ValueStart()), m_rows(sym.Rows()), m_K(K),
+          m_scale(scale), m_values(values), m_supernodes(sym.Supernodes()),
+          m_next(std::size_t(m_supernodes), -1), m_position(std::size_t(m_supernodes), 0),
+          m_superOf(std::size_t(K.n), 0), m_updateSize(std::max<std::size_t>(sym.factor->maxcsize, 1))
+    {
+        for (Index s = 0; s < m_supernodes; ++s) {
+            for (Index k = m_super[s]; k < m_super[s + 1]; ++k)
+                m_superOf[std::size_t(k)] = static_cast<std::int32_t>(s);
+            m_mostRows = std::max(m_mostRows, m_pi[s + 1] - m_pi[s]);
+        }
+    }
+
+    // Factorises every supernode; false when a diagonal block is not positive definite.
+    bool Run(int threads, Schedule& schedule)
+    {
+        schedule.parts.assign(std::size_t(std::max(threads, 1)), {});
+        schedule.top.clear();
+        Split(schedule);
+        const auto& parts = schedule.parts;
+        const auto& top = schedule.top;
+        std::vector<Workspace> spaces(parts.size());
+        for (Workspace& w : spaces)
+            Prepare(w);
+        if (parts.size() > 1) {
+            const int blasThreads = SetBlasThreads(1);
+            RunSideBySide(parts.size(), [&](std::size_t t) { RunRoots(parts[t], spaces[t]); });
+            SetBlasThreads(blasThreads);
+            if (std::any_of(spaces.begin(), spaces.end(), [](const Workspace& w) { return w.failed; }))
+                return false;
+            // The supernodes above the subtrees wait in the lists of every thread: join them.
+            for (std::size_t t = 1; t < spaces.size(); ++t)
+                for (const Index s : top)
+                    Append(spaces[0], s, spaces[t].head[std::size_t(s)]);
+        }
+        for (const Index s : top)
+            if (!Factorize(s, spaces[0]))
+                return false;
+        return true;
+    }
+
+private:
+    struct Workspace {
+        std::vector<std::int32_t> map;    // row -> its place among the rows of the supernode at hand
+        std::vector<Index> relative;      // rows of an update -> their places in that supernode
+        std::vector<float> update;        // one descendant's update
+        std::vector<Index> head;          // per supernode: the first descendant waiting to update it
+        bool failed = false;
+    };
+
+    void Prepare(Workspace& w) const
+    {
+        if (!w.map.empty())
+            return;
+        w.map.assign(std::size_t(m_K.n), 0);
+        w.relative.resize(std::size_t(m_mostRows));
+        w.update.resize(m_updateSize);
+        w.head.assign(std::size_t(m_supernodes), -1);
+    }
+
+    // Supernode s's parent in the elimination tree: the one holding its first row below its
+    // own columns; -1 for a root.
+    Index Parent(Index s) const
+    {
+        const Index below = m_pi[s] + (m_super[s + 1] - m_super[s]);
+        return below < m_pi[s + 1] ? m_superOf[std::size_t(m_rows[below])] : -1;
+    }
+
+    // Subtree roots for each thread (each subtree a range of consecutive supernodes ending at its
+    // root) and the supernodes above them, ascending. Without two subtrees of similar work
+    // everything is left to one thread.
+    void Split(Schedule& schedule)
+    {
+        auto& parts = schedule.parts;
+        auto& top = schedule.top;
+        const std::size_t count = std::size_t(m_supernodes);
+        std::vector<Index> first(count, -1), size(count, 1);
+        std::vector<double> work(count, 0.0);
+        // Children come before their parents: one pass up gathers each subtree's size, work and
+        // first supernode.
+        for (Index s = 0; s < m_supernodes; ++s) {
+            const double rows = double(m_pi[s + 1] - m_pi[s]), columns = double(m_super[s + 1] - m_super[s]);
+            work[std::size_t(s)] += columns * rows * rows;
+            if (first[std::size_t(s)] < 0)
+                first[std::size_t(s)] = s;
+            const Index p = Parent(s);
+            if (p < 0)
+                continue;
+            size[std::size_t(p)] += size[std::size_t(s)];
+            work[std::size_t(p)] += work[std::size_t(s)];
+            first[std::size_t(p)] = first[std::size_t(p)] < 0 ? first[std::size_t(s)] : std::min(first[std::size_t(p)], first[std::size_t(s)]);
+        }
+        std::vector<std::vector<Index>> childList(count);
+        std::vector<Index> roots;
+        for (Index s = 0; s < m_supernodes; ++s) {
+            const Index p = Parent(s);
+            (p < 0 ? roots : childList[std::size_t(p)]).push_back(s);
+        }
+        auto contiguous = [&](Index s) { return size[std::size_t(s)] == s - first[std::size_t(s)] + 1; };
+        // Open the heaviest subtree while it holds most of the work.
+        std::vector<Index> candidates = roots;
+        std::vector<bool> isTop(count, false);
+        for (int depth = 0; depth < 64 && parts.size() > 1; ++depth) {
+            double total = 0;
+            auto heaviest = candidates.begin();
+            for (auto it = candidates.begin(); it != candidates.end(); ++it) {
+                total += work[std::size_t(*it)];
+                if (work[std::size_t(*it)] > work[std::size_t(*heaviest)])
+                    heaviest = it;
+            }
+            const Index h = *heaviest;
+            if (work[std::size_t(h)] <= 0.6 * total || childList[std::size_t(h)].empty())
+                break;
+            candidates.erase(heaviest);
+            isTop[std::size_t(h)] = true;
+            candidates.insert(candidates.end(), childList[std::size_t(h)].begin(), childList[std::size_t(h)].end());
+        }
+        const bool usable = parts.size() > 1 && candidates.size() > 1
+                            && std::all_of(candidates.begin(), candidates.end(), contiguous);
+        if (!usable) {
+            parts.resize(1);
+            for (Index s = 0; s < m_supernodes; ++s)
+                top.push_back(s);
+            return;
+        }
+        // The heaviest subtrees first, each to the thread with the least work so far.
+        std::sort(candidates.begin(), candidates.end(), [&](Index a, Index b) { return work[std::size_t(a)] > work[std::size_t(b)]; });
+        std::vector<double> load(parts.size(), 0);
+        for (const Index c : candidates) {
+            const std::size_t t = std::size_t(std::min_element(load.begin(), load.end()) - load.begin());
+            parts[t].push_back(c);
+            load[t] += work[std::size_t(c)];
+        }
+        for (auto& part : parts)
+            std::sort(part.begin(), part.end());
+
+        for (Index s = 0; s < m_supernodes; ++s)
+            if (isTop[std::size_t(s)])
+                top.push_back(s);
+        schedule.first = std::move(first);
+        m_first = &schedule.first;
+        // The top supernodes' columns get places of their own: the threads add what they
+        // subtract from them in a solve apart, joined when the threads are done.
+        schedule.topSlot.assign(std::size_t(m_K.n), -1);
+        schedule.topColumns = 0;
+        for (const Index s : top)
+            for (Index k = m_super[s]; k < m_super[s + 1]; ++k)
+                schedule.topSlot[std::size_t(k)] = static_cast<std::int32_t>(schedule.topColumns++);
+    }
+
+    void RunRoots(const std::vector<Index>& roots, Workspace& w)
+    {
+        for (const Index root : roots)
+            for (Index s = m_first->at(std::size_t(root)); s <= root && !w.failed; ++s)
+                if (!Factorize(s, w))
+                    w.failed = true;
+    }
+
+    // Puts the list `list` (of another thread) in front of supernode s's list.
+    void Append(Workspace& w, Index s, Index list)
+    {
+        if (list < 0)
+            return;
+        Index tail = list;
+        while (m_next[std::size_t(tail)] >= 0)
+            tail = m_next[std::size_t(tail)];
+        m_next[std::size_t(tail)] = w.head[std::size_t(s)];
+        w.head[std::size_t(s)] = list;
+    }
+
+    bool Factorize(Index s, Workspace& w)
+    {
+        const float one = 1.0f, zero = 0.0f;
+        const Index k1 = m_super[s], k2 = m_super[s + 1], columns = k2 - k1;
+        const Index rowStart = m_pi[s], rowCount = m_pi[s + 1] - m_pi[s];
+        float* block = m_values + m_px[s];
+        // The block's pages are first touched here, by the thread that computes it.
+        std::fill(block, block + rowCount * columns, 0.0f);
+        for (Index k = 0; k < rowCount; ++k)
+            w.map[std::size_t(m_rows[rowStart + k])] = static_cast<std::int32_t>(k);
+
+        for (Index j = k1; j < k2; ++j) {
+            float* column = block + (j - k1) * rowCount;
+            const double sj = m_scale[std::size_t(j)];
+            for (Index p = m_K.colStart[std::size_t(j)]; p < m_K.colStart[std::size_t(j) + 1]; ++p) {
+                const Index i = m_K.row[std::size_t(p)];
+                column[w.map[std::size_t(i)]] = static_cast<float>(m_K.value[std::size_t(p)] * m_scale[std::size_t(i)] * sj);
+            }
+        }
+
+        for (Index d = w.head[std::size_t(s)]; d >= 0;) {
+            const Index following = m_next[std::size_t(d)];
+            const Index dRowStart = m_pi[d], dRowEnd = m_pi[d + 1], dRows = dRowEnd - dRowStart;
+            const Index dColumns = m_super[d + 1] - m_super[d];
+            const Index first = dRowStart + m_position[std::size_t(d)];
+            Index last = first;
+            while (last < dRowEnd && m_rows[last] < k2)
+                ++last;
+            const int inColumns = static_cast<int>(last - first), below = static_cast<int>(dRowEnd - last);
+            const int reach = inColumns + below, depth = static_cast<int>(dColumns), ld = static_cast<int>(dRows);
+            const float* dFirst = m_values + m_px[d] + m_position[std::size_t(d)];
+            // C = L(d)[first:, :] L(d)[first:last, :]ᵀ, reach x inColumns, lower part.
+            ssyrk_("L", "N", &inColumns, &depth, &one, dFirst, &ld, &zero, w.update.data(), &reach, 1, 1);
+            if (below > 0)
+                sgemm_("N", "T", &below, &inColumns, &depth, &one, dFirst + inColumns, &ld, dFirst, &ld, &zero,
+                       w.update.data() + inColumns, &reach, 1, 1);
+            for (int i = 0; i < reach; ++i)
+                w.relative[std::size_t(i)] = w.map[std::size_t(m_rows[first + i])];
+            for (int j = 0; j < inColumns; ++j) {
+                float* target = block + w.relative[std::size_t(j)] * rowCount;
+                const float* source = w.update.data() + std::size_t(j) * std::size_t(reach);
+                for (int i = j; i < reach; ++i)
+                    target[w.relative[std::size_t(i)]] -= source[i];
+            }
+            m_position[std::size_t(d)] = last - dRowStart;
+            if (last < dRowEnd) {
+                const std::int32_t ancestor = m_superOf[std::size_t(m_rows[last])];
+                m_next[std::size_t(d)] = w.head[std::size_t(ancestor)];
+                w.head[std::size_t(ancestor)] = d;
+            }
+            d = following;
+        }
+        w.head[std::size_t(s)] = -1;
+
+        const int nc = static_cast<int>(columns), ld = static_cast<int>(rowCount), nb = static_cast<int>(rowCount - columns);
+        int info = 0;
+        spotrf_("L", &nc, block, &ld, &info, 1);
+        if (info != 0)
+            return false;
+        if (nb > 0) {
+            strsm_("R", "L", "T", "N", &nb, &nc, &one, block, &ld, block + columns, &ld, 1, 1, 1, 1);
+            m_position[std::size_t(s)] = columns;
+            const std::int32_t ancestor = m_superOf[std::size_t(m_rows[rowStart + columns])];
+            m_next[std::size_t(s)] = w.head[std::size_t(ancestor)];
+            w.head[std::size_t(ancestor)] = s;
+        }
+        return true;
+    }
+
+    const Index* m_super;
+    const Index* m_pi;
+    const Index* m_px;
+    const Index* m_rows;
+    const SparseLower& m_K;
+    const std::vector<double>& m_scale;
+    float* m_values;
+    Index m_supernodes;
+    std::vector<Index> m_next, m_position;
+    std::vector<std::int32_t> m_superOf;
+    const std::vector<Index>* m_first = nullptr;
+    std::size_t m_updateSize;
+    Index m_mostRows = 1;
+};
+
 SingleFactor::SingleFactor() = default;
 SingleFactor::~SingleFactor() = default;
 
@@ -121,10 +437,9 @@ bool SingleFactor::Factorize(const SparseLower& K)
             return false;
         m_scale[std::size_t(c)] = 1.0 / std::sqrt(K.value[std::size_t(p)]);
     }
-    m_failed = false;
-    FactorizeNumbers(K);
-    if (m_failed) {
-        m_values = {};
+    m_values.reset(new float[sym.factor->xsize]);
+    if (!Numbers(sym, K, m_scale, m_values.get()).Run(Threads(), m_schedule)) {
+        m_values.reset();
         return false;
     }
     // A pivot that rounding has left barely positive means a factor single precision cannot
@@ -132,6 +447,8 @@ bool SingleFactor::Factorize(const SparseLower& K)
     const Index* super = sym.Super();
     const Index* px = sym.ValueStart();
     const Index* pi = sym.RowStart();
+    for (Index s = 0; s < sym.Supernodes(); ++s)
+        m_mostBelow = std::max(m_mostBelow, pi[s + 1] - pi[s] - (super[s + 1] - super[s]));
     float smallest = INFINITY, largest = 0;
     for (Index s = 0; s < sym.Supernodes(); ++s) {
         const Index rows = pi[s + 1] - pi[s];
@@ -143,115 +460,55 @@ bool SingleFactor::Factorize(const SparseLower& K)
     }
     const double rcond = double(smallest) / double(largest) * double(smallest) / double(largest);
     if (!(rcond > kSmallestReciprocalCondition)) {
-        m_values = {};
+        m_values.reset();
         return false;
     }
     return true;
 }
 
-// Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
-// updates of the supernodes below it in the elimination tree that reach its columns (one
-// SYRK and one GEMM each), factorises its diagonal block (POTRF) and divides the rows below
-// it (TRSM). A supernode waits in the list of the next supernode it updates.
-void SingleFactor::FactorizeNumbers(const SparseLower& K)
+// One supernode of L y = x: its diagonal block, then the rows below it. What a thread subtracts
+// from the top supernodes' rows goes to `topDelta` (null: straight into x).
+void SingleFactor::Forward(Index s, float* x, float* gathered, float* topDelta) const
 {
     const Symbolic& sym = *m_symbolic;
-    const Index supernodes = sym.Supernodes();
-    const Index* super = sym.Super();
-    const Index* pi = sym.RowStart();
-    const Index* px = sym.ValueStart();
-    const Index* rows = sym.Rows();
-    const std::size_t n = std::size_t(K.n);
-
-    std::vector<Index> map(n, 0);
-    std::vector<std::int32_t> superOf(n, 0);
-    for (Index s = 0; s < supernodes; ++s)
-        for (Index k = super[s]; k < super[s + 1]; ++k)
-            superOf[std::size_t(k)] = static_cast<std::int32_t>(s);
-    std::vector<Index> head(std::size_t(supernodes), -1), next(std::size_t(supernodes), -1), position(std::size_t(supernodes), 0);
-    Index mostRows = 0;
-    for (Index s = 0; s < supernodes; ++s)
-        mostRows = std::max(mostRows, pi[s + 1] - pi[s]);
-    std::vector<Index> relative(static_cast<std::size_t>(mostRows));
-    std::vector<float> update(std::max<std::size_t>(sym.factor->maxcsize, 1));
-    m_values.assign(sym.factor->xsize, 0.0f);
-
+    const Index k1 = sym.Super()[s], columns = sym.Super()[s + 1] - k1, rowCount = sym.RowStart()[s + 1] - sym.RowStart()[s];
+    const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns), inc = 1;
     const float one = 1.0f, zero = 0.0f;
-    for (Index s = 0; s < supernodes; ++s) {
-        const Index k1 = super[s], k2 = super[s + 1], columns = k2 - k1;
-        const Index rowStart = pi[s], rowCount = pi[s + 1] - pi[s];
-        float* block = m_values.data() + px[s];
-        for (Index k = 0; k < rowCount; ++k)
-            map[std::size_t(rows[rowStart + k])] = k;
-
-        for (Index j = k1; j < k2; ++j) {
-            float* column = block + (j - k1) * rowCount;
-            const double sj = m_scale[std::size_t(j)];
-            for (Index p = K.colStart[std::size_t(j)]; p < K.colStart[std::size_t(j) + 1]; ++p) {
-                const Index i = K.row[std::size_t(p)];
-                column[map[std::size_t(i)]] = static_cast<float>(K.value[std::size_t(p)] * m_scale[std::size_t(i)] * sj);
-            }
-        }
-
-        for (Index d = head[std::size_t(s)]; d >= 0;) {
-            const Index following = next[std::size_t(d)];
-            const Index dRowStart = pi[d], dRowEnd = pi[d + 1], dRows = dRowEnd - dRowStart;
-            const Index dColumns = super[d + 1] - super[d];
-            const Index first = dRowStart + position[std::size_t(d)];
-            Index last = first;
-            while (last < dRowEnd && rows[last] < k2)
-                ++last;
-            const int inColumns = static_cast<int>(last - first), below = static_cast<int>(dRowEnd - last);
-            const int reach = inColumns + below, depth = static_cast<int>(dColumns), ld = static_cast<int>(dRows);
-            const float* dFirst = m_values.data() + px[d] + position[std::size_t(d)];
-            // C = L(d)[first:, :] L(d)[first:last, :]ᵀ, reach x inColumns, lower part.
-            ssyrk_("L", "N", &inColumns, &depth, &one, dFirst, &ld, &zero, update.data(), &reach, 1, 1);
-            if (below > 0)
-                sgemm_("N", "T", &below, &inColumns, &depth, &one, dFirst + inColumns, &ld, dFirst, &ld, &zero,
-                       update.data() + inColumns, &reach, 1, 1);
-            for (int i = 0; i < reach; ++i)
-                relative[std::size_t(i)] = map[std::size_t(rows[first + i])];
-            for (int j = 0; j < inColumns; ++j) {
-                float* target = block + relative[std::size_t(j)] * rowCount;
-                const float* source = update.data() + std::size_t(j) * std::size_t(reach);
-                for (int i = j; i < reach; ++i)
-                    target[relative[std::size_t(i)]] -= source[i];
-            }
-            position[std::size_t(d)] = last - dRowStart;
-            if (last < dRowEnd) {
-                const std::int32_t ancestor = superOf[std::size_t(rows[last])];
-                next[std::size_t(d)] = head[std::size_t(ancestor)];
-                head[std::size_t(ancestor)] = d;
-            }
-            d = following;
-        }
-        head[std::size_t(s)] = -1;
-
-        const int nc = static_cast<int>(columns), ld = static_cast<int>(rowCount), nb = static_cast<int>(rowCount - columns);
-        int info = 0;
-        spotrf_("L", &nc, block, &ld, &info, 1);
-        if (info != 0) {
-            m_failed = true;
-            return;
-        }
-        if (nb > 0) {
-            strsm_("R", "L", "T", "N", &nb, &nc, &one, block, &ld, block + columns, &ld, 1, 1, 1, 1);
-            position[std::size_t(s)] = columns;
-            const std::int32_t ancestor = superOf[std::size_t(rows[rowStart + columns])];
-            next[std::size_t(s)] = head[std::size_t(ancestor)];
-            head[std::size_t(ancestor)] = s;
-        }
+    const float* block = m_values.get() + sym.ValueStart()[s];
+    strsv_("L", "N", "N", &nc, block, &ld, x + k1, &inc, 1, 1, 1);
+    if (nb <= 0)
+        return;
+    sgemv_("N", &nb, &nc, &one, block + columns, &ld, x + k1, &inc, &zero, gathered, &inc, 1);
+    const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
+    for (int i = 0; i < nb; ++i) {
+        const std::size_t row = std::size_t(below[i]);
+        const std::int32_t slot = topDelta ? m_schedule.topSlot[row] : -1;
+        if (slot >= 0)
+            topDelta[slot] += gathered[i];
+        else
+            x[row] -= gathered[i];
     }
+}
+
+// One supernode of Lᵀ x = y: the rows below it (already solved), then its diagonal block.
+void SingleFactor::Backward(Index s, float* x, float* gathered) const
+{
+    const Symbolic& sym = *m_symbolic;
+    const Index k1 = sym.Super()[s], columns = sym.Super()[s + 1] - k1, rowCount = sym.RowStart()[s + 1] - sym.RowStart()[s];
+    const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns), inc = 1;
+    const float one = 1.0f, minusOne = -1.0f;
+    const float* block = m_values.get() + sym.ValueStart()[s];
+    if (nb > 0) {
+        const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
+        for (int i = 0; i < nb; ++i)
+            gathered[i] = x[std::size_t(below[i])];
+        sgemv_("T", &nb, &nc, &minusOne, block + columns, &ld, gathered, &inc, &one, x + k1, &inc, 1);
+    }
+    strsv_("L", "T", "N", &nc, block, &ld, x + k1, &inc, 1, 1, 1);
 }
 
 void SingleFactor::Apply(const std::vector<double>& r, std::vector<double>& z) const
 {
-    const Symbolic& sym = *m_symbolic;
-    const Index supernodes = sym.Supernodes();
-    const Index* super = sym.Super();
-    const Index* pi = sym.RowStart();
-    const Index* px = sym.ValueStart();
-    const Index* rows = sym.Rows();
     const std::size_t n = r.size();
     z.resize(n);
     // The solve is linear: D r is divided by its largest entry so that it fits single precision.
@@ -265,37 +522,37 @@ void SingleFactor::Apply(const std::vector<double>& r, std::vector<double>& z) c
     std::vector<float> x(n);
     for (std::size_t k = 0; k < n; ++k)
         x[k] = static_cast<float>(r[k] * m_scale[k] / largest);
-    Index mostBelow = 1;
-    for (Index s = 0; s < supernodes; ++s)
-        mostBelow = std::max(mostBelow, pi[s + 1] - pi[s] - (super[s + 1] - super[s]));
-    std::vector<float> gathered(static_cast<std::size_t>(mostBelow));
-    const int inc = 1;
-    const float one = 1.0f, zero = 0.0f, minusOne = -1.0f;
-    // L y = x, supernode by supernode upwards.
-    for (Index s = 0; s < supernodes; ++s) {
-        const Index k1 = super[s], columns = super[s + 1] - k1, rowCount = pi[s + 1] - pi[s];
-        const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns);
-        const float* block = m_values.data() + px[s];
-        strsv_("L", "N", "N", &nc, block, &ld, x.data() + k1, &inc, 1, 1, 1);
-        if (nb > 0) {
-            sgemv_("N", &nb, &nc, &one, block + columns, &ld, x.data() + k1, &inc, &zero, gathered.data(), &inc, 1);
-            const Index* below = rows + pi[s] + columns;
-            for (int i = 0; i < nb; ++i)
-                x[std::size_t(below[i])] -= gathered[std::size_t(i)];
-        }
+    const Schedule& plan = m_schedule;
+    const std::size_t threads = plan.parts.size();
+    std::vector<std::vector<float>> gathered(threads, std::vector<float>(std::size_t(m_mostBelow)));
+    // L y = x: the subtrees side by side, then the supernodes above them.
+    if (threads > 1) {
+        std::vector<std::vector<float>> deltas(threads, std::vector<float>(std::size_t(plan.topColumns), 0.0f));
+        const int blasThreads = SetBlasThreads(1);
+        RunSideBySide(threads, [&](std::size_t t) {
+            for (const Index root : plan.parts[t])
+                for (Index s = plan.first[std::size_t(root)]; s <= root; ++s)
+                    Forward(s, x.data(), gathered[t].data(), deltas[t].data());
+        });
+        SetBlasThreads(blasThreads);
+        for (const Index s : plan.top)
+            for (Index k = m_symbolic->Super()[s]; k < m_symbolic->Super()[s + 1]; ++k)
+                for (const auto& delta : deltas)
+                    x[std::size_t(k)] -= delta[std::size_t(plan.topSlot[std::size_t(k)])];
     }
-    // Lᵀ x = y, downwards.
-    for (Index s = supernodes - 1; s >= 0; --s) {
-        const Index k1 = super[s], columns = super[s + 1] - k1, rowCount = pi[s + 1] - pi[s];
-        const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns);
-        const float* block = m_values.data() + px[s];
-        if (nb > 0) {
-            const Index* below = rows + pi[s] + columns;
-            for (int i = 0; i < nb; ++i)
-                gathered[std::size_t(i)] = x[std::size_t(below[i])];
-            sgemv_("T", &nb, &nc, &minusOne, block + columns, &ld, gathered.data(), &inc, &one, x.data() + k1, &inc, 1);
-        }
-        strsv_("L", "T", "N", &nc, block, &ld, x.data() + k1, &inc, 1, 1, 1);
+    for (const Index s : plan.top)
+        Forward(s, x.data(), gathered[0].data(), nullptr);
+    // Lᵀ x = y: the supernodes above the subtrees, then the subtrees side by side, downwards.
+    for (auto it = plan.top.rbegin(); it != plan.top.rend(); ++it)
+        Backward(*it, x.data(), gathered[0].data());
+    if (threads > 1) {
+        const int blasThreads = SetBlasThreads(1);
+        RunSideBySide(threads, [&](std::size_t t) {
+            for (auto root = plan.parts[t].rbegin(); root != plan.parts[t].rend(); ++root)
+                for (Index s = *root; s >= plan.first[std::size_t(*root)]; --s)
+                    Backward(s, x.data(), gathered[t].data());
+        });
+        SetBlasThreads(blasThreads);
     }
     for (std::size_t k = 0; k < n; ++k)
         z[k] = double(x[k]) * largest * m_scale[k];

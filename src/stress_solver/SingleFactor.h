@@ -36,13 +36,27 @@ public:
 
 private:
     struct Symbolic;
-    void FactorizeNumbers(const SparseLower& K);
+    class Numbers;
+
+    // Which thread takes which supernodes: each part a list of subtree roots (a subtree is the
+    // supernodes first[root] .. root), `top` the supernodes above them, ascending.
+    struct Schedule {
+        std::vector<std::vector<Index>> parts;
+        std::vector<Index> top;
+        std::vector<Index> first;
+        std::vector<std::int32_t> topSlot;  // per equation: its place among the top supernodes' columns, or -1
+        Index topColumns = 0;
+    };
+
+    void Forward(Index s, float* x, float* gathered, float* topDelta) const;
+    void Backward(Index s, float* x, float* gathered) const;
 
     std::unique_ptr<Symbolic> m_symbolic;
     std::vector<double> m_scale;     // D
-    std::vector<float> m_values;     // the supernodes' dense columns, as CHOLMOD lays them out
+    std::unique_ptr<float[]> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
     std::int64_t m_entries = 0;
-    bool m_failed = false;
+    Schedule m_schedule;
+    Index m_mostBelow = 1;
 };
 
 // What a mixed-precision solve did.

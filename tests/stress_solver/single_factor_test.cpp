@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include <sched.h>
+
 #include <gtest/gtest.h>
 
 #include "stress_solver/PlaneStressSolver.h"
@@ -110,6 +112,31 @@ TEST(SingleFactor, StressesAgreeWithTheDoubleFactorOnALargePlate)
     EXPECT_NEAR(once.displacement[tip], twice.displacement[tip], 1e-9 * std::fabs(twice.displacement[tip]));
     EXPECT_NEAR(once.sumRx, twice.sumRx, 1e-9 * 2000);
     EXPECT_NEAR(once.momentReactions, twice.momentReactions, 1e-9 * std::fabs(twice.momentReactions));
+}
+
+TEST(SingleFactor, OneProcessorGivesTheStressesOfTwo)
+{
+    // With two processors the subtrees below the top separator are factorised and solved by
+    // two threads; held to one processor, by one. Both must give the same stresses.
+    SolverInput in = Plate(120, 60, 120, 60, 210000.0, 81000.0);
+    in.lines.push_back({0, 0, 0, 60, 3});
+    in.loads = {{120, 0, 1, 1000}, {120, 60, 1, 1000}, {120, 60, 2, -500}};
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    const Solution both = SolvePlaneStress(in, FactorPrecision::Single);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const Solution alone = SolvePlaneStress(in, FactorPrecision::Single);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    ASSERT_TRUE(both.singleFactor && alone.singleFactor);
+    EXPECT_LT(StressDifference(both, alone), 1e-9);
+    EXPECT_LT(alone.relativeResidual, 1e-12);
 }
 
 TEST(SingleFactor, ModuliBeyondSinglePrecisionAreSolved)
