@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -319,9 +320,9 @@ private:
         const float one = 1.0f, zero = 0.0f;
         const Index k1 = m_super[s], k2 = m_super[s + 1], columns = k2 - k1;
         const Index rowStart = m_pi[s], rowCount = m_pi[s + 1] - m_pi[s];
+        // The block starts zero (calloc) and its pages are first touched here, by the thread
+        // that computes it.
         float* block = m_values + m_px[s];
-        // The block's pages are first touched here, by the thread that computes it.
-        std::fill(block, block + rowCount * columns, 0.0f);
         for (Index k = 0; k < rowCount; ++k)
             w.map[std::size_t(m_rows[rowStart + k])] = static_cast<std::int32_t>(k);
 
@@ -398,6 +399,11 @@ private:
     Index m_mostRows = 1;
 };
 
+void SingleFactor::Release::operator()(float* p) const
+{
+    std::free(p);
+}
+
 SingleFactor::SingleFactor() = default;
 SingleFactor::~SingleFactor() = default;
 
@@ -437,7 +443,11 @@ bool SingleFactor::Factorize(const SparseLower& K)
             return false;
         m_scale[std::size_t(c)] = 1.0 / std::sqrt(K.value[std::size_t(p)]);
     }
-    m_values.reset(new float[sym.factor->xsize]);
+    // calloc knows that fresh pages from the kernel are zero already and does not clear them
+    // again; the factor's pages are then first touched by the thread computing each block.
+    m_values.reset(static_cast<float*>(std::calloc(std::max<std::size_t>(sym.factor->xsize, 1), sizeof(float))));
+    if (!m_values)
+        throw std::bad_alloc();
     if (!Numbers(sym, K, m_scale, m_values.get()).Run(Threads(), m_schedule)) {
         m_values.reset();
         return false;

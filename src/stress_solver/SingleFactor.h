@@ -53,7 +53,10 @@ private:
 
     std::unique_ptr<Symbolic> m_symbolic;
     std::vector<double> m_scale;     // D
-    std::unique_ptr<float[]> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
+    struct Release {
+        void operator()(float* p) const;
+    };
+    std::unique_ptr<float[], Release> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
     std::int64_t m_entries = 0;
     Schedule m_schedule;
     Index m_mostBelow = 1;
