@@ -16,8 +16,10 @@
 #include "cadhost/engine/DxfFile.h"
 #include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/kinds/MTextLayout.h"
+#include "support/EngineChecks.h"
 
 using namespace cadhost;
+using cadhost::test::ReadLaid;
 
 namespace {
 
@@ -39,18 +41,6 @@ QStringList Python(const QString& script, const QStringList& arguments = {})
     EXPECT_TRUE(py.waitForFinished(120000));
     EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
     return QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
-// Reads an ENTITIES section (and optional BLOCKS) laid out by hand into a document.
-void ReadLaid(Document& doc, const QTemporaryDir& dir, const char* entities, const char* blocks = "")
-{
-    const QByteArray file = QByteArray("  0\nSECTION\n  2\nBLOCKS\n") + blocks + "  0\nENDSEC\n"
-        + "  0\nSECTION\n  2\nENTITIES\n" + entities + "  0\nENDSEC\n  0\nEOF\n";
-    QFile f(dir.filePath("laid.dxf"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
-    DxfFile::Read(f.fileName(), doc);
 }
 
 DxfRecord Record(std::initializer_list<std::pair<int, const char*>> groups)
