@@ -1,6 +1,7 @@
 // The plane-stress analysis in named phases: mesh, supports, loads, equations, pattern, assembly,
 // factorisation (CHOLMOD supernodal), refinement, stresses and reactions.
 #include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/CholmodSession.h"
 #include "stress_solver/HostTuning.h"
 #include "stress_solver/SingleFactor.h"
 
@@ -435,55 +436,24 @@ void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>&
         }
 }
 
-// CHOLMOD's workspace, released however the solve ends.
+// CHOLMOD's double factor of K.
 class Cholmod {
 public:
-    Cholmod()
-    {
-        cholmod_l_start(&m_common);
-        m_common.print = 0;
-        m_common.error_handler = nullptr;
-        m_common.supernodal = CHOLMOD_SUPERNODAL;
-        // The equations come numbered in the order to eliminate them (phase 4b).
-        m_common.nmethods = 1;
-        m_common.method[0].ordering = CHOLMOD_NATURAL;
-        m_common.postorder = false;
-    }
-    ~Cholmod()
-    {
-        if (m_factor)
-            cholmod_l_free_factor(&m_factor, &m_common);
-        cholmod_l_finish(&m_common);
-    }
-    Cholmod(const Cholmod&) = delete;
-    Cholmod& operator=(const Cholmod&) = delete;
-
     // Factorises K = L Lᵀ in the order of its equations; throws when K is not positive definite.
     void Factorize(SparseLower& K)
     {
-        cholmod_sparse A{};
-        A.nrow = A.ncol = std::size_t(K.n);
-        A.nzmax = K.row.size();
-        A.p = K.colStart.data();
-        A.i = K.row.data();
-        A.x = K.value.data();
-        A.stype = -1;
-        A.itype = CHOLMOD_LONG;
-        A.xtype = CHOLMOD_REAL;
-        A.dtype = CHOLMOD_DOUBLE;
-        A.sorted = 1;
-        A.packed = 1;
-        m_factor = cholmod_l_analyze_p(&A, nullptr, nullptr, 0, &m_common);
+        cholmod_sparse A = CholmodSession::View(K);
+        m_session.Analyze(K);
         CheckStatus();
-        cholmod_l_factorize(&A, m_factor, &m_common);
-        if (m_common.status == CHOLMOD_NOT_POSDEF || m_factor->minor < m_factor->n)
+        cholmod_l_factorize(&A, m_session.factor, &m_session.common);
+        if (m_session.common.status == CHOLMOD_NOT_POSDEF || m_session.factor->minor < m_session.factor->n)
             throw InputError(FreeToMove());
         CheckStatus();
         // A mechanism that rounding keeps barely positive shows as a vanishing pivot.
-        const double rcond = cholmod_l_rcond(m_factor, &m_common);
+        const double rcond = cholmod_l_rcond(m_session.factor, &m_session.common);
         if (!(rcond > 1e-13))
             throw InputError(FreeToMove());
-        m_entries = static_cast<std::int64_t>(m_common.lnz);
+        m_entries = static_cast<std::int64_t>(m_session.common.lnz);
     }
 
     // Solves K x = b in place.
@@ -523,8 +493,9 @@ private:
             throw InputError("the sparse solver failed (CHOLMOD status " + std::to_string(m_common.status) + ")");
     }
 
-    cholmod_common m_common{};
-    cholmod_factor* m_factor = nullptr;
+    CholmodSession m_session;
+    cholmod_common& m_common = m_session.common;
+    cholmod_factor*& m_factor = m_session.factor;
     std::int64_t m_entries = 0;
 };
 

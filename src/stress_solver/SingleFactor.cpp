@@ -12,7 +12,7 @@
 #include <dlfcn.h>
 #include <sched.h>
 
-#include <cholmod.h>
+#include "stress_solver/CholmodSession.h"
 
 // The BLAS and LAPACK routines of the system's libraries (Fortran interface, 32-bit integers),
 // each with the lengths of its character arguments last.
@@ -104,30 +104,7 @@ double Dot(const std::vector<double>& a, const std::vector<double>& b)
 // CHOLMOD's supernodal analysis: supernode s holds columns super[s] .. super[s+1]-1; its rows
 // are s[pi[s]] .. s[pi[s+1]-1], its own columns first; its numbers a dense column-major block
 // of those rows by those columns at px[s].
-struct SingleFactor::Symbolic {
-    cholmod_common common{};
-    cholmod_factor* factor = nullptr;
-
-    Symbolic()
-    {
-        cholmod_l_start(&common);
-        common.print = 0;
-        common.error_handler = nullptr;
-        common.supernodal = CHOLMOD_SUPERNODAL;
-        // The equations come numbered in the order to eliminate them.
-        common.nmethods = 1;
-        common.method[0].ordering = CHOLMOD_NATURAL;
-        common.postorder = false;
-    }
-    ~Symbolic()
-    {
-        if (factor)
-            cholmod_l_free_factor(&factor, &common);
-        cholmod_l_finish(&common);
-    }
-    Symbolic(const Symbolic&) = delete;
-    Symbolic& operator=(const Symbolic&) = delete;
-
+struct SingleFactor::Symbolic : CholmodSession {
     Index Supernodes() const { return Index(factor->nsuper); }
     const Index* Super() const { return static_cast<const Index*>(factor->super); }
     const Index* RowStart() const { return static_cast<const Index*>(factor->pi); }
@@ -411,19 +388,7 @@ bool SingleFactor::Factorize(const SparseLower& K)
 {
     m_symbolic = std::make_unique<Symbolic>();
     Symbolic& sym = *m_symbolic;
-    cholmod_sparse A{};
-    A.nrow = A.ncol = std::size_t(K.n);
-    A.nzmax = K.row.size();
-    A.p = const_cast<Index*>(K.colStart.data());
-    A.i = const_cast<Index*>(K.row.data());
-    A.x = const_cast<double*>(K.value.data());
-    A.stype = -1;
-    A.itype = CHOLMOD_LONG;
-    A.xtype = CHOLMOD_REAL;
-    A.dtype = CHOLMOD_DOUBLE;
-    A.sorted = 1;
-    A.packed = 1;
-    sym.factor = cholmod_l_analyze_p(&A, nullptr, nullptr, 0, &sym.common);
+    sym.Analyze(K);
     if (sym.common.status == CHOLMOD_OUT_OF_MEMORY)
         throw std::bad_alloc();
     if (!sym.factor || sym.common.status < CHOLMOD_OK || !sym.factor->is_super)
