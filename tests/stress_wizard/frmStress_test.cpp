@@ -118,6 +118,7 @@ protected:
         ResetStressResults(Stress());
         Settings() = DefaultSettings();
         SelectStringTable(StringTable::Vendel);
+        m_sheetNames = {"Grid", "Domains", "Lines", "Loads"};
         ASSERT_NO_FATAL_FAILURE(StartHostAndAnswers(kAttachQuestion));
         OpenWizard();
     }
@@ -142,18 +143,6 @@ protected:
     }
 
     QString Exchange(const QString& name) const { return m_dir.filePath(QStringLiteral("data/Ardela/Vendel/") + name); }
-
-    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
-    QPushButton* PickButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
-    }
-    QPushButton* DrawButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
-    }
 
     // Steps 0 to 2 with a new analysis in the current drawing.
     void StartNewAnalysis()
@@ -661,7 +650,7 @@ TEST_F(VendelWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNo
     // dies while the link watch ticks in the wait.
     ASSERT_TRUE(m_host.StopThenKillLater(500));
     Next();
-    ExpectTheLinkLostOnceOnTheFirstStep();
+    ExpectTheLinkLostOnceOnTheFirstStep(QStringLiteral("Vendel"));
     EXPECT_EQ(Stress().VertCount, 3);
 }
 
@@ -691,15 +680,9 @@ TEST_F(VendelWizard, LostLinkOnTheLoadStepIsSaidOnceAndTheModelIsKept)
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     Back();
     ASSERT_EQ(m_wizard->CurrentStep, 6);
-    m_shown.clear();
-    m_host.Kill();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_NO_FATAL_FAILURE(KillTheHost());
     QTest::qWait(300);  // further ticks of the watch must not repeat the message
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_EQ(m_shown[0].style, MsgCritical);
-    EXPECT_EQ(m_shown[0].title, QStringLiteral("Vendel"));
-    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    ExpectTheLinkMessageOnce(QStringLiteral("Vendel"));
     EXPECT_EQ(Stress().VertCount, 5);
     EXPECT_EQ(Stress().NodalLoadCount, 1);
     EXPECT_EQ(Stress().NodalLoads(1, 4).ToSingle(), -500.0f);
@@ -718,12 +701,8 @@ TEST_F(VendelWizard, UnsavedModelAfterALostLinkIsAskedAboutBeforeANewAnalysisEmp
 
     // Yes saves through the dialog, then the new analysis starts empty.
     const QString path = m_dir.filePath(QStringLiteral("kept.vdl"));
-    m_unsavedAnswer = MsgResultYes;
-    m_dialogAnswers.push_back(path);
-    Next();
-    EXPECT_EQ(m_wizard->CurrentStep, 1);
+    SaveTheUnsavedModelAs(path);
     EXPECT_EQ(Stress().VertCount, 0);
-    EXPECT_FALSE(m_wizard->IsDirty());
     auto saved = std::make_unique<StressModel>();
     SettingsArray settings;
     ASSERT_NO_THROW(ReadAnalysisFile(StressFileKind(*saved, settings), path));
@@ -770,15 +749,7 @@ TEST_F(VendelWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeep
     ASSERT_FALSE(after.plus.empty());
     EXPECT_NEAR(after.plus[0].Length() * 10.0, before.plus[0].Length(), 1e-3 * before.plus[0].Length());
 
-    // Closing asks; Cancel keeps the window.
-    m_shown.clear();
-    SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-        m_shown.push_back({prompt, style, title});
-        return std::int16_t(MsgResultCancel);
-    });
-    EXPECT_FALSE(m_wizard->close());
-    EXPECT_EQ(Prompts(), std::vector<QString>{QStringLiteral(
-                             "The application will close and the analysis was not saved to a file. Do you want to close?")});
+    ExpectClosingToAskAndCancelToKeepTheWindow();
 
     // The next run saves the new scale into the file, without a dialog, and draws with it.
     Click(NavRowButton(m_wizard, NavRun));

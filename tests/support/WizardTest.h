@@ -3,6 +3,7 @@
 // controls as a person drives it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -115,6 +116,17 @@ protected:
         return {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")};
     }
 
+    // The Pick and Draw buttons of model step `slot` (0 = the first model step), named after
+    // the program's sheets (m_sheetNames).
+    QPushButton* PickButton(std::size_t slot) const
+    {
+        return Control<QPushButton>(m_window, QStringLiteral("cmdSelect") + QLatin1String(m_sheetNames.at(slot)));
+    }
+    QPushButton* DrawButton(std::size_t slot) const
+    {
+        return Control<QPushButton>(m_window, QStringLiteral("cmdDraw") + QLatin1String(m_sheetNames.at(slot)));
+    }
+
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void Next() { Click(NavRowButton(m_window, NavNext)); }
     void Back() { Click(NavRowButton(m_window, NavBack)); }
@@ -150,21 +162,37 @@ protected:
         return prompts;
     }
 
-    // The host killed: the wizard goes back to its first step; then `again` takes the same name.
-    void LoseTheLinkAndStartAnotherHost(HostProcess& again)
+    // The host killed: the wizard goes back to its first step (the messages shown from here on).
+    void KillTheHost()
     {
+        m_shown.clear();
         m_host.Kill();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->CurrentStep == 0; }, 10000));
+    }
+
+    // The host killed, then `again` takes the same name.
+    void LoseTheLinkAndStartAnotherHost(HostProcess& again)
+    {
+        ASSERT_NO_FATAL_FAILURE(KillTheHost());
         ASSERT_TRUE(again.Start(m_socket, HostArguments()));
     }
 
+    // The link message shown once (critical, under `title`), and the drawing let go.
+    void ExpectTheLinkMessageOnce(const QString& title)
+    {
+        ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
+        EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+        EXPECT_EQ(m_shown[0].style, MsgCritical);
+        EXPECT_EQ(m_shown[0].title, title);
+        EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    }
+
     // After the host died during a step change: the link message once, the first step shown.
-    void ExpectTheLinkLostOnceOnTheFirstStep()
+    void ExpectTheLinkLostOnceOnTheFirstStep(const QString& title)
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty() && m_window->CurrentStep == 0; }, 10000));
         QTest::qWait(300);  // further ticks of the watch must not repeat the message
-        ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
-        EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
+        ExpectTheLinkMessageOnce(title);
         EXPECT_TRUE(Control<QGroupBox>(m_window, QStringLiteral("fraStep"), 0)->isVisible());
     }
 
@@ -181,6 +209,33 @@ protected:
         EXPECT_EQ(m_shown[0].title, title);
         EXPECT_EQ(m_window->CurrentStep, 0);
         EXPECT_TRUE(m_window->IsDirty());
+    }
+
+    // Next on the first step answered Yes: the unsaved model saved as `path` through the save
+    // dialog, then the next step with the model emptied (the caller checks both).
+    void SaveTheUnsavedModelAs(const QString& path)
+    {
+        m_unsavedAnswer = MsgResultYes;
+        m_dialogAnswers.push_back(path);
+        Next();
+        EXPECT_EQ(m_window->CurrentStep, 1);
+        EXPECT_FALSE(m_window->IsDirty());
+    }
+
+    // Closing asks the closing question once; Cancel keeps the window open.
+    void ExpectClosingToAskAndCancelToKeepTheWindow()
+    {
+        m_shown.clear();
+        SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
+            m_shown.push_back({prompt, style, title});
+            return std::int16_t(MsgResultCancel);
+        });
+        EXPECT_FALSE(m_window->close());
+        ASSERT_EQ(m_shown.size(), 1u);
+        EXPECT_EQ(m_shown[0].prompt,
+                  QStringLiteral("The application will close and the analysis was not saved to a file. Do you want to close?"));
+        EXPECT_EQ(m_shown[0].style, MsgOkCancel + MsgExclamation);
+        EXPECT_TRUE(m_window->isVisible());
     }
 
     // Back on the first step with the model unsaved: Open answered Cancel shows no open dialog;
@@ -206,6 +261,7 @@ protected:
     HostProcess m_host;
     cad::AcadApplicationPtr m_feed;
     StepWindow* m_window = nullptr;
+    std::array<const char*, 4> m_sheetNames{};
     GridEditor* m_grid = nullptr;
     std::vector<Shown> m_shown;
     std::deque<QString> m_dialogAnswers;

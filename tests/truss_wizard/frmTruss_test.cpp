@@ -68,6 +68,7 @@ protected:
         ResetModel(Truss());
         Settings() = DefaultSettings();
         SelectStringTable(StringTable::Korrin);
+        m_sheetNames = {"Nodes", "Elements", "Blocks", "Loads"};
         ASSERT_NO_FATAL_FAILURE(StartHostAndAnswers(kAttachQuestion));
         OpenWizard();
     }
@@ -79,18 +80,6 @@ protected:
         if (prompt == cad::HostNotAnsweringText() && m_onSilentHost)
             return m_onSilentHost();
         return std::nullopt;
-    }
-
-    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
-    QPushButton* PickButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
-    }
-    QPushButton* DrawButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
     }
 
     // Steps 0 and 1 with a new analysis in the current drawing.
@@ -456,19 +445,13 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
-    m_shown.clear();
-    m_host.Kill();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_NO_FATAL_FAILURE(KillTheHost());
     // Later ticks of the watch (started again as on a new attach) must not repeat the message.
     QSignalSpy ticks(&Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc, &QTimer::timeout);
     Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 10000));
     Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.stop();
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_EQ(m_shown[0].style, MsgCritical);
-    EXPECT_EQ(m_shown[0].title, QStringLiteral("Korrin"));
-    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    ExpectTheLinkMessageOnce(QStringLiteral("Korrin"));
     EXPECT_EQ(Truss().NodeCount, 2);
     EXPECT_EQ(Truss().Elements(1, 2).ToInt32(), 2);
 
@@ -503,11 +486,8 @@ TEST_F(KorrinWizard, UnsavedModelAfterALostLinkIsAskedAboutBeforeANewAnalysisEmp
 
     // Yes saves through the dialog, then the new analysis starts empty.
     const QString path = m_dir.filePath(QStringLiteral("kept.krn"));
-    m_dialogAnswers.push_back(path);
-    Next();
-    EXPECT_EQ(m_wizard->CurrentStep, 1);
+    SaveTheUnsavedModelAs(path);
     EXPECT_EQ(Truss().NodeCount, 0);
-    EXPECT_FALSE(m_wizard->IsDirty());
     auto saved = std::make_unique<TrussModel>();
     SettingsArray settings;
     ASSERT_NO_THROW(ReadAnalysisFile(TrussFileKind(*saved, settings), path));
@@ -535,7 +515,7 @@ TEST_F(KorrinWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNo
     // while the link watch ticks in the wait.
     ASSERT_TRUE(m_host.StopThenKillLater(500));
     Next();
-    ExpectTheLinkLostOnceOnTheFirstStep();
+    ExpectTheLinkLostOnceOnTheFirstStep(QStringLiteral("Korrin"));
     EXPECT_EQ(Truss().NodeCount, 2);
 }
 
@@ -874,16 +854,7 @@ TEST_F(KorrinWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeep
     Click(NavRowButton(m_wizard, NavOptions));
     ASSERT_EQ(Settings()[SetScaleFactor].ToDouble(), 3.0);
     EXPECT_TRUE(m_wizard->IsDirty());
-    // Closing asks; Cancel keeps the window.
-    m_shown.clear();
-    m_unsavedAnswer = MsgResultCancel;
-    SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-        m_shown.push_back({prompt, style, title});
-        return std::int16_t(MsgResultCancel);
-    });
-    EXPECT_FALSE(m_wizard->close());
-    EXPECT_EQ(Prompts(), std::vector<QString>{QStringLiteral(
-                             "The application will close and the analysis was not saved to a file. Do you want to close?")});
+    ExpectClosingToAskAndCancelToKeepTheWindow();
 
     // The next run saves the new options into the file, without a dialog; the file opened again
     // brings them back.
@@ -902,17 +873,7 @@ TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)
     StartNewAnalysis();
     TypeCell(1, 1, "3");
     ASSERT_TRUE(m_wizard->IsDirty());
-    m_shown.clear();
-    SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-        m_shown.push_back({prompt, style, title});
-        return std::int16_t(MsgResultCancel);
-    });
-    EXPECT_FALSE(m_wizard->close());
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0].prompt,
-              QStringLiteral("The application will close and the analysis was not saved to a file. Do you want to close?"));
-    EXPECT_EQ(m_shown[0].style, MsgOkCancel + MsgExclamation);
-    EXPECT_TRUE(m_wizard->isVisible());
+    ExpectClosingToAskAndCancelToKeepTheWindow();
 }
 
 TEST_F(KorrinWizard, AColleaguesDrawingFullOfOtherKindsKeepsThemAllWhenCloseAcadSavesTheResults)
