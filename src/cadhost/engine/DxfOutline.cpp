@@ -15,7 +15,13 @@ namespace {
 
 const KindUnit* UnitOf(const DxfRecord& record)
 {
-    return record.groups.empty() ? nullptr : kinds::FindKind(kinds::Upper(record.groups.front().value));
+    if (record.groups.empty())
+        return nullptr;
+    // Files spell type names in upper case without blanks: looked up as they stand first.
+    const std::string& type = record.groups.front().value;
+    if (const KindUnit* unit = kinds::FindKind(type))
+        return unit;
+    return kinds::FindKind(kinds::Upper(type));
 }
 
 bool Reachable(const Point3& p)

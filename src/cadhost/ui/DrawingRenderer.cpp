@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <deque>
 #include <numbers>
 
@@ -466,12 +467,16 @@ private:
         m_painter.restore();
     }
 
-    // The cap height of the font as a part of its pixel size.
-    static double CapRatio(QFont font)
+    // The cap height of the font as a part of its pixel size (measured once per font).
+    double CapRatio(QFont font)
     {
+        const QString key = font.key();
+        if (const auto it = m_capRatios.constFind(key); it != m_capRatios.cend())
+            return *it;
         font.setPixelSize(200);
         const QFontMetricsF fm(font);
         const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+        m_capRatios.insert(key, cap / 200.0);
         return cap / 200.0;
     }
 
@@ -540,6 +545,7 @@ private:
     QString m_lastName;
     QFont m_font;
     bool m_fontReady = false;
+    QHash<QString, double> m_capRatios;
     uchar* m_bits = nullptr;     // the image's pixels, for solid lines
     qsizetype m_stride = 0;
 };
@@ -640,14 +646,26 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
 
 double DrawingRenderer::GlyphMeasure(const TextRun& run, const QString& drawingFont)
 {
+    // Metrics of each font at a reference size, kept for the next runs of the same font.
+    constexpr int kReference = 200;   // pixels: glyph widths measured at this size, then scaled
+    struct Metrics {
+        QFontMetricsF fm;
+        double cap;
+    };
+    // Kept for the life of the program (never destroyed: font metrics must not outlive the
+    // application object); drawing happens on the window's thread only.
+    static auto* const known = new QHash<QString, std::shared_ptr<Metrics>>;
     QFont font(run.font.isEmpty() ? drawingFont : run.font);
     font.setBold(run.bold);
     font.setItalic(run.italic);
-    constexpr int kReference = 200;   // pixels: glyph widths measured at this size, then scaled
     font.setPixelSize(kReference);
-    const QFontMetricsF fm(font);
-    const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
-    return fm.horizontalAdvance(run.text) * run.height / cap * run.widthFactor;
+    std::shared_ptr<Metrics>& m = (*known)[font.key()];
+    if (!m) {
+        QFontMetricsF fm(font);
+        const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+        m = std::make_shared<Metrics>(Metrics{fm, cap});
+    }
+    return m->fm.horizontalAdvance(run.text) * run.height / m->cap * run.widthFactor;
 }
 
 } // namespace cadhost

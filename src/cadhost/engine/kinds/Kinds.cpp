@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "cadhost/engine/kinds/Units.h"
 
@@ -171,14 +172,17 @@ std::vector<DxfRecord> Followers(const DxfRecord& record, std::string_view type)
 
 const KindUnit* FindKind(std::string_view type)
 {
-    static const KindUnit* const units[] = {
-        &kLineUnit, &kPointUnit, &kCircleUnit, &kArcUnit, &kEllipseUnit, &kLwPolylineUnit, &kPolylineUnit,
-        &kSplineUnit, &kFaceUnit, &kSolidUnit, &kTraceUnit, &kLeaderUnit, &kImageUnit, &kWipeoutUnit, &kHatchUnit,
-        &kTextUnit, &kAttribUnit, &kMTextUnit, &kInsertUnit, &kDimensionUnit, &kXLineUnit, &kRayUnit};
-    for (const KindUnit* u : units)
-        if (type == u->type)
-            return u;
-    return nullptr;
+    static const std::unordered_map<std::string_view, const KindUnit*> units = [] {
+        std::unordered_map<std::string_view, const KindUnit*> m;
+        for (const KindUnit* u : {&kLineUnit, &kPointUnit, &kCircleUnit, &kArcUnit, &kEllipseUnit, &kLwPolylineUnit,
+                                  &kPolylineUnit, &kSplineUnit, &kFaceUnit, &kSolidUnit, &kTraceUnit, &kLeaderUnit,
+                                  &kImageUnit, &kWipeoutUnit, &kHatchUnit, &kTextUnit, &kAttribUnit, &kMTextUnit,
+                                  &kInsertUnit, &kDimensionUnit, &kXLineUnit, &kRayUnit})
+            m.emplace(u->type, u);
+        return m;
+    }();
+    const auto it = units.find(type);
+    return it == units.end() ? nullptr : it->second;
 }
 
 } // namespace cadhost::kinds
