@@ -423,7 +423,7 @@ QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const 
     case HandleKind::ModelSpace: {
         // Additions go to the layer this caller made active, whatever another caller did since.
         const QString own = CallerLayer(call.own, handle.document);
-        if (!own.isEmpty() && !call.doc->Layers().Find(own))
+        if (!own.isEmpty() && member.startsWith(QLatin1String("Add")) && !call.doc->Layers().Find(own))
             Fail(codes::kHostFailed, QStringLiteral("The layer \"%1\", made active by this program, has been deleted.").arg(own));
         additions.emplace(*call.doc, own);
         break;
