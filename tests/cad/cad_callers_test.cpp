@@ -1,8 +1,9 @@
 // Guards the drawing host serving several programs at once against: one program's additions
 // landing on the layer another program made active, one program's "tempss" colliding with or
 // holding another's entities, a layer another program adds to being deleted under it, and a
-// program that sends without reading its replies making the host keep them without bound or
-// keeping the other programs waiting.
+// program that sends without reading its replies making the host keep them without bound,
+// keeping the other programs waiting, losing or reordering its replies, or being kept by the
+// host after it has gone.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,8 +16,10 @@
 
 #include <QCborMap>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +84,119 @@ protected:
 
 // The lines each program adds in the test of two programs drawing at once.
 constexpr int kLines = 3000;
+
+// A caller on a plain socket that writes Name requests as fast as the host takes them and
+// reads nothing until told to.
+class Flooder {
+public:
+    explicit Flooder(const QString& socketPath)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(socketPath);
+        std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+        if (m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~Flooder() { Close(); }
+    bool Connected() const { return m_fd >= 0; }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    qint64 Sent() const { return m_sent; }
+
+    // Writes until the host has taken nothing for a second (it stopped reading) or `giveUp`
+    // bytes are out (it never did); returns the bytes the host took. The last request may be
+    // written only in part.
+    qint64 FloodUntilHeld(qint64 giveUp)
+    {
+        qint64 written = 0;
+        for (;;) {
+            if (m_pending.isEmpty())
+                m_pending = Request(++m_sent);
+            const ssize_t n = ::send(m_fd, m_pending.constData(), std::size_t(m_pending.size()), MSG_NOSIGNAL);
+            if (n > 0) {
+                written += n;
+                m_pending.remove(0, n);
+                if (written > giveUp)
+                    return written;
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return written;
+            pollfd writable{m_fd, POLLOUT, 0};
+            if (::poll(&writable, 1, 1000) == 0)
+                return written;
+        }
+    }
+
+    // Reads until every request sent has its reply (the rest of the last one going out
+    // meanwhile) or 60 s have passed; counts the replies that are not the next one expected.
+    struct Replies {
+        qint64 received = 0;
+        qint64 wrong = 0;
+    };
+    Replies ReadAll()
+    {
+        Replies replies;
+        MessageReader reader;
+        QDeadlineTimer deadline(60000);
+        char buffer[65536];
+        while (replies.received < m_sent && !deadline.hasExpired()) {
+            pollfd ready{m_fd, short(POLLIN | (m_pending.isEmpty() ? 0 : POLLOUT)), 0};
+            ::poll(&ready, 1, 1000);
+            if (!m_pending.isEmpty() && (ready.revents & POLLOUT)) {
+                const ssize_t n = ::send(m_fd, m_pending.constData(), std::size_t(m_pending.size()), MSG_NOSIGNAL);
+                if (n > 0)
+                    m_pending.remove(0, n);
+            }
+            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (got == 0)
+                break;
+            if (got < 0)
+                continue;
+            reader.Feed(QByteArray(buffer, int(got)));
+            QCborMap reply;
+            while (reader.Next(reply) == MessageReader::Status::Message) {
+                ++replies.received;
+                if (reply.value(wire::kId).toInteger() != replies.received
+                    || reply.value(wire::kResult).toString() != QStringLiteral("cadhost"))
+                    ++replies.wrong;
+            }
+        }
+        return replies;
+    }
+
+private:
+    static QByteArray Request(qint64 id)
+    {
+        QCborMap message;
+        message.insert(wire::kId, id);
+        message.insert(wire::kHandle, Handle{HandleKind::Application, 0, QCborValue()}.ToCbor());
+        message.insert(wire::kMember, QStringLiteral("Name"));
+        message.insert(wire::kArgs, QCborArray());
+        return FrameMessage(message);
+    }
+
+    int m_fd = -1;
+    qint64 m_sent = 0;      // requests begun
+    QByteArray m_pending;   // what is left of the last one
+};
+
+// The descriptors the process holds open.
+int OpenDescriptors(qint64 pid)
+{
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+}
+
+// A flood of 64 MiB: far more than the host takes from a caller that reads nothing.
+constexpr qint64 kFloodBytes = qint64(64) << 20;
 
 } // namespace
 
@@ -191,48 +307,10 @@ TEST_F(HostCallersTest, ALayerAnotherProgramAddsToIsNotDeletedUnderIt)
 
 TEST_F(HostCallersTest, ACallerThatNeverReadsIsHeldWhileOthersAreServedAndThenGetsEveryReplyInOrder)
 {
-    // The flooder: a plain socket that writes Name requests as fast as the host takes them
-    // and reads nothing.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(m_socketPath);
-    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
-
-    const auto request = [](qint64 id) {
-        QCborMap message;
-        message.insert(wire::kId, id);
-        message.insert(wire::kHandle, Handle{HandleKind::Application, 0, QCborValue()}.ToCbor());
-        message.insert(wire::kMember, QStringLiteral("Name"));
-        message.insert(wire::kArgs, QCborArray());
-        return FrameMessage(message);
-    };
-    // Writes until the host has taken nothing for a second (it stopped reading) or 64 MiB are
-    // out (it never did). The last request may be written only in part.
-    constexpr qint64 kGiveUpBytes = qint64(64) << 20;
-    qint64 written = 0;
-    qint64 sent = 0;    // requests begun
-    QByteArray pending;
-    for (;;) {
-        if (pending.isEmpty())
-            pending = request(++sent);
-        const ssize_t n = ::send(fd, pending.constData(), std::size_t(pending.size()), MSG_NOSIGNAL);
-        if (n > 0) {
-            written += n;
-            pending.remove(0, n);
-            if (written > kGiveUpBytes)
-                break;
-            continue;
-        }
-        ASSERT_TRUE(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) << std::strerror(errno);
-        pollfd writable{fd, POLLOUT, 0};
-        if (::poll(&writable, 1, 1000) == 0)
-            break;
-    }
-    // The host stopped reading this caller after a bounded amount (its replies pass 1 MiB).
-    EXPECT_LT(written, qint64(16) << 20) << "the host read on from a caller that never reads its replies";
+    Flooder flooder(m_socketPath);
+    ASSERT_TRUE(flooder.Connected());
+    // The host stops reading the flooder after a bounded amount (its replies pass 1 MiB).
+    EXPECT_LT(flooder.FloodUntilHeld(kFloodBytes), qint64(16) << 20) << "the host read on from a caller that never reads its replies";
 
     // Meanwhile another program is served as usual.
     Program other = Attach({QStringLiteral("Walls")});
@@ -241,36 +319,26 @@ TEST_F(HostCallersTest, ACallerThatNeverReadsIsHeldWhileOthersAreServedAndThenGe
     other.doc->SetActiveLayer(other.layers[0]);
     EXPECT_EQ(other.space->AddLine({0, 0, 0}, {1, 1, 0})->Layer(), QStringLiteral("Walls"));
 
-    // The flooder starts reading: every reply arrives, in the order of the requests, while the
-    // rest of its last request goes out.
-    MessageReader reader;
-    qint64 expected = 1;
-    int wrong = 0;
-    QDeadlineTimer deadline(60000);
-    char buffer[65536];
-    while (expected <= sent && !deadline.hasExpired()) {
-        pollfd ready{fd, short(POLLIN | (pending.isEmpty() ? 0 : POLLOUT)), 0};
-        ::poll(&ready, 1, 1000);
-        if (!pending.isEmpty() && (ready.revents & POLLOUT)) {
-            const ssize_t n = ::send(fd, pending.constData(), std::size_t(pending.size()), MSG_NOSIGNAL);
-            if (n > 0)
-                pending.remove(0, n);
-        }
-        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-        if (got == 0)
-            break;
-        if (got < 0)
-            continue;
-        reader.Feed(QByteArray(buffer, int(got)));
-        QCborMap reply;
-        while (reader.Next(reply) == MessageReader::Status::Message) {
-            if (reply.value(wire::kId).toInteger() != expected || reply.value(wire::kResult).toString() != QStringLiteral("cadhost"))
-                ++wrong;
-            ++expected;
-        }
-    }
-    ::close(fd);
-    EXPECT_EQ(expected - 1, sent) << "replies missing";
-    EXPECT_EQ(wrong, 0) << "replies out of order or wrong";
+    // The flooder starts reading: every reply arrives, in the order of the requests.
+    const Flooder::Replies replies = flooder.ReadAll();
+    EXPECT_EQ(replies.received, flooder.Sent()) << "replies missing";
+    EXPECT_EQ(replies.wrong, 0) << "replies out of order or wrong";
+    EXPECT_EQ(other.app->Name(), QStringLiteral("cadhost"));
+}
+
+TEST_F(HostCallersTest, AHeldCallerThatGoesAwayIsLetGo)
+{
+    Program other = Attach({});
+    ASSERT_TRUE(other.app);
+    const int before = OpenDescriptors(m_host.Pid());
+    Flooder flooder(m_socketPath);
+    ASSERT_TRUE(flooder.Connected());
+    flooder.FloodUntilHeld(kFloodBytes);
+    flooder.Close();
+    // The host notices the caller has gone although it reads nothing of it, and closes its end.
+    QDeadlineTimer deadline(20000);
+    while (OpenDescriptors(m_host.Pid()) > before && !deadline.hasExpired())
+        QTest::qWait(50);
+    EXPECT_EQ(OpenDescriptors(m_host.Pid()), before);
     EXPECT_EQ(other.app->Name(), QStringLiteral("cadhost"));
 }
