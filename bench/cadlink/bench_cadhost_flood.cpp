@@ -46,12 +46,7 @@ long long StatusKb(qint64 pid, const char* field)
 
 QByteArray NameRequest(qint64 id)
 {
-    QCborMap message;
-    message.insert(wire::kId, id);
-    message.insert(wire::kHandle, Handle{HandleKind::Application, 0, QCborValue()}.ToCbor());
-    message.insert(wire::kMember, QStringLiteral("Name"));
-    message.insert(wire::kArgs, QCborArray());
-    return FrameMessage(message);
+    return FrameMessage(RequestMessage(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name")));
 }
 
 double Median(std::vector<double> values)

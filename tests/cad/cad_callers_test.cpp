@@ -18,7 +18,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -27,34 +26,17 @@
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
 #include "cadlink/Wire.h"
-#include "support/HostProcess.h"
+#include "support/DrawingTestSupport.h"
 #include "support/TestSupport.h"
 
 using namespace ardela::cad;
-using ardela::test::HostProcess;
+using ardela::test::FailureCode;
 
 namespace {
 
-template <typename Call>
-std::uint32_t FailureCode(Call&& call)
-{
-    try {
-        call();
-    } catch (const CadError& error) {
-        return error.Code();
-    }
-    return 0;
-}
-
-class HostCallersTest : public ::testing::Test {
+// A host of the test's own; its own connection (m_app) makes no layer active.
+class HostCallersTest : public ardela::test::DrawingHostTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_socketPath = m_dir.filePath(QStringLiteral("host"));
-        ASSERT_TRUE(m_host.Start(m_socketPath, {QStringLiteral("--socket"), m_socketPath, QStringLiteral("--second-instance")}));
-    }
-
     // A program of its own on the host, working in the host's drawing.
     struct Program {
         AcadApplicationPtr app;
@@ -77,9 +59,7 @@ protected:
         return program;
     }
 
-    QTemporaryDir m_dir;
-    QString m_socketPath;
-    HostProcess m_host;
+    const QString m_socketPath = m_dir.filePath(QStringLiteral("host"));
 };
 
 // The lines each program adds in the test of two programs drawing at once.
@@ -176,12 +156,7 @@ public:
 private:
     static QByteArray Request(qint64 id)
     {
-        QCborMap message;
-        message.insert(wire::kId, id);
-        message.insert(wire::kHandle, Handle{HandleKind::Application, 0, QCborValue()}.ToCbor());
-        message.insert(wire::kMember, QStringLiteral("Name"));
-        message.insert(wire::kArgs, QCborArray());
-        return FrameMessage(message);
+        return FrameMessage(RequestMessage(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name")));
     }
 
     int m_fd = -1;
@@ -239,9 +214,7 @@ TEST_F(HostCallersTest, TwoProgramsDrawingAtOnceKeepTheirLayersAndTheirOwnTempss
     // Each reads back its own active layer; the host shows the one set last.
     EXPECT_EQ(korrin.doc->ActiveLayer()->Name(), korrinLayerOf[kLines - 1]);
     EXPECT_EQ(vendel.doc->ActiveLayer()->Name(), vendelLayerOf[kLines - 1]);
-    Program viewer = Attach({});
-    ASSERT_TRUE(viewer.app);
-    EXPECT_EQ(viewer.doc->ActiveLayer()->Name(), vendelLayerOf[kLines - 1]);
+    EXPECT_EQ(m_app->ActiveDocument()->ActiveLayer()->Name(), vendelLayerOf[kLines - 1]);
 
     // Every entity in a program's "tempss" is its own and on the layer it had chosen.
     const auto check = [](AcadSelectionSet& set, double y, std::map<int, QString>& layerOf, const char* who) {
@@ -328,8 +301,6 @@ TEST_F(HostCallersTest, ACallerThatNeverReadsIsHeldWhileOthersAreServedAndThenGe
 
 TEST_F(HostCallersTest, AHeldCallerThatGoesAwayIsLetGo)
 {
-    Program other = Attach({});
-    ASSERT_TRUE(other.app);
     const int before = OpenDescriptors(m_host.Pid());
     Flooder flooder(m_socketPath);
     ASSERT_TRUE(flooder.Connected());
@@ -340,5 +311,5 @@ TEST_F(HostCallersTest, AHeldCallerThatGoesAwayIsLetGo)
     while (OpenDescriptors(m_host.Pid()) > before && !deadline.hasExpired())
         QTest::qWait(50);
     EXPECT_EQ(OpenDescriptors(m_host.Pid()), before);
-    EXPECT_EQ(other.app->Name(), QStringLiteral("cadhost"));
+    EXPECT_EQ(m_app->Name(), QStringLiteral("cadhost"));
 }
