@@ -252,11 +252,7 @@ void CadLink::Send(const Handle& handle, const QString& member, const QCborArray
     if (!m_connected || !m_socket)
         throw CadError(kDisconnected, kLostText);
     const qint64 id = m_nextId++;
-    QCborMap request;
-    request.insert(wire::kId, id);
-    request.insert(wire::kHandle, handle.ToCbor());
-    request.insert(wire::kMember, member);
-    request.insert(wire::kArgs, args);
+    QCborMap request = RequestMessage(id, handle, member, args);
     request.insert(wire::kUnanswered, true);
     m_unansweredIds.insert(id);
     ++m_unanswered;
@@ -274,11 +270,7 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     if (!m_connected)
         throw CadError(kDisconnected, kLostText);
     const qint64 id = m_nextId++;
-    QCborMap request;
-    request.insert(wire::kId, id);
-    request.insert(wire::kHandle, handle.ToCbor());
-    request.insert(wire::kMember, member);
-    request.insert(wire::kArgs, args);
+    const QCborMap request = RequestMessage(id, handle, member, args);
 
     PendingCall call;
     m_pending.emplace(id, &call);

@@ -34,6 +34,16 @@ std::optional<Handle> Handle::FromCbor(const QCborValue& value)
     return handle;
 }
 
+QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, const QCborArray& args)
+{
+    QCborMap request;
+    request.insert(wire::kId, id);
+    request.insert(wire::kHandle, handle.ToCbor());
+    request.insert(wire::kMember, member);
+    request.insert(wire::kArgs, args);
+    return request;
+}
+
 QByteArray FrameMessage(const QCborMap& message)
 {
     const QByteArray body = message.toCborValue().toCbor();

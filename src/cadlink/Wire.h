@@ -61,6 +61,8 @@ struct Handle {
 
 // Prefixes the encoded message with its length (4 bytes, big-endian).
 QByteArray FrameMessage(const QCborMap& message);
+// The request calling `member` of the object `handle` with `args`, under the call id `id`.
+QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, const QCborArray& args = {});
 
 // Reads whole messages off a buffer as they complete.
 class MessageReader {

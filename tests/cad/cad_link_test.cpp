@@ -29,6 +29,7 @@
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
 #include "cadlink/Wire.h"
+#include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
 #include "cadhost/ui/HostWindow.h"
 #include "desktop/modMessage.h"
@@ -36,21 +37,10 @@
 #include "cadhost/app/WindowFrontEnd.h"
 
 using namespace ardela::cad;
+using ardela::test::FailureCode;
 using ardela::test::HostProcess;
 
 namespace {
-
-// Runs `call` and returns the automation code it failed with, 0 when it did not fail.
-template <typename Call>
-std::uint32_t FailureCode(Call&& call)
-{
-    try {
-        call();
-    } catch (const CadError& error) {
-        return error.Code();
-    }
-    return 0;
-}
 
 class CadLinkTest : public ::testing::Test {
 protected:
@@ -128,16 +118,6 @@ private:
     QLocalSocket m_socket;
     MessageReader m_reader;
 };
-
-QCborMap Request(qint64 id, const Handle& handle, const QString& member, const QCborArray& args = {})
-{
-    QCborMap request;
-    request.insert(wire::kId, id);
-    request.insert(wire::kHandle, handle.ToCbor());
-    request.insert(wire::kMember, member);
-    request.insert(wire::kArgs, args);
-    return request;
-}
 
 const Handle kApplication{HandleKind::Application, 0, QCborValue()};
 
@@ -502,8 +482,8 @@ TEST_F(CadLinkTest, CallerThatLeavesDuringPointInputDoesNotBlockTheNextPick)
     const Handle utility{HandleKind::Utility, 1, QCborValue()};
     const QCborArray pick{QCborValue(), QStringLiteral("Pick:")};
     const auto pickThenName = [&](qint64 id) {
-        return FrameMessage(Request(id, utility, QStringLiteral("GetPoint"), pick)) +
-               FrameMessage(Request(id + 1, kApplication, QStringLiteral("Name")));
+        return FrameMessage(RequestMessage(id, utility, QStringLiteral("GetPoint"), pick)) +
+               FrameMessage(RequestMessage(id + 1, kApplication, QStringLiteral("Name")));
     };
     {
         RawCaller leaving(m_socketPath);
@@ -627,23 +607,23 @@ TEST_F(CadLinkTest, MalformedRequestsGetAnErrorAndTheHostServesOn)
     EXPECT_EQ(reply->value(wire::kId).toInteger(), 5);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMalformedMessage));
 
-    raw.Send(FrameMessage(Request(6, kApplication, QStringLiteral("Explode"))));
+    raw.Send(FrameMessage(RequestMessage(6, kApplication, QStringLiteral("Explode"))));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMemberNotFound));
 
-    raw.Send(FrameMessage(Request(7, Handle{HandleKind::ModelSpace, 1, QCborValue()}, QStringLiteral("AddLine"),
+    raw.Send(FrameMessage(RequestMessage(7, Handle{HandleKind::ModelSpace, 1, QCborValue()}, QStringLiteral("AddLine"),
                                   {QStringLiteral("a"), 3})));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kInvalidArgument));
 
-    raw.Send(FrameMessage(Request(8, Handle{HandleKind::Document, 999, QCborValue()}, QStringLiteral("Name"))));
+    raw.Send(FrameMessage(RequestMessage(8, Handle{HandleKind::Document, 999, QCborValue()}, QStringLiteral("Name"))));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kDisconnected));
 
-    raw.Send(FrameMessage(Request(9, kApplication, QStringLiteral("Name"))));
+    raw.Send(FrameMessage(RequestMessage(9, kApplication, QStringLiteral("Name"))));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kResult).toString(), QStringLiteral("cadhost"));
@@ -683,7 +663,7 @@ TEST_F(CadLinkTest, HostSurvivesGarbageDeepNestingAndWrongFieldTypes)
             c = char(random.bounded(256));
         raw.Send(frame(body));
     }
-    raw.Send(FrameMessage(Request(77, kApplication, QStringLiteral("Name"))));
+    raw.Send(FrameMessage(RequestMessage(77, kApplication, QStringLiteral("Name"))));
     // Every frame before it gets its error reply or none; the last one is answered.
     std::optional<QCborMap> reply = raw.Reply();
     while (reply && reply->value(wire::kId).toInteger() != 77)

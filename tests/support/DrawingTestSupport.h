@@ -2,6 +2,7 @@
 // a recorder of ShowMessage, and a plain reader of the DXF files the host saves.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
@@ -33,6 +34,18 @@ struct DxfContents {
     std::vector<DxfEntity> entities;
     std::vector<DxfEntity> OnLayer(const QString& layer, const QString& type = QString()) const;
 };
+
+// Runs `call` and returns the automation code it failed with, 0 when it did not fail.
+template <typename Call>
+std::uint32_t FailureCode(Call&& call)
+{
+    try {
+        call();
+    } catch (const cad::CadError& error) {
+        return error.Code();
+    }
+    return 0;
+}
 
 // Reads the group code / value pairs of a DXF file; fails the test when it cannot.
 DxfContents ReadDxf(const QString& path);

@@ -195,7 +195,7 @@ ObjectId Document::AddLine(const Point3& start, const Point3& end)
 {
     Entity e;
     e.kind = EntityKind::Line;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     e.points = {start, end};
     return Insert(std::move(e));
 }
@@ -205,7 +205,7 @@ ObjectId Document::AddText(const QString& text, const Point3& insertion, double 
     CheckHeight(height);
     Entity e;
     e.kind = EntityKind::Text;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     e.points = {insertion};
     e.text = text;
     e.height = height;
@@ -217,7 +217,7 @@ ObjectId Document::AddPoint(const Point3& point)
 {
     Entity e;
     e.kind = EntityKind::Point;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     e.points = {point};
     return Insert(std::move(e));
 }
@@ -228,7 +228,7 @@ ObjectId Document::AddPolyline(const std::vector<double>& xyz)
         throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A 3D polyline needs at least two vertices of three coordinates each."));
     Entity e;
     e.kind = EntityKind::Polyline3d;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     for (std::size_t i = 0; i < xyz.size(); i += 3)
         e.points.push_back({xyz[i], xyz[i + 1], xyz[i + 2]});
     return Insert(std::move(e));
@@ -240,7 +240,7 @@ ObjectId Document::AddLightWeightPolyline(const std::vector<double>& xy)
         throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A polyline needs at least two vertices of two coordinates each."));
     Entity e;
     e.kind = EntityKind::LwPolyline;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     for (std::size_t i = 0; i < xy.size(); i += 2)
         e.points.push_back({xy[i], xy[i + 1], 0.0});
     return Insert(std::move(e));
@@ -250,7 +250,7 @@ ObjectId Document::AddSolid(const Point3& p1, const Point3& p2, const Point3& p3
 {
     Entity e;
     e.kind = EntityKind::Solid;
-    e.layer = m_activeLayer;
+    e.layer = AdditionLayer();
     e.points = {p1, p2, p3, p4};
     return Insert(std::move(e));
 }

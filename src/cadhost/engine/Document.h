@@ -112,7 +112,8 @@ public:
     std::uint64_t LayerRevision() const { return m_layerRevision; }
 
     // ---- model space ----
-    // Each adds to the active layer and returns the new entity's ObjectID.
+    // Each adds to the layer of additions (the active layer unless another is set) and returns
+    // the new entity's ObjectID.
     ObjectId AddLine(const Point3& start, const Point3& end);
     ObjectId AddText(const QString& text, const Point3& insertion, double height);
     ObjectId AddPoint(const Point3& point);
@@ -158,6 +159,11 @@ public:
     void SetLayerLocked(const QString& name, bool locked);
     const QString& ActiveLayer() const { return m_activeLayer; }
     void SetActiveLayer(const QString& name);                  // an existing, thawed layer
+    // Where the Add members put new entities: the active layer, or the layer set here (each
+    // caller of the automation link adds to the layer it made active, whatever another caller
+    // made active since). Empty: the active layer. It is no change of the drawing.
+    const QString& AdditionLayer() const { return m_additionLayer.isEmpty() ? m_activeLayer : m_additionLayer; }
+    void SetAdditionLayer(const QString& name) { m_additionLayer = name; }
     std::size_t EntitiesOnLayer(const QString& name) const;
 
     // ---- line types, text style, system variables ----
@@ -290,6 +296,7 @@ private:
     LayerTable m_layers;
     LinetypeTable m_linetypes;
     QString m_activeLayer = QStringLiteral("0");
+    QString m_additionLayer;
     TextStyle m_textStyle;
     std::vector<std::pair<QString, QVariant>> m_variables;
     std::vector<std::unique_ptr<SelectionSet>> m_selectionSets;

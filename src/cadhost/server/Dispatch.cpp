@@ -183,6 +183,47 @@ std::vector<FilterItem> FilterArgs(const QCborValue& typesArg, const QCborValue&
 }
 
 const QString kSnapVariable = QStringLiteral("OSMODE");
+const QString kLayerVariable = QStringLiteral("CLAYER");
+
+// Each caller's selection sets are its own: the drawing knows them by the caller's number and
+// the name the caller gave, so two callers may each have a "tempss" of their own.
+QString SetKey(qint64 caller, const QString& name)
+{
+    return QStringLiteral("%1|%2").arg(caller).arg(name);
+}
+
+bool IsCallersSet(qint64 caller, const QString& key)
+{
+    return key.startsWith(SetKey(caller, QString()));
+}
+
+// The name the caller gave the set.
+QString SetNameOf(const QString& key)
+{
+    return key.mid(key.indexOf(QLatin1Char('|')) + 1);
+}
+
+// The caller's own sets of the document, in the order they were added.
+std::vector<SelectionSet*> SetsOf(Document& doc, qint64 caller)
+{
+    std::vector<SelectionSet*> sets;
+    for (int i = 0; i < doc.SelectionSetCount(); ++i)
+        if (IsCallersSet(caller, doc.SelectionSetAt(i).Name()))
+            sets.push_back(&doc.SelectionSetAt(i));
+    return sets;
+}
+
+// While it lives, the document's additions go to `layer` (empty: its active layer).
+class AdditionLayerScope {
+public:
+    AdditionLayerScope(Document& doc, const QString& layer) : m_doc(doc) { m_doc.SetAdditionLayer(layer); }
+    ~AdditionLayerScope() { m_doc.SetAdditionLayer(QString()); }
+    AdditionLayerScope(const AdditionLayerScope&) = delete;
+    AdditionLayerScope& operator=(const AdditionLayerScope&) = delete;
+
+private:
+    Document& m_doc;
+};
 
 } // namespace
 
@@ -190,9 +231,11 @@ const QString kSnapVariable = QStringLiteral("OSMODE");
 struct Dispatcher::Call {
     Dispatcher& host;
     QLocalSocket* caller;
+    CallerState& own;                       // what this caller chose
     const QCborValue& id;
     const QCborArray& args;
     Document* doc = nullptr;                // every object but the application and the documents
+    qint64 docNumber = 0;
     const Layer* layer = nullptr;           // a layer handle
     SelectionSet* set = nullptr;            // a selection set handle
     std::int64_t entityId = 0;              // an entity handle
@@ -224,6 +267,31 @@ struct Dispatcher::Call {
     {
         return host.HandleOf(kind, *doc, key);
     }
+    // The layer this caller's additions go to and that it reads as the active one: the one it
+    // made active, else the drawing's.
+    QString OwnLayer() const
+    {
+        const QString own = host.CallerLayer(this->own, docNumber);
+        return own.isEmpty() ? doc->ActiveLayer() : own;
+    }
+    // Makes `name` this caller's active layer, and the drawing's (the host shows the last one set).
+    void MakeOwnLayerActive(const QString& name)
+    {
+        doc->SetActiveLayer(name);
+        own.activeLayers[docNumber] = doc->ActiveLayer();
+    }
+    // Refuses to delete or freeze a layer some caller adds to.
+    void RefuseIfSomeonesActiveLayer(const QString& name, const QString& what) const
+    {
+        const CallerState* user = host.CallerWithActiveLayer(docNumber, name);
+        if (user == &own)
+            Fail(codes::kEngineRefused, QStringLiteral("The layer \"%1\" is the active layer and cannot be %2.").arg(name, what));
+        if (user)
+            Fail(codes::kEngineRefused,
+                 QStringLiteral("The layer \"%1\" is the active layer of another program drawing here and cannot be %2.").arg(name, what));
+    }
+    // The caller's own set of that name; nullptr when it has none.
+    SelectionSet* OwnSet(const QString& name) const { return doc->FindSelectionSet(SetKey(own.number, name)); }
     // After a save: no one can be asked for a call of the link, so what the file could not keep
     // is told to the engineer in the host.
     void NoteLeftOut(const QString& leftOut) const
@@ -244,11 +312,44 @@ Dispatcher::Dispatcher(HostFrontEnd& frontEnd, ReplyChannel& channel, QObject* p
         if (!self)
             return;
         const auto found = self->m_numbers.find(doc);
-        if (found != self->m_numbers.end()) {
-            self->m_documents.erase(found->second);
-            self->m_numbers.erase(found);
-        }
+        if (found != self->m_numbers.end())
+            self->ForgetDocument(found->second);
     });
+}
+
+void Dispatcher::ForgetCaller(QLocalSocket* caller)
+{
+    const auto found = m_callers.find(caller);
+    if (found == m_callers.end())
+        return;
+    const qint64 number = found->second.number;
+    m_callers.erase(found);
+    ForgetClosedDocuments();
+    for (const auto& [docNumber, doc] : m_documents)
+        for (SelectionSet* set : SetsOf(*doc, number))
+            doc->DeleteSelectionSet(set->Name());
+}
+
+Dispatcher::CallerState& Dispatcher::StateOf(QLocalSocket* caller)
+{
+    CallerState& state = m_callers[caller];
+    if (state.number == 0)
+        state.number = m_nextCaller++;
+    return state;
+}
+
+QString Dispatcher::CallerLayer(const CallerState& caller, qint64 document) const
+{
+    const auto found = caller.activeLayers.find(document);
+    return found == caller.activeLayers.end() ? QString() : found->second;
+}
+
+const Dispatcher::CallerState* Dispatcher::CallerWithActiveLayer(qint64 document, const QString& name) const
+{
+    for (const auto& [socket, state] : m_callers)
+        if (CallerLayer(state, document).compare(name, Qt::CaseInsensitive) == 0)
+            return &state;
+    return nullptr;
 }
 
 Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
@@ -284,11 +385,13 @@ Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
 QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const Handle& handle, const QString& member,
                               const QCborArray& args, bool& deferred)
 {
-    Call call{*this, caller, id, args};
+    Call call{*this, caller, StateOf(caller), id, args};
     // The object first: a closed drawing or a deleted object says so whatever was asked of it.
     std::optional<Document::Step> step;
+    std::optional<AdditionLayerScope> additions;
     if (handle.kind != HandleKind::Application && handle.kind != HandleKind::Documents) {
         call.doc = &DocumentOf(handle.document);
+        call.docNumber = handle.document;
         // Each call is one step the engineer can undo (Close ends the document itself).
         if (!(handle.kind == HandleKind::Document && member == RowOf(Member::DocClose).name))
             step.emplace(*call.doc);
@@ -305,7 +408,7 @@ QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const 
     case HandleKind::SelectionSet:
         if (!handle.key.isString())
             Fail(codes::kInvalidArgument, QStringLiteral("A selection set handle carries the set's name."));
-        call.set = call.doc->FindSelectionSet(handle.key.toString());
+        call.set = call.OwnSet(handle.key.toString());
         if (!call.set)
             Fail(codes::kHostFailed, QStringLiteral("The selection set \"%1\" has been deleted.").arg(handle.key.toString()));
         break;
@@ -317,6 +420,14 @@ QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const 
         if (!call.entity)
             Fail(codes::kHostFailed, QStringLiteral("The object %1 has been erased.").arg(call.entityId));
         break;
+    case HandleKind::ModelSpace: {
+        // Additions go to the layer this caller made active, whatever another caller did since.
+        const QString own = CallerLayer(call.own, handle.document);
+        if (!own.isEmpty() && member.startsWith(QLatin1String("Add")) && !call.doc->Layers().Find(own))
+            Fail(codes::kHostFailed, QStringLiteral("The layer \"%1\", made active by this program, has been deleted.").arg(own));
+        additions.emplace(*call.doc, own);
+        break;
+    }
     default:
         break;
     }
@@ -421,17 +532,19 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         on(Member::DocFullName, [](Call& c) -> V { return c.doc->FullName(); });
         on(Member::DocSaved, [](Call& c) -> V { return c.doc->Saved(); });
         on(Member::DocHWnd, [](Call& c) -> V { return qint64(c.host.m_frontEnd.DocumentWindow(*c.doc)); });
-        on(Member::DocActiveLayer, [](Call& c) -> V { return c.HandleTo(HandleKind::Layer, c.doc->ActiveLayer()); });
+        on(Member::DocActiveLayer, [](Call& c) -> V { return c.HandleTo(HandleKind::Layer, c.OwnLayer()); });
         on(Member::DocPutActiveLayer, [](Call& c) -> V {
             const std::optional<Handle> layer = Handle::FromCbor(c.args[0]);
             if (!layer || layer->kind != HandleKind::Layer || !layer->key.isString() || layer->document != c.host.NumberOf(*c.doc))
                 Fail(codes::kInvalidArgument, QStringLiteral("The active layer must be a layer of this drawing."));
-            c.doc->SetActiveLayer(layer->key.toString());
+            c.MakeOwnLayerActive(layer->key.toString());
             return V();
         });
         on(Member::DocSetVariable, [](Call& c) -> V {
             const QCborValue value = c.args[1];
-            if (value.isInteger())
+            if (StringArg(c.args, 0).compare(kLayerVariable, Qt::CaseInsensitive) == 0)
+                c.MakeOwnLayerActive(StringArg(c.args, 1));
+            else if (value.isInteger())
                 c.doc->SetVariable(StringArg(c.args, 0), QVariant(qlonglong(value.toInteger())));
             else if (value.isDouble())
                 c.doc->SetVariable(StringArg(c.args, 0), QVariant(value.toDouble()));
@@ -442,6 +555,8 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             return V();
         });
         on(Member::DocGetVariable, [](Call& c) -> V {
+            if (StringArg(c.args, 0).compare(kLayerVariable, Qt::CaseInsensitive) == 0)
+                return c.OwnLayer();
             const QVariant value = c.doc->GetVariable(StringArg(c.args, 0));
             if (value.typeId() == QMetaType::Double)
                 return value.toDouble();
@@ -517,6 +632,7 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         on(Member::LayerFreeze, [](Call& c) -> V { return c.layer->frozen; });
         on(Member::LayerLock, [](Call& c) -> V { return c.layer->locked; });
         on(Member::LayerDelete, [](Call& c) -> V {
+            c.RefuseIfSomeonesActiveLayer(c.layer->name, QStringLiteral("deleted"));
             c.doc->DeleteLayer(c.layer->name);
             return V();
         });
@@ -536,6 +652,8 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             return V();
         });
         on(Member::LayerPutFreeze, [](Call& c) -> V {
+            if (BoolArg(c.args, 0))
+                c.RefuseIfSomeonesActiveLayer(c.layer->name, QStringLiteral("frozen"));
             c.doc->SetLayerFrozen(c.layer->name, BoolArg(c.args, 0));
             return V();
         });
@@ -558,23 +676,31 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         });
 
         // The selection sets and a set
-        on(Member::SetsCount, [](Call& c) -> V { return c.doc->SelectionSetCount(); });
+        // A caller sees and names only its own sets.
+        on(Member::SetsCount, [](Call& c) -> V { return qint64(SetsOf(*c.doc, c.own.number).size()); });
         on(Member::SetsAdd, [](Call& c) -> V {
-            return c.HandleTo(HandleKind::SelectionSet, c.doc->AddSelectionSet(StringArg(c.args, 0)).Name());
+            const QString name = StringArg(c.args, 0);
+            if (name.trimmed().isEmpty())
+                Fail(codes::kInvalidArgument, QStringLiteral("A selection set needs a name."));
+            if (c.OwnSet(name))
+                Fail(codes::kEngineRefused, QStringLiteral("The selection set \"%1\" already exists.").arg(name));
+            c.doc->AddSelectionSet(SetKey(c.own.number, name));
+            return c.HandleTo(HandleKind::SelectionSet, name);
         });
         on(Member::SetsItem, [](Call& c) -> V {
-            SelectionSet* set = c.args[0].isInteger() ? nullptr : c.doc->FindSelectionSet(StringArg(c.args, 0));
+            SelectionSet* set = c.args[0].isInteger() ? nullptr : c.OwnSet(StringArg(c.args, 0));
             if (c.args[0].isInteger()) {
                 const qint64 index = c.args[0].toInteger();
-                if (index < 0 || index >= c.doc->SelectionSetCount())
+                const std::vector<SelectionSet*> own = SetsOf(*c.doc, c.own.number);
+                if (index < 0 || index >= qint64(own.size()))
                     Fail(codes::kKeyNotFound, QStringLiteral("There is no selection set %1.").arg(index));
-                set = &c.doc->SelectionSetAt(int(index));
+                set = own[std::size_t(index)];
             }
             if (!set)
                 Fail(codes::kKeyNotFound, QStringLiteral("There is no selection set \"%1\".").arg(c.args[0].toString()));
-            return c.HandleTo(HandleKind::SelectionSet, set->Name());
+            return c.HandleTo(HandleKind::SelectionSet, SetNameOf(set->Name()));
         });
-        on(Member::SetName, [](Call& c) -> V { return c.set->Name(); });
+        on(Member::SetName, [](Call& c) -> V { return SetNameOf(c.set->Name()); });
         on(Member::SetCount, [](Call& c) -> V { return c.set->Count(); });
         on(Member::SetItem, [](Call& c) -> V {
             const qint64 index = IntegerArg(c.args, 0);
@@ -806,7 +932,7 @@ void Dispatcher::RequestSelection(Call& call)
             }
             if (!set) {
                 outcome.error = codes::kHostFailed;
-                outcome.text = QStringLiteral("The selection set \"%1\" has been deleted.").arg(s->setName);
+                outcome.text = QStringLiteral("The selection set \"%1\" has been deleted.").arg(SetNameOf(s->setName));
             }
             finish(outcome, doc);
         };
@@ -832,14 +958,24 @@ qint64 Dispatcher::NumberOf(Document& doc)
 void Dispatcher::ForgetClosedDocuments()
 {
     DocumentList& list = m_frontEnd.Documents();
-    for (auto it = m_documents.begin(); it != m_documents.end();) {
-        if (list.IndexOf(it->second) < 0) {
-            m_numbers.erase(it->second);
-            it = m_documents.erase(it);
-        } else {
-            ++it;
-        }
+    std::vector<qint64> closed;
+    for (const auto& [number, doc] : m_documents)
+        if (list.IndexOf(doc) < 0)
+            closed.push_back(number);
+    for (qint64 number : closed)
+        ForgetDocument(number);
+}
+
+// The document may be gone already: only its address is used.
+void Dispatcher::ForgetDocument(qint64 number)
+{
+    const auto found = m_documents.find(number);
+    if (found != m_documents.end()) {
+        m_numbers.erase(found->second);
+        m_documents.erase(found);
     }
+    for (auto& [socket, state] : m_callers)
+        state.activeLayers.erase(number);
 }
 
 Document& Dispatcher::DocumentOf(qint64 number)

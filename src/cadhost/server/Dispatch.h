@@ -54,10 +54,19 @@ public:
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
     // Carries out one request of `caller`.
     Outcome Dispatch(QLocalSocket* caller, const QCborMap& request);
+    // The caller has gone: its selection sets are deleted and its choices forgotten.
+    void ForgetCaller(QLocalSocket* caller);
     // True when every row of the member table has its handler.
     static bool EveryMemberHasAHandler();
 
 private:
+    // What one caller chose, kept apart from every other caller's: the layer it made active in
+    // each drawing (its additions go there) and the number that keeps its selection set names
+    // its own.
+    struct CallerState {
+        qint64 number = 0;
+        std::unordered_map<qint64, QString> activeLayers;   // document number -> layer name
+    };
     struct Call;
     using Handler = QCborValue (*)(Call& call);
     static const std::array<Handler, ardela::cad::kMemberCount>& Handlers();
@@ -74,12 +83,20 @@ private:
     Document& DocumentOf(qint64 number);
     QCborValue HandleOf(ardela::cad::HandleKind kind, Document& doc, const QCborValue& key = QCborValue());
     void ForgetClosedDocuments();
+    void ForgetDocument(qint64 number);
+    CallerState& StateOf(QLocalSocket* caller);
+    // The layer `caller` made active in the document, empty when it made none active.
+    QString CallerLayer(const CallerState& caller, qint64 document) const;
+    // A caller that made `name` its active layer in the document, nullptr when none did.
+    const CallerState* CallerWithActiveLayer(qint64 document, const QString& name) const;
 
     HostFrontEnd& m_frontEnd;
     ReplyChannel& m_channel;
     std::unordered_map<qint64, Document*> m_documents;
     std::unordered_map<const Document*, qint64> m_numbers;
     qint64 m_nextNumber = 1;
+    std::unordered_map<QLocalSocket*, CallerState> m_callers;
+    qint64 m_nextCaller = 1;
     bool m_testingAids = false;
 };
 

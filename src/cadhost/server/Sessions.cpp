@@ -1,4 +1,5 @@
-// The callers' sessions: reading whole messages, the order of requests, replies and the cap.
+// The callers' sessions: reading whole messages, the order of requests, replies, the bound on
+// unread replies and the cap.
 #include "cadhost/server/Sessions.h"
 
 #include <sys/resource.h>
@@ -81,7 +82,11 @@ void Sessions::Adopt(int fd)
         return;
     }
     m_sessions.emplace(socket, std::make_unique<Session>());
+    // The socket reads ahead only so far: a held caller's requests wait in the system's buffer,
+    // and its writes block, instead of piling up in the host.
+    socket->setReadBufferSize(kReadAheadBytes);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequests(socket); });
+    connect(socket, &QLocalSocket::bytesWritten, this, [this, socket] { RepliesLeft(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Drop(socket); });
     if (socket->bytesAvailable() > 0)
         ReadRequests(socket);
@@ -95,6 +100,8 @@ void Sessions::Drop(QLocalSocket* socket)
     for (int token : found->second->pointTokens)
         m_frontEnd.AbandonPoint(token);
     m_sessions.erase(found);
+    if (m_dispatcher)
+        m_dispatcher->ForgetCaller(socket);
     socket->disconnect(this);
     socket->deleteLater();
 }
@@ -102,7 +109,7 @@ void Sessions::Drop(QLocalSocket* socket)
 void Sessions::ReadRequests(QLocalSocket* socket)
 {
     const auto found = m_sessions.find(socket);
-    if (found == m_sessions.end())
+    if (found == m_sessions.end() || found->second->held)
         return;
     ardela::cad::MessageReader& reader = found->second->reader;
     reader.Feed(*socket);
@@ -123,7 +130,7 @@ void Sessions::ReadRequests(QLocalSocket* socket)
             outcome.error = codes::kMalformedMessage;
             outcome.text = QStringLiteral("The message could not be read.");
             SendReply(socket, QCborValue(QCborValue::Null), outcome);
-            if (!m_sessions.count(socket))
+            if (!m_sessions.count(socket) || HoldWhileBacklogged(socket))
                 return;
             break;
         }
@@ -138,7 +145,7 @@ void Sessions::ReadRequests(QLocalSocket* socket)
                 skipped.error = codes::kHostFailed;
                 skipped.text = QStringLiteral("Not carried out: an earlier call failed.");
                 SendReply(socket, id, skipped);
-                if (!m_sessions.count(socket))
+                if (!m_sessions.count(socket) || HoldWhileBacklogged(socket))
                     return;
                 break;
             }
@@ -151,12 +158,36 @@ void Sessions::ReadRequests(QLocalSocket* socket)
             if (!outcome.deferred)
                 SendReply(socket, id, outcome);
             // A reply that found the caller gone has dropped the connection.
-            if (!m_sessions.count(socket))
+            if (!m_sessions.count(socket) || HoldWhileBacklogged(socket))
                 return;
             break;
         }
         }
     }
+}
+
+bool Sessions::HoldWhileBacklogged(QLocalSocket* socket)
+{
+    if (socket->bytesToWrite() <= kMaxQueuedReplyBytes)
+        return false;
+    // What the system takes now leaves first; a caller found gone meanwhile is dropped.
+    socket->flush();
+    const auto found = m_sessions.find(socket);
+    if (found == m_sessions.end())
+        return true;
+    if (socket->bytesToWrite() <= kMaxQueuedReplyBytes)
+        return false;
+    found->second->held = true;
+    return true;
+}
+
+void Sessions::RepliesLeft(QLocalSocket* socket)
+{
+    const auto found = m_sessions.find(socket);
+    if (found == m_sessions.end() || !found->second->held || socket->bytesToWrite() > kResumeReplyBytes)
+        return;
+    found->second->held = false;
+    ReadRequests(socket);
 }
 
 bool Sessions::IsOpen(QLocalSocket* caller) const
