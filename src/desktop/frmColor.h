@@ -62,14 +62,17 @@ public:
     // The top-left corner of the swatch that shows a palette colour 10 to 249.
     static QPoint GridSwatchOrigin(int color);
 
-    std::array<ColorPicture*, 17> picColor{};
-    std::array<QPushButton*, 5> cmdColor{};
-    QLineEdit* txtColor = nullptr;
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The controls, each under its object name: "picColor0" to "picColor16" (the swatches, the
+    // preview 15 and the palette grid 16), "cmdColor0" to "cmdColor4" (OK, Cancel, Help, ByLayer,
+    // ByBlock) and "txtColor".
+    std::array<ColorPicture*, 17> picColor{};
+    std::array<QPushButton*, 5> cmdColor{};
+    QLineEdit* txtColor = nullptr;
+
     void picColor_Click(int index, QPoint position);
     void txtColor_Change(const QString& text);
     void cmdColor_Click(int index);

@@ -79,6 +79,15 @@ public:
     // What the last OK changed.
     const OptionsChanges& Changes() const { return m_changes; }
 
+    // The colour picker, owned by the dialog; its members keep their values between showings.
+    frmColor* Picker() const { return m_picker; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The controls, each under its object name ("txtText", "txtScale", "cboPlot", "picPlot",
+    // "chkPlot0" and "chkPlot1", "optPlot0" and "optPlot1", "cmdOK", "cmdCancel", "cmdSave").
     QLineEdit* txtText = nullptr;
     QLineEdit* txtScale = nullptr;
     QComboBox* cboPlot = nullptr;
@@ -88,13 +97,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdSave = nullptr;
-    // The colour picker, owned by the dialog; its members keep their values between showings.
-    frmColor* Picker() const { return m_picker; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void Form_Load();
     void cboPlot_Click(int index);
     void picPlot_MouseDown();

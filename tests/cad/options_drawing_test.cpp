@@ -18,6 +18,7 @@
 #include "desktop/frmOptions.h"
 #include "desktop/modResource.h"
 #include "support/DrawingTestSupport.h"
+#include "support/DesktopControls.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
 #include "stress_wizard/VendelProfile.h"
@@ -25,6 +26,8 @@
 
 using namespace ardela;
 using namespace ardela::cad;
+using ardela::test::OptionsOf;
+using ardela::test::PickerOf;
 using ardela::test::MessageRecorder;
 using ardela::test::WhenModalShown;
 
@@ -253,9 +256,9 @@ TEST_F(OptionsOk, KorrinTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersTexts
         [&](bool) { calls << QStringLiteral("DrawLoads"); },
     })), &m_settings);
     form.show();
-    form.txtText->selectAll();
-    QTest::keyClicks(form.txtText, QStringLiteral("3.5"));
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    OptionsOf(&form).txtText->selectAll();
+    QTest::keyClicks(OptionsOf(&form).txtText, QStringLiteral("3.5"));
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(calls, (QStringList{"ClearBlocks", "DrawBlocks", "ClearLoads", "DrawLoads"}));
     EXPECT_EQ(Heights(QStringLiteral("0")), std::vector<double>{3.5});
@@ -274,14 +277,15 @@ TEST_F(OptionsOk, AVendelLayerColourRecoloursKorrinsLayersTooWithoutRedrawing)
         [&](bool) { calls << QStringLiteral("DrawLoads"); },
     })), &m_settings);
     form.show();
-    form.cboPlot->setCurrentIndex(4);  // Plus
+    OptionsOf(&form).cboPlot->setCurrentIndex(4);  // Plus
     WhenModalShown([&](QWidget*) {
-        form.Picker()->txtColor->setText(QStringLiteral("cyan"));
-        QTest::mouseClick(form.Picker()->cmdColor[0], Qt::LeftButton);
+        PickerOf(form.Picker()).txtColor->selectAll();
+        QTest::keyClicks(PickerOf(form.Picker()).txtColor, QStringLiteral("cyan"));
+        QTest::mouseClick(PickerOf(form.Picker()).cmdColor[0], Qt::LeftButton);
     });
-    QTest::mousePress(form.picPlot, Qt::LeftButton);
-    QTest::mouseRelease(form.picPlot, Qt::LeftButton);
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QTest::mousePress(OptionsOf(&form).picPlot, Qt::LeftButton);
+    QTest::mouseRelease(OptionsOf(&form).picPlot, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
 
     EXPECT_EQ(ColorOf(kVendelPlus), 4);
     EXPECT_EQ(ColorOf(kKorrinPlus), 4);
@@ -295,11 +299,11 @@ TEST_F(OptionsOk, AHostKilledBeforeOkLeavesTheOptionsTakenOverAndSaysSoOnce)
 {
     frmOptions form(nullptr, Wizard(QStringLiteral("Korrin"), {}), &m_settings);
     form.show();
-    form.txtScale->selectAll();
-    QTest::keyClicks(form.txtScale, QStringLiteral("45"));
+    OptionsOf(&form).txtScale->selectAll();
+    QTest::keyClicks(OptionsOf(&form).txtScale, QStringLiteral("45"));
     m_host.Kill();
     ASSERT_TRUE(m_host.WaitForExit(5000));
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(m_settings[SetScaleFactor].ToText(), QStringLiteral("45"));

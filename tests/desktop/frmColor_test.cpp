@@ -5,11 +5,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "support/DesktopControls.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
 #include "desktop/frmColor.h"
 
 using namespace ardela;
+using ardela::test::PickerOf;
 using ardela::test::WhenModalShown;
 
 namespace {
@@ -33,12 +35,12 @@ protected:
 
     static void Type(frmColor& form, const char* text)
     {
-        form.txtColor->selectAll();
-        QTest::keyClick(form.txtColor, Qt::Key_Delete);
-        QTest::keyClicks(form.txtColor, QLatin1String(text));
+        PickerOf(&form).txtColor->selectAll();
+        QTest::keyClick(PickerOf(&form).txtColor, Qt::Key_Delete);
+        QTest::keyClicks(PickerOf(&form).txtColor, QLatin1String(text));
     }
-    static void Ok(frmColor& form) { QTest::mouseClick(form.cmdColor[0], Qt::LeftButton); }
-    static QColor Preview(frmColor& form) { return form.picColor[15]->Fill(); }
+    static void Ok(frmColor& form) { QTest::mouseClick(PickerOf(&form).cmdColor[0], Qt::LeftButton); }
+    static QColor Preview(frmColor& form) { return PickerOf(&form).picColor[15]->Fill(); }
 };
 
 } // namespace
@@ -117,8 +119,8 @@ TEST_F(ColorPicker, ThirdSwatchOfTopGridRowGivesThirtyEight)
 {
     QColor preview;
     const std::int16_t color = Pick(7, [&preview](frmColor& form) {
-        QTest::mouseClick(form.picColor[16], Qt::LeftButton, Qt::NoModifier, QPoint(14 * 2 + 6, 5));
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("38"));
+        QTest::mouseClick(PickerOf(&form).picColor[16], Qt::LeftButton, Qt::NoModifier, QPoint(14 * 2 + 6, 5));
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("38"));
         preview = Preview(form);
         Ok(form);
     });
@@ -129,8 +131,8 @@ TEST_F(ColorPicker, ThirdSwatchOfTopGridRowGivesThirtyEight)
 TEST_F(ColorPicker, ClickBetweenGridSwatchesKeepsTheText)
 {
     Pick(5, [](frmColor& form) {
-        QTest::mouseClick(form.picColor[16], Qt::LeftButton, Qt::NoModifier, QPoint(13, 5));
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("blue"));
+        QTest::mouseClick(PickerOf(&form).picColor[16], Qt::LeftButton, Qt::NoModifier, QPoint(13, 5));
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("blue"));
         Ok(form);
     });
 }
@@ -138,14 +140,14 @@ TEST_F(ColorPicker, ClickBetweenGridSwatchesKeepsTheText)
 TEST_F(ColorPicker, StandardAndGreySwatchesSetTheirTexts)
 {
     Pick(0, [](frmColor& form) {
-        QTest::mouseClick(form.picColor[5], Qt::LeftButton);
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("magenta"));
-        QTest::mouseClick(form.picColor[8], Qt::LeftButton);
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("9"));
-        QTest::mouseClick(form.picColor[14], Qt::LeftButton);
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("255"));
-        QTest::mouseClick(form.picColor[9], Qt::LeftButton);
-        EXPECT_EQ(form.txtColor->text(), QStringLiteral("250"));
+        QTest::mouseClick(PickerOf(&form).picColor[5], Qt::LeftButton);
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("magenta"));
+        QTest::mouseClick(PickerOf(&form).picColor[8], Qt::LeftButton);
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("9"));
+        QTest::mouseClick(PickerOf(&form).picColor[14], Qt::LeftButton);
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("255"));
+        QTest::mouseClick(PickerOf(&form).picColor[9], Qt::LeftButton);
+        EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("250"));
         EXPECT_EQ(Preview(form), QColor(51, 51, 51));
         Ok(form);
     });
@@ -200,9 +202,9 @@ TEST_F(ColorPicker, TypedOneShowsNoColourTypedTwoToTwoFiftyFiveDo)
 TEST_F(ColorPicker, CancelKeepsTheColourItWasOpenedWith)
 {
     EXPECT_EQ(Pick(40, [](frmColor& form) {
-                  EXPECT_EQ(form.txtColor->text(), QStringLiteral("40"));
+                  EXPECT_EQ(PickerOf(&form).txtColor->text(), QStringLiteral("40"));
                   Type(form, "red");
-                  QTest::mouseClick(form.cmdColor[1], Qt::LeftButton);
+                  QTest::mouseClick(PickerOf(&form).cmdColor[1], Qt::LeftButton);
               }),
               40);
     EXPECT_EQ(Pick(40, [](frmColor& form) {
@@ -220,6 +222,6 @@ TEST_F(ColorPicker, ScreenColourFollowsTheColourNumber)
     EXPECT_EQ(form.RGBColor(), QColor(191, 0, 255));
     form.SetColor(0);
     EXPECT_EQ(form.RGBColor(), ButtonFace());
-    EXPECT_EQ(form.txtColor->text(), QString());
+    EXPECT_EQ(PickerOf(&form).txtColor->text(), QString());
     EXPECT_EQ(Preview(form), ButtonFace());
 }

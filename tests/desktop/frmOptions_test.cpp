@@ -18,10 +18,13 @@
 #include "desktop/frmColor.h"
 #include "desktop/frmOptions.h"
 #include "desktop/modResource.h"
+#include "support/DesktopControls.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
 
 using namespace ardela;
+using ardela::test::OptionsOf;
+using ardela::test::PickerOf;
 using ardela::test::WhenModalShown;
 
 namespace {
@@ -110,16 +113,16 @@ protected:
             EXPECT_EQ(modal, picker);
             answer(*picker);
         });
-        QTest::mousePress(form.picPlot, Qt::LeftButton);
-        QTest::mouseRelease(form.picPlot, Qt::LeftButton);
+        QTest::mousePress(OptionsOf(&form).picPlot, Qt::LeftButton);
+        QTest::mouseRelease(OptionsOf(&form).picPlot, Qt::LeftButton);
     }
 
     static void TypeInPicker(frmColor& picker, const char* text)
     {
-        picker.txtColor->selectAll();
-        QTest::keyClick(picker.txtColor, Qt::Key_Delete);
-        QTest::keyClicks(picker.txtColor, QLatin1String(text));
-        QTest::mouseClick(picker.cmdColor[0], Qt::LeftButton);
+        PickerOf(&picker).txtColor->selectAll();
+        QTest::keyClick(PickerOf(&picker).txtColor, Qt::Key_Delete);
+        QTest::keyClicks(PickerOf(&picker).txtColor, QLatin1String(text));
+        QTest::mouseClick(PickerOf(&picker).cmdColor[0], Qt::LeftButton);
     }
 
     SettingsArray m_settings = DefaultSettings();
@@ -139,21 +142,21 @@ TEST_F(OptionsDialog, KorrinShowsItsEnglishCaptionsAndLayers)
     EXPECT_EQ(FrameTitles(&form),
               (QStringList{"Color", "Layers Colors", "Plot", "Symbol Sizes"}));
     EXPECT_EQ(LabelTexts(&form), (QStringList{"&Layer:", "Scale &Factor:", "Text &Height:"}));
-    EXPECT_EQ(form.chkPlot[0]->text(), QStringLiteral("&Tension Stresses"));
-    EXPECT_EQ(form.chkPlot[1]->text(), QStringLiteral("&Compression Stresses"));
-    EXPECT_EQ(form.optPlot[0]->text(), QStringLiteral("&Black and White"));
-    EXPECT_EQ(form.optPlot[1]->text(), QStringLiteral("C&olor"));
-    EXPECT_EQ(form.cmdOK->text(), QStringLiteral("OK"));
-    EXPECT_EQ(form.cmdCancel->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("&Save"));
-    EXPECT_TRUE(form.cmdOK->isDefault());
-    EXPECT_EQ(Entries(form.cboPlot), (QStringList{"Nodes", "Beams", "Blocks", "Loads", "Plus", "Minus"}));
+    EXPECT_EQ(OptionsOf(&form).chkPlot[0]->text(), QStringLiteral("&Tension Stresses"));
+    EXPECT_EQ(OptionsOf(&form).chkPlot[1]->text(), QStringLiteral("&Compression Stresses"));
+    EXPECT_EQ(OptionsOf(&form).optPlot[0]->text(), QStringLiteral("&Black and White"));
+    EXPECT_EQ(OptionsOf(&form).optPlot[1]->text(), QStringLiteral("C&olor"));
+    EXPECT_EQ(OptionsOf(&form).cmdOK->text(), QStringLiteral("OK"));
+    EXPECT_EQ(OptionsOf(&form).cmdCancel->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(OptionsOf(&form).cmdSave->text(), QStringLiteral("&Save"));
+    EXPECT_TRUE(OptionsOf(&form).cmdOK->isDefault());
+    EXPECT_EQ(Entries(OptionsOf(&form).cboPlot), (QStringList{"Nodes", "Beams", "Blocks", "Loads", "Plus", "Minus"}));
 
     // Each entry shows the colour of its key: 2, 6, 40, 200, 5 and 1 by default.
     const QColor expected[6] = {kYellow, kMagenta, kColor40, kColor200, QColor(0, 0, 255), QColor(255, 0, 0)};
     for (int i = 0; i < 6; ++i) {
-        form.cboPlot->setCurrentIndex(i);
-        EXPECT_EQ(form.picPlot->Fill(), expected[i]) << form.cboPlot->currentText().toStdString();
+        OptionsOf(&form).cboPlot->setCurrentIndex(i);
+        EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), expected[i]) << OptionsOf(&form).cboPlot->currentText().toStdString();
     }
 }
 
@@ -165,21 +168,21 @@ TEST_F(OptionsDialog, VendelShowsItsRomanianCaptionsAndLayers)
     EXPECT_EQ(FrameTitles(&form),
               (QStringList{"Color", "Culoarea Layers", "Marimea Simbolurilor", "Plot"}));
     EXPECT_EQ(LabelTexts(&form), (QStringList{"&Factor de Scara:", "&Layer:", "Inaltimea &Text:"}));
-    EXPECT_EQ(form.chkPlot[0]->text(), QStringLiteral("Tensiuni &Principale"));
-    EXPECT_EQ(form.chkPlot[1]->text(), QStringLiteral("T&ensiuni Secundare"));
-    EXPECT_EQ(form.optPlot[0]->text(), QStringLiteral("&Alb si Negru"));
-    EXPECT_EQ(form.optPlot[1]->text(), QStringLiteral("C&olor"));
-    EXPECT_EQ(form.cmdOK->text(), QStringLiteral("OK"));
-    EXPECT_EQ(form.cmdCancel->text(), QStringLiteral("Anuleaza"));
-    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("&Save"));
-    EXPECT_EQ(Entries(form.cboPlot), (QStringList{"Mesh", "Domains", "Lines", "Loads", "Plus", "Minus"}));
+    EXPECT_EQ(OptionsOf(&form).chkPlot[0]->text(), QStringLiteral("Tensiuni &Principale"));
+    EXPECT_EQ(OptionsOf(&form).chkPlot[1]->text(), QStringLiteral("T&ensiuni Secundare"));
+    EXPECT_EQ(OptionsOf(&form).optPlot[0]->text(), QStringLiteral("&Alb si Negru"));
+    EXPECT_EQ(OptionsOf(&form).optPlot[1]->text(), QStringLiteral("C&olor"));
+    EXPECT_EQ(OptionsOf(&form).cmdOK->text(), QStringLiteral("OK"));
+    EXPECT_EQ(OptionsOf(&form).cmdCancel->text(), QStringLiteral("Anuleaza"));
+    EXPECT_EQ(OptionsOf(&form).cmdSave->text(), QStringLiteral("&Save"));
+    EXPECT_EQ(Entries(OptionsOf(&form).cboPlot), (QStringList{"Mesh", "Domains", "Lines", "Loads", "Plus", "Minus"}));
 
     // Mesh, Domains and Lines edit Layer3 to Layer5: green, cyan and white by default.
-    EXPECT_EQ(form.picPlot->Fill(), kGreen);
-    form.cboPlot->setCurrentIndex(1);
-    EXPECT_EQ(form.picPlot->Fill(), QColor(0, 255, 255));
-    form.cboPlot->setCurrentIndex(2);
-    EXPECT_EQ(form.picPlot->Fill(), kWhite);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kGreen);
+    OptionsOf(&form).cboPlot->setCurrentIndex(1);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), QColor(0, 255, 255));
+    OptionsOf(&form).cboPlot->setCurrentIndex(2);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kWhite);
 }
 
 TEST_F(OptionsDialog, LoadsTheRunningOptionsNotTheStore)
@@ -192,16 +195,16 @@ TEST_F(OptionsDialog, LoadsTheRunningOptionsNotTheStore)
     m_settings[SetCompression] = Cell("1");
     m_settings[SetLayer1] = Cell(std::int16_t(7));
     frmOptions form(nullptr, Recorder(), &m_settings);
-    EXPECT_EQ(form.txtText->text(), QStringLiteral("2,5x"));
-    EXPECT_EQ(form.txtScale->text(), QStringLiteral("35"));
-    EXPECT_TRUE(form.optPlot[0]->isChecked());
-    EXPECT_FALSE(form.optPlot[1]->isChecked());
-    EXPECT_FALSE(form.chkPlot[0]->isChecked());
-    EXPECT_TRUE(form.chkPlot[1]->isChecked());
-    EXPECT_EQ(form.cboPlot->currentIndex(), 0);
-    EXPECT_EQ(form.picPlot->Fill(), kWhite);
+    EXPECT_EQ(OptionsOf(&form).txtText->text(), QStringLiteral("2,5x"));
+    EXPECT_EQ(OptionsOf(&form).txtScale->text(), QStringLiteral("35"));
+    EXPECT_TRUE(OptionsOf(&form).optPlot[0]->isChecked());
+    EXPECT_FALSE(OptionsOf(&form).optPlot[1]->isChecked());
+    EXPECT_FALSE(OptionsOf(&form).chkPlot[0]->isChecked());
+    EXPECT_TRUE(OptionsOf(&form).chkPlot[1]->isChecked());
+    EXPECT_EQ(OptionsOf(&form).cboPlot->currentIndex(), 0);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kWhite);
     // A text height that is no number cannot be taken over as it stands.
-    EXPECT_FALSE(form.cmdOK->isEnabled());
+    EXPECT_FALSE(OptionsOf(&form).cmdOK->isEnabled());
     EXPECT_TRUE(StoredOptions().empty());
 }
 
@@ -209,16 +212,16 @@ TEST_F(OptionsDialog, OkIsEnabledExactlyWhenBothBoxesHoldUsableNumbers)
 {
     frmOptions form(nullptr, Recorder(), &m_settings);
     form.show();
-    EXPECT_TRUE(form.cmdOK->isEnabled());
+    EXPECT_TRUE(OptionsOf(&form).cmdOK->isEnabled());
     const std::tuple<const char*, const char*, bool> cases[] = {
         {"abc", "20", false}, {"7", "20", true},   {"7", "", false},   {"7", "1e3", false},
         {"", "20", false},    {"2.5", "0.5", true}, {"0", "20", false}, {"-3", "20", false},
         {"7", "-2", true},    {"7", "0", true},    {"12", "x1", false}, {"12", "40", true},
     };
     for (const auto& [height, scale, enabled] : cases) {
-        Type(form.txtText, QLatin1String(height));
-        Type(form.txtScale, QLatin1String(scale));
-        EXPECT_EQ(form.cmdOK->isEnabled(), enabled) << height << " / " << scale;
+        Type(OptionsOf(&form).txtText, QLatin1String(height));
+        Type(OptionsOf(&form).txtScale, QLatin1String(scale));
+        EXPECT_EQ(OptionsOf(&form).cmdOK->isEnabled(), enabled) << height << " / " << scale;
     }
     form.close();
 }
@@ -230,15 +233,15 @@ TEST_F(OptionsDialog, TabIntoABoxSelectsItsWholeText)
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.txtText->setFocus(Qt::MouseFocusReason);
-    form.txtText->deselect();
-    QTest::keyClick(form.txtText, Qt::Key_Tab);
-    ASSERT_TRUE(form.txtScale->hasFocus());
-    EXPECT_EQ(form.txtScale->selectedText(), QStringLiteral("12.5"));
-    form.txtScale->deselect();
-    QTest::keyClick(form.txtScale, Qt::Key_Backtab, Qt::ShiftModifier);
-    ASSERT_TRUE(form.txtText->hasFocus());
-    EXPECT_EQ(form.txtText->selectedText(), QStringLiteral("5"));
+    OptionsOf(&form).txtText->setFocus(Qt::MouseFocusReason);
+    OptionsOf(&form).txtText->deselect();
+    QTest::keyClick(OptionsOf(&form).txtText, Qt::Key_Tab);
+    ASSERT_TRUE(OptionsOf(&form).txtScale->hasFocus());
+    EXPECT_EQ(OptionsOf(&form).txtScale->selectedText(), QStringLiteral("12.5"));
+    OptionsOf(&form).txtScale->deselect();
+    QTest::keyClick(OptionsOf(&form).txtScale, Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_TRUE(OptionsOf(&form).txtText->hasFocus());
+    EXPECT_EQ(OptionsOf(&form).txtText->selectedText(), QStringLiteral("5"));
     form.close();
 }
 
@@ -247,19 +250,19 @@ TEST_F(OptionsDialog, PreviewLooksRaisedAndPressedWhileTheMouseIsHeld)
     frmOptions form(nullptr, Recorder(), &m_settings);
     form.show();
     // Right after loading the lower edges are the plain button shadow.
-    EXPECT_FALSE(form.picPlot->IsPressed());
-    EXPECT_EQ(form.picPlot->TopLeftEdge(), Role(QPalette::Light));
-    EXPECT_EQ(form.picPlot->BottomRightEdge(), Role(QPalette::Dark));
+    EXPECT_FALSE(OptionsOf(&form).picPlot->IsPressed());
+    EXPECT_EQ(OptionsOf(&form).picPlot->TopLeftEdge(), Role(QPalette::Light));
+    EXPECT_EQ(OptionsOf(&form).picPlot->BottomRightEdge(), Role(QPalette::Dark));
 
     WhenModalShown([&](QWidget*) { form.Picker()->reject(); });
-    QTest::mousePress(form.picPlot, Qt::LeftButton);
-    EXPECT_TRUE(form.picPlot->IsPressed());
-    EXPECT_EQ(form.picPlot->TopLeftEdge(), Role(QPalette::Shadow));
-    EXPECT_EQ(form.picPlot->BottomRightEdge(), Role(QPalette::Light));
-    QTest::mouseRelease(form.picPlot, Qt::LeftButton);
-    EXPECT_FALSE(form.picPlot->IsPressed());
-    EXPECT_EQ(form.picPlot->TopLeftEdge(), Role(QPalette::Light));
-    EXPECT_EQ(form.picPlot->BottomRightEdge(), Role(QPalette::Shadow));
+    QTest::mousePress(OptionsOf(&form).picPlot, Qt::LeftButton);
+    EXPECT_TRUE(OptionsOf(&form).picPlot->IsPressed());
+    EXPECT_EQ(OptionsOf(&form).picPlot->TopLeftEdge(), Role(QPalette::Shadow));
+    EXPECT_EQ(OptionsOf(&form).picPlot->BottomRightEdge(), Role(QPalette::Light));
+    QTest::mouseRelease(OptionsOf(&form).picPlot, Qt::LeftButton);
+    EXPECT_FALSE(OptionsOf(&form).picPlot->IsPressed());
+    EXPECT_EQ(OptionsOf(&form).picPlot->TopLeftEdge(), Role(QPalette::Light));
+    EXPECT_EQ(OptionsOf(&form).picPlot->BottomRightEdge(), Role(QPalette::Shadow));
     form.close();
 }
 
@@ -274,16 +277,16 @@ TEST_F(OptionsDialog, APickedColourStaysOnItsLayerAcrossSelectionsAndOkAppliesIt
         TypeInPicker(picker, "magenta");
     });
     EXPECT_EQ(openedWith, 2);
-    EXPECT_EQ(form.picPlot->Fill(), kMagenta);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kMagenta);
     EXPECT_EQ(form.WorkingColor(SetLayer1).ToInt16(), 6);
     EXPECT_EQ(m_settings[SetLayer1].ToText(), QStringLiteral("2"));
 
-    form.cboPlot->setCurrentIndex(2);
-    EXPECT_EQ(form.picPlot->Fill(), kColor40);
-    form.cboPlot->setCurrentIndex(0);
-    EXPECT_EQ(form.picPlot->Fill(), kMagenta);
+    OptionsOf(&form).cboPlot->setCurrentIndex(2);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kColor40);
+    OptionsOf(&form).cboPlot->setCurrentIndex(0);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kMagenta);
 
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(m_settings[SetLayer1].ToInt16(), 6);
@@ -301,17 +304,18 @@ TEST_F(OptionsDialog, APickerThatNamesNoColourOrIsCancelledKeepsTheLayerColour)
 {
     frmOptions form(nullptr, Recorder(), &m_settings);
     form.show();
-    form.cboPlot->setCurrentIndex(3);  // Loads, colour 200
+    OptionsOf(&form).cboPlot->setCurrentIndex(3);  // Loads, colour 200
     PickColor(form, [](frmColor& picker) {
-        picker.txtColor->setText(QStringLiteral("green"));
-        QTest::mouseClick(picker.cmdColor[1], Qt::LeftButton);
+        PickerOf(&picker).txtColor->selectAll();
+        QTest::keyClicks(PickerOf(&picker).txtColor, QStringLiteral("green"));
+        QTest::mouseClick(PickerOf(&picker).cmdColor[1], Qt::LeftButton);
     });
-    EXPECT_EQ(form.picPlot->Fill(), kColor200);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kColor200);
     PickColor(form, [](frmColor& picker) { TypeInPicker(picker, "Green"); });
-    EXPECT_EQ(form.picPlot->Fill(), kColor200);
+    EXPECT_EQ(OptionsOf(&form).picPlot->Fill(), kColor200);
     EXPECT_EQ(form.WorkingColor(SetLayer9).ToText(), QStringLiteral("200"));
 
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     ASSERT_EQ(m_applied.size(), 1u);
     EXPECT_FALSE(m_applied[0].Any());
     EXPECT_EQ(m_settings[SetLayer9].ToText(), QStringLiteral("200"));
@@ -323,14 +327,14 @@ TEST_F(OptionsDialog, SaveWritesTheStoreAsTypedAndCancelKeepsTheRunningOptions)
     const SettingsArray before = m_settings;
     frmOptions form(nullptr, Recorder(), &m_settings);
     form.show();
-    Type(form.txtText, QStringLiteral("tall"));
-    Type(form.txtScale, QStringLiteral("35"));
-    form.cboPlot->setCurrentIndex(2);  // Blocks, Layer8
+    Type(OptionsOf(&form).txtText, QStringLiteral("tall"));
+    Type(OptionsOf(&form).txtScale, QStringLiteral("35"));
+    OptionsOf(&form).cboPlot->setCurrentIndex(2);  // Blocks, Layer8
     PickColor(form, [](frmColor& picker) { TypeInPicker(picker, "41"); });
-    form.optPlot[0]->setChecked(true);
-    form.chkPlot[0]->setChecked(false);
+    OptionsOf(&form).optPlot[0]->setChecked(true);
+    OptionsOf(&form).chkPlot[0]->setChecked(false);
 
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdSave, Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
     const std::map<QString, QString> expected{
         {"TextHeight", "tall"}, {"ScaleFactor", "35"}, {"Layer1", "2"},   {"Layer2", "6"},
@@ -342,7 +346,7 @@ TEST_F(OptionsDialog, SaveWritesTheStoreAsTypedAndCancelKeepsTheRunningOptions)
     for (std::size_t i = 0; i < kSettingCount; ++i)
         EXPECT_TRUE(m_settings[i] == before[i]) << SettingKeys()[i].toStdString();
 
-    QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdCancel, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Rejected);
     for (std::size_t i = 0; i < kSettingCount; ++i)
@@ -352,8 +356,8 @@ TEST_F(OptionsDialog, SaveWritesTheStoreAsTypedAndCancelKeepsTheRunningOptions)
 
     // The next showing starts from the running options, not from what was saved.
     frmOptions again(nullptr, Recorder(), &m_settings);
-    EXPECT_EQ(again.txtText->text(), QStringLiteral("5"));
-    EXPECT_TRUE(again.optPlot[1]->isChecked());
+    EXPECT_EQ(OptionsOf(&again).txtText->text(), QStringLiteral("5"));
+    EXPECT_TRUE(OptionsOf(&again).optPlot[1]->isChecked());
 }
 
 TEST_F(OptionsDialog, OkTakesTheOptionsOverAndNotesWhichChanged)
@@ -369,11 +373,11 @@ TEST_F(OptionsDialog, OkTakesTheOptionsOverAndNotesWhichChanged)
         recorder(changes);
     }, &m_settings);
     run.show();
-    Type(run.txtText, QStringLiteral("7.5"));
-    Type(run.txtScale, QStringLiteral("20.0"));
-    run.optPlot[0]->setChecked(true);
-    run.chkPlot[1]->setChecked(false);
-    QTest::mouseClick(run.cmdOK, Qt::LeftButton);
+    Type(OptionsOf(&run).txtText, QStringLiteral("7.5"));
+    Type(OptionsOf(&run).txtScale, QStringLiteral("20.0"));
+    OptionsOf(&run).optPlot[0]->setChecked(true);
+    OptionsOf(&run).chkPlot[1]->setChecked(false);
+    QTest::mouseClick(OptionsOf(&run).cmdOK, Qt::LeftButton);
 
     EXPECT_FALSE(run.isVisible());
     EXPECT_FALSE(shownDuringDrawing);
@@ -399,7 +403,7 @@ TEST_F(OptionsDialog, OkWithNothingChangedReportsNoChange)
 {
     frmOptions form(nullptr, Recorder(), &m_settings);
     form.show();
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     ASSERT_EQ(m_applied.size(), 1u);
     EXPECT_FALSE(m_applied[0].Any());
 }
@@ -407,7 +411,7 @@ TEST_F(OptionsDialog, OkWithNothingChangedReportsNoChange)
 TEST_F(OptionsDialog, ShownModallyOkAndEscapeEndTheDialog)
 {
     frmOptions form(nullptr, Recorder(), &m_settings);
-    WhenModalShown([&](QWidget*) { QTest::mouseClick(form.cmdOK, Qt::LeftButton); });
+    WhenModalShown([&](QWidget*) { QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton); });
     EXPECT_EQ(form.exec(), QDialog::Accepted);
     EXPECT_EQ(m_applied.size(), 1u);
 
@@ -421,8 +425,8 @@ TEST_F(OptionsDialog, WithoutADrawingRoutineOkOnlyTakesTheOptionsOver)
 {
     frmOptions form(nullptr, {}, &m_settings);
     form.show();
-    Type(form.txtScale, QStringLiteral("44"));
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    Type(OptionsOf(&form).txtScale, QStringLiteral("44"));
+    QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(m_settings[SetScaleFactor].ToText(), QStringLiteral("44"));
     EXPECT_TRUE(form.Changes().scaleFactor);
@@ -434,8 +438,8 @@ TEST_F(OptionsDialog, UsesTheProgramWideOptionsByDefault)
     {
         frmOptions form;
         form.show();
-        Type(form.txtText, QStringLiteral("3"));
-        QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+        Type(OptionsOf(&form).txtText, QStringLiteral("3"));
+        QTest::mouseClick(OptionsOf(&form).cmdOK, Qt::LeftButton);
     }
     EXPECT_EQ(Settings()[SetTextHeight].ToText(), QStringLiteral("3"));
     Settings() = saved;

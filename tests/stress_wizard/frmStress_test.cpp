@@ -49,6 +49,7 @@
 #include "stress_wizard/frmStress.h"
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
+#include "support/DesktopControls.h"
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/WizardControls.h"
@@ -740,9 +741,9 @@ TEST_F(VendelWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeep
         QTimer::singleShot(0, [scale] {
             ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
             auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
-            dialog->txtScale->selectAll();
-            QTest::keyClicks(dialog->txtScale, scale);
-            QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+            OptionsOf(dialog).txtScale->selectAll();
+            QTest::keyClicks(OptionsOf(dialog).txtScale, scale);
+            QTest::mouseClick(OptionsOf(dialog).cmdOK, Qt::LeftButton);
         });
         Click(NavRowButton(m_wizard, NavOptions));
     }
@@ -798,10 +799,10 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
         auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
-        EXPECT_EQ(dialog->cboPlot->count(), 6);
-        dialog->txtScale->selectAll();
-        QTest::keyClicks(dialog->txtScale, "5");
-        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        EXPECT_EQ(OptionsOf(dialog).cboPlot->count(), 6);
+        OptionsOf(dialog).txtScale->selectAll();
+        QTest::keyClicks(OptionsOf(dialog).txtScale, "5");
+        QTest::mouseClick(OptionsOf(dialog).cmdOK, Qt::LeftButton);
         answered = true;
     });
     Click(NavRowButton(m_wizard, NavOptions));
@@ -828,19 +829,19 @@ TEST_F(VendelWizard, ColourChangedInOptionsRecoloursKorrinsLayerInTheSameDrawing
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
         auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
-        dialog->cboPlot->setCurrentIndex(4);
-        ASSERT_EQ(dialog->cboPlot->currentText(), QStringLiteral("Plus"));
+        OptionsOf(dialog).cboPlot->setCurrentIndex(4);
+        ASSERT_EQ(OptionsOf(dialog).cboPlot->currentText(), QStringLiteral("Plus"));
         QTimer::singleShot(0, [&] {
             ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmColor*>(QApplication::activeModalWidget()); }, 5000));
             auto* picker = qobject_cast<frmColor*>(QApplication::activeModalWidget());
-            picker->txtColor->selectAll();
-            QTest::keyClick(picker->txtColor, Qt::Key_Delete);
-            QTest::keyClicks(picker->txtColor, "magenta");
-            QTest::mouseClick(picker->cmdColor[0], Qt::LeftButton);
+            PickerOf(picker).txtColor->selectAll();
+            QTest::keyClick(PickerOf(picker).txtColor, Qt::Key_Delete);
+            QTest::keyClicks(PickerOf(picker).txtColor, "magenta");
+            QTest::mouseClick(PickerOf(picker).cmdColor[0], Qt::LeftButton);
         });
-        QTest::mousePress(dialog->picPlot, Qt::LeftButton);
-        QTest::mouseRelease(dialog->picPlot, Qt::LeftButton);
-        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        QTest::mousePress(OptionsOf(dialog).picPlot, Qt::LeftButton);
+        QTest::mouseRelease(OptionsOf(dialog).picPlot, Qt::LeftButton);
+        QTest::mouseClick(OptionsOf(dialog).cmdOK, Qt::LeftButton);
         answered = true;
     });
     Click(NavRowButton(m_wizard, NavOptions));

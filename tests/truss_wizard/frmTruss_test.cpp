@@ -40,6 +40,7 @@
 #include "desktop/modResource.h"
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
+#include "support/DesktopControls.h"
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/WizardControls.h"
@@ -821,8 +822,9 @@ TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersT
     const std::vector<cad::AcadEntityPtr> beamsBefore = OnLayer(cad::kKorrinBeams);
 
     WithOptionsDialog([](frmOptions& dialog) {
-        dialog.txtText->setText(QStringLiteral("12"));
-        dialog.cmdOK->click();
+        OptionsOf(&dialog).txtText->selectAll();
+        QTest::keyClicks(OptionsOf(&dialog).txtText, QStringLiteral("12"));
+        OptionsOf(&dialog).cmdOK->click();
     });
     Click(NavRowButton(m_wizard, NavOptions));
     EXPECT_EQ(Settings()[SetTextHeight].ToDouble(), 12.0);
@@ -847,9 +849,10 @@ TEST_F(KorrinWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeep
     ASSERT_FALSE(m_wizard->IsDirty());
 
     WithOptionsDialog([](frmOptions& dialog) {
-        dialog.txtScale->setText(QStringLiteral("3"));
-        dialog.optPlot[0]->click();
-        dialog.cmdOK->click();
+        OptionsOf(&dialog).txtScale->selectAll();
+        QTest::keyClicks(OptionsOf(&dialog).txtScale, QStringLiteral("3"));
+        OptionsOf(&dialog).optPlot[0]->click();
+        OptionsOf(&dialog).cmdOK->click();
     });
     Click(NavRowButton(m_wizard, NavOptions));
     ASSERT_EQ(Settings()[SetScaleFactor].ToDouble(), 3.0);
