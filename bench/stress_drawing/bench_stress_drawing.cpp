@@ -2,8 +2,11 @@
 // default) drawn through the automation link into a headless drawing host on a private socket,
 // and counts the calls the drawing makes on the document and its model space and the share of the
 // time spent inside them; once without a progress display and once with the wizard's picture box.
-//   bench_stress_drawing [HOST_PROGRAM] [RUNS] [SIDE ...]
-// HOST_PROGRAM defaults to the cadhost beside this program ("" for that default).
+// Each run also prints the processor time of both processes (user + system) and their memory: the
+// wizard's peak, the host's resident size with the drawing held and its peak.
+//   bench_stress_drawing [--in-flight] [HOST_PROGRAM] [RUNS] [SIDE ...]
+// HOST_PROGRAM defaults to the cadhost beside this program ("" for that default); --in-flight
+// leaves out the calls waited for one by one (a minute and more on the largest meshes).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -11,7 +14,11 @@
 #include <memory>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
@@ -169,14 +176,66 @@ double Seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
+// Processor time of this process, user and system, in seconds.
+std::pair<double, double> OwnCpu()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return {s(usage.ru_utime), s(usage.ru_stime)};
+}
+
+// Processor time of another process, user and system, in seconds (from /proc).
+std::pair<double, double> ProcessCpu(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {0.0, 0.0};
+    const QByteArray text = stat.readAll();
+    // The fields after the command name (in parentheses, which may hold spaces).
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    if (fields.size() < 13)
+        return {0.0, 0.0};
+    return {fields[11].toDouble() / tick, fields[12].toDouble() / tick};
+}
+
+// A memory figure of a process from /proc/PID/status ("VmRSS", "VmHWM") in MiB.
+double ProcessMiB(qint64 pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0.0;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0.0;
+}
+
+double LoadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').value(0).toDouble() : 0.0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SetMessageHandler(StandardErrorMessageHandler);
-    const QStringList args = app.arguments();
+    // The host silent for 2 s asks whether to wait: the benchmark waits and counts the questions.
+    int silentHost = 0;
+    SetMessageHandler([&silentHost](const QString& prompt, std::int16_t style, const QString& title) -> std::int16_t {
+        if ((style & 0xF) == MsgWaitStop) {
+            ++silentHost;
+            return MsgResultRetry;
+        }
+        return StandardErrorMessageHandler(prompt, style, title);
+    });
+    QStringList args = app.arguments();
+    const bool inFlightOnly = args.removeAll(QStringLiteral("--in-flight")) > 0;
     const QString host = args.size() > 1 && !args[1].isEmpty() ? args[1]
                                                                : QCoreApplication::applicationDirPath() + QStringLiteral("/cadhost");
     const int runs = args.size() > 2 ? std::max(1, args[2].toInt()) : 3;
@@ -201,7 +260,8 @@ int main(int argc, char** argv)
     picProgress.resize(300, 20);
     picProgress.show();
 
-    std::printf("DrawStresses through the link (%s, headless), %d runs per case\n", qPrintable(QFileInfo(host).fileName()), runs);
+    std::printf("DrawStresses through the link (%s, headless), %d runs per case, load average %.1f\n",
+                qPrintable(QFileInfo(host).fileName()), runs, LoadAverage());
     std::printf("%10s %10s %5s %9s %9s %10s %11s %9s   %s\n", "mesh", "calls", "run", "seconds", "calls", "calls/s",
                 "elements/s", "in calls", "erase / outlines / first / second (s)");
     auto model = std::make_unique<StressModel>();
@@ -209,12 +269,15 @@ int main(int argc, char** argv)
         SyntheticResults(*model, side);
         struct Mode { bool inFlight; bool withBox; const char* name; };
         for (const Mode mode : {Mode{false, false, "1-by-1"}, Mode{true, false, "in flight"}, Mode{true, true, "flight+box"}}) {
+            if (inFlightOnly && !mode.inFlight)
+                continue;
             const bool withBox = mode.withBox;
             g_inFlight = mode.inFlight;
             std::vector<double> times;
             for (int run = 1; run <= runs; ++run) {
                 g_calls = 0;
                 g_inCalls = {};
+                silentHost = 0;
                 // The moments the first element is outlined and each third is done.
                 std::vector<Clock::time_point> marks;
                 const long steps = 3L * side * side;
@@ -226,6 +289,8 @@ int main(int argc, char** argv)
                                        },
                                        {}};
                 DrawingProgress box = ProgressBox(&picProgress);
+                const auto ownBefore = OwnCpu();
+                const auto hostBefore = ProcessCpu(process.processId());
                 const Clock::time_point start = Clock::now();
                 const bool ok = vendel::DrawStresses(*model, settings, counted, true,
                                                      {[&](float f) {
@@ -248,6 +313,16 @@ int main(int argc, char** argv)
                     std::printf("   %.2f / %.2f / %.2f / %.2f", Seconds(marks[0] - start), Seconds(marks[1] - marks[0]),
                                 Seconds(marks[2] - marks[1]), Seconds(marks[3] - marks[2]));
                 std::printf("\n");
+                const auto own = OwnCpu();
+                const auto hosted = ProcessCpu(process.processId());
+                rusage usage{};
+                getrusage(RUSAGE_SELF, &usage);
+                std::printf("%27s CPU user/system: wizard %.2f / %.2f s, host %.2f / %.2f s; memory: wizard peak %.0f MiB, "
+                            "host %.0f MiB (peak %.0f MiB); load %.1f%s\n",
+                            "", own.first - ownBefore.first, own.second - ownBefore.second, hosted.first - hostBefore.first,
+                            hosted.second - hostBefore.second, double(usage.ru_maxrss) / 1024.0,
+                            ProcessMiB(process.processId(), "VmRSS"), ProcessMiB(process.processId(), "VmHWM"), LoadAverage(),
+                            silentHost ? qPrintable(QStringLiteral("; asked %1 times whether to wait for the host").arg(silentHost)) : "");
                 std::fflush(stdout);
             }
             std::sort(times.begin(), times.end());

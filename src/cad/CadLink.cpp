@@ -155,7 +155,12 @@ QString PendingCallText(const QString& programTitle)
         + QStringLiteral("your task by pressing the right mouse button or Cancel.");
 }
 
-CadLink::CadLink() = default;
+CadLink::CadLink() : m_outgoingTimer(new QTimer(this))
+{
+    m_outgoingTimer->setSingleShot(true);
+    m_outgoingTimer->setInterval(0);
+    connect(m_outgoingTimer, &QTimer::timeout, this, &CadLink::SendOutgoing);
+}
 
 CadLink::~CadLink()
 {
@@ -167,6 +172,7 @@ bool CadLink::Connect(const QString& socketPath, int timeoutMs)
     Disconnect();
     m_socketPath = socketPath;
     m_reader = MessageReader();
+    m_outgoing.clear();
     m_socket = new QLocalSocket(this);
     m_socket->connectToServer(socketPath);
     if (!m_socket->waitForConnected(timeoutMs)) {
@@ -190,8 +196,35 @@ void CadLink::Disconnect()
     LoseConnection();
 }
 
+void CadLink::SendOutgoing()
+{
+    if (m_outgoing.isEmpty() || !m_socket)
+        return;
+    m_socket->write(m_outgoing);
+    m_outgoing.resize(0);
+    // A write that finds the host gone drops the socket at once.
+    if (m_socket)
+        m_socket->flush();
+}
+
+bool CadLink::TakeUnanswered(qint64 id)
+{
+    // The host answers a caller's requests in order: the reply is almost always the oldest's.
+    auto found = m_unansweredIds.begin();
+    if (found == m_unansweredIds.end() || *found != id)
+        found = std::find(m_unansweredIds.begin(), m_unansweredIds.end(), id);
+    if (found == m_unansweredIds.end())
+        return false;
+    m_unansweredIds.erase(found);
+    --m_unanswered;
+    if (m_unansweredLoop && m_unanswered == 0)
+        m_unansweredLoop->quit();
+    return true;
+}
+
 void CadLink::WaitUnanswered(int atMost)
 {
+    SendOutgoing();
     // Replies to calls in flight come within microseconds: read them on the socket alone, and
     // only when they take longer run the local event loop, so that the window stays alive.
     QElapsedTimer spin;
@@ -252,14 +285,14 @@ void CadLink::Send(const Handle& handle, const QString& member, const QCborArray
     if (!m_connected || !m_socket)
         throw CadError(kDisconnected, kLostText);
     const qint64 id = m_nextId++;
-    QCborMap request = RequestMessage(id, handle, member, args);
-    request.insert(wire::kUnanswered, true);
-    m_unansweredIds.insert(id);
+    AppendRequest(m_outgoing, id, handle, member, args, true);
+    m_unansweredIds.push_back(id);
     ++m_unanswered;
-    m_socket->write(FrameMessage(request));
     // The requests go out in batches: waiting for replies and the event loop send the rest.
-    if (m_socket->bytesToWrite() >= 16384)
-        m_socket->flush();
+    if (m_outgoing.size() >= 16384)
+        SendOutgoing();
+    else if (!m_outgoingTimer->isActive())
+        m_outgoingTimer->start();
 }
 
 QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCborArray& args)
@@ -270,8 +303,6 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
     if (!m_connected)
         throw CadError(kDisconnected, kLostText);
     const qint64 id = m_nextId++;
-    const QCborMap request = RequestMessage(id, handle, member, args);
-
     PendingCall call;
     m_pending.emplace(id, &call);
     struct Unregister {
@@ -280,10 +311,8 @@ QCborValue CadLink::Call(const Handle& handle, const QString& member, const QCbo
         ~Unregister() { pending.erase(id); }
     } unregister{m_pending, id};
 
-    m_socket->write(FrameMessage(request));
-    // A write that finds the host gone drops the socket at once.
-    if (m_socket)
-        m_socket->flush();
+    AppendRequest(m_outgoing, id, handle, member, args, false);
+    SendOutgoing();
     // Most replies come back within a fraction of a millisecond: wait for those on the socket
     // alone, and only for a slower one (a point request) run the local event loop. The first
     // 200 us poll without sleeping: waking a sleeping core costs more than the whole call.
@@ -338,28 +367,36 @@ void CadLink::ReadReplies()
     if (!m_socket)
         return;
     m_reader.Feed(*m_socket);
-    QCborMap reply;
+    QByteArrayView body;
     for (;;) {
-        const MessageReader::Status status = m_reader.Next(reply);
+        const MessageReader::Status status = m_reader.NextBody(body);
         if (status == MessageReader::Status::NeedMore)
             return;
-        if (status != MessageReader::Status::Message) {
+        // The success of a call sent without waiting is all there is to know of it: its
+        // result is not read.
+        if (status == MessageReader::Status::Message) {
+            const std::optional<qint64> succeeded = SucceededCallId(body);
+            if (succeeded && TakeUnanswered(*succeeded))
+                continue;
+        }
+        QCborParserError error;
+        const QCborValue value = status == MessageReader::Status::Message ? QCborValue::fromCbor(body.toByteArray(), &error)
+                                                                           : QCborValue();
+        if (status != MessageReader::Status::Message || error.error != QCborError::NoError || !value.isMap()) {
             // A host that sends what cannot be read cannot be trusted with the calls.
             LoseConnection();
             return;
         }
+        const QCborMap reply = value.toMap();
         const qint64 replyId = reply.value(wire::kId).toInteger(-1);
-        if (m_unansweredIds.erase(replyId) > 0) {
-            --m_unanswered;
-            if (reply.contains(wire::kError) && !m_unansweredFailure) {
-                std::uint32_t code = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kHostFailed));
-                m_unansweredFailure = std::make_pair(code == 0 ? std::uint32_t(kHostFailed) : code,
-                                                     reply.value(wire::kText).toString());
-            }
-            if (m_unansweredLoop && m_unanswered == 0)
-                m_unansweredLoop->quit();
-            continue;
+        if (reply.contains(wire::kError) && !m_unansweredFailure
+            && std::find(m_unansweredIds.begin(), m_unansweredIds.end(), replyId) != m_unansweredIds.end()) {
+            std::uint32_t code = static_cast<std::uint32_t>(reply.value(wire::kError).toInteger(kHostFailed));
+            m_unansweredFailure = std::make_pair(code == 0 ? std::uint32_t(kHostFailed) : code,
+                                                 reply.value(wire::kText).toString());
         }
+        if (TakeUnanswered(replyId))
+            continue;
         const auto found = m_pending.find(replyId);
         if (found == m_pending.end())
             continue;
@@ -397,6 +434,7 @@ void CadLink::LoseConnectionWith(const QString& text)
             call->loop->quit();
     }
     m_unansweredIds.clear();
+    m_outgoing.clear();
     if (m_unanswered > 0 && !m_unansweredFailure)
         m_unansweredFailure = std::make_pair(std::uint32_t(kDisconnected), text);
     m_unanswered = 0;

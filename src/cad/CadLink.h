@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
+#include <deque>
 #include <utility>
 
 #include <QCborArray>
@@ -18,6 +18,7 @@
 #include "cadlink/Wire.h"
 
 class QEventLoop;
+class QTimer;
 class QLocalSocket;
 
 namespace ardela::cad {
@@ -68,6 +69,10 @@ private:
     };
 
     void ReadReplies();
+    // Writes the requests gathered in m_outgoing to the socket.
+    void SendOutgoing();
+    // Counts the reply to a call sent without waiting; false when `id` is no such call.
+    bool TakeUnanswered(qint64 id);
     void LoseConnection();
     // Fails every pending and later call with kDisconnected and `text`.
     void LoseConnectionWith(const QString& text);
@@ -81,7 +86,11 @@ private:
     // Calls sent without waiting: how many are unanswered, the first failure among them, and
     // the loop that waits for them when they take long.
     int m_unanswered = 0;
-    std::set<qint64> m_unansweredIds;
+    std::deque<qint64> m_unansweredIds;   // in the order sent, which is the order answered
+    // Requests sent without waiting go out together, some hundred at a time; whatever is left
+    // leaves when a call waits, or from the event loop.
+    QByteArray m_outgoing;
+    QTimer* m_outgoingTimer = nullptr;
     std::optional<std::pair<std::uint32_t, QString>> m_unansweredFailure;
     QEventLoop* m_unansweredLoop = nullptr;
     void WaitUnanswered(int atMost);

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <limits>
+
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
@@ -44,13 +47,158 @@ QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, 
     return request;
 }
 
+namespace {
+
+// The head of a data item: its major type and its argument in the shortest form.
+void AppendHead(QByteArray& out, unsigned major, quint64 argument)
+{
+    const char type = char(major << 5);
+    char bytes[9];
+    if (argument < 24) {
+        out.append(char(type | char(argument)));
+        return;
+    }
+    int size = 8;
+    char info = 27;
+    if (argument <= 0xFFu) {
+        size = 1;
+        info = 24;
+    } else if (argument <= 0xFFFFu) {
+        size = 2;
+        info = 25;
+    } else if (argument <= 0xFFFFFFFFu) {
+        size = 4;
+        info = 26;
+    }
+    bytes[0] = char(type | info);
+    for (int i = 0; i < size; ++i)
+        bytes[1 + i] = char(argument >> (8 * (size - 1 - i)));
+    out.append(bytes, 1 + size);
+}
+
+void AppendInteger(QByteArray& out, qint64 value)
+{
+    if (value >= 0)
+        AppendHead(out, 0, quint64(value));
+    else
+        AppendHead(out, 1, quint64(-(value + 1)));
+}
+
+void AppendText(QByteArray& out, QStringView text)
+{
+    // Member names are ASCII: their UTF-8 is their characters.
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            const QByteArray utf8 = text.toUtf8();
+            AppendHead(out, 3, quint64(utf8.size()));
+            out.append(utf8);
+            return;
+        }
+    }
+    AppendHead(out, 3, quint64(text.size()));
+    for (const QChar c : text)
+        out.append(char(c.unicode()));
+}
+
+// The frame's length prefix, written once the body after it is complete.
+void CloseFrame(QByteArray& out, qsizetype frameStart)
+{
+    const auto length = static_cast<quint32>(out.size() - frameStart - 4);
+    qToBigEndian<quint32>(length, out.data() + frameStart);
+}
+
+} // namespace
+
+void AppendCbor(QByteArray& out, const QCborValue& value)
+{
+    switch (value.type()) {
+    case QCborValue::Integer:
+        AppendInteger(out, value.toInteger());
+        return;
+    case QCborValue::Double: {
+        const double d = value.toDouble();
+        quint64 bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        char bytes[9];
+        bytes[0] = char(0xFB);
+        qToBigEndian<quint64>(bits, bytes + 1);
+        out.append(bytes, 9);
+        return;
+    }
+    case QCborValue::String:
+        AppendText(out, value.toString());
+        return;
+    case QCborValue::ByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        AppendHead(out, 2, quint64(bytes.size()));
+        out.append(bytes);
+        return;
+    }
+    case QCborValue::Array: {
+        const QCborArray array = value.toArray();
+        AppendHead(out, 4, quint64(array.size()));
+        for (const QCborValue& item : array)
+            AppendCbor(out, item);
+        return;
+    }
+    case QCborValue::Map: {
+        const QCborMap map = value.toMap();
+        AppendHead(out, 5, quint64(map.size()));
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            AppendCbor(out, it.key());
+            AppendCbor(out, it.value());
+        }
+        return;
+    }
+    case QCborValue::False:
+        out.append(char(0xF4));
+        return;
+    case QCborValue::True:
+        out.append(char(0xF5));
+        return;
+    case QCborValue::Null:
+        out.append(char(0xF6));
+        return;
+    case QCborValue::Undefined:
+        out.append(char(0xF7));
+        return;
+    default:
+        // Tags, simple values and the extended types are rare on the link: Qt writes them.
+        out.append(value.toCbor());
+        return;
+    }
+}
+
 QByteArray FrameMessage(const QCborMap& message)
 {
-    const QByteArray body = message.toCborValue().toCbor();
     QByteArray framed(4, Qt::Uninitialized);
-    qToBigEndian<quint32>(static_cast<quint32>(body.size()), framed.data());
-    framed.append(body);
+    AppendCbor(framed, QCborValue(message));
+    CloseFrame(framed, 0);
     return framed;
+}
+
+void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView member, const QCborArray& args,
+                   bool unanswered)
+{
+    const qsizetype frameStart = out.size();
+    out.append(4, '\0');
+    AppendHead(out, 5, unanswered ? 5 : 4);
+    AppendInteger(out, wire::kId);
+    AppendInteger(out, id);
+    AppendInteger(out, wire::kHandle);
+    AppendHead(out, 4, 3);
+    AppendInteger(out, static_cast<qint64>(handle.kind));
+    AppendInteger(out, handle.document);
+    AppendCbor(out, handle.key);
+    AppendInteger(out, wire::kMember);
+    AppendText(out, member);
+    AppendInteger(out, wire::kArgs);
+    AppendCbor(out, QCborValue(args));
+    if (unanswered) {
+        AppendInteger(out, wire::kUnanswered);
+        out.append(char(0xF5));
+    }
+    CloseFrame(out, frameStart);
 }
 
 void MessageReader::Feed(QIODevice& device)
@@ -60,14 +208,18 @@ void MessageReader::Feed(QIODevice& device)
 
 void MessageReader::Feed(const QByteArray& bytes)
 {
+    // What was read is dropped here, never while a body taken out may still be looked at.
     if (m_start > 0 && m_start == m_buffer.size()) {
-        m_buffer.clear();
+        m_buffer.resize(0);
+        m_start = 0;
+    } else if (m_start > 65536 && m_start * 2 > m_buffer.size()) {
+        m_buffer.remove(0, m_start);
         m_start = 0;
     }
     m_buffer.append(bytes);
 }
 
-MessageReader::Status MessageReader::Next(QCborMap& message)
+MessageReader::Status MessageReader::NextBody(QByteArrayView& body)
 {
     const qsizetype available = m_buffer.size() - m_start;
     if (available < 4)
@@ -77,18 +229,48 @@ MessageReader::Status MessageReader::Next(QCborMap& message)
         return Status::Oversized;
     if (available < 4 + static_cast<qsizetype>(length))
         return Status::NeedMore;
-    const QByteArray body = m_buffer.mid(m_start + 4, length);
+    body = QByteArrayView(m_buffer.constData() + m_start + 4, qsizetype(length));
     m_start += 4 + length;
-    if (m_start > 65536 && m_start * 2 > m_buffer.size()) {
-        m_buffer.remove(0, m_start);
-        m_start = 0;
-    }
+    return Status::Message;
+}
+
+MessageReader::Status MessageReader::Next(QCborMap& message)
+{
+    QByteArrayView body;
+    const Status status = NextBody(body);
+    if (status != Status::Message)
+        return status;
     QCborParserError error;
-    const QCborValue value = QCborValue::fromCbor(body, &error);
+    const QCborValue value = QCborValue::fromCbor(body.toByteArray(), &error);
     if (error.error != QCborError::NoError || !value.isMap())
         return Status::Malformed;
     message = value.toMap();
     return Status::Message;
+}
+
+std::optional<qint64> SucceededCallId(QByteArrayView body)
+{
+    // A map of two pairs (A2), key kId (00), the id as an integer, key kResult (04).
+    if (body.size() < 4 || quint8(body[0]) != 0xA2 || body[1] != char(wire::kId))
+        return std::nullopt;
+    const auto head = quint8(body[2]);
+    const unsigned major = head >> 5;
+    const unsigned info = head & 0x1F;
+    if (major > 1 || info > 27)
+        return std::nullopt;
+    qsizetype size = 0;
+    quint64 argument = info;
+    if (info >= 24) {
+        size = qsizetype(1) << (info - 24);
+        if (body.size() < 4 + size)
+            return std::nullopt;
+        argument = 0;
+        for (qsizetype i = 0; i < size; ++i)
+            argument = (argument << 8) | quint8(body[3 + i]);
+    }
+    if (body[3 + size] != char(wire::kResult) || argument > quint64(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return major == 0 ? qint64(argument) : -1 - qint64(argument);
 }
 
 QString SocketFolder()

@@ -6,10 +6,12 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
 #include <QString>
+#include <QStringView>
 
 class QIODevice;
 
@@ -64,6 +66,18 @@ QByteArray FrameMessage(const QCborMap& message);
 // The request calling `member` of the object `handle` with `args`, under the call id `id`.
 QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, const QCborArray& args = {});
 
+// Appends the CBOR encoding of `value` to `out`, byte for byte as QCborValue::toCbor writes it
+// (definite lengths, integers in their shortest form, doubles in eight bytes), without the
+// stream writer and the device it writes through: the link encodes hundreds of thousands of
+// messages a second.
+void AppendCbor(QByteArray& out, const QCborValue& value);
+
+// Appends a whole framed request to `out`: {kId: id, kHandle: handle, kMember: member, kArgs:
+// args} and, for a request sent without waiting for its reply, kUnanswered: true. Reads back as
+// FrameMessage of the same map.
+void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView member, const QCborArray& args,
+                   bool unanswered);
+
 // Reads whole messages off a buffer as they complete.
 class MessageReader {
 public:
@@ -75,11 +89,19 @@ public:
     // hold a CBOR map (it is dropped, the stream stays in step). Oversized: the prefix announces
     // more than kMaxMessageSize (nothing more can be trusted).
     Status Next(QCborMap& message);
+    // Takes the next whole frame out of the buffer without decoding it: Message with its body,
+    // which stays valid until the next Feed; NeedMore or Oversized as Next.
+    Status NextBody(QByteArrayView& body);
 
 private:
     QByteArray m_buffer;
     qsizetype m_start = 0;
 };
+
+// The call id of a reply that reports success ({kId: id, kResult: ...}), read off its body without
+// decoding the result: what a caller that sent the call without waiting needs of it. nullopt for
+// any other body.
+std::optional<qint64> SucceededCallId(QByteArrayView body);
 
 // The per-user folder of the link sockets (mode 0700, made when missing): $XDG_RUNTIME_DIR (or
 // the temporary folder) / "ardela-<uid>". Empty when it cannot be made private.

@@ -426,6 +426,8 @@ TEST(DocumentInvariants, HoldAfterEveryEditOfARandomSession)
                 doc.DeleteSelectionSet("tempss");
                 break;
             }
+            case 11: doc.Undo(); break;
+            case 12: doc.Redo(); break;
             default: doc.AddLightWeightPolyline({at(rng), at(rng), at(rng), at(rng), at(rng), at(rng)}); break;
             }
         } catch (const EngineError&) {

@@ -48,6 +48,18 @@ inline void ExpectDocumentConsistent(const Document& doc)
     // drawn have none).
     std::size_t placed = 0;
     doc.ForEachEntity([&](const Entity& e) { placed += EntityBounds(e).IsEmpty() ? 0 : 1; });
+    // The extents the drawing keeps up are those of its entities, gathered afresh.
+    Box2 gathered;
+    doc.ForEachEntity([&](const Entity& e) { gathered.Add(EntityBounds(e)); });
+    const Box2 kept = doc.Extents();
+    EXPECT_EQ(kept.IsEmpty(), gathered.IsEmpty()) << "the extents kept and the entities' disagree on being empty";
+    if (!kept.IsEmpty() && !gathered.IsEmpty()) {
+        EXPECT_TRUE(kept.minX == gathered.minX && kept.minY == gathered.minY && kept.maxX == gathered.maxX
+                    && kept.maxY == gathered.maxY)
+            << "the extents kept (" << kept.minX << ", " << kept.minY << ") - (" << kept.maxX << ", " << kept.maxY
+            << ") are not the entities' (" << gathered.minX << ", " << gathered.minY << ") - (" << gathered.maxX << ", "
+            << gathered.maxY << ")";
+    }
     if (placed > 0) {
         Box2 all = doc.Extents();
         std::size_t indexed = 0;

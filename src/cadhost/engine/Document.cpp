@@ -180,14 +180,11 @@ ObjectId Document::Insert(Entity&& e)
     revert.kind = Revert::Kind::Remove;
     revert.id = m_slots.back().id;
     Record(std::move(revert));
-    // Extents known before the addition grow by the new entity instead of being gathered again
-    // from every entity: a drawing built entity by entity stays linear in its size.
-    const bool extentsKnown = m_extentsRevision == m_revision;
-    Changed();
-    if (extentsKnown) {
+    // Known extents grow by the new entity instead of being gathered again from every entity: a
+    // drawing built entity by entity stays linear in its size.
+    if (m_extentsKnown)
         m_extents.Add(bounds);
-        m_extentsRevision = m_revision;
-    }
+    Changed();
     return m_slots.back().id;
 }
 
@@ -320,6 +317,7 @@ Entity Document::TakeOut(ObjectId id)
         throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
     m_index.Remove(slot);
+    ExtentsLose(EntityBounds(m_slots[slot]));
     Entity taken = std::move(m_slots[slot]);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
@@ -393,14 +391,24 @@ std::unordered_set<ObjectId> Document::RestorableIds() const
 
 Box2 Document::Extents() const
 {
-    if (m_extentsRevision != m_revision) {
+    if (!m_extentsKnown) {
         m_extents = Box2{};
         for (const Entity& e : m_slots)
             if (e.id != 0)
                 m_extents.Add(EntityBounds(e));
-        m_extentsRevision = m_revision;
+        m_extentsKnown = true;
     }
     return m_extents;
+}
+
+void Document::ExtentsLose(const Box2& bounds)
+{
+    // An entity wholly inside the extents, off their edges, leaves them as they are.
+    const bool inside = bounds.IsEmpty()
+        || (bounds.minX > m_extents.minX && bounds.maxX < m_extents.maxX && bounds.minY > m_extents.minY
+            && bounds.maxY < m_extents.maxY);
+    if (!inside)
+        m_extentsKnown = false;
 }
 
 std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
@@ -421,6 +429,8 @@ std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
 
 void Document::Reindex(std::uint32_t slot)
 {
+    // The entity changed in place: its old extent is not known any more.
+    m_extentsKnown = false;
     m_index.Insert(slot, EntityBounds(m_slots[slot]));
 }
 
@@ -786,7 +796,10 @@ void Document::RestoreEntity(Entity entity)
     if (at == m_ids.end() || *at != entity.id || m_slots[slot].id != 0)
         throw EngineError(QStringLiteral("The object %1 cannot be restored: its place in the drawing is gone.").arg(entity.id));
     m_slots[slot] = std::move(entity);
-    m_index.Insert(std::uint32_t(slot), EntityBounds(m_slots[slot]));
+    const Box2 bounds = EntityBounds(m_slots[slot]);
+    m_index.Insert(std::uint32_t(slot), bounds);
+    if (m_extentsKnown)
+        m_extents.Add(bounds);
     ++m_liveCount;
 }
 

@@ -289,8 +289,12 @@ private:
     std::size_t m_liveCount = 0;
     std::size_t m_keptEmptySlots = 0;   // erased slots the last packing kept for undo
     std::size_t m_indexRebuilds = 0;
-    mutable std::uint64_t m_extentsRevision = ~std::uint64_t(0);
+    // The extents of model space, kept up as entities come and go: changes of the tables or
+    // the active layer leave them, an entity added widens them, and only an entity taken away
+    // from their edge (or changed) makes the next Extents gather them again.
+    mutable bool m_extentsKnown = false;
     mutable Box2 m_extents;
+    void ExtentsLose(const Box2& bounds);
     SpatialIndex m_index;
 
     LayerTable m_layers;
