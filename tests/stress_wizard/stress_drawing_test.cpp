@@ -278,7 +278,7 @@ TEST_F(StressDrawingTest, RegeneratesOnlyWhenAskedAndSwitchesLayersOnlyWhereTheS
     EXPECT_EQ(Selected(cad::kVendelMinus).size(), 3u);
 }
 
-TEST_F(StressDrawingTest, NoElementsErasesAndDrawsNothing)
+TEST_F(StressDrawingTest, NoElementsErasesTheSegmentsKeepsTheMeshAndDrawsNothing)
 {
     AddElement(0, 0, 10, 10, 1, -1, 0);
     ASSERT_TRUE(Draw());
@@ -287,7 +287,10 @@ TEST_F(StressDrawingTest, NoElementsErasesAndDrawsNothing)
     std::vector<float> steps;
     ASSERT_TRUE(Draw({[&](float f) { steps.push_back(f); }, {}}));
     EXPECT_TRUE(steps.empty());
-    EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
+    EXPECT_TRUE(Selected(cad::kVendelPlus).empty());
+    EXPECT_TRUE(Selected(cad::kVendelMinus).empty());
+    EXPECT_EQ(Selected(cad::kVendelMesh).size(), 1u);
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 1);
 }
 
 TEST_F(StressDrawingTest, LeftoverSelectionSetFailsBeforeAnythingIsDrawn)
