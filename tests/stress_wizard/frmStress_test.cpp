@@ -1084,15 +1084,9 @@ TEST_F(VendelWizard, StatusUnderEachSheetNamesWhatKeepsNextOffAndTheRefusedCellI
     EXPECT_TRUE(domains->text().isEmpty());
     EXPECT_TRUE(NextEnabled());
 
-    // The line leaves the step's controls where they were: inside the frame, under the grid,
-    // clear of the side column and of the navigation row.
-    QWidget* frame = Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 4);
-    const QRect line(domains->mapTo(m_wizard, QPoint(0, 0)), domains->size());
-    const QRect sheet(m_grid->mapTo(m_wizard, QPoint(0, 0)), m_grid->size());
-    EXPECT_TRUE(QRect(frame->mapTo(m_wizard, QPoint(0, 0)), frame->size()).contains(line));
-    EXPECT_GE(line.top(), sheet.bottom());
-    EXPECT_FALSE(line.intersects(QRect(DrawButton(1)->mapTo(m_wizard, QPoint(0, 0)), DrawButton(1)->size())));
-    EXPECT_LT(line.bottom(), NavRowButton(m_wizard, NavNext)->mapTo(m_wizard, QPoint(0, 0)).y());
+    // The line leaves the step's controls where they were.
+    ExpectStatusLineUnderTheSheet(m_wizard, domains, m_grid, Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 4),
+                                  DrawButton(1));
 }
 
 TEST_F(VendelWizard, RunBringsTheStressesIntoAViewZoomedElsewhere)

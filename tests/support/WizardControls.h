@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QPushButton>
+#include <QRect>
 #include <QString>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include "wizard/WizardNavigation.h"
 
@@ -28,6 +31,19 @@ T* Control(const QWidget* window, const QString& name, int index)
 inline QPushButton* NavRowButton(const QWidget* window, int index)
 {
     return Control<QPushButton>(window, QStringLiteral("cmdNav"), index);
+}
+
+// The status line of a model step stands under its sheet inside the step's frame, one line high,
+// clear of the control beside the sheet and above the navigation row.
+inline void ExpectStatusLineUnderTheSheet(const QWidget* window, const QWidget* line, const QWidget* sheet,
+                                          const QWidget* frame, const QWidget* beside)
+{
+    const auto placed = [window](const QWidget* w) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); };
+    EXPECT_TRUE(placed(frame).contains(placed(line)));
+    EXPECT_GE(placed(line).top(), placed(sheet).bottom());
+    EXPECT_FALSE(placed(line).intersects(placed(beside)));
+    EXPECT_LT(placed(line).bottom(), placed(NavRowButton(window, NavNext)).top());
+    EXPECT_GE(line->height(), line->fontMetrics().height());
 }
 
 } // namespace ardela::test

@@ -512,8 +512,11 @@ TEST_F(KorrinWizard, SupportsNeedThreeFixitiesAndLoadsNeedNothing)
     TypeCell(1, 1, "1"); ClickCell(1, 2);
     TypeCell(2, 1, "2"); ClickCell(2, 3);
     EXPECT_FALSE(NextEnabled());
+    auto* status = Control<QLabel>(m_wizard, QStringLiteral("lblStatusBlocks"));
+    EXPECT_EQ(status->text(), QStringLiteral("Block x or Block y: 2 of at least 3 fixities set"));
     ClickCell(1, 3);
     EXPECT_TRUE(NextEnabled());
+    EXPECT_TRUE(status->text().isEmpty());
     EXPECT_TRUE(m_wizard->IsDirty());
     Next();
     EXPECT_TRUE(NextEnabled());  // no load at all
@@ -1084,36 +1087,10 @@ TEST_F(KorrinWizard, StatusUnderTheSheetNamesWhatKeepsNextOffAndTheRefusedCellIs
     EXPECT_TRUE(NextEnabled());
     EXPECT_FALSE(m_grid->Refused(3, 2));
 
-    // The line stands under the sheet inside the frame, clear of the grid, the side column and
-    // the navigation row, and it leaves the window its size.
-    QWidget* frame = Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 2);
-    const QRect line(status->mapTo(m_wizard, QPoint(0, 0)), status->size());
-    const QRect grid(m_grid->mapTo(m_wizard, QPoint(0, 0)), m_grid->size());
-    const QRect pick(Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectNodes"))->mapTo(m_wizard, QPoint(0, 0)),
-                     Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectNodes"))->size());
-    EXPECT_TRUE(QRect(frame->mapTo(m_wizard, QPoint(0, 0)), frame->size()).contains(line));
-    EXPECT_GE(line.top(), grid.bottom());
-    EXPECT_FALSE(line.intersects(pick));
-    EXPECT_LT(line.bottom(), NavRowButton(m_wizard, NavNext)->mapTo(m_wizard, QPoint(0, 0)).y());
-    EXPECT_GE(status->height(), status->fontMetrics().height());
-}
-
-TEST_F(KorrinWizard, SupportsStepSaysHowManyFixitiesAreSet)
-{
-    StartNewAnalysis();
-    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
-    TypeCell(2, 1, "100"); TypeCell(2, 2, "0");
-    Next();
-    TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
-    EXPECT_TRUE(Control<QLabel>(m_wizard, QStringLiteral("lblStatusElements"))->text().isEmpty());
-    Next();
-    ASSERT_EQ(m_wizard->CurrentStep, 4);
-    auto* status = Control<QLabel>(m_wizard, QStringLiteral("lblStatusBlocks"));
-    TypeCell(1, 1, "1"); ClickCell(1, 2); ClickCell(1, 3);
-    EXPECT_EQ(status->text(), QStringLiteral("Block x or Block y: 2 of at least 3 fixities set"));
-    TypeCell(2, 1, "2"); ClickCell(2, 3);
-    EXPECT_TRUE(status->text().isEmpty());
-    EXPECT_TRUE(NextEnabled());
+    // The line stands under the sheet inside the frame, clear of the side column and of the
+    // navigation row (the window keeps its size: checked on screen).
+    ExpectStatusLineUnderTheSheet(m_wizard, status, m_grid, Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 2),
+                                  Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectNodes")));
 }
 
 TEST_F(KorrinWizard, RunBringsTheResultsIntoAViewZoomedElsewhere)
