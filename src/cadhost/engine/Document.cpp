@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 
+#include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
 
@@ -771,18 +772,20 @@ void SegmentsOf(const Entity& e, std::vector<Segment>& out)
 
 std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int modes) const
 {
-    if (!(aperture >= 0.0) || (modes & (kSnapEndpoint | kSnapNode | kSnapIntersection)) == 0)
+    if (!(aperture >= 0.0) || (modes & kSnapModesAnswered) == 0)
         return std::nullopt;
     const Box2 box{at.x - aperture, at.y - aperture, at.x + aperture, at.y + aperture};
     std::optional<SnapResult> best;
     double bestDistance = aperture;
-    auto offer = [&](const Point3& p, int mode) {
-        const double d = std::hypot(p.x - at.x, p.y - at.y);
+    auto offerAt = [&](const Point3& p, int mode, double d) {
         if (d < bestDistance || (d == bestDistance && !best)) {
             bestDistance = d;
             best = SnapResult{p, mode};
         }
     };
+    auto offer = [&](const Point3& p, int mode) { offerAt(p, mode, std::hypot(p.x - at.x, p.y - at.y)); };
+    static const DxfBlocks kNoBlocks;
+    const DxfBlocks& blocks = m_source && m_source->blocks ? *m_source->blocks : kNoBlocks;
     std::vector<Segment> segments;
     m_index.Query(box, [&](std::uint32_t slot) {
         const Entity& e = m_slots[slot];
@@ -794,9 +797,31 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
                 offer(e.points[0], kSnapNode);
             return true;
         }
-        // Texts, and kinds drawn from their records (their outline points are no ends), give none.
-        if (e.kind == EntityKind::Text || e.kind == EntityKind::Other)
+        if (e.kind == EntityKind::Text) {
+            if (modes & kSnapInsertion)
+                offer(e.alignment == kAlignLeft ? e.points[0] : e.alignmentPoint, kSnapInsertion);
             return true;
+        }
+        if (e.kind == EntityKind::Other) {
+            // Kinds drawn from their records offer the exact points their unit knows (their
+            // outline points are no ends). A centre is offered also while the cursor is on the
+            // curve, behind any point that lies within the aperture itself.
+            if (!e.record)
+                return true;
+            std::optional<bool> onCurve;
+            for (const SnapPoint& p : SnapPointsOf(*e.record, blocks, modes)) {
+                const double d = std::hypot(p.at.x - at.x, p.at.y - at.y);
+                if (d <= aperture) {
+                    offerAt(p.at, p.mode, d);
+                } else if (p.mode == kSnapCenter) {
+                    if (!onCurve)
+                        onCurve = EntityCrossesWindow(e, box);
+                    if (*onCurve)
+                        offerAt(p.at, p.mode, aperture);
+                }
+            }
+            return true;
+        }
         if (modes & kSnapEndpoint)
             for (const Point3& p : e.points)
                 offer(p, kSnapEndpoint);

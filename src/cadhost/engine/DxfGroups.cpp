@@ -9,6 +9,7 @@
 #include <numbers>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 
 #include <QFileInfo>
 
@@ -241,6 +242,7 @@ Interpreted Interpret(const DxfRecord& record)
     std::vector<Point3> lwVertices;
     bool bad = false;
     bool bulged = false;   // a polyline with arc segments: drawn from its record
+    Point3 normal{0, 0, 1};   // extrusion direction: planar kinds in another plane are drawn from their record
     int flags = 0;
     int hj = 0, vj = 0;
     QString text;
@@ -256,6 +258,9 @@ Interpreted Interpret(const DxfRecord& record)
         case 72: if (auto c = ToInt(g.value)) hj = int(*c); return;
         case 73: if (auto c = ToInt(g.value)) vj = int(*c); return;
         case 1: text = FromDxfText(g.value); return;
+        case 210: normal.x = ToDouble(g.value).value_or(0.0); return;
+        case 220: normal.y = ToDouble(g.value).value_or(0.0); return;
+        case 230: normal.z = ToDouble(g.value).value_or(1.0); return;
         default: break;
         }
         if (g.code >= 10 && g.code < 60) {
@@ -357,7 +362,9 @@ Interpreted Interpret(const DxfRecord& record)
              && std::abs(e.alignmentPoint.z) <= kLargest && e.height <= kLargest))
         bad = true;
     out.bad = bad;
-    if (bad || bulged) {
+    const bool ownPlane = (e.kind == EntityKind::LwPolyline || e.kind == EntityKind::Solid || e.kind == EntityKind::Text)
+        && !(normal.x == 0.0 && normal.y == 0.0 && normal.z > 0.0);
+    if (bad || bulged || ownPlane) {
         e.kind = EntityKind::Other;
         e.points.clear();
         e.text.clear();
@@ -396,6 +403,18 @@ DxfGroup* FindGroup(DxfRecord& record, int code)
 const DxfGroup* FindGroup(const DxfRecord& record, int code)
 {
     return FindGroup(const_cast<DxfRecord&>(record), code);
+}
+
+// True when the record names its extension dictionary (102 {ACAD_XDICTIONARY ... 102 }).
+bool HasExtensionDictionary(const DxfRecord& record)
+{
+    for (const DxfGroup& g : record.groups) {
+        if (g.code == 0 && &g != &record.groups.front())
+            return false;
+        if (g.code == 102 && Trim(g.value) == "{ACAD_XDICTIONARY")
+            return true;
+    }
+    return false;
 }
 
 class Reader {
@@ -446,6 +465,7 @@ public:
         m_source->firstFreeHandle = std::max(m_source->firstFreeHandle, m_highestHandle + 1);
         m_doc.SetNextHandle(m_source->firstFreeHandle);
         AddEntities();
+        m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
         for (const auto& [layer, linetype] : m_layerLinetypes)
             if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
                 m_doc.SetLayerLinetype(layer, lt->name);
@@ -650,6 +670,8 @@ private:
                 const DxfGroup* fill = FindGroup(*record, 70);   // a hatch's solid fill flag
                 e.filled = Trim(record->groups.front().value) == "HATCH" && fill && ToInt(fill->value) == 1;
             }
+            if (HasExtensionDictionary(*record) && e.handle != 0)
+                m_source->extensionDictionaryOwners.push_back(e.handle);
             e.record = std::move(record);
             m_doc.AddEntity(std::move(e));
         }
@@ -691,6 +713,8 @@ public:
                 WriteTables(section);
             else if (section.name == "ENTITIES")
                 WriteEntities();
+            else if (section.name == "OBJECTS")
+                WriteObjects(section.groups);
             else
                 WriteGroups(section.groups);
             Group(0, "ENDSEC");
@@ -944,6 +968,58 @@ private:
             if (FromDxfText(EntryName(entry)).compare(QLatin1String("Standard"), Qt::CaseInsensitive) == 0)
                 SetGroup(entry, 3, typeface.isEmpty() ? std::string("txt") : ToDxfText(typeface + QStringLiteral(".ttf")), 2);
         return out;
+    }
+
+    // ---- objects
+
+    // The objects as read, less the extension dictionaries of erased entities and what they
+    // hold: left behind, they would have no owner.
+    void WriteObjects(const std::vector<DxfGroup>& groups)
+    {
+        std::unordered_set<std::uint64_t> gone(m_src.extensionDictionaryOwners.begin(),
+                                               m_src.extensionDictionaryOwners.end());
+        if (!gone.empty())
+            m_doc.ForEachEntity([&](const Entity& e) { gone.erase(e.handle); });
+        if (gone.empty()) {
+            WriteGroups(groups);
+            return;
+        }
+        struct Object {
+            std::size_t begin = 0, end = 0;
+            std::uint64_t handle = 0, owner = 0;
+        };
+        std::vector<Object> objects;
+        int braces = 0;
+        bool ownerSeen = false;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            const DxfGroup& g = groups[i];
+            if (g.code == 0 || objects.empty()) {
+                objects.push_back({i, i, 0, 0});
+                braces = 0;
+                ownerSeen = false;
+            }
+            Object& o = objects.back();
+            o.end = i + 1;
+            if (g.code == 102)
+                braces += g.value.find('{') != std::string::npos ? 1 : (braces > 0 ? -1 : 0);
+            else if (g.code == 5 && o.handle == 0)
+                o.handle = ToHandle(g.value);
+            else if (g.code == 330 && braces == 0 && !ownerSeen) {
+                o.owner = ToHandle(g.value);
+                ownerSeen = true;
+            }
+        }
+        // What a dropped object owns is dropped with it.
+        for (bool more = true; more;) {
+            more = false;
+            for (const Object& o : objects)
+                if (o.handle != 0 && o.owner != 0 && gone.count(o.owner) && gone.insert(o.handle).second)
+                    more = true;
+        }
+        for (const Object& o : objects)
+            if (o.handle == 0 || !gone.count(o.handle))
+                for (std::size_t i = o.begin; i < o.end; ++i)
+                    Group(groups[i].code, groups[i].value);
     }
 
     // ---- entities

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <QString>
 
+#include "cadhost/engine/Geometry.h"
 #include "cadhost/engine/LayerTable.h"
 
 namespace cadhost {
@@ -43,6 +46,14 @@ void ForOwnGroups(const DxfRecord& record, Visit visit)
     }
 }
 
+// A block definition: its base point and its entities' records.
+struct DxfBlock {
+    Point3 base;
+    std::vector<DxfRecord> entities;
+};
+// Blocks by upper-case name.
+using DxfBlocks = std::map<std::string, DxfBlock>;
+
 // A table of the TABLES section: the groups of its head ("0 TABLE" excluded) and its entries.
 struct DxfTable {
     std::string name;             // LAYER, LTYPE, ...
@@ -61,6 +72,11 @@ struct DxfSource {
     };
     std::vector<Section> sections;
     std::vector<DxfRecord> paperSpace;    // entities of paper space, written after model space
+    // The block definitions as read, for what references draw, show and snap to.
+    std::shared_ptr<const DxfBlocks> blocks;
+    // Model space entities that own an extension dictionary (their handles): a save leaves out
+    // the dictionaries (and what they hold) of those erased since.
+    std::vector<std::uint64_t> extensionDictionaryOwners;
     std::string release;                  // $ACADVER: AC1009 (R12) ... AC1032 (R2018)
     bool handles = true;                  // entities carry handles (group 5)
     std::string modelSpaceOwner;          // handle of *Model_Space's block record (R2000 on)

@@ -1,7 +1,9 @@
 // The host's painter: one pass over the visible entities, lines batched per layer.
 #include "cadhost/ui/DrawingRenderer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <deque>
 #include <numbers>
 
@@ -91,6 +93,65 @@ double LinetypeScale(const Document& doc)
 {
     const double s = doc.GetVariable(QStringLiteral("LTSCALE")).toDouble();
     return s > 0 ? s : 1.0;
+}
+
+// The drawing's block definitions (none for a drawing made here).
+const DxfBlocks& BlocksOf(const Document& doc)
+{
+    static const DxfBlocks kNone;
+    return doc.Source() && doc.Source()->blocks ? *doc.Source()->blocks : kNone;
+}
+
+// Visits the segments of an entity's outline; with `skipTextBoxes` the boxes of texts (drawn
+// as their glyphs instead) are left out.
+template <typename Visit>
+void ForOutlineSegments(const Entity& e, bool skipTextBoxes, Visit visit)
+{
+    const auto& p = e.points;
+    bool skipping = skipTextBoxes && !p.empty() && IsOutlineTextBreak(p.front());
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (IsBreak(p[i])) {
+            skipping = skipTextBoxes && IsOutlineTextBreak(p[i]);
+            continue;
+        }
+        if (!skipping && !IsBreak(p[i + 1]))
+            visit(p[i], p[i + 1]);
+    }
+    if (e.closed && p.size() > 2)
+        visit(p.back(), p.front());
+}
+
+bool ShowsTextsOf(const Entity& e)
+{
+    return e.kind == EntityKind::Other && e.record && ShowsTexts(*e.record);
+}
+
+// The line without end as the part of it inside the box; false when it misses the box.
+bool ClipEndless(const EndlessLine& l, const Box2& box, Point3& a, Point3& b)
+{
+    double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+    if (!l.bothWays)
+        t0 = 0.0;
+    const double d[2] = {l.direction.x, l.direction.y};
+    const double o[2] = {l.base.x, l.base.y};
+    const double lo[2] = {box.minX, box.minY}, hi[2] = {box.maxX, box.maxY};
+    for (int k = 0; k < 2; ++k) {
+        if (d[k] == 0.0) {
+            if (o[k] < lo[k] || o[k] > hi[k])
+                return false;
+            continue;
+        }
+        double u0 = (lo[k] - o[k]) / d[k], u1 = (hi[k] - o[k]) / d[k];
+        if (u0 > u1)
+            std::swap(u0, u1);
+        t0 = std::max(t0, u0);
+        t1 = std::min(t1, u1);
+    }
+    if (!(t0 <= t1) || !std::isfinite(t0) || !std::isfinite(t1))
+        return false;
+    a = Point3{o[0] + t0 * d[0], o[1] + t0 * d[1], 0};
+    b = Point3{o[0] + t1 * d[0], o[1] + t1 * d[1], 0};
+    return true;
 }
 
 class Painter {
@@ -189,12 +250,21 @@ public:
         switch (e.kind) {
         case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
-        case EntityKind::Other:
+        case EntityKind::Other: {
             if (e.filled) {
                 Filled(*s, e);
                 break;
             }
-            [[fallthrough]];
+            const bool texts = ShowsTextsOf(e);
+            ForOutlineSegments(e, texts, [&](const Point3& a, const Point3& b) { Line(*s, a, b); });
+            if (texts)
+                for (const TextRun& run : TextRunsOf(*e.record, BlocksOf(m_doc), Measure()))
+                    Run(*s, run);
+            if (e.record)
+                for (const EndlessLine& l : EndlessLinesOf(*e.record))
+                    Endless(*s, l);
+            break;
+        }
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
@@ -206,6 +276,27 @@ public:
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
         }
+    }
+
+    // A cached text or line without end in the style of that index.
+    void Run(std::uint32_t style, const TextRun& run)
+    {
+        LayerStyle& s = m_styles[style];
+        if (s.visible)
+            Run(s, run);
+    }
+    void Endless(std::uint32_t style, const EndlessLine& l)
+    {
+        LayerStyle& s = m_styles[style];
+        if (s.visible)
+            Endless(s, l);
+    }
+
+    // How the view's glyphs measure a run (drawing units).
+    TextMeasure Measure()
+    {
+        const QString font = Font().family();
+        return [font](const TextRun& run) { return DrawingRenderer::GlyphMeasure(run, font); };
     }
 
 private:
@@ -375,6 +466,56 @@ private:
         m_painter.restore();
     }
 
+    // The cap height of the font as a part of its pixel size.
+    static double CapRatio(QFont font)
+    {
+        font.setPixelSize(200);
+        const QFontMetricsF fm(font);
+        const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+        return cap / 200.0;
+    }
+
+    // One run of a text drawn from its record: its own font, height, width, lines and colour.
+    void Run(LayerStyle& s, const TextRun& run)
+    {
+        const double px = run.height * m_view.scale;
+        const double c = std::cos(run.rotation), n = std::sin(run.rotation);
+        if (px < 3.0) {
+            // Too small to read: its baseline stands in for it.
+            const double w = CellMeasure(run);
+            Line(s, run.at, Point3{run.at.x + c * w, run.at.y + n * w, run.at.z});
+            return;
+        }
+        Flush(s);
+        QFont font = run.font.isEmpty() ? Font() : QFont(run.font);
+        font.setBold(run.bold || (run.font.isEmpty() && Font().bold()));
+        font.setItalic(run.italic || (run.font.isEmpty() && Font().italic()));
+        font.setUnderline(run.underline);
+        font.setOverline(run.overline);
+        font.setStrikeOut(run.strike);
+        font.setPixelSize(std::max(1, int(std::lround(px / CapRatio(font)))));
+        m_painter.save();
+        m_painter.translate(m_view.ToScreen(run.at.x, run.at.y));
+        m_painter.rotate(-run.rotation * 180.0 / std::numbers::pi);
+        if (run.widthFactor > 0 && std::abs(run.widthFactor - 1.0) > 1e-9)
+            m_painter.scale(std::clamp(run.widthFactor, 0.01, 100.0), 1.0);
+        m_painter.setFont(font);
+        m_painter.setPen(run.color >= 1 && run.color <= 255 ? AciColor(run.color) : s.color);
+        m_painter.drawText(QPointF(0, 0), run.text);
+        m_painter.restore();
+    }
+
+    // A line without end across the view.
+    void Endless(LayerStyle& s, const EndlessLine& l)
+    {
+        Box2 box = m_view.VisibleBox();
+        const double margin = 2.0 / std::max(m_view.scale, 1e-300);
+        box = Box2{box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin};
+        Point3 a, b;
+        if (ClipEndless(l, box, a, b))
+            Line(s, a, b);
+    }
+
     QFont Font()
     {
         if (!m_fontReady) {
@@ -407,39 +548,50 @@ private:
 
 namespace {
 
-// Gathers the drawing's lines into compact records and keeps the rest by address.
-void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
-            std::vector<RenderCache::Segment>& segments, std::vector<const Entity*>& others)
+// Gathers the drawing's lines into compact records and keeps the rest by address; the texts
+// and lines without end of the kinds drawn from their records are placed once.
+void Gather(const Document& doc, Painter& painter, RenderCache::Gathered& out)
 {
     const Box2 extents = doc.Extents();
-    ox = extents.IsEmpty() ? 0.0 : extents.minX;
-    oy = extents.IsEmpty() ? 0.0 : extents.minY;
-    segments.clear();
-    others.clear();
+    const double ox = extents.IsEmpty() ? 0.0 : extents.minX;
+    const double oy = extents.IsEmpty() ? 0.0 : extents.minY;
+    out.originX = ox;
+    out.originY = oy;
+    out.segments.clear();
+    out.others.clear();
+    out.texts.clear();
+    out.endless.clear();
+    const TextMeasure measure = painter.Measure();
+    const DxfBlocks& blocks = BlocksOf(doc);
     doc.ForEachEntity([&](const Entity& e) {
         const int style = painter.StyleIndex(e);
         if (style < 0)
             return;
         auto add = [&](const Point3& a, const Point3& b) {
-            segments.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style)});
+            out.segments.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style)});
         };
         switch (e.kind) {
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
-        case EntityKind::Other:
+        case EntityKind::Other: {
             if (e.filled) {
-                others.push_back(&e);   // painted whole, as solids are
+                out.others.push_back(&e);   // painted whole, as solids are
                 break;
             }
-            [[fallthrough]];
+            const bool texts = ShowsTextsOf(e);
+            ForOutlineSegments(e, texts, add);
+            if (texts)
+                for (TextRun& run : TextRunsOf(*e.record, blocks, measure))
+                    out.texts.emplace_back(std::uint32_t(style), std::move(run));
+            if (e.record)
+                for (const EndlessLine& l : EndlessLinesOf(*e.record))
+                    out.endless.emplace_back(std::uint32_t(style), l);
+            break;
+        }
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
-            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
-                    add(e.points[i], e.points[i + 1]);
-            if (e.closed && e.points.size() > 2)
-                add(e.points.back(), e.points.front());
+            ForOutlineSegments(e, false, add);
             break;
-        default: others.push_back(&e); break;
+        default: out.others.push_back(&e); break;
         }
     });
 }
@@ -464,7 +616,9 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
         return;
     }
     if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
-        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others);
+        RenderCache::Gathered gathered{cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others,
+                                       cache->m_texts, cache->m_endless};
+        Gather(doc, painter, gathered);
         cache->m_ownStyles = painter.OwnStyles();
         cache->m_doc = &doc;
         cache->m_revision = doc.Revision();
@@ -478,6 +632,22 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
         painter.Segment(s.style, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
     for (const Entity* e : cache->m_others)
         painter.Paint(*e);
+    for (const auto& [style, run] : cache->m_texts)
+        painter.Run(style, run);
+    for (const auto& [style, line] : cache->m_endless)
+        painter.Endless(style, line);
+}
+
+double DrawingRenderer::GlyphMeasure(const TextRun& run, const QString& drawingFont)
+{
+    QFont font(run.font.isEmpty() ? drawingFont : run.font);
+    font.setBold(run.bold);
+    font.setItalic(run.italic);
+    constexpr int kReference = 200;   // pixels: glyph widths measured at this size, then scaled
+    font.setPixelSize(kReference);
+    const QFontMetricsF fm(font);
+    const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+    return fm.horizontalAdvance(run.text) * run.height / cap * run.widthFactor;
 }
 
 } // namespace cadhost

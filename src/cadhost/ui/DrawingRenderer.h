@@ -11,6 +11,7 @@
 #include <QRectF>
 
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfOutline.h"
 
 namespace cadhost {
 
@@ -57,6 +58,16 @@ public:
         QString linetype;
     };
 
+    // What a gathering pass fills.
+    struct Gathered {
+        double& originX;
+        double& originY;
+        std::vector<Segment>& segments;
+        std::vector<const Entity*>& others;
+        std::vector<std::pair<std::uint32_t, TextRun>>& texts;
+        std::vector<std::pair<std::uint32_t, EndlessLine>>& endless;
+    };
+
 private:
     friend class DrawingRenderer;
     const Document* m_doc = nullptr;
@@ -66,6 +77,10 @@ private:
     std::vector<Segment> m_segments;          // lines and polyline edges
     std::vector<const Entity*> m_others;      // points, solids, texts (valid for this revision)
     std::vector<OwnStyle> m_ownStyles;        // the styles the segments name past the layers
+    // Texts of the kinds drawn from their records (placed once per revision, in drawing units)
+    // and their lines without end, each with its style.
+    std::vector<std::pair<std::uint32_t, TextRun>> m_texts;
+    std::vector<std::pair<std::uint32_t, EndlessLine>> m_endless;
 };
 
 class DrawingRenderer {
@@ -75,6 +90,9 @@ public:
     // Paints the document into `image` (already sized to the transform) over the background.
     // With a cache, a redraw of an unchanged drawing reuses what the last one gathered.
     static void Render(const Document& doc, const ViewTransform& view, QImage& image, RenderCache* cache = nullptr);
+    // The width of a run of text in drawing units as the view's glyphs take it (multiline
+    // texts wrap by it).
+    static double GlyphMeasure(const TextRun& run, const QString& drawingFont);
 };
 
 } // namespace cadhost
