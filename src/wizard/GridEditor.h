@@ -130,11 +130,6 @@ public:
     int PendingRow() const;
     int PendingColumn() const;
 
-<<<<<<< HEAD
-    // The table row and column shown in a data cell of the grid (row 1-5, column 1...).
-    int TableRowAt(int gridRow) const;
-    int TableColumnAt(int gridColumn) const;
-
     // Marks the cell the step check refuses (1-based table row and column; 0 for none): a red
     // frame and red text while it shows, red text in the edit box while the box edits it.
     void MarkRefused(int row, int column);
@@ -142,8 +137,6 @@ public:
     bool Refused(int gridRow, int gridColumn) const;
     bool BoxRefused() const;
 
-=======
->>>>>>> main
     // Gives the grid the keyboard focus.
     void FocusGrid();
     // The keyboard hook's view of this grid (InstallKeybHook(editor->HookTarget())).
