@@ -168,6 +168,17 @@ public:
     virtual std::shared_ptr<AcadLineTypes> lineTypes() = 0;
     virtual void SetVariable(const QString& name, std::int16_t value) = 0;
     virtual std::int16_t GetVariable(const QString& name) = 0;
+    // A system variable holding a real number ("VIEWSIZE": the view's height in drawing units)
+    // or a point ("VIEWCTR": the view's centre; "SCREENSIZE": the view's width and height in
+    // pixels, z 0).
+    virtual double GetRealVariable(const QString& name) { throw CadError(kMemberNotFound, name); }
+    virtual Point3 GetPointVariable(const QString& name) { throw CadError(kMemberNotFound, name); }
+    // The drawing's view shows the window between the two corners, whole and centred.
+    virtual void ZoomWindow(const Point3& lowerLeft, const Point3& upperRight)
+    {
+        (void)lowerLeft, (void)upperRight;
+        throw CadError(kMemberNotFound, QStringLiteral("ZoomWindow"));
+    }
     virtual void Regen(std::int16_t which) = 0;
     virtual bool Saved() = 0;
     virtual QString Name() = 0;

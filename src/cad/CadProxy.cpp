@@ -5,6 +5,7 @@
 
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
+#include "cad/DrawnExtents.h"
 #include "cadlink/Members.h"
 
 namespace ardela::cad {
@@ -91,7 +92,11 @@ public:
     std::int16_t Alignment() override { return static_cast<std::int16_t>(Call(Member::EntityAlignment).toInteger()); }
     void SetAlignment(std::int16_t alignment) override { Call(Member::EntityPutAlignment, {alignment}); }
     Point3 TextAlignmentPoint() override { return ToPoint(Call(Member::EntityTextAlignmentPoint)); }
-    void SetTextAlignmentPoint(const Point3& point) override { Call(Member::EntityPutTextAlignmentPoint, {ToCbor(point)}); }
+    void SetTextAlignmentPoint(const Point3& point) override
+    {
+        NoteDrawnTextMoved(point);
+        Call(Member::EntityPutTextAlignmentPoint, {ToCbor(point)});
+    }
     double Rotation() override { return Call(Member::EntityRotation).toDouble(); }
     void SetRotation(double radians) override { Call(Member::EntityPutRotation, {radians}); }
     double Height() override { return Call(Member::EntityHeight).toDouble(); }
@@ -114,31 +119,42 @@ public:
     using ProxyBase::ProxyBase;
     AcadEntityPtr AddLine(const Point3& start, const Point3& end) override
     {
+        NoteDrawn({start, end});
         return Entity(Member::SpaceAddLine, {ToCbor(start), ToCbor(end)});
     }
     AcadEntityPtr AddText(const QString& text, const Point3& insertion, double height) override
     {
+        NoteDrawnText(insertion, height, int(text.size()));
         return Entity(Member::SpaceAddText, {text, ToCbor(insertion), height});
     }
-    AcadEntityPtr AddPoint(const Point3& point) override { return Entity(Member::SpaceAddPoint, {ToCbor(point)}); }
+    AcadEntityPtr AddPoint(const Point3& point) override
+    {
+        NoteDrawn({point});
+        return Entity(Member::SpaceAddPoint, {ToCbor(point)});
+    }
     AcadEntityPtr AddPolyline(const std::vector<double>& vertices) override
     {
+        NoteDrawnVertices(vertices, 3);
         return Entity(Member::SpaceAddPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddLightWeightPolyline(const std::vector<double>& vertices) override
     {
+        NoteDrawnVertices(vertices, 2);
         return Entity(Member::SpaceAddLightWeightPolyline, Single(Doubles(vertices)));
     }
     AcadEntityPtr AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4) override
     {
+        NoteDrawn({p1, p2, p3, p4});
         return Entity(Member::SpaceAddSolid, {ToCbor(p1), ToCbor(p2), ToCbor(p3), ToCbor(p4)});
     }
     void AddLineUnanswered(const Point3& start, const Point3& end) override
     {
+        NoteDrawn({start, end});
         Send(Member::SpaceAddLine, {ToCbor(start), ToCbor(end)});
     }
     void AddPolylineUnanswered(const std::vector<double>& vertices) override
     {
+        NoteDrawnVertices(vertices, 3);
         Send(Member::SpaceAddPolyline, Single(Doubles(vertices)));
     }
     std::int32_t Count() override { return ToInt32(Call(Member::SpaceCount)); }
@@ -319,6 +335,24 @@ public:
     std::int16_t GetVariable(const QString& name) override
     {
         return static_cast<std::int16_t>(Call(Member::DocGetVariable, {name}).toInteger());
+    }
+    double GetRealVariable(const QString& name) override
+    {
+        const QCborValue value = Call(Member::DocGetVariable, {name});
+        if (!value.isDouble() && !value.isInteger())
+            throw CadError(kMalformedMessage, QStringLiteral("The host answered %1 with something that is not a number.").arg(name));
+        return value.isDouble() ? value.toDouble() : double(value.toInteger());
+    }
+    Point3 GetPointVariable(const QString& name) override
+    {
+        const QCborArray parts = Call(Member::DocGetVariable, {name}).toArray();
+        if (parts.size() < 2 || parts.size() > 3)
+            throw CadError(kMalformedMessage, QStringLiteral("The host answered %1 with something that is not a point.").arg(name));
+        return {parts[0].toDouble(), parts[1].toDouble(), parts.size() == 3 ? parts[2].toDouble() : 0.0};
+    }
+    void ZoomWindow(const Point3& lowerLeft, const Point3& upperRight) override
+    {
+        Call(Member::DocZoomWindow, {ToCbor(lowerLeft), ToCbor(upperRight)});
     }
     void Regen(std::int16_t which) override { Call(Member::DocRegen, {which}); }
     bool Saved() override { return Call(Member::DocSaved).toBool(); }

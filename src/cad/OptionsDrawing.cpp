@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include "cad/CadError.h"
+#include "cad/DrawnExtents.h"
 #include "cad/LinkFailure.h"
 #include "cad/ProgramLayers.h"
 #include "desktop/Error.h"
@@ -86,9 +87,12 @@ bool ApplyOptionsToDrawing(const AcadDocumentPtr& document, const OptionsChanges
     try {
         ResizeTexts(*document, settings[SetTextHeight].ToDouble());
         RecolorProgramLayers(*document, settings);
+        const DrawnExtents drawn;
         if (redraw)
             redraw(changes);
         document->Regen(0);
+        // What was drawn again comes into the view; a host that cannot zoom keeps its view.
+        IgnoreLinkFailure([&] { ShowDrawn(*document, drawn); });
         QCoreApplication::processEvents();
         return true;
     } catch (const CadError& error) {

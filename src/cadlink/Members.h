@@ -25,7 +25,7 @@ enum class Member : std::uint8_t {
     // A document
     DocModelSpace, DocLayers, DocActiveTextStyle, DocSelectionSets, DocUtility, DocLineTypes, DocName,
     DocFullName, DocSaved, DocHWnd, DocActiveLayer, DocPutActiveLayer, DocSetVariable, DocGetVariable,
-    DocRegen, DocSave, DocSaveAs, DocClose,
+    DocRegen, DocSave, DocSaveAs, DocClose, DocZoomWindow,
     // Model space
     SpaceAddLine, SpaceAddText, SpaceAddPoint, SpaceAddPolyline, SpaceAddLightWeightPolyline, SpaceAddSolid,
     SpaceCount,
@@ -94,6 +94,8 @@ inline constexpr MemberRow kMemberTable[] = {
     {Member::DocSave, HandleKind::Document, QLatin1String("Save"), 0, 0, false},
     {Member::DocSaveAs, HandleKind::Document, QLatin1String("SaveAs"), 1, 1, false},
     {Member::DocClose, HandleKind::Document, QLatin1String("Close"), 0, 0, false},
+    // lower-left and upper-right corners: the document's view shows that window.
+    {Member::DocZoomWindow, HandleKind::Document, QLatin1String("ZoomWindow"), 2, 2, false},
 
     {Member::SpaceAddLine, HandleKind::ModelSpace, QLatin1String("AddLine"), 2, 2, false},
     {Member::SpaceAddText, HandleKind::ModelSpace, QLatin1String("AddText"), 3, 3, false},

@@ -32,6 +32,13 @@ const QStringList& StressLayers()
     return layers;
 }
 
+// The principal stress segments alone: the mesh layer stays until results replace it.
+const QStringList& SegmentLayers()
+{
+    static const QStringList layers{cad::kVendelPlus, cad::kVendelMinus};
+    return layers;
+}
+
 void ShowDrawingFailure()
 {
     ShowMessage(cad::DrawingFailureMessage(),
@@ -131,7 +138,8 @@ void DrawAllStresses(const StressModel& model, const SettingsArray& settings, Ac
     if (model.StressPoints.size() < 4 * n)
         throw ModelError(QStringLiteral("the results hold %1 corners for %2 elements").arg(model.StressPoints.size()).arg(n));
 
-    cad::EraseLayers(document, StressLayers(), cad::EraseFailure::Throw);
+    // Without results the mesh drawn so far (the gridlines or the last results' outlines) stays.
+    cad::EraseLayers(document, n > 0 ? StressLayers() : SegmentLayers(), cad::EraseFailure::Throw);
     std::shared_ptr<cad::AcadLayers> layers = document.Layers();
     cad::AcadLayerPtr plus = layers->Add(cad::kVendelPlus);
     cad::AcadLayerPtr minus = layers->Add(cad::kVendelMinus);
@@ -200,7 +208,7 @@ bool DrawStresses(const StressModel& model, const SettingsArray& settings, AcadD
 void ClearStresses(StressModel& model, AcadDocument& document)
 {
     ResetStressResults(model);
-    cad::EraseLayers(document, StressLayers(), cad::EraseFailure::Throw);
+    cad::EraseLayers(document, SegmentLayers(), cad::EraseFailure::Throw);
 }
 
 bool DrawStresses(bool regenerate, const cad::DrawingProgress& progress)

@@ -19,14 +19,18 @@ namespace ardela::vendel {
 // angles), on Vendel_Plus when s > 0 and "Tension" is 1, on Vendel_Minus when s <= 0 and
 // "Compression" is 1. `progress` hears the share drawn after every element, in three equal
 // thirds. The active viewport is regenerated when `regenerate`. The results as ClearStresses
-// leaves them (a single empty element) are no results: the layers are erased, nothing is drawn.
+// leaves them (a single empty element) are no results: only Vendel_Plus and Vendel_Minus are
+// erased and nothing is drawn, so that the mesh stays in the drawing until results replace it.
 // Any failure ends the drawing: "There was an error drawing data." with the advice to revise the
 // input (style 16), false; what was drawn stays and `progress` keeps its last share.
 bool DrawStresses(const StressModel& model, const SettingsArray& settings, cad::AcadDocument& document,
                   bool regenerate, const cad::DrawingProgress& progress = {});
 
-// Forgets the results (a single empty element remains) and erases the three layers; a failure
-// of the erase is thrown to the caller.
+// Forgets the results (a single empty element remains) and erases their segments on Vendel_Plus
+// and Vendel_Minus: they belong to a model that has changed. Vendel_Mesh stays (the gridlines, or
+// the outlines of the last results, which show the same mesh) until the next results are drawn,
+// so a run that fails leaves the mesh in the drawing. A failure of the erase is thrown to the
+// caller.
 void ClearStresses(StressModel& model, cad::AcadDocument& document);
 
 // The same routines on the program-wide model, settings and working drawing. Without a working

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "cad/CadError.h"
+#include "cad/DrawnExtents.h"
 #include "cad/LinkFailure.h"
 #include "cad/OptionsDrawing.h"
 #include "cad/modForeWindow.h"
@@ -45,31 +46,17 @@ QPointer<frmStress>& Instance()
     return wizard;
 }
 
-// A rule of complete rows reading `cells` from `firstColumn` on, at least one row.
-SheetRule Rule(int firstColumn, std::vector<CellRule> cells)
+// A rule of complete rows reading `cells` from `firstColumn` on, at least one row; the status
+// line names the cells by `headings` (from firstColumn on) and a complete row as `rowName`.
+SheetRule Rule(int firstColumn, std::vector<CellRule> cells, std::vector<QString> headings, const QString& rowName)
 {
     SheetRule rule;
     rule.firstColumn = firstColumn;
     rule.cells = std::move(cells);
     rule.minRows = 1;
+    rule.headings = std::move(headings);
+    rule.rowName = rowName;
     return rule;
-}
-
-// The check of one sheet: its rules on its table (each with the model count it fills).
-template <int N>
-std::function<bool(const PendingEdit&, std::int16_t&)> Check(const Table<N>& table,
-                                                             std::vector<std::pair<SheetRule, std::int16_t*>> rules)
-{
-    return [&table, rules = std::move(rules)](const PendingEdit& pending, std::int16_t& mark) {
-        const int rows = RowsToCheck(mark, pending);
-        bool valid = !PendingRefused(pending);
-        for (const auto& [rule, count] : rules) {
-            const SheetCheck check = CheckSheet(SheetCells(table, pending), rule, rows);
-            *count = check.count;
-            valid = valid && check.valid;
-        }
-        return valid;
-    };
 }
 
 GridSheet Sheet(const QString& heading, std::vector<GridColumn> columns, int visibleColumns = 0)
@@ -154,8 +141,9 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
     BindTable(grid, model.GridLines);
     steps[3] = SheetStep(3, QStringLiteral("Grid"), 4002, std::move(grid));
     steps[3].pickTag = 4004;
-    steps[3].check = Check(model.GridLines, {{Rule(1, {CellRule::Number}), &model.VertCount},
-                                             {Rule(2, {CellRule::Number}), &model.HorzCount}});
+    steps[3].check = SheetCheckOf(model.GridLines,
+        {{Rule(1, {CellRule::Number}, {QStringLiteral("Coord x")}, QStringLiteral("vertical gridline")), &model.VertCount},
+         {Rule(2, {CellRule::Number}, {QStringLiteral("Coord y")}, QStringLiteral("horizontal gridline")), &model.HorzCount}});
     steps[3].count = [this] { return int(Vertical() ? Stress().VertCount : Stress().HorzCount); };
     steps[3].pick = Picking([this](const StressPickTarget& t) { PickGridLines(t, Vertical()); }, [] { vendel::ClearMesh(); });
     steps[3].draw = [](bool regenerate) { vendel::DrawGrid(regenerate); };
@@ -163,8 +151,9 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
 
     GridSheet domains = Sheet(QStringLiteral("Domain"), Columns(DomainHeadings()), 4);
     BindTable(domains, model.Domains);
+    const SheetRule domainRule = Rule(1, std::vector<CellRule>(7, CellRule::Number), Headings(domains), QStringLiteral("subdomain"));
     steps[4] = SheetStep(4, QStringLiteral("Domains"), 5002, std::move(domains));
-    steps[4].check = Check(model.Domains, {{Rule(1, std::vector<CellRule>(7, CellRule::Number)), &model.DomainCount}});
+    steps[4].check = SheetCheckOf(model.Domains, {{domainRule, &model.DomainCount}});
     steps[4].count = [] { return int(Stress().DomainCount); };
     steps[4].pick = Picking([](const StressPickTarget& t) { PickDomains(t); }, [] { vendel::ClearDomains(); });
     steps[4].draw = [](bool regenerate) { vendel::DrawDomains(regenerate); };
@@ -172,8 +161,9 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
 
     GridSheet lines = Sheet(QStringLiteral("Line"), Columns(LineHeadings()), 4);
     BindTable(lines, model.ConstrainedLines);
+    const SheetRule lineRule = Rule(1, std::vector<CellRule>(5, CellRule::Number), Headings(lines), QStringLiteral("constrained line"));
     steps[5] = SheetStep(5, QStringLiteral("Lines"), 6002, std::move(lines));
-    steps[5].check = Check(model.ConstrainedLines, {{Rule(1, std::vector<CellRule>(5, CellRule::Number)), &model.LineCount}});
+    steps[5].check = SheetCheckOf(model.ConstrainedLines, {{lineRule, &model.LineCount}});
     steps[5].count = [] { return int(Stress().LineCount); };
     steps[5].pick = Picking([](const StressPickTarget& t) { PickLines(t); }, [] { vendel::ClearLines(); });
     steps[5].draw = [](bool regenerate) { vendel::DrawLines(regenerate); };
@@ -182,9 +172,10 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
     GridSheet loads = Sheet(QStringLiteral("Node"), {{1, QStringLiteral("Coord x"), 840}, {2, QStringLiteral("Coord y"), 840},
                                                      {3, QStringLiteral("Fx [daN]"), 840}, {4, QStringLiteral("Fy [daN]"), 840}});
     BindTable(loads, model.NodalLoads);
+    const SheetRule loadRule = Rule(1, {CellRule::Number, CellRule::Number, CellRule::NumberOrEmpty, CellRule::NumberOrEmpty},
+                                    Headings(loads), QStringLiteral("load"));
     steps[6] = SheetStep(6, QStringLiteral("Loads"), 7002, std::move(loads));
-    steps[6].check = Check(model.NodalLoads, {{Rule(1, {CellRule::Number, CellRule::Number, CellRule::NumberOrEmpty,
-                                                        CellRule::NumberOrEmpty}), &model.NodalLoadCount}});
+    steps[6].check = SheetCheckOf(model.NodalLoads, {{loadRule, &model.NodalLoadCount}});
     steps[6].count = [] { return int(Stress().NodalLoadCount); };
     steps[6].pick = Picking([](const StressPickTarget& t) { PickLoads(t); }, [] { vendel::ClearLoads(); });
     steps[6].draw = [](bool regenerate) { vendel::DrawLoads(regenerate); };
@@ -317,8 +308,12 @@ void frmStress::Run()
     }
     ProgressBox()->show();
     ProgressBox()->repaint();
-    if (vendel::DrawStresses(true, ardela::ProgressBox(ProgressBox())))
+    const cad::DrawnExtents drawn;
+    if (vendel::DrawStresses(true, ardela::ProgressBox(ProgressBox()))) {
+        // The results come into the view when they lie outside it.
+        cad::ShowDrawnInWorkingDrawing(drawn);
         cad::BringToFront(connection.AcadWnd, connection);
+    }
     ProgressBox()->hide();
     keepListing();
 }

@@ -13,6 +13,7 @@
 
 #include "cad/CadError.h"
 #include "cad/DrawingLayers.h"
+#include "cad/DrawnExtents.h"
 #include "cad/LinkFailure.h"
 #include "cad/OptionsDrawing.h"
 #include "cad/modForeWindow.h"
@@ -45,25 +46,15 @@ QPointer<frmTruss>& Instance()
     return wizard;
 }
 
-// A rule of complete rows: `cells` from column 1 on.
-SheetRule Rule(std::vector<CellRule> cells, int minRows)
+// A rule of complete rows: `cells` from column 1 on, named by the sheet's headings.
+SheetRule Rule(std::vector<CellRule> cells, int minRows, const GridSheet& sheet, const QString& rowName)
 {
     SheetRule rule;
     rule.cells = std::move(cells);
     rule.minRows = minRows;
+    rule.headings = Headings(sheet);
+    rule.rowName = rowName;
     return rule;
-}
-
-// The check of one sheet: its rule on its table, the count stored in the model.
-template <int N>
-std::function<bool(const PendingEdit&, std::int16_t&)> Check(const Table<N>& table, SheetRule rule, std::int16_t& count)
-{
-    return [&table, rule = std::move(rule), &count](const PendingEdit& pending, std::int16_t& mark) {
-        const int rows = RowsToCheck(mark, pending);
-        const SheetCheck check = CheckSheet(SheetCells(table, pending), rule, rows);
-        count = check.count;
-        return check.valid && !PendingRefused(pending);
-    };
 }
 
 StepDescriptor SheetStep(int step, const QString& name, GridSheet sheet)
@@ -133,8 +124,9 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
 
     GridSheet nodes = Sheet(QStringLiteral("Node"), {{1, QStringLiteral("Coord x"), 1680}, {2, QStringLiteral("Coord y"), 1680}});
     BindTable(nodes, model.Nodes);
+    const SheetRule nodeRule = Rule({CellRule::Number, CellRule::Number}, 1, nodes, QStringLiteral("node"));
     steps[2] = SheetStep(2, QStringLiteral("Nodes"), std::move(nodes));
-    steps[2].check = Check(model.Nodes, Rule({CellRule::Number, CellRule::Number}, 1), model.NodeCount);
+    steps[2].check = SheetCheckOf(model.Nodes, {{nodeRule, &model.NodeCount}});
     steps[2].count = [] { return int(Truss().NodeCount); };
     steps[2].pick = Picking(&PickNodes, [] { ardela::ClearNodes(); }, true);
     steps[2].draw = [](bool regenerate) { ardela::DrawNodes(regenerate); };
@@ -143,8 +135,9 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
     GridSheet bars = Sheet(QStringLiteral("Elemenrt"), {{1, QStringLiteral("Node 1"), 840}, {2, QStringLiteral("Node 2"), 840},
                                                         {3, QStringLiteral("Area"), 840}, {4, QStringLiteral("E"), 840}});
     BindTable(bars, model.Elements);
+    const SheetRule barRule = Rule(std::vector<CellRule>(4, CellRule::Number), 1, bars, QStringLiteral("bar"));
     steps[3] = SheetStep(3, QStringLiteral("Elements"), std::move(bars));
-    steps[3].check = Check(model.Elements, Rule(std::vector<CellRule>(4, CellRule::Number), 1), model.ElementCount);
+    steps[3].check = SheetCheckOf(model.Elements, {{barRule, &model.ElementCount}});
     steps[3].count = [] { return int(Truss().ElementCount); };
     steps[3].pick = Picking(&PickElements, [] { ardela::ClearBeams(); }, true);
     steps[3].draw = [](bool regenerate) { ardela::DrawElements(regenerate); };
@@ -153,12 +146,13 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
     GridSheet blocks = Sheet(QStringLiteral("Block"), {{1, QStringLiteral("Node"), 1120}, {2, QStringLiteral("Block x"), 1120, true},
                                                        {3, QStringLiteral("Block y"), 1120, true}});
     BindTable(blocks, model.Blocks);
-    steps[4] = SheetStep(4, QStringLiteral("Blocks"), std::move(blocks));
-    SheetRule fixities = Rule({CellRule::Number, CellRule::Anything, CellRule::Anything}, 0);
+    SheetRule fixities = Rule({CellRule::Number, CellRule::Anything, CellRule::Anything}, 0, blocks, QStringLiteral("support"));
     fixities.onesFirstColumn = 2;
     fixities.onesLastColumn = 3;
     fixities.minOnes = 3;
-    steps[4].check = Check(model.Blocks, fixities, model.BlockCount);
+    fixities.oneName = QStringLiteral("fixities");
+    steps[4] = SheetStep(4, QStringLiteral("Blocks"), std::move(blocks));
+    steps[4].check = SheetCheckOf(model.Blocks, {{fixities, &model.BlockCount}});
     steps[4].count = [] { return int(Truss().BlockCount); };
     steps[4].pick = Picking(&PickBlocks, [] { ardela::ClearBlocks(); }, false);
     steps[4].draw = [](bool regenerate) { ardela::DrawBlocks(regenerate); };
@@ -167,9 +161,10 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
     GridSheet loads = Sheet(QStringLiteral("Loads"), {{1, QStringLiteral("Node"), 1120}, {2, QStringLiteral("Fx [daN]"), 1120},
                                                       {3, QStringLiteral("Fy [daN]"), 1120}});
     BindTable(loads, model.Loads);
+    const SheetRule loadRule = Rule({CellRule::Number, CellRule::NumberOrEmpty, CellRule::NumberOrEmpty}, 0, loads,
+                                    QStringLiteral("load"));
     steps[5] = SheetStep(5, QStringLiteral("Loads"), std::move(loads));
-    steps[5].check = Check(model.Loads, Rule({CellRule::Number, CellRule::NumberOrEmpty, CellRule::NumberOrEmpty}, 0),
-                           model.LoadCount);
+    steps[5].check = SheetCheckOf(model.Loads, {{loadRule, &model.LoadCount}});
     steps[5].count = [] { return int(Truss().LoadCount); };
     steps[5].pick = Picking(&PickLoads, [] { ardela::ClearLoads(); }, false);
     steps[5].draw = [](bool regenerate) { ardela::DrawLoads(regenerate); };
@@ -244,8 +239,12 @@ void frmTruss::Run()
         return;
     ProgressBox()->show();
     ProgressBox()->repaint();
-    if (DrawResults(ardela::ProgressBox(ProgressBox())))
+    const cad::DrawnExtents drawn;
+    if (DrawResults(ardela::ProgressBox(ProgressBox()))) {
+        // The results come into the view when they lie outside it.
+        cad::ShowDrawnInWorkingDrawing(drawn);
         cad::BringToFront(connection.AcadWnd, connection);
+    }
     ProgressBox()->hide();
     if (fileHoldsModel && !model.AnalysisPath.isEmpty())
         WriteReport(model);

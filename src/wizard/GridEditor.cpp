@@ -20,7 +20,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "desktop/Error.h"
@@ -107,6 +109,27 @@ bool ReadsAsNumber(const QString& text)
         return false;
     }
 }
+
+// The item data that marks a cell the step check refuses, and its colour.
+constexpr int kRefusedRole = Qt::UserRole + 1;
+const QColor kRefusedColour(0xb0, 0x00, 0x20);
+
+// Paints a red frame inside a refused cell, over the selection too.
+class RefusedCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!index.data(kRefusedRole).toBool())
+            return;
+        painter->save();
+        painter->setPen(QPen(kRefusedColour, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1.0, 1.0, -1.0, -1.0));
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -233,6 +256,14 @@ void FixedCellGrid::focusInEvent(QFocusEvent* event)
 
 // ---- GridEditor -------------------------------------------------------------------------
 
+std::vector<QString> Headings(const GridSheet& sheet)
+{
+    std::vector<QString> headings;
+    for (const GridColumn& column : sheet.columns)
+        headings.push_back(column.heading);
+    return headings;
+}
+
 GridEditor::GridEditor(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("fraContainer"));
@@ -242,6 +273,7 @@ GridEditor::GridEditor(QWidget* parent) : QWidget(parent)
     setFont(gridFont);
 
     msgGrid = new FixedCellGrid(this);
+    msgGrid->setItemDelegate(new RefusedCellDelegate(msgGrid));
     msgGrid->setRowCount(kGridRows);
     msgGrid->setColumnCount(2);
     txtEdit = new QLineEdit(this);
@@ -393,6 +425,52 @@ void GridEditor::Fill()
         msgGrid->item(r, 0)->setText(QString::number(row));
         for (int c = 1; c <= shown; ++c)
             msgGrid->item(r, c)->setText(CellText(sheet.get(row, TableColumnAt(c))));
+    }
+    PaintRefused();
+}
+
+void GridEditor::MarkRefused(int row, int column)
+{
+    m_refusedRow = row;
+    m_refusedColumn = column;
+    PaintRefused();
+}
+
+bool GridEditor::Refused(int gridRow, int gridColumn) const
+{
+    const QTableWidgetItem* item = msgGrid->item(gridRow, gridColumn);
+    return item && item->data(kRefusedRole).toBool();
+}
+
+bool GridEditor::BoxRefused() const
+{
+    return m_boxRefused;
+}
+
+void GridEditor::PaintRefused()
+{
+    if (m_current < 0)
+        return;
+    const int shown = msgGrid->columnCount() - kFixedCols;
+    for (int r = kFixedRows; r < kGridRows; ++r) {
+        for (int c = kFixedCols; c <= shown; ++c) {
+            QTableWidgetItem* item = msgGrid->item(r, c);
+            if (!item)
+                continue;
+            const bool refused = m_refusedRow > 0 && TableRowAt(r) == m_refusedRow && TableColumnAt(c) == m_refusedColumn;
+            if (item->data(kRefusedRole).toBool() == refused)
+                continue;
+            item->setData(kRefusedRole, refused ? QVariant(true) : QVariant());
+            item->setData(Qt::ForegroundRole, refused ? QVariant(QBrush(kRefusedColour)) : QVariant());
+        }
+    }
+    // The open box refused: its text in red.
+    const bool boxRefused = EditPending() && PendingRow() == m_refusedRow && PendingColumn() == m_refusedColumn;
+    if (boxRefused != m_boxRefused) {
+        m_boxRefused = boxRefused;
+        QPalette palette = txtEdit->palette();
+        palette.setColor(QPalette::Text, boxRefused ? kRefusedColour : msgGrid->palette().color(QPalette::Text));
+        txtEdit->setPalette(palette);
     }
 }
 

@@ -50,6 +50,9 @@ void BindTable(GridSheet& sheet, Table<N>& table)
     sheet.set = [&table](int row, int column, const Cell& value) { table(row, column) = value; };
 }
 
+// The headings of a sheet's columns, in order (the names its step check gives cells by).
+std::vector<QString> Headings(const GridSheet& sheet);
+
 // The text a table cell shows in the grid: its text in the user's locale, and "0.0" (one
 // decimal, locale separator) when that text holds the decimal separator and reads as a number.
 QString CellText(const Cell& cell);
@@ -127,6 +130,13 @@ public:
     int PendingRow() const;
     int PendingColumn() const;
 
+    // Marks the cell the step check refuses (1-based table row and column; 0 for none): a red
+    // frame and red text while it shows, red text in the edit box while the box edits it.
+    void MarkRefused(int row, int column);
+    // Whether the data cell of the grid (row 1-5, column 1...) or the edit box shows the mark.
+    bool Refused(int gridRow, int gridColumn) const;
+    bool BoxRefused() const;
+
     // Gives the grid the keyboard focus.
     void FocusGrid();
     // The keyboard hook's view of this grid (InstallKeybHook(editor->HookTarget())).
@@ -183,6 +193,7 @@ private:
     const Cell CurrentTableCell() const;
     void PlaceBox();
     void LayOut();
+    void PaintRefused();
     std::vector<int> NaturalWidths(const GridSheet& sheet) const;
     int Pixels(int twips) const;
 
@@ -205,6 +216,9 @@ private:
     bool m_committing = false;
     bool m_discarding = false;
     bool m_refusalShown = false;
+    int m_refusedRow = 0;     // the cell the step check refuses (table row and column)
+    int m_refusedColumn = 0;
+    bool m_boxRefused = false;
 };
 
 } // namespace ardela

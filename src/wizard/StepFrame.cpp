@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +16,26 @@
 #include "wizard/WizardNavigation.h"
 
 namespace ardela {
+
+namespace {
+
+// A one-line label whose text is cut to its width as it is painted.
+class StatusLine : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(QColor(0xb0, 0x00, 0x20));
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
+
+} // namespace
 
 StepPage BuildStepPage(QWidget* window, int step, const QPixmap& picture)
 {
@@ -130,6 +151,24 @@ ModelStepColumn BuildModelStepColumn(QWidget* frame, QVBoxLayout* content, int c
     body->addStretch(1);
     body->setAlignment(column.gridHolder, Qt::AlignTop);
     return column;
+}
+
+QLabel* BuildStatusLine(QWidget* frame, QVBoxLayout* content)
+{
+    auto* line = new StatusLine(frame);
+    line->setFixedHeight(line->fontMetrics().height() + 2);
+    line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // Under the sheet's row, before the room left free at the bottom.
+    content->insertWidget(content->count() - 1, line);
+    return line;
+}
+
+void ShowStatus(QLabel* line, const QString& text)
+{
+    if (line->text() == text)
+        return;
+    line->setText(text);
+    line->setToolTip(text);
 }
 
 } // namespace ardela

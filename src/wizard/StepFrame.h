@@ -60,4 +60,11 @@ struct ModelStepColumn {
 ModelStepColumn BuildModelStepColumn(QWidget* frame, QVBoxLayout* content, int countTag, int pickTag, int drawTag,
                                      int buttonWidth);
 
+// The status line of a model step, under its sheet and column (BuildModelStepColumn first): one
+// line in dark red whose room is kept while it is empty, so that nothing moves when it speaks.
+// It never widens the frame; a text longer than the line is cut with "..." (the whole text is
+// the tool tip).
+QLabel* BuildStatusLine(QWidget* frame, QVBoxLayout* content);
+void ShowStatus(QLabel* line, const QString& text);
+
 } // namespace ardela

@@ -36,6 +36,7 @@ struct StepWindow::ModelStep {
     QPushButton* pick = nullptr;
     QPushButton* draw = nullptr;
     QLabel* count = nullptr;
+    QLabel* status = nullptr;    // the first thing keeping Next disabled, under the sheet
     QWidget* countAnchor = nullptr;
     int sheet = -1;          // the step's sheet in the grid editor; -1 on the other steps
     std::int16_t mark = 0;   // the highest row reached by a pick or an edit
@@ -123,6 +124,8 @@ void StepWindow::BuildSteps(std::vector<StepDescriptor> steps)
         m.pick->setObjectName(QStringLiteral("cmdSelect") + d.name);
         m.draw->setObjectName(QStringLiteral("cmdDraw") + d.name);
         m.count->setObjectName(QStringLiteral("lbl") + d.name);
+        m.status = BuildStatusLine(m_frames[std::size_t(step)], StepBody(step));
+        m.status->setObjectName(QStringLiteral("lblStatus") + d.name);
         m.sheet = m_grid->AddSheet(std::move(*d.sheet));
         d.sheet.reset();
         connect(m.pick, &QPushButton::clicked, this, [this, step] { PickStep(step); });
@@ -432,10 +435,12 @@ bool StepWindow::StepValid()
         return true;
     const StepDescriptor& d = m_steps[std::size_t(CurrentStep)];
     ModelStep& m = m_model[std::size_t(CurrentStep)];
-    const bool valid = d.check(Pending(), m.mark);
+    const StepCheck check = d.check(Pending(), m.mark);
     m_countBox->setText(QString::number(d.count()));
-    m.draw->setEnabled(valid);
-    return valid;
+    m.draw->setEnabled(check.valid);
+    ShowStatus(m.status, check.status);
+    m_grid->MarkRefused(check.row, check.column);
+    return check.valid;
 }
 
 void StepWindow::RecheckStep()

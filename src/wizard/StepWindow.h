@@ -56,8 +56,9 @@ struct StepDescriptor {
     QString name;
     int countTag = 0;                 // the count label
     int pickTag = 0;                  // Pick (Draw is the next Tag); 0: the Tag after the count
-    // Counts the sheet's rows into the model and says whether the step may be left forward.
-    std::function<bool(const PendingEdit& pending, std::int16_t& mark)> check;
+    // Counts the sheet's rows into the model and says whether the step may be left forward; when
+    // not, the status line under the sheet says why and the cell it refuses is marked.
+    StepCheckRoutine check;
     // The number the count box shows.
     std::function<int()> count;
     std::function<void(const PickRequest& request)> pick;
@@ -113,8 +114,8 @@ public:
     // the link watch's return to the first step.
     bool GoToStep(int step, StepDirection direction);
     void cmdNav_Click(int index);
-    // Checks the current model step, shows its count and enables its Draw button; true on the
-    // other steps.
+    // Checks the current model step, shows its count and the status line under its sheet, marks
+    // the cell the check refuses and enables its Draw button; true on the other steps.
     bool StepValid();
     int LastStep() const { return int(m_steps.size()) - 1; }
     // The highest row of a model step's sheet reached by a pick or an edit.

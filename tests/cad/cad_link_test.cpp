@@ -2,8 +2,8 @@
 // all, point input giving the wrong result or code, nested calls deadlocking while a point is
 // pending, a killed host leaving calls hanging or answering late, calls on a closed drawing
 // reaching another one, malformed or oversized messages bringing the host down, and input to
-// the program while a call waits getting through or staying silent, and a call time-out that
-// does not give up a stopped host.
+// the program while a call waits getting through or staying silent, a call time-out that
+// does not give up a stopped host, and a view that does not show what was just drawn.
 #include <chrono>
 #include <csignal>
 #include <limits>
@@ -28,6 +28,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
+#include "cad/DrawnExtents.h"
 #include "cadlink/Wire.h"
 #include "support/DrawingTestSupport.h"
 #include "support/HostProcess.h"
@@ -788,4 +789,68 @@ TEST(CadLinkHost, ASaveOverTheLinkKeepsWhatTheHostDoesNotInterpret)
     const QByteArray bytes = saved.readAll();
     EXPECT_TRUE(bytes.contains("  0\nCIRCLE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n"));
     EXPECT_TRUE(bytes.contains(" 11\n3.0\n 21\n3.0\n")) << "the line added over the link";
+}
+
+TEST_F(CadLinkTest, ZoomWindowShowsTheWindowAndTheViewVariablesSayWhatIsShown)
+{
+    m_doc->ZoomWindow({1000.0, 1000.0, 0.0}, {1100.0, 1050.0, 0.0});
+    const Point3 centre = m_doc->GetPointVariable(QStringLiteral("VIEWCTR"));
+    EXPECT_NEAR(centre[0], 1050.0, 1e-6);
+    EXPECT_NEAR(centre[1], 1025.0, 1e-6);
+    const Point3 screen = m_doc->GetPointVariable(QStringLiteral("SCREENSIZE"));
+    ASSERT_GT(screen[0], 0.0);
+    ASSERT_GT(screen[1], 0.0);
+    const double height = m_doc->GetRealVariable(QStringLiteral("VIEWSIZE"));
+    // The window fits whole: its height and its width at the view's proportions.
+    EXPECT_GE(height, 50.0 - 1e-9);
+    EXPECT_GE(height * screen[0] / screen[1], 100.0 - 1e-9);
+    DrawnBox window;
+    window.Add(1000.0, 1000.0);
+    window.Add(1100.0, 1050.0);
+    EXPECT_TRUE(ViewOf(*m_doc).Holds(window));
+    DrawnBox origin;
+    origin.Add(0.0, 0.0);
+    EXPECT_FALSE(ViewOf(*m_doc).Holds(origin));
+
+    // A corner that is no finite point is refused; the view stays.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW(m_doc->ZoomWindow({nan, 0.0, 0.0}, {1.0, 1.0, 0.0}), CadError);
+    EXPECT_NEAR(m_doc->GetPointVariable(QStringLiteral("VIEWCTR"))[0], 1050.0, 1e-6);
+}
+
+TEST_F(CadLinkTest, WhatIsDrawnIsRecordedAndBroughtIntoAViewThatDoesNotShowIt)
+{
+    std::shared_ptr<AcadModelSpace> space = m_doc->ModelSpace();
+    DrawnExtents outer;
+    space->AddLine({0.0, 0.0, 0.0}, {10.0, 5.0, 0.0});
+    {
+        DrawnExtents inner;
+        space->AddPolyline({-4.0, 2.0, 0.0, 3.0, 20.0, 0.0});
+        space->AddLineUnanswered({1.0, 1.0, 0.0}, {2.0, -6.0, 0.0});
+        m_doc->AwaitUnanswered();
+        EXPECT_EQ(inner.Points().minX, -4.0);
+        EXPECT_EQ(inner.Points().minY, -6.0);
+        EXPECT_EQ(inner.Points().maxX, 3.0);
+        EXPECT_EQ(inner.Points().maxY, 20.0);
+    }
+    EXPECT_EQ(outer.Points().minX, -4.0);
+    EXPECT_EQ(outer.Points().maxX, 10.0);
+    // A text reaches as far as its length from its point, whichever way it turns.
+    space->AddText(QStringLiteral("12.5"), {50.0, 0.0, 0.0}, 2.0);
+    EXPECT_EQ(outer.Points().maxX, 50.0);
+    EXPECT_GE(outer.Box().maxX, 50.0 + 4 * 2.0);
+    EXPECT_LE(outer.Box().minY, -4 * 2.0);
+
+    // A view that shows every point is left alone; one that does not is zoomed onto them all.
+    m_doc->ZoomWindow({-100.0, -100.0, 0.0}, {100.0, 100.0, 0.0});
+    const Point3 before = m_doc->GetPointVariable(QStringLiteral("VIEWCTR"));
+    EXPECT_FALSE(ShowDrawn(*m_doc, outer));
+    EXPECT_EQ(m_doc->GetPointVariable(QStringLiteral("VIEWCTR")), before);
+    m_doc->ZoomWindow({500.0, 500.0, 0.0}, {510.0, 510.0, 0.0});
+    EXPECT_TRUE(ShowDrawn(*m_doc, outer));
+    EXPECT_TRUE(ViewOf(*m_doc).Holds(outer.Box()));
+    // Nothing drawn: nothing to show.
+    const DrawnExtents nothing;
+    m_doc->ZoomWindow({500.0, 500.0, 0.0}, {510.0, 510.0, 0.0});
+    EXPECT_FALSE(ShowDrawn(*m_doc, nothing));
 }

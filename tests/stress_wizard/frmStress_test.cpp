@@ -3,8 +3,9 @@
 // count what the engineer sees, the listing lands beside a saved analysis, a broken result file
 // or a solver given up on draws nothing, a lost link returns to the first step once, a failing
 // redraw does not hold a step change, a link lost while Next waits shows the next step nor a
-// second message, rows reached by editing are the rows written, and Options redraws the stresses
-// of a saved analysis.
+// second message, rows reached by editing are the rows written, Options redraws the stresses
+// of a saved analysis, a failed run leaves the mesh, the status line says why Next is off, and
+// the results come into a view that stood elsewhere.
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -32,6 +33,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
+#include "cad/DrawnExtents.h"
 #include "cad/ProgramLayers.h"
 #include "cad/modHelpers.h"
 #include "desktop/FileChooser.h"
@@ -336,11 +338,11 @@ TEST_F(VendelWizard, TypedCantileverIsDrawnAsTheSolverWroteItAndItsFilesStayWhen
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Definirea Retelei"));
     EXPECT_EQ(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 0)->text(), QStringLiteral("Numar de Linii Verticale:"));
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
-    // Leaving the sheet steps drew the subdomain and the held line; entering the run step
-    // erased the mesh with the old results.
+    // Leaving the sheet steps drew the mesh, the subdomain and the held line; entering the run
+    // step erased old results only: the mesh stays until new results replace it.
     EXPECT_EQ(CountOn(cad::kVendelDomains), 1u);
     EXPECT_EQ(CountOn(cad::kVendelLines), 1u);
-    EXPECT_EQ(CountOn(cad::kVendelMesh), 0u);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
     EXPECT_TRUE(NavRowButton(m_wizard, NavRun)->isVisible());
     EXPECT_EQ(NavRowButton(m_wizard, NavCancel)->text(), QStringLiteral("Inchide"));
     // Leaving the load step drew the loads: one arrow (a head and a line).
@@ -794,6 +796,9 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
     ASSERT_FALSE(m_wizard->IsDirty());
     const StressPicture before = Drawn();
     ASSERT_FALSE(before.plus.empty());
+    // The view stands elsewhere: the redraw brings the plate back into it.
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->ZoomWindow({-3000.0, -3000.0, 0.0}, {-2990.0, -2990.0, 0.0});
 
     bool answered = false;
     QTimer::singleShot(0, [&] {
@@ -808,6 +813,10 @@ TEST_F(VendelWizard, ScaleChangedInOptionsRedrawsTheStressesOfASavedAnalysis)
     Click(NavRowButton(m_wizard, NavOptions));
     ASSERT_TRUE(answered);
     EXPECT_EQ(Settings()[SetScaleFactor].ToDouble(), 5.0);
+    cad::DrawnBox plate;
+    plate.Add(0.0, 0.0);
+    plate.Add(40.0, 10.0);
+    EXPECT_TRUE(cad::ViewOf(*doc).Holds(plate));
     const StressPicture after = Drawn();
     ASSERT_EQ(after.plus.size(), before.plus.size());
     ASSERT_EQ(after.minus.size(), before.minus.size());
@@ -980,4 +989,101 @@ TEST_F(VendelWizard, NotANumberInAnOpenedPlateIsNamedByTableRowAndField)
                                                             "subdomains, row 1, G [daN/cm²]: ")))
         << m_shown[0].prompt.toStdString();
     EXPECT_TRUE(m_shown[0].prompt.endsWith(QStringLiteral(" is not a finite number"))) << m_shown[0].prompt.toStdString();
+}
+
+TEST_F(VendelWizard, RunTheSolverRefusesLeavesTheMeshInTheDrawing)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    // The gridline mesh was drawn on leaving its step: 5 vertical and 3 horizontal lines.
+    ASSERT_EQ(CountOn(cad::kVendelMesh), 8u);
+    // The real solver refuses a constrained-line code it does not know.
+    Stress().ConstrainedLines(1, 5) = Cell(5.0f);
+    m_dialogAnswers.push_back(QString());
+    m_shown.clear();
+    Click(NavRowButton(m_wizard, NavRun));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_TRUE(m_shown[0].prompt.contains(QStringLiteral("the code 5 of constrained line 1 is unknown"))) << m_shown[0].prompt.toStdString();
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+    EXPECT_EQ(CountOn(cad::kVendelPlus) + CountOn(cad::kVendelMinus), 0u);
+
+    // Back to the loads and forward again with a change: still the mesh; a run that succeeds
+    // replaces it with the outlines of the solver's eight elements.
+    Back();
+    TypeRow(1, 4, {"-400"});
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 7);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+    Stress().ConstrainedLines(1, 5) = Cell(3.0f);
+    m_dialogAnswers.push_back(QString());
+    m_shown.clear();
+    Click(NavRowButton(m_wizard, NavRun));
+    EXPECT_TRUE(m_shown.empty());
+    const StressPicture drawn = Drawn();
+    EXPECT_EQ(drawn.outlines.size(), 8u);
+    EXPECT_EQ(drawn.plus.size() + drawn.minus.size(), 16u);
+    EXPECT_EQ(CountOn(cad::kVendelMesh), 8u);
+}
+
+TEST_F(VendelWizard, StatusUnderEachSheetNamesWhatKeepsNextOffAndTheRefusedCellIsMarked)
+{
+    StartNewAnalysis();
+    auto* grid = Control<QLabel>(m_wizard, QStringLiteral("lblStatusGrid"));
+    EXPECT_EQ(grid->text(), QStringLiteral("at least one vertical gridline is needed"));
+    TypeCell(1, 1, "0");
+    TypeCell(2, 1, "40");
+    EXPECT_EQ(grid->text(), QStringLiteral("at least one horizontal gridline is needed"));
+    Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
+    TypeCell(1, 1, "0");
+    TypeCell(2, 1, "1O");
+    TypeCell(3, 1, "20");
+    EXPECT_EQ(grid->text(), QStringLiteral("row 2, Coord y: '1O' is not a number"));
+    EXPECT_TRUE(m_grid->Refused(2, 1));
+    EXPECT_FALSE(NextEnabled());
+    TypeCell(2, 1, "10");
+    EXPECT_TRUE(grid->text().isEmpty());
+    EXPECT_FALSE(m_grid->Refused(2, 1));
+    ASSERT_TRUE(NextEnabled());
+    Next();
+    ASSERT_EQ(m_wizard->CurrentStep, 4);
+
+    // Seven values a subdomain: the one missing is named by its heading, also when it is scrolled
+    // out of sight.
+    auto* domains = Control<QLabel>(m_wizard, QStringLiteral("lblStatusDomains"));
+    EXPECT_EQ(domains->text(), QStringLiteral("at least one subdomain is needed"));
+    TypeRow(1, 1, {"0", "0", "40", "20", "1", "210000"});
+    EXPECT_EQ(domains->text(), QStringLiteral("row 1, G [daN/cm\u00b2]: a number is needed"));
+    TypeRow(1, 7, {"2.1E+07"});
+    EXPECT_EQ(domains->text(), QStringLiteral("row 1, G [daN/cm\u00b2]: '2.1E+07' is not a number; write it without an exponent: 21000000"));
+    TypeRow(1, 7, {"81000"});
+    EXPECT_TRUE(domains->text().isEmpty());
+    EXPECT_TRUE(NextEnabled());
+
+    // The line leaves the step's controls where they were.
+    ExpectStatusLineUnderTheSheet(m_wizard, domains, m_grid, Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 4),
+                                  DrawButton(1));
+}
+
+TEST_F(VendelWizard, RunBringsTheStressesIntoAViewZoomedElsewhere)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->ZoomWindow({2000.0, -500.0, 0.0}, {2004.0, -496.0, 0.0});
+    cad::DrawnBox plate;
+    plate.Add(0.0, 0.0);
+    plate.Add(40.0, 10.0);
+    ASSERT_FALSE(cad::ViewOf(*doc).Holds(plate));
+    m_dialogAnswers.push_back(QString());
+    Click(NavRowButton(m_wizard, NavRun));
+    const StressPicture drawn = Drawn();
+    ASSERT_EQ(drawn.outlines.size(), 8u);
+    // Every segment drawn is in sight, as well as the plate.
+    cad::DrawnBox results = plate;
+    for (const auto* layer : {&drawn.plus, &drawn.minus})
+        for (const Segment& segment : *layer) {
+            results.Add(segment.from.first, segment.from.second);
+            results.Add(segment.to.first, segment.to.second);
+        }
+    EXPECT_TRUE(cad::ViewOf(*doc).Holds(results));
 }

@@ -278,7 +278,7 @@ TEST_F(StressDrawingTest, RegeneratesOnlyWhenAskedAndSwitchesLayersOnlyWhereTheS
     EXPECT_EQ(Selected(cad::kVendelMinus).size(), 3u);
 }
 
-TEST_F(StressDrawingTest, NoElementsErasesAndDrawsNothing)
+TEST_F(StressDrawingTest, NoElementsErasesTheSegmentsKeepsTheMeshAndDrawsNothing)
 {
     AddElement(0, 0, 10, 10, 1, -1, 0);
     ASSERT_TRUE(Draw());
@@ -287,7 +287,10 @@ TEST_F(StressDrawingTest, NoElementsErasesAndDrawsNothing)
     std::vector<float> steps;
     ASSERT_TRUE(Draw({[&](float f) { steps.push_back(f); }, {}}));
     EXPECT_TRUE(steps.empty());
-    EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
+    EXPECT_TRUE(Selected(cad::kVendelPlus).empty());
+    EXPECT_TRUE(Selected(cad::kVendelMinus).empty());
+    EXPECT_EQ(Selected(cad::kVendelMesh).size(), 1u);
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 1);
 }
 
 TEST_F(StressDrawingTest, LeftoverSelectionSetFailsBeforeAnythingIsDrawn)
@@ -351,7 +354,7 @@ TEST_F(StressDrawingTest, LostHostIsReportedNotHung)
     m_app.reset();
 }
 
-TEST_F(StressDrawingTest, ClearStressesForgetsTheResultsAndErasesOnlyTheThreeLayers)
+TEST_F(StressDrawingTest, ClearStressesForgetsTheResultsAndErasesTheirSegmentsButKeepsTheMesh)
 {
     AddElement(0, 0, 10, 10, 1, -1, 0);
     AddElement(10, 0, 20, 10, 1, -1, 0);
@@ -362,15 +365,17 @@ TEST_F(StressDrawingTest, ClearStressesForgetsTheResultsAndErasesOnlyTheThreeLay
     vendel::ClearStresses(m_model, *m_doc);
     EXPECT_EQ(m_model.StressValues.size(), 1u);
     EXPECT_EQ(m_model.StressPoints.size(), 4u);
-    EXPECT_TRUE(Selected(cad::kVendelMesh).empty());
+    // The segments of a model that changed go; the mesh stays until new results replace it.
+    EXPECT_EQ(Selected(cad::kVendelMesh).size(), 2u);
     EXPECT_TRUE(Selected(cad::kVendelPlus).empty());
     EXPECT_TRUE(Selected(cad::kVendelMinus).empty());
     EXPECT_EQ(Selected(cad::kVendelLines).size(), 1u);
 
-    // Drawn again after the clear (as the Options dialog may), nothing is drawn: no phantom
-    // element at the origin.
+    // Drawn again after the clear (as the Options dialog may), nothing is drawn nor erased: no
+    // phantom element at the origin, and the mesh is still there.
     ASSERT_TRUE(Draw());
-    EXPECT_EQ(m_doc->ModelSpace()->Count(), 1);   // the line on Vendel_Lines
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 3);   // the line on Vendel_Lines and the two outlines
+    EXPECT_EQ(Selected(cad::kVendelMesh).size(), 2u);
     EXPECT_TRUE(m_messages.Messages().empty());
 
     // A leftover set is not the routine's to deal with: the caller hears of it.
@@ -393,7 +398,7 @@ TEST_F(StressDrawingTest, ProgramWideRoutinesWorkOnTheWorkingDrawingAndFailWitho
     ASSERT_EQ(plus.size(), 1u);
     EXPECT_NEAR(plus[0].Length(), 40.0, 1e-6);
     vendel::ClearStresses();
-    EXPECT_EQ(m_doc->ModelSpace()->Count(), 0);
+    EXPECT_EQ(m_doc->ModelSpace()->Count(), 1);   // the outline stays
     EXPECT_EQ(model.StressValues.size(), 1u);
 
     connection.AcadDoc.reset();

@@ -5,9 +5,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRect>
 #include <QScrollBar>
 #include <QString>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include "support/Controls.h"
 #include "wizard/GridEditor.h"
@@ -48,6 +51,19 @@ inline QAction* GridMenuItem(const QWidget* editor, const char* name)
     auto* item = GridMenu(editor)->findChild<QAction*>(QLatin1String(name));
     Q_ASSERT_X(item, "GridMenuItem", name);
     return item;
+}
+
+// The status line of a model step stands under its sheet inside the step's frame, one line high,
+// clear of the control beside the sheet and above the navigation row.
+inline void ExpectStatusLineUnderTheSheet(const QWidget* window, const QWidget* line, const QWidget* sheet,
+                                          const QWidget* frame, const QWidget* beside)
+{
+    const auto placed = [window](const QWidget* w) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); };
+    EXPECT_TRUE(placed(frame).contains(placed(line)));
+    EXPECT_GE(placed(line).top(), placed(sheet).bottom());
+    EXPECT_FALSE(placed(line).intersects(placed(beside)));
+    EXPECT_LT(placed(line).bottom(), placed(NavRowButton(window, NavNext)).top());
+    EXPECT_GE(line->height(), line->fontMetrics().height());
 }
 
 } // namespace ardela::test

@@ -1,7 +1,8 @@
 // Guards the truss wizard as an engineer uses it, against a real drawing host: a truss entered by
 // picking or by typing gives the batch tool's report, opened files come back on their steps, a
-// lost link returns to the first step once, unstable and ill-conditioned trusses are said, and
-// closing asks before anything is lost.
+// lost link returns to the first step once, unstable and ill-conditioned trusses are said,
+// closing asks before anything is lost, the status line says why Next is off, and the results
+// of a run come into a view that stood elsewhere.
 #include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
@@ -31,6 +32,7 @@
 #include "cad/CadError.h"
 #include "cad/CadLink.h"
 #include "cad/CadProxy.h"
+#include "cad/DrawnExtents.h"
 #include "cadlink/Wire.h"
 #include "cad/modHelpers.h"
 #include "desktop/FileChooser.h"
@@ -417,8 +419,11 @@ TEST_F(KorrinWizard, SupportsNeedThreeFixitiesAndLoadsNeedNothing)
     TypeCell(1, 1, "1"); ClickCell(1, 2);
     TypeCell(2, 1, "2"); ClickCell(2, 3);
     EXPECT_FALSE(NextEnabled());
+    auto* status = Control<QLabel>(m_wizard, QStringLiteral("lblStatusBlocks"));
+    EXPECT_EQ(status->text(), QStringLiteral("Block x or Block y: 2 of at least 3 fixities set"));
     ClickCell(1, 3);
     EXPECT_TRUE(NextEnabled());
+    EXPECT_TRUE(status->text().isEmpty());
     EXPECT_TRUE(m_wizard->IsDirty());
     Next();
     EXPECT_TRUE(NextEnabled());  // no load at all
@@ -1004,3 +1009,69 @@ TEST_F(KorrinWizard, PickLinesAppendsADrawnGirderAfterTheTypedNodeAndBackKeepsIt
 }
 
 } // namespace
+
+TEST_F(KorrinWizard, StatusUnderTheSheetNamesWhatKeepsNextOffAndTheRefusedCellIsMarked)
+{
+    StartNewAnalysis();
+    auto* status = Control<QLabel>(m_wizard, QStringLiteral("lblStatusNodes"));
+    EXPECT_EQ(status->text(), QStringLiteral("at least one node is needed"));
+    TypeCell(1, 1, "0");
+    TypeCell(1, 2, "0");
+    EXPECT_TRUE(status->text().isEmpty());
+    EXPECT_TRUE(NextEnabled());
+    // A letter O for a zero, typed and committed: the row, the heading and the text are named,
+    // and the cell wears the mark until it is mended.
+    TypeCell(3, 1, "300");
+    TypeCell(3, 2, "3OO");
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_EQ(status->text(), QStringLiteral("row 2 is empty, but row 3 holds values"));
+    EXPECT_TRUE(m_grid->Refused(2, 1));
+    TypeCell(2, 1, "150");
+    TypeCell(2, 2, "200");
+    EXPECT_EQ(status->text(), QStringLiteral("row 3, Coord y: '3OO' is not a number"));
+    EXPECT_TRUE(m_grid->Refused(3, 2));
+    EXPECT_FALSE(m_grid->Refused(2, 1));
+    // The open box speaks while it is typed in, in red.
+    ClickCell(3, 2);
+    ASSERT_TRUE(EditBox(m_grid)->isVisible());
+    EditBox(m_grid)->selectAll();
+    QTest::keyClicks(EditBox(m_grid), "2.1E+07");
+    EXPECT_EQ(status->text(), QStringLiteral("row 3, Coord y: '2.1E+07' is not a number; write it without an exponent: 21000000"));
+    EXPECT_TRUE(m_grid->BoxRefused());
+    EditBox(m_grid)->selectAll();
+    QTest::keyClicks(EditBox(m_grid), "0");
+    EXPECT_FALSE(m_grid->BoxRefused());
+    EXPECT_TRUE(status->text().isEmpty());
+    QTest::keyClick(EditBox(m_grid), Qt::Key_Return);
+    EXPECT_TRUE(NextEnabled());
+    EXPECT_FALSE(m_grid->Refused(3, 2));
+
+    // The line stands under the sheet inside the frame, clear of the side column and of the
+    // navigation row (the window keeps its size: checked on screen).
+    ExpectStatusLineUnderTheSheet(m_wizard, status, m_grid, Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 2),
+                                  Control<QPushButton>(m_wizard, QStringLiteral("cmdSelectNodes")));
+}
+
+TEST_F(KorrinWizard, RunBringsTheResultsIntoAViewZoomedElsewhere)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    cad::AcadDocumentPtr doc = m_feed->ActiveDocument();
+    doc->ZoomWindow({5000.0, 5000.0, 0.0}, {5010.0, 5010.0, 0.0});
+    cad::DrawnBox truss;
+    truss.Add(0.0, 0.0);
+    truss.Add(300.0, 200.0);
+    ASSERT_FALSE(cad::ViewOf(*doc).Holds(truss));
+    m_dialogAnswers.push_back(QString());
+    Click(NavRowButton(m_wizard, NavRun));
+    ASSERT_EQ(OnLayer(cad::kKorrinMinus, QStringLiteral("LINE")).size(), 2u);
+    EXPECT_TRUE(cad::ViewOf(*doc).Holds(truss));
+
+    // A view that shows the results already is left as the engineer set it.
+    doc->ZoomWindow({-1000.0, -1000.0, 0.0}, {1000.0, 1000.0, 0.0});
+    const cad::Point3 centre = doc->GetPointVariable(QStringLiteral("VIEWCTR"));
+    const double size = doc->GetRealVariable(QStringLiteral("VIEWSIZE"));
+    Click(NavRowButton(m_wizard, NavRun));
+    EXPECT_EQ(doc->GetPointVariable(QStringLiteral("VIEWCTR")), centre);
+    EXPECT_EQ(doc->GetRealVariable(QStringLiteral("VIEWSIZE")), size);
+}

@@ -56,6 +56,21 @@ void WindowFrontEnd::Regen(Document& document)
         view->Regen();
 }
 
+std::optional<ViewArea> WindowFrontEnd::View(Document& document)
+{
+    DrawingView* view = m_window.ViewOf(document);
+    if (!view)
+        return std::nullopt;
+    const ViewTransform shown = view->Shown();
+    return ViewArea{shown.centerX, shown.centerY, shown.height / shown.scale, shown.width, shown.height};
+}
+
+void WindowFrontEnd::ZoomWindow(Document& document, const Box2& window)
+{
+    if (DrawingView* view = m_window.ViewOf(document))
+        view->ZoomWindow(window);
+}
+
 void WindowFrontEnd::Note(const QString& line)
 {
     m_window.Note(line);

@@ -19,6 +19,8 @@ public:
     void CloseDocument(Document& document) override;
     void SetClosingListener(std::function<void(Document*)> listener) override;
     void Regen(Document& document) override;
+    std::optional<ViewArea> View(Document& document) override;
+    void ZoomWindow(Document& document, const Box2& window) override;
     void Note(const QString& line) override;
     int RequestPoint(Document& document, const QString& prompt, const std::optional<Point3>& basePoint,
                      PointCallback answer) override;

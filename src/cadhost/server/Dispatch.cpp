@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -555,9 +556,19 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             return V();
         });
         on(Member::DocGetVariable, [](Call& c) -> V {
-            if (StringArg(c.args, 0).compare(kLayerVariable, Qt::CaseInsensitive) == 0)
+            // What the view shows: its centre, its height in drawing units, its size in pixels.
+            const QString name = StringArg(c.args, 0);
+            if (name.compare(kLayerVariable, Qt::CaseInsensitive) == 0)
                 return c.OwnLayer();
-            const QVariant value = c.doc->GetVariable(StringArg(c.args, 0));
+            if (const std::optional<ViewArea> view = c.host.m_frontEnd.View(*c.doc)) {
+                if (name.compare(QLatin1String("VIEWCTR"), Qt::CaseInsensitive) == 0)
+                    return QCborArray{view->centerX, view->centerY, 0.0};
+                if (name.compare(QLatin1String("VIEWSIZE"), Qt::CaseInsensitive) == 0)
+                    return view->height;
+                if (name.compare(QLatin1String("SCREENSIZE"), Qt::CaseInsensitive) == 0)
+                    return QCborArray{double(view->widthPixels), double(view->heightPixels)};
+            }
+            const QVariant value = c.doc->GetVariable(name);
             if (value.typeId() == QMetaType::Double)
                 return value.toDouble();
             if (value.typeId() == QMetaType::QString)
@@ -584,6 +595,14 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         on(Member::DocClose, [](Call& c) -> V {
             c.host.m_frontEnd.CloseDocument(*c.doc);
             c.host.ForgetClosedDocuments();
+            return V();
+        });
+        on(Member::DocZoomWindow, [](Call& c) -> V {
+            const Box2 window = Box2::FromCorners(PointArg(c.args, 0), PointArg(c.args, 1));
+            if (!std::isfinite(window.minX) || !std::isfinite(window.minY) || !std::isfinite(window.maxX)
+                || !std::isfinite(window.maxY))
+                Fail(codes::kInvalidArgument, QStringLiteral("The window's corners must be finite."));
+            c.host.m_frontEnd.ZoomWindow(*c.doc, window);
             return V();
         });
 

@@ -15,6 +15,15 @@ namespace cadhost {
 class Document;
 class DocumentList;
 
+// What a document's view shows: its centre and height in drawing units, its size in pixels.
+struct ViewArea {
+    double centerX = 0.0;
+    double centerY = 0.0;
+    double height = 0.0;
+    int widthPixels = 0;
+    int heightPixels = 0;
+};
+
 // How a point request ended.
 struct PointAnswer {
     enum class Kind { Point, Ended, Cancelled, DocumentClosed };
@@ -44,6 +53,10 @@ public:
     virtual void SetClosingListener(std::function<void(Document*)> listener) = 0;
     // Redraws the document's view.
     virtual void Regen(Document& document) = 0;
+    // What the document's view shows (nothing when it has no view), and the view zoomed so that
+    // it shows `window` whole, centred.
+    virtual std::optional<ViewArea> View(Document& document) = 0;
+    virtual void ZoomWindow(Document& document, const Box2& window) = 0;
     // Shows a line to the engineer in the host's command history.
     virtual void Note(const QString& line) = 0;
 

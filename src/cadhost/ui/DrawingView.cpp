@@ -75,6 +75,21 @@ void DrawingView::ZoomExtents()
     m_userMoved = false;
 }
 
+void DrawingView::ZoomWindow(const Box2& window)
+{
+    SetTransform(ViewTransform::Fit(window, width(), height()));
+}
+
+ViewTransform DrawingView::Shown()
+{
+    if (m_redraw.isActive())
+        Regen();
+    ViewTransform shown = m_view;
+    shown.width = std::max(width(), 1);
+    shown.height = std::max(height(), 1);
+    return shown;
+}
+
 void DrawingView::ZoomBy(double factor, QPointF around)
 {
     m_userMoved = true;

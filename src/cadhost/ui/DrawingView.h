@@ -27,6 +27,11 @@ public:
     const ViewTransform& Transform() const { return m_view; }
     void SetTransform(const ViewTransform& view);
     void ZoomExtents();
+    // Shows `window` whole, centred (the engineer's view is left as by a zoom of his own).
+    void ZoomWindow(const Box2& window);
+    // The transform the engineer sees now: a view that follows the drawing takes in the changes
+    // still gathered for its next redraw first.
+    ViewTransform Shown();
     // Repaints from the document at once (the drawing's Regen).
     void Regen();
     // Zooms by `factor` keeping the drawing point under `around` (pixels) in place.
