@@ -31,7 +31,7 @@ inline void ExpectDocumentConsistent(const Document& doc)
     // The spatial index holds exactly the live entities that have extents (kinds kept but not
     // drawn have none).
     std::size_t placed = 0;
-    doc.ForEachEntity([&](const Entity& e) { placed += EntityBounds(e).IsEmpty() ? 0 : 1; });
+    doc.ForEachEntity([&](const Entity& e) { placed += doc.Bounds(e).IsEmpty() ? 0 : 1; });
     if (placed > 0) {
         Box2 all = doc.Extents();
         std::size_t indexed = 0;

@@ -12,14 +12,6 @@
 
 namespace cadhost {
 
-// A block definition: its base point and its entities' records.
-struct DxfBlock {
-    Point3 base;
-    std::vector<DxfRecord> entities;
-};
-// Blocks by upper-case name.
-using DxfBlocks = std::map<std::string, DxfBlock>;
-
 // The block definitions of a BLOCKS section's groups.
 DxfBlocks ReadBlocks(const std::vector<DxfGroup>& groups);
 

@@ -23,6 +23,10 @@ public:
     // Visits every slot whose box meets `box`; the visitor returns false to stop.
     void Query(const Box2& box, const std::function<bool(std::uint32_t)>& visit) const;
     std::size_t Size() const { return m_count; }
+    // The box a slot was inserted with (empty for one not held).
+    Box2 BoxOf(std::uint32_t slot) const { return slot < m_boxes.size() ? m_boxes[slot] : Box2{}; }
+    // The box around every box held.
+    Box2 Extents() const;
 
 private:
     struct Level {

@@ -174,41 +174,91 @@ public:
     // The own styles made so far, in the order of their indices.
     const std::vector<RenderCache::OwnStyle>& OwnStyles() const { return m_own; }
 
-    void Segment(std::uint32_t style, double x0, double y0, double x1, double y1)
-    {
-        LayerStyle& s = m_styles[style];
-        if (s.visible)
-            Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
-    }
-
     void Paint(const Entity& e)
     {
         LayerStyle* s = (e.color == kColorByLayer && e.linetype.isEmpty()) ? StyleOf(e.layer) : OwnStyleOf(e);
         if (!s || !s->visible)
             return;
+        if (MayBeDot(e)) {
+            const Box2 box = m_doc.Bounds(e);
+            if (box.IsEmpty())
+                return;
+            if (Dot(*s, box.minX, box.minY, box.maxX, box.maxY))
+                return;
+        }
+        PaintWhole(*s, e);
+    }
+
+    // An item of the cache: a segment, or an entity with its extents.
+    void Item(const RenderCache::Item& item, double ox, double oy)
+    {
+        LayerStyle& s = m_styles[item.style];
+        if (!s.visible)
+            return;
+        const double x0 = ox + item.x0, y0 = oy + item.y0, x1 = ox + item.x1, y1 = oy + item.y1;
+        if (!item.entity)
+            Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
+        else if (!MayBeDot(*item.entity) || !Dot(s, x0, y0, x1, y1))
+            PaintWhole(s, *item.entity);
+    }
+
+    // Points keep their mark and solids their fill however small; lines are drawn as they are.
+    static bool MayBeDot(const Entity& e)
+    {
+        return e.kind != EntityKind::Line && e.kind != EntityKind::Point && e.kind != EntityKind::Solid;
+    }
+
+    // An entity whose extents are smaller than two pixels each way looks as the pixels at their
+    // corners: those are lit and true is returned; false for a larger one.
+    bool Dot(LayerStyle& s, double x0, double y0, double x1, double y1)
+    {
+        if ((x1 - x0) * m_view.scale >= 2.0 || (y1 - y0) * m_view.scale >= 2.0)
+            return false;
+        const QPointF a = m_view.ToScreen(x0, y0), b = m_view.ToScreen(x1, y1);
+        if (m_bits && !s.dashed) {
+            const int w = m_image.width(), h = m_image.height();
+            for (const double x : {a.x(), b.x()})
+                for (const double y : {a.y(), b.y()}) {
+                    const int px = int(std::floor(x + 0.5)), py = int(std::floor(y + 0.5));
+                    if (unsigned(px) < unsigned(w) && unsigned(py) < unsigned(h))
+                        reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(py) * m_stride)[px] = s.rgb;
+                }
+            return true;
+        }
+        s.lines.emplace_back(a, b);
+        return true;
+    }
+
+private:
+    void PaintWhole(LayerStyle& style, const Entity& e)
+    {
+        LayerStyle* s = &style;
         switch (e.kind) {
         case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
-        case EntityKind::Other:
-            if (e.filled) {
-                Filled(*s, e);
-                break;
-            }
-            [[fallthrough]];
-        case EntityKind::Polyline3d:
-        case EntityKind::LwPolyline:
-            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
-                    Line(*s, e.points[i], e.points[i + 1]);
-            if (e.closed && e.points.size() > 2)
-                Line(*s, e.points.back(), e.points.front());
+        case EntityKind::Other: {
+            const std::vector<Point3> outline = m_doc.Outline(e);
+            if (e.filled)
+                Filled(*s, outline);
+            else
+                Run(*s, outline, false);
             break;
+        }
+        case EntityKind::LwPolyline: Run(*s, e.points, e.closed); break;
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
         }
     }
 
-private:
+    void Run(LayerStyle& s, const std::vector<Point3>& points, bool closed)
+    {
+        for (std::size_t i = 0; i + 1 < points.size(); ++i)
+            if (!IsBreak(points[i]) && !IsBreak(points[i + 1]))
+                Line(s, points[i], points[i + 1]);
+        if (closed && points.size() > 2)
+            Line(s, points.back(), points.front());
+    }
+
     LayerStyle* OwnStyleOf(const Entity& e)
     {
         const int index = StyleIndex(e);
@@ -317,7 +367,7 @@ private:
     }
 
     // A solid hatch: its boundary loops filled together (odd-even, so islands stay open).
-    void Filled(LayerStyle& s, const Entity& e)
+    void Filled(LayerStyle& s, const std::vector<Point3>& outline)
     {
         Flush(s);
         QPainterPath path;
@@ -328,7 +378,7 @@ private:
                 path.addPolygon(loop);
             loop.clear();
         };
-        for (const Point3& p : e.points) {
+        for (const Point3& p : outline) {
             if (IsBreak(p))
                 close();
             else
@@ -407,39 +457,41 @@ private:
 
 namespace {
 
-// Gathers the drawing's lines into compact records and keeps the rest by address.
-void Gather(const Document& doc, Painter& painter, double& ox, double& oy,
-            std::vector<RenderCache::Segment>& segments, std::vector<const Entity*>& others)
+// Gathers the drawing into compact items: lines and polyline edges as segments, every other
+// entity with its extents.
+void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::vector<RenderCache::Item>& items)
 {
     const Box2 extents = doc.Extents();
     ox = extents.IsEmpty() ? 0.0 : extents.minX;
     oy = extents.IsEmpty() ? 0.0 : extents.minY;
-    segments.clear();
-    others.clear();
+    items.clear();
+    items.reserve(doc.EntityCount());
     doc.ForEachEntity([&](const Entity& e) {
         const int style = painter.StyleIndex(e);
         if (style < 0)
             return;
         auto add = [&](const Point3& a, const Point3& b) {
-            segments.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style)});
+            items.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style), nullptr});
         };
         switch (e.kind) {
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
-        case EntityKind::Other:
-            if (e.filled) {
-                others.push_back(&e);   // painted whole, as solids are
-                break;
-            }
-            [[fallthrough]];
         case EntityKind::Polyline3d:
         case EntityKind::LwPolyline:
             for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
-                    add(e.points[i], e.points[i + 1]);
+                add(e.points[i], e.points[i + 1]);
             if (e.closed && e.points.size() > 2)
                 add(e.points.back(), e.points.front());
             break;
-        default: others.push_back(&e); break;
+        default: {
+            const Box2 box = doc.Bounds(e);
+            if (box.IsEmpty())
+                break;
+            // Extents rounded outwards, so that the dot test never takes a larger one for smaller.
+            items.push_back({std::nextafter(float(box.minX - ox), -INFINITY), std::nextafter(float(box.minY - oy), -INFINITY),
+                             std::nextafter(float(box.maxX - ox), INFINITY), std::nextafter(float(box.maxY - oy), INFINITY),
+                             std::uint32_t(style), &e});
+            break;
+        }
         }
     });
 }
@@ -464,7 +516,7 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
         return;
     }
     if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
-        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others);
+        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_items);
         cache->m_ownStyles = painter.OwnStyles();
         cache->m_doc = &doc;
         cache->m_revision = doc.Revision();
@@ -474,10 +526,8 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
             painter.OwnStyleIndex(own);
     }
     const double ox = cache->m_originX, oy = cache->m_originY;
-    for (const RenderCache::Segment& s : cache->m_segments)
-        painter.Segment(s.style, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
-    for (const Entity* e : cache->m_others)
-        painter.Paint(*e);
+    for (const RenderCache::Item& item : cache->m_items)
+        painter.Item(item, ox, oy);
 }
 
 } // namespace cadhost
