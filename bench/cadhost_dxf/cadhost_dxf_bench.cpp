@@ -6,6 +6,8 @@
 // cadhost_dxf_bench [ENTITIES] [--no-ezdxf]     (the drawing is made once in the temp folder)
 #include <sys/resource.h>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +72,7 @@ int main(int argc, char** argv)
     std::printf("drawing: %d entities, %.1f MB\n", count, double(QFile(path).size()) / 1e6);
 
     const double before = ResidentBytes();
+    const double heapBefore = double(mallinfo2().uordblks);
     auto t = std::chrono::steady_clock::now();
     double cpu = CpuSeconds();
     auto doc = std::make_unique<Document>(QStringLiteral("bench.dxf"));
@@ -77,6 +80,7 @@ int main(int argc, char** argv)
     const double open = Seconds(t);
     const double openCpu = CpuSeconds() - cpu;
     const double memory = ResidentBytes() - before;
+    std::printf("heap in use: %.0f bytes per entity\n", (double(mallinfo2().uordblks) - heapBefore) / double(doc->EntityCount()));
     std::printf("open: %.2f s (processor %.2f s), %zu entities, %.0f bytes per entity\n", open, openCpu,
                 doc->EntityCount(), memory / double(doc->EntityCount()));
 

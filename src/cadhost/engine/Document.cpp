@@ -272,6 +272,13 @@ ObjectId Document::AddEntity(Entity entity, const std::optional<Box2>& bounds)
     return Insert(std::move(entity), entity.kind == EntityKind::Other ? bounds : std::nullopt);
 }
 
+void Document::Reserve(std::size_t count)
+{
+    m_slots.reserve(m_slots.size() + count);
+    m_ids.reserve(m_ids.size() + count);
+    m_index.Reserve(m_slots.size() + count);
+}
+
 const Entity* Document::Find(ObjectId id) const
 {
     const std::int64_t slot = SlotOf(id);
@@ -432,13 +439,13 @@ std::vector<Point3> Document::Outline(const Entity& e) const
 {
     if (e.kind != EntityKind::Other)
         return e.points;
-    if (e.record.empty())
+    if (e.Record().empty())
         return {};
     // One of this document without extents is one whose values are no numbers: not drawn.
     if (const std::int64_t slot = SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
         return {};
     static const DxfBlocks none;
-    return OutlineOf(ParseRecord(e.record), m_source ? m_source->blocks : none);
+    return OutlineOf(ParseRecord(e.Record()), m_source ? m_source->blocks : none);
 }
 
 bool Document::CrossesWindow(const Entity& e, const Box2& window) const

@@ -131,6 +131,8 @@ public:
     // As Find, but throws EngineError for a missing entity.
     const Entity& Get(ObjectId id) const;
     std::size_t EntityCount() const { return m_liveCount; }
+    // Makes room for `count` more entities at once (a file about to be read).
+    void Reserve(std::size_t count);
     // Visits every entity in creation order.
     void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
     // Visits the entities whose extents meet the box (through the spatial index).

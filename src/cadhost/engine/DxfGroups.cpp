@@ -392,8 +392,8 @@ Interpreted Interpret(std::string_view record)
     out.bad = bad;
     if (bad || bulged) {
         e.kind = EntityKind::Other;
-        e.points.clear();
-        e.text.clear();
+        std::vector<Point3>().swap(e.points);   // its memory too: a drawing holds millions
+        e.text = QString();
         e.closed = false;
     }
     if (e.kind == EntityKind::Other && !bad) {
@@ -706,6 +706,7 @@ private:
     void AddEntities()
     {
         m_source->blocks = std::move(m_blocks);
+        m_doc.Reserve(m_records.size());
         for (const std::string_view record : m_records) {
             Interpreted in = Interpret(record);
             if (in.paperSpace) {
@@ -741,7 +742,7 @@ private:
                     e.filled = fill == 1;
                 }
             }
-            e.record = record;
+            e.SetRecord(record);
             m_doc.AddEntity(std::move(e), bounds);
         }
         m_records.clear();
@@ -1044,9 +1045,9 @@ private:
     void WriteEntities()
     {
         m_doc.ForEachEntity([&](const Entity& e) {
-            if (!e.record.empty() && !e.edited)
-                m_out.append(e.record);   // as it was read, byte for byte
-            else if (!e.record.empty())
+            if (!e.Record().empty() && !e.edited)
+                m_out.append(e.Record());   // as it was read, byte for byte
+            else if (!e.Record().empty())
                 WriteEdited(e);
             else
                 WriteNew(e);
@@ -1059,8 +1060,8 @@ private:
     // one, and a text's string, placement, height, rotation and justification.
     void WriteEdited(const Entity& e)
     {
-        DxfRecord r = ParseRecord(e.record);
-        const Interpreted was = Interpret(e.record);
+        DxfRecord r = ParseRecord(e.Record());
+        const Interpreted was = Interpret(e.Record());
         if (was.layer.compare(e.layer, Qt::CaseInsensitive) != 0
             && !(e.layer == QLatin1String("0") && !LayerTable::IsValidName(was.layer))) {
             const std::string layer = ToDxfText(e.layer);

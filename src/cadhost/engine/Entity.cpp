@@ -24,8 +24,8 @@ QString EntityTypeName(EntityKind kind)
 
 QString EntityTypeName(const Entity& e)
 {
-    if (e.kind == EntityKind::Other && !e.record.empty()) {
-        const std::string_view type = RecordType(e.record);
+    if (e.kind == EntityKind::Other && !e.Record().empty()) {
+        const std::string_view type = RecordType(e.Record());
         return QString::fromLatin1(type.data(), qsizetype(type.size())).toUpper();
     }
     return EntityTypeName(e.kind);
