@@ -1,6 +1,8 @@
 // The host's painter: one pass over the visible entities, lines batched per layer.
 #include "cadhost/ui/DrawingRenderer.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <deque>
 #include <numbers>
@@ -14,6 +16,7 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include "cadhost/engine/DxfRecord.h"
 #include "cadhost/ui/AciColors.h"
 
 namespace cadhost {
@@ -129,10 +132,19 @@ public:
     }
 
     // Index of a layer's style (its index in the layer table), -1 for an unknown layer.
-    int StyleIndex(const QString& layer) const
+    int StyleIndex(const QString& layer)
     {
+        // An entity's layer name shares its text with the layer table's: the address of the
+        // text finds the few layers met last without comparing or hashing names.
+        const QChar* text = layer.constData();
+        for (const auto& [known, index] : m_recent)
+            if (known == text && text)
+                return index;
         const auto it = m_byName.constFind(layer);
-        return it == m_byName.cend() ? -1 : *it;
+        const int index = it == m_byName.cend() ? -1 : *it;
+        m_recent[m_nextRecent] = {text, index};
+        m_nextRecent = (m_nextRecent + 1) % m_recent.size();
+        return index;
     }
 
     // Index of the style an entity is drawn in: its layer's, or one for its own colour and
@@ -142,7 +154,11 @@ public:
         const int layer = StyleIndex(e.layer);
         if (layer < 0 || (e.color == kColorByLayer && e.linetype.isEmpty()))
             return layer;
-        return OwnStyleIndex({layer, e.color, e.linetype});
+        if (m_lastOwn >= 0 && m_lastOwnKey.layer == layer && m_lastOwnKey.color == e.color && m_lastOwnKey.linetype == e.linetype)
+            return m_lastOwn;
+        m_lastOwnKey = {layer, e.color, e.linetype};
+        m_lastOwn = OwnStyleIndex(m_lastOwnKey);
+        return m_lastOwn;
     }
 
     int OwnStyleIndex(const RenderCache::OwnStyle& own)
@@ -237,6 +253,8 @@ private:
         case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
         case EntityKind::Other: {
+            if (ArcOrCircle(*s, e))
+                break;
             const std::vector<Point3> outline = m_doc.Outline(e);
             if (e.filled)
                 Filled(*s, outline);
@@ -248,6 +266,65 @@ private:
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
         }
+    }
+
+    // Arcs and circles, the most common kinds drawn from their records, are drawn straight from
+    // their centre, radius and angles, with as many segments as their size on screen needs
+    // (none strays more than a quarter pixel from the curve); false for another kind.
+    bool ArcOrCircle(LayerStyle& s, const Entity& e)
+    {
+        const std::string_view type = RecordType(e.Record());
+        const bool arc = type == "ARC";
+        if (!arc && type != "CIRCLE")
+            return false;
+        double cx = 0, cy = 0, r = 0, a0 = 0, a1 = 360;
+        bool seen[6] = {};
+        bool mirrored = false;
+        ForOwnGroups(e.Record(), [&](int code, std::string_view value) {
+            const int slot = code == 10 ? 0 : code == 20 ? 1 : code == 40 ? 2 : code == 50 ? 3 : code == 51 ? 4 : code == 230 ? 5 : -1;
+            if (slot < 0 || seen[slot])
+                return;
+            seen[slot] = true;
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+                value.remove_suffix(1);
+            double d = 0.0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
+            if (ec != std::errc() || !std::isfinite(d))
+                d = 0.0;
+            double* targets[6] = {&cx, &cy, &r, &a0, &a1, nullptr};
+            if (slot == 5)
+                mirrored = d < 0;
+            else
+                *targets[slot] = d;
+        });
+        constexpr double kTurn = 2 * std::numbers::pi;
+        double start = arc ? a0 * std::numbers::pi / 180 : 0.0;
+        double end = arc ? a1 * std::numbers::pi / 180 : kTurn;
+        while (end <= start)
+            end += kTurn;
+        const double radiusPx = std::abs(r) * m_view.scale;
+        const double step = 2.0 * std::acos(std::clamp(1.0 - 0.25 / std::max(radiusPx, 1e-9), -1.0, 1.0));
+        const int n = std::clamp(int(std::ceil((end - start) / std::max(step, 1e-3))), 4, 1024);
+        const double dc = std::cos((end - start) / n), ds = std::sin((end - start) / n);
+        double ux = std::cos(start), uy = std::sin(start);
+        const double sign = mirrored ? -1.0 : 1.0;
+        Point3 last{sign * (cx + r * ux), cy + r * uy, 0.0};
+        for (int i = 1; i <= n; ++i) {
+            if (i == n) {
+                ux = std::cos(end);
+                uy = std::sin(end);
+            } else {
+                const double x = ux * dc - uy * ds;
+                uy = ux * ds + uy * dc;
+                ux = x;
+            }
+            const Point3 next{sign * (cx + r * ux), cy + r * uy, 0.0};
+            Line(s, last, next);
+            last = next;
+        }
+        return true;
     }
 
     void Run(LayerStyle& s, const std::vector<Point3>& points, bool closed)
@@ -267,13 +344,8 @@ private:
 
     LayerStyle* StyleOf(const QString& layer)
     {
-        // Neighbouring entities mostly share their layer: compare with the last one first.
-        if (m_last && layer == m_lastName)
-            return m_last;
-        const auto it = m_byName.constFind(layer);
-        m_last = it == m_byName.cend() ? nullptr : &m_styles[std::size_t(*it)];
-        m_lastName = layer;
-        return m_last;
+        const int index = StyleIndex(layer);
+        return index < 0 ? nullptr : &m_styles[std::size_t(index)];
     }
 
     void Line(LayerStyle& s, const Point3& a, const Point3& b)
@@ -445,8 +517,10 @@ private:
     QHash<QString, int> m_byName;
     std::vector<RenderCache::OwnStyle> m_own;
     QHash<QString, int> m_ownByKey;
-    LayerStyle* m_last = nullptr;
-    QString m_lastName;
+    std::array<std::pair<const QChar*, int>, 8> m_recent{};   // layer name texts met last, and their styles
+    std::size_t m_nextRecent = 0;
+    RenderCache::OwnStyle m_lastOwnKey;
+    int m_lastOwn = -1;
     QFont m_font;
     bool m_fontReady = false;
     uchar* m_bits = nullptr;     // the image's pixels, for solid lines
