@@ -6,9 +6,12 @@
 //                                          variants, thread counts and page sizes
 //        stress_bench --versus-ccx N [RUNS]  side by side with CalculiX (`ccx`) on the same
 //                                          mesh of CPS4 elements (default 200, 3 runs)
+//        stress_bench --factors N [RUNS]   the double and the single-precision factor side by
+//                                          side, and the digits in which their stresses agree
 // `stress` is taken from beside this program.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -272,6 +275,75 @@ double CalculixTipDisplacement(const fs::path& folder, int n)
     return 0;
 }
 
+// The principal stresses s1, s2 of every element from dateout.dat.
+std::vector<double> PrincipalStresses(const fs::path& folder)
+{
+    std::ifstream in(folder / "dateout.dat");
+    std::string line;
+    std::vector<double> stresses;
+    if (!std::getline(in, line))
+        return stresses;
+    const long elements = std::atol(line.c_str());
+    for (long k = 0; k < elements && std::getline(in, line); ++k) {
+    }
+    for (long k = 0; k < elements && std::getline(in, line); ++k) {
+        double s1 = 0, s2 = 0;
+        if (std::sscanf(line.c_str(), "%lf,%lf,", &s1, &s2) == 2)
+            stresses.insert(stresses.end(), {s1, s2});
+    }
+    return stresses;
+}
+
+// The program's choice beside each precision held by ARDELA_STRESS_FACTOR, RUNS times in turn;
+// then how closely the two precisions' stresses agree (dateout.dat holds nine digits).
+int Factors(int n, int runs)
+{
+    const std::vector<std::pair<const char*, std::string>> ways = {
+        {"the program's choice", "ARDELA_STRESS_FACTOR="},
+        {"double-precision factor", "ARDELA_STRESS_FACTOR=double"},
+        {"single-precision factor and CG in double", "ARDELA_STRESS_FACTOR=single"},
+    };
+    PrintLoad();
+    std::printf("stress on %d x %d cells, %d runs of each in turn (best, then median of the wall times)\n", n, n, runs);
+    PrintHeader("factor");
+    std::vector<fs::path> folders;
+    std::vector<std::vector<Figures>> all(ways.size());
+    for (std::size_t w = 0; w < ways.size(); ++w) {
+        folders.push_back(Folder("factor" + std::to_string(w)));
+        WriteInput(folders.back(), n);
+    }
+    for (int r = 0; r < runs; ++r)
+        for (std::size_t w = 0; w < ways.size(); ++w)
+            all[w].push_back(Spawn(folders[w], {Program()}, {ways[w].second}));
+    for (std::size_t w = 0; w < ways.size(); ++w) {
+        auto& runsOf = all[w];
+        std::sort(runsOf.begin(), runsOf.end(), [](const Figures& a, const Figures& b) { return a.wall < b.wall; });
+        char note[64];
+        std::snprintf(note, sizeof note, "  median %.2f s", runsOf[runsOf.size() / 2].wall);
+        PrintRow(ways[w].first, runsOf.front(), note);
+    }
+    const std::vector<double> twice = PrincipalStresses(folders[1]), once = PrincipalStresses(folders[2]);
+    if (twice.empty() || twice.size() != once.size()) {
+        std::printf("the two precisions' results could not be compared\n");
+    } else {
+        double largest = 0, worst = 0;
+        for (std::size_t k = 0; k < twice.size(); ++k) {
+            largest = std::max(largest, std::fabs(twice[k]));
+            worst = std::max(worst, std::fabs(twice[k] - once[k]));
+        }
+        std::printf("s1, s2 of %zu elements: largest difference %.3g of the largest stress %.6g", twice.size() / 2,
+                    worst / largest, largest);
+        if (worst > 0)
+            std::printf(" (%.1f digits alike)\n", -std::log10(worst / largest));
+        else
+            std::printf(" (alike in all nine digits written)\n");
+    }
+    PrintLoad();
+    for (const fs::path& folder : folders)
+        fs::remove_all(folder);
+    return 0;
+}
+
 int VersusCalculix(int n, int runs)
 {
     std::string ccx;
@@ -314,10 +386,13 @@ int VersusCalculix(int n, int runs)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && (std::strcmp(argv[1], "--ways") == 0 || std::strcmp(argv[1], "--versus-ccx") == 0)) {
-        const bool ways = std::strcmp(argv[1], "--ways") == 0;
-        const int n = argc >= 3 ? std::atoi(argv[2]) : (ways ? 500 : 200);
+    if (argc >= 2 && (std::strcmp(argv[1], "--ways") == 0 || std::strcmp(argv[1], "--versus-ccx") == 0
+                      || std::strcmp(argv[1], "--factors") == 0)) {
+        const bool ways = std::strcmp(argv[1], "--ways") == 0, factors = std::strcmp(argv[1], "--factors") == 0;
+        const int n = argc >= 3 ? std::atoi(argv[2]) : (ways || factors ? 500 : 200);
         const int runs = std::max(1, argc >= 4 ? std::atoi(argv[3]) : 3);
+        if (factors)
+            return Factors(n, runs);
         return ways ? Ways(n, runs) : VersusCalculix(n, runs);
     }
     std::vector<int> sizes;

@@ -2,6 +2,7 @@
 // factorisation (CHOLMOD supernodal), refinement, stresses and reactions.
 #include "stress_solver/PlaneStressSolver.h"
 #include "stress_solver/HostTuning.h"
+#include "stress_solver/SingleFactor.h"
 
 #include <algorithm>
 #include <array>
@@ -24,7 +25,6 @@ namespace {
 using Matrix8 = Eigen::Matrix<double, 8, 8>;
 using Vector8 = Eigen::Matrix<double, 8, 1>;
 using StrainMatrix = Eigen::Matrix<double, 3, 8>;
-using Index = SuiteSparse_long;
 
 // Twice the cells Vendel's gridline tables can describe (1023 x 1023): enough for any model, and
 // a bound on time and memory for a hand-made input.
@@ -321,22 +321,6 @@ std::array<std::int64_t, 8> ElementDofs(const Mesh& mesh, int i, int j)
     return dofs;
 }
 
-// The lower triangle of K over the free equations, compressed by column.
-struct SparseLower {
-    Index n = 0;
-    std::vector<Index> colStart, row;
-    std::vector<double> value;
-
-    // Position of entry (r, c), r >= c; the columns are short (at most eighteen entries).
-    std::size_t Find(Index r, Index c) const
-    {
-        for (Index p = colStart[std::size_t(c)]; p < colStart[std::size_t(c) + 1]; ++p)
-            if (row[std::size_t(p)] == r)
-                return std::size_t(p);
-        return std::size_t(-1);
-    }
-};
-
 // Phase 4a: a nested-dissection order of the nodes read off the grid. A box of grid points is
 // split across its longer side by one gridline; the two halves are ordered first
 // (recursively), the separating line last, so that eliminating a half never fills into the
@@ -448,20 +432,6 @@ void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>&
                     K.value[K.Find(r, c)] += Ke(p, q);
                 }
             }
-        }
-}
-
-// y = K x with K stored as its lower triangle.
-void MultiplySymmetric(const SparseLower& K, const std::vector<double>& x, std::vector<double>& y)
-{
-    std::fill(y.begin(), y.end(), 0.0);
-    for (Index c = 0; c < K.n; ++c)
-        for (Index p = K.colStart[std::size_t(c)]; p < K.colStart[std::size_t(c) + 1]; ++p) {
-            const Index r = K.row[std::size_t(p)];
-            const double v = K.value[std::size_t(p)];
-            y[std::size_t(r)] += v * x[std::size_t(c)];
-            if (r != c)
-                y[std::size_t(c)] += v * x[std::size_t(r)];
         }
 }
 
@@ -627,12 +597,64 @@ void CheckResults(It first, It last, const char* what, double largestLoad)
                      + ") are too large for the stiffness of the structure");
 }
 
+// The residual |f - K u| / |f| a solution is refined to.
+constexpr double kResidualGoal = 1e-12;
+// A single-precision factor that needs more conjugate-gradient steps is no good preconditioner.
+constexpr int kMostIterations = 40;
+
 double Norm(const std::vector<double>& v)
 {
     double sum = 0;
     for (const double x : v)
         sum += x * x;
     return std::sqrt(sum);
+}
+
+// Phase 7 with a double-precision factor: u = K⁻¹ f; while the residual r = f - K u is not
+// negligible (at most twice) refine u += K⁻¹ r. A residual that stays large means an answer not
+// to be trusted (the caller refuses it).
+void SolveWithDoubleFactor(SparseLower& K, const std::vector<double>& f, Solution& s, std::vector<double>& u)
+{
+    Cholmod solver;
+    solver.Factorize(K);
+    s.factorEntries = solver.Entries();
+    s.singleFactor = false;
+    s.iterations = 0;
+    u = f;
+    solver.Solve(u);
+    std::vector<double> r(u.size());
+    const double fNorm = Norm(f);
+    auto residual = [&] {
+        MultiplySymmetric(K, u, r);
+        for (std::size_t k = 0; k < r.size(); ++k)
+            r[k] = f[k] - r[k];
+        return fNorm > 0 ? Norm(r) / fNorm : Norm(r);
+    };
+    s.relativeResidual = residual();
+    for (int step = 0; step < 2 && s.relativeResidual > kResidualGoal; ++step) {
+        solver.Solve(r);
+        for (std::size_t k = 0; k < u.size(); ++k)
+            u[k] += r[k];
+        s.relativeResidual = residual();
+    }
+}
+
+// Phase 7 with a single-precision factor: conjugate gradients in double preconditioned with it
+// until the residual is as small as a double factor leaves it. False, with nothing kept, when
+// the factor fails or the iterations do not get there: the double factor decides then.
+bool TrySingleFactor(const SparseLower& K, const std::vector<double>& f, Solution& s, std::vector<double>& u)
+{
+    SingleFactor factor;
+    if (!factor.Factorize(K))
+        return false;
+    const MixedSolveReport report = SolveWithSingleFactor(K, factor, f, kResidualGoal, kMostIterations, u);
+    if (!report.solved)
+        return false;
+    s.factorEntries = factor.Entries();
+    s.singleFactor = true;
+    s.iterations = report.iterations;
+    s.relativeResidual = report.residual;
+    return true;
 }
 
 } // namespace
@@ -651,7 +673,7 @@ void PrincipalStresses(double sx, double sy, double txy, double& s1, double& s2,
         angle -= 180.0;
 }
 
-Solution SolvePlaneStress(const SolverInput& input)
+Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
 {
     Solution s;
     s.poisson = CheckMaterials(input.domains);
@@ -688,30 +710,12 @@ Solution SolvePlaneStress(const SolverInput& input)
             f[std::size_t(eq[d])] = s.load[d] / loadScale;
 
     if (count > 0) {
-        Cholmod solver;
         UseBlasThreadsFor(count);
-        solver.Factorize(K);
-        s.factorEntries = solver.Entries();
-
-        // Phase 7: u = K⁻¹ f; while the residual r = f - K u is not negligible (at most twice)
-        // refine u += K⁻¹ r. A residual that stays large means an answer not to be trusted.
-        std::vector<double> u = f;
-        solver.Solve(u);
-        std::vector<double> r(u.size());
-        const double fNorm = Norm(f);
-        auto residual = [&] {
-            MultiplySymmetric(K, u, r);
-            for (std::size_t k = 0; k < r.size(); ++k)
-                r[k] = f[k] - r[k];
-            return fNorm > 0 ? Norm(r) / fNorm : Norm(r);
-        };
-        s.relativeResidual = residual();
-        for (int step = 0; step < 2 && s.relativeResidual > 1e-12; ++step) {
-            solver.Solve(r);
-            for (std::size_t k = 0; k < u.size(); ++k)
-                u[k] += r[k];
-            s.relativeResidual = residual();
-        }
+        std::vector<double> u;
+        const bool single = precision == FactorPrecision::Single
+                            || (precision == FactorPrecision::Automatic && count >= kUnknownsForSingleFactor);
+        if (!single || !TrySingleFactor(K, f, s, u))
+            SolveWithDoubleFactor(K, f, s, u);
         if (!(s.relativeResidual < 1e-6))
             throw InputError("the structure is nearly free to move: the solution misses the loads by "
                              + NumberText(s.relativeResidual * 100) + "%");

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <new>
 
@@ -222,6 +223,23 @@ void WriteFileWhole(const std::string& path, const std::string& text)
     }
 }
 
+namespace {
+
+// ARDELA_STRESS_FACTOR=single or =double holds the factor to one precision, to measure the two
+// side by side; unset or anything else leaves the choice to the solver.
+FactorPrecision ChosenPrecision()
+{
+    const char* chosen = std::getenv("ARDELA_STRESS_FACTOR");
+    const std::string value = chosen ? chosen : "";
+    if (value == "single")
+        return FactorPrecision::Single;
+    if (value == "double")
+        return FactorPrecision::Double;
+    return FactorPrecision::Automatic;
+}
+
+} // namespace
+
 bool RunAnalysisInFolder(const std::string& folder, std::string& error)
 {
     const std::string base = folder.empty() ? std::string() : folder + "/";
@@ -230,7 +248,7 @@ bool RunAnalysisInFolder(const std::string& folder, std::string& error)
     std::remove(results.c_str());
     try {
         const SolverInput input = ReadSolverInputFile(base + "datein");
-        const Solution solution = SolvePlaneStress(input);
+        const Solution solution = SolvePlaneStress(input, ChosenPrecision());
         WriteFileWhole(listing, FormatListing(input, solution));
         WriteFileWhole(results, FormatResults(solution));
         return true;

@@ -93,7 +93,8 @@ ProgramResult RunStress(const QByteArray& input, const QStringList& settings)
     file.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name :
-         {"ARDELA_STRESS_TUNED", "OPENBLAS_CORETYPE", "OPENBLAS_NUM_THREADS", "OMP_THREAD_LIMIT", "BLIS_NUM_THREADS"})
+         {"ARDELA_STRESS_TUNED", "ARDELA_STRESS_FACTOR", "OPENBLAS_CORETYPE", "OPENBLAS_NUM_THREADS", "OMP_THREAD_LIMIT",
+          "BLIS_NUM_THREADS"})
         environment.remove(QString::fromLatin1(name));
     for (const QString& s : settings) {
         const qsizetype eq = s.indexOf(QLatin1Char('='));
@@ -134,8 +135,8 @@ double LargestDifference(const std::vector<double>& a, const std::vector<double>
 TEST(HostTuning, EveryBlasKernelVariantAndThreadCountGivesTheSameStresses)
 {
     // The reference BLAS and LAPACK, an implementation of their own, give the stresses to
-    // compare with; every other way of running must agree to 2e-8 of the largest stress (the
-    // results carry nine digits).
+    // compare with; every other way of running, with the double and with the single-precision
+    // factor, must agree to 2e-8 of the largest stress (the results carry nine digits).
     const QString reference = QStringLiteral("/usr/lib/x86_64-linux-gnu/blas");
     if (!QFileInfo::exists(reference + QStringLiteral("/libblas.so.3")))
         GTEST_SKIP() << "the reference BLAS (Debian libblas3) is not installed";
@@ -158,6 +159,8 @@ TEST(HostTuning, EveryBlasKernelVariantAndThreadCountGivesTheSameStresses)
         if (QFileInfo::exists(folder + QStringLiteral("/libblas.so.3")))
             ways.push_back({QStringLiteral("LD_LIBRARY_PATH=") + folder});
     }
+    for (qsizetype w = ways.size() - 1; w >= 0; --w)
+        ways.push_back(ways[w] + QStringList{QStringLiteral("ARDELA_STRESS_FACTOR=single")});
     for (const QStringList& way : ways) {
         const ProgramResult run = RunStress(input, way);
         ASSERT_TRUE(run.ok) << way.join(QLatin1Char(' ')).toStdString() << ": " << run.standardError.toStdString();

@@ -1,0 +1,60 @@
+// Solving K u = f to double accuracy with a Cholesky factor held in single precision: half the
+// memory and half the memory traffic of a double factor. The factor's rounding is removed by
+// conjugate gradients in double, preconditioned with the factor; since the factor is nearly
+// exact, a few iterations reach the accuracy of a double factor.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "stress_solver/SparseLower.h"
+
+namespace ardela::stress {
+
+// L Lᵀ = D K D in single precision, D = diag(K)^-1/2, in the order of K's equations (no
+// permutation): CHOLMOD's supernodal analysis of K's pattern, the numbers computed here with the
+// BLAS's single-precision routines. The scaling puts the diagonal at 1 and every entry within
+// ±1, so no modulus, however large or small in double, leaves single precision.
+class SingleFactor {
+public:
+    SingleFactor();
+    ~SingleFactor();
+    SingleFactor(const SingleFactor&) = delete;
+    SingleFactor& operator=(const SingleFactor&) = delete;
+
+    // False when D K D is not positive definite in single precision, its pivots span more than
+    // single precision can tell apart, or CHOLMOD cannot analyse it (the double factor decides
+    // then). Throws std::bad_alloc when memory runs out.
+    bool Factorize(const SparseLower& K);
+
+    // z = (D⁻¹ L Lᵀ D⁻¹)⁻¹ r, nearly K⁻¹ r.
+    void Apply(const std::vector<double>& r, std::vector<double>& z) const;
+
+    // Entries of L (the same count as a double factor of K would have).
+    std::int64_t Entries() const { return m_entries; }
+
+private:
+    struct Symbolic;
+    void FactorizeNumbers(const SparseLower& K);
+
+    std::unique_ptr<Symbolic> m_symbolic;
+    std::vector<double> m_scale;     // D
+    std::vector<float> m_values;     // the supernodes' dense columns, as CHOLMOD lays them out
+    std::int64_t m_entries = 0;
+    bool m_failed = false;
+};
+
+// What a mixed-precision solve did.
+struct MixedSolveReport {
+    bool solved = false;      // u meets the tolerance
+    int iterations = 0;       // conjugate-gradient steps
+    double residual = 0;      // |f - K u| / |f| at the end
+};
+
+// u with |f - K u| <= tolerance |f| by conjugate gradients preconditioned with `factor`, at most
+// `maxIterations` steps; u is not solved when they do not suffice.
+MixedSolveReport SolveWithSingleFactor(const SparseLower& K, const SingleFactor& factor, const std::vector<double>& f,
+                                       double tolerance, int maxIterations, std::vector<double>& u);
+
+} // namespace ardela::stress

@@ -1,0 +1,187 @@
+// Guards the single-precision factor against a silent loss of accuracy: with it, the solver must
+// still give closed-form answers and the stresses of the double factor to double accuracy, keep
+// moduli far beyond single precision, and leave mechanisms to the double factor's refusal.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "stress_solver/PlaneStressSolver.h"
+
+namespace ardela::stress {
+namespace {
+
+constexpr double kE = 210000.0;
+constexpr double kNu = 0.3;
+constexpr double kG = kE / (2.0 * (1.0 + kNu));
+
+// A rectangle 0..length x 0..height of nx x ny equal cells, one subdomain.
+SolverInput Plate(double length, double height, int nx, int ny, double E = kE, double G = kG)
+{
+    SolverInput in;
+    for (int k = 0; k <= nx; ++k)
+        in.vertical.push_back(length * k / nx);
+    for (int k = 0; k <= ny; ++k)
+        in.horizontal.push_back(height * k / ny);
+    in.domains.push_back({0, length, height, 0, 1.0, E, G});
+    return in;
+}
+
+// The total force spread over the nodes of the edge x = at, each node half of each segment.
+void RightEdgeLoad(SolverInput& in, double at, double height, int cells, int direction, double total)
+{
+    for (int k = 0; k <= cells; ++k)
+        in.loads.push_back({at, height * k / cells, direction, total / cells * ((k == 0 || k == cells) ? 0.5 : 1.0)});
+}
+
+double LargestStress(const Solution& s)
+{
+    double largest = 0;
+    for (const ElementStress& e : s.elements)
+        largest = std::max({largest, std::fabs(e.s1), std::fabs(e.s2)});
+    return largest;
+}
+
+// The largest difference of s1, s2, sx, sy, txy between two solutions of one mesh, over the
+// largest principal stress.
+double StressDifference(const Solution& a, const Solution& b)
+{
+    double worst = 0;
+    for (std::size_t k = 0; k < a.elements.size(); ++k) {
+        const ElementStress &x = a.elements[k], &y = b.elements[k];
+        worst = std::max({worst, std::fabs(x.s1 - y.s1), std::fabs(x.s2 - y.s2), std::fabs(x.sx - y.sx),
+                          std::fabs(x.sy - y.sy), std::fabs(x.txy - y.txy)});
+    }
+    return worst / LargestStress(a);
+}
+
+TEST(SingleFactor, ClosedFormAnswersAreKeptToDoubleAccuracy)
+{
+    // Uniform tension: 300 x 60, pulled by 1800 at x = 300: sx = 30 in every cell, elongation
+    // s L / E, contraction -nu s h / E.
+    SolverInput in = Plate(300, 60, 60, 12);
+    in.lines.push_back({0, 0, 0, 60, 1});
+    in.lines.push_back({0, 0, 0, 0, 2});
+    RightEdgeLoad(in, 300, 60, 12, 1, 1800.0);
+    Solution s = SolvePlaneStress(in, FactorPrecision::Single);
+    ASSERT_TRUE(s.singleFactor);
+    EXPECT_GT(s.iterations, 0);
+    EXPECT_LT(s.relativeResidual, 1e-12);
+    for (const ElementStress& e : s.elements) {
+        EXPECT_NEAR(e.sx, 30.0, 1e-9);
+        EXPECT_NEAR(e.sy, 0.0, 1e-9);
+        EXPECT_NEAR(e.txy, 0.0, 1e-9);
+    }
+    const std::int32_t tip = s.mesh.Node(60, 12);
+    EXPECT_NEAR(s.displacement[2 * std::size_t(tip)], 30.0 * 300 / kE, 1e-12);
+    EXPECT_NEAR(s.displacement[2 * std::size_t(tip) + 1], -kNu * 30.0 * 60 / kE, 1e-12);
+
+    // A cantilever L = 100, h = 10 under a tip force: within 2 % of Timoshenko's beam
+    // d = P L³ / (3 E I) + P L / (k G A) on the finest mesh, as with the double factor.
+    const double L = 100, h = 10, P = -100;
+    const double beam = P * L * L * L / (3 * kE * h * h * h / 12) + P * L / (5.0 / 6.0 * kG * h);
+    in = Plate(L, h, 80, 16);
+    in.lines.push_back({0, 0, 0, h, 3});
+    RightEdgeLoad(in, L, h, 16, 2, P);
+    s = SolvePlaneStress(in, FactorPrecision::Single);
+    ASSERT_TRUE(s.singleFactor);
+    const Solution twice = SolvePlaneStress(in, FactorPrecision::Double);
+    EXPECT_LT(s.relativeResidual, std::max(1e-12, 10 * twice.relativeResidual)) << twice.relativeResidual;
+    EXPECT_LT(std::fabs(s.displacement[2 * std::size_t(s.mesh.Node(80, 8)) + 1] - beam) / std::fabs(beam), 0.02);
+    EXPECT_NEAR(s.sumRy, -P, 1e-9 * std::fabs(P));
+}
+
+TEST(SingleFactor, StressesAgreeWithTheDoubleFactorOnALargePlate)
+{
+    // The benchmark's plate of 200 x 200 cells (80,400 unknowns): held along its left edge,
+    // pulled and bent at its right edge.
+    SolverInput in = Plate(200, 200, 200, 200, 210000.0, 81000.0);
+    in.lines.push_back({0, 0, 0, 200, 3});
+    in.loads = {{200, 0, 1, 1000}, {200, 200, 1, 1000}, {200, 200, 2, -500}};
+    const Solution twice = SolvePlaneStress(in, FactorPrecision::Double);
+    const Solution once = SolvePlaneStress(in, FactorPrecision::Single);
+    ASSERT_FALSE(twice.singleFactor);
+    ASSERT_TRUE(once.singleFactor);
+    EXPECT_EQ(once.factorEntries, twice.factorEntries);
+    EXPECT_LT(once.iterations, 15);
+    EXPECT_LT(StressDifference(twice, once), 1e-9);
+    const std::size_t tip = 2 * std::size_t(once.mesh.Node(200, 200)) + 1;
+    EXPECT_NEAR(once.displacement[tip], twice.displacement[tip], 1e-9 * std::fabs(twice.displacement[tip]));
+    EXPECT_NEAR(once.sumRx, twice.sumRx, 1e-9 * 2000);
+    EXPECT_NEAR(once.momentReactions, twice.momentReactions, 1e-9 * std::fabs(twice.momentReactions));
+}
+
+TEST(SingleFactor, ModuliBeyondSinglePrecisionAreSolved)
+{
+    // Single precision ends near 3e38 and 1e-38; the factor works on K scaled to a unit
+    // diagonal, so moduli of 1e200 and 1e-200 still give sx = 1 and u = s L / E.
+    for (const double E : {1e200, 1e-200}) {
+        SolverInput in = Plate(40, 10, 8, 2, E, E / 2.6);
+        in.lines.push_back({0, 0, 0, 10, 1});
+        in.lines.push_back({0, 0, 0, 0, 2});
+        RightEdgeLoad(in, 40, 10, 2, 1, 10.0);
+        const Solution s = SolvePlaneStress(in, FactorPrecision::Single);
+        ASSERT_TRUE(s.singleFactor) << E;
+        for (const ElementStress& e : s.elements)
+            EXPECT_NEAR(e.sx, 1.0, 1e-9) << E;
+        const double u = s.displacement[2 * std::size_t(s.mesh.Node(8, 1))];
+        EXPECT_NEAR(u / (40 / E), 1.0, 1e-9) << E;
+    }
+}
+
+TEST(SingleFactor, StiffnessesFarApartAreSolvedToDoubleAccuracy)
+{
+    // A plate whose right half is a million times stiffer, more than single precision's seven
+    // digits; Poisson's ratio 0 (G = E/2), so each half is a plain bar: sx = 1 in both, the
+    // soft half stretching a million times more.
+    SolverInput in = Plate(20, 10, 4, 2, kE, kE / 2);
+    in.domains.push_back({10, 20, 10, 0, 1.0, kE * 1e6, kE * 1e6 / 2});
+    in.lines.push_back({0, 0, 0, 10, 1});
+    in.lines.push_back({0, 0, 0, 0, 2});
+    RightEdgeLoad(in, 20, 10, 2, 1, 10.0);
+    const Solution s = SolvePlaneStress(in, FactorPrecision::Single);
+    for (const ElementStress& e : s.elements)
+        EXPECT_NEAR(e.sx, 1.0, 1e-6);
+    EXPECT_NEAR(s.displacement[2 * std::size_t(s.mesh.Node(2, 1))], 10.0 / kE, 1e-9 * 10.0 / kE);
+    EXPECT_NEAR(s.displacement[2 * std::size_t(s.mesh.Node(4, 1))], 10.0 / kE * (1 + 1e-6), 1e-9 * 10.0 / kE);
+}
+
+TEST(SingleFactor, AMechanismIsRefusedAsWithTheDoubleFactor)
+{
+    // Held in x only: free to slide along y.
+    SolverInput in = Plate(20, 10, 4, 2);
+    in.lines.push_back({0, 0, 0, 10, 1});
+    in.loads.push_back({20, 10, 1, 5});
+    std::string single, twice;
+    try {
+        SolvePlaneStress(in, FactorPrecision::Single);
+    } catch (const InputError& e) {
+        single = e.what();
+    }
+    try {
+        SolvePlaneStress(in, FactorPrecision::Double);
+    } catch (const InputError& e) {
+        twice = e.what();
+    }
+    EXPECT_NE(twice.find("free to move"), std::string::npos) << twice;
+    EXPECT_EQ(single, twice);
+}
+
+TEST(SingleFactor, AutomaticChoiceTakesSinglePrecisionForLargeSystemsOnly)
+{
+    SolverInput small = Plate(10, 10, 10, 10);
+    small.lines.push_back({0, 0, 0, 10, 3});
+    small.loads.push_back({10, 10, 2, -5});
+    EXPECT_FALSE(SolvePlaneStress(small).singleFactor);
+    // 160 x 160 cells held on one edge: 2 x 161 x 160 = 51,520 unknowns.
+    SolverInput large = Plate(160, 160, 160, 160);
+    large.lines.push_back({0, 0, 0, 160, 3});
+    large.loads.push_back({160, 160, 2, -5});
+    const Solution s = SolvePlaneStress(large);
+    ASSERT_GE(s.unknowns, kUnknownsForSingleFactor);
+    EXPECT_TRUE(s.singleFactor);
+}
+
+} // namespace
+} // namespace ardela::stress
