@@ -17,20 +17,9 @@
 #include "support/EngineChecks.h"
 
 using namespace cadhost;
+using cadhost::test::ReadLaid;
 
 namespace {
-
-// Reads an ENTITIES section (and optional BLOCKS) laid out by hand into a document.
-void ReadLaid(Document& doc, const QTemporaryDir& dir, const char* entities, const char* blocks = "")
-{
-    const QByteArray file = QByteArray("  0\nSECTION\n  2\nBLOCKS\n") + blocks + "  0\nENDSEC\n"
-        + "  0\nSECTION\n  2\nENTITIES\n" + entities + "  0\nENDSEC\n  0\nEOF\n";
-    QFile f(dir.filePath("laid.dxf"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
-    DxfFile::Read(f.fileName(), doc);
-}
 
 bool HasPoint(const std::vector<Point3>& points, double x, double y)
 {

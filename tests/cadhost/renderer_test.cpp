@@ -262,3 +262,59 @@ TEST(Renderer, ASolidHatchIsFilledAndAPatternHatchShowsItsBoundary)
         delete cache;
     }
 }
+
+namespace {
+
+// A document of the entities laid out by hand in an ENTITIES section.
+void ReadEntities(Document& doc, const QTemporaryDir& dir, const QByteArray& entities)
+{
+    QFile file(dir.filePath("laid.dxf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("  0\nSECTION\n  2\nENTITIES\n" + entities + "  0\nENDSEC\n  0\nEOF\n");
+    file.close();
+    DxfFile::Read(file.fileName(), doc);
+}
+
+} // namespace
+
+TEST(Renderer, AMultilineTextShowsItsGlyphsInTheirOwnColourNotItsBox)
+{
+    // White by its layer, its text red by its code; 2 high at (-8, 3): the glyphs lie in rows
+    // 20..40, and no white pixel means its box is not drawn.
+    QTemporaryDir dir;
+    Document doc("x");
+    ReadEntities(doc, dir, "  0\nMTEXT\n  8\n0\n 10\n-8.0\n 20\n3.0\n 30\n0.0\n 40\n2.0\n 41\n16.0\n 71\n1\n"
+                           "  1\n{\\C1;HELLO} {\\C3;W}\n");
+    for (RenderCache* cache : {static_cast<RenderCache*>(nullptr), new RenderCache}) {
+        QImage image(200, 100, QImage::Format_RGB32);
+        DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, cache);
+        int red = 0, outside = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x)
+                if (image.pixelColor(x, y) == AciColor(1)) {
+                    ++red;
+                    outside += (y < 18 || y > 42 || x < 18) ? 1 : 0;
+                }
+        EXPECT_GT(red, 40) << "cached: " << (cache != nullptr);
+        EXPECT_EQ(outside, 0);
+        EXPECT_GT(CountColor(image, AciColor(3)), 5) << "the green word";
+        EXPECT_EQ(CountColor(image, AciColor(7)), 0) << "no box";
+        delete cache;
+    }
+}
+
+TEST(Renderer, ConstructionLinesCrossTheWholeViewAndRaysRunFromTheirBase)
+{
+    QTemporaryDir dir;
+    Document doc("x");
+    ReadEntities(doc, dir, "  0\nXLINE\n  8\n0\n 62\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n"
+                           "  0\nRAY\n  8\n0\n 62\n3\n 10\n0.0\n 20\n1.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n");
+    for (RenderCache* cache : {static_cast<RenderCache*>(nullptr), new RenderCache}) {
+        QImage image(200, 100, QImage::Format_RGB32);
+        DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, cache);
+        EXPECT_EQ(CountColor(image, AciColor(1), 50), 200) << "cached: " << (cache != nullptr);
+        EXPECT_EQ(CountColor(image, AciColor(3), 40), 100);
+        EXPECT_EQ(image.pixelColor(99, 40), DrawingRenderer::Background()) << "nothing behind the ray's base";
+        delete cache;
+    }
+}

@@ -3,11 +3,27 @@
 
 #include <set>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfFile.h"
 
 namespace cadhost::test {
+
+// Reads an ENTITIES section (and optional BLOCKS) laid out by hand into a document.
+inline void ReadLaid(Document& doc, const QTemporaryDir& dir, const char* entities, const char* blocks = "")
+{
+    const QByteArray file = QByteArray("  0\nSECTION\n  2\nBLOCKS\n") + blocks + "  0\nENDSEC\n"
+        + "  0\nSECTION\n  2\nENTITIES\n" + entities + "  0\nENDSEC\n  0\nEOF\n";
+    QFile f(dir.filePath("laid.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    DxfFile::Read(f.fileName(), doc);
+}
 
 inline void ExpectDocumentConsistent(const Document& doc)
 {

@@ -445,7 +445,7 @@ std::vector<Point3> Document::Outline(const Entity& e) const
     if (const std::int64_t slot = SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
         return {};
     static const DxfBlocks none;
-    return OutlineOf(ParseRecord(e.Record()), m_source ? m_source->blocks : none);
+    return OutlineOf(ParseRecord(e.Record()), m_source && m_source->blocks ? *m_source->blocks : none);
 }
 
 bool Document::CrossesWindow(const Entity& e, const Box2& window) const
@@ -826,18 +826,20 @@ void SegmentsOf(const Entity& e, std::vector<Segment>& out)
 
 std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int modes) const
 {
-    if (!(aperture >= 0.0) || (modes & (kSnapEndpoint | kSnapNode | kSnapIntersection)) == 0)
+    if (!(aperture >= 0.0) || (modes & kSnapModesAnswered) == 0)
         return std::nullopt;
     const Box2 box{at.x - aperture, at.y - aperture, at.x + aperture, at.y + aperture};
     std::optional<SnapResult> best;
     double bestDistance = aperture;
-    auto offer = [&](const Point3& p, int mode) {
-        const double d = std::hypot(p.x - at.x, p.y - at.y);
+    auto offerAt = [&](const Point3& p, int mode, double d) {
         if (d < bestDistance || (d == bestDistance && !best)) {
             bestDistance = d;
             best = SnapResult{p, mode};
         }
     };
+    auto offer = [&](const Point3& p, int mode) { offerAt(p, mode, std::hypot(p.x - at.x, p.y - at.y)); };
+    static const DxfBlocks kNoBlocks;
+    const DxfBlocks& blocks = m_source && m_source->blocks ? *m_source->blocks : kNoBlocks;
     std::vector<Segment> segments;
     m_index.Query(box, [&](std::uint32_t slot) {
         const Entity& e = m_slots[slot];
@@ -849,9 +851,31 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
                 offer(e.points[0], kSnapNode);
             return true;
         }
-        // Texts, and kinds drawn from their records (their outline points are no ends), give none.
-        if (e.kind == EntityKind::Text || e.kind == EntityKind::Other)
+        if (e.kind == EntityKind::Text) {
+            if (modes & kSnapInsertion)
+                offer(e.alignment == kAlignLeft ? e.points[0] : e.alignmentPoint, kSnapInsertion);
             return true;
+        }
+        if (e.kind == EntityKind::Other) {
+            // Kinds drawn from their records offer the exact points their unit knows (their
+            // outline points are no ends). A centre is offered also while the cursor is on the
+            // curve, behind any point that lies within the aperture itself.
+            if (e.Record().empty())
+                return true;
+            std::optional<bool> onCurve;
+            for (const SnapPoint& p : SnapPointsOf(ParseRecord(e.Record()), blocks, modes)) {
+                const double d = std::hypot(p.at.x - at.x, p.at.y - at.y);
+                if (d <= aperture) {
+                    offerAt(p.at, p.mode, d);
+                } else if (p.mode == kSnapCenter) {
+                    if (!onCurve)
+                        onCurve = CrossesWindow(e, box);
+                    if (*onCurve)
+                        offerAt(p.at, p.mode, aperture);
+                }
+            }
+            return true;
+        }
         if (modes & kSnapEndpoint)
             for (const Point3& p : e.points)
                 offer(p, kSnapEndpoint);

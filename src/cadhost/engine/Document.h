@@ -18,6 +18,7 @@
 #include "cadhost/engine/LayerTable.h"
 #include "cadhost/engine/Linetypes.h"
 #include "cadhost/engine/SelectionFilter.h"
+#include "cadhost/engine/SnapModes.h"
 #include "cadhost/engine/SpatialIndex.h"
 
 namespace cadhost {
@@ -42,9 +43,6 @@ struct TextStyle {
 
 // Selection modes of SelectionSet::Select.
 enum SelectMode : int { kSelectWindow = 0, kSelectCrossing = 1, kSelectAll = 5 };
-
-// Running object snap modes (the bits of "OSMODE").
-enum SnapMode : int { kSnapEndpoint = 1, kSnapNode = 8, kSnapIntersection = 32 };
 
 // A named selection set of a document: ObjectIDs in selection order.
 class SelectionSet {
@@ -195,8 +193,11 @@ public:
     std::vector<ObjectId> SelectCrossing(const Box2& window) const;
 
     // ---- object snap ----
-    // The nearest snap point within `aperture` of `at` for the modes in `modes` (SnapMode bits);
-    // entities on layers that are off or frozen are not snapped to.
+    // The nearest snap point within `aperture` of `at` for the modes in `modes` (SnapMode bits):
+    // ends of lines and polylines, points (node), texts' insertion points, intersections of
+    // straight segments, and what each kind drawn from its record offers (ends, centres,
+    // quadrants, insertion points); the centre of a curve also while the cursor is on the curve.
+    // Entities on layers that are off or frozen are not snapped to.
     std::optional<SnapResult> Snap(const Point3& at, double aperture, int modes) const;
 
     // ---- undo ----

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 
 #include <QFileInfo>
 
@@ -247,7 +248,6 @@ struct Interpreted {
     QString layer;          // as the record spells it
     bool paperSpace = false;
     bool bad = false;       // values that are no numbers, or beyond reach: not drawn
-    bool mirrored = false;  // seen from below (extrusion z negative): x turns over
     bool closedForm = false;  // an arc or a circle: `bounds` are its extents
     Box2 bounds;
 };
@@ -263,12 +263,12 @@ Interpreted Interpret(std::string_view record)
     std::vector<Point3> lwVertices;
     bool bad = false;
     bool bulged = false;   // a polyline with arc segments: drawn from its record
+    Point3 normal{0, 0, 1};   // extrusion direction: planar kinds in another plane are drawn from their record
     int flags = 0;
     int hj = 0, vj = 0;
     std::string_view text;
     bool hasText = false;
     bool hasLayer = false;
-    bool hasExtrusion = false;
     ForOwnGroups(record, [&](int code, std::string_view value) {
         switch (code) {
         case 5: e.handle = ToHandle(value); return;
@@ -276,15 +276,13 @@ Interpreted Interpret(std::string_view record)
         case 6: e.linetype = FromDxfText(Trim(value)); return;
         case 62: if (auto c = ToInt(value)) e.color = int(*c); return;
         case 67: if (auto c = ToInt(value)) out.paperSpace = *c == 1; return;
-        case 230:
-            if (!hasExtrusion)
-                out.mirrored = ToDouble(value).value_or(0.0) < 0;
-            hasExtrusion = true;
-            return;
         case 70: if (auto c = ToInt(value)) flags = int(*c); return;
         case 72: if (auto c = ToInt(value)) hj = int(*c); return;
         case 73: if (auto c = ToInt(value)) vj = int(*c); return;
         case 1: text = value; hasText = true; return;
+        case 210: normal.x = ToDouble(value).value_or(0.0); return;
+        case 220: normal.y = ToDouble(value).value_or(0.0); return;
+        case 230: normal.z = ToDouble(value).value_or(1.0); return;
         default: break;
         }
         if (code >= 10 && code < 60) {
@@ -390,7 +388,9 @@ Interpreted Interpret(std::string_view record)
              && std::abs(e.alignmentPoint.z) <= kLargest && e.height <= kLargest))
         bad = true;
     out.bad = bad;
-    if (bad || bulged) {
+    const bool ownPlane = (e.kind == EntityKind::LwPolyline || e.kind == EntityKind::Solid || e.kind == EntityKind::Text)
+        && !(normal.x == 0.0 && normal.y == 0.0 && normal.z > 0.0);
+    if (bad || bulged || ownPlane) {
         e.kind = EntityKind::Other;
         std::vector<Point3>().swap(e.points);   // its memory too: a drawing holds millions
         e.text = QString();
@@ -400,7 +400,7 @@ Interpreted Interpret(std::string_view record)
         // Arcs and circles are bounded in closed form (their quadrant points where they pass
         // them); the outline of any other kind is computed once for its extents.
         const bool arc = type == "ARC";
-        if ((arc || type == "CIRCLE") && has[40]) {
+        if ((arc || type == "CIRCLE") && has[40] && normal.x == 0.0 && normal.y == 0.0 && normal.z != 0.0) {
             const double r = v[40];
             double a0 = arc ? v[50] * std::numbers::pi / 180 : 0.0;
             double a1 = arc ? v[51] * std::numbers::pi / 180 : 2 * std::numbers::pi;
@@ -413,7 +413,7 @@ Interpreted Interpret(std::string_view record)
             for (double q = std::ceil(a0 / (std::numbers::pi / 2)) * (std::numbers::pi / 2); q < a1; q += std::numbers::pi / 2)
                 if (q > a0)
                     add(q);
-            if (out.mirrored)
+            if (normal.z < 0)   // seen from below: x turns over
                 box = Box2{-box.maxX, box.minY, -box.minX, box.maxY};
             if (std::isfinite(box.minX) && std::isfinite(box.minY) && std::abs(box.minX) < kLargest
                 && std::abs(box.maxX) < kLargest && std::abs(box.minY) < kLargest && std::abs(box.maxY) < kLargest)
@@ -454,6 +454,23 @@ DxfGroup* FindGroup(DxfRecord& record, int code)
 const DxfGroup* FindGroup(const DxfRecord& record, int code)
 {
     return FindGroup(const_cast<DxfRecord&>(record), code);
+}
+
+// True when the record names its extension dictionary (102 {ACAD_XDICTIONARY ... 102 }).
+bool HasExtensionDictionary(std::string_view record)
+{
+    DxfGroupWalker walk(record);
+    int code = 0;
+    std::string_view value;
+    bool first = true;
+    while (walk.Next(code, value)) {
+        if (code == 0 && !first)
+            return false;
+        first = false;
+        if (code == 102 && Trim(value) == "{ACAD_XDICTIONARY")
+            return true;
+    }
+    return false;
 }
 
 class Reader {
@@ -705,7 +722,7 @@ private:
 
     void AddEntities()
     {
-        m_source->blocks = std::move(m_blocks);
+        m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
         m_doc.Reserve(m_records.size());
         for (const std::string_view record : m_records) {
             Interpreted in = Interpret(record);
@@ -726,7 +743,7 @@ private:
                     bounds = in.bounds;
                 } else if (!in.bad) {
                     Box2 box;
-                    for (const Point3& p : OutlineOf(ParseRecord(record), m_source->blocks))
+                    for (const Point3& p : OutlineOf(ParseRecord(record), *m_source->blocks))
                         if (!IsBreak(p))
                             box.Add(p);
                     bounds = box;
@@ -742,6 +759,8 @@ private:
                     e.filled = fill == 1;
                 }
             }
+            if (e.handle != 0 && HasExtensionDictionary(record))
+                m_source->extensionDictionaryOwners.push_back(e.handle);
             e.SetRecord(record);
             m_doc.AddEntity(std::move(e), bounds);
         }
@@ -785,6 +804,8 @@ public:
                 WriteTables(section);
             else if (section.name == "ENTITIES")
                 WriteEntities();
+            else if (section.name == "OBJECTS")
+                WriteObjects(section.groups);
             else
                 WriteGroups(section.groups);
             Group(0, "ENDSEC");
@@ -1038,6 +1059,58 @@ private:
             if (FromDxfText(EntryName(entry)).compare(QLatin1String("Standard"), Qt::CaseInsensitive) == 0)
                 SetGroup(entry, 3, typeface.isEmpty() ? std::string("txt") : ToDxfText(typeface + QStringLiteral(".ttf")), 2);
         return out;
+    }
+
+    // ---- objects
+
+    // The objects as read, less the extension dictionaries of erased entities and what they
+    // hold: left behind, they would have no owner.
+    void WriteObjects(const std::vector<DxfGroup>& groups)
+    {
+        std::unordered_set<std::uint64_t> gone(m_src.extensionDictionaryOwners.begin(),
+                                               m_src.extensionDictionaryOwners.end());
+        if (!gone.empty())
+            m_doc.ForEachEntity([&](const Entity& e) { gone.erase(e.handle); });
+        if (gone.empty()) {
+            WriteGroups(groups);
+            return;
+        }
+        struct Object {
+            std::size_t begin = 0, end = 0;
+            std::uint64_t handle = 0, owner = 0;
+        };
+        std::vector<Object> objects;
+        int braces = 0;
+        bool ownerSeen = false;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            const DxfGroup& g = groups[i];
+            if (g.code == 0 || objects.empty()) {
+                objects.push_back({i, i, 0, 0});
+                braces = 0;
+                ownerSeen = false;
+            }
+            Object& o = objects.back();
+            o.end = i + 1;
+            if (g.code == 102)
+                braces += g.value.find('{') != std::string::npos ? 1 : (braces > 0 ? -1 : 0);
+            else if (g.code == 5 && o.handle == 0)
+                o.handle = ToHandle(g.value);
+            else if (g.code == 330 && braces == 0 && !ownerSeen) {
+                o.owner = ToHandle(g.value);
+                ownerSeen = true;
+            }
+        }
+        // What a dropped object owns is dropped with it.
+        for (bool more = true; more;) {
+            more = false;
+            for (const Object& o : objects)
+                if (o.handle != 0 && o.owner != 0 && gone.count(o.owner) && gone.insert(o.handle).second)
+                    more = true;
+        }
+        for (const Object& o : objects)
+            if (o.handle == 0 || !gone.count(o.handle))
+                for (std::size_t i = o.begin; i < o.end; ++i)
+                    Group(groups[i].code, groups[i].value);
     }
 
     // ---- entities

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,6 @@
 #include <QString>
 
 #include "cadhost/engine/Geometry.h"
-
 #include "cadhost/engine/LayerTable.h"
 
 namespace cadhost {
@@ -163,7 +163,6 @@ struct DxfSource {
     // The file's text, every line ended by a line feed alone: the records of model space are
     // kept as views into it (Entity::record), so it lives as long as the document.
     QByteArray text;
-    DxfBlocks blocks;                     // the block definitions, for outlines of references
     struct Section {
         std::string name;                  // HEADER, CLASSES, TABLES, BLOCKS, ENTITIES, ...
         std::vector<DxfGroup> groups;      // everything between "2 NAME" and ENDSEC
@@ -171,6 +170,11 @@ struct DxfSource {
     };
     std::vector<Section> sections;
     std::vector<DxfRecord> paperSpace;    // entities of paper space, written after model space
+    // The block definitions as read, for what references draw, show and snap to.
+    std::shared_ptr<const DxfBlocks> blocks;
+    // Model space entities that own an extension dictionary (their handles): a save leaves out
+    // the dictionaries (and what they hold) of those erased since.
+    std::vector<std::uint64_t> extensionDictionaryOwners;
     std::string release;                  // $ACADVER: AC1009 (R12) ... AC1032 (R2018)
     bool handles = true;                  // entities carry handles (group 5)
     std::string modelSpaceOwner;          // handle of *Model_Space's block record (R2000 on)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 
 namespace cadhost {
@@ -42,19 +43,17 @@ QString ObjectModelName(const Entity& e)
     case EntityKind::Solid: return QStringLiteral("AcDbSolid");
     case EntityKind::Other: break;
     }
-    static const std::pair<const char*, const char*> names[] = {
-        {"ARC", "AcDbArc"}, {"CIRCLE", "AcDbCircle"}, {"ELLIPSE", "AcDbEllipse"}, {"SPLINE", "AcDbSpline"},
-        {"INSERT", "AcDbBlockReference"}, {"MTEXT", "AcDbMText"}, {"HATCH", "AcDbHatch"},
-        {"DIMENSION", "AcDbDimension"}, {"LEADER", "AcDbLeader"}, {"3DFACE", "AcDbFace"},
-        {"IMAGE", "AcDbRasterImage"}, {"ATTDEF", "AcDbAttributeDefinition"}, {"TRACE", "AcDbTrace"},
-        {"VIEWPORT", "AcDbViewport"}, {"RAY", "AcDbRay"}, {"XLINE", "AcDbXline"}, {"MLINE", "AcDbMline"},
-        {"TOLERANCE", "AcDbFcf"}, {"3DSOLID", "AcDb3dSolid"}, {"REGION", "AcDbRegion"}, {"BODY", "AcDbBody"},
-        {"WIPEOUT", "AcDbWipeout"}, {"MESH", "AcDbSubDMesh"}, {"MULTILEADER", "AcDbMLeader"},
-        {"MLEADER", "AcDbMLeader"}, {"SHAPE", "AcDbShape"}, {"HELIX", "AcDbHelix"}, {"TABLE", "AcDbTable"},
-        {"UNDERLAY", "AcDbUnderlayReference"}, {"PDFUNDERLAY", "AcDbPdfReference"},
-        {"DWFUNDERLAY", "AcDbDwfReference"}, {"DGNUNDERLAY", "AcDbDgnReference"}, {"OLE2FRAME", "AcDbOle2Frame"},
-        {"POLYLINE", "AcDbPolyline"}, {"LWPOLYLINE", "AcDbPolyline"}};
     const QString type = EntityTypeName(e);
+    // The kinds with a unit of their own name themselves; the others kept by their record:
+    if (const QString name = ObjectNameOfKind(type); !name.isEmpty())
+        return name;
+    static const std::pair<const char*, const char*> names[] = {
+        {"ATTDEF", "AcDbAttributeDefinition"}, {"VIEWPORT", "AcDbViewport"}, {"MLINE", "AcDbMline"},
+        {"TOLERANCE", "AcDbFcf"}, {"3DSOLID", "AcDb3dSolid"}, {"REGION", "AcDbRegion"}, {"BODY", "AcDbBody"},
+        {"MESH", "AcDbSubDMesh"}, {"MULTILEADER", "AcDbMLeader"}, {"MLEADER", "AcDbMLeader"},
+        {"SHAPE", "AcDbShape"}, {"HELIX", "AcDbHelix"}, {"TABLE", "AcDbTable"},
+        {"UNDERLAY", "AcDbUnderlayReference"}, {"PDFUNDERLAY", "AcDbPdfReference"},
+        {"DWFUNDERLAY", "AcDbDwfReference"}, {"DGNUNDERLAY", "AcDbDgnReference"}, {"OLE2FRAME", "AcDbOle2Frame"}};
     for (const auto& [dxf, name] : names)
         if (type == QLatin1String(dxf))
             return QLatin1String(name);
@@ -133,7 +132,8 @@ Box2 EntityBounds(const Entity& e)
         return b;
     }
     for (const Point3& p : e.points)
-        b.Add(p);
+        if (!IsBreak(p))   // a break's y is no coordinate
+            b.Add(p);
     return b;
 }
 

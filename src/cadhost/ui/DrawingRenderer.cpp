@@ -1,9 +1,11 @@
 // The host's painter: one pass over the visible entities, lines batched per layer.
 #include "cadhost/ui/DrawingRenderer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <deque>
 #include <numbers>
 
@@ -94,6 +96,69 @@ double LinetypeScale(const Document& doc)
 {
     const double s = doc.GetVariable(QStringLiteral("LTSCALE")).toDouble();
     return s > 0 ? s : 1.0;
+}
+
+// The drawing's block definitions (none for a drawing made here).
+const DxfBlocks& BlocksOf(const Document& doc)
+{
+    static const DxfBlocks kNone;
+    return doc.Source() && doc.Source()->blocks ? *doc.Source()->blocks : kNone;
+}
+
+// Visits the segments of an entity's outline; with `skipTextBoxes` the boxes of texts (drawn
+// as their glyphs instead) are left out.
+template <typename Visit>
+void ForOutlineSegments(const std::vector<Point3>& p, bool closed, bool skipTextBoxes, Visit visit)
+{
+    bool skipping = skipTextBoxes && !p.empty() && IsOutlineTextBreak(p.front());
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        if (IsBreak(p[i])) {
+            skipping = skipTextBoxes && IsOutlineTextBreak(p[i]);
+            continue;
+        }
+        if (!skipping && !IsBreak(p[i + 1]))
+            visit(p[i], p[i + 1]);
+    }
+    if (closed && p.size() > 2)
+        visit(p.back(), p.front());
+}
+
+// Lines without end (XLINE, RAY): their extents are their base point alone, yet they cross
+// the whole view.
+bool IsEndlessKind(const Entity& e)
+{
+    if (e.kind != EntityKind::Other)
+        return false;
+    const std::string_view type = RecordType(e.Record());
+    return type == "XLINE" || type == "RAY";
+}
+
+// The line without end as the part of it inside the box; false when it misses the box.
+bool ClipEndless(const EndlessLine& l, const Box2& box, Point3& a, Point3& b)
+{
+    double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+    if (!l.bothWays)
+        t0 = 0.0;
+    const double d[2] = {l.direction.x, l.direction.y};
+    const double o[2] = {l.base.x, l.base.y};
+    const double lo[2] = {box.minX, box.minY}, hi[2] = {box.maxX, box.maxY};
+    for (int k = 0; k < 2; ++k) {
+        if (d[k] == 0.0) {
+            if (o[k] < lo[k] || o[k] > hi[k])
+                return false;
+            continue;
+        }
+        double u0 = (lo[k] - o[k]) / d[k], u1 = (hi[k] - o[k]) / d[k];
+        if (u0 > u1)
+            std::swap(u0, u1);
+        t0 = std::max(t0, u0);
+        t1 = std::min(t1, u1);
+    }
+    if (!(t0 <= t1) || !std::isfinite(t0) || !std::isfinite(t1))
+        return false;
+    a = Point3{o[0] + t0 * d[0], o[1] + t0 * d[1], 0};
+    b = Point3{o[0] + t1 * d[0], o[1] + t1 * d[1], 0};
+    return true;
 }
 
 class Painter {
@@ -221,7 +286,8 @@ public:
     // Points keep their mark and solids their fill however small; lines are drawn as they are.
     static bool MayBeDot(const Entity& e)
     {
-        return e.kind != EntityKind::Line && e.kind != EntityKind::Point && e.kind != EntityKind::Solid;
+        return e.kind != EntityKind::Line && e.kind != EntityKind::Point && e.kind != EntityKind::Solid
+            && !IsEndlessKind(e);
     }
 
     // An entity whose extents are smaller than two pixels each way looks as the pixels at their
@@ -255,14 +321,22 @@ private:
         case EntityKind::Other: {
             if (ArcOrCircle(*s, e))
                 break;
-            const std::vector<Point3> outline = m_doc.Outline(e);
-            if (e.filled)
+            const DxfRecord record = ParseRecord(e.Record());
+            const std::vector<Point3> outline = OutlineOf(record, BlocksOf(m_doc));
+            if (e.filled) {
                 Filled(*s, outline);
-            else
-                Run(*s, outline, false);
+                break;
+            }
+            const bool texts = ShowsTexts(record);
+            ForOutlineSegments(outline, e.closed, texts, [&](const Point3& a, const Point3& b) { Line(*s, a, b); });
+            if (texts)
+                for (const TextRun& run : TextRunsOf(record, BlocksOf(m_doc), Measure()))
+                    Run(*s, run);
+            for (const EndlessLine& l : EndlessLinesOf(record))
+                Endless(*s, l);
             break;
         }
-        case EntityKind::LwPolyline: Run(*s, e.points, e.closed); break;
+        case EntityKind::LwPolyline: Polyline(*s, e.points, e.closed); break;
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
         }
@@ -280,25 +354,34 @@ private:
         double cx = 0, cy = 0, r = 0, a0 = 0, a1 = 360;
         bool seen[6] = {};
         bool mirrored = false;
-        ForOwnGroups(e.Record(), [&](int code, std::string_view value) {
-            const int slot = code == 10 ? 0 : code == 20 ? 1 : code == 40 ? 2 : code == 50 ? 3 : code == 51 ? 4 : code == 230 ? 5 : -1;
-            if (slot < 0 || seen[slot])
-                return;
-            seen[slot] = true;
+        bool tilted = false;   // in a plane of its own: its unit draws it
+        auto number = [](std::string_view value) {
             while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
                 value.remove_prefix(1);
             while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
                 value.remove_suffix(1);
             double d = 0.0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
-            if (ec != std::errc() || !std::isfinite(d))
-                d = 0.0;
-            double* targets[6] = {&cx, &cy, &r, &a0, &a1, nullptr};
+            return ec == std::errc() && std::isfinite(d) ? d : 0.0;
+        };
+        ForOwnGroups(e.Record(), [&](int code, std::string_view value) {
+            if (code == 210 || code == 220) {
+                tilted |= number(value) != 0.0;
+                return;
+            }
+            const int slot = code == 10 ? 0 : code == 20 ? 1 : code == 40 ? 2 : code == 50 ? 3 : code == 51 ? 4 : code == 230 ? 5 : -1;
+            if (slot < 0 || seen[slot])
+                return;
+            seen[slot] = true;
+            const double d = number(value);
+            double* targets[5] = {&cx, &cy, &r, &a0, &a1};
             if (slot == 5)
                 mirrored = d < 0;
             else
                 *targets[slot] = d;
         });
+        if (tilted)
+            return false;
         constexpr double kTurn = 2 * std::numbers::pi;
         double start = arc ? a0 * std::numbers::pi / 180 : 0.0;
         double end = arc ? a1 * std::numbers::pi / 180 : kTurn;
@@ -327,7 +410,7 @@ private:
         return true;
     }
 
-    void Run(LayerStyle& s, const std::vector<Point3>& points, bool closed)
+    void Polyline(LayerStyle& s, const std::vector<Point3>& points, bool closed)
     {
         for (std::size_t i = 0; i + 1 < points.size(); ++i)
             if (!IsBreak(points[i]) && !IsBreak(points[i + 1]))
@@ -335,6 +418,30 @@ private:
         if (closed && points.size() > 2)
             Line(s, points.back(), points.front());
     }
+
+public:
+    // A cached text or line without end in the style of that index.
+    void Run(std::uint32_t style, const TextRun& run)
+    {
+        LayerStyle& s = m_styles[style];
+        if (s.visible)
+            Run(s, run);
+    }
+    void Endless(std::uint32_t style, const EndlessLine& l)
+    {
+        LayerStyle& s = m_styles[style];
+        if (s.visible)
+            Endless(s, l);
+    }
+
+    // How the view's glyphs measure a run (drawing units).
+    TextMeasure Measure()
+    {
+        const QString font = Font().family();
+        return [font](const TextRun& run) { return DrawingRenderer::GlyphMeasure(run, font); };
+    }
+
+private:
 
     LayerStyle* OwnStyleOf(const Entity& e)
     {
@@ -497,6 +604,56 @@ private:
         m_painter.restore();
     }
 
+    // The cap height of the font as a part of its pixel size.
+    static double CapRatio(QFont font)
+    {
+        font.setPixelSize(200);
+        const QFontMetricsF fm(font);
+        const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+        return cap / 200.0;
+    }
+
+    // One run of a text drawn from its record: its own font, height, width, lines and colour.
+    void Run(LayerStyle& s, const TextRun& run)
+    {
+        const double px = run.height * m_view.scale;
+        const double c = std::cos(run.rotation), n = std::sin(run.rotation);
+        if (px < 3.0) {
+            // Too small to read: its baseline stands in for it.
+            const double w = CellMeasure(run);
+            Line(s, run.at, Point3{run.at.x + c * w, run.at.y + n * w, run.at.z});
+            return;
+        }
+        Flush(s);
+        QFont font = run.font.isEmpty() ? Font() : QFont(run.font);
+        font.setBold(run.bold || (run.font.isEmpty() && Font().bold()));
+        font.setItalic(run.italic || (run.font.isEmpty() && Font().italic()));
+        font.setUnderline(run.underline);
+        font.setOverline(run.overline);
+        font.setStrikeOut(run.strike);
+        font.setPixelSize(std::max(1, int(std::lround(px / CapRatio(font)))));
+        m_painter.save();
+        m_painter.translate(m_view.ToScreen(run.at.x, run.at.y));
+        m_painter.rotate(-run.rotation * 180.0 / std::numbers::pi);
+        if (run.widthFactor > 0 && std::abs(run.widthFactor - 1.0) > 1e-9)
+            m_painter.scale(std::clamp(run.widthFactor, 0.01, 100.0), 1.0);
+        m_painter.setFont(font);
+        m_painter.setPen(run.color >= 1 && run.color <= 255 ? AciColor(run.color) : s.color);
+        m_painter.drawText(QPointF(0, 0), run.text);
+        m_painter.restore();
+    }
+
+    // A line without end across the view.
+    void Endless(LayerStyle& s, const EndlessLine& l)
+    {
+        Box2 box = m_view.VisibleBox();
+        const double margin = 2.0 / std::max(m_view.scale, 1e-300);
+        box = Box2{box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin};
+        Point3 a, b;
+        if (ClipEndless(l, box, a, b))
+            Line(s, a, b);
+    }
+
     QFont Font()
     {
         if (!m_fontReady) {
@@ -532,14 +689,16 @@ private:
 namespace {
 
 // Gathers the drawing into compact items: lines and polyline edges as segments, every other
-// entity with its extents.
-void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::vector<RenderCache::Item>& items)
+// entity with its extents; lines without end apart, as they cross every view.
+void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::vector<RenderCache::Item>& items,
+            std::vector<std::pair<std::uint32_t, EndlessLine>>& endless)
 {
     const Box2 extents = doc.Extents();
     ox = extents.IsEmpty() ? 0.0 : extents.minX;
     oy = extents.IsEmpty() ? 0.0 : extents.minY;
     items.clear();
     items.reserve(doc.EntityCount());
+    endless.clear();
     doc.ForEachEntity([&](const Entity& e) {
         const int style = painter.StyleIndex(e);
         if (style < 0)
@@ -550,13 +709,13 @@ void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::
         switch (e.kind) {
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
         case EntityKind::Polyline3d:
-        case EntityKind::LwPolyline:
-            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                add(e.points[i], e.points[i + 1]);
-            if (e.closed && e.points.size() > 2)
-                add(e.points.back(), e.points.front());
-            break;
+        case EntityKind::LwPolyline: ForOutlineSegments(e.points, e.closed, false, add); break;
         default: {
+            if (IsEndlessKind(e)) {
+                for (const EndlessLine& l : EndlessLinesOf(ParseRecord(e.Record())))
+                    endless.emplace_back(std::uint32_t(style), l);
+                break;
+            }
             const Box2 box = doc.Bounds(e);
             if (box.IsEmpty())
                 break;
@@ -581,27 +740,61 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
     // When most of the drawing is in view, a straight pass beats the index.
     const bool most = extents.IsEmpty() || (visible.minX <= extents.minX && visible.maxX >= extents.maxX
                                             && visible.minY <= extents.minY && visible.maxY >= extents.maxY);
-    if (!most) {
-        doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
-        return;
+    // With the view's cache, a view showing a sixteenth of the drawing or more walks the compact
+    // items and passes over those out of sight; a view of a smaller part asks the spatial index.
+    bool large = most;
+    if (!large && visible.Intersects(extents)) {
+        const double w = std::min(visible.maxX, extents.maxX) - std::max(visible.minX, extents.minX);
+        const double h = std::min(visible.maxY, extents.maxY) - std::max(visible.minY, extents.minY);
+        large = w * h * 16.0 >= extents.Width() * extents.Height();
     }
-    if (!cache) {
-        doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+    if (!cache || !large) {
+        if (most)
+            doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+        else
+            doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
         return;
     }
     if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
-        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_items);
+        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_items, cache->m_endless);
         cache->m_ownStyles = painter.OwnStyles();
         cache->m_doc = &doc;
         cache->m_revision = doc.Revision();
     } else {
-        // The segments name the own styles by the indices the gathering pass gave them.
+        // The items name the own styles by the indices the gathering pass gave them.
         for (const RenderCache::OwnStyle& own : cache->m_ownStyles)
             painter.OwnStyleIndex(own);
     }
     const double ox = cache->m_originX, oy = cache->m_originY;
-    for (const RenderCache::Item& item : cache->m_items)
-        painter.Item(item, ox, oy);
+    if (most) {
+        for (const RenderCache::Item& item : cache->m_items)
+            painter.Item(item, ox, oy);
+    } else {
+        // The visible box relative to the origin, a little larger so that rounding loses nothing.
+        const double pad = 2.0 / view.scale;
+        const float x0 = float(visible.minX - ox - pad), y0 = float(visible.minY - oy - pad);
+        const float x1 = float(visible.maxX - ox + pad), y1 = float(visible.maxY - oy + pad);
+        for (const RenderCache::Item& item : cache->m_items) {
+            if (std::max(item.x0, item.x1) < x0 || std::min(item.x0, item.x1) > x1 || std::max(item.y0, item.y1) < y0
+                || std::min(item.y0, item.y1) > y1)
+                continue;
+            painter.Item(item, ox, oy);
+        }
+    }
+    for (const auto& [style, line] : cache->m_endless)
+        painter.Endless(style, line);
+}
+
+double DrawingRenderer::GlyphMeasure(const TextRun& run, const QString& drawingFont)
+{
+    QFont font(run.font.isEmpty() ? drawingFont : run.font);
+    font.setBold(run.bold);
+    font.setItalic(run.italic);
+    constexpr int kReference = 200;   // pixels: glyph widths measured at this size, then scaled
+    font.setPixelSize(kReference);
+    const QFontMetricsF fm(font);
+    const double cap = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.7;
+    return fm.horizontalAdvance(run.text) * run.height / cap * run.widthFactor;
 }
 
 } // namespace cadhost

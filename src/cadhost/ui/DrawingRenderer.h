@@ -11,6 +11,7 @@
 #include <QRectF>
 
 #include "cadhost/engine/Document.h"
+#include "cadhost/engine/DxfOutline.h"
 
 namespace cadhost {
 
@@ -67,6 +68,8 @@ private:
     double m_originY = 0.0;
     std::vector<Item> m_items;                // in creation order
     std::vector<OwnStyle> m_ownStyles;        // the styles the segments name past the layers
+    // Lines without end, each with its style: drawn across every view.
+    std::vector<std::pair<std::uint32_t, EndlessLine>> m_endless;
 };
 
 class DrawingRenderer {
@@ -76,6 +79,9 @@ public:
     // Paints the document into `image` (already sized to the transform) over the background.
     // With a cache, a redraw of an unchanged drawing reuses what the last one gathered.
     static void Render(const Document& doc, const ViewTransform& view, QImage& image, RenderCache* cache = nullptr);
+    // The width of a run of text in drawing units as the view's glyphs take it (multiline
+    // texts wrap by it).
+    static double GlyphMeasure(const TextRun& run, const QString& drawingFont);
 };
 
 } // namespace cadhost

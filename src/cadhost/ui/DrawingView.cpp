@@ -100,6 +100,7 @@ void DrawingView::CursorFollows()
     int mode = 0;
     const Point3 p = PickAt(*m_cursor, &mode);
     m_snapMarker = mode ? std::optional<QPointF>(ToScreen(p)) : std::nullopt;
+    m_snapMode = mode;
     emit CursorMoved(p.x, p.y, mode);
 }
 
@@ -227,9 +228,33 @@ void DrawingView::paintEvent(QPaintEvent*)
     }
     PaintHighlight(p);
     if (m_snapMarker) {
+        // Each mode its mark: a square for an end, a circle for a centre, a diamond for a
+        // quadrant, a cross for an intersection, a circled cross for a node, a double square
+        // for an insertion point.
+        const QPointF c = *m_snapMarker;
         p.setPen(QPen(QColor(255, 220, 0), 2));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(*m_snapMarker - QPointF(5, 5), QSizeF(10, 10)));
+        const QRectF box(c - QPointF(5, 5), QSizeF(10, 10));
+        switch (m_snapMode) {
+        case kSnapCenter: p.drawEllipse(c, 6, 6); break;
+        case kSnapQuadrant:
+            p.drawPolygon(QPolygonF{c + QPointF(0, -6), c + QPointF(6, 0), c + QPointF(0, 6), c + QPointF(-6, 0)});
+            break;
+        case kSnapIntersection:
+            p.drawLine(box.topLeft(), box.bottomRight());
+            p.drawLine(box.topRight(), box.bottomLeft());
+            break;
+        case kSnapNode:
+            p.drawEllipse(c, 5, 5);
+            p.drawLine(box.topLeft(), box.bottomRight());
+            p.drawLine(box.topRight(), box.bottomLeft());
+            break;
+        case kSnapInsertion:
+            p.drawRect(box);
+            p.drawRect(box.adjusted(3, 3, -3, -3));
+            break;
+        default: p.drawRect(box); break;
+        }
     }
 }
 
@@ -273,6 +298,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event)
     int mode = 0;
     const Point3 p = PickAt(event->position(), &mode);
     m_snapMarker = mode ? std::optional<QPointF>(ToScreen(p)) : std::nullopt;
+    m_snapMode = mode;
     update();
     emit CursorMoved(p.x, p.y, mode);
 }

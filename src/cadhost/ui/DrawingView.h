@@ -89,6 +89,7 @@ private:
     QPointF m_panFrom;
     std::optional<QPointF> m_cursor;
     std::optional<QPointF> m_snapMarker;
+    int m_snapMode = 0;   // the SnapMode bit of the marker
     std::optional<Point3> m_rubberFrom;
     std::optional<ObjectId> m_highlight;
 };

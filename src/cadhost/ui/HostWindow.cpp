@@ -420,10 +420,16 @@ void HostWindow::CursorMoved(double x, double y, int snapMode)
     QString snap;
     if (snapMode == kSnapEndpoint)
         snap = tr("  endpoint");
+    else if (snapMode == kSnapCenter)
+        snap = tr("  centre");
     else if (snapMode == kSnapNode)
         snap = tr("  node");
+    else if (snapMode == kSnapQuadrant)
+        snap = tr("  quadrant");
     else if (snapMode == kSnapIntersection)
         snap = tr("  intersection");
+    else if (snapMode == kSnapInsertion)
+        snap = tr("  insertion");
     m_coords->setText(QStringLiteral("X %1  Y %2%3").arg(Number(x), Number(y), snap));
     // ERASE shows what a click here would take.
     if (m_tool == Tool::Erase && m_request && m_request->fromTool)
@@ -440,10 +446,16 @@ void HostWindow::UpdateSnapLabel()
     QStringList modes;
     if (osmode & kSnapEndpoint)
         modes << tr("END");
+    if (osmode & kSnapCenter)
+        modes << tr("CEN");
     if (osmode & kSnapNode)
         modes << tr("NODE");
+    if (osmode & kSnapQuadrant)
+        modes << tr("QUA");
     if (osmode & kSnapIntersection)
         modes << tr("INT");
+    if (osmode & kSnapInsertion)
+        modes << tr("INS");
     m_snap->setText(tr("Snap: %1").arg(modes.isEmpty() ? tr("off") : modes.join(QLatin1Char(' '))));
 }
 
