@@ -24,7 +24,7 @@
 #include "desktop/FileChooser.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussModel.h"
 #include "truss_wizard/frmTruss.h"
 #include "wizard/WizardLifetime.h"

@@ -42,7 +42,7 @@ static void ScrollOneRow(benchmark::State& state)
     int value = 0;
     for (auto _ : state) {
         value = (value + 1) % 1019;
-        b.editor.fsbVertGrid->setValue(value);
+        b.editor.findChild<QScrollBar*>(QStringLiteral("fsbVertGrid"))->setValue(value);
     }
 }
 BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
@@ -50,10 +50,10 @@ BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
 static void OpenTypeAndCommitACell(benchmark::State& state)
 {
     Bench b;
-    b.editor.msgGrid->setCurrentCell(2, 2);
+    b.editor.findChild<FixedCellGrid*>(QStringLiteral("msgGrid"))->setCurrentCell(2, 2);
     for (auto _ : state) {
         b.editor.MSFlexGridEdit('7');
-        b.editor.txtEdit->insert(QStringLiteral(".5"));
+        b.editor.findChild<QLineEdit*>(QStringLiteral("txtEdit"))->insert(QStringLiteral(".5"));
         b.editor.CommitEdit();
     }
 }

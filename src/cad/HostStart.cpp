@@ -45,10 +45,14 @@ QString DefaultHostProgram()
 AcadApplicationPtr StartHost(const HostLaunch& launch, QProcess* child)
 {
     const QString program = launch.program.isEmpty() ? DefaultHostProgram() : launch.program;
-    if (launch.socketPath.isEmpty() || !QFileInfo(program).isExecutable())
-        return nullptr;
     QStringList arguments = launch.arguments;
-    arguments << QStringLiteral("--socket") << launch.socketPath;
+    // Without a name the host is a second instance on a private name of its own.
+    const QString socketPath = launch.socketPath.isEmpty() ? PrivateSocketPath() : launch.socketPath;
+    if (launch.socketPath.isEmpty())
+        arguments << QStringLiteral("--second-instance");
+    if (socketPath.isEmpty() || !QFileInfo(program).isExecutable())
+        return nullptr;
+    arguments << QStringLiteral("--socket") << socketPath;
     if (launch.headless)
         arguments << QStringLiteral("--headless");
 
@@ -81,7 +85,7 @@ AcadApplicationPtr StartHost(const HostLaunch& launch, QProcess* child)
 
     const QDeadlineTimer deadline(launch.timeoutMs);
     while (!deadline.hasExpired()) {
-        if (AcadApplicationPtr application = ConnectApplication(launch.socketPath, 200)) {
+        if (AcadApplicationPtr application = ConnectApplication(socketPath, 200)) {
             if (const std::shared_ptr<CadLink> link = LinkOf(application); link && launch.callTimeoutMs > 0)
                 link->SetCallTimeout(launch.callTimeoutMs);
             try {

@@ -12,7 +12,7 @@ namespace ardela::cad {
 
 struct HostLaunch {
     QString program;     // the cadhost executable; empty means the one beside this program
-    QString socketPath;  // where the host listens
+    QString socketPath;  // where the host listens; empty: a second instance on a private name
     QStringList arguments;  // besides --socket
     bool headless = false;  // no window, for the batch tool
     int timeoutMs = 30000;  // how long the host may take to answer

@@ -99,28 +99,4 @@ bool ApplyOptionsToDrawing(const AcadDocumentPtr& document, const OptionsChanges
     return false;
 }
 
-OptionsRedraw KorrinOptionsRedraw(KorrinOptionsRoutines routines)
-{
-    return [routines = std::move(routines)](const OptionsChanges& changes) {
-        if (!changes.textHeight)
-            return;
-        routines.ClearBlocks();
-        routines.DrawBlocks(false);
-        routines.ClearLoads();
-        routines.DrawLoads(false);
-    };
-}
-
-OptionsRedraw VendelOptionsRedraw(VendelOptionsRoutines routines)
-{
-    return [routines = std::move(routines)](const OptionsChanges& changes) {
-        if ((changes.scaleFactor || changes.colorMode || changes.tension || changes.compression) && !routines.IsDirty())
-            routines.DrawStresses(false);
-        if (changes.textHeight) {
-            routines.ClearLoads();
-            routines.DrawLoads(false);
-        }
-    };
-}
-
 } // namespace ardela::cad

@@ -1,6 +1,6 @@
 // What the Options dialog's OK does to the working drawing: every text takes the text height,
 // the program layers of both programs take their colours, the program redraws what depends on
-// the changed options, and the drawing is regenerated.
+// the changed options (its rules are in its own profile), and the drawing is regenerated.
 #pragma once
 
 #include <functional>
@@ -40,27 +40,5 @@ bool ApplyOptionsToDrawing(const AcadDocumentPtr& document, const OptionsChanges
                            const OptionsRedraw& redraw, const QString& title,
                            const SettingsArray& settings = Settings(),
                            const OptionsDrawingTexts& texts = OptionsDrawingTexts());
-
-// The wizard routines Korrin's redraw calls (the draw routines take false).
-struct KorrinOptionsRoutines {
-    std::function<void()> ClearBlocks;
-    std::function<void(bool)> DrawBlocks;
-    std::function<void()> ClearLoads;
-    std::function<void(bool)> DrawLoads;
-};
-// Korrin: a changed text height redraws the supports and the loads; other options take effect at
-// the next result drawing.
-OptionsRedraw KorrinOptionsRedraw(KorrinOptionsRoutines routines);
-
-// The wizard routines Vendel's redraw calls.
-struct VendelOptionsRoutines {
-    std::function<bool()> IsDirty;
-    std::function<void(bool)> DrawStresses;
-    std::function<void()> ClearLoads;
-    std::function<void(bool)> DrawLoads;
-};
-// Vendel: a changed scale factor, colour mode or plot flag redraws the stresses of a saved
-// analysis; a changed text height redraws the loads.
-OptionsRedraw VendelOptionsRedraw(VendelOptionsRoutines routines);
 
 } // namespace ardela::cad

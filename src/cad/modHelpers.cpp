@@ -47,9 +47,8 @@ AcadApplicationPtr StartHost(const Connection& connection, bool secondInstance)
     HostLaunch launch;
     launch.program = connection.HostProgram;
     launch.timeoutMs = connection.StartTimeoutMs;
-    launch.socketPath = secondInstance ? PrivateSocketPath() : RunningSocketPath(connection);
-    if (secondInstance)
-        launch.arguments << QStringLiteral("--second-instance");
+    if (!secondInstance)
+        launch.socketPath = RunningSocketPath(connection);
     return cad::StartHost(launch);
 }
 

@@ -13,7 +13,7 @@
 #include "desktop/Cell.h"
 #include "desktop/Settings.h"
 #include "desktop/Table.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 
 namespace ardela {
 struct TrussModel;

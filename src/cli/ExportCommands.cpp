@@ -16,13 +16,12 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "cad/CadError.h"
 #include "cad/CadProxy.h"
 #include "cad/DrawingLayers.h"
 #include "cad/HostStart.h"
 #include "cad/ProgramLayers.h"
-#include "cadlink/Wire.h"
 #include "cli/CliCommon.h"
 #include "truss_wizard/ModelDrawing.h"
 #include "truss_wizard/ResultDrawing.h"
@@ -59,8 +58,6 @@ public:
         cad::HostLaunch launch;
         // ARDELA_CADHOST names another host program than the one beside the tool.
         launch.program = qEnvironmentVariable("ARDELA_CADHOST");
-        launch.socketPath = cad::PrivateSocketPath();
-        launch.arguments << QStringLiteral("--second-instance");
         launch.headless = true;
         launch.timeoutMs = kHostStartTimeoutMs;
         launch.callTimeoutMs = kCallTimeoutMs;

@@ -9,7 +9,7 @@
 #include "cli/DrawingLines.h"
 #include "desktop/Error.h"
 #include "desktop/Settings.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussFromLines.h"
 #include "truss/TrussModel.h"
 

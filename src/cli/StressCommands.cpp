@@ -10,7 +10,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "cli/CliCommon.h"
 #include "desktop/Settings.h"
 #include "stress_wizard/SolverFiles.h"

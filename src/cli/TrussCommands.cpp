@@ -3,7 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "cli/CliCommon.h"
 #include "desktop/AnsiCodec.h"
 #include "desktop/Error.h"

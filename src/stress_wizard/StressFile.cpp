@@ -3,28 +3,24 @@
 
 #include <memory>
 
+#include "desktop/AnalysisFile.h"
 #include "desktop/CellIO.h"
 #include "desktop/Error.h"
-#include "stress_wizard/StressModel.h"
 #include "desktop/TableIO.h"
-#include "truss/AnalysisFile.h"
-#include "truss/TrussModel.h"
+#include "stress_wizard/StressModel.h"
 
 namespace ardela {
 
 namespace {
 
+// The truss analysis file's records: its node, bar, support and load tables (3, 6, 5 and 3 columns
+// of 1024 rows) after its four counts, then the 14 settings.
+constexpr qsizetype kTrussFileRecords = qsizetype(3 + 6 + 5 + 3) * kTableRows + kSettingCount;
+
 // True when `image` reads whole as a truss analysis file.
 bool IsTrussFile(const QByteArray& image)
 {
-    try {
-        auto truss = std::make_unique<TrussModel>();
-        SettingsArray settings;
-        ReadTrussFile(image, *truss, settings);
-        return true;
-    } catch (const ModelError&) {
-        return false;
-    }
+    return ReadsAsRecords(image, 4, kTrussFileRecords);
 }
 
 } // namespace

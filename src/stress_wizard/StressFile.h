@@ -3,7 +3,7 @@
 
 #include <QByteArray>
 
-#include "truss/AnalysisFile.h"
+#include "desktop/AnalysisFile.h"
 #include "desktop/Settings.h"
 
 namespace ardela {

@@ -1,18 +1,16 @@
-// The analysis files of the plane-stress program: kind 1 is its own file, any other kind the
-// truss file, each over the program-wide model and settings.
-#include "truss/AnalysisFile.h"
+// The analysis files of the plane-stress program: kind 1, its own file over the program-wide model
+// and settings (the program never asks for another kind).
+#include "desktop/AnalysisFile.h"
 
 #include "stress_wizard/StressFile.h"
 #include "stress_wizard/StressModel.h"
-#include "truss/TrussModel.h"
 
 namespace ardela {
 
-AnalysisFileKind ProgramFileKind(std::int16_t kind)
+AnalysisFileKind ProgramFileKind([[maybe_unused]] std::int16_t kind)
 {
-    if (kind == 1)
-        return StressFileKind(Stress(), Settings());
-    return TrussFileKind(Truss(), Settings());
+    Q_ASSERT(kind == 1);
+    return StressFileKind(Stress(), Settings());
 }
 
 } // namespace ardela

@@ -1,4 +1,4 @@
-// Vendel's program profile.
+// Vendel's program profile and its Options redraw rule.
 #include "stress_wizard/VendelProfile.h"
 
 namespace ardela {
@@ -24,6 +24,18 @@ cad::OptionsDrawingTexts VendelOptionsDrawingTexts()
         "Optiunile au fost modificate, dar desenul nu a putut fi actualizat: legatura cu AutoCAD s-a pierdut.");
     texts.failed = QStringLiteral("Optiunile au fost modificate, dar desenul nu a putut fi actualizat: ");
     return texts;
+}
+
+cad::OptionsRedraw VendelOptionsRedraw(VendelOptionsRoutines routines)
+{
+    return [routines = std::move(routines)](const OptionsChanges& changes) {
+        if ((changes.scaleFactor || changes.colorMode || changes.tension || changes.compression) && !routines.IsDirty())
+            routines.DrawStresses(false);
+        if (changes.textHeight) {
+            routines.ClearLoads();
+            routines.DrawLoads(false);
+        }
+    };
 }
 
 } // namespace ardela

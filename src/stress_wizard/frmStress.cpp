@@ -28,7 +28,7 @@
 #include "stress_wizard/StressPicking.h"
 #include "stress_wizard/VendelPictures.h"
 #include "stress_wizard/VendelProfile.h"
-#include "truss/AnalysisFile.h"
+#include "desktop/AnalysisFile.h"
 #include "wizard/DrawProgress.h"
 
 namespace ardela {
@@ -134,6 +134,7 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
         p.pickButtonWidth = 100;
         p.connection = VendelProfile();
         p.openAnalysis = [] { return OpenAnalysisFile(kStressFileKind); };
+        p.saveAnalysis = [] { return SaveAnalysisFile(kStressFileKind); };
         p.resetModel = [] { ResetModel(Stress()); };
         p.marksOfOpened = [] {
             const StressModel& m = Stress();
@@ -230,12 +231,12 @@ frmStress::frmStress(QWidget* parent) : StepWindow([] {
     };
 
     SetApplyOptions([this](const OptionsChanges& changes) {
-        cad::VendelOptionsRoutines routines;
-        routines.IsDirty = [this] { return IsDirty(); };
+        VendelOptionsRoutines routines;
+        routines.IsDirty = [this] { return ModelChanged(); };
         routines.DrawStresses = [](bool regenerate) { vendel::DrawStresses(regenerate); };
         routines.ClearLoads = [this] { Drawing([] { vendel::ClearLoads(); }); };
         routines.DrawLoads = [this](bool regenerate) { Drawing([regenerate] { vendel::DrawLoads(regenerate); }); };
-        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, cad::VendelOptionsRedraw(routines), kTitle,
+        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, VendelOptionsRedraw(routines), kTitle,
                                    Settings(), VendelOptionsDrawingTexts());
     });
     Start();

@@ -1,5 +1,5 @@
 // The analysis files Korrin knows: every kind is the truss file of the program-wide model.
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 
 #include "desktop/Settings.h"
 #include "truss/TrussModel.h"

@@ -1,4 +1,4 @@
-// Korrin's program profile.
+// Korrin's program profile and its Options redraw rule.
 #include "truss_wizard/KorrinProfile.h"
 
 namespace ardela {
@@ -9,6 +9,18 @@ cad::ProgramProfile KorrinProfile()
     profile.title = QStringLiteral("Korrin");
     profile.layers = cad::KorrinLayers();
     return profile;
+}
+
+cad::OptionsRedraw KorrinOptionsRedraw(KorrinOptionsRoutines routines)
+{
+    return [routines = std::move(routines)](const OptionsChanges& changes) {
+        if (!changes.textHeight)
+            return;
+        routines.ClearBlocks();
+        routines.DrawBlocks(false);
+        routines.ClearLoads();
+        routines.DrawLoads(false);
+    };
 }
 
 } // namespace ardela

@@ -20,7 +20,7 @@
 #include "desktop/Settings.h"
 #include "desktop/modMessage.h"
 #include "desktop/modResource.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussModel.h"
 #include "truss/TrussReport.h"
 #include "truss/TrussSolver.h"
@@ -115,6 +115,7 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
         p.pickButtonWidth = 84;
         p.connection = KorrinProfile();
         p.openAnalysis = [] { return OpenAnalysisFile(kTrussFileKind); };
+        p.saveAnalysis = [] { return SaveAnalysisFile(kTrussFileKind); };
         p.resetModel = [] { ResetModel(Truss()); };
         p.marksOfOpened = [] {
             const TrussModel& m = Truss();
@@ -188,12 +189,12 @@ frmTruss::frmTruss(QWidget* parent) : StepWindow([] {
 
     // Options: a changed text height redraws the supports and the loads.
     SetApplyOptions([this](const OptionsChanges& changes) {
-        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, [this](const OptionsChanges& c) {
-            if (!c.textHeight)
-                return;
-            Drawing([] { cad::IgnoreLinkFailure([] { ardela::ClearBlocks(); }); ardela::DrawBlocks(false); });
-            Drawing([] { cad::IgnoreLinkFailure([] { ardela::ClearLoads(); }); ardela::DrawLoads(false); });
-        }, kTitle);
+        KorrinOptionsRoutines routines;
+        routines.ClearBlocks = [this] { Drawing([] { cad::IgnoreLinkFailure([] { ardela::ClearBlocks(); }); }); };
+        routines.DrawBlocks = [this](bool regenerate) { Drawing([regenerate] { ardela::DrawBlocks(regenerate); }); };
+        routines.ClearLoads = [this] { Drawing([] { cad::IgnoreLinkFailure([] { ardela::ClearLoads(); }); }); };
+        routines.DrawLoads = [this](bool regenerate) { Drawing([regenerate] { ardela::DrawLoads(regenerate); }); };
+        cad::ApplyOptionsToDrawing(cad::CadConnection().AcadDoc, changes, KorrinOptionsRedraw(routines), kTitle);
     });
     Start();
 }

@@ -261,21 +261,22 @@ GridEditor::GridEditor(QWidget* parent) : QWidget(parent)
 
     mnuPopupGrid = new QMenu(this);
     mnuPopupGrid->setObjectName(QStringLiteral("mnuPopupGrid"));
-    auto addItem = [this](const QString& caption, const QKeySequence& keys) {
+    auto addItem = [this](const QString& caption, const QKeySequence& keys, const QString& name) {
         QAction* action = mnuPopupGrid->addAction(caption);
+        action->setObjectName(name);
         if (!keys.isEmpty()) {
             action->setShortcut(keys);
             action->setShortcutContext(Qt::WidgetShortcut);  // shown in the menu; the keys have their own rules
         }
         return action;
     };
-    mnuCut = addItem(QStringLiteral("Cu&t "), QKeySequence(QStringLiteral("Ctrl+X")));
-    mnuCopy = addItem(QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")));
-    mnuPaste = addItem(QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")));
+    QAction* mnuCut = addItem(QStringLiteral("Cu&t "), QKeySequence(QStringLiteral("Ctrl+X")), QStringLiteral("mnuCut"));
+    QAction* mnuCopy = addItem(QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")), QStringLiteral("mnuCopy"));
+    QAction* mnuPaste = addItem(QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")), QStringLiteral("mnuPaste"));
     mnuPopupGrid->addSeparator();
-    mnuDelete = addItem(QStringLiteral("&Delete"), QKeySequence(QStringLiteral("Del")));
+    QAction* mnuDelete = addItem(QStringLiteral("&Delete"), QKeySequence(QStringLiteral("Del")), QStringLiteral("mnuDelete"));
     mnuPopupGrid->addSeparator();
-    mnuFillDown = addItem(QStringLiteral("&Fill Down"), QKeySequence());
+    QAction* mnuFillDown = addItem(QStringLiteral("&Fill Down"), QKeySequence(), QStringLiteral("mnuFillDown"));
     auto menuAction = [this](void (GridEditor::*action)()) {
         return [this, action] {
             (this->*action)();
@@ -337,14 +338,14 @@ void GridEditor::ShowSheet(int index)
     sheet.rowOffset = std::clamp(sheet.rowOffset, 0, std::max(0, sheet.tableRows - dataRows));
     sheet.colOffset = std::clamp(sheet.colOffset, 0, all - shown);
 
-    LoadingScroll = true;
+    m_loadingScroll = true;
     fsbVertGrid->setRange(0, std::max(0, sheet.tableRows - dataRows));
     fsbVertGrid->setValue(sheet.rowOffset);
     fsbHorzGrid->setRange(0, all - shown);
     fsbHorzGrid->setPageStep(shown);
     fsbHorzGrid->setValue(sheet.colOffset);
     fsbHorzGrid->setEnabled(all > shown);
-    LoadingScroll = false;
+    m_loadingScroll = false;
 
     const int row = std::max(msgGrid->currentRow(), 1);
     const int col = std::clamp(msgGrid->currentColumn(), 1, shown);
@@ -516,13 +517,13 @@ void GridEditor::MSFlexGridEdit(int k)
     m_editCol = msgGrid->currentColumn();
     if (k >= 0 && k <= 42) {
         // The box opens on the cell's full value, so that committing it unchanged keeps it.
-        LoadingEdit = true;
+        m_loadingEdit = true;
         m_loadedText = FullCellText(CurrentTableCell());
         m_loaded = true;
         txtEdit->setText(m_loadedText);
         txtEdit->setCursorPosition(0);
         txtEdit->setSelection(0, static_cast<int>(m_loadedText.size()));
-        LoadingEdit = false;
+        m_loadingEdit = false;
         PlaceBox();
         txtEdit->show();
     } else {
@@ -804,7 +805,7 @@ void GridEditor::msgGrid_LeaveCell()
 
 void GridEditor::txtEdit_Change()
 {
-    if (LoadingEdit)
+    if (m_loadingEdit)
         return;
     emit Edited();
     emit StepCheckNeeded();
@@ -837,14 +838,14 @@ void GridEditor::txtEdit_Validate()
 
 void GridEditor::fsbVertGrid_Change(int value)
 {
-    if (LoadingScroll || m_current < 0)
+    if (m_loadingScroll || m_current < 0)
         return;
     CommitEdit();
     if (EditPending()) {
         // The box refused its text: the window stays on the row being edited.
-        LoadingScroll = true;
+        m_loadingScroll = true;
         fsbVertGrid->setValue(Sheet(m_current).rowOffset);
-        LoadingScroll = false;
+        m_loadingScroll = false;
         return;
     }
     Sheet(m_current).rowOffset = value;
@@ -853,13 +854,13 @@ void GridEditor::fsbVertGrid_Change(int value)
 
 void GridEditor::fsbHorzGrid_Change(int value)
 {
-    if (LoadingScroll || m_current < 0)
+    if (m_loadingScroll || m_current < 0)
         return;
     CommitEdit();
     if (EditPending()) {
-        LoadingScroll = true;
+        m_loadingScroll = true;
         fsbHorzGrid->setValue(Sheet(m_current).colOffset);
-        LoadingScroll = false;
+        m_loadingScroll = false;
         return;
     }
     Sheet(m_current).colOffset = value;
@@ -871,9 +872,10 @@ void GridEditor::ShowPopup(int row, int column, const QPoint& globalPos)
     if (m_current < 0 || CellReadOnly())
         return;
     const bool filled = !CurrentTableCell().IsEmpty();
-    mnuCut->setEnabled(filled);
-    mnuCopy->setEnabled(filled);
-    mnuFillDown->setEnabled(TableRowAt(row) > 1);
+    const auto item = [this](const char* name) { return mnuPopupGrid->findChild<QAction*>(QLatin1String(name)); };
+    item("mnuCut")->setEnabled(filled);
+    item("mnuCopy")->setEnabled(filled);
+    item("mnuFillDown")->setEnabled(TableRowAt(row) > 1);
     mnuPopupGrid->popup(globalPos);
 }
 

@@ -16,7 +16,6 @@
 
 class QLineEdit;
 class QMenu;
-class QAction;
 class QScrollBar;
 
 namespace ardela {
@@ -106,7 +105,6 @@ public:
     int SheetCount() const { return static_cast<int>(m_sheets.size()); }
     // Prepares the sheet (columns, widths, headings, scroll bars at its offsets) and fills it.
     void ShowSheet(int index);
-    int CurrentSheet() const { return m_current; }
     // Writes the visible rows of the current sheet into the grid (after a pick, an open, or a
     // change of the sheet's columns). Offsets changed by hand take effect at the next ShowSheet.
     void Fill();
@@ -129,28 +127,10 @@ public:
     int PendingRow() const;
     int PendingColumn() const;
 
-    // The table row and column shown in a data cell of the grid (row 1-5, column 1...).
-    int TableRowAt(int gridRow) const;
-    int TableColumnAt(int gridColumn) const;
-
     // Gives the grid the keyboard focus.
     void FocusGrid();
     // The keyboard hook's view of this grid (InstallKeybHook(editor->HookTarget())).
     GridHookTarget HookTarget();
-
-    bool LoadingEdit = false;    // the program itself fills the edit box: no edit
-    bool LoadingScroll = false;  // the program positions the scroll bars: no scrolling
-
-    FixedCellGrid* msgGrid = nullptr;
-    QLineEdit* txtEdit = nullptr;
-    QScrollBar* fsbVertGrid = nullptr;
-    QScrollBar* fsbHorzGrid = nullptr;
-    QMenu* mnuPopupGrid = nullptr;
-    QAction* mnuCut = nullptr;
-    QAction* mnuCopy = nullptr;
-    QAction* mnuPaste = nullptr;
-    QAction* mnuDelete = nullptr;
-    QAction* mnuFillDown = nullptr;
 
 signals:
     // The user changed a cell: the wizard sets IsDirty.
@@ -195,6 +175,9 @@ private:
     void FocusGridIfClosed();
     void RefuseBox(const QString& text);
 
+    // The table row and column shown in a data cell of the grid (row 1-5, column 1...).
+    int TableRowAt(int gridRow) const;
+    int TableColumnAt(int gridColumn) const;
     bool CellReadOnly() const;
     bool OnToggleColumn() const;
     const Cell CurrentTableCell() const;
@@ -203,6 +186,16 @@ private:
     std::vector<int> NaturalWidths(const GridSheet& sheet) const;
     int Pixels(int twips) const;
 
+    // The inner controls, found by their object names (the menu's items are "mnuCut", "mnuCopy",
+    // "mnuPaste", "mnuDelete" and "mnuFillDown").
+    FixedCellGrid* msgGrid = nullptr;
+    QLineEdit* txtEdit = nullptr;
+    QScrollBar* fsbVertGrid = nullptr;
+    QScrollBar* fsbHorzGrid = nullptr;
+    QMenu* mnuPopupGrid = nullptr;
+
+    bool m_loadingEdit = false;    // the editor itself fills the edit box: no edit
+    bool m_loadingScroll = false;  // the editor positions the scroll bars: no scrolling
     std::vector<GridSheet> m_sheets;
     int m_current = -1;
     int m_editRow = 0;        // grid cell the open box edits

@@ -24,6 +24,7 @@
 #include "desktop/modResource.h"
 #include "wizard/LinkWatch.h"
 #include "wizard/StepFrame.h"
+#include "wizard/UnsavedModel.h"
 #include "wizard/WizardLifetime.h"
 
 namespace ardela {
@@ -274,6 +275,16 @@ bool StepWindow::EnterStep(int step, bool forward)
         m_onLastStep = false;
     }
     if (step == 1 && forward) {
+        // A model with unsaved changes is not emptied or replaced without a word (after a lost
+        // link the drawing host is gone and this is the only way left to save it).
+        const auto save = [this] {
+            if (!m_profile.saveAnalysis())
+                return false;
+            SetDirty(false);
+            return true;
+        };
+        if (!MayReplaceModel(IsDirty(), save, m_profile.title, m_profile.analysisTitle()))
+            return false;
         if (m_optFile[1]->isChecked()) {
             if (!m_profile.openAnalysis())
                 return false;
@@ -287,7 +298,7 @@ bool StepWindow::EnterStep(int step, bool forward)
                 m.mark = 0;
             m_grid->ResetPositions();
         }
-        m_isDirty = false;
+        SetDirty(false);
         const bool connected = cad::ConnectAcad(connection);
         UnloadProgress();
         cad::BringToFront(WindowHandle(this), connection);
@@ -480,10 +491,21 @@ void StepWindow::ShowHelp()
     WinHelp(this, m_profile.helpFile, HELP_CONTEXT, (CurrentStep + 1) * 1000);
 }
 
+void StepWindow::SetDirty(bool dirty)
+{
+    m_isDirty = dirty;
+    if (!dirty)
+        m_settingsChanged = false;
+}
+
 void StepWindow::ShowOptions()
 {
     frmOptions dialog(this, m_profile.applyOptions);
     dialog.exec();
+    // The settings are stored in the analysis file: a change is a change of the analysis in hand,
+    // so that closing asks and the next save keeps it.
+    if (dialog.result() == QDialog::Accepted && dialog.Changes().Any() && CurrentStep >= 1)
+        m_settingsChanged = true;
 }
 
 bool StepWindow::Drawing(const std::function<void()>& routine)

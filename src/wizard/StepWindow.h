@@ -82,6 +82,7 @@ struct WizardProfile {
     int pickButtonWidth = 84;
     cad::ProgramProfile connection;   // title, texts and layers the connection routines use
     std::function<bool()> openAnalysis;                        // the file dialog and the open
+    std::function<bool()> saveAnalysis;                        // the save (a dialog when unnamed)
     std::function<void()> resetModel;                          // a new analysis
     std::function<std::vector<std::int16_t>()> marksOfOpened;   // per sheet, after an open
     std::function<QString()> analysisTitle;
@@ -95,11 +96,16 @@ public:
     ~StepWindow() override;
 
     // What the connection routines reach.
-    bool IsDirty() const override { return m_isDirty; }
+    // True while the analysis has changes not saved to its file: the model's, or the settings
+    // the file stores that Options changed on an analysis in hand.
+    bool IsDirty() const override { return m_isDirty || m_settingsChanged; }
     bool optStart(int index) const override;
     void ShowProgress(const QString& text) override;
     void UnloadProgress() override;
-    void SetDirty(bool dirty) { m_isDirty = dirty; }
+    // Marks the model changed, or the whole analysis saved (false).
+    void SetDirty(bool dirty);
+    // True while the model tables have changes not saved (the drawn results may be stale).
+    bool ModelChanged() const { return m_isDirty; }
 
     // The step machine: the work of entering the step, then the step shown; false (and nothing
     // changed) when that work failed or a return to the first step overtook it. Only GoToStep
@@ -185,6 +191,7 @@ private:
     WizardStartup* m_startup = nullptr;
     WizardProgress m_progress{this};
     bool m_isDirty = false;
+    bool m_settingsChanged = false;
     bool m_closing = false;
     bool m_onLastStep = false;
     int m_gridStep = -1;

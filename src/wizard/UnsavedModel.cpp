@@ -5,17 +5,19 @@
 
 namespace ardela {
 
-QString UnsavedModelQuestion()
+QString UnsavedModelQuestion(const QString& analysisTitle)
 {
-    return QStringLiteral("The analysis has changes that were not saved to a file.") + kCrLf
-        + QStringLiteral("Do you want to save them first?");
+    const QString save = analysisTitle.isEmpty() ? QStringLiteral("Save changes?")
+                                                 : QStringLiteral("Save changes to ") + analysisTitle + QLatin1Char('?');
+    return QStringLiteral("The analysis was not saved to a file.") + kCrLf + save;
 }
 
-bool MayReplaceModel(bool dirty, const std::function<bool()>& save, const QString& title)
+bool MayReplaceModel(bool dirty, const std::function<bool()>& save, const QString& title,
+                     const QString& analysisTitle)
 {
     if (!dirty)
         return true;
-    switch (ShowMessage(UnsavedModelQuestion(), MsgYesNoCancel + MsgExclamation, title)) {
+    switch (ShowMessage(UnsavedModelQuestion(analysisTitle), MsgYesNoCancel + MsgExclamation, title)) {
     case MsgResultYes:
         return save();
     case MsgResultNo:

@@ -7,12 +7,14 @@
 
 namespace ardela {
 
-// "The analysis has changes that were not saved to a file. Do you want to save them first?"
-QString UnsavedModelQuestion();
+// The question in the words of the closing questions: "The analysis was not saved to a file."
+// then "Save changes to NAME?" (or "Save changes?" for an analysis that has no file yet).
+QString UnsavedModelQuestion(const QString& analysisTitle);
 
-// When `dirty`, asks the question (Yes / No / Cancel): Yes saves through `save` (the usual save
-// dialog) and goes on only when the save succeeded; No goes on; Cancel stays. True when the
-// model may be emptied or replaced.
-bool MayReplaceModel(bool dirty, const std::function<bool()>& save, const QString& title);
+// When `dirty`, asks the question (Yes / No / Cancel, exclamation, under `title`): Yes saves
+// through `save` (the usual save dialog) and goes on only when the save succeeded; No goes on;
+// Cancel stays. True when the model may be emptied or replaced.
+bool MayReplaceModel(bool dirty, const std::function<bool()>& save, const QString& title,
+                     const QString& analysisTitle);
 
 } // namespace ardela

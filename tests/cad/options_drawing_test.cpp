@@ -20,6 +20,8 @@
 #include "support/DrawingTestSupport.h"
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
+#include "stress_wizard/VendelProfile.h"
+#include "truss_wizard/KorrinProfile.h"
 
 using namespace ardela;
 using namespace ardela::cad;
@@ -220,56 +222,6 @@ TEST_F(OptionsDrawing, ARefusedCallInTheRedrawIsReportedWithTheHostsReason)
     EXPECT_TRUE(prompt.startsWith(QStringLiteral("The options have been changed, but the drawing could not be updated: ")))
         << prompt.toStdString();
     EXPECT_TRUE(prompt.contains(QStringLiteral("NoSuchLayer"))) << prompt.toStdString();
-}
-
-TEST(OptionsRedraws, KorrinRedrawsSupportsAndLoadsOnlyForANewTextHeight)
-{
-    QStringList calls;
-    const OptionsRedraw redraw = KorrinOptionsRedraw({
-        [&] { calls << QStringLiteral("ClearBlocks"); },
-        [&](bool all) { calls << (all ? QStringLiteral("DrawBlocks(true)") : QStringLiteral("DrawBlocks(false)")); },
-        [&] { calls << QStringLiteral("ClearLoads"); },
-        [&](bool all) { calls << (all ? QStringLiteral("DrawLoads(true)") : QStringLiteral("DrawLoads(false)")); },
-    });
-    OptionsChanges others;
-    others.scaleFactor = others.colorMode = others.tension = others.compression = others.layerColors = true;
-    redraw(others);
-    EXPECT_TRUE(calls.isEmpty());
-    OptionsChanges height;
-    height.textHeight = true;
-    redraw(height);
-    EXPECT_EQ(calls, (QStringList{"ClearBlocks", "DrawBlocks(false)", "ClearLoads", "DrawLoads(false)"}));
-}
-
-TEST(OptionsRedraws, VendelRedrawsStressesOfASavedAnalysisAndLoadsForANewTextHeight)
-{
-    QStringList calls;
-    bool dirty = false;
-    const OptionsRedraw redraw = VendelOptionsRedraw({
-        [&] { return dirty; },
-        [&](bool all) { calls << (all ? QStringLiteral("DrawStresses(true)") : QStringLiteral("DrawStresses(false)")); },
-        [&] { calls << QStringLiteral("ClearLoads"); },
-        [&](bool all) { calls << (all ? QStringLiteral("DrawLoads(true)") : QStringLiteral("DrawLoads(false)")); },
-    });
-    auto run = [&](auto set) {
-        calls.clear();
-        OptionsChanges changes;
-        set(changes);
-        redraw(changes);
-        return calls;
-    };
-    EXPECT_EQ(run([](OptionsChanges& c) { c.scaleFactor = true; }), QStringList{"DrawStresses(false)"});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.colorMode = true; }), QStringList{"DrawStresses(false)"});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.tension = true; }), QStringList{"DrawStresses(false)"});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.compression = true; }), QStringList{"DrawStresses(false)"});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.layerColors = true; }), QStringList{});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = true; }), (QStringList{"ClearLoads", "DrawLoads(false)"}));
-    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = c.scaleFactor = true; }),
-              (QStringList{"DrawStresses(false)", "ClearLoads", "DrawLoads(false)"}));
-    dirty = true;
-    EXPECT_EQ(run([](OptionsChanges& c) { c.scaleFactor = c.tension = true; }), QStringList{});
-    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = c.colorMode = true; }),
-              (QStringList{"ClearLoads", "DrawLoads(false)"}));
 }
 
 // The dialog and the drawing together, as a wizard wires them.

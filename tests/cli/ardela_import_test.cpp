@@ -12,7 +12,7 @@
 #include "desktop/Settings.h"
 #include "support/TestSupport.h"
 #include "support/TrussFixtures.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussModel.h"
 #include "truss/TrussSolver.h"
 

@@ -52,6 +52,7 @@
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/WizardControls.h"
+#include "support/WizardTest.h"
 #include "support/WindowTest.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
@@ -64,12 +65,6 @@ namespace {
 
 const QString kAttachQuestion =
     QStringLiteral("A fost gasita o aplicatie AutoCAD care ruleaza. Vreti sa va conectati la aplicatia curenta?");
-
-struct Shown {
-    QString prompt;
-    std::int16_t style;
-    QString title;
-};
 
 // The numbers of "dateout.dat" read on their own: 4 corners per element, then s1, s2, angle.
 struct SolverResults {
@@ -113,64 +108,26 @@ struct StressPicture {
     std::vector<Segment> minus;
 };
 
-class VendelWizard : public ::testing::Test {
+class VendelWizard : public WizardTest<frmStress> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
         m_data = std::make_unique<ScopedEnv>("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
         m_config = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
-        m_socket = m_dir.filePath(QStringLiteral("host"));
-        ASSERT_TRUE(m_host.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
-        cad::Connection& connection = cad::CadConnection();
-        connection = cad::Connection{};
-        connection.RunningSocketPath = m_socket;
-        connection.HostProgram = HostProgramPath();
         ardela::ResetModel(Stress());
         ResetStressResults(Stress());
         Settings() = DefaultSettings();
         SelectStringTable(StringTable::Vendel);
-        WizardStartup::SetSplashMinimumMs(0);
-        SetHelpRoot(SourceDir() + QStringLiteral("/resources/help"));
-        m_previousMessages = SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-            m_shown.push_back({prompt, style, title});
-            if (prompt == kAttachQuestion)
-                return std::int16_t(MsgResultYes);
-            if (m_answerNo || prompt.startsWith(QLatin1String("The drawing has not been saved.")))
-                return std::int16_t(MsgResultNo);
-            return std::int16_t(MsgResultOk);
-        });
-        m_previousDialogs = SetFileDialogHandler([this](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
-            if (m_dialogAnswers.empty())
-                return std::nullopt;
-            const QString answer = m_dialogAnswers.front();
-            m_dialogAnswers.pop_front();
-            if (answer.isEmpty())
-                return std::nullopt;
-            return ChoiceForPath(answer);
-        });
-        m_feed = cad::ConnectApplication(m_socket, 5000);
-        ASSERT_TRUE(m_feed);
-        m_wizard = new frmStress;
-        m_wizard->show();
-        m_grid = Control<GridEditor>(m_wizard, QStringLiteral("fraContainer"));
+        m_sheetNames = {"Grid", "Domains", "Lines", "Loads"};
+        ASSERT_NO_FATAL_FAILURE(StartHostAndAnswers(kAttachQuestion));
+        OpenWizard();
     }
 
     void TearDown() override
     {
-        if (m_wizard) {
-            m_wizard->SetDirty(false);
-            m_wizard->close();
-            delete m_wizard;
-        }
+        CloseWizard();
         SetSolverProgram(QString());
         SetShellClock({});
-        SetMessageHandler(m_previousMessages);
-        SetFileDialogHandler(m_previousDialogs);
-        cad::CadConnection() = cad::Connection{};
-        SetHelpRoot(QString());
-        if (HelpWindow* help = HelpWindow::Instance())
-            delete help;
         SelectStringTable(StringTable::Korrin);
         // Every window the wizard opened (progress, options, messages) went with it.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -178,24 +135,14 @@ protected:
         EXPECT_TRUE(OpenWindows().isEmpty()) << OpenWindows().join(QLatin1Char(' ')).toStdString();
     }
 
+    std::optional<std::int16_t> Answer(const QString&) override
+    {
+        if (m_answerNo)
+            return std::int16_t(MsgResultNo);
+        return std::nullopt;
+    }
+
     QString Exchange(const QString& name) const { return m_dir.filePath(QStringLiteral("data/Ardela/Vendel/") + name); }
-
-    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
-    QPushButton* PickButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
-    }
-    QPushButton* DrawButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Grid", "Domains", "Lines", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
-    }
-
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void Next() { Click(NavRowButton(m_wizard, NavNext)); }
-    void Back() { Click(NavRowButton(m_wizard, NavBack)); }
-    bool NextEnabled() const { return NavRowButton(m_wizard, NavNext)->isEnabled(); }
 
     // Steps 0 to 2 with a new analysis in the current drawing.
     void StartNewAnalysis()
@@ -208,40 +155,18 @@ protected:
         ASSERT_EQ(m_wizard->CurrentStep, 3);
     }
 
-    // Types `text` into the visible grid cell (row 1 to 5, column 1 on) and presses Enter.
-    void TypeCell(int row, int column, const QString& text)
-    {
-        FixedCellGrid* grid = m_grid->msgGrid;
-        const QRect cell = grid->visualRect(grid->model()->index(row, column));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        ASSERT_TRUE(m_grid->txtEdit->isVisible());
-        m_grid->txtEdit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(m_grid->txtEdit, Qt::Key_Delete);
-        else
-            QTest::keyClicks(m_grid->txtEdit, text);
-        QTest::keyClick(m_grid->txtEdit, Qt::Key_Return);
-    }
-
-    void ClickCell(int row, int column)
-    {
-        FixedCellGrid* grid = m_grid->msgGrid;
-        const QRect cell = grid->visualRect(grid->model()->index(row, column));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-    }
-
     // The row's cells from table column `first` on, scrolling the sheet so that they show.
     void TypeRow(int row, int first, const QStringList& values)
     {
         for (int k = 0; k < values.size(); ++k) {
             const int column = first + k;
             const int offset = std::max(0, column - 4);
-            if (m_grid->fsbHorzGrid->isEnabled() && m_grid->fsbHorzGrid->value() != offset)
-                m_grid->fsbHorzGrid->setValue(offset);
-            TypeCell(row, column - m_grid->fsbHorzGrid->value(), values[k]);
+            if (HorzBar(m_grid)->isEnabled() && HorzBar(m_grid)->value() != offset)
+                HorzBar(m_grid)->setValue(offset);
+            TypeCell(row, column - HorzBar(m_grid)->value(), values[k]);
         }
-        if (m_grid->fsbHorzGrid->isEnabled())
-            m_grid->fsbHorzGrid->setValue(0);
+        if (HorzBar(m_grid)->isEnabled())
+            HorzBar(m_grid)->setValue(0);
     }
 
     // The cantilever 40 x 10 on a 4 x 2 mesh: held along x = 0, 500 daN down at its upper free
@@ -387,28 +312,10 @@ protected:
         SetSolverProgram(path);
     }
 
-    std::vector<QString> Prompts() const
-    {
-        std::vector<QString> prompts;
-        for (const Shown& s : m_shown)
-            prompts.push_back(s.prompt);
-        return prompts;
-    }
-
-    QTemporaryDir m_dir;
     std::unique_ptr<ScopedEnv> m_data;
     std::unique_ptr<ScopedEnv> m_config;
-    QString m_socket;
-    HostProcess m_host;
-    cad::AcadApplicationPtr m_feed;
-    frmStress* m_wizard = nullptr;
-    GridEditor* m_grid = nullptr;
-    std::vector<Shown> m_shown;
-    std::deque<QString> m_dialogAnswers;
     bool m_answerNo = false;
     int m_saves = 0;
-    MessageHandler m_previousMessages;
-    FileDialogHandler m_previousDialogs;
 };
 
 TEST_F(VendelWizard, OpensOnTheWelcomeStepInRomanian)
@@ -526,7 +433,7 @@ TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
     TypeCell(2, 1, "10");
     TypeCell(4, 1, "30");  // a gap, then a value
     Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 1)->click();
-    EXPECT_EQ(m_grid->msgGrid->item(0, 1)->text(), QStringLiteral("Coord y"));
+    EXPECT_EQ(GridCells(m_grid)->item(0, 1)->text(), QStringLiteral("Coord y"));
     EXPECT_TRUE(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 1)->isVisibleTo(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 3)));
     EXPECT_FALSE(Control<QLabel>(m_wizard, QStringLiteral("lblGridlines"), 0)->isVisibleTo(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 3)));
     TypeCell(1, 1, "0");
@@ -535,17 +442,17 @@ TEST_F(VendelWizard, GridlineStepNeedsBothDirectionsWithoutGaps)
     EXPECT_FALSE(NextEnabled());
     Control<QRadioButton>(m_wizard, QStringLiteral("optGridlines"), 0)->click();
     EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("2"));
-    EXPECT_EQ(m_grid->msgGrid->item(4, 1)->text(), QStringLiteral("30"));
+    EXPECT_EQ(GridCells(m_grid)->item(4, 1)->text(), QStringLiteral("30"));
     TypeCell(3, 1, "20");
     EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("4"));
     EXPECT_TRUE(NextEnabled());
     EXPECT_TRUE(DrawButton(0)->isEnabled());
     // The open box counts as typed: a text that is no number stops Next.
-    const QRect cell = m_grid->msgGrid->visualRect(m_grid->msgGrid->model()->index(5, 1));
-    QTest::mouseClick(m_grid->msgGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-    QTest::keyClicks(m_grid->txtEdit, "4x");
+    const QRect cell = GridCells(m_grid)->visualRect(GridCells(m_grid)->model()->index(5, 1));
+    QTest::mouseClick(GridCells(m_grid)->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::keyClicks(EditBox(m_grid), "4x");
     EXPECT_FALSE(NextEnabled());
-    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+    QTest::keyClick(EditBox(m_grid), Qt::Key_Escape);
     EXPECT_TRUE(NextEnabled());
 }
 
@@ -620,16 +527,16 @@ TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsThe
     TypeCell(1, 1, "0"); TypeCell(2, 1, "10");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
-    EXPECT_EQ(m_grid->msgGrid->columnCount(), 5);
-    EXPECT_EQ(m_grid->msgGrid->item(0, 0)->text(), QStringLiteral("Domain"));
-    EXPECT_EQ(m_grid->msgGrid->item(0, 1)->text(), QStringLiteral("Lower x"));
-    EXPECT_EQ(m_grid->fsbHorzGrid->maximum(), 3);
+    EXPECT_EQ(GridCells(m_grid)->columnCount(), 5);
+    EXPECT_EQ(GridCells(m_grid)->item(0, 0)->text(), QStringLiteral("Domain"));
+    EXPECT_EQ(GridCells(m_grid)->item(0, 1)->text(), QStringLiteral("Lower x"));
+    EXPECT_EQ(HorzBar(m_grid)->maximum(), 3);
     TypeRow(1, 1, {"0", "0", "40", "10", "1", "210000"});  // six of seven
     EXPECT_EQ(Stress().DomainCount, 0);
     EXPECT_FALSE(NextEnabled());
-    m_grid->fsbHorzGrid->setValue(3);
-    EXPECT_EQ(m_grid->msgGrid->item(0, 4)->text(), QStringLiteral("G [daN/cm²]"));
-    m_grid->fsbHorzGrid->setValue(0);
+    HorzBar(m_grid)->setValue(3);
+    EXPECT_EQ(GridCells(m_grid)->item(0, 4)->text(), QStringLiteral("G [daN/cm²]"));
+    HorzBar(m_grid)->setValue(0);
     TypeRow(1, 7, {"81000"});
     EXPECT_EQ(Stress().DomainCount, 1);
     EXPECT_TRUE(NextEnabled());
@@ -641,14 +548,14 @@ TEST_F(VendelWizard, SubdomainRowMissingAValueEndsTheCountAndALaterValueStopsThe
 
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 5);
-    EXPECT_EQ(m_grid->fsbHorzGrid->maximum(), 1);
-    EXPECT_EQ(m_grid->msgGrid->item(0, 0)->text(), QStringLiteral("Line"));
+    EXPECT_EQ(HorzBar(m_grid)->maximum(), 1);
+    EXPECT_EQ(GridCells(m_grid)->item(0, 0)->text(), QStringLiteral("Line"));
     TypeRow(1, 1, {"0", "0", "0", "10", "3"});
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 6);
     // A load row with x and y and no force is complete.
     EXPECT_FALSE(NextEnabled());
-    EXPECT_EQ(m_grid->msgGrid->item(0, 3)->text(), QStringLiteral("Fx [daN]"));
+    EXPECT_EQ(GridCells(m_grid)->item(0, 3)->text(), QStringLiteral("Fx [daN]"));
     TypeRow(1, 1, {"40", "10"});
     EXPECT_EQ(Stress().NodalLoadCount, 1);
     EXPECT_TRUE(NextEnabled());
@@ -743,11 +650,7 @@ TEST_F(VendelWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNo
     // dies while the link watch ticks in the wait.
     ASSERT_TRUE(m_host.StopThenKillLater(500));
     Next();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty() && m_wizard->CurrentStep == 0; }, 10000));
-    QTest::qWait(300);
-    ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_TRUE(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 0)->isVisible());
+    ExpectTheLinkLostOnceOnTheFirstStep(QStringLiteral("Vendel"));
     EXPECT_EQ(Stress().VertCount, 3);
 }
 
@@ -765,7 +668,7 @@ TEST_F(VendelWizard, RowsReachedByEditingAreTheRowsTheCellsWereWrittenTo)
     // A number in row 5, committed by a click on row 1, then the box closed there.
     TypeCell(5, 1, "30");
     ClickCell(1, 1);
-    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+    QTest::keyClick(EditBox(m_grid), Qt::Key_Escape);
     EXPECT_FALSE(NextEnabled());
     EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("2"));
     EXPECT_GE(m_wizard->RowsReached(3), 5);
@@ -777,19 +680,85 @@ TEST_F(VendelWizard, LostLinkOnTheLoadStepIsSaidOnceAndTheModelIsKept)
     ASSERT_NO_FATAL_FAILURE(TypeCantilever());
     Back();
     ASSERT_EQ(m_wizard->CurrentStep, 6);
-    m_shown.clear();
-    m_host.Kill();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_NO_FATAL_FAILURE(KillTheHost());
     QTest::qWait(300);  // further ticks of the watch must not repeat the message
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_EQ(m_shown[0].style, MsgCritical);
-    EXPECT_EQ(m_shown[0].title, QStringLiteral("Vendel"));
-    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    ExpectTheLinkMessageOnce(QStringLiteral("Vendel"));
     EXPECT_EQ(Stress().VertCount, 5);
     EXPECT_EQ(Stress().NodalLoadCount, 1);
     EXPECT_EQ(Stress().NodalLoads(1, 4).ToSingle(), -500.0f);
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Vendel - Bun Venit"));
+}
+
+TEST_F(VendelWizard, UnsavedModelAfterALostLinkIsAskedAboutBeforeANewAnalysisEmptiesIt)
+{
+    StartNewAnalysis();
+    for (int i = 0; i < 3; ++i)
+        TypeCell(i + 1, 1, QString::number(10 * i));
+    HostProcess again;
+    ASSERT_NO_FATAL_FAILURE(LoseTheLinkAndStartAnotherHost(again));
+    ExpectCancelToTheUnsavedModelQuestionStays(QStringLiteral("Vendel"));
+    EXPECT_EQ(Stress().VertCount, 3);
+
+    // Yes saves through the dialog, then the new analysis starts empty.
+    const QString path = m_dir.filePath(QStringLiteral("kept.vdl"));
+    SaveTheUnsavedModelAs(path);
+    EXPECT_EQ(Stress().VertCount, 0);
+    auto saved = std::make_unique<StressModel>();
+    SettingsArray settings;
+    ASSERT_NO_THROW(ReadAnalysisFile(StressFileKind(*saved, settings), path));
+    EXPECT_EQ(saved->VertCount, 3);
+    EXPECT_EQ(saved->GridLines(3, 1).ToDouble(), 20.0);
+}
+
+TEST_F(VendelWizard, NoToTheUnsavedModelQuestionEmptiesTheModelAndOpenAsksToo)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0");
+    Back();
+    Back();
+    Back();
+    ExpectOpenAndNewToAskAboutTheUnsavedModel(QStringLiteral("Vendel"));
+    EXPECT_EQ(Stress().VertCount, 0);
+}
+
+TEST_F(VendelWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeepsThem)
+{
+    StartNewAnalysis();
+    ASSERT_NO_FATAL_FAILURE(TypeCantilever());
+    const QString path = m_dir.filePath(QStringLiteral("options.vdl"));
+    m_dialogAnswers.push_back(path);
+    Click(NavRowButton(m_wizard, NavRun));
+    ASSERT_FALSE(m_wizard->IsDirty());
+    const StressPicture before = Drawn();
+
+    for (const char* scale : {"5", "2"}) {
+        QTimer::singleShot(0, [scale] {
+            ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<frmOptions*>(QApplication::activeModalWidget()); }, 5000));
+            auto* dialog = qobject_cast<frmOptions*>(QApplication::activeModalWidget());
+            dialog->txtScale->selectAll();
+            QTest::keyClicks(dialog->txtScale, scale);
+            QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        });
+        Click(NavRowButton(m_wizard, NavOptions));
+    }
+    ASSERT_EQ(Settings()[SetScaleFactor].ToDouble(), 2.0);
+    EXPECT_TRUE(m_wizard->IsDirty());
+    // The second change redrew the stresses too: the model itself is unchanged.
+    const StressPicture after = Drawn();
+    ASSERT_EQ(after.plus.size(), before.plus.size());
+    ASSERT_FALSE(after.plus.empty());
+    EXPECT_NEAR(after.plus[0].Length() * 10.0, before.plus[0].Length(), 1e-3 * before.plus[0].Length());
+
+    ExpectClosingToAskAndCancelToKeepTheWindow();
+
+    // The next run saves the new scale into the file, without a dialog, and draws with it.
+    Click(NavRowButton(m_wizard, NavRun));
+    EXPECT_FALSE(m_wizard->IsDirty());
+    auto saved = std::make_unique<StressModel>();
+    SettingsArray settings = DefaultSettings();
+    ASSERT_NO_THROW(ReadAnalysisFile(StressFileKind(*saved, settings), path));
+    EXPECT_EQ(settings[SetScaleFactor].ToDouble(), 2.0);
+    EXPECT_EQ(saved->VertCount, 5);
 }
 
 TEST_F(VendelWizard, RedrawFailingOnAStepChangeIsSaidOnceAndTheStepStillChanges)

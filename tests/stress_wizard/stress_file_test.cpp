@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "truss/AnalysisFile.h"
+#include "desktop/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussModel.h"
 #include "desktop/FileChooser.h"
 #include "stress_wizard/StressFile.h"

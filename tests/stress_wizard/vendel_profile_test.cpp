@@ -1,5 +1,8 @@
 // Guards Vendel's program profile against: an English or misspelt start-up text, the other
-// texts not left in English, the wrong layers, or draw routines set where the window sets them.
+// texts not left in English, the wrong layers, or draw routines set where the window sets them;
+// and its Options redraw rule against stresses redrawn over a changed model or not redrawn at all.
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include "cad/ProgramLayers.h"
@@ -39,6 +42,37 @@ TEST(VendelProfile, HasVendelsSixLayersAndNoDrawRoutinesYet)
     }
     for (const auto& draw : profile.drawModelLayer)
         EXPECT_FALSE(draw);
+}
+
+TEST(VendelOptionsRedraw, VendelRedrawsStressesOfASavedAnalysisAndLoadsForANewTextHeight)
+{
+    QStringList calls;
+    bool dirty = false;
+    const cad::OptionsRedraw redraw = VendelOptionsRedraw({
+        [&] { return dirty; },
+        [&](bool all) { calls << (all ? QStringLiteral("DrawStresses(true)") : QStringLiteral("DrawStresses(false)")); },
+        [&] { calls << QStringLiteral("ClearLoads"); },
+        [&](bool all) { calls << (all ? QStringLiteral("DrawLoads(true)") : QStringLiteral("DrawLoads(false)")); },
+    });
+    auto run = [&](auto set) {
+        calls.clear();
+        OptionsChanges changes;
+        set(changes);
+        redraw(changes);
+        return calls;
+    };
+    EXPECT_EQ(run([](OptionsChanges& c) { c.scaleFactor = true; }), QStringList{"DrawStresses(false)"});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.colorMode = true; }), QStringList{"DrawStresses(false)"});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.tension = true; }), QStringList{"DrawStresses(false)"});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.compression = true; }), QStringList{"DrawStresses(false)"});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.layerColors = true; }), QStringList{});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = true; }), (QStringList{"ClearLoads", "DrawLoads(false)"}));
+    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = c.scaleFactor = true; }),
+              (QStringList{"DrawStresses(false)", "ClearLoads", "DrawLoads(false)"}));
+    dirty = true;
+    EXPECT_EQ(run([](OptionsChanges& c) { c.scaleFactor = c.tension = true; }), QStringList{});
+    EXPECT_EQ(run([](OptionsChanges& c) { c.textHeight = c.colorMode = true; }),
+              (QStringList{"ClearLoads", "DrawLoads(false)"}));
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "desktop/FileChooser.h"
 #include "support/TestSupport.h"
 #include "support/TrussFixtures.h"

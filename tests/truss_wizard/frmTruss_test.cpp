@@ -43,12 +43,14 @@
 #include "support/PointFeeder.h"
 #include "support/TestSupport.h"
 #include "support/WizardControls.h"
+#include "support/WizardTest.h"
 #include "support/TrussFixtures.h"
-#include "truss/AnalysisFile.h"
+#include "truss/TrussFile.h"
 #include "truss/TrussModel.h"
 #include "truss_wizard/frmTruss.h"
 #include "wizard/GridEditor.h"
 #include "wizard/LinkWatch.h"
+#include "wizard/UnsavedModel.h"
 #include "wizard/WizardLifetime.h"
 
 using namespace ardela;
@@ -59,85 +61,26 @@ namespace {
 const QString kAttachQuestion = QStringLiteral("There is an instance of AutoCAD running. Do you want to use the current instance?");
 const QString kAnalysisMessage = QStringLiteral("Ther was an error runing the analysis.\r\nPlease go back and revise your input");
 
-struct Shown {
-    QString prompt;
-    std::int16_t style;
-    QString title;
-};
-
-class KorrinWizard : public ::testing::Test {
+class KorrinWizard : public WizardTest<frmTruss> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_socket = m_dir.filePath(QStringLiteral("host"));
-        ASSERT_TRUE(m_host.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
-        cad::Connection& connection = cad::CadConnection();
-        connection = cad::Connection{};
-        connection.RunningSocketPath = m_socket;
-        connection.HostProgram = HostProgramPath();
         ResetModel(Truss());
         Settings() = DefaultSettings();
         SelectStringTable(StringTable::Korrin);
-        WizardStartup::SetSplashMinimumMs(0);
-        SetHelpRoot(SourceDir() + QStringLiteral("/resources/help"));
-        m_previousMessages = SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-            m_shown.push_back({prompt, style, title});
-            if (prompt == kAttachQuestion)
-                return std::int16_t(MsgResultYes);
-            if (prompt.startsWith(QLatin1String("The drawing has not been saved.")))
-                return std::int16_t(MsgResultNo);
-            if (prompt == cad::HostNotAnsweringText() && m_onSilentHost)
-                return m_onSilentHost();
-            return std::int16_t(MsgResultOk);
-        });
-        m_previousDialogs = SetFileDialogHandler([this](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {
-            if (m_dialogAnswers.empty())
-                return std::nullopt;
-            const QString answer = m_dialogAnswers.front();
-            m_dialogAnswers.pop_front();
-            if (answer.isEmpty())
-                return std::nullopt;
-            return ChoiceForPath(answer);
-        });
-        m_feed = cad::ConnectApplication(m_socket, 5000);
-        ASSERT_TRUE(m_feed);
-        m_wizard = new frmTruss;
-        m_wizard->show();
-        m_grid = Control<GridEditor>(m_wizard, QStringLiteral("fraContainer"));
+        m_sheetNames = {"Nodes", "Elements", "Blocks", "Loads"};
+        ASSERT_NO_FATAL_FAILURE(StartHostAndAnswers(kAttachQuestion));
+        OpenWizard();
     }
 
-    void TearDown() override
-    {
-        if (m_wizard) {
-            m_wizard->SetDirty(false);
-            m_wizard->close();
-            delete m_wizard;
-        }
-        SetMessageHandler(m_previousMessages);
-        SetFileDialogHandler(m_previousDialogs);
-        cad::CadConnection() = cad::Connection{};
-        SetHelpRoot(QString());
-        if (HelpWindow* help = HelpWindow::Instance())
-            delete help;
-    }
+    void TearDown() override { CloseWizard(); }
 
-    // The Pick and Draw buttons of model step `slot` (0 = the first model step).
-    QPushButton* PickButton(std::size_t slot) const
+    std::optional<std::int16_t> Answer(const QString& prompt) override
     {
-        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdSelect") + QLatin1String(names[slot]));
+        if (prompt == cad::HostNotAnsweringText() && m_onSilentHost)
+            return m_onSilentHost();
+        return std::nullopt;
     }
-    QPushButton* DrawButton(std::size_t slot) const
-    {
-        static const char* const names[] = {"Nodes", "Elements", "Blocks", "Loads"};
-        return Control<QPushButton>(m_wizard, QStringLiteral("cmdDraw") + QLatin1String(names[slot]));
-    }
-
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void Next() { Click(NavRowButton(m_wizard, NavNext)); }
-    void Back() { Click(NavRowButton(m_wizard, NavBack)); }
-    bool NextEnabled() const { return NavRowButton(m_wizard, NavNext)->isEnabled(); }
 
     // Steps 0 and 1 with a new analysis in the current drawing.
     void StartNewAnalysis()
@@ -146,25 +89,6 @@ protected:
         ASSERT_EQ(m_wizard->CurrentStep, 1);
         Next();
         ASSERT_EQ(m_wizard->CurrentStep, 2);
-    }
-
-    // Types `text` into the visible grid cell (row 1 to 5, column 1 on) and presses Enter.
-    void TypeCell(int row, int column, const QString& text)
-    {
-        FixedCellGrid* grid = m_grid->msgGrid;
-        const QRect cell = grid->visualRect(grid->model()->index(row, column));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        ASSERT_TRUE(m_grid->txtEdit->isVisible());
-        m_grid->txtEdit->selectAll();
-        QTest::keyClicks(m_grid->txtEdit, text);
-        QTest::keyClick(m_grid->txtEdit, Qt::Key_Return);
-    }
-
-    void ClickCell(int row, int column)
-    {
-        FixedCellGrid* grid = m_grid->msgGrid;
-        const QRect cell = grid->visualRect(grid->model()->index(row, column));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     }
 
     // The triangle of the Xvfb run: span 300, rise 200, apex load 1000 daN down.
@@ -232,25 +156,7 @@ protected:
         return entities;
     }
 
-    std::vector<QString> Prompts() const
-    {
-        std::vector<QString> prompts;
-        for (const Shown& s : m_shown)
-            prompts.push_back(s.prompt);
-        return prompts;
-    }
-
-    QTemporaryDir m_dir;
-    QString m_socket;
-    HostProcess m_host;
-    cad::AcadApplicationPtr m_feed;
-    frmTruss* m_wizard = nullptr;
-    GridEditor* m_grid = nullptr;
-    std::vector<Shown> m_shown;
-    std::deque<QString> m_dialogAnswers;
     std::function<std::int16_t()> m_onSilentHost;
-    MessageHandler m_previousMessages;
-    FileDialogHandler m_previousDialogs;
 };
 
 TEST_F(KorrinWizard, OpensOnTheWelcomeStepWithBackDisabled)
@@ -315,7 +221,7 @@ TEST_F(KorrinWizard, PickedTrussGivesTheSameReportAsTheTypedOne)
     EXPECT_EQ(Truss().NodeCount, 3);
     EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("3"));
     EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
-    EXPECT_EQ(m_grid->msgGrid->item(2, 1)->text(), QStringLiteral("300"));
+    EXPECT_EQ(GridCells(m_grid)->item(2, 1)->text(), QStringLiteral("300"));
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 3);
 
@@ -460,7 +366,7 @@ TEST_F(KorrinWizard, OpenedAnalysisShowsItsStepsItsNameAndItsDrawing)
     StartNewAnalysis();
     EXPECT_EQ(m_wizard->windowTitle(), QStringLiteral("Korrin - Define Nodes - bridge.krn"));
     EXPECT_EQ(Control<QLineEdit>(m_wizard, QStringLiteral("txtValue"))->text(), QStringLiteral("3"));
-    EXPECT_EQ(m_grid->msgGrid->item(3, 2)->text(), QStringLiteral("200"));
+    EXPECT_EQ(GridCells(m_grid)->item(3, 2)->text(), QStringLiteral("200"));
     // SetupDrawing redrew the opened model on its layers.
     EXPECT_EQ(OnLayer(cad::kKorrinNodes, QStringLiteral("POINT")).size(), 3u);
     EXPECT_EQ(OnLayer(cad::kKorrinBeams, QStringLiteral("LINE")).size(), 3u);
@@ -493,9 +399,9 @@ TEST_F(KorrinWizard, StepChecksFollowTheGridAndThePendingText)
     EXPECT_TRUE(NextEnabled());
     // While the box holds two decimal separators Next is off.
     ClickCell(4, 1);
-    QTest::keyClicks(m_grid->txtEdit, "1.2.3");
+    QTest::keyClicks(EditBox(m_grid), "1.2.3");
     EXPECT_FALSE(NextEnabled());
-    QTest::keyClick(m_grid->txtEdit, Qt::Key_Escape);
+    QTest::keyClick(EditBox(m_grid), Qt::Key_Escape);
 }
 
 TEST_F(KorrinWizard, SupportsNeedThreeFixitiesAndLoadsNeedNothing)
@@ -539,23 +445,18 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     TypeCell(1, 1, "1"); TypeCell(1, 2, "2"); TypeCell(1, 3, "1"); TypeCell(1, 4, "1");
     Next();
     ASSERT_EQ(m_wizard->CurrentStep, 4);
-    m_shown.clear();
-    m_host.Kill();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_wizard->CurrentStep == 0; }, 10000));
+    ASSERT_NO_FATAL_FAILURE(KillTheHost());
     // Later ticks of the watch (started again as on a new attach) must not repeat the message.
     QSignalSpy ticks(&Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc, &QTimer::timeout);
     Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 10000));
     Control<LinkWatch>(m_wizard, QStringLiteral("tmrDoc"))->tmrDoc.stop();
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_EQ(m_shown[0].style, MsgCritical);
-    EXPECT_EQ(m_shown[0].title, QStringLiteral("Korrin"));
-    EXPECT_FALSE(cad::CadConnection().AcadDoc);
+    ExpectTheLinkMessageOnce(QStringLiteral("Korrin"));
     EXPECT_EQ(Truss().NodeCount, 2);
     EXPECT_EQ(Truss().Elements(1, 2).ToInt32(), 2);
 
-    // A host on the same name again: Next attaches without the question.
+    // A host on the same name again: Next attaches without the attach question (the unsaved
+    // model is asked about, and No goes on).
     HostProcess again;
     ASSERT_TRUE(again.Start(m_socket, {QStringLiteral("--socket"), m_socket, QStringLiteral("--second-instance")}));
     m_shown.clear();
@@ -563,7 +464,45 @@ TEST_F(KorrinWizard, LostLinkIsSaidOnceAndTheWizardReturnsToTheFirstStepKeepingT
     Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 0)->click();
     Next();
     EXPECT_EQ(m_wizard->CurrentStep, 1);
-    EXPECT_TRUE(m_shown.empty());
+    EXPECT_EQ(Prompts(), std::vector<QString>{UnsavedModelQuestion(QString())});
+}
+
+TEST_F(KorrinWizard, UnsavedModelAfterALostLinkIsAskedAboutBeforeANewAnalysisEmptiesIt)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0"); TypeCell(2, 1, "300"); TypeCell(2, 2, "0");
+    HostProcess again;
+    ASSERT_NO_FATAL_FAILURE(LoseTheLinkAndStartAnotherHost(again));
+    ASSERT_TRUE(Control<QRadioButton>(m_wizard, QStringLiteral("optFile"), 0)->isChecked());
+    ExpectCancelToTheUnsavedModelQuestionStays(QStringLiteral("Korrin"));
+    EXPECT_EQ(Truss().NodeCount, 2);
+
+    // Yes with the save dialog cancelled stays too.
+    m_unsavedAnswer = MsgResultYes;
+    m_dialogAnswers.push_back(QString());
+    Next();
+    EXPECT_EQ(m_wizard->CurrentStep, 0);
+    EXPECT_EQ(Truss().NodeCount, 2);
+
+    // Yes saves through the dialog, then the new analysis starts empty.
+    const QString path = m_dir.filePath(QStringLiteral("kept.krn"));
+    SaveTheUnsavedModelAs(path);
+    EXPECT_EQ(Truss().NodeCount, 0);
+    auto saved = std::make_unique<TrussModel>();
+    SettingsArray settings;
+    ASSERT_NO_THROW(ReadAnalysisFile(TrussFileKind(*saved, settings), path));
+    EXPECT_EQ(saved->NodeCount, 2);
+    EXPECT_EQ(saved->Nodes(2, 1).ToDouble(), 300.0);
+}
+
+TEST_F(KorrinWizard, NoToTheUnsavedModelQuestionEmptiesTheModelAndOpenAsksToo)
+{
+    StartNewAnalysis();
+    TypeCell(1, 1, "0"); TypeCell(1, 2, "0");
+    Back();
+    Back();
+    ExpectOpenAndNewToAskAboutTheUnsavedModel(QStringLiteral("Korrin"));
+    EXPECT_EQ(Truss().NodeCount, 0);
 }
 
 TEST_F(KorrinWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNotShown)
@@ -576,11 +515,7 @@ TEST_F(KorrinWizard, LinkLostWhileNextWaitsOnTheHostIsSaidOnceAndTheNextStepIsNo
     // while the link watch ticks in the wait.
     ASSERT_TRUE(m_host.StopThenKillLater(500));
     Next();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_shown.empty() && m_wizard->CurrentStep == 0; }, 10000));
-    QTest::qWait(300);
-    ASSERT_EQ(m_shown.size(), 1u) << m_shown.back().prompt.toStdString();
-    EXPECT_TRUE(m_shown[0].prompt.startsWith(QLatin1String("The link with the")));
-    EXPECT_TRUE(Control<QGroupBox>(m_wizard, QStringLiteral("fraStep"), 0)->isVisible());
+    ExpectTheLinkLostOnceOnTheFirstStep(QStringLiteral("Korrin"));
     EXPECT_EQ(Truss().NodeCount, 2);
 }
 
@@ -902,22 +837,43 @@ TEST_F(KorrinWizard, OptionsTextHeightRedrawsSupportsAndLoadsAndResizesTheUsersT
     EXPECT_EQ(OnLayer(cad::kKorrinBeams)[0]->ObjectID(), beamsBefore[0]->ObjectID());
 }
 
+TEST_F(KorrinWizard, OptionsChangedAfterARunMarkTheAnalysisChangedAndTheFileKeepsThem)
+{
+    StartNewAnalysis();
+    TypeTriangle();
+    const QString path = m_dir.filePath(QStringLiteral("options.krn"));
+    m_dialogAnswers.push_back(path);
+    Click(NavRowButton(m_wizard, NavRun));
+    ASSERT_FALSE(m_wizard->IsDirty());
+
+    WithOptionsDialog([](frmOptions& dialog) {
+        dialog.txtScale->setText(QStringLiteral("3"));
+        dialog.optPlot[0]->click();
+        dialog.cmdOK->click();
+    });
+    Click(NavRowButton(m_wizard, NavOptions));
+    ASSERT_EQ(Settings()[SetScaleFactor].ToDouble(), 3.0);
+    EXPECT_TRUE(m_wizard->IsDirty());
+    ExpectClosingToAskAndCancelToKeepTheWindow();
+
+    // The next run saves the new options into the file, without a dialog; the file opened again
+    // brings them back.
+    Click(NavRowButton(m_wizard, NavRun));
+    EXPECT_FALSE(m_wizard->IsDirty());
+    auto saved = std::make_unique<TrussModel>();
+    SettingsArray settings = DefaultSettings();
+    ASSERT_NO_THROW(ReadAnalysisFile(TrussFileKind(*saved, settings), path));
+    EXPECT_EQ(settings[SetScaleFactor].ToDouble(), 3.0);
+    EXPECT_FALSE(settings[SetColor].ToBool());
+    EXPECT_EQ(saved->NodeCount, 3);
+}
+
 TEST_F(KorrinWizard, ClosingWithUnsavedChangesAsksFirstAndCancelKeepsTheWindow)
 {
     StartNewAnalysis();
     TypeCell(1, 1, "3");
     ASSERT_TRUE(m_wizard->IsDirty());
-    m_shown.clear();
-    SetMessageHandler([this](const QString& prompt, std::int16_t style, const QString& title) {
-        m_shown.push_back({prompt, style, title});
-        return std::int16_t(MsgResultCancel);
-    });
-    EXPECT_FALSE(m_wizard->close());
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0].prompt,
-              QStringLiteral("The application will close and the analysis was not saved to a file. Do you want to close?"));
-    EXPECT_EQ(m_shown[0].style, MsgOkCancel + MsgExclamation);
-    EXPECT_TRUE(m_wizard->isVisible());
+    ExpectClosingToAskAndCancelToKeepTheWindow();
 }
 
 TEST_F(KorrinWizard, AColleaguesDrawingFullOfOtherKindsKeepsThemAllWhenCloseAcadSavesTheResults)

@@ -21,11 +21,13 @@
 
 #include "support/TestSupport.h"
 #include "support/WindowTest.h"
+#include "support/WizardControls.h"
 #include "desktop/Table.h"
 #include "desktop/modKeybHook.h"
 #include "wizard/GridEditor.h"
 
 using namespace ardela;
+using namespace ardela::test;
 
 namespace {
 
@@ -85,7 +87,7 @@ protected:
         m_window->show();
         m_window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
-        editor->msgGrid->setFocus();
+        GridCells(editor)->setFocus();
     }
     void TearDown() override
     {
@@ -94,20 +96,20 @@ protected:
         WindowTest::TearDown();
     }
 
-    QString Shown(int row, int col) const { return editor->msgGrid->item(row, col)->text(); }
+    QString Shown(int row, int col) const { return GridCells(editor)->item(row, col)->text(); }
     QPoint CellCentre(int row, int col) const
     {
-        return editor->msgGrid->visualItemRect(editor->msgGrid->item(row, col)).center();
+        return GridCells(editor)->visualItemRect(GridCells(editor)->item(row, col)).center();
     }
     void Click(int row, int col, Qt::MouseButton button = Qt::LeftButton)
     {
-        QTest::mouseClick(editor->msgGrid->viewport(), button, {}, CellCentre(row, col));
+        QTest::mouseClick(GridCells(editor)->viewport(), button, {}, CellCentre(row, col));
     }
     // Makes a cell current with the grid focused and the box closed.
     void At(int row, int col)
     {
-        editor->msgGrid->setFocus();
-        editor->msgGrid->setCurrentCell(row, col);
+        GridCells(editor)->setFocus();
+        GridCells(editor)->setCurrentCell(row, col);
         ASSERT_FALSE(editor->EditPending());
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = {})
@@ -153,16 +155,16 @@ TEST_F(GridEditorTest, TypingADigitOpensTheBoxOnItAndEnterStoresASingle)
     At(1, 1);
     Key(Qt::Key_2);
     ASSERT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->text(), QStringLiteral("2"));
-    EXPECT_EQ(editor->txtEdit->cursorPosition(), 1);
-    EXPECT_TRUE(editor->txtEdit->hasFocus());
+    EXPECT_EQ(EditBox(editor)->text(), QStringLiteral("2"));
+    EXPECT_EQ(EditBox(editor)->cursorPosition(), 1);
+    EXPECT_TRUE(EditBox(editor)->hasFocus());
     EXPECT_TRUE(isDirty);
     Key(Qt::Key_Return);
     EXPECT_FALSE(editor->EditPending());
     ASSERT_EQ(nodes(1, 1).GetKind(), Cell::Kind::Single);
     EXPECT_EQ(nodes(1, 1).SingleValue(), 2.0f);
     EXPECT_EQ(Shown(1, 1), QStringLiteral("2"));
-    EXPECT_TRUE(editor->msgGrid->hasFocus());
+    EXPECT_TRUE(GridCells(editor)->hasFocus());
 }
 
 TEST_F(GridEditorTest, SpaceOrEnterOpensTheBoxWithTheWholeTextSelected)
@@ -172,13 +174,13 @@ TEST_F(GridEditorTest, SpaceOrEnterOpensTheBoxWithTheWholeTextSelected)
     At(2, 2);
     Key(Qt::Key_Space);
     ASSERT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->text(), QStringLiteral("-17"));
-    EXPECT_EQ(editor->txtEdit->selectedText(), QStringLiteral("-17"));
+    EXPECT_EQ(EditBox(editor)->text(), QStringLiteral("-17"));
+    EXPECT_EQ(EditBox(editor)->selectedText(), QStringLiteral("-17"));
     EXPECT_FALSE(isDirty);  // filling the box is no edit
     Key(Qt::Key_Escape);
     Key(Qt::Key_Return);
     ASSERT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->selectedText(), QStringLiteral("-17"));
+    EXPECT_EQ(EditBox(editor)->selectedText(), QStringLiteral("-17"));
     // Typing replaces the selection.
     Type("4");
     Key(Qt::Key_Return);
@@ -199,7 +201,7 @@ TEST_F(GridEditorTest, AValueIsShownRoundedAndKeptWholeWhenCommittedUnchanged)
 
     Click(1, 1);
     ASSERT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->text(), Dec("2.35"));
+    EXPECT_EQ(EditBox(editor)->text(), Dec("2.35"));
     Key(Qt::Key_Return);
     ASSERT_EQ(nodes(1, 1).GetKind(), Cell::Kind::Single);
     EXPECT_TRUE(SameBits(nodes(1, 1).SingleValue(), 2.35f));
@@ -207,7 +209,7 @@ TEST_F(GridEditorTest, AValueIsShownRoundedAndKeptWholeWhenCommittedUnchanged)
     EXPECT_FALSE(isDirty);
 
     Click(4, 1);
-    EXPECT_EQ(editor->txtEdit->text(), Dec("123.456789012345"));
+    EXPECT_EQ(EditBox(editor)->text(), Dec("123.456789012345"));
     Key(Qt::Key_Return);
     EXPECT_EQ(nodes(4, 1), Cell(123.456789012345));
 
@@ -237,15 +239,15 @@ TEST_F(GridEditorTest, ATextThatIsNoNumberIsKeptAsText)
 
 TEST_F(GridEditorTest, EdgeKeysInTheBoxCommitOrMoveWithoutScrolling)
 {
-    editor->fsbVertGrid->setValue(10);
+    VertBar(editor)->setValue(10);
     // Up on the first data row: committed, row kept, no scroll, focus back on the grid.
     At(1, 1);
     Type("5");
     Key(Qt::Key_Up);
     EXPECT_EQ(nodes(11, 1), Cell(5.0f));
-    EXPECT_EQ(editor->msgGrid->currentRow(), 1);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 10);
-    EXPECT_TRUE(editor->msgGrid->hasFocus());
+    EXPECT_EQ(GridCells(editor)->currentRow(), 1);
+    EXPECT_EQ(VertBar(editor)->value(), 10);
+    EXPECT_TRUE(GridCells(editor)->hasFocus());
     EXPECT_FALSE(editor->EditPending());
 
     // Down on the last data row commits and stays.
@@ -253,44 +255,44 @@ TEST_F(GridEditorTest, EdgeKeysInTheBoxCommitOrMoveWithoutScrolling)
     Type("6");
     Key(Qt::Key_Down);
     EXPECT_EQ(nodes(15, 2), Cell(6.0f));
-    EXPECT_EQ(editor->msgGrid->currentRow(), 5);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 10);
+    EXPECT_EQ(GridCells(editor)->currentRow(), 5);
+    EXPECT_EQ(VertBar(editor)->value(), 10);
 
     // Down above the last row moves one row down; the box is committed by leaving its cell.
     At(2, 1);
     Type("7");
     Key(Qt::Key_Down);
     EXPECT_EQ(nodes(12, 1), Cell(7.0f));
-    EXPECT_EQ(editor->msgGrid->currentRow(), 3);
-    EXPECT_TRUE(editor->msgGrid->hasFocus());
+    EXPECT_EQ(GridCells(editor)->currentRow(), 3);
+    EXPECT_TRUE(GridCells(editor)->hasFocus());
 
     // Right moves the caret inside the text until it stands at the end.
     At(2, 1);
     Type("89");
     Key(Qt::Key_Left);  // caret between 8 and 9: the box keeps the key
     EXPECT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->cursorPosition(), 1);
+    EXPECT_EQ(EditBox(editor)->cursorPosition(), 1);
     Key(Qt::Key_Right);
     EXPECT_TRUE(editor->EditPending());
     Key(Qt::Key_Right);  // at the end: one column right
     EXPECT_FALSE(editor->EditPending());
     EXPECT_EQ(nodes(12, 1), Cell(89.0f));
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 2);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 2);
 
     // Right on the last column commits and stays; Left at caret 0 moves left.
     Type("3");
     Key(Qt::Key_Right);
     EXPECT_EQ(nodes(12, 2), Cell(3.0f));
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 2);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 2);
     Type("4");
     Key(Qt::Key_Home);
     Key(Qt::Key_Left);
     EXPECT_EQ(nodes(12, 2), Cell(4.0f));
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 1);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 1);
 
     // Left with the whole text selected is the box's own key.
     Key(Qt::Key_Space);
-    ASSERT_TRUE(editor->txtEdit->hasSelectedText());
+    ASSERT_TRUE(EditBox(editor)->hasSelectedText());
     Key(Qt::Key_Left);
     EXPECT_TRUE(editor->EditPending());
     Key(Qt::Key_Escape);
@@ -308,7 +310,7 @@ TEST_F(GridEditorTest, EscapeLeavesTheCellAndTheTableUnchangedAndDoesNotPressCan
     EXPECT_FALSE(editor->EditPending());
     EXPECT_EQ(nodes(1, 2), Cell(4.0f));
     EXPECT_EQ(Shown(1, 2), QStringLiteral("4"));
-    EXPECT_TRUE(editor->msgGrid->hasFocus());
+    EXPECT_TRUE(GridCells(editor)->hasFocus());
     EXPECT_EQ(cancelled.count(), 0);
     // With the box closed Escape is Cancel's again.
     Key(Qt::Key_Escape);
@@ -339,7 +341,7 @@ TEST_F(GridEditorTest, ThePendingTextAndItsCellAreVisibleToTheStepCheck)
         seenRow = editor->PendingRow();
         seenCol = editor->PendingColumn();
     });
-    editor->fsbVertGrid->setValue(20);
+    VertBar(editor)->setValue(20);
     At(3, 2);
     Type("71");
     EXPECT_EQ(seen, QStringLiteral("71"));
@@ -454,15 +456,15 @@ TEST_F(GridEditorTest, PasteStoresANumericClipboardTextAndIgnoresOtherTexts)
 
 TEST_F(GridEditorTest, TheScrollBarMovesTheWindowAndCommitsAnOpenBox)
 {
-    EXPECT_EQ(editor->fsbVertGrid->minimum(), 0);
-    EXPECT_EQ(editor->fsbVertGrid->maximum(), 1019);
-    EXPECT_EQ(editor->fsbVertGrid->singleStep(), 1);
-    EXPECT_FALSE(editor->fsbHorzGrid->isEnabled());
+    EXPECT_EQ(VertBar(editor)->minimum(), 0);
+    EXPECT_EQ(VertBar(editor)->maximum(), 1019);
+    EXPECT_EQ(VertBar(editor)->singleStep(), 1);
+    EXPECT_FALSE(HorzBar(editor)->isEnabled());
     nodes(101, 1) = Cell(1.5f);
     nodes(1024, 2) = Cell(9.0f);
     At(2, 1);
     Type("6");
-    editor->fsbVertGrid->setValue(100);
+    VertBar(editor)->setValue(100);
     EXPECT_EQ(nodes(2, 1), Cell(6.0f));  // written to the row it was typed on
     EXPECT_FALSE(editor->EditPending());
     EXPECT_EQ(Shown(1, 0), QStringLiteral("101"));
@@ -474,9 +476,9 @@ TEST_F(GridEditorTest, TheScrollBarMovesTheWindowAndCommitsAnOpenBox)
     Key(Qt::Key_Return);
     EXPECT_EQ(nodes(103, 2), Cell(4.0f));
     // The last position shows the last table row in the last grid row.
-    QTest::mouseClick(editor->fsbVertGrid, Qt::LeftButton, {}, QPoint(editor->fsbVertGrid->width() / 2, editor->fsbVertGrid->height() - 3));
-    EXPECT_EQ(editor->fsbVertGrid->value(), 101);
-    editor->fsbVertGrid->setValue(1019);
+    QTest::mouseClick(VertBar(editor), Qt::LeftButton, {}, QPoint(VertBar(editor)->width() / 2, VertBar(editor)->height() - 3));
+    EXPECT_EQ(VertBar(editor)->value(), 101);
+    VertBar(editor)->setValue(1019);
     EXPECT_EQ(Shown(5, 0), QStringLiteral("1024"));
     EXPECT_EQ(Shown(5, 2), QStringLiteral("9"));
 }
@@ -487,42 +489,42 @@ TEST_F(GridEditorTest, NavigationKeysScrollPastTheGridEdges)
     nodes(6, 1) = Cell(66.0f);
     At(5, 1);
     Key(Qt::Key_Down);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 1);
+    EXPECT_EQ(VertBar(editor)->value(), 1);
     EXPECT_EQ(Shown(5, 0), QStringLiteral("6"));
     EXPECT_EQ(Shown(5, 1), QStringLiteral("66"));
-    EXPECT_EQ(editor->msgGrid->currentRow(), 5);
+    EXPECT_EQ(GridCells(editor)->currentRow(), 5);
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 6);
+    EXPECT_EQ(VertBar(editor)->value(), 6);
     Key(Qt::Key_End);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 1019);
+    EXPECT_EQ(VertBar(editor)->value(), 1019);
     EXPECT_EQ(Shown(5, 0), QStringLiteral("1024"));
     Key(Qt::Key_Home);
-    EXPECT_EQ(editor->msgGrid->currentRow(), 1);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(GridCells(editor)->currentRow(), 1);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     Key(Qt::Key_Up);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     // Page Up less than a page from the top shows table row 1 again.
-    editor->fsbVertGrid->setValue(3);
+    VertBar(editor)->setValue(3);
     Key(Qt::Key_PageUp);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     // The arrows never take the current cell into the fixed row or column.
     Key(Qt::Key_Up);
     Key(Qt::Key_Left);
-    EXPECT_EQ(editor->msgGrid->currentRow(), 1);
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 1);
+    EXPECT_EQ(GridCells(editor)->currentRow(), 1);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 1);
     // Keys in the open box are not the hook's.
     At(5, 1);
     Type("2");
     Key(Qt::Key_Down);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     EXPECT_EQ(nodes(5, 1), Cell(2.0f));
 }
 
 TEST_F(GridEditorTest, TheGridMenuOffersItsItemsAndFillsDownAndCuts)
 {
-    QMenu* menu = editor->mnuPopupGrid;
+    QMenu* menu = GridMenu(editor);
     QStringList captions;
     for (QAction* a : menu->actions())
         captions << (a->isSeparator() ? QStringLiteral("-") : a->text() + u'|' + a->shortcut().toString());
@@ -535,9 +537,9 @@ TEST_F(GridEditorTest, TheGridMenuOffersItsItemsAndFillsDownAndCuts)
     editor->Fill();
     Click(2, 2, Qt::RightButton);
     QTRY_VERIFY(menu->isVisible());
-    EXPECT_EQ(editor->msgGrid->currentRow(), 2);
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 2);
-    editor->mnuFillDown->trigger();
+    EXPECT_EQ(GridCells(editor)->currentRow(), 2);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 2);
+    GridMenuItem(editor, "mnuFillDown")->trigger();
     menu->hide();
     EXPECT_EQ(nodes(2, 2), Cell(2.35f));
     EXPECT_EQ(Shown(2, 2), Dec("2.4"));
@@ -546,14 +548,14 @@ TEST_F(GridEditorTest, TheGridMenuOffersItsItemsAndFillsDownAndCuts)
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     Click(1, 2, Qt::RightButton);
     QTRY_VERIFY(menu->isVisible());
-    editor->mnuCut->trigger();
+    GridMenuItem(editor, "mnuCut")->trigger();
     menu->hide();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), Dec("2.35"));
     EXPECT_TRUE(nodes(1, 2).IsEmpty());
 
     Click(3, 1, Qt::RightButton);
     QTRY_VERIFY(menu->isVisible());
-    editor->mnuPaste->trigger();
+    GridMenuItem(editor, "mnuPaste")->trigger();
     menu->hide();
     EXPECT_EQ(nodes(3, 1), Cell(2.35f));
 
@@ -565,13 +567,13 @@ TEST_F(GridEditorTest, TheGridMenuOffersItsItemsAndFillsDownAndCuts)
 TEST_F(GridEditorTest, AHorizontallyScrollingSheetShowsFourColumnsAtATime)
 {
     editor->ShowSheet(domainSheetIndex);
-    EXPECT_EQ(editor->msgGrid->columnCount(), 5);
-    EXPECT_TRUE(editor->fsbHorzGrid->isEnabled());
-    EXPECT_EQ(editor->fsbHorzGrid->maximum(), 3);
+    EXPECT_EQ(GridCells(editor)->columnCount(), 5);
+    EXPECT_TRUE(HorzBar(editor)->isEnabled());
+    EXPECT_EQ(HorzBar(editor)->maximum(), 3);
     EXPECT_EQ(Shown(0, 0), QStringLiteral("Domain"));
     EXPECT_EQ(Shown(0, 4), QStringLiteral("Upper y"));
     domains(2, 7) = Cell(80000.0f);
-    editor->fsbHorzGrid->setValue(3);
+    HorzBar(editor)->setValue(3);
     EXPECT_EQ(Shown(0, 1), QStringLiteral("Upper y"));
     EXPECT_EQ(Shown(0, 4), QString::fromUtf8("G [daN/cm²]"));
     EXPECT_EQ(Shown(2, 4), QStringLiteral("80000"));
@@ -585,23 +587,23 @@ TEST_F(GridEditorTest, AHorizontallyScrollingSheetShowsFourColumnsAtATime)
     InstallKeybHook(editor->HookTarget());
     At(1, 1);
     Key(Qt::Key_Left);
-    EXPECT_EQ(editor->fsbHorzGrid->value(), 2);
+    EXPECT_EQ(HorzBar(editor)->value(), 2);
     EXPECT_EQ(Shown(0, 1), QStringLiteral("Upper x"));
     At(1, 4);
     Key(Qt::Key_Right);
-    EXPECT_EQ(editor->fsbHorzGrid->value(), 3);
+    EXPECT_EQ(HorzBar(editor)->value(), 3);
     Key(Qt::Key_Right);
-    EXPECT_EQ(editor->fsbHorzGrid->value(), 3);
+    EXPECT_EQ(HorzBar(editor)->value(), 3);
 
     // Each sheet keeps its own position.
-    editor->fsbVertGrid->setValue(40);
+    VertBar(editor)->setValue(40);
     editor->ShowSheet(nodeSheetIndex);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
-    EXPECT_FALSE(editor->fsbHorzGrid->isEnabled());
-    EXPECT_EQ(editor->msgGrid->columnCount(), 3);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
+    EXPECT_FALSE(HorzBar(editor)->isEnabled());
+    EXPECT_EQ(GridCells(editor)->columnCount(), 3);
     editor->ShowSheet(domainSheetIndex);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 40);
-    EXPECT_EQ(editor->fsbHorzGrid->value(), 3);
+    EXPECT_EQ(VertBar(editor)->value(), 40);
+    EXPECT_EQ(HorzBar(editor)->value(), 3);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("41"));
 }
 
@@ -616,7 +618,7 @@ TEST_F(GridEditorTest, ACommaLocaleShowsAndReadsCommas)
     editor->Fill();
     EXPECT_EQ(Shown(1, 1), QStringLiteral("2,4"));
     Click(1, 1);
-    EXPECT_EQ(editor->txtEdit->text(), QStringLiteral("2,35"));
+    EXPECT_EQ(EditBox(editor)->text(), QStringLiteral("2,35"));
     Key(Qt::Key_Return);
     EXPECT_TRUE(SameBits(nodes(1, 1).SingleValue(), 2.35f));
     At(2, 1);
@@ -637,17 +639,17 @@ TEST_F(GridEditorTest, TheGridShowsEveryHeadingAndRowNumberWhole)
     for (int sheet : {nodeSheetIndex, blockSheetIndex, loadSheetIndex, domainSheetIndex}) {
         editor->ShowSheet(sheet);
         EXPECT_EQ(editor->size(), size) << "sheet " << sheet;
-        const QFontMetrics fm(editor->msgGrid->font());
-        for (int c = 0; c < editor->msgGrid->columnCount(); ++c) {
-            EXPECT_GT(editor->msgGrid->columnWidth(c), fm.horizontalAdvance(Shown(0, c)) + 4) << sheet << ' ' << c;
-            EXPECT_GE(editor->msgGrid->rowHeight(0), fm.height() + 2);
+        const QFontMetrics fm(GridCells(editor)->font());
+        for (int c = 0; c < GridCells(editor)->columnCount(); ++c) {
+            EXPECT_GT(GridCells(editor)->columnWidth(c), fm.horizontalAdvance(Shown(0, c)) + 4) << sheet << ' ' << c;
+            EXPECT_GE(GridCells(editor)->rowHeight(0), fm.height() + 2);
         }
         // The grid shows all six rows and every column inside its frame.
-        const QRect last = editor->msgGrid->visualItemRect(editor->msgGrid->item(5, editor->msgGrid->columnCount() - 1));
-        EXPECT_TRUE(editor->msgGrid->viewport()->rect().contains(last)) << sheet;
+        const QRect last = GridCells(editor)->visualItemRect(GridCells(editor)->item(5, GridCells(editor)->columnCount() - 1));
+        EXPECT_TRUE(GridCells(editor)->viewport()->rect().contains(last)) << sheet;
     }
     // Scrolling sideways or a long value does not resize the grid.
-    editor->fsbHorzGrid->setValue(3);
+    HorzBar(editor)->setValue(3);
     domains(3, 7) = Cell(-123456789.0);
     editor->Fill();
     EXPECT_EQ(editor->size(), size);
@@ -688,8 +690,8 @@ TEST_F(GridEditorTest, ANumberBeyondTheSingleRangeIsRefusedAndKeptInTheBox)
                              "-3.4E+38 and 3.4E+38.").arg(QString::fromStdString(huge)));
     EXPECT_EQ(recorder.Messages()[0].style, 16);
     EXPECT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->text(), QString::fromStdString(huge));
-    EXPECT_TRUE(editor->txtEdit->hasFocus());
+    EXPECT_EQ(EditBox(editor)->text(), QString::fromStdString(huge));
+    EXPECT_TRUE(EditBox(editor)->hasFocus());
     EXPECT_TRUE(nodes(2, 1).IsEmpty());
     EXPECT_FALSE(BoxValue(editor->PendingText()).has_value());
 
@@ -700,16 +702,16 @@ TEST_F(GridEditorTest, ANumberBeyondTheSingleRangeIsRefusedAndKeptInTheBox)
     EXPECT_TRUE(editor->EditPending());
     EXPECT_EQ(editor->PendingRow(), 2);
     EXPECT_EQ(editor->PendingColumn(), 1);
-    EXPECT_EQ(editor->txtEdit->text(), QString::fromStdString(huge));
+    EXPECT_EQ(EditBox(editor)->text(), QString::fromStdString(huge));
     // Nor does the scroll bar move the window away from the row being edited.
-    editor->fsbVertGrid->setValue(30);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    VertBar(editor)->setValue(30);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     EXPECT_EQ(editor->PendingRow(), 2);
 
     // Mended, it is stored.
     QTest::qWait(1);
-    editor->txtEdit->setFocus();
-    editor->txtEdit->selectAll();
+    EditBox(editor)->setFocus();
+    EditBox(editor)->selectAll();
     Type("3");
     Key(Qt::Key_Return);
     EXPECT_FALSE(editor->EditPending());
@@ -744,11 +746,11 @@ TEST_F(GridEditorTest, TheFixedCellsAndReadOnlyCellsTakeNoEdit)
     At(2, 2);
     Click(0, 1);
     Click(3, 0);
-    EXPECT_EQ(editor->msgGrid->currentRow(), 2);
-    EXPECT_EQ(editor->msgGrid->currentColumn(), 2);
+    EXPECT_EQ(GridCells(editor)->currentRow(), 2);
+    EXPECT_EQ(GridCells(editor)->currentColumn(), 2);
     EXPECT_FALSE(editor->EditPending());
     // A data cell given the button face is read-only.
-    editor->msgGrid->item(2, 2)->setBackground(editor->palette().color(QPalette::Button));
+    GridCells(editor)->item(2, 2)->setBackground(editor->palette().color(QPalette::Button));
     nodes(2, 2) = Cell(5.0f);
     editor->Fill();
     Click(2, 2);
@@ -767,7 +769,7 @@ TEST_F(GridEditorTest, CtrlXOpensTheBoxLikeAControlCharacterAndCutsNothing)
     At(1, 1);
     Key(Qt::Key_X, Qt::ControlModifier);
     ASSERT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->selectedText(), Dec("6.5"));
+    EXPECT_EQ(EditBox(editor)->selectedText(), Dec("6.5"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
     EXPECT_EQ(nodes(1, 1), Cell(6.5f));
     Key(Qt::Key_Escape);
@@ -783,12 +785,12 @@ TEST_F(GridEditorTest, AnotherWindowTakingTheFocusLeavesTheBoxOpen)
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_TRUE(editor->EditPending());
-    EXPECT_EQ(editor->txtEdit->text(), QStringLiteral("12"));
+    EXPECT_EQ(EditBox(editor)->text(), QStringLiteral("12"));
     EXPECT_TRUE(nodes(1, 2).IsEmpty());
     other.hide();
     editor->window()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(editor->window()));
-    QTRY_VERIFY(editor->txtEdit->hasFocus());
+    QTRY_VERIFY(EditBox(editor)->hasFocus());
     Key(Qt::Key_Return);
     EXPECT_EQ(nodes(1, 2), Cell(12.0f));
 }
@@ -842,24 +844,24 @@ TEST_F(GridEditorTest, TheGridMenuOffersOnlyWhatTheCellAllows)
     nodes(1, 1) = Cell(1.0f);
     editor->Fill();
     Click(1, 1, Qt::RightButton);
-    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
-    EXPECT_TRUE(editor->mnuCopy->isEnabled());
-    EXPECT_TRUE(editor->mnuCut->isEnabled());
-    EXPECT_FALSE(editor->mnuFillDown->isEnabled());  // no row above table row 1
-    editor->mnuPopupGrid->hide();
+    QTRY_VERIFY(GridMenu(editor)->isVisible());
+    EXPECT_TRUE(GridMenuItem(editor, "mnuCopy")->isEnabled());
+    EXPECT_TRUE(GridMenuItem(editor, "mnuCut")->isEnabled());
+    EXPECT_FALSE(GridMenuItem(editor, "mnuFillDown")->isEnabled());  // no row above table row 1
+    GridMenu(editor)->hide();
     Click(2, 2, Qt::RightButton);
-    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
-    EXPECT_FALSE(editor->mnuCopy->isEnabled());
-    EXPECT_FALSE(editor->mnuCut->isEnabled());
-    EXPECT_TRUE(editor->mnuFillDown->isEnabled());
-    editor->mnuPopupGrid->hide();
+    QTRY_VERIFY(GridMenu(editor)->isVisible());
+    EXPECT_FALSE(GridMenuItem(editor, "mnuCopy")->isEnabled());
+    EXPECT_FALSE(GridMenuItem(editor, "mnuCut")->isEnabled());
+    EXPECT_TRUE(GridMenuItem(editor, "mnuFillDown")->isEnabled());
+    GridMenu(editor)->hide();
     // Fill Down in a scrolled window takes the table row above, even above the window.
     nodes(50, 2) = Cell(7.25f);
-    editor->fsbVertGrid->setValue(50);
+    VertBar(editor)->setValue(50);
     Click(1, 2, Qt::RightButton);
-    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
-    editor->mnuFillDown->trigger();
-    editor->mnuPopupGrid->hide();
+    QTRY_VERIFY(GridMenu(editor)->isVisible());
+    GridMenuItem(editor, "mnuFillDown")->trigger();
+    GridMenu(editor)->hide();
     EXPECT_EQ(nodes(51, 2), Cell(7.25f));
     EXPECT_EQ(Shown(1, 2), Dec("7.3"));
 }
@@ -875,8 +877,8 @@ TEST_F(GridEditorTest, ASheetOfOneColumnSwitchesTheTableColumnItShows)
     sheet.columns = {{1, QStringLiteral("Coord x"), 3360}};
     const int index = editor->AddSheet(sheet);
     editor->ShowSheet(index);
-    EXPECT_EQ(editor->msgGrid->columnCount(), 2);
-    EXPECT_FALSE(editor->fsbHorzGrid->isEnabled());
+    EXPECT_EQ(GridCells(editor)->columnCount(), 2);
+    EXPECT_FALSE(HorzBar(editor)->isEnabled());
     EXPECT_EQ(Shown(1, 1), QStringLiteral("10"));
     editor->Sheet(index).columns[0] = {2, QStringLiteral("Coord y"), 3360};
     editor->Fill();
@@ -892,27 +894,27 @@ TEST_F(GridEditorTest, ASheetOfOneColumnSwitchesTheTableColumnItShows)
 TEST_F(GridEditorTest, ResettingThePositionsShowsEverySheetFromItsFirstRowAndColumn)
 {
     editor->ShowSheet(domainSheetIndex);
-    editor->fsbVertGrid->setValue(300);
-    editor->fsbHorzGrid->setValue(2);
+    VertBar(editor)->setValue(300);
+    HorzBar(editor)->setValue(2);
     editor->ShowSheet(nodeSheetIndex);
-    editor->fsbVertGrid->setValue(700);
+    VertBar(editor)->setValue(700);
     At(1, 1);
     Type("4");
     editor->ResetPositions();
     EXPECT_FALSE(editor->EditPending());
     EXPECT_TRUE(nodes(701, 1).IsEmpty());
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
     EXPECT_EQ(Shown(1, 0), QStringLiteral("1"));
     editor->ShowSheet(domainSheetIndex);
-    EXPECT_EQ(editor->fsbVertGrid->value(), 0);
-    EXPECT_EQ(editor->fsbHorzGrid->value(), 0);
+    EXPECT_EQ(VertBar(editor)->value(), 0);
+    EXPECT_EQ(HorzBar(editor)->value(), 0);
     EXPECT_EQ(Shown(0, 1), QStringLiteral("Lower x"));
 }
 
 TEST_F(GridEditorTest, EveryWriteToTheTableIsReportedWithItsCell)
 {
     QSignalSpy writes(editor, &GridEditor::CellCommitted);
-    editor->fsbVertGrid->setValue(200);
+    VertBar(editor)->setValue(200);
     At(4, 2);
     Type("8");
     EXPECT_EQ(writes.count(), 0);  // pending only
@@ -932,11 +934,11 @@ TEST_F(GridEditorTest, TheMenuKeyOpensTheGridMenuOverTheCurrentCell)
 {
     At(3, 2);
     Key(Qt::Key_Menu);
-    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
-    editor->mnuPopupGrid->hide();
+    QTRY_VERIFY(GridMenu(editor)->isVisible());
+    GridMenu(editor)->hide();
     Key(Qt::Key_F10, Qt::ShiftModifier);
-    QTRY_VERIFY(editor->mnuPopupGrid->isVisible());
-    editor->mnuPopupGrid->hide();
+    QTRY_VERIFY(GridMenu(editor)->isVisible());
+    GridMenu(editor)->hide();
     EXPECT_FALSE(editor->EditPending());
 }
 

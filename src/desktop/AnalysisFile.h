@@ -1,4 +1,5 @@
-// The analysis files: the open and save routines both wizards use, and the truss layout.
+// The analysis files of both wizards, whatever their layout: the kinds, the open and save
+// dialogs, the safe read and write.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "desktop/Settings.h"
-
 namespace ardela {
-
-struct TrussModel;
 
 // One kind of analysis file: its dialog texts, the model's file identity, and its layout.
 struct AnalysisFileKind {
@@ -43,23 +40,17 @@ bool OpenAnalysisFile(const AnalysisFileKind& kind);
 // only when the whole image was written. False when cancelled (no message) or failed.
 bool SaveAnalysisFile(const AnalysisFileKind& kind);
 
-// Kind 2 (truss) over the given model and settings.
-AnalysisFileKind TrussFileKind(TrussModel& model, SettingsArray& settings);
 // The file of `kind` over the program-wide model and settings. Each program that calls the
-// program-wide routines below defines it for the kinds it knows, so a program without the
-// plane-stress model cannot link a call that would need it.
+// program-wide routines below defines it for the kinds it knows, so a program links only the
+// models of its own kinds.
 AnalysisFileKind ProgramFileKind(std::int16_t kind);
 // The program-wide routines over the kinds of file the program knows.
 inline bool OpenAnalysisFile(std::int16_t kind) { return OpenAnalysisFile(ProgramFileKind(kind)); }
 inline bool SaveAnalysisFile(std::int16_t kind) { return SaveAnalysisFile(ProgramFileKind(kind)); }
 
-// The truss layout: counts, the four tables column by column, the 14 settings.
-QByteArray WriteTrussFile(const TrussModel& model, const SettingsArray& settings);
-// Reads a truss image into `model` and `settings` (normally scratch copies); throws ModelError.
-void ReadTrussFile(const QByteArray& image, TrussModel& model, SettingsArray& settings);
-
-// The size of a file with every cell empty: 8 + 2 x 17422 bytes.
-constexpr qsizetype kEmptyTrussFileSize = 8 + 2 * 17422;
+// True when `image` reads whole as `counts` table counts (each within 0..1024) followed by
+// exactly `records` cell records: how a file of another kind is told by its layout alone.
+bool ReadsAsRecords(const QByteArray& image, int counts, qsizetype records);
 
 // The fixed message of a failed open or save.
 QString AnalysisFileFailureMessage();
