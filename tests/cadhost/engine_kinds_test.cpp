@@ -220,9 +220,9 @@ doc.saveas(sys.argv[1])
     ASSERT_EQ(entities.size(), expected.size());
     const DxfBlocks none;
     for (std::size_t k = 0; k < entities.size(); ++k) {
-        ASSERT_TRUE(entities[k]->record);
+        ASSERT_FALSE(entities[k]->Record().empty());
         EXPECT_EQ(entities[k]->kind, EntityKind::Other) << "drawn from its record in its own plane";
-        const std::vector<SnapPoint> mine = SnapPointsOf(*entities[k]->record, none, kEveryMode);
+        const std::vector<SnapPoint> mine = SnapPointsOf(ParseRecord(entities[k]->Record()), none, kEveryMode);
         for (const SnapPoint& want : expected[k])
             EXPECT_TRUE(Offers(mine, want.at.x, want.at.y, want.mode, want.at.z))
                 << "entity " << k << " mode " << want.mode << " at " << want.at.x << " " << want.at.y << " " << want.at.z;

@@ -78,7 +78,7 @@ TEST(Outline, ABlockReferenceIsTheBlockScaledTurnedAndMovedByHand)
              "  0\nENDBLK\n");
     ASSERT_EQ(doc.EntityCount(), 1u);
     std::vector<Point3> drawn;
-    doc.ForEachEntity([&](const Entity& e) { drawn = e.points; });
+    doc.ForEachEntity([&](const Entity& e) { drawn = doc.Outline(e); });
     EXPECT_TRUE(HasPoint(drawn, 10 + 3, 20 - 2)) << "start (0,0): (-2,-3) turned is (3,-2)";
     EXPECT_TRUE(HasPoint(drawn, 10 + 3, 20 + 0)) << "end (1,0): (0,-3) turned is (3,0)";
     // A 2 x 3 array of it spaced 5 and 7 (along the turned axes) draws six copies.
@@ -88,7 +88,7 @@ TEST(Outline, ABlockReferenceIsTheBlockScaledTurnedAndMovedByHand)
              "  0\nBLOCK\n  8\n0\n  2\nB\n 70\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n"
              "  0\nLINE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n"
              "  0\nENDBLK\n");
-    arrayed.ForEachEntity([&](const Entity& e) { drawn = e.points; });
+    arrayed.ForEachEntity([&](const Entity& e) { drawn = arrayed.Outline(e); });
     for (int c = 0; c < 2; ++c)
         for (int r = 0; r < 3; ++r)
             EXPECT_TRUE(HasPoint(drawn, 5.0 * c + 1, 7.0 * r)) << c << " " << r;

@@ -47,10 +47,10 @@ inline void ExpectDocumentConsistent(const Document& doc)
     // The spatial index holds exactly the live entities that have extents (kinds kept but not
     // drawn have none).
     std::size_t placed = 0;
-    doc.ForEachEntity([&](const Entity& e) { placed += EntityBounds(e).IsEmpty() ? 0 : 1; });
+    doc.ForEachEntity([&](const Entity& e) { placed += doc.Bounds(e).IsEmpty() ? 0 : 1; });
     // The extents the drawing keeps up are those of its entities, gathered afresh.
     Box2 gathered;
-    doc.ForEachEntity([&](const Entity& e) { gathered.Add(EntityBounds(e)); });
+    doc.ForEachEntity([&](const Entity& e) { gathered.Add(doc.Bounds(e)); });
     const Box2 kept = doc.Extents();
     EXPECT_EQ(kept.IsEmpty(), gathered.IsEmpty()) << "the extents kept and the entities' disagree on being empty";
     if (!kept.IsEmpty() && !gathered.IsEmpty()) {

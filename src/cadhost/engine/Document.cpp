@@ -72,7 +72,7 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
         } else {
             std::vector<const Entity*> inside;
             m_doc->ForEachEntityIn(window, [&](const Entity& e) {
-                const Box2 b = EntityBounds(e);
+                const Box2 b = m_doc->Bounds(e);
                 if (window.Contains(b.minX, b.minY) && window.Contains(b.maxX, b.maxY))
                     inside.push_back(&e);
             });
@@ -150,7 +150,7 @@ void Document::RemoveListener(int token)
 
 // ---- model space
 
-ObjectId Document::Insert(Entity&& e)
+ObjectId Document::Insert(Entity&& e, const std::optional<Box2>& given)
 {
     for (const Point3& p : e.points)
         if (!(e.kind == EntityKind::Other && IsBreak(p)))
@@ -170,11 +170,11 @@ ObjectId Document::Insert(Entity&& e)
         e.handle = m_nextHandle++;
     else
         m_nextHandle = std::max(m_nextHandle, e.handle + 1);
+    const Box2 bounds = given ? *given : Bounds(e);
     const auto slot = std::uint32_t(m_slots.size());
     m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
     m_slots.push_back(std::move(e));
     ++m_liveCount;
-    const Box2 bounds = EntityBounds(m_slots.back());
     m_index.Insert(slot, bounds);
     Revert revert;
     revert.kind = Revert::Kind::Remove;
@@ -252,7 +252,7 @@ ObjectId Document::AddSolid(const Point3& p1, const Point3& p2, const Point3& p3
     return Insert(std::move(e));
 }
 
-ObjectId Document::AddEntity(Entity entity)
+ObjectId Document::AddEntity(Entity entity, const std::optional<Box2>& bounds)
 {
     if (entity.layer.isEmpty())
         entity.layer = m_activeLayer;
@@ -265,7 +265,14 @@ ObjectId Document::AddEntity(Entity entity)
     if (entity.points.size() < least)
         throw EngineError(ErrorKind::InvalidArgument, QStringLiteral("A %1 needs at least %2 points.")
                                                 .arg(EntityTypeName(entity.kind)).arg(least));
-    return Insert(std::move(entity));
+    return Insert(std::move(entity), entity.kind == EntityKind::Other ? bounds : std::nullopt);
+}
+
+void Document::Reserve(std::size_t count)
+{
+    m_slots.reserve(m_slots.size() + count);
+    m_ids.reserve(m_ids.size() + count);
+    m_index.Reserve(m_slots.size() + count);
 }
 
 const Entity* Document::Find(ObjectId id) const
@@ -316,8 +323,8 @@ Entity Document::TakeOut(ObjectId id)
     if (found < 0)
         throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
     const auto slot = std::uint32_t(found);
+    ExtentsLose(Bounds(m_slots[slot]));
     m_index.Remove(slot);
-    ExtentsLose(EntityBounds(m_slots[slot]));
     Entity taken = std::move(m_slots[slot]);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
@@ -358,23 +365,28 @@ void Document::CompactIfSparse()
         return;
     std::vector<Entity> kept;
     std::vector<ObjectId> keptIds;
+    std::vector<Box2> keptBoxes;
     kept.reserve(m_liveCount + restorable.size());
     keptIds.reserve(m_liveCount + restorable.size());
+    keptBoxes.reserve(m_liveCount + restorable.size());
     for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
         if (m_slots[slot].id != 0) {
             kept.push_back(std::move(m_slots[slot]));
             keptIds.push_back(m_ids[slot]);
+            keptBoxes.push_back(m_index.BoxOf(std::uint32_t(slot)));
         } else if (restorable.count(m_ids[slot])) {
             kept.emplace_back().id = 0;
             keptIds.push_back(m_ids[slot]);
+            keptBoxes.emplace_back();
         }
     }
     m_slots = std::move(kept);
     m_ids = std::move(keptIds);
+    // Every entity keeps the extents it had: nothing is computed again.
     m_index.Clear();
     for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
         if (m_slots[slot].id != 0)
-            m_index.Insert(slot, EntityBounds(m_slots[slot]));
+            m_index.Insert(slot, keptBoxes[slot]);
     ++m_indexRebuilds;
 }
 
@@ -392,10 +404,8 @@ std::unordered_set<ObjectId> Document::RestorableIds() const
 Box2 Document::Extents() const
 {
     if (!m_extentsKnown) {
-        m_extents = Box2{};
-        for (const Entity& e : m_slots)
-            if (e.id != 0)
-                m_extents.Add(EntityBounds(e));
+        // The index holds the extents of every live entity that has any.
+        m_extents = m_index.Extents();
         m_extentsKnown = true;
     }
     return m_extents;
@@ -411,11 +421,52 @@ void Document::ExtentsLose(const Box2& bounds)
         m_extentsKnown = false;
 }
 
+std::int64_t Document::SlotOfEntity(const Entity& e) const
+{
+    if (m_slots.empty() || &e < m_slots.data() || &e >= m_slots.data() + m_slots.size())
+        return -1;
+    return &e - m_slots.data();
+}
+
+Box2 Document::Bounds(const Entity& e) const
+{
+    // The index holds the extents of every entity of the document as it was put in.
+    if (const std::int64_t slot = SlotOfEntity(e); slot >= 0)
+        return m_index.BoxOf(std::uint32_t(slot));
+    if (e.kind != EntityKind::Other)
+        return EntityBounds(e);
+    Box2 box;
+    for (const Point3& p : Outline(e))
+        if (!IsBreak(p))
+            box.Add(p);
+    return box;
+}
+
+std::vector<Point3> Document::Outline(const Entity& e) const
+{
+    if (e.kind != EntityKind::Other)
+        return e.points;
+    if (e.Record().empty())
+        return {};
+    // One of this document without extents is one whose values are no numbers: not drawn.
+    if (const std::int64_t slot = SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
+        return {};
+    static const DxfBlocks none;
+    return OutlineOf(ParseRecord(e.Record()), m_source && m_source->blocks ? *m_source->blocks : none);
+}
+
+bool Document::CrossesWindow(const Entity& e, const Box2& window) const
+{
+    if (e.kind != EntityKind::Other)
+        return EntityCrossesWindow(e, window);
+    return OutlineMeetsWindow(Outline(e), e.closed, window);
+}
+
 std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
 {
     std::vector<std::uint32_t> hits;
     m_index.Query(window, [&](std::uint32_t slot) {
-        if (EntityCrossesWindow(m_slots[slot], window))
+        if (CrossesWindow(m_slots[slot], window))
             hits.push_back(slot);
         return true;
     });
@@ -429,9 +480,12 @@ std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
 
 void Document::Reindex(std::uint32_t slot)
 {
-    // The entity changed in place: its old extent is not known any more.
+    // A kind kept by its record changes no geometry here: it keeps its extents. Another entity
+    // changed in place: its old extent is not known any more.
     m_extentsKnown = false;
-    m_index.Insert(slot, EntityBounds(m_slots[slot]));
+    const Entity& e = m_slots[slot];
+    const Box2 bounds = e.kind == EntityKind::Other ? m_index.BoxOf(slot) : EntityBounds(e);
+    m_index.Insert(slot, bounds);
 }
 
 void Document::CheckText(const Entity& e) const
@@ -795,8 +849,8 @@ void Document::RestoreEntity(Entity entity)
     // Packing keeps the slot of every entity a step can restore.
     if (at == m_ids.end() || *at != entity.id || m_slots[slot].id != 0)
         throw EngineError(QStringLiteral("The object %1 cannot be restored: its place in the drawing is gone.").arg(entity.id));
+    const Box2 bounds = Bounds(entity);
     m_slots[slot] = std::move(entity);
-    const Box2 bounds = EntityBounds(m_slots[slot]);
     m_index.Insert(std::uint32_t(slot), bounds);
     if (m_extentsKnown)
         m_extents.Add(bounds);

@@ -120,8 +120,9 @@ public:
     ObjectId AddPolyline(const std::vector<double>& xyz);          // three doubles per vertex
     ObjectId AddLightWeightPolyline(const std::vector<double>& xy); // two doubles per vertex
     ObjectId AddSolid(const Point3& p1, const Point3& p2, const Point3& p3, const Point3& p4);
-    // Adds a complete entity (reading a file); its id is replaced by a fresh one.
-    ObjectId AddEntity(Entity entity);
+    // Adds a complete entity (reading a file); its id is replaced by a fresh one. The extents of
+    // a kind kept by its record may be given (the reader knows them); else they are computed.
+    ObjectId AddEntity(Entity entity, const std::optional<Box2>& bounds = std::nullopt);
 
     // The entity of that ObjectID, nullptr when it never existed or was erased. The pointer
     // stays valid until the next change of the document.
@@ -129,12 +130,22 @@ public:
     // As Find, but throws EngineError for a missing entity.
     const Entity& Get(ObjectId id) const;
     std::size_t EntityCount() const { return m_liveCount; }
+    // Makes room for `count` more entities at once (a file about to be read).
+    void Reserve(std::size_t count);
     // Visits every entity in creation order.
     void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
     // Visits the entities whose extents meet the box (through the spatial index).
     void ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const;
     void Erase(ObjectId id);
     Box2 Extents() const;
+    // The extents of an entity in the xy plane (for one of this document, as its index holds them).
+    Box2 Bounds(const Entity& e) const;
+    // The points an entity is drawn with: its own for the host's kinds, for other kinds the
+    // outline computed from its record (pieces separated by break points); empty for a kind
+    // without one.
+    std::vector<Point3> Outline(const Entity& e) const;
+    // True when any part of the entity lies inside or on the window (crossing rule).
+    bool CrossesWindow(const Entity& e, const Box2& window) const;
 
     // Text properties. Alignment 0..14; the alignment point places every alignment but left
     // (setting it on a left-aligned text fails, as its insertion point places it); switching
@@ -262,7 +273,9 @@ private:
     std::unordered_set<ObjectId> RestorableIds() const;
 
     Entity& Mutable(ObjectId id);
-    ObjectId Insert(Entity&& e);
+    ObjectId Insert(Entity&& e, const std::optional<Box2>& bounds = std::nullopt);
+    // The slot of an entity held in m_slots, or -1 for a copy held elsewhere.
+    std::int64_t SlotOfEntity(const Entity& e) const;
     void Reindex(std::uint32_t slot);
     void Changed();
     void LayersChanged();

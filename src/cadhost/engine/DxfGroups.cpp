@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <optional>
 #include <string_view>
@@ -164,11 +165,13 @@ public:
         if (m_peeked) {
             auto g = *m_peeked;
             m_peeked.reset();
+            m_start = m_peekedStart;
             return g;
         }
         for (;;) {
             if (m_p >= m_end)
                 return std::nullopt;
+            m_start = m_p;
             const std::string_view codeLine = Line();
             if (Trim(codeLine).empty() && m_p >= m_end)
                 return std::nullopt;
@@ -188,9 +191,22 @@ public:
 
     std::optional<std::pair<int, std::string_view>> Peek()
     {
-        if (!m_peeked)
+        if (!m_peeked) {
+            const char* start = m_start;
             m_peeked = Next();
+            m_peekedStart = *m_peeked ? m_start : m_end;
+            m_start = start;
+        }
         return *m_peeked;
+    }
+
+    // Where the code line of the group Next returned last starts.
+    const char* GroupStart() const { return m_start; }
+    // Where the code line of the group Next returns next starts (the end of the text at its end).
+    const char* NextStart()
+    {
+        Peek();
+        return m_peekedStart;
     }
 
     int LineNumber() const { return m_line; }
@@ -213,6 +229,8 @@ private:
 
     const char* m_p;
     const char* m_end;
+    const char* m_start = nullptr;
+    const char* m_peekedStart = nullptr;
     int m_line = 1;
     bool m_lastLineMissing = false;
     std::optional<std::optional<std::pair<int, std::string_view>>> m_peeked;
@@ -230,13 +248,16 @@ struct Interpreted {
     QString layer;          // as the record spells it
     bool paperSpace = false;
     bool bad = false;       // values that are no numbers, or beyond reach: not drawn
+    bool closedForm = false;  // an arc or a circle: `bounds` are its extents
+    Box2 bounds;
 };
 
-Interpreted Interpret(const DxfRecord& record)
+Interpreted Interpret(std::string_view record)
 {
     Interpreted out;
     Entity& e = out.entity;
-    const std::string_view type = Trim(record.groups.front().value);
+    const std::string_view type = RecordType(record);
+    const bool lwPolyline = type == "LWPOLYLINE";
     double v[64] = {};
     bool has[64] = {};
     std::vector<Point3> lwVertices;
@@ -245,41 +266,42 @@ Interpreted Interpret(const DxfRecord& record)
     Point3 normal{0, 0, 1};   // extrusion direction: planar kinds in another plane are drawn from their record
     int flags = 0;
     int hj = 0, vj = 0;
-    QString text;
+    std::string_view text;
+    bool hasText = false;
     bool hasLayer = false;
-    ForOwnGroups(record, [&](std::size_t, const DxfGroup& g) {
-        switch (g.code) {
-        case 5: e.handle = ToHandle(g.value); return;
-        case 8: out.layer = FromDxfText(Trim(g.value)); hasLayer = true; return;
-        case 6: e.linetype = FromDxfText(Trim(g.value)); return;
-        case 62: if (auto c = ToInt(g.value)) e.color = int(*c); return;
-        case 67: if (auto c = ToInt(g.value)) out.paperSpace = *c == 1; return;
-        case 70: if (auto c = ToInt(g.value)) flags = int(*c); return;
-        case 72: if (auto c = ToInt(g.value)) hj = int(*c); return;
-        case 73: if (auto c = ToInt(g.value)) vj = int(*c); return;
-        case 1: text = FromDxfText(g.value); return;
-        case 210: normal.x = ToDouble(g.value).value_or(0.0); return;
-        case 220: normal.y = ToDouble(g.value).value_or(0.0); return;
-        case 230: normal.z = ToDouble(g.value).value_or(1.0); return;
+    ForOwnGroups(record, [&](int code, std::string_view value) {
+        switch (code) {
+        case 5: e.handle = ToHandle(value); return;
+        case 8: out.layer = FromDxfText(Trim(value)); hasLayer = true; return;
+        case 6: e.linetype = FromDxfText(Trim(value)); return;
+        case 62: if (auto c = ToInt(value)) e.color = int(*c); return;
+        case 67: if (auto c = ToInt(value)) out.paperSpace = *c == 1; return;
+        case 70: if (auto c = ToInt(value)) flags = int(*c); return;
+        case 72: if (auto c = ToInt(value)) hj = int(*c); return;
+        case 73: if (auto c = ToInt(value)) vj = int(*c); return;
+        case 1: text = value; hasText = true; return;
+        case 210: normal.x = ToDouble(value).value_or(0.0); return;
+        case 220: normal.y = ToDouble(value).value_or(0.0); return;
+        case 230: normal.z = ToDouble(value).value_or(1.0); return;
         default: break;
         }
-        if (g.code >= 10 && g.code < 60) {
-            const auto d = ToDouble(g.value);
+        if (code >= 10 && code < 60) {
+            const auto d = ToDouble(value);
             if (!d) {
                 bad = true;
                 return;
             }
-            if (g.code == 42 && *d != 0.0)
+            if (code == 42 && *d != 0.0)
                 bulged = true;
-            if (type == "LWPOLYLINE" && (g.code == 10 || g.code == 20)) {
-                if (g.code == 10)
+            if (lwPolyline && (code == 10 || code == 20)) {
+                if (code == 10)
                     lwVertices.push_back({*d, 0.0, 0.0});
                 else if (!lwVertices.empty())
                     lwVertices.back().y = *d;
                 return;
             }
-            v[g.code] = *d;
-            has[g.code] = true;
+            v[code] = *d;
+            has[code] = true;
         }
     });
     if (!hasLayer)
@@ -304,7 +326,8 @@ Interpreted Interpret(const DxfRecord& record)
     } else if (type == "TEXT") {
         e.kind = EntityKind::Text;
         e.points = {at(10)};
-        e.text = text;
+        if (hasText)
+            e.text = FromDxfText(text);
         e.height = has[40] && v[40] > 0 ? v[40] : 1.0;
         e.rotation = v[50] * std::numbers::pi / 180.0;
         const int a = AlignmentFromJustification(hj, vj);
@@ -312,7 +335,7 @@ Interpreted Interpret(const DxfRecord& record)
         e.alignmentPoint = e.alignment == kAlignLeft || !has[11] ? e.points[0] : at(11);
         if (!std::isfinite(e.rotation))
             bad = true;
-    } else if (type == "LWPOLYLINE") {
+    } else if (lwPolyline) {
         e.kind = EntityKind::LwPolyline;
         for (Point3& p : lwVertices)
             p.z = v[38];
@@ -324,21 +347,27 @@ Interpreted Interpret(const DxfRecord& record)
         e.kind = (flags & 8) ? EntityKind::Polyline3d : EntityKind::LwPolyline;
         e.closed = (flags & 1) != 0;
         // The vertices are the records that follow.
-        for (std::size_t i = 1; i < record.groups.size(); ++i) {
-            if (record.groups[i].code != 0 || Trim(record.groups[i].value) != "VERTEX")
+        DxfGroupWalker walk(record);
+        int code = 0;
+        std::string_view value;
+        walk.Next(code, value);
+        bool more = walk.Next(code, value);
+        while (more) {
+            if (code != 0 || Trim(value) != "VERTEX") {
+                more = walk.Next(code, value);
                 continue;
+            }
             Point3 p;
             int vertexFlags = 0;
-            for (std::size_t j = i + 1; j < record.groups.size() && record.groups[j].code != 0; ++j) {
-                const DxfGroup& g = record.groups[j];
-                if (g.code == 10 || g.code == 20 || g.code == 30) {
-                    const auto d = ToDouble(g.value);
+            while ((more = walk.Next(code, value)) && code != 0) {
+                if (code == 10 || code == 20 || code == 30) {
+                    const auto d = ToDouble(value);
                     if (!d)
                         bad = true;
-                    (g.code == 10 ? p.x : g.code == 20 ? p.y : p.z) = d.value_or(0.0);
-                } else if (g.code == 70) {
-                    vertexFlags = int(ToInt(g.value).value_or(0));
-                } else if (g.code == 42 && ToDouble(g.value).value_or(0.0) != 0.0) {
+                    (code == 10 ? p.x : code == 20 ? p.y : p.z) = d.value_or(0.0);
+                } else if (code == 70) {
+                    vertexFlags = int(ToInt(value).value_or(0));
+                } else if (code == 42 && ToDouble(value).value_or(0.0) != 0.0) {
                     bulged = true;
                 }
             }
@@ -350,9 +379,6 @@ Interpreted Interpret(const DxfRecord& record)
         }
         if (e.points.size() < 2)
             bad = true;
-    }
-    if (e.kind == EntityKind::Text || e.kind == EntityKind::Other) {
-        // TEXT checks below; other kinds carry no points.
     }
     for (const Point3& p : e.points)
         if (!(std::abs(p.x) <= kLargest && std::abs(p.y) <= kLargest && std::abs(p.z) <= kLargest))
@@ -366,9 +392,34 @@ Interpreted Interpret(const DxfRecord& record)
         && !(normal.x == 0.0 && normal.y == 0.0 && normal.z > 0.0);
     if (bad || bulged || ownPlane) {
         e.kind = EntityKind::Other;
-        e.points.clear();
-        e.text.clear();
+        std::vector<Point3>().swap(e.points);   // its memory too: a drawing holds millions
+        e.text = QString();
         e.closed = false;
+    }
+    if (e.kind == EntityKind::Other && !bad) {
+        // Arcs and circles are bounded in closed form (their quadrant points where they pass
+        // them); the outline of any other kind is computed once for its extents.
+        const bool arc = type == "ARC";
+        if ((arc || type == "CIRCLE") && has[40] && normal.x == 0.0 && normal.y == 0.0 && normal.z != 0.0) {
+            const double r = v[40];
+            double a0 = arc ? v[50] * std::numbers::pi / 180 : 0.0;
+            double a1 = arc ? v[51] * std::numbers::pi / 180 : 2 * std::numbers::pi;
+            while (a1 <= a0)
+                a1 += 2 * std::numbers::pi;
+            Box2 box;
+            auto add = [&](double a) { box.Add(v[10] + r * std::cos(a), v[20] + r * std::sin(a)); };
+            add(a0);
+            add(a1);
+            for (double q = std::ceil(a0 / (std::numbers::pi / 2)) * (std::numbers::pi / 2); q < a1; q += std::numbers::pi / 2)
+                if (q > a0)
+                    add(q);
+            if (normal.z < 0)   // seen from below: x turns over
+                box = Box2{-box.maxX, box.minY, -box.minX, box.maxY};
+            if (std::isfinite(box.minX) && std::isfinite(box.minY) && std::abs(box.minX) < kLargest
+                && std::abs(box.maxX) < kLargest && std::abs(box.minY) < kLargest && std::abs(box.maxY) < kLargest)
+                out.bounds = box;
+            out.closedForm = true;
+        }
     }
     return out;
 }
@@ -406,12 +457,17 @@ const DxfGroup* FindGroup(const DxfRecord& record, int code)
 }
 
 // True when the record names its extension dictionary (102 {ACAD_XDICTIONARY ... 102 }).
-bool HasExtensionDictionary(const DxfRecord& record)
+bool HasExtensionDictionary(std::string_view record)
 {
-    for (const DxfGroup& g : record.groups) {
-        if (g.code == 0 && &g != &record.groups.front())
+    DxfGroupWalker walk(record);
+    int code = 0;
+    std::string_view value;
+    bool first = true;
+    while (walk.Next(code, value)) {
+        if (code == 0 && !first)
             return false;
-        if (g.code == 102 && Trim(g.value) == "{ACAD_XDICTIONARY")
+        first = false;
+        if (code == 102 && Trim(value) == "{ACAD_XDICTIONARY")
             return true;
     }
     return false;
@@ -419,7 +475,11 @@ bool HasExtensionDictionary(const DxfRecord& record)
 
 class Reader {
 public:
-    Reader(const QByteArray& bytes, Document& doc) : m_in(bytes), m_doc(doc), m_source(std::make_shared<DxfSource>()) {}
+    // `text` has every line ended by a line feed alone; the source keeps it (shared, not copied).
+    Reader(const QByteArray& text, Document& doc) : m_in(text), m_doc(doc), m_source(std::make_shared<DxfSource>())
+    {
+        m_source->text = text;
+    }
 
     std::shared_ptr<DxfSource> Read()
     {
@@ -465,7 +525,6 @@ public:
         m_source->firstFreeHandle = std::max(m_source->firstFreeHandle, m_highestHandle + 1);
         m_doc.SetNextHandle(m_source->firstFreeHandle);
         AddEntities();
-        m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
         for (const auto& [layer, linetype] : m_layerLinetypes)
             if (const Linetype* lt = m_doc.Linetypes().Find(linetype))
                 m_doc.SetLayerLinetype(layer, lt->name);
@@ -625,14 +684,25 @@ private:
             const auto [code, value] = Need();
             if (code != 0)
                 throw Damaged(QStringLiteral("an entity was expected"));
-            auto record = std::make_shared<DxfRecord>();
-            record->groups.push_back(Keep(code, value));
-            ReadRecordBody(*record);
+            const char* start = m_in.GroupStart();
             // A polyline's vertices and a block reference's attributes belong to it, up to SEQEND.
             const std::string_view type = Trim(value);
             bool follows = type == "POLYLINE";
-            if (type == "INSERT")
-                ForOwnGroups(*record, [&](std::size_t, const DxfGroup& g) { follows |= g.code == 66 && ToInt(g.value) == 1; });
+            const bool insert = type == "INSERT";
+            int braces = 0;
+            bool own = true;
+            for (auto next = m_in.Peek(); next && next->first != 0; next = m_in.Peek()) {
+                const auto [c, v] = Need();
+                // The own groups: not inside application groups ({...}), not extended data.
+                if (c >= 1000)
+                    own = false;
+                if (c == 102)
+                    braces += v.find('{') != std::string_view::npos ? 1 : (braces > 0 ? -1 : 0);
+                else if (own && braces == 0) {
+                    m_sawEntityHandle |= c == 5;
+                    follows |= insert && c == 66 && ToInt(v) == 1;
+                }
+            }
             while (follows) {
                 const auto next = m_in.Peek();
                 if (!next || next->first != 0)
@@ -640,23 +710,24 @@ private:
                 const std::string_view sub = Trim(next->second);
                 if (sub != "VERTEX" && sub != "ATTRIB" && sub != "SEQEND")
                     break;
-                const auto [c, v] = Need();
-                record->groups.push_back(Keep(c, v));
-                ReadRecordBody(*record);
+                Need();
+                for (auto body = m_in.Peek(); body && body->first != 0; body = m_in.Peek())
+                    Need();
                 if (sub == "SEQEND")
                     break;
             }
-            ForOwnGroups(*record, [&](std::size_t, const DxfGroup& g) { m_sawEntityHandle |= g.code == 5; });
-            m_records.push_back(std::move(record));
+            m_records.emplace_back(start, std::size_t(m_in.NextStart() - start));
         }
     }
 
     void AddEntities()
     {
-        for (auto& record : m_records) {
-            Interpreted in = Interpret(*record);
+        m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
+        m_doc.Reserve(m_records.size());
+        for (const std::string_view record : m_records) {
+            Interpreted in = Interpret(record);
             if (in.paperSpace) {
-                m_source->paperSpace.push_back(std::move(*record));
+                m_source->paperSpace.push_back(ParseRecord(record));
                 continue;
             }
             Entity& e = in.entity;
@@ -665,15 +736,33 @@ private:
                 const Linetype* lt = m_doc.Linetypes().Find(e.linetype);
                 e.linetype = lt ? lt->name : QString();   // one the file does not define: its layer's
             }
-            if (e.kind == EntityKind::Other && !in.bad) {
-                e.points = OutlineOf(*record, m_blocks);
-                const DxfGroup* fill = FindGroup(*record, 70);   // a hatch's solid fill flag
-                e.filled = Trim(record->groups.front().value) == "HATCH" && fill && ToInt(fill->value) == 1;
+            std::optional<Box2> bounds;
+            if (e.kind == EntityKind::Other) {
+                // Nothing of the outline is kept: only its extents, for the index.
+                if (in.closedForm) {
+                    bounds = in.bounds;
+                } else if (!in.bad) {
+                    Box2 box;
+                    for (const Point3& p : OutlineOf(ParseRecord(record), *m_source->blocks))
+                        if (!IsBreak(p))
+                            box.Add(p);
+                    bounds = box;
+                } else {
+                    bounds = Box2{};
+                }
+                if (RecordType(record) == "HATCH") {
+                    std::optional<long long> fill;
+                    ForOwnGroups(record, [&](int code, std::string_view value) {
+                        if (code == 70 && !fill)
+                            fill = ToInt(value);
+                    });
+                    e.filled = fill == 1;
+                }
             }
-            if (HasExtensionDictionary(*record) && e.handle != 0)
+            if (e.handle != 0 && HasExtensionDictionary(record))
                 m_source->extensionDictionaryOwners.push_back(e.handle);
-            e.record = std::move(record);
-            m_doc.AddEntity(std::move(e));
+            e.SetRecord(record);
+            m_doc.AddEntity(std::move(e), bounds);
         }
         m_records.clear();
     }
@@ -686,7 +775,7 @@ private:
     GroupCursor m_in;
     Document& m_doc;
     std::shared_ptr<DxfSource> m_source;
-    std::vector<std::shared_ptr<DxfRecord>> m_records;
+    std::vector<std::string_view> m_records;   // model space and paper space entities, as read
     DxfBlocks m_blocks;
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
     std::uint64_t m_highestHandle = 0;
@@ -704,6 +793,8 @@ public:
         // The header names the next free handle, known only once the rest is written.
         std::string body;
         std::swap(m_out, body);
+        // Most of the text is the records as read: room for them, and some for what changed.
+        m_out.reserve(std::size_t(m_src.text.size()) + std::size_t(m_src.text.size() / 8) + 4096);
         for (const auto& section : m_src.sections) {
             if (section.name == "HEADER")
                 continue;
@@ -1027,9 +1118,9 @@ private:
     void WriteEntities()
     {
         m_doc.ForEachEntity([&](const Entity& e) {
-            if (e.record && !e.edited)
-                WriteGroups(e.record->groups);
-            else if (e.record)
+            if (!e.Record().empty() && !e.edited)
+                m_out.append(e.Record());   // as it was read, byte for byte
+            else if (!e.Record().empty())
                 WriteEdited(e);
             else
                 WriteNew(e);
@@ -1042,8 +1133,8 @@ private:
     // one, and a text's string, placement, height, rotation and justification.
     void WriteEdited(const Entity& e)
     {
-        DxfRecord r = *e.record;
-        const Interpreted was = Interpret(r);
+        DxfRecord r = ParseRecord(e.Record());
+        const Interpreted was = Interpret(e.Record());
         if (was.layer.compare(e.layer, Qt::CaseInsensitive) != 0
             && !(e.layer == QLatin1String("0") && !LayerTable::IsValidName(was.layer))) {
             const std::string layer = ToDxfText(e.layer);
@@ -1194,9 +1285,36 @@ private:
 
 } // namespace
 
+namespace {
+
+// The text with every line ended by a line feed alone: carriage returns before a line feed
+// are dropped and a last line gets its line feed. Text already so is shared, not copied.
+QByteArray WithLineFeeds(const QByteArray& bytes)
+{
+    if (!bytes.contains('\r') && (bytes.isEmpty() || bytes.endsWith('\n')))
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + 1);
+    const char* p = bytes.constData();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        const char* stop = lineEnd ? lineEnd : end;
+        const char* keep = stop;
+        while (keep > p && keep[-1] == '\r')
+            --keep;
+        out.append(p, keep - p);
+        out.append('\n');
+        p = lineEnd ? lineEnd + 1 : end;
+    }
+    return out;
+}
+
+} // namespace
+
 std::shared_ptr<DxfSource> ReadDxfGroups(const QByteArray& bytes, Document& doc)
 {
-    return Reader(bytes, doc).Read();
+    return Reader(WithLineFeeds(bytes), doc).Read();
 }
 
 std::string WriteDxfGroups(const Document& doc, const DxfSource& source)

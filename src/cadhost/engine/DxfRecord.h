@@ -1,12 +1,15 @@
 // What a drawing file holds, group by group, for what the host keeps without interpreting it.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include <QByteArray>
 #include <QString>
 
 #include "cadhost/engine/Geometry.h"
@@ -26,6 +29,76 @@ struct DxfRecord {
     std::vector<DxfGroup> groups;
 };
 
+// Walks the text of a record as the file spelled it, two lines a group ("  0\nLINE\n  5\n1F\n
+// ..."), every line ended by a line feed. Comments (group 999) are passed over.
+class DxfGroupWalker {
+public:
+    explicit DxfGroupWalker(std::string_view text) : m_p(text.data()), m_end(text.data() + text.size()) {}
+    // The next group; false at the end of the text.
+    bool Next(int& code, std::string_view& value)
+    {
+        for (;;) {
+            if (m_p >= m_end)
+                return false;
+            std::string_view line = Line();
+            while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+                line.remove_prefix(1);
+            while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+                line.remove_suffix(1);
+            if (!line.empty() && line.front() == '+')
+                line.remove_prefix(1);
+            code = -1;
+            std::from_chars(line.data(), line.data() + line.size(), code);
+            value = Line();
+            if (code != 999)
+                return true;
+        }
+    }
+    // Where the next group's code line starts.
+    const char* Position() const { return m_p; }
+
+private:
+    std::string_view Line()
+    {
+        const char* start = m_p;
+        while (m_p < m_end && *m_p != '\n')
+            ++m_p;
+        const std::string_view line(start, std::size_t(m_p - start));
+        if (m_p < m_end)
+            ++m_p;
+        return line;
+    }
+    const char* m_p;
+    const char* m_end;
+};
+
+// The groups of a record's text, each value spelled as the file had it.
+inline DxfRecord ParseRecord(std::string_view text)
+{
+    DxfRecord record;
+    DxfGroupWalker walk(text);
+    int code = 0;
+    std::string_view value;
+    while (walk.Next(code, value))
+        record.groups.push_back(DxfGroup{code, std::string(value)});
+    return record;
+}
+
+// The value of the record text's first group (its type name, "LINE"), without surrounding blanks.
+inline std::string_view RecordType(std::string_view text)
+{
+    DxfGroupWalker walk(text);
+    int code = 0;
+    std::string_view value;
+    if (!walk.Next(code, value))
+        return {};
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
+    return value;
+}
+
 // Visits the groups of the record's own part with their index: up to the first record that
 // belongs to it (a VERTEX, an ATTRIB, a SEQEND), leaving out its application groups ({...})
 // and its extended data.
@@ -43,6 +116,28 @@ void ForOwnGroups(const DxfRecord& record, Visit visit)
         }
         if (braces == 0)
             visit(i, g);
+    }
+}
+
+// As ForOwnGroups, on the text of a record: visit(code, value) for its own groups.
+template <typename Visit>
+void ForOwnGroups(std::string_view text, Visit visit)
+{
+    DxfGroupWalker walk(text);
+    int code = 0;
+    std::string_view value;
+    if (!walk.Next(code, value))
+        return;
+    int braces = 0;
+    while (walk.Next(code, value)) {
+        if (code == 0 || code >= 1000)
+            return;
+        if (code == 102) {
+            braces += value.find('{') != std::string_view::npos ? 1 : (braces > 0 ? -1 : 0);
+            continue;
+        }
+        if (braces == 0)
+            visit(code, value);
     }
 }
 
@@ -65,6 +160,9 @@ struct DxfTable {
 // A drawing file as read: every section kept in its order, the entities of model space left
 // to the document (which holds each with its record), paper space entities kept here.
 struct DxfSource {
+    // The file's text, every line ended by a line feed alone: the records of model space are
+    // kept as views into it (Entity::record), so it lives as long as the document.
+    QByteArray text;
     struct Section {
         std::string name;                  // HEADER, CLASSES, TABLES, BLOCKS, ENTITIES, ...
         std::vector<DxfGroup> groups;      // everything between "2 NAME" and ENDSEC

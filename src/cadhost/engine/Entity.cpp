@@ -25,8 +25,10 @@ QString EntityTypeName(EntityKind kind)
 
 QString EntityTypeName(const Entity& e)
 {
-    if (e.kind == EntityKind::Other && e.record && !e.record->groups.empty())
-        return QString::fromStdString(e.record->groups.front().value).trimmed().toUpper();
+    if (e.kind == EntityKind::Other && !e.Record().empty()) {
+        const std::string_view type = RecordType(e.Record());
+        return QString::fromLatin1(type.data(), qsizetype(type.size())).toUpper();
+    }
     return EntityTypeName(e.kind);
 }
 
@@ -196,6 +198,11 @@ bool PolylineMeetsBox(const std::vector<Point3>& pts, bool closed, const Box2& b
 }
 
 } // namespace
+
+bool OutlineMeetsWindow(const std::vector<Point3>& points, bool closed, const Box2& window)
+{
+    return !points.empty() && PolylineMeetsBox(points, closed, window);
+}
 
 bool EntityCrossesWindow(const Entity& e, const Box2& window)
 {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <string_view>
 #include <vector>
 
 #include <QString>
@@ -16,9 +16,7 @@ using ObjectId = std::int64_t;
 
 // Other: a kind read from a file that the host keeps, erases, re-layers and recolours but
 // does not draw (its type name is the first group of its record).
-enum class EntityKind { Line, Text, Point, Polyline3d, LwPolyline, Solid, Other };
-
-struct DxfRecord;
+enum class EntityKind : std::uint8_t { Line, Text, Point, Polyline3d, LwPolyline, Solid, Other };
 
 // Text alignment codes as the automation model numbers them (0 left ... 14 bottom right).
 enum TextAlignment : int {
@@ -32,29 +30,42 @@ enum TextAlignment : int {
 inline constexpr int kColorByLayer = 256;
 inline constexpr int kColorByBlock = 0;
 
+// A drawing holds millions of these: the members are laid out without padding (the eight-byte
+// ones first, the small ones packed at the end).
 struct Entity {
     ObjectId id = 0;
-    EntityKind kind = EntityKind::Line;
+    // The DXF handle it carries in its file (0 until it has one).
+    std::uint64_t handle = 0;
     QString layer;              // the layer's name as the layer table spells it
-    int color = kColorByLayer;  // its own colour index 1..255, or by layer / by block
     QString linetype;           // its own line type as the table spells it; empty: by layer
     // Line: start, end. Point: the point. Polylines: the vertices. Solid: the four corners
     // in the order given (corner 3 and 4 equal for a triangle). Text: the insertion point.
+    // Other kinds hold none: their outline is computed from the record when it is needed
+    // (Document::Outline), their extents are kept by the document.
     std::vector<Point3> points;
-    bool closed = false;        // polylines only
-    bool filled = false;        // other kinds: the closed pieces of its outline are filled (a solid hatch)
     // Text only.
     QString text;
-    double height = 0.0;
-    int alignment = kAlignLeft;
     Point3 alignmentPoint;      // where the text is anchored when alignment is not left
+    double height = 0.0;
     double rotation = 0.0;      // radians, counter-clockwise
-    // The DXF handle it carries in its file (0 until it has one).
-    std::uint64_t handle = 0;
-    // The groups of the file it was read from, written back with what the host changed put in;
-    // null for an entity made here.
-    std::shared_ptr<const DxfRecord> record;
+    // Its record's text in the file it was read from (Record()), written back as it is, or with
+    // what the host changed put in; empty for an entity made here. It points into the text the
+    // document keeps with its source, so it is valid while the document lives.
+    const char* recordText = nullptr;
+    std::uint32_t recordSize = 0;
+    int color = kColorByLayer;  // its own colour index 1..255, or by layer / by block
+    int alignment = kAlignLeft; // text only
+    EntityKind kind = EntityKind::Line;
+    bool closed = false;        // polylines only
+    bool filled = false;        // other kinds: the closed pieces of its outline are filled (a solid hatch)
     bool edited = false;        // changed since it was read: its record is written with the changes
+
+    std::string_view Record() const { return {recordText, recordSize}; }
+    void SetRecord(std::string_view text)
+    {
+        recordText = text.data();
+        recordSize = std::uint32_t(text.size());
+    }
 };
 
 // The entity type name of a kind ("LINE", "TEXT", "POINT", "POLYLINE", "LWPOLYLINE", "SOLID"),
@@ -84,5 +95,7 @@ Box2 EntityBounds(const Entity& e);
 // True when any part of the entity lies inside or on the window (crossing rule). A window
 // may have zero width and height: then it is a point.
 bool EntityCrossesWindow(const Entity& e, const Box2& window);
+// The same for a run of points (break points separate its pieces), closed or not.
+bool OutlineMeetsWindow(const std::vector<Point3>& points, bool closed, const Box2& window);
 
 } // namespace cadhost

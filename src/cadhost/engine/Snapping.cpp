@@ -98,16 +98,16 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
             // Kinds drawn from their records offer the exact points their unit knows (their
             // outline points are no ends). A centre is offered also while the cursor is on the
             // curve, behind any point that lies within the aperture itself.
-            if (!e.record)
+            if (e.Record().empty())
                 return true;
             std::optional<bool> onCurve;
-            for (const SnapPoint& p : SnapPointsOf(*e.record, blocks, modes)) {
+            for (const SnapPoint& p : SnapPointsOf(ParseRecord(e.Record()), blocks, modes)) {
                 const double d = std::hypot(p.at.x - at.x, p.at.y - at.y);
                 if (d <= aperture) {
                     offerAt(p.at, p.mode, d);
                 } else if (p.mode == kSnapCenter) {
                     if (!onCurve)
-                        onCurve = EntityCrossesWindow(e, box);
+                        onCurve = CrossesWindow(e, box);
                     if (*onCurve)
                         offerAt(p.at, p.mode, aperture);
                 }

@@ -45,6 +45,14 @@ void SpatialIndex::Remove(std::uint32_t slot)
     }
 }
 
+Box2 SpatialIndex::Extents() const
+{
+    Box2 all;
+    for (const Box2& b : m_boxes)
+        all.Add(b);
+    return all;
+}
+
 int SpatialIndex::LevelFor(const Box2& box) const
 {
     const double size = std::max(box.Width(), box.Height());

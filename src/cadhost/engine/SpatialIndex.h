@@ -18,11 +18,17 @@ namespace cadhost {
 class SpatialIndex {
 public:
     void Clear();
+    // Makes room for `count` slots without growing step by step.
+    void Reserve(std::size_t count) { m_boxes.reserve(count); }
     void Insert(std::uint32_t slot, const Box2& box);
     void Remove(std::uint32_t slot);
     // Visits every slot whose box meets `box`; the visitor returns false to stop.
     void Query(const Box2& box, const std::function<bool(std::uint32_t)>& visit) const;
     std::size_t Size() const { return m_count; }
+    // The box a slot was inserted with (empty for one not held).
+    Box2 BoxOf(std::uint32_t slot) const { return slot < m_boxes.size() ? m_boxes[slot] : Box2{}; }
+    // The box around every box held.
+    Box2 Extents() const;
 
 private:
     struct Level {

@@ -2,6 +2,8 @@
 #include "cadhost/ui/DrawingRenderer.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include "cadhost/engine/DxfRecord.h"
 #include "cadhost/ui/AciColors.h"
 
 namespace cadhost {
@@ -106,9 +109,8 @@ const DxfBlocks& BlocksOf(const Document& doc)
 // Visits the segments of an entity's outline; with `skipTextBoxes` the boxes of texts (drawn
 // as their glyphs instead) are left out.
 template <typename Visit>
-void ForOutlineSegments(const Entity& e, bool skipTextBoxes, Visit visit)
+void ForOutlineSegments(const std::vector<Point3>& p, bool closed, bool skipTextBoxes, Visit visit)
 {
-    const auto& p = e.points;
     bool skipping = skipTextBoxes && !p.empty() && IsOutlineTextBreak(p.front());
     for (std::size_t i = 0; i + 1 < p.size(); ++i) {
         if (IsBreak(p[i])) {
@@ -118,13 +120,18 @@ void ForOutlineSegments(const Entity& e, bool skipTextBoxes, Visit visit)
         if (!skipping && !IsBreak(p[i + 1]))
             visit(p[i], p[i + 1]);
     }
-    if (e.closed && p.size() > 2)
+    if (closed && p.size() > 2)
         visit(p.back(), p.front());
 }
 
-bool ShowsTextsOf(const Entity& e)
+// Lines without end (XLINE, RAY): their extents are their base point alone, yet they cross
+// the whole view.
+bool IsEndlessKind(const Entity& e)
 {
-    return e.kind == EntityKind::Other && e.record && ShowsTexts(*e.record);
+    if (e.kind != EntityKind::Other)
+        return false;
+    const std::string_view type = RecordType(e.Record());
+    return type == "XLINE" || type == "RAY";
 }
 
 // The line without end as the part of it inside the box; false when it misses the box.
@@ -191,10 +198,19 @@ public:
     }
 
     // Index of a layer's style (its index in the layer table), -1 for an unknown layer.
-    int StyleIndex(const QString& layer) const
+    int StyleIndex(const QString& layer)
     {
+        // An entity's layer name shares its text with the layer table's: the address of the
+        // text finds the few layers met last without comparing or hashing names.
+        const QChar* text = layer.constData();
+        for (const auto& [known, index] : m_recent)
+            if (known == text && text)
+                return index;
         const auto it = m_byName.constFind(layer);
-        return it == m_byName.cend() ? -1 : *it;
+        const int index = it == m_byName.cend() ? -1 : *it;
+        m_recent[m_nextRecent] = {text, index};
+        m_nextRecent = (m_nextRecent + 1) % m_recent.size();
+        return index;
     }
 
     // Index of the style an entity is drawn in: its layer's, or one for its own colour and
@@ -204,7 +220,11 @@ public:
         const int layer = StyleIndex(e.layer);
         if (layer < 0 || (e.color == kColorByLayer && e.linetype.isEmpty()))
             return layer;
-        return OwnStyleIndex({layer, e.color, e.linetype});
+        if (m_lastOwn >= 0 && m_lastOwnKey.layer == layer && m_lastOwnKey.color == e.color && m_lastOwnKey.linetype == e.linetype)
+            return m_lastOwn;
+        m_lastOwnKey = {layer, e.color, e.linetype};
+        m_lastOwn = OwnStyleIndex(m_lastOwnKey);
+        return m_lastOwn;
     }
 
     int OwnStyleIndex(const RenderCache::OwnStyle& own)
@@ -236,49 +256,171 @@ public:
     // The own styles made so far, in the order of their indices.
     const std::vector<RenderCache::OwnStyle>& OwnStyles() const { return m_own; }
 
-    void Segment(std::uint32_t style, double x0, double y0, double x1, double y1)
-    {
-        LayerStyle& s = m_styles[style];
-        if (s.visible)
-            Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
-    }
-
     void Paint(const Entity& e)
     {
         LayerStyle* s = (e.color == kColorByLayer && e.linetype.isEmpty()) ? StyleOf(e.layer) : OwnStyleOf(e);
         if (!s || !s->visible)
             return;
+        if (MayBeDot(e)) {
+            const Box2 box = m_doc.Bounds(e);
+            if (box.IsEmpty())
+                return;
+            if (Dot(*s, box.minX, box.minY, box.maxX, box.maxY))
+                return;
+        }
+        PaintWhole(*s, e);
+    }
+
+    // An item of the cache: a segment, or an entity with its extents.
+    void Item(const RenderCache::Item& item, double ox, double oy)
+    {
+        LayerStyle& s = m_styles[item.style];
+        if (!s.visible)
+            return;
+        const double x0 = ox + item.x0, y0 = oy + item.y0, x1 = ox + item.x1, y1 = oy + item.y1;
+        if (!item.entity)
+            Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
+        else if (!MayBeDot(*item.entity) || !Dot(s, x0, y0, x1, y1))
+            PaintWhole(s, *item.entity);
+    }
+
+    // Points keep their mark and solids their fill however small; lines are drawn as they are.
+    static bool MayBeDot(const Entity& e)
+    {
+        return e.kind != EntityKind::Line && e.kind != EntityKind::Point && e.kind != EntityKind::Solid
+            && !IsEndlessKind(e);
+    }
+
+    // An entity whose extents are smaller than two pixels each way looks as the pixels at their
+    // corners: those are lit and true is returned; false for a larger one.
+    bool Dot(LayerStyle& s, double x0, double y0, double x1, double y1)
+    {
+        if ((x1 - x0) * m_view.scale >= 2.0 || (y1 - y0) * m_view.scale >= 2.0)
+            return false;
+        const QPointF a = m_view.ToScreen(x0, y0), b = m_view.ToScreen(x1, y1);
+        if (m_bits && !s.dashed) {
+            const int w = m_image.width(), h = m_image.height();
+            for (const double x : {a.x(), b.x()})
+                for (const double y : {a.y(), b.y()}) {
+                    const int px = int(std::floor(x + 0.5)), py = int(std::floor(y + 0.5));
+                    if (unsigned(px) < unsigned(w) && unsigned(py) < unsigned(h))
+                        reinterpret_cast<QRgb*>(m_bits + std::ptrdiff_t(py) * m_stride)[px] = s.rgb;
+                }
+            return true;
+        }
+        s.lines.emplace_back(a, b);
+        return true;
+    }
+
+private:
+    void PaintWhole(LayerStyle& style, const Entity& e)
+    {
+        LayerStyle* s = &style;
         switch (e.kind) {
         case EntityKind::Line: Line(*s, e.points[0], e.points[1]); break;
         case EntityKind::Point: PointMark(*s, e.points[0]); break;
         case EntityKind::Other: {
+            if (ArcOrCircle(*s, e))
+                break;
+            const DxfRecord record = ParseRecord(e.Record());
+            const std::vector<Point3> outline = OutlineOf(record, BlocksOf(m_doc));
             if (e.filled) {
-                Filled(*s, e);
+                Filled(*s, outline);
                 break;
             }
-            const bool texts = ShowsTextsOf(e);
-            ForOutlineSegments(e, texts, [&](const Point3& a, const Point3& b) { Line(*s, a, b); });
+            const bool texts = ShowsTexts(record);
+            ForOutlineSegments(outline, e.closed, texts, [&](const Point3& a, const Point3& b) { Line(*s, a, b); });
             if (texts)
-                for (const TextRun& run : TextRunsOf(*e.record, BlocksOf(m_doc), Measure()))
+                for (const TextRun& run : TextRunsOf(record, BlocksOf(m_doc), Measure()))
                     Run(*s, run);
-            if (e.record)
-                for (const EndlessLine& l : EndlessLinesOf(*e.record))
-                    Endless(*s, l);
+            for (const EndlessLine& l : EndlessLinesOf(record))
+                Endless(*s, l);
             break;
         }
-        case EntityKind::Polyline3d:
-        case EntityKind::LwPolyline:
-            for (std::size_t i = 0; i + 1 < e.points.size(); ++i)
-                if (!IsBreak(e.points[i]) && !IsBreak(e.points[i + 1]))
-                    Line(*s, e.points[i], e.points[i + 1]);
-            if (e.closed && e.points.size() > 2)
-                Line(*s, e.points.back(), e.points.front());
-            break;
+        case EntityKind::LwPolyline: Polyline(*s, e.points, e.closed); break;
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
         }
     }
 
+    // Arcs and circles, the most common kinds drawn from their records, are drawn straight from
+    // their centre, radius and angles, with as many segments as their size on screen needs
+    // (none strays more than a quarter pixel from the curve); false for another kind.
+    bool ArcOrCircle(LayerStyle& s, const Entity& e)
+    {
+        const std::string_view type = RecordType(e.Record());
+        const bool arc = type == "ARC";
+        if (!arc && type != "CIRCLE")
+            return false;
+        double cx = 0, cy = 0, r = 0, a0 = 0, a1 = 360;
+        bool seen[6] = {};
+        bool mirrored = false;
+        bool tilted = false;   // in a plane of its own: its unit draws it
+        auto number = [](std::string_view value) {
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+                value.remove_suffix(1);
+            double d = 0.0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), d);
+            return ec == std::errc() && std::isfinite(d) ? d : 0.0;
+        };
+        ForOwnGroups(e.Record(), [&](int code, std::string_view value) {
+            if (code == 210 || code == 220) {
+                tilted |= number(value) != 0.0;
+                return;
+            }
+            const int slot = code == 10 ? 0 : code == 20 ? 1 : code == 40 ? 2 : code == 50 ? 3 : code == 51 ? 4 : code == 230 ? 5 : -1;
+            if (slot < 0 || seen[slot])
+                return;
+            seen[slot] = true;
+            const double d = number(value);
+            double* targets[5] = {&cx, &cy, &r, &a0, &a1};
+            if (slot == 5)
+                mirrored = d < 0;
+            else
+                *targets[slot] = d;
+        });
+        if (tilted)
+            return false;
+        constexpr double kTurn = 2 * std::numbers::pi;
+        double start = arc ? a0 * std::numbers::pi / 180 : 0.0;
+        double end = arc ? a1 * std::numbers::pi / 180 : kTurn;
+        while (end <= start)
+            end += kTurn;
+        const double radiusPx = std::abs(r) * m_view.scale;
+        const double step = 2.0 * std::acos(std::clamp(1.0 - 0.25 / std::max(radiusPx, 1e-9), -1.0, 1.0));
+        const int n = std::clamp(int(std::ceil((end - start) / std::max(step, 1e-3))), 4, 1024);
+        const double dc = std::cos((end - start) / n), ds = std::sin((end - start) / n);
+        double ux = std::cos(start), uy = std::sin(start);
+        const double sign = mirrored ? -1.0 : 1.0;
+        Point3 last{sign * (cx + r * ux), cy + r * uy, 0.0};
+        for (int i = 1; i <= n; ++i) {
+            if (i == n) {
+                ux = std::cos(end);
+                uy = std::sin(end);
+            } else {
+                const double x = ux * dc - uy * ds;
+                uy = ux * ds + uy * dc;
+                ux = x;
+            }
+            const Point3 next{sign * (cx + r * ux), cy + r * uy, 0.0};
+            Line(s, last, next);
+            last = next;
+        }
+        return true;
+    }
+
+    void Polyline(LayerStyle& s, const std::vector<Point3>& points, bool closed)
+    {
+        for (std::size_t i = 0; i + 1 < points.size(); ++i)
+            if (!IsBreak(points[i]) && !IsBreak(points[i + 1]))
+                Line(s, points[i], points[i + 1]);
+        if (closed && points.size() > 2)
+            Line(s, points.back(), points.front());
+    }
+
+public:
     // A cached text or line without end in the style of that index.
     void Run(std::uint32_t style, const TextRun& run)
     {
@@ -301,6 +443,7 @@ public:
     }
 
 private:
+
     LayerStyle* OwnStyleOf(const Entity& e)
     {
         const int index = StyleIndex(e);
@@ -309,13 +452,8 @@ private:
 
     LayerStyle* StyleOf(const QString& layer)
     {
-        // Neighbouring entities mostly share their layer: compare with the last one first.
-        if (m_last && layer == m_lastName)
-            return m_last;
-        const auto it = m_byName.constFind(layer);
-        m_last = it == m_byName.cend() ? nullptr : &m_styles[std::size_t(*it)];
-        m_lastName = layer;
-        return m_last;
+        const int index = StyleIndex(layer);
+        return index < 0 ? nullptr : &m_styles[std::size_t(index)];
     }
 
     void Line(LayerStyle& s, const Point3& a, const Point3& b)
@@ -409,7 +547,7 @@ private:
     }
 
     // A solid hatch: its boundary loops filled together (odd-even, so islands stay open).
-    void Filled(LayerStyle& s, const Entity& e)
+    void Filled(LayerStyle& s, const std::vector<Point3>& outline)
     {
         Flush(s);
         QPainterPath path;
@@ -420,7 +558,7 @@ private:
                 path.addPolygon(loop);
             loop.clear();
         };
-        for (const Point3& p : e.points) {
+        for (const Point3& p : outline) {
             if (IsBreak(p))
                 close();
             else
@@ -541,8 +679,10 @@ private:
     QHash<QString, int> m_byName;
     std::vector<RenderCache::OwnStyle> m_own;
     QHash<QString, int> m_ownByKey;
-    LayerStyle* m_last = nullptr;
-    QString m_lastName;
+    std::array<std::pair<const QChar*, int>, 8> m_recent{};   // layer name texts met last, and their styles
+    std::size_t m_nextRecent = 0;
+    RenderCache::OwnStyle m_lastOwnKey;
+    int m_lastOwn = -1;
     QFont m_font;
     bool m_fontReady = false;
     QHash<QString, double> m_capRatios;
@@ -554,50 +694,43 @@ private:
 
 namespace {
 
-// Gathers the drawing's lines into compact records and keeps the rest by address; the texts
-// and lines without end of the kinds drawn from their records are placed once.
-void Gather(const Document& doc, Painter& painter, RenderCache::Gathered& out)
+// Gathers the drawing into compact items: lines and polyline edges as segments, every other
+// entity with its extents; lines without end apart, as they cross every view.
+void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::vector<RenderCache::Item>& items,
+            std::vector<std::pair<std::uint32_t, EndlessLine>>& endless)
 {
     const Box2 extents = doc.Extents();
-    const double ox = extents.IsEmpty() ? 0.0 : extents.minX;
-    const double oy = extents.IsEmpty() ? 0.0 : extents.minY;
-    out.originX = ox;
-    out.originY = oy;
-    out.segments.clear();
-    out.others.clear();
-    out.texts.clear();
-    out.endless.clear();
-    const TextMeasure measure = painter.Measure();
-    const DxfBlocks& blocks = BlocksOf(doc);
+    ox = extents.IsEmpty() ? 0.0 : extents.minX;
+    oy = extents.IsEmpty() ? 0.0 : extents.minY;
+    items.clear();
+    items.reserve(doc.EntityCount());
+    endless.clear();
     doc.ForEachEntity([&](const Entity& e) {
         const int style = painter.StyleIndex(e);
         if (style < 0)
             return;
         auto add = [&](const Point3& a, const Point3& b) {
-            out.segments.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style)});
+            items.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style), nullptr});
         };
         switch (e.kind) {
         case EntityKind::Line: add(e.points[0], e.points[1]); break;
-        case EntityKind::Other: {
-            if (e.filled) {
-                out.others.push_back(&e);   // painted whole, as solids are
+        case EntityKind::Polyline3d:
+        case EntityKind::LwPolyline: ForOutlineSegments(e.points, e.closed, false, add); break;
+        default: {
+            if (IsEndlessKind(e)) {
+                for (const EndlessLine& l : EndlessLinesOf(ParseRecord(e.Record())))
+                    endless.emplace_back(std::uint32_t(style), l);
                 break;
             }
-            const bool texts = ShowsTextsOf(e);
-            ForOutlineSegments(e, texts, add);
-            if (texts)
-                for (TextRun& run : TextRunsOf(*e.record, blocks, measure))
-                    out.texts.emplace_back(std::uint32_t(style), std::move(run));
-            if (e.record)
-                for (const EndlessLine& l : EndlessLinesOf(*e.record))
-                    out.endless.emplace_back(std::uint32_t(style), l);
+            const Box2 box = doc.Bounds(e);
+            if (box.IsEmpty())
+                break;
+            // Extents rounded outwards, so that the dot test never takes a larger one for smaller.
+            items.push_back({std::nextafter(float(box.minX - ox), -INFINITY), std::nextafter(float(box.minY - oy), -INFINITY),
+                             std::nextafter(float(box.maxX - ox), INFINITY), std::nextafter(float(box.maxY - oy), INFINITY),
+                             std::uint32_t(style), &e});
             break;
         }
-        case EntityKind::Polyline3d:
-        case EntityKind::LwPolyline:
-            ForOutlineSegments(e, false, add);
-            break;
-        default: out.others.push_back(&e); break;
         }
     });
 }
@@ -613,33 +746,47 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
     // When most of the drawing is in view, a straight pass beats the index.
     const bool most = extents.IsEmpty() || (visible.minX <= extents.minX && visible.maxX >= extents.maxX
                                             && visible.minY <= extents.minY && visible.maxY >= extents.maxY);
-    if (!most) {
-        doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
-        return;
+    // With the view's cache, a view showing a sixteenth of the drawing or more walks the compact
+    // items and passes over those out of sight; a view of a smaller part asks the spatial index.
+    bool large = most;
+    if (!large && visible.Intersects(extents)) {
+        const double w = std::min(visible.maxX, extents.maxX) - std::max(visible.minX, extents.minX);
+        const double h = std::min(visible.maxY, extents.maxY) - std::max(visible.minY, extents.minY);
+        large = w * h * 16.0 >= extents.Width() * extents.Height();
     }
-    if (!cache) {
-        doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+    if (!cache || !large) {
+        if (most)
+            doc.ForEachEntity([&](const Entity& e) { painter.Paint(e); });
+        else
+            doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
         return;
     }
     if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
-        RenderCache::Gathered gathered{cache->m_originX, cache->m_originY, cache->m_segments, cache->m_others,
-                                       cache->m_texts, cache->m_endless};
-        Gather(doc, painter, gathered);
+        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_items, cache->m_endless);
         cache->m_ownStyles = painter.OwnStyles();
         cache->m_doc = &doc;
         cache->m_revision = doc.Revision();
     } else {
-        // The segments name the own styles by the indices the gathering pass gave them.
+        // The items name the own styles by the indices the gathering pass gave them.
         for (const RenderCache::OwnStyle& own : cache->m_ownStyles)
             painter.OwnStyleIndex(own);
     }
     const double ox = cache->m_originX, oy = cache->m_originY;
-    for (const RenderCache::Segment& s : cache->m_segments)
-        painter.Segment(s.style, ox + s.x0, oy + s.y0, ox + s.x1, oy + s.y1);
-    for (const Entity* e : cache->m_others)
-        painter.Paint(*e);
-    for (const auto& [style, run] : cache->m_texts)
-        painter.Run(style, run);
+    if (most) {
+        for (const RenderCache::Item& item : cache->m_items)
+            painter.Item(item, ox, oy);
+    } else {
+        // The visible box relative to the origin, a little larger so that rounding loses nothing.
+        const double pad = 2.0 / view.scale;
+        const float x0 = float(visible.minX - ox - pad), y0 = float(visible.minY - oy - pad);
+        const float x1 = float(visible.maxX - ox + pad), y1 = float(visible.maxY - oy + pad);
+        for (const RenderCache::Item& item : cache->m_items) {
+            if (std::max(item.x0, item.x1) < x0 || std::min(item.x0, item.x1) > x1 || std::max(item.y0, item.y1) < y0
+                || std::min(item.y0, item.y1) > y1)
+                continue;
+            painter.Item(item, ox, oy);
+        }
+    }
     for (const auto& [style, line] : cache->m_endless)
         painter.Endless(style, line);
 }

@@ -41,15 +41,17 @@ struct ViewTransform {
     static ViewTransform Fit(const Box2& box, int width, int height);
 };
 
-// What a view keeps between redraws of an unchanged drawing: its lines as compact records
-// and the other entities, so that a pan or zoom does not walk the whole document again.
+// What a view keeps between redraws of an unchanged drawing: one compact item per line or
+// polyline edge and per other entity (its extents), so that a redraw of the whole drawing
+// does not walk the document again and draws an entity smaller than a pixel as its dot.
 class RenderCache {
 public:
     void Clear() { m_doc = nullptr; }
 
-    struct Segment {
-        float x0, y0, x1, y1;     // relative to the origin
+    struct Item {
+        float x0, y0, x1, y1;     // a segment's ends, or the entity's extents; relative to the origin
         std::uint32_t style;      // index in the layer table, or past it: an entity's own style
+        const Entity* entity;     // null for a segment (valid for the revision gathered)
     };
     // An entity's own colour and line type on a layer; the styles past the layers, in order.
     struct OwnStyle {
@@ -58,28 +60,15 @@ public:
         QString linetype;
     };
 
-    // What a gathering pass fills.
-    struct Gathered {
-        double& originX;
-        double& originY;
-        std::vector<Segment>& segments;
-        std::vector<const Entity*>& others;
-        std::vector<std::pair<std::uint32_t, TextRun>>& texts;
-        std::vector<std::pair<std::uint32_t, EndlessLine>>& endless;
-    };
-
 private:
     friend class DrawingRenderer;
     const Document* m_doc = nullptr;
     std::uint64_t m_revision = 0;
     double m_originX = 0.0;
     double m_originY = 0.0;
-    std::vector<Segment> m_segments;          // lines and polyline edges
-    std::vector<const Entity*> m_others;      // points, solids, texts (valid for this revision)
+    std::vector<Item> m_items;                // in creation order
     std::vector<OwnStyle> m_ownStyles;        // the styles the segments name past the layers
-    // Texts of the kinds drawn from their records (placed once per revision, in drawing units)
-    // and their lines without end, each with its style.
-    std::vector<std::pair<std::uint32_t, TextRun>> m_texts;
+    // Lines without end, each with its style: drawn across every view.
     std::vector<std::pair<std::uint32_t, EndlessLine>> m_endless;
 };
 

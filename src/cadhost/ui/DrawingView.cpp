@@ -149,8 +149,9 @@ void DrawingView::PaintHighlight(QPainter& p) const
     case EntityKind::Polyline3d:
     case EntityKind::LwPolyline:
     case EntityKind::Other: {
+        const std::vector<Point3> points = m_doc.Outline(*e);
         QPolygonF line;
-        for (const Point3& point : e->points) {
+        for (const Point3& point : points) {
             if (IsBreak(point)) {
                 p.drawPolyline(line);
                 line.clear();
@@ -158,8 +159,8 @@ void DrawingView::PaintHighlight(QPainter& p) const
             }
             line << screen(point);
         }
-        if (e->closed && !e->points.empty())
-            line << screen(e->points.front());
+        if (e->closed && !points.empty())
+            line << screen(points.front());
         p.drawPolyline(line);
         break;
     }
