@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 
+#include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
 
