@@ -51,9 +51,12 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
                           const std::vector<FilterItem>& filterItems)
 {
     const SelectionFilter filter(filterItems);
+    // Each way of selecting meets an entity once: only a set that holds items already must
+    // look out for those it has.
+    const bool holding = !m_items.empty();
     std::unordered_set<ObjectId> held(m_items.begin(), m_items.end());
     auto take = [&](const Entity& e) {
-        if (filter.Matches(e) && held.insert(e.id).second)
+        if (filter.Matches(e) && (!holding || held.insert(e.id).second))
             m_items.push_back(e.id);
     };
     switch (mode) {
@@ -337,7 +340,7 @@ void Document::EraseQuietly(ObjectId id)
 {
     Revert revert;
     revert.kind = Revert::Kind::Restore;
-    revert.entity = TakeOut(id);
+    revert.entity = std::make_unique<Entity>(TakeOut(id));
     Record(std::move(revert));
 }
 
@@ -398,7 +401,7 @@ std::unordered_set<ObjectId> Document::RestorableIds() const
         for (const UndoStep& step : *history)
             for (const Revert& revert : step)
                 if (revert.kind == Revert::Kind::Restore)
-                    ids.insert(revert.entity.id);
+                    ids.insert(revert.entity->id);
     return ids;
 }
 
@@ -820,7 +823,7 @@ void Document::RecordReplace(Entity& e)
     if (!m_replaying) {
         Revert revert;
         revert.kind = Revert::Kind::Replace;
-        revert.entity = e;
+        revert.entity = std::make_unique<Entity>(e);
         Record(std::move(revert));
     }
     // Every change of an entity passes here first: its record is written with the change.
@@ -864,19 +867,19 @@ Document::Revert Document::Apply(Revert&& revert)
     switch (revert.kind) {
     case Revert::Kind::Remove: {
         inverse.kind = Revert::Kind::Restore;
-        inverse.entity = TakeOut(revert.id);
+        inverse.entity = std::make_unique<Entity>(TakeOut(revert.id));
         break;
     }
     case Revert::Kind::Restore:
         inverse.kind = Revert::Kind::Remove;
-        inverse.id = revert.entity.id;
-        RestoreEntity(std::move(revert.entity));
+        inverse.id = revert.entity->id;
+        RestoreEntity(std::move(*revert.entity));
         break;
     case Revert::Kind::Replace: {
-        const auto slot = std::uint32_t(SlotOf(revert.entity.id));
+        const auto slot = std::uint32_t(SlotOf(revert.entity->id));
         inverse.kind = Revert::Kind::Replace;
-        inverse.entity = std::move(m_slots[slot]);
-        m_slots[slot] = std::move(revert.entity);
+        inverse.entity = std::make_unique<Entity>(std::move(m_slots[slot]));
+        m_slots[slot] = std::move(*revert.entity);
         Reindex(slot);
         break;
     }

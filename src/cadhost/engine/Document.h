@@ -251,11 +251,13 @@ private:
         QString activeLayer;
         TextStyle textStyle;
     };
+    // Small, as every added entity records one: only what restores or replaces an entity
+    // carries the entity.
     struct Revert {
         enum class Kind { Remove, Restore, Replace, Tables };
         Kind kind = Kind::Remove;
         ObjectId id = 0;                   // Remove: the entity to take out
-        Entity entity;                     // Restore, Replace: the entity as it was
+        std::unique_ptr<Entity> entity;    // Restore, Replace: the entity as it was
         std::shared_ptr<const Tables> tables;
     };
     using UndoStep = std::vector<Revert>;
