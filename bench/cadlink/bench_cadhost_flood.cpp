@@ -46,7 +46,7 @@ long long StatusKb(qint64 pid, const char* field)
 
 QByteArray NameRequest(qint64 id)
 {
-    return FrameMessage(RequestMessage(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name")));
+    return FramedRequest(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name"));
 }
 
 double Median(std::vector<double> values)

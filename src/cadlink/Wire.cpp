@@ -37,16 +37,6 @@ std::optional<Handle> Handle::FromCbor(const QCborValue& value)
     return handle;
 }
 
-QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, const QCborArray& args)
-{
-    QCborMap request;
-    request.insert(wire::kId, id);
-    request.insert(wire::kHandle, handle.ToCbor());
-    request.insert(wire::kMember, member);
-    request.insert(wire::kArgs, args);
-    return request;
-}
-
 namespace {
 
 // The head of a data item: its major type and its argument in the shortest form.
@@ -199,6 +189,13 @@ void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView
         out.append(char(0xF5));
     }
     CloseFrame(out, frameStart);
+}
+
+QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, const QCborArray& args)
+{
+    QByteArray out;
+    AppendRequest(out, id, handle, member, args, false);
+    return out;
 }
 
 void MessageReader::Feed(QIODevice& device)

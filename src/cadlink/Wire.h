@@ -63,8 +63,6 @@ struct Handle {
 
 // Prefixes the encoded message with its length (4 bytes, big-endian).
 QByteArray FrameMessage(const QCborMap& message);
-// The request calling `member` of the object `handle` with `args`, under the call id `id`.
-QCborMap RequestMessage(qint64 id, const Handle& handle, const QString& member, const QCborArray& args = {});
 
 // Appends the CBOR encoding of `value` to `out`, byte for byte as QCborValue::toCbor writes it
 // (definite lengths, integers in their shortest form, doubles in eight bytes), without the
@@ -77,6 +75,9 @@ void AppendCbor(QByteArray& out, const QCborValue& value);
 // FrameMessage of the same map.
 void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView member, const QCborArray& args,
                    bool unanswered);
+// The framed request calling `member` of the object `handle` with `args`, under the call id `id`,
+// answered (as AppendRequest writes it).
+QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, const QCborArray& args = {});
 
 // Reads whole messages off a buffer as they complete.
 class MessageReader {

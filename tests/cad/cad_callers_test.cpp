@@ -156,7 +156,7 @@ public:
 private:
     static QByteArray Request(qint64 id)
     {
-        return FrameMessage(RequestMessage(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name")));
+        return FramedRequest(id, Handle{HandleKind::Application, 0, QCborValue()}, QStringLiteral("Name"));
     }
 
     int m_fd = -1;

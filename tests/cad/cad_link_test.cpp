@@ -483,8 +483,8 @@ TEST_F(CadLinkTest, CallerThatLeavesDuringPointInputDoesNotBlockTheNextPick)
     const Handle utility{HandleKind::Utility, 1, QCborValue()};
     const QCborArray pick{QCborValue(), QStringLiteral("Pick:")};
     const auto pickThenName = [&](qint64 id) {
-        return FrameMessage(RequestMessage(id, utility, QStringLiteral("GetPoint"), pick)) +
-               FrameMessage(RequestMessage(id + 1, kApplication, QStringLiteral("Name")));
+        return FramedRequest(id, utility, QStringLiteral("GetPoint"), pick) +
+               FramedRequest(id + 1, kApplication, QStringLiteral("Name"));
     };
     {
         RawCaller leaving(m_socketPath);
@@ -608,23 +608,23 @@ TEST_F(CadLinkTest, MalformedRequestsGetAnErrorAndTheHostServesOn)
     EXPECT_EQ(reply->value(wire::kId).toInteger(), 5);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMalformedMessage));
 
-    raw.Send(FrameMessage(RequestMessage(6, kApplication, QStringLiteral("Explode"))));
+    raw.Send(FramedRequest(6, kApplication, QStringLiteral("Explode")));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kMemberNotFound));
 
-    raw.Send(FrameMessage(RequestMessage(7, Handle{HandleKind::ModelSpace, 1, QCborValue()}, QStringLiteral("AddLine"),
-                                  {QStringLiteral("a"), 3})));
+    raw.Send(FramedRequest(7, Handle{HandleKind::ModelSpace, 1, QCborValue()}, QStringLiteral("AddLine"),
+                           {QStringLiteral("a"), 3}));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kInvalidArgument));
 
-    raw.Send(FrameMessage(RequestMessage(8, Handle{HandleKind::Document, 999, QCborValue()}, QStringLiteral("Name"))));
+    raw.Send(FramedRequest(8, Handle{HandleKind::Document, 999, QCborValue()}, QStringLiteral("Name")));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kError).toInteger(), qint64(kDisconnected));
 
-    raw.Send(FrameMessage(RequestMessage(9, kApplication, QStringLiteral("Name"))));
+    raw.Send(FramedRequest(9, kApplication, QStringLiteral("Name")));
     reply = raw.Reply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value(wire::kResult).toString(), QStringLiteral("cadhost"));
@@ -664,7 +664,7 @@ TEST_F(CadLinkTest, HostSurvivesGarbageDeepNestingAndWrongFieldTypes)
             c = char(random.bounded(256));
         raw.Send(frame(body));
     }
-    raw.Send(FrameMessage(RequestMessage(77, kApplication, QStringLiteral("Name"))));
+    raw.Send(FramedRequest(77, kApplication, QStringLiteral("Name")));
     // Every frame before it gets its error reply or none; the last one is answered.
     std::optional<QCborMap> reply = raw.Reply();
     while (reply && reply->value(wire::kId).toInteger() != 77)
