@@ -108,7 +108,13 @@ TEST(KindSnaps, PolylineSegmentsSplinesBlockReferencesAndTextsOfferTheirPoints)
     EXPECT_TRUE(Offers(p, 10, 0, kSnapEndpoint));
     EXPECT_TRUE(Offers(p, 10, 7, kSnapEndpoint));
     EXPECT_TRUE(Offers(p, 5, 0, kSnapCenter));
-    EXPECT_EQ(p.size(), 4u) << "the straight segment has no centre";
+    // Counter-clockwise from (0, 0) to (10, 0) it runs below its chord: its quadrants are its
+    // lowest point and its ends.
+    EXPECT_TRUE(Offers(p, 5, -5, kSnapQuadrant));
+    EXPECT_TRUE(Offers(p, 0, 0, kSnapQuadrant));
+    EXPECT_TRUE(Offers(p, 10, 0, kSnapQuadrant));
+    EXPECT_FALSE(Offers(p, 5, 5, kSnapQuadrant));
+    EXPECT_EQ(p.size(), 7u) << "the straight segment has no centre and no quadrant";
 
     // A clamped cubic spline begins and ends at its first and last control points.
     const DxfRecord spline = Record({{0, "SPLINE"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
@@ -185,9 +191,14 @@ msp = doc.modelspace()
 def out(mode, v):
     print(mode, "%.17g %.17g %.17g" % (v.x, v.y, v.z))
 c = msp.add_circle((1, 2, 3), 2, dxfattribs={"extrusion": (0.3, -0.5, 0.8)})
-out(4, c.ocs().to_wcs(c.dxf.center))
-for v in c.vertices([0, 90, 180, 270]):
-    out(16, v)
+centre = c.ocs().to_wcs(c.dxf.center)
+out(4, centre)
+# Its quadrants: where it reaches farthest along x and y, the world axis's part in its plane.
+n = ezdxf.math.Vec3(0.3, -0.5, 0.8).normalize()
+for axis in (ezdxf.math.X_AXIS, ezdxf.math.Y_AXIS):
+    d = (axis - n * axis.dot(n)).normalize(2)
+    out(16, centre + d)
+    out(16, centre - d)
 print("-")
 for extrusion in [(0, 0, -1), (0.001, 0.002, 1), (0.6, 0, 0.8)]:
     a = msp.add_arc((4, -1, 0.5), 3, 20, 200, dxfattribs={"extrusion": extrusion})

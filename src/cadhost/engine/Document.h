@@ -203,9 +203,10 @@ public:
 
     // ---- object snap ----
     // The nearest snap point within `aperture` of `at` for the modes in `modes` (SnapMode bits):
-    // ends of lines and polylines, points (node), texts' insertion points, intersections of
-    // straight segments, and what each kind drawn from its record offers (ends, centres,
-    // quadrants, insertion points); the centre of a curve also while the cursor is on the curve.
+    // ends of lines and polylines, points (node), texts' insertion points, where the exact
+    // pieces of entities cross (segments, arcs of circles and ellipses, lines without end), and
+    // what each kind drawn from its record offers (ends, centres, quadrants, insertion points);
+    // the centre of a curve also while the cursor is on the curve.
     // Entities on layers that are off or frozen are not snapped to.
     std::optional<SnapResult> Snap(const Point3& at, double aperture, int modes) const;
 

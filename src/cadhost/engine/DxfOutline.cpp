@@ -63,6 +63,20 @@ void TextsAt(const DxfRecord& record, const DxfBlocks& blocks, int depth, const 
         unit->texts(KindRead(record, blocks, depth), measure, out);
 }
 
+void PiecesAt(const DxfRecord& record, const DxfBlocks& blocks, int depth, std::vector<CurvePiece>& out)
+{
+    const KindUnit* unit = UnitOf(record);
+    if (!unit)
+        return;
+    const std::size_t from = out.size();
+    if (unit->pieces)
+        unit->pieces(KindRead(record, blocks, depth), out);
+    else if (unit->straight && unit->outline)
+        StraightPieces(OutlineAt(record, blocks, depth), out);
+    if (out.size() - from > kMostPieces)
+        out.resize(from + kMostPieces);
+}
+
 } // namespace kinds
 
 DxfBlocks ReadBlocks(const std::vector<DxfGroup>& groups)
@@ -111,10 +125,28 @@ std::vector<SnapPoint> SnapPointsOf(const DxfRecord& record, const DxfBlocks& bl
 {
     std::vector<SnapPoint> all;
     kinds::SnapsAt(record, blocks, 0, all);
+    if (modes & kSnapQuadrant) {
+        std::vector<Point3> quadrants;
+        for (const CurvePiece& piece : PiecesOf(record, blocks))
+            Quadrants(piece, quadrants);
+        for (const Point3& p : quadrants)
+            all.push_back({p, kSnapQuadrant});
+    }
     std::vector<SnapPoint> out;
     for (const SnapPoint& p : all)
         if ((p.mode & modes) && Reachable(p.at))
             out.push_back(p);
+    return out;
+}
+
+std::vector<CurvePiece> PiecesOf(const DxfRecord& record, const DxfBlocks& blocks)
+{
+    std::vector<CurvePiece> out;
+    kinds::PiecesAt(record, blocks, 0, out);
+    std::erase_if(out, [](const CurvePiece& p) {
+        return p.straight ? !Reachable(p.a) || !Reachable(p.b)
+                          : !Reachable(p.c) || !Reachable(p.u) || !Reachable(p.v) || !std::isfinite(p.t0) || !std::isfinite(p.t1);
+    });
     return out;
 }
 

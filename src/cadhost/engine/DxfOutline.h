@@ -34,8 +34,12 @@ inline bool IsOutlineTextBreak(const Point3& p) { return IsBreak(p) && p.y == 1.
 // without one.
 std::vector<Point3> OutlineOf(const DxfRecord& record, const DxfBlocks& blocks);
 
-// The points of the record that object snap offers for the modes asked (SnapMode bits).
+// The points of the record that object snap offers for the modes asked (SnapMode bits);
+// quadrants are taken from its pieces, where the drawn curve passes them.
 std::vector<SnapPoint> SnapPointsOf(const DxfRecord& record, const DxfBlocks& blocks, int modes);
+// The exact pieces of the record's drawn shape (see CurvePiece); empty for a kind without
+// them (texts, splines, hatches, images).
+std::vector<CurvePiece> PiecesOf(const DxfRecord& record, const DxfBlocks& blocks);
 
 // One line of text as it is drawn: its string from the left end of its baseline, in drawing
 // units, with the style it is written in.

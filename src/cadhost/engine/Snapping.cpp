@@ -1,6 +1,6 @@
-// Running object snap of a document: the points its entities offer near the cursor, the
-// intersections of straight segments there, and for the kinds drawn from their records the
-// exact points their units give.
+// Running object snap of a document: the points its entities offer near the cursor, where
+// their exact pieces (segments, arcs of circles and ellipses, lines without end) cross there,
+// and for the kinds drawn from their records the exact points their units give.
 #include <algorithm>
 #include <cmath>
 
@@ -12,52 +12,40 @@ namespace cadhost {
 
 namespace {
 
-struct Segment {
-    Point3 a, b;
-};
-
-// Intersection of two segments (ends included); false when parallel or apart.
-bool Intersect(const Segment& s, const Segment& t, Point3& at)
-{
-    const double rx = s.b.x - s.a.x, ry = s.b.y - s.a.y;
-    const double qx = t.b.x - t.a.x, qy = t.b.y - t.a.y;
-    const double den = rx * qy - ry * qx;
-    const double scale = std::hypot(rx, ry) * std::hypot(qx, qy);
-    if (scale == 0.0 || std::abs(den) <= 1e-12 * scale)
-        return false;
-    const double wx = t.a.x - s.a.x, wy = t.a.y - s.a.y;
-    const double u = (wx * qy - wy * qx) / den;
-    const double v = (wx * ry - wy * rx) / den;
-    constexpr double eps = 1e-12;
-    if (u < -eps || u > 1 + eps || v < -eps || v > 1 + eps)
-        return false;
-    at = Point3{s.a.x + u * rx, s.a.y + u * ry, 0.0};
-    return true;
-}
-
-void SegmentsOf(const Entity& e, std::vector<Segment>& out)
+// The straight pieces of the host's own kinds.
+void PiecesOfOwnKind(const Entity& e, std::vector<CurvePiece>& out)
 {
     const auto& p = e.points;
+    auto segment = [&](const Point3& a, const Point3& b) { out.push_back(CurvePiece::Segment(a, b)); };
     switch (e.kind) {
     case EntityKind::Line:
-        out.push_back({p[0], p[1]});
+        segment(p[0], p[1]);
         break;
     case EntityKind::Polyline3d:
     case EntityKind::LwPolyline:
         for (std::size_t i = 0; i + 1 < p.size(); ++i)
-            out.push_back({p[i], p[i + 1]});
+            segment(p[i], p[i + 1]);
         if (e.closed && p.size() > 2)
-            out.push_back({p.back(), p.front()});
+            segment(p.back(), p.front());
         break;
     case EntityKind::Solid:
-        out.push_back({p[0], p[1]});
-        out.push_back({p[1], p[3]});
-        out.push_back({p[3], p[2]});
-        out.push_back({p[2], p[0]});
+        segment(p[0], p[1]);
+        segment(p[1], p[3]);
+        segment(p[3], p[2]);
+        segment(p[2], p[0]);
         break;
     default:
         break;
     }
+}
+
+// How far the cursor is from a piece's reach (0 inside it).
+double DistanceTo(const CurvePiece& piece, const Point3& at)
+{
+    const Box2 r = piece.Reach();
+    const double dx = std::max({r.minX - at.x, 0.0, at.x - r.maxX});
+    const double dy = std::max({r.minY - at.y, 0.0, at.y - r.maxY});
+    return std::hypot(dx, dy);
 }
 
 } // namespace
@@ -77,7 +65,7 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
     };
     auto offer = [&](const Point3& p, int mode) { offerAt(p, mode, std::hypot(p.x - at.x, p.y - at.y)); };
     const DxfBlocks& blocks = Blocks();
-    std::vector<Segment> segments;
+    std::vector<CurvePiece> pieces;
     m_index.Query(box, [&](std::uint32_t slot) {
         const Entity& e = m_slots[slot];
         const Layer* layer = m_layers.Find(e.layer);
@@ -99,8 +87,19 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
             // curve, behind any point that lies within the aperture itself.
             if (e.Record().empty())
                 return true;
+            const DxfRecord record = ParseRecord(e.Record());
+            if (modes & kSnapIntersection) {
+                // Their exact pieces near the cursor; a line without end as its part there.
+                for (const CurvePiece& piece : PiecesOf(record, blocks))
+                    if (piece.Reach().Intersects(box))
+                        pieces.push_back(piece);
+                Point3 a, b;
+                for (const EndlessLine& line : EndlessLinesOf(record))
+                    if (ClipEndless(line, box, a, b))
+                        pieces.push_back(CurvePiece::Segment(a, b));
+            }
             std::optional<bool> onCurve;
-            for (const SnapPoint& p : SnapPointsOf(ParseRecord(e.Record()), blocks, modes)) {
+            for (const SnapPoint& p : SnapPointsOf(record, blocks, modes)) {
                 const double d = std::hypot(p.at.x - at.x, p.at.y - at.y);
                 if (d <= aperture) {
                     offerAt(p.at, p.mode, d);
@@ -117,37 +116,34 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
             for (const Point3& p : e.points)
                 offer(p, kSnapEndpoint);
         if (modes & kSnapIntersection) {
-            const std::size_t first = segments.size();
-            SegmentsOf(e, segments);
+            const std::size_t first = pieces.size();
+            PiecesOfOwnKind(e, pieces);
             // Keep only the segments that come near the cursor.
             std::size_t keep = first;
-            for (std::size_t i = first; i < segments.size(); ++i)
-                if (Box2::FromCorners(segments[i].a, segments[i].b).Intersects(box))
-                    segments[keep++] = segments[i];
-            segments.resize(keep);
+            for (std::size_t i = first; i < pieces.size(); ++i)
+                if (pieces[i].Reach().Intersects(box))
+                    pieces[keep++] = pieces[i];
+            pieces.resize(keep);
         }
         return true;
     });
     if (modes & kSnapIntersection) {
-        // Pairs grow with the square: in a crowded aperture only the segments nearest the
+        // Pairs grow with the square: in a crowded aperture only the pieces nearest the
         // cursor are intersected, so a far zoomed-out pick stays quick.
-        constexpr std::size_t kMostSegments = 512;
-        if (segments.size() > kMostSegments) {
-            auto distance = [&](const Segment& s) {
-                const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
-                const double len2 = dx * dx + dy * dy;
-                const double t = len2 > 0 ? std::clamp(((at.x - s.a.x) * dx + (at.y - s.a.y) * dy) / len2, 0.0, 1.0) : 0.0;
-                return std::hypot(s.a.x + t * dx - at.x, s.a.y + t * dy - at.y);
-            };
-            std::nth_element(segments.begin(), segments.begin() + kMostSegments, segments.end(),
-                             [&](const Segment& l, const Segment& r) { return distance(l) < distance(r); });
-            segments.resize(kMostSegments);
+        constexpr std::size_t kMostPiecesMet = 512;
+        if (pieces.size() > kMostPiecesMet) {
+            std::nth_element(pieces.begin(), pieces.begin() + kMostPiecesMet, pieces.end(),
+                             [&](const CurvePiece& l, const CurvePiece& r) { return DistanceTo(l, at) < DistanceTo(r, at); });
+            pieces.resize(kMostPiecesMet);
         }
-        Point3 p;
-        for (std::size_t i = 0; i < segments.size(); ++i)
-            for (std::size_t j = i + 1; j < segments.size(); ++j)
-                if (Intersect(segments[i], segments[j], p))
+        std::vector<Point3> crossings;
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            for (std::size_t j = i + 1; j < pieces.size(); ++j) {
+                crossings.clear();
+                Crossings(pieces[i], pieces[j], crossings);
+                for (const Point3& p : crossings)
                     offer(p, kSnapIntersection);
+            }
     }
     return best;
 }

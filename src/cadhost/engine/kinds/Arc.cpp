@@ -29,6 +29,7 @@ std::vector<Point3> ArcOutline(const KindRead& r)
     return out;
 }
 
+// Ends and centre; its quadrants come from its piece.
 void ArcSnaps(const KindRead& r, std::vector<SnapPoint>& out)
 {
     const auto [a0, a1] = Span(r);
@@ -38,18 +39,18 @@ void ArcSnaps(const KindRead& r, std::vector<SnapPoint>& out)
     out.push_back({at(a0), kSnapEndpoint});
     out.push_back({at(a1), kSnapEndpoint});
     out.push_back({r.ocs.ToWorld(c), kSnapCenter});
-    for (double q = std::ceil(a0 / (kPi / 2)) * (kPi / 2); q <= a1 + 1e-12; q += kPi / 2)
-        if (q >= a0 - 1e-12) {
-            // Quadrant points exactly: cos and sin of whole quarter turns.
-            const int k = int(std::lround(q / (kPi / 2))) % 4;
-            const int quarter = (k + 4) % 4;
-            const double cx = quarter == 0 ? 1 : quarter == 2 ? -1 : 0, cy = quarter == 1 ? 1 : quarter == 3 ? -1 : 0;
-            out.push_back({r.ocs.ToWorld(Point3{c.x + radius * cx, c.y + radius * cy, c.z}), kSnapQuadrant});
-        }
+}
+
+void ArcPieces(const KindRead& r, std::vector<CurvePiece>& out)
+{
+    const auto [a0, a1] = Span(r);
+    const double radius = r.f.v[40];
+    out.push_back(CurvePiece::Arc(r.f.At(10), Point3{radius, 0, 0}, Point3{0, radius, 0}, a0, a1)
+                      .Mapped([&](const Point3& p) { return r.ocs.ToWorld(p); }));
 }
 
 } // namespace
 
-const KindUnit kArcUnit{"ARC", "AcDbArc", ArcOutline, ArcSnaps};
+const KindUnit kArcUnit{"ARC", "AcDbArc", ArcOutline, ArcSnaps, nullptr, nullptr, ArcPieces};
 
 } // namespace cadhost::kinds

@@ -14,17 +14,21 @@ std::vector<Point3> CircleOutline(const KindRead& r)
     return out;
 }
 
+// Its quadrants come from its piece, where the drawn circle reaches farthest along x and y.
 void CircleSnaps(const KindRead& r, std::vector<SnapPoint>& out)
 {
-    const Point3 c = r.f.At(10);
+    out.push_back({r.ocs.ToWorld(r.f.At(10)), kSnapCenter});
+}
+
+void CirclePieces(const KindRead& r, std::vector<CurvePiece>& out)
+{
     const double radius = r.f.v[40];
-    out.push_back({r.ocs.ToWorld(c), kSnapCenter});
-    for (const auto& [dx, dy] : {std::pair{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}, {0.0, -1.0}})
-        out.push_back({r.ocs.ToWorld(Point3{c.x + radius * dx, c.y + radius * dy, c.z}), kSnapQuadrant});
+    out.push_back(CurvePiece::Arc(r.f.At(10), Point3{radius, 0, 0}, Point3{0, radius, 0}, 0.0, 2 * std::numbers::pi)
+                      .Mapped([&](const Point3& p) { return r.ocs.ToWorld(p); }));
 }
 
 } // namespace
 
-const KindUnit kCircleUnit{"CIRCLE", "AcDbCircle", CircleOutline, CircleSnaps};
+const KindUnit kCircleUnit{"CIRCLE", "AcDbCircle", CircleOutline, CircleSnaps, nullptr, nullptr, CirclePieces};
 
 } // namespace cadhost::kinds

@@ -55,22 +55,19 @@ void EllipseSnaps(const KindRead& r, std::vector<SnapPoint>& out)
         out.push_back({At(s, s.t0), kSnapEndpoint});
         out.push_back({At(s, s.t1), kSnapEndpoint});
     }
-    // The ends of its axes, where the arc passes them.
-    const Point3 ends[4] = {{s.c.x + s.major.x, s.c.y + s.major.y, s.c.z + s.major.z},
-                            {s.c.x + s.minor.x, s.c.y + s.minor.y, s.c.z + s.minor.z},
-                            {s.c.x - s.major.x, s.c.y - s.major.y, s.c.z - s.major.z},
-                            {s.c.x - s.minor.x, s.c.y - s.minor.y, s.c.z - s.minor.z}};
-    for (int k = 0; k < 4; ++k) {
-        // The parameter of the axis end taken into [t0, t0 + 2 pi).
-        double q = k * kPi / 2;
-        q += 2 * kPi * std::ceil((s.t0 - q) / (2 * kPi) - 1e-12);
-        if (whole || q <= s.t1 + 1e-12)
-            out.push_back({ends[k], kSnapQuadrant});
-    }
+}
+
+// Its quadrants are the ends of its axes that the arc passes.
+void EllipsePieces(const KindRead& r, std::vector<CurvePiece>& out)
+{
+    const Shape s = ShapeOf(r);
+    CurvePiece piece = CurvePiece::Arc(s.c, s.major, s.minor, s.t0, s.t1);
+    piece.axisQuadrants = true;
+    out.push_back(piece);
 }
 
 } // namespace
 
-const KindUnit kEllipseUnit{"ELLIPSE", "AcDbEllipse", EllipseOutline, EllipseSnaps};
+const KindUnit kEllipseUnit{"ELLIPSE", "AcDbEllipse", EllipseOutline, EllipseSnaps, nullptr, nullptr, EllipsePieces};
 
 } // namespace cadhost::kinds

@@ -40,8 +40,8 @@ void SolidSnaps(const KindRead& r, std::vector<SnapPoint>& out)
 
 } // namespace
 
-const KindUnit kFaceUnit{"3DFACE", "AcDbFace", FaceOutline, FaceSnaps};
-const KindUnit kSolidUnit{"SOLID", "AcDbSolid", SolidOutline, SolidSnaps};
-const KindUnit kTraceUnit{"TRACE", "AcDbTrace", SolidOutline, SolidSnaps};
+const KindUnit kFaceUnit{"3DFACE", "AcDbFace", FaceOutline, FaceSnaps, nullptr, nullptr, nullptr, true};
+const KindUnit kSolidUnit{"SOLID", "AcDbSolid", SolidOutline, SolidSnaps, nullptr, nullptr, nullptr, true};
+const KindUnit kTraceUnit{"TRACE", "AcDbTrace", SolidOutline, SolidSnaps, nullptr, nullptr, nullptr, true};
 
 } // namespace cadhost::kinds

@@ -112,6 +112,23 @@ void InsertSnaps(const KindRead& r, std::vector<SnapPoint>& out)
     }
 }
 
+// The pieces of the block's contents carried by each cell.
+void InsertPieces(const KindRead& r, std::vector<CurvePiece>& out)
+{
+    const DxfBlock* block = BlockOf(r);
+    if (!block)
+        return;
+    std::vector<CurvePiece> inside;
+    for (const DxfRecord& e : block->entities)
+        PiecesAt(e, r.blocks, r.depth + 1, inside);
+    for (const Placement& cell : Cells(r, *block))
+        for (const CurvePiece& p : inside) {
+            if (out.size() >= kMostPieces)
+                return;
+            out.push_back(p.Mapped([&](const Point3& q) { return cell.Apply(q); }));
+        }
+}
+
 // A run carried through a placement: its start moved, its direction and height turned and
 // scaled with the block.
 TextRun Carried(const Placement& cell, TextRun run)
@@ -159,6 +176,13 @@ void DimensionSnaps(const KindRead& r, std::vector<SnapPoint>& out)
             out.push_back({r.f.At(code), kSnapNode});
 }
 
+void DimensionPieces(const KindRead& r, std::vector<CurvePiece>& out)
+{
+    if (const DxfBlock* block = BlockOf(r))
+        for (const DxfRecord& e : block->entities)
+            PiecesAt(e, r.blocks, r.depth + 1, out);
+}
+
 void DimensionTexts(const KindRead& r, const TextMeasure& measure, std::vector<TextRun>& out)
 {
     if (const DxfBlock* block = BlockOf(r))
@@ -168,7 +192,8 @@ void DimensionTexts(const KindRead& r, const TextMeasure& measure, std::vector<T
 
 } // namespace
 
-const KindUnit kInsertUnit{"INSERT", "AcDbBlockReference", InsertOutline, InsertSnaps, InsertTexts};
-const KindUnit kDimensionUnit{"DIMENSION", "AcDbDimension", DimensionOutline, DimensionSnaps, DimensionTexts};
+const KindUnit kInsertUnit{"INSERT", "AcDbBlockReference", InsertOutline, InsertSnaps, InsertTexts, nullptr, InsertPieces};
+const KindUnit kDimensionUnit{"DIMENSION", "AcDbDimension", DimensionOutline, DimensionSnaps, DimensionTexts, nullptr,
+                              DimensionPieces};
 
 } // namespace cadhost::kinds

@@ -95,6 +95,11 @@ struct KindUnit {
     void (*texts)(const KindRead&, const TextMeasure&, std::vector<TextRun>&) = nullptr;
     // Lines without end (construction lines, rays).
     void (*endless)(const KindRead&, std::vector<EndlessLine>&) = nullptr;
+    // Its exact pieces (segments, arcs of circles and ellipses) in drawing coordinates, from
+    // which object snap takes intersections and quadrants.
+    void (*pieces)(const KindRead&, std::vector<CurvePiece>&) = nullptr;
+    // Its outline is exact as it stands (straight segments only): its pieces are its segments.
+    bool straight = false;
 };
 
 // The unit of a type name (upper case), nullptr for a kind without one.
@@ -106,6 +111,7 @@ std::vector<Point3> OutlineAt(const DxfRecord& record, const DxfBlocks& blocks, 
 void SnapsAt(const DxfRecord& record, const DxfBlocks& blocks, int depth, std::vector<SnapPoint>& out);
 void TextsAt(const DxfRecord& record, const DxfBlocks& blocks, int depth, const TextMeasure& measure,
              std::vector<TextRun>& out);
+void PiecesAt(const DxfRecord& record, const DxfBlocks& blocks, int depth, std::vector<CurvePiece>& out);
 
 // Adds a piece to an outline, behind a break.
 void Append(std::vector<Point3>& out, const std::vector<Point3>& piece);
@@ -114,5 +120,6 @@ std::vector<DxfRecord> Followers(const DxfRecord& record, std::string_view type)
 
 inline constexpr int kMostNesting = 8;                // block references in blocks; deeper not drawn
 inline constexpr std::size_t kMostPoints = 200000;    // per entity: a huge array is drawn in part
+inline constexpr std::size_t kMostPieces = 4096;      // per entity: a huge array snaps in part
 
 } // namespace cadhost::kinds

@@ -18,6 +18,6 @@ void LeaderSnaps(const KindRead& r, std::vector<SnapPoint>& out)
 
 } // namespace
 
-const KindUnit kLeaderUnit{"LEADER", "AcDbLeader", LeaderOutline, LeaderSnaps};
+const KindUnit kLeaderUnit{"LEADER", "AcDbLeader", LeaderOutline, LeaderSnaps, nullptr, nullptr, nullptr, true};
 
 } // namespace cadhost::kinds

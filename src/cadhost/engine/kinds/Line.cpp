@@ -23,7 +23,7 @@ void PointSnaps(const KindRead& r, std::vector<SnapPoint>& out)
 
 } // namespace
 
-const KindUnit kLineUnit{"LINE", "AcDbLine", LineOutline, LineSnaps};
+const KindUnit kLineUnit{"LINE", "AcDbLine", LineOutline, LineSnaps, nullptr, nullptr, nullptr, true};
 const KindUnit kPointUnit{"POINT", "AcDbPoint", nullptr, PointSnaps};
 
 } // namespace cadhost::kinds

@@ -82,14 +82,26 @@ void Snaps(const KindRead& r, const Run& run, std::vector<SnapPoint>& out)
     }
 }
 
+// Its segments and arcs, in its plane's axes.
+void Pieces(const KindRead& r, const Run& run, std::vector<CurvePiece>& out)
+{
+    const std::size_t from = out.size();
+    BulgedPieces(run.vertices, run.bulges, run.closed, out);
+    if (run.planar && !r.ocs.identity)
+        for (std::size_t i = from; i < out.size(); ++i)
+            out[i] = out[i].Mapped([&](const Point3& p) { return r.ocs.ToWorld(p); });
+}
+
 std::vector<Point3> LwOutline(const KindRead& r) { return Outline(r, LwRun(r)); }
+void LwPieces(const KindRead& r, std::vector<CurvePiece>& out) { Pieces(r, LwRun(r), out); }
+void PolylinePieces(const KindRead& r, std::vector<CurvePiece>& out) { Pieces(r, PolylineRun(r), out); }
 void LwSnaps(const KindRead& r, std::vector<SnapPoint>& out) { Snaps(r, LwRun(r), out); }
 std::vector<Point3> PolylineOutline(const KindRead& r) { return Outline(r, PolylineRun(r)); }
 void PolylineSnaps(const KindRead& r, std::vector<SnapPoint>& out) { Snaps(r, PolylineRun(r), out); }
 
 } // namespace
 
-const KindUnit kLwPolylineUnit{"LWPOLYLINE", "AcDbPolyline", LwOutline, LwSnaps};
-const KindUnit kPolylineUnit{"POLYLINE", "AcDbPolyline", PolylineOutline, PolylineSnaps};
+const KindUnit kLwPolylineUnit{"LWPOLYLINE", "AcDbPolyline", LwOutline, LwSnaps, nullptr, nullptr, LwPieces};
+const KindUnit kPolylineUnit{"POLYLINE", "AcDbPolyline", PolylineOutline, PolylineSnaps, nullptr, nullptr, PolylinePieces};
 
 } // namespace cadhost::kinds
