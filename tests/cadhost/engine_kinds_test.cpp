@@ -5,6 +5,7 @@
 // entity's extension dictionary left ownerless in the saved file.
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include <QFile>
 #include <QProcess>
@@ -174,6 +175,35 @@ TEST(KindSnaps, TheDocumentSnapsToTheNearestAskedPointAndToACentreFromItsCurve)
     EXPECT_FALSE(doc.Snap({32.1, 0.05, 0}, 0.5, kSnapEndpoint | kSnapNode));
     doc.SetLayerOn("0", false);
     EXPECT_FALSE(doc.Snap({32.1, 0.05, 0}, 0.5, kEveryMode));
+}
+
+TEST(KindSnaps, LinesWithoutEndCrossCurvesWhereverTheCursorMeetsThem)
+{
+    QTemporaryDir dir;
+    Document doc("x");
+    // A construction line along y = 3 whose base is far away, a ray from (100, 100) going down
+    // and left along (-1, -1), and a circle of radius 5 about the origin: the line crosses it at
+    // (+-4, 3), the ray (which passes the origin) at +-5 (1, 1) / sqrt 2.
+    ReadLaid(doc, dir,
+             "  0\nXLINE\n  8\n0\n 10\n-900.0\n 20\n3.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n"
+             "  0\nRAY\n  8\n0\n 10\n100.0\n 20\n100.0\n 30\n0.0\n 11\n-1.0\n 21\n-1.0\n 31\n0.0\n"
+             "  0\nCIRCLE\n  8\n0\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n");
+    auto at = [&](double x, double y) { return doc.Snap({x, y, 0}, 0.5, kSnapIntersection); };
+    for (const auto& [x, y, wx, wy] : {std::tuple{4.1, 3.1, 4.0, 3.0}, {-3.9, 2.9, -4.0, 3.0},
+                                       {3.6, 3.5, 5 / std::sqrt(2.0), 5 / std::sqrt(2.0)},
+                                       {-3.6, -3.5, -5 / std::sqrt(2.0), -5 / std::sqrt(2.0)}}) {
+        const auto snap = at(x, y);
+        ASSERT_TRUE(snap) << x << " " << y;
+        EXPECT_EQ(snap->mode, kSnapIntersection);
+        EXPECT_NEAR(snap->point.x, wx, 1e-9);
+        EXPECT_NEAR(snap->point.y, wy, 1e-9);
+    }
+    // The ray and the construction line cross at (3, 3); nothing lies behind the ray's base.
+    const auto crossing = at(3.1, 2.9);
+    ASSERT_TRUE(crossing);
+    EXPECT_NEAR(crossing->point.x, 3, 1e-9);
+    EXPECT_NEAR(crossing->point.y, 3, 1e-9);
+    EXPECT_FALSE(doc.Snap({150, 150, 0}, 0.5, kEveryMode));
 }
 
 TEST(KindPlanes, EntitiesInAnotherPlaneLieWhereEzdxfsTransformPutsThem)
