@@ -373,6 +373,22 @@ TEST_F(HostWindowTest, TheCommandLineExplainsLayerAndKeepsSixLinesOfHistory)
     EXPECT_GE(textHeight, 6 * history->fontMetrics().lineSpacing()) << "the history shows " << textHeight << " pixels";
 }
 
+TEST_F(HostWindowTest, AViewStillFollowingTheDrawingShowsItWholeAtEverySizeTheWindowTakes)
+{
+    Document& doc = m_window->NewDocument();
+    doc.AddLine({0, 0, 0}, {100, 50, 0});
+    DrawingView* view = m_window->ViewOf(doc);
+    // Opening, a window passes through small sizes before its own.
+    view->resize(120, 80);
+    view->resize(700, 500);
+    EXPECT_NEAR(view->Transform().scale, ViewTransform::Fit(doc.Extents(), 700, 500).scale, 1e-9)
+        << "the drawing fills the grown view, not the size it was fitted at first";
+    // Once the engineer has moved it, a resize keeps the scale.
+    view->SetTransform(ViewTransform{10.0, 0.0, 0.0, 700, 500});
+    view->resize(600, 400);
+    EXPECT_EQ(view->Transform().scale, 10.0);
+}
+
 TEST_F(HostWindowTest, CoordinatesFollowTheCursorAfterAZoomAndClearWithNoDrawing)
 {
     Document& doc = m_window->NewDocument();

@@ -1,5 +1,6 @@
 // Guards against a view that paints the wrong picture: layer colours, hidden layers shown,
 // dashes lost or drawn solid, solids left hollow, text missing, drawing placed off its pixels.
+#include <cmath>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -301,6 +302,34 @@ TEST(Renderer, AMultilineTextShowsItsGlyphsInTheirOwnColourNotItsBox)
         EXPECT_EQ(CountColor(image, AciColor(7)), 0) << "no box";
         delete cache;
     }
+}
+
+TEST(Renderer, EveryColourNumberStandsOutFromTheBackgroundAndKeepsItsHue)
+{
+    // The contrast ratio of two screen colours by their relative luminance (sRGB).
+    auto luminance = [](const QColor& c) {
+        auto lin = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    const double background = luminance(DrawingRenderer::Background());
+    for (int index = 1; index <= 255; ++index) {
+        const double l = luminance(AciColor(index));
+        EXPECT_GE((std::max(l, background) + 0.05) / (std::min(l, background) + 0.05), 2.99) << "colour " << index;
+    }
+    // Pure blue (5) is shown lighter, yet still blue; white, red and yellow as they are.
+    const QColor blue = AciColor(5);
+    EXPECT_NE(blue, QColor(0, 0, 255));
+    EXPECT_EQ(blue.blue(), 255);
+    EXPECT_LT(blue.red(), 160);
+    EXPECT_EQ(blue.red(), blue.green());
+    EXPECT_EQ(AciColor(7), QColor(255, 255, 255));
+    EXPECT_EQ(AciColor(1), QColor(255, 0, 0));
+    EXPECT_EQ(AciColor(2), QColor(255, 255, 0));
+    // A dark red shade is brightened, not greyed: still pure red.
+    const QColor darkRed = AciColor(18);
+    EXPECT_GT(darkRed.red(), 0);
+    EXPECT_EQ(darkRed.green(), 0);
+    EXPECT_EQ(darkRed.blue(), 0);
 }
 
 TEST(Renderer, ConstructionLinesCrossTheWholeViewAndRaysRunFromTheirBase)

@@ -1,12 +1,27 @@
 // The colour index palette: nine named colours, 24 hues in five shades at full and half
-// saturation, and six greys.
+// saturation, and six greys; each shown bright enough to read on the view's background.
 #include "cadhost/ui/AciColors.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace cadhost {
 
 namespace {
+
+// The relative luminance of a screen colour (sRGB, 0 black .. 1 white).
+double Luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 std::array<QRgb, 256> BuildPalette()
 {
@@ -28,10 +43,42 @@ std::array<QRgb, 256> BuildPalette()
     const int greys[6] = {51, 91, 132, 173, 214, 255};
     for (int i = 0; i < 6; ++i)
         p[std::size_t(250 + i)] = qRgb(greys[i], greys[i], greys[i]);
+    for (int i = 1; i <= 255; ++i)
+        p[std::size_t(i)] = ShownOnBackground(QColor(p[std::size_t(i)])).rgb();
     return p;
 }
 
 } // namespace
+
+QColor ViewBackground()
+{
+    return QColor(33, 40, 48);
+}
+
+QColor ShownOnBackground(const QColor& colour)
+{
+    const QColor background = ViewBackground();
+    if (Contrast(colour, background) >= kLeastContrast)
+        return colour;
+    // Brighter first, keeping hue and saturation; then, for a colour already at its brightest
+    // (pure blue), towards white: each by the least step that reaches the contrast.
+    QColor shown = colour;
+    for (int value = colour.value(); value <= 255; ++value) {
+        shown = QColor::fromHsv(colour.hsvHue(), colour.hsvSaturation(), value);
+        if (Contrast(shown, background) >= kLeastContrast)
+            return shown;
+    }
+    const QColor brightest = shown;
+    for (int step = 1; step <= 255; ++step) {
+        const double t = step / 255.0;
+        shown = QColor::fromRgbF(float(brightest.redF() + (1 - brightest.redF()) * t),
+                                 float(brightest.greenF() + (1 - brightest.greenF()) * t),
+                                 float(brightest.blueF() + (1 - brightest.blueF()) * t));
+        if (Contrast(shown, background) >= kLeastContrast)
+            break;
+    }
+    return shown;
+}
 
 QColor AciColor(int index)
 {

@@ -48,7 +48,7 @@ ViewTransform ViewTransform::Fit(const Box2& box, int width, int height)
 
 QColor DrawingRenderer::Background()
 {
-    return QColor(33, 40, 48);
+    return ViewBackground();
 }
 
 namespace {

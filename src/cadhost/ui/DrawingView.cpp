@@ -275,7 +275,9 @@ void DrawingView::paintEvent(QPaintEvent*)
 
 void DrawingView::resizeEvent(QResizeEvent*)
 {
-    if (!m_fitted && width() > 1 && height() > 1) {
+    // Until the engineer moves the view it shows the whole drawing at every size, the sizes a
+    // window passes through while it opens among them (else it opens zoomed far out).
+    if ((!m_fitted || !m_userMoved) && width() > 1 && height() > 1) {
         ZoomExtents();
         return;
     }
