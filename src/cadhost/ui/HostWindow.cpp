@@ -337,7 +337,11 @@ void HostWindow::ClickAt(const Point3& world)
     if (!m_request)
         return;
     DrawingView* view = ViewOf(*m_request->doc);
-    Finish(view ? view->PickAt(view->ToScreen(world)) : world, PointEnd::Point);
+    // Snapped as a click there would be; unsnapped, the point itself (its way through the
+    // screen's pixel coordinates would move it by rounding, at some zooms).
+    int mode = 0;
+    const Point3 picked = view ? view->PickAt(view->ToScreen(world), &mode) : world;
+    Finish(mode ? picked : world, PointEnd::Point);
 }
 
 void HostWindow::AnswerPoint(const Point3& p)
