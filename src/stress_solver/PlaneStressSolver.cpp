@@ -9,11 +9,13 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <future>
 #include <map>
 #include <memory>
 #include <new>
 #include <numbers>
 #include <string>
+#include <system_error>
 #include <tuple>
 
 #include <Eigen/Dense>
@@ -436,6 +438,22 @@ void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>&
         }
 }
 
+// Phases 6 and 7a side by side: K's values assembled on a second thread while CHOLMOD analyses
+// its pattern on this one (one after the other should no thread start).
+void AnalyzeWhileAssembling(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseLower& K,
+                            SingleFactor& factor)
+{
+    std::future<void> assembled;
+    try {
+        assembled = std::async(std::launch::async, [&] { Assemble(mesh, cache, eq, K); });
+    } catch (const std::system_error&) {
+        Assemble(mesh, cache, eq, K);
+    }
+    factor.Analyze(K);
+    if (assembled.valid())
+        assembled.get();
+}
+
 // CHOLMOD's double factor of K.
 class Cholmod {
 public:
@@ -613,9 +631,9 @@ void SolveWithDoubleFactor(SparseLower& K, const std::vector<double>& f, Solutio
 // Phase 7 with a single-precision factor: conjugate gradients in double preconditioned with it
 // until the residual is as small as a double factor leaves it. False, with nothing kept, when
 // the factor fails or the iterations do not get there: the double factor decides then.
-bool TrySingleFactor(const SparseLower& K, const std::vector<double>& f, Solution& s, std::vector<double>& u)
+bool TrySingleFactor(const SparseLower& K, SingleFactor& factor, const std::vector<double>& f, Solution& s,
+                     std::vector<double>& u)
 {
-    SingleFactor factor;
     if (!factor.Factorize(K))
         return false;
     const MixedSolveReport report = SolveWithSingleFactor(K, factor, f, kResidualGoal, kMostIterations, u);
@@ -667,7 +685,14 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     StiffnessCache cache(input.domains, s.poisson);
     SparseLower K = BuildPattern(s.mesh, nodeOrder, eq, count);
     nodeOrder = {};
-    Assemble(s.mesh, cache, eq, K);
+    const bool single = count > 0
+                        && (precision == FactorPrecision::Single
+                            || (precision == FactorPrecision::Automatic && count >= kUnknownsForSingleFactor));
+    auto factor = single ? std::make_unique<SingleFactor>() : nullptr;
+    if (factor)
+        AnalyzeWhileAssembling(s.mesh, cache, eq, K, *factor);
+    else
+        Assemble(s.mesh, cache, eq, K);
     // The system is solved for the loads divided by the largest of them, so that forces near
     // the top of double precision do not overflow the norms; the answer is scaled back.
     double loadScale = 0;
@@ -683,9 +708,10 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     if (count > 0) {
         UseBlasThreadsFor(count);
         std::vector<double> u;
-        const bool single = precision == FactorPrecision::Single
-                            || (precision == FactorPrecision::Automatic && count >= kUnknownsForSingleFactor);
-        if (!single || !TrySingleFactor(K, f, s, u))
+        const bool solved = factor && TrySingleFactor(K, *factor, f, s, u);
+        // The single factor's memory goes back before anything else is allocated.
+        factor.reset();
+        if (!solved)
             SolveWithDoubleFactor(K, f, s, u);
         if (!(s.relativeResidual < 1e-6))
             throw InputError("the structure is nearly free to move: the solution misses the loads by "

@@ -384,8 +384,9 @@ void SingleFactor::Release::operator()(float* p) const
 SingleFactor::SingleFactor() = default;
 SingleFactor::~SingleFactor() = default;
 
-bool SingleFactor::Factorize(const SparseLower& K)
+bool SingleFactor::Analyze(const SparseLower& K)
 {
+    m_analysed = false;
     m_symbolic = std::make_unique<Symbolic>();
     Symbolic& sym = *m_symbolic;
     sym.Analyze(K);
@@ -400,7 +401,15 @@ bool SingleFactor::Factorize(const SparseLower& K)
         if (perm[k] != k)
             return false;
     m_entries = static_cast<std::int64_t>(sym.common.lnz);
+    m_analysed = true;
+    return true;
+}
 
+bool SingleFactor::Factorize(const SparseLower& K)
+{
+    if (!m_analysed && !Analyze(K))
+        return false;
+    Symbolic& sym = *m_symbolic;
     m_scale.resize(std::size_t(K.n));
     for (Index c = 0; c < K.n; ++c) {
         const Index p = K.colStart[std::size_t(c)];

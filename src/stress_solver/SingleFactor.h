@@ -23,9 +23,15 @@ public:
     SingleFactor(const SingleFactor&) = delete;
     SingleFactor& operator=(const SingleFactor&) = delete;
 
-    // False when D K D is not positive definite in single precision, its pivots span more than
-    // single precision can tell apart, or CHOLMOD cannot analyse it (the double factor decides
-    // then). Throws std::bad_alloc when memory runs out.
+    // CHOLMOD's supernodal analysis of K's pattern; K's values are neither read nor needed
+    // yet (they may be assembled meanwhile). False when CHOLMOD cannot analyse it or would
+    // reorder it. Throws std::bad_alloc when memory runs out.
+    bool Analyze(const SparseLower& K);
+
+    // The numbers, after Analyze (called here when it was not). False when the analysis failed,
+    // D K D is not positive definite in single precision, or its pivots span more than single
+    // precision can tell apart (the double factor decides then). Throws std::bad_alloc when
+    // memory runs out.
     bool Factorize(const SparseLower& K);
 
     // z = (D⁻¹ L Lᵀ D⁻¹)⁻¹ r, nearly K⁻¹ r.
@@ -58,6 +64,7 @@ private:
     };
     std::unique_ptr<float[], Release> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
     std::int64_t m_entries = 0;
+    bool m_analysed = false;
     Schedule m_schedule;
     Index m_mostBelow = 1;
 };
