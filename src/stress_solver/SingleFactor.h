@@ -62,7 +62,7 @@ private:
     struct Release {
         void operator()(float* p) const;
     };
-    std::unique_ptr<float[], Release> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
+    std::unique_ptr<float[], Release> m_values;  // the supernodes' numbers, laid out by Symbolic::LayOut
     std::int64_t m_entries = 0;
     bool m_analysed = false;
     Schedule m_schedule;

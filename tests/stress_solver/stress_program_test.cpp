@@ -145,7 +145,7 @@ TEST_F(StressProgramTest, LargeFilesArriveWholeWithEveryCornerReadingBackExactly
         for (const double v : *lines)
             input += QByteArray::number(v, 'g', 17) + ",\r\n";
     const QByteArray right = QByteArray::number(xs.back(), 'g', 17), top = QByteArray::number(height, 'g', 17);
-    input += "0.0," + top + ',' + right + ",0.0,10.0,210000.0,81000.0,\r\n";
+    input += "0.0," + right + ',' + top + ",0.0,10.0,210000.0,81000.0,\r\n";
     input += "0.0,0.0,0.0," + top + ",1,\r\n0.0,0.0,0.0,0.0,2,\r\n";
     for (int k = 0; k <= ny; ++k) {
         const double share = force / ny * ((k == 0 || k == ny) ? 0.5 : 1.0);
