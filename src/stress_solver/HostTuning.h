@@ -35,7 +35,10 @@ std::vector<EnvironmentSetting> ChooseSettings(const ProcessorFeatures& features
 void TuneBeforeLibrariesLoad(char** argv, char** envp);
 
 // Threads for the BLAS calls of a factorisation of `unknowns` equations; applied when the BLAS
-// in use offers a way to set them.
+// in use offers a way to set them. OpenBLAS's OpenMP build keeps one: OpenMP may use only one.
 void UseBlasThreadsFor(long long unknowns);
+
+// True when the BLAS in use is OpenBLAS built on OpenMP's threads.
+bool BlasThreadsAreOpenMps();
 
 } // namespace ardela::stress
