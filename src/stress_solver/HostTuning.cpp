@@ -126,12 +126,21 @@ void TuneBeforeLibrariesLoad(char** argv, char** envp)
     execve("/proc/self/exe", argv, environment.data());
 }
 
-bool BlasThreadsAreOpenMps()
+int OpenBlasParallel()
 {
-    // OpenBLAS says how it was built: 0 without threads, 1 with its own, 2 with OpenMP's.
     using Parallel = int (*)();
     const auto parallel = reinterpret_cast<Parallel>(dlsym(RTLD_DEFAULT, "openblas_get_parallel"));
-    return parallel && parallel() == 2;
+    return parallel ? parallel() : -1;
+}
+
+bool BlasThreadsAreOpenMps()
+{
+    return OpenBlasParallel() == 2;
+}
+
+int ThreadsBesideBlas(int cores, int openBlasParallel)
+{
+    return openBlasParallel == 0 ? 1 : std::clamp(cores, 1, 2);
 }
 
 void UseBlasThreadsFor(long long unknowns)

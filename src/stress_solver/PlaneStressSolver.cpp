@@ -408,13 +408,15 @@ SparseLower BuildPattern(const Mesh& mesh, const std::vector<std::int32_t>& node
             K.colStart[std::size_t(c) + 1] = static_cast<Index>(K.row.size());
         }
     }
-    K.value.assign(K.row.size(), 0.0);
     return K;
 }
 
 // Phase 6: K += Ke of every structure cell, free rows and columns only, lower triangle.
 void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseLower& K)
 {
+    // The values start at zero here, so that clearing their fresh pages is part of the work
+    // done beside CHOLMOD's analysis.
+    K.value.assign(K.row.size(), 0.0);
     for (int j = 0; j < mesh.CellsY(); ++j)
         for (int i = 0; i < mesh.CellsX(); ++i) {
             const int d = mesh.Domain(i, j);
@@ -670,8 +672,6 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     const std::size_t dofs = 2 * std::size_t(s.mesh.NodeCount());
     s.held.assign(dofs, 0);
     s.load.assign(dofs, 0.0);
-    s.displacement.assign(dofs, 0.0);
-    s.reaction.assign(dofs, 0.0);
     ApplySupports(input, s);
     ApplyLoads(input, s);
     CheckLoads(s);
@@ -716,11 +716,15 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
         if (!(s.relativeResidual < 1e-6))
             throw InputError("the structure is nearly free to move: the solution misses the loads by "
                              + NumberText(s.relativeResidual * 100) + "%");
+        // The per-node results are allocated once the factor's memory is back.
+        s.displacement.assign(dofs, 0.0);
         for (std::size_t d = 0; d < dofs; ++d)
             if (eq[d] >= 0)
                 s.displacement[d] = u[std::size_t(eq[d])] * loadScale;
         CheckResults(s.displacement.begin(), s.displacement.end(), "the displacements", loadScale);
     }
+    s.displacement.resize(dofs, 0.0);
+    s.reaction.assign(dofs, 0.0);
     RecoverStressesAndReactions(s.mesh, cache, s);
     std::vector<double> results;
     for (const ElementStress& e : s.elements)

@@ -13,6 +13,7 @@
 #include <sched.h>
 
 #include "stress_solver/CholmodSession.h"
+#include "stress_solver/HostTuning.h"
 
 // The BLAS and LAPACK routines of the system's libraries (Fortran interface, 32-bit integers),
 // each with the lengths of its character arguments last.
@@ -81,14 +82,13 @@ void RunSideBySide(std::size_t count, const Work& work)
 }
 
 // Threads for the subtrees of the factor: two where this process may use two processors (the
-// two halves below the top separator).
+// two halves below the top separator) and the BLAS may be called from both.
 int Threads()
 {
     cpu_set_t set;
     CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0)
-        return std::min(CPU_COUNT(&set), 2);
-    return 1;
+    const int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return ThreadsBesideBlas(cores, OpenBlasParallel());
 }
 
 double Dot(const std::vector<double>& a, const std::vector<double>& b)

@@ -172,6 +172,19 @@ TEST(HostTuning, EveryBlasKernelVariantAndThreadCountGivesTheSameStresses)
     }
 }
 
+TEST(HostTuning, TwoThreadsCallTheBlasAtOnceOnlyWhereItIsSafe)
+{
+    // OpenBLAS built without threads shares its buffers between callers without a lock: two
+    // threads factorising side by side spoiled each other's products at 500 x 500 (the double
+    // factor then took over, at twice the memory).
+    EXPECT_EQ(ThreadsBesideBlas(2, 0), 1);
+    for (const int blas : {-1, 1, 2}) {
+        EXPECT_EQ(ThreadsBesideBlas(2, blas), 2) << blas;
+        EXPECT_EQ(ThreadsBesideBlas(8, blas), 2) << blas;
+        EXPECT_EQ(ThreadsBesideBlas(1, blas), 1) << blas;
+    }
+}
+
 TEST(HostTuning, OpenBlasBuiltOnOpenMpSolvesAPlateLargeEnoughForThreadedCalls)
 {
     // From a few tens of thousands of unknowns OpenBLAS splits its calls between threads; its
