@@ -590,9 +590,16 @@ MixedSolveReport SolveWithSingleFactor(const SparseLower& K, const SingleFactor&
         report.solved = true;
         return report;
     }
-    std::vector<double> r = f, z, p, q(n);
+    std::vector<double> r = f, z, p, q(n), spill;
+    // Products with K on the factor's two threads where it has them.
+    auto multiply = [&](const std::vector<double>& x, std::vector<double>& y) {
+        if (factor.SideBySide())
+            MultiplySymmetricSideBySide(K, x, y, spill);
+        else
+            MultiplySymmetric(K, x, y);
+    };
     auto trueResidual = [&] {
-        MultiplySymmetric(K, u, q);
+        multiply(u, q);
         for (std::size_t k = 0; k < n; ++k)
             r[k] = f[k] - q[k];
         return std::sqrt(Dot(r, r)) / fNorm;
@@ -605,7 +612,7 @@ MixedSolveReport SolveWithSingleFactor(const SparseLower& K, const SingleFactor&
     double rz = Dot(r, z);
     report.residual = 1;
     while (report.iterations < maxIterations) {
-        MultiplySymmetric(K, p, q);
+        multiply(p, q);
         const double pq = Dot(p, q);
         if (!(pq > 0) || !std::isfinite(rz))
             return report;

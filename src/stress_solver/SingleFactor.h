@@ -40,6 +40,9 @@ public:
     // Entries of L (the same count as a double factor of K would have).
     std::int64_t Entries() const { return m_entries; }
 
+    // True when the factor was computed, and is applied, by two threads side by side.
+    bool SideBySide() const { return m_schedule.parts.size() > 1; }
+
 private:
     struct Symbolic;
     class Numbers;
