@@ -11,6 +11,7 @@
 #include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
+#include "cadhost/engine/LargePages.h"
 
 namespace cadhost {
 
@@ -275,6 +276,7 @@ ObjectId Document::AddEntity(Entity entity, const std::optional<Box2>& bounds)
 void Document::Reserve(std::size_t count)
 {
     m_slots.reserve(m_slots.size() + count);
+    AdviseLargePages(m_slots.data(), m_slots.capacity() * sizeof(Entity));
     m_ids.reserve(m_ids.size() + count);
     m_index.Reserve(m_slots.size() + count);
 }
