@@ -721,7 +721,9 @@ private:
     void AddEntities()
     {
         m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
-        m_doc.Reserve(m_records.size());
+        // Room for what the wizards add too: the first entity added to a large drawing must not
+        // move all the others (room not used costs no memory, only addresses).
+        m_doc.Reserve(m_records.size() + m_records.size() / 4 + 1024);
         for (const std::string_view record : m_records) {
             Interpreted in = Interpret(record);
             if (in.paperSpace) {
