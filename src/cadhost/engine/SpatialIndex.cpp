@@ -11,6 +11,7 @@ void SpatialIndex::Clear()
 {
     m_boxes.clear();
     m_count = 0;
+    m_unbounded.clear();
     m_dirty = true;
     m_levels.clear();
     m_pending.clear();
@@ -34,6 +35,10 @@ void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)
         return;
     m_boxes[slot] = box;
     ++m_count;
+    if (!box.IsBounded()) {
+        m_unbounded.push_back(slot);
+        return;
+    }
     if (m_dirty)
         return;
     const bool inside = box.minX >= m_extents.minX && box.maxX <= m_extents.maxX
@@ -48,6 +53,8 @@ void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)
 void SpatialIndex::Remove(std::uint32_t slot)
 {
     if (slot < m_boxes.size() && !m_boxes[slot].IsEmpty()) {
+        if (!m_boxes[slot].IsBounded())
+            std::erase(m_unbounded, slot);
         m_boxes[slot] = Box2{};
         --m_count;
     }
@@ -119,7 +126,7 @@ void SpatialIndex::Rebuild() const
     const double w = m_extents.Width(), h = m_extents.Height();
 
     // Finest cell: about one item per cell, at most 4M cells.
-    const double n = double(std::max<std::size_t>(m_count, 1));
+    const double n = double(std::max<std::size_t>(m_count - m_unbounded.size(), 1));
     double cell = std::sqrt(w * h / n);
     cell = std::max(cell, std::sqrt(w * h / 4.0e6));
     for (;;) {
@@ -139,7 +146,7 @@ void SpatialIndex::Rebuild() const
         level.start.assign(std::size_t(level.cols) * std::size_t(level.rows) + 1, 0);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (b.IsEmpty())
+        if (!b.IsBounded())
             continue;
         const int k = LevelFor(b);
         levelOf[s] = std::uint8_t(k);
@@ -160,7 +167,7 @@ void SpatialIndex::Rebuild() const
         fill[k].assign(m_levels[k].start.begin(), m_levels[k].start.end() - 1);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (b.IsEmpty())
+        if (!b.IsBounded())
             continue;
         const int k = levelOf[s];
         Level& level = m_levels[std::size_t(k)];
@@ -178,6 +185,10 @@ void SpatialIndex::Query(const Box2& box, const std::function<bool(std::uint32_t
         return;
     if (m_dirty)
         Rebuild();
+    // The items without bounds first: they meet boxes anywhere, also beyond the grid.
+    for (std::size_t i = 0; i < m_unbounded.size(); ++i)
+        if (m_boxes[m_unbounded[i]].Intersects(box) && !visit(m_unbounded[i]))
+            return;
     if (!box.Intersects(m_extents))
         return;
     if (m_mark.size() < m_boxes.size())

@@ -14,7 +14,8 @@ namespace cadhost {
 // least as large as its box, so it occupies at most 2 x 2 cells there; a level's cells are four
 // times the size of the one below. The grid is built lazily on the first query after it went
 // stale; inserts inside the built extents are kept beside the grid until a rebuild pays off.
-// A query reports each slot at most once.
+// A query reports each slot at most once. Items whose box is not bounded (lines without end)
+// are kept apart: every query meets their box test, and they take no part in the extents.
 class SpatialIndex {
 public:
     void Clear();
@@ -27,7 +28,7 @@ public:
     std::size_t Size() const { return m_count; }
     // The box a slot was inserted with (empty for one not held).
     Box2 BoxOf(std::uint32_t slot) const { return slot < m_boxes.size() ? m_boxes[slot] : Box2{}; }
-    // The box around every box held.
+    // The box around every bounded box held.
     Box2 Extents() const;
 
 private:
@@ -45,6 +46,7 @@ private:
 
     std::vector<Box2> m_boxes;              // by slot; an empty box = not held
     std::size_t m_count = 0;
+    std::vector<std::uint32_t> m_unbounded;  // slots whose box is not bounded
     mutable bool m_dirty = true;
     mutable Box2 m_extents;
     mutable std::vector<Level> m_levels;
