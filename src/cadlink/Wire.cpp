@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -364,8 +365,28 @@ private:
         // Every item takes a byte at least; nesting deeper than points in lists is left to Qt.
         if (depth >= 4 || quint64(m_end - m_at) < count)
             return false;
+        // The first items are gathered before the array is made, so that a point (or a line's
+        // two points) takes one allocation of its items, not one for each it grows by.
+        QCborValue first[3];
+        const quint64 gathered = std::min<quint64>(count, 3);
+        for (quint64 i = 0; i < gathered; ++i)
+            if (!Value(first[i], depth + 1))
+                return false;
+        switch (gathered) {
+        case 1:
+            array = QCborArray{first[0]};
+            break;
+        case 2:
+            array = QCborArray{first[0], first[1]};
+            break;
+        case 3:
+            array = QCborArray{first[0], first[1], first[2]};
+            break;
+        default:
+            break;
+        }
         QCborValue item;
-        for (quint64 i = 0; i < count; ++i) {
+        for (quint64 i = gathered; i < count; ++i) {
             if (!Value(item, depth + 1))
                 return false;
             array.append(item);
