@@ -437,10 +437,26 @@ QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, co
 
 void MessageReader::Feed(QIODevice& device)
 {
-    Feed(device.readAll());
+    // Read straight into the buffer, which keeps its room from one read to the next.
+    const qint64 available = device.bytesAvailable();
+    if (available <= 0) {
+        Feed(device.readAll());
+        return;
+    }
+    DropRead();
+    const qsizetype filled = m_buffer.size();
+    m_buffer.resize(filled + qsizetype(available));
+    const qint64 got = device.read(m_buffer.data() + filled, available);
+    m_buffer.resize(filled + qsizetype(std::max<qint64>(got, 0)));
 }
 
 void MessageReader::Feed(const QByteArray& bytes)
+{
+    DropRead();
+    m_buffer.append(bytes);
+}
+
+void MessageReader::DropRead()
 {
     // What was read is dropped here, never while a body taken out may still be looked at.
     if (m_start > 0 && m_start == m_buffer.size()) {
@@ -450,7 +466,6 @@ void MessageReader::Feed(const QByteArray& bytes)
         m_buffer.remove(0, m_start);
         m_start = 0;
     }
-    m_buffer.append(bytes);
 }
 
 MessageReader::Status MessageReader::NextBody(QByteArrayView& body)
