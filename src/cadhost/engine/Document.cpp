@@ -11,6 +11,7 @@
 #include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
+#include "cadhost/engine/LargePages.h"
 
 namespace cadhost {
 
@@ -180,6 +181,7 @@ ObjectId Document::Insert(Entity&& e, const std::optional<Box2>& given)
     m_slots.push_back(std::move(e));
     ++m_liveCount;
     m_index.Insert(slot, bounds);
+    Touch(slot);
     Revert revert;
     revert.kind = Revert::Kind::Remove;
     revert.id = m_slots.back().id;
@@ -275,6 +277,7 @@ ObjectId Document::AddEntity(Entity entity, const std::optional<Box2>& bounds)
 void Document::Reserve(std::size_t count)
 {
     m_slots.reserve(m_slots.size() + count);
+    AdviseLargePages(m_slots.data(), m_slots.capacity() * sizeof(Entity));
     m_ids.reserve(m_ids.size() + count);
     m_index.Reserve(m_slots.size() + count);
 }
@@ -303,7 +306,31 @@ const Entity& Document::Get(ObjectId id) const
 
 Entity& Document::Mutable(ObjectId id)
 {
-    return const_cast<Entity&>(Get(id));
+    Entity& e = const_cast<Entity&>(Get(id));
+    Touch(std::uint32_t(&e - m_slots.data()));
+    return e;
+}
+
+void Document::Touch(std::uint32_t slot)
+{
+    if (m_journal.size() >= kJournalLength) {
+        m_journal.clear();
+        m_journalFrom = m_revision + 1;
+    }
+    m_journal.emplace_back(m_revision, slot);
+}
+
+bool Document::ChangedSince(std::uint64_t revision, std::vector<std::uint32_t>& touched) const
+{
+    if (revision < m_journalFrom || revision > m_revision)
+        return false;
+    // The journal is in the order of the changes: the ones since `revision` are at its end.
+    auto it = m_journal.end();
+    while (it != m_journal.begin() && std::prev(it)->first >= revision)
+        --it;
+    for (; it != m_journal.end(); ++it)
+        touched.push_back(it->second);
+    return true;
 }
 
 void Document::ForEachEntity(const std::function<void(const Entity&)>& visit) const
@@ -329,6 +356,7 @@ Entity Document::TakeOut(ObjectId id)
     const auto slot = std::uint32_t(found);
     ExtentsLose(Bounds(m_slots[slot]));
     m_index.Remove(slot);
+    Touch(slot);
     Entity taken = std::move(m_slots[slot]);
     m_slots[slot] = Entity{};
     m_slots[slot].id = 0;
@@ -386,6 +414,9 @@ void Document::CompactIfSparse()
     }
     m_slots = std::move(kept);
     m_ids = std::move(keptIds);
+    // Every slot may have moved: views gather the drawing again.
+    m_journal.clear();
+    m_journalFrom = m_revision + 1;
     // Every entity keeps the extents it had: nothing is computed again.
     m_index.Clear();
     for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
@@ -867,6 +898,7 @@ void Document::RestoreEntity(Entity entity)
     const Box2 bounds = Bounds(entity);
     m_slots[slot] = std::move(entity);
     m_index.Insert(std::uint32_t(slot), bounds);
+    Touch(std::uint32_t(slot));
     if (m_extentsKnown)
         m_extents.Add(bounds);
     ++m_liveCount;
@@ -892,6 +924,7 @@ Document::Revert Document::Apply(Revert&& revert)
         inverse.entity = std::make_unique<Entity>(std::move(m_slots[slot]));
         m_slots[slot] = std::move(*revert.entity);
         Reindex(slot);
+        Touch(slot);
         break;
     }
     case Revert::Kind::Tables:

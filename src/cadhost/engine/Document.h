@@ -137,6 +137,18 @@ public:
     void Reserve(std::size_t count);
     // Visits every entity in creation order.
     void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
+    // The entities by their slot, in creation order (SlotCount() slots, erased ones are null).
+    // A slot keeps its entity until the erased slots are packed, which ChangedSince tells.
+    std::uint32_t SlotCount() const { return std::uint32_t(m_slots.size()); }
+    const Entity* AtSlot(std::uint32_t slot) const
+    {
+        return slot < m_slots.size() && m_slots[slot].id != 0 ? &m_slots[slot] : nullptr;
+    }
+    // The slots whose entity was added, erased, brought back or changed since the document was
+    // at `revision` (a slot may come more than once), for a view that keeps what it drew up to
+    // date; false when that is not known any more: the slots were packed since, or more changes
+    // happened than are kept (then the caller gathers everything again).
+    bool ChangedSince(std::uint64_t revision, std::vector<std::uint32_t>& touched) const;
     // Visits the entities whose extents meet the box (through the spatial index).
     void ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const;
     void Erase(ObjectId id);
@@ -282,6 +294,8 @@ private:
     // The slot of an entity held in m_slots, or -1 for a copy held elsewhere.
     std::int64_t SlotOfEntity(const Entity& e) const;
     void Reindex(std::uint32_t slot);
+    // Notes that the entity of the slot changes (ChangedSince).
+    void Touch(std::uint32_t slot);
     void Changed();
     void LayersChanged();
     // Takes the entity out of model space and returns it as it was.
@@ -307,6 +321,11 @@ private:
     std::size_t m_liveCount = 0;
     std::size_t m_keptEmptySlots = 0;   // erased slots the last packing kept for undo
     std::size_t m_indexRebuilds = 0;
+    // Slots touched, each with the revision it was touched at; none before m_journalFrom is
+    // known. Kept short: once full it starts again from the present revision.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_journal;
+    std::uint64_t m_journalFrom = 0;
+    static constexpr std::size_t kJournalLength = 1 << 16;
     // The extents of model space, kept up as entities come and go: changes of the tables or
     // the active layer leave them, an entity added widens them, and only an entity taken away
     // from their edge (or changed) makes the next Extents gather them again.
