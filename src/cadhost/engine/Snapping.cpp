@@ -80,7 +80,7 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
     const DxfBlocks& blocks = m_source && m_source->blocks ? *m_source->blocks : kNoBlocks;
     std::vector<Segment> segments;
     m_index.Query(box, [&](std::uint32_t slot) {
-        const Entity& e = m_slots[slot];
+        const Entity& e = m_store.At(slot);
         const Layer* layer = m_layers.Find(e.layer);
         if (layer && !layer->Visible())
             return true;
