@@ -372,9 +372,96 @@ TEST(KindLines, ConstructionLinesAndRaysRunWithoutEndFromTheirBase)
     const DxfRecord ray = Record({{0, "RAY"}, {10, "1"}, {20, "2"}, {30, "0"}, {11, "1"}, {21, "0"}, {31, "0"}});
     ASSERT_EQ(EndlessLinesOf(ray).size(), 1u);
     EXPECT_FALSE(EndlessLinesOf(ray)[0].bothWays);
-    // Their extents are their base point.
-    EXPECT_EQ(OutlineOf(xline, {}), (std::vector<Point3>{{1, 2, 0}}));
+    // No outline: their extents reach without end along them, the ray's one way only.
+    EXPECT_TRUE(OutlineOf(xline, {}).empty());
+    EXPECT_FALSE(ExtentsOf(xline, {}).IsBounded());
+    const Box2 rayBox = ExtentsOf(ray, {});
+    EXPECT_EQ(rayBox.minX, 1);
+    EXPECT_TRUE(std::isinf(rayBox.maxX));
+    EXPECT_EQ(rayBox.minY, 2);
+    EXPECT_EQ(rayBox.maxY, 2);
     EXPECT_TRUE(EndlessLinesOf(Record({{0, "LINE"}, {10, "0"}})).empty());
+}
+
+TEST(KindLines, LinesWithoutEndTakeNoPartInExtentsYetSelectionMeetsThemAlongTheirWholeLength)
+{
+    if (!HaveEzdxf())
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+    QTemporaryDir dir;
+    const QString original = dir.filePath("endless.dxf");
+    // ezdxf's own bounding box is the independent answer for the extents.
+    const QStringList written = Python(R"PY(
+import sys, ezdxf
+from ezdxf import bbox
+doc = ezdxf.new("R2010")
+msp = doc.modelspace()
+msp.add_line((0, 0), (10, 10))
+msp.add_circle((20, 5), 3)
+msp.add_xline((1000, 1000), (1, 0))
+msp.add_ray((-500, -500), (1, 1))
+doc.saveas(sys.argv[1])
+box = bbox.extents(msp)
+print(box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y)
+)PY",
+                                       {original});
+    ASSERT_EQ(written.size(), 1);
+    const QStringList e = written[0].split(' ');
+    Document doc("x");
+    DxfFile::Read(original, doc);
+    const Box2 extents = doc.Extents();
+    EXPECT_NEAR(extents.minX, e[0].toDouble(), 1e-9);
+    EXPECT_NEAR(extents.minY, e[1].toDouble(), 1e-9);
+    EXPECT_NEAR(extents.maxX, e[2].toDouble(), 1e-9);
+    EXPECT_NEAR(extents.maxY, e[3].toDouble(), 1e-9);
+    // The saved file's header says the same.
+    const QString saved = dir.filePath("saved.dxf");
+    SaveDocument(doc, saved);
+    const QStringList header = Python("import sys, ezdxf\nh = ezdxf.readfile(sys.argv[1]).header\n"
+                                      "print(h['$EXTMIN'][0], h['$EXTMIN'][1], h['$EXTMAX'][0], h['$EXTMAX'][1])\n",
+                                      {saved});
+    ASSERT_EQ(header.size(), 1);
+    EXPECT_EQ(header[0].split(' ').size(), 4);
+    for (int i = 0; i < 4 && i < header[0].split(' ').size(); ++i)
+        EXPECT_NEAR(header[0].split(' ')[i].toDouble(), e[i].toDouble(), 1e-9) << i;
+
+    ObjectId xline = 0, ray = 0;
+    doc.ForEachEntity([&](const Entity& en) {
+        if (EntityTypeName(en) == "XLINE")
+            xline = en.id;
+        else if (EntityTypeName(en) == "RAY")
+            ray = en.id;
+    });
+    ASSERT_NE(xline, 0);
+    ASSERT_NE(ray, 0);
+    auto crossing = [&](double x0, double y0, double x1, double y1) {
+        return doc.SelectCrossing(Box2{x0, y0, x1, y1});
+    };
+    using Ids = std::vector<ObjectId>;
+    // A pick far along either line, away from every other entity and from its base, meets it.
+    EXPECT_EQ(crossing(5000, 999.5, 5001, 1000.5), Ids{xline});
+    EXPECT_EQ(crossing(-8000.5, 999.5, -8000, 1000.5), Ids{xline});
+    EXPECT_EQ(crossing(299.5, 299.5, 300.5, 300.5), Ids{ray});
+    // Not behind the ray's base, nor off either line.
+    EXPECT_TRUE(crossing(-700.5, -700.5, -699.5, -699.5).empty());
+    EXPECT_TRUE(crossing(5000, 1001, 5001, 1002).empty());
+    // The link's Select: a crossing window meets them, a window never holds them whole, and
+    // the type filter finds them by their own name.
+    SelectionSet& set = doc.AddSelectionSet("s");
+    set.Select(kSelectWindow, Point3{-1000, -1000, 0}, Point3{2000, 2000, 0});
+    EXPECT_EQ(set.Count(), 2);   // the line and the circle
+    set.Clear();
+    set.Select(kSelectCrossing, Point3{-1000, -1000, 0}, Point3{2000, 2000, 0}, {{0, "XLINE"}});
+    EXPECT_EQ(set.Items(), Ids{xline});
+    set.Clear();
+    set.Select(kSelectCrossing, Point3{100, 100, 0}, Point3{101, 101, 0}, {{0, "RAY"}});
+    EXPECT_EQ(set.Items(), Ids{ray});
+    // Erased, it is met no more; undone, it is back, and the extents never moved.
+    doc.Erase(xline);
+    EXPECT_TRUE(crossing(5000, 999.5, 5001, 1000.5).empty());
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(crossing(5000, 999.5, 5001, 1000.5), Ids{xline});
+    EXPECT_EQ(doc.Extents().maxX, extents.maxX);
+    EXPECT_EQ(doc.Extents().minY, extents.minY);
 }
 
 TEST(KindObjects, ErasingAnEntityTakesItsExtensionDictionaryOutOfTheSavedFile)

@@ -366,12 +366,19 @@ Box2 Document::Extents() const
 
 void Document::ExtentsLose(const Box2& bounds)
 {
-    // An entity wholly inside the extents, off their edges, leaves them as they are.
-    const bool inside = bounds.IsEmpty()
+    // An entity wholly inside the extents, off their edges, leaves them as they are; so does
+    // one without bounds, which takes no part in them.
+    const bool inside = !bounds.IsBounded()
         || (bounds.minX > m_extents.minX && bounds.maxX < m_extents.maxX && bounds.minY > m_extents.minY
             && bounds.maxY < m_extents.maxY);
     if (!inside)
         m_extentsKnown = false;
+}
+
+const DxfBlocks& Document::Blocks() const
+{
+    static const DxfBlocks none;
+    return m_source && m_source->blocks ? *m_source->blocks : none;
 }
 
 Box2 Document::Bounds(const Entity& e) const
@@ -381,11 +388,9 @@ Box2 Document::Bounds(const Entity& e) const
         return m_index.BoxOf(std::uint32_t(slot));
     if (e.kind != EntityKind::Other)
         return EntityBounds(e);
-    Box2 box;
-    for (const Point3& p : Outline(e))
-        if (!IsBreak(p))
-            box.Add(p);
-    return box;
+    if (e.Record().empty())
+        return Box2{};
+    return ExtentsOf(ParseRecord(e.Record()), Blocks());
 }
 
 std::vector<Point3> Document::Outline(const Entity& e) const
@@ -397,14 +402,20 @@ std::vector<Point3> Document::Outline(const Entity& e) const
     // One of this document without extents is one whose values are no numbers: not drawn.
     if (const std::int64_t slot = m_store.SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
         return {};
-    static const DxfBlocks none;
-    return OutlineOf(ParseRecord(e.Record()), m_source && m_source->blocks ? *m_source->blocks : none);
+    return OutlineOf(ParseRecord(e.Record()), Blocks());
 }
 
 bool Document::CrossesWindow(const Entity& e, const Box2& window) const
 {
     if (e.kind != EntityKind::Other)
         return EntityCrossesWindow(e, window);
+    // A line without end meets a window wherever it crosses it.
+    if (!e.Record().empty() && !Bounds(e).IsEmpty() && !Bounds(e).IsBounded()) {
+        Point3 a, b;
+        for (const EndlessLine& line : EndlessLinesOf(ParseRecord(e.Record())))
+            if (ClipEndless(line, window, a, b))
+                return true;
+    }
     return OutlineMeetsWindow(Outline(e), e.closed, window);
 }
 

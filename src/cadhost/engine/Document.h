@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariant>
 
+#include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/Entity.h"
 #include "cadhost/engine/EntityStore.h"
 #include "cadhost/engine/LayerTable.h"
@@ -106,6 +107,8 @@ public:
     // blocks, objects, paper space, header), written back by a save; null for a new drawing.
     const std::shared_ptr<const DxfSource>& Source() const { return m_source; }
     void SetSource(std::shared_ptr<const DxfSource> source) { m_source = std::move(source); }
+    // The block definitions of the file it was read from (none for a new drawing).
+    const DxfBlocks& Blocks() const;
     // Every entity gets a DXF handle when it is added (an entity read keeps its own); the
     // next one given out. A drawing read from a file starts it above every handle the file holds.
     std::uint64_t NextHandle() const { return m_nextHandle; }

@@ -742,11 +742,7 @@ private:
                 if (in.closedForm) {
                     bounds = in.bounds;
                 } else if (!in.bad) {
-                    Box2 box;
-                    for (const Point3& p : OutlineOf(ParseRecord(record), *m_source->blocks))
-                        if (!IsBreak(p))
-                            box.Add(p);
-                    bounds = box;
+                    bounds = ExtentsOf(ParseRecord(record), *m_source->blocks);
                 } else {
                     bounds = Box2{};
                 }

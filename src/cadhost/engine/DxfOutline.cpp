@@ -3,6 +3,7 @@
 #include "cadhost/engine/DxfOutline.h"
 
 #include <cmath>
+#include <limits>
 
 #include "cadhost/engine/kinds/KindUnit.h"
 
@@ -145,6 +146,63 @@ std::vector<EndlessLine> EndlessLinesOf(const DxfRecord& record)
         unit->endless(KindRead(record, none, 0), out);
     }
     return out;
+}
+
+Box2 EndlessBox(const EndlessLine& line)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double o[2] = {line.base.x, line.base.y}, d[2] = {line.direction.x, line.direction.y};
+    double lo[2], hi[2];
+    for (int k = 0; k < 2; ++k) {
+        lo[k] = d[k] == 0.0 ? o[k] : (line.bothWays || d[k] < 0.0 ? -inf : o[k]);
+        hi[k] = d[k] == 0.0 ? o[k] : (line.bothWays || d[k] > 0.0 ? inf : o[k]);
+    }
+    // Seen end on (running along z) it is a point on screen: it still takes no part in extents.
+    if (d[0] == 0.0 && d[1] == 0.0)
+        return Box2{-inf, -inf, inf, inf};
+    return Box2{lo[0], lo[1], hi[0], hi[1]};
+}
+
+bool ClipEndless(const EndlessLine& line, const Box2& box, Point3& a, Point3& b)
+{
+    double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+    if (!line.bothWays)
+        t0 = 0.0;
+    const double d[2] = {line.direction.x, line.direction.y};
+    const double o[2] = {line.base.x, line.base.y};
+    const double lo[2] = {box.minX, box.minY}, hi[2] = {box.maxX, box.maxY};
+    for (int k = 0; k < 2; ++k) {
+        if (d[k] == 0.0) {
+            if (o[k] < lo[k] || o[k] > hi[k])
+                return false;
+            continue;
+        }
+        double u0 = (lo[k] - o[k]) / d[k], u1 = (hi[k] - o[k]) / d[k];
+        if (u0 > u1)
+            std::swap(u0, u1);
+        t0 = std::max(t0, u0);
+        t1 = std::min(t1, u1);
+    }
+    if (!(t0 <= t1) || !std::isfinite(t0) || !std::isfinite(t1))
+        return false;
+    a = Point3{o[0] + t0 * d[0], o[1] + t0 * d[1], 0};
+    b = Point3{o[0] + t1 * d[0], o[1] + t1 * d[1], 0};
+    return true;
+}
+
+Box2 ExtentsOf(const DxfRecord& record, const DxfBlocks& blocks)
+{
+    Box2 box;
+    for (const Point3& p : OutlineOf(record, blocks))
+        if (!IsBreak(p))
+            box.Add(p);
+    for (const EndlessLine& line : EndlessLinesOf(record)) {
+        // Taken in corner by corner: Add of a box leaves out one that is not bounded.
+        const Box2 reach = EndlessBox(line);
+        box.Add(reach.minX, reach.minY);
+        box.Add(reach.maxX, reach.maxY);
+    }
+    return box;
 }
 
 QString ObjectNameOfKind(const QString& type)

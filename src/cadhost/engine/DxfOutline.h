@@ -73,6 +73,15 @@ struct EndlessLine {
     bool bothWays = true;
 };
 std::vector<EndlessLine> EndlessLinesOf(const DxfRecord& record);
+// The box of a line without end: infinite along each axis it runs along (one way for a ray),
+// the base's coordinate across one it does not; not bounded (Box2::IsBounded) in any case.
+Box2 EndlessBox(const EndlessLine& line);
+// The part of the line inside the box (ends a, b); false when it misses the box.
+bool ClipEndless(const EndlessLine& line, const Box2& box, Point3& a, Point3& b);
+
+// The extents of an entity record in the xy plane: those of its outline, and where it has
+// lines without end, a box that is not bounded. Empty for a kind without either.
+Box2 ExtentsOf(const DxfRecord& record, const DxfBlocks& blocks);
 
 // The object model's class name of a type name ("ARC" -> "AcDbArc"); empty when no unit
 // knows it.

@@ -19,7 +19,8 @@ struct Point3 {
 inline Point3 BreakPoint() { return Point3{std::numeric_limits<double>::quiet_NaN(), 0.0, 0.0}; }
 inline bool IsBreak(const Point3& p) { return std::isnan(p.x); }
 
-// An axis-aligned box in the xy plane; an empty box has min > max.
+// An axis-aligned box in the xy plane; an empty box has min > max. The box of a line without
+// end reaches without end (infinite coordinates) along it: it is not bounded.
 struct Box2 {
     double minX = std::numeric_limits<double>::infinity();
     double minY = std::numeric_limits<double>::infinity();
@@ -31,6 +32,10 @@ struct Box2 {
         return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
     }
     bool IsEmpty() const { return minX > maxX || minY > maxY; }
+    bool IsBounded() const
+    {
+        return !IsEmpty() && std::isfinite(minX) && std::isfinite(minY) && std::isfinite(maxX) && std::isfinite(maxY);
+    }
     void Add(double x, double y)
     {
         minX = std::min(minX, x);
@@ -39,9 +44,10 @@ struct Box2 {
         maxY = std::max(maxY, y);
     }
     void Add(const Point3& p) { Add(p.x, p.y); }
+    // Extents are those of what has an end: a box that is not bounded adds nothing.
     void Add(const Box2& b)
     {
-        if (!b.IsEmpty()) {
+        if (b.IsBounded()) {
             Add(b.minX, b.minY);
             Add(b.maxX, b.maxY);
         }

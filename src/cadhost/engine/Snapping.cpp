@@ -76,8 +76,7 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
         }
     };
     auto offer = [&](const Point3& p, int mode) { offerAt(p, mode, std::hypot(p.x - at.x, p.y - at.y)); };
-    static const DxfBlocks kNoBlocks;
-    const DxfBlocks& blocks = m_source && m_source->blocks ? *m_source->blocks : kNoBlocks;
+    const DxfBlocks& blocks = Blocks();
     std::vector<Segment> segments;
     m_index.Query(box, [&](std::uint32_t slot) {
         const Entity& e = m_store.At(slot);

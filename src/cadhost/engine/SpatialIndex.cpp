@@ -10,6 +10,7 @@ void SpatialIndex::Clear()
     m_boxes.clear();
     m_hidden.clear();
     m_count = 0;
+    m_unbounded.clear();
     m_dirty = true;
     m_levels.clear();
     m_pending.clear();
@@ -29,6 +30,10 @@ void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)
         return;
     m_boxes[slot] = box;
     ++m_count;
+    if (!box.IsBounded()) {
+        m_unbounded.push_back(slot);
+        return;
+    }
     Place(slot, box);
 }
 
@@ -48,6 +53,8 @@ void SpatialIndex::Place(std::uint32_t slot, const Box2& box)
 void SpatialIndex::Remove(std::uint32_t slot)
 {
     if (slot < m_boxes.size() && !m_boxes[slot].IsEmpty()) {
+        if (!m_boxes[slot].IsBounded())
+            std::erase(m_unbounded, slot);
         if (m_hidden[slot] == kShown)
             --m_count;
         m_boxes[slot] = Box2{};
@@ -70,8 +77,9 @@ void SpatialIndex::Show(std::uint32_t slot)
     const bool outside = m_hidden[slot] == kHiddenOutside;
     m_hidden[slot] = kShown;
     ++m_count;
-    // A slot hidden since the grid was built still sits in its cells.
-    if (outside)
+    // A slot hidden since the grid was built still sits in its cells; one without bounds sits
+    // in the list of those, hidden or not.
+    if (outside && m_boxes[slot].IsBounded())
         Place(slot, m_boxes[slot]);
 }
 
@@ -90,8 +98,12 @@ void SpatialIndex::Truncate(std::size_t count)
         m_hidden.shrink_to_fit();
     }
     m_count = 0;
-    for (std::size_t s = 0; s < m_boxes.size(); ++s)
+    m_unbounded.clear();
+    for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         m_count += Shown(s) ? 1 : 0;
+        if (!m_boxes[s].IsEmpty() && !m_boxes[s].IsBounded())
+            m_unbounded.push_back(std::uint32_t(s));
+    }
     m_dirty = true;
     m_levels.clear();
     m_pending.clear();
@@ -172,7 +184,10 @@ void SpatialIndex::Rebuild() const
     const double w = m_extents.Width(), h = m_extents.Height();
 
     // Finest cell: about one item per cell, at most 4M cells.
-    const double n = double(std::max<std::size_t>(m_count, 1));
+    std::size_t unbounded = 0;
+    for (std::uint32_t s : m_unbounded)
+        unbounded += m_hidden[s] == kShown ? 1 : 0;
+    const double n = double(std::max<std::size_t>(m_count - unbounded, 1));
     double cell = std::sqrt(w * h / n);
     cell = std::max(cell, std::sqrt(w * h / 4.0e6));
     for (;;) {
@@ -192,7 +207,7 @@ void SpatialIndex::Rebuild() const
         level.start.assign(std::size_t(level.cols) * std::size_t(level.rows) + 1, 0);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (!Shown(s))
+        if (!Shown(s) || !b.IsBounded())
             continue;
         const int k = LevelFor(b);
         levelOf[s] = std::uint8_t(k);
@@ -213,7 +228,7 @@ void SpatialIndex::Rebuild() const
         fill[k].assign(m_levels[k].start.begin(), m_levels[k].start.end() - 1);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (!Shown(s))
+        if (!Shown(s) || !b.IsBounded())
             continue;
         const int k = levelOf[s];
         Level& level = m_levels[std::size_t(k)];
@@ -231,6 +246,10 @@ void SpatialIndex::Query(const Box2& box, const std::function<bool(std::uint32_t
         return;
     if (m_dirty)
         Rebuild();
+    // The items without bounds first: they meet boxes anywhere, also beyond the grid.
+    for (std::size_t i = 0; i < m_unbounded.size(); ++i)
+        if (m_hidden[m_unbounded[i]] == kShown && m_boxes[m_unbounded[i]].Intersects(box) && !visit(m_unbounded[i]))
+            return;
     if (!box.Intersects(m_extents))
         return;
     if (m_mark.size() < m_boxes.size())

@@ -14,9 +14,10 @@ namespace cadhost {
 // least as large as its box, so it occupies at most 2 x 2 cells there; a level's cells are four
 // times the size of the one below. The grid is built lazily on the first query after it went
 // stale; inserts inside the built extents are kept beside the grid until a rebuild pays off.
-// A query reports each slot at most once. A hidden slot (an erased entity a step of undo can
-// bring back) keeps its box and its cells but is reported by no query; showing it again costs
-// nothing while the grid it sits in stands.
+// A query reports each slot at most once. Items whose box is not bounded (lines without end)
+// are kept apart: every query meets their box test, and they take no part in the extents.
+// A hidden slot (an erased entity a step of undo can bring back) keeps its box and its cells
+// but is reported by no query; showing it again costs nothing while the grid it sits in stands.
 class SpatialIndex {
 public:
     void Clear();
@@ -39,7 +40,7 @@ public:
     std::size_t Size() const { return m_count; }
     // The box a slot was inserted with, hidden or not (empty for one not held).
     Box2 BoxOf(std::uint32_t slot) const { return slot < m_boxes.size() ? m_boxes[slot] : Box2{}; }
-    // The box around every box held.
+    // The box around every bounded box held.
     Box2 Extents() const;
 
 private:
@@ -54,7 +55,7 @@ private:
     int LevelFor(const Box2& box) const;
     void CellRange(const Level& level, const Box2& box, int& x0, int& y0, int& x1, int& y1) const;
     void AddPending(std::uint32_t slot, const Box2& box) const;
-    // Puts a box newly shown into the grid standing, or marks the grid stale.
+    // Puts a bounded box newly shown into the grid standing, or marks the grid stale.
     void Place(std::uint32_t slot, const Box2& box);
     bool Shown(std::size_t slot) const { return m_hidden[slot] == kShown && !m_boxes[slot].IsEmpty(); }
 
@@ -63,6 +64,7 @@ private:
     enum : std::uint8_t { kShown = 0, kHiddenInGrid = 1, kHiddenOutside = 2 };
     mutable std::vector<std::uint8_t> m_hidden;
     std::size_t m_count = 0;
+    std::vector<std::uint32_t> m_unbounded;  // slots whose box is not bounded
     mutable bool m_dirty = true;
     mutable Box2 m_extents;
     mutable std::vector<Level> m_levels;

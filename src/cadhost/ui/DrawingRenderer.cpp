@@ -124,42 +124,13 @@ void ForOutlineSegments(const std::vector<Point3>& p, bool closed, bool skipText
         visit(p.back(), p.front());
 }
 
-// Lines without end (XLINE, RAY): their extents are their base point alone, yet they cross
-// the whole view.
+// Lines without end (XLINE, RAY): they cross the whole view, wherever their base is.
 bool IsEndlessKind(const Entity& e)
 {
     if (e.kind != EntityKind::Other)
         return false;
     const std::string_view type = RecordType(e.Record());
     return type == "XLINE" || type == "RAY";
-}
-
-// The line without end as the part of it inside the box; false when it misses the box.
-bool ClipEndless(const EndlessLine& l, const Box2& box, Point3& a, Point3& b)
-{
-    double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
-    if (!l.bothWays)
-        t0 = 0.0;
-    const double d[2] = {l.direction.x, l.direction.y};
-    const double o[2] = {l.base.x, l.base.y};
-    const double lo[2] = {box.minX, box.minY}, hi[2] = {box.maxX, box.maxY};
-    for (int k = 0; k < 2; ++k) {
-        if (d[k] == 0.0) {
-            if (o[k] < lo[k] || o[k] > hi[k])
-                return false;
-            continue;
-        }
-        double u0 = (lo[k] - o[k]) / d[k], u1 = (hi[k] - o[k]) / d[k];
-        if (u0 > u1)
-            std::swap(u0, u1);
-        t0 = std::max(t0, u0);
-        t1 = std::min(t1, u1);
-    }
-    if (!(t0 <= t1) || !std::isfinite(t0) || !std::isfinite(t1))
-        return false;
-    a = Point3{o[0] + t0 * d[0], o[1] + t0 * d[1], 0};
-    b = Point3{o[0] + t1 * d[0], o[1] + t1 * d[1], 0};
-    return true;
 }
 
 class Painter {

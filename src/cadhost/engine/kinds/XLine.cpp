@@ -1,6 +1,7 @@
 // XLINE and RAY: a base point (10) and a direction (11) in drawing coordinates; an XLINE runs
-// both ways without end, a RAY one way from its base. Their outline is the base point alone
-// (extents and selection); the view draws them across itself.
+// both ways without end, a RAY one way from its base. They have no outline: the view draws them
+// across itself, their extents reach without end along them (so they add nothing to the
+// drawing's extents), and selection meets them wherever they cross a window.
 #include <cmath>
 
 #include "cadhost/engine/kinds/Units.h"
@@ -8,11 +9,6 @@
 namespace cadhost::kinds {
 
 namespace {
-
-std::vector<Point3> BaseOnly(const KindRead& r)
-{
-    return {r.f.At(10)};
-}
 
 void Endless(const KindRead& r, bool bothWays, std::vector<EndlessLine>& out)
 {
@@ -31,7 +27,7 @@ void RaySnaps(const KindRead& r, std::vector<SnapPoint>& out)
 
 } // namespace
 
-const KindUnit kXLineUnit{"XLINE", "AcDbXline", BaseOnly, nullptr, nullptr, XLineEndless};
-const KindUnit kRayUnit{"RAY", "AcDbRay", BaseOnly, RaySnaps, nullptr, RayEndless};
+const KindUnit kXLineUnit{"XLINE", "AcDbXline", nullptr, nullptr, nullptr, XLineEndless};
+const KindUnit kRayUnit{"RAY", "AcDbRay", nullptr, RaySnaps, nullptr, RayEndless};
 
 } // namespace cadhost::kinds
