@@ -138,6 +138,16 @@ void SelectAllOnOneLayer(benchmark::State& state)
 }
 BENCHMARK(SelectAllOnOneLayer)->Unit(benchmark::kMillisecond);
 
+// Adds `count` short lines spread over the sheet, each a call (and a step) of its own.
+void AddShortLines(Document& doc, std::mt19937& rng, int count)
+{
+    std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
+    for (int i = 0; i < count; ++i) {
+        const double x = at(rng), y = at(rng);
+        doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
+    }
+}
+
 // Undo and redo of one erase of N lines (a selection set's Erase, one step) in a drawing of
 // N lines: each runs in time proportional to N.
 void UndoRedoOfAnErase(benchmark::State& state)
@@ -147,11 +157,7 @@ void UndoRedoOfAnErase(benchmark::State& state)
     {
         const Document::Step drawing(doc);
         std::mt19937 rng(5);
-        std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
-        for (int i = 0; i < n; ++i) {
-            const double x = at(rng), y = at(rng);
-            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
-        }
+        AddShortLines(doc, rng, n);
     }
     SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
     set.Select(kSelectAll, std::nullopt, std::nullopt);
@@ -182,13 +188,9 @@ void EraseOfALayerInOneCall(benchmark::State& state)
     {
         const Document::Step drawing(doc);
         std::mt19937 rng(7);
-        std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
-        for (int i = 0; i < 2 * n; ++i) {
-            if (i == n)
-                doc.SetActiveLayer(QStringLiteral("Vendel_Stresses"));
-            const double x = at(rng), y = at(rng);
-            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
-        }
+        AddShortLines(doc, rng, n);
+        doc.SetActiveLayer(QStringLiteral("Vendel_Stresses"));
+        AddShortLines(doc, rng, n);
         doc.SetActiveLayer(QStringLiteral("0"));
     }
     doc.SelectCrossing(Box2{0, 0, 1, 1});
@@ -223,19 +225,12 @@ void SecondDrawingOverAnErasedOne(benchmark::State& state)
         state.PauseTiming();
         Document doc(QStringLiteral("Drawing1.dxf"));
         std::mt19937 rng(9);
-        std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
-        for (int i = 0; i < n; ++i) {
-            const double x = at(rng), y = at(rng);
-            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
-        }
+        AddShortLines(doc, rng, n);
         SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
         set.Select(kSelectAll, std::nullopt, std::nullopt);
         state.ResumeTiming();
         set.Erase();
-        for (int i = 0; i < n; ++i) {
-            const double x = at(rng), y = at(rng);
-            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
-        }
+        AddShortLines(doc, rng, n);
         state.PauseTiming();
         if (doc.EntityCount() != std::size_t(n))
             state.SkipWithError("the second drawing holds the wrong number of entities");
