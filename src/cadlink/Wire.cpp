@@ -191,6 +191,222 @@ void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView
     CloseFrame(out, frameStart);
 }
 
+void AppendReply(QByteArray& out, const QCborValue& id, const QCborValue& result)
+{
+    const qsizetype frameStart = out.size();
+    out.append(4, '\0');
+    AppendHead(out, 5, 2);
+    AppendInteger(out, wire::kId);
+    AppendCbor(out, id);
+    AppendInteger(out, wire::kResult);
+    AppendCbor(out, result);
+    CloseFrame(out, frameStart);
+}
+
+void AppendErrorReply(QByteArray& out, const QCborValue& id, std::uint32_t code, const QString& text)
+{
+    const qsizetype frameStart = out.size();
+    out.append(4, '\0');
+    AppendHead(out, 5, 3);
+    AppendInteger(out, wire::kId);
+    AppendCbor(out, id);
+    AppendInteger(out, wire::kError);
+    AppendInteger(out, qint64(code));
+    AppendInteger(out, wire::kText);
+    AppendText(out, text);
+    CloseFrame(out, frameStart);
+}
+
+namespace {
+
+// Reads the values of a request body that the link's encoder writes; any other item (a map, a
+// byte string, a tag, a half or single float, an indefinite length, a text that is not ASCII, an
+// integer beyond qint64) stops it, and the body goes to the general decoder.
+class RequestReader {
+public:
+    explicit RequestReader(QByteArrayView body)
+        : m_at(reinterpret_cast<const quint8*>(body.data())), m_end(m_at + body.size())
+    {
+    }
+
+    bool AtEnd() const { return m_at == m_end; }
+
+    // The one byte of a small key or a simple value.
+    bool Byte(quint8 expected)
+    {
+        if (m_at == m_end || *m_at != expected)
+            return false;
+        ++m_at;
+        return true;
+    }
+
+    bool Head(unsigned& major, unsigned& info, quint64& argument)
+    {
+        if (m_at == m_end)
+            return false;
+        const quint8 head = *m_at++;
+        major = head >> 5;
+        info = head & 0x1F;
+        if (info < 24) {
+            argument = info;
+            return true;
+        }
+        if (info > 27)
+            return false;
+        const int size = 1 << (info - 24);
+        if (m_end - m_at < size)
+            return false;
+        argument = 0;
+        for (int i = 0; i < size; ++i)
+            argument = (argument << 8) | m_at[i];
+        m_at += size;
+        return true;
+    }
+
+    bool Integer(qint64& value)
+    {
+        unsigned major = 0;
+        unsigned info = 0;
+        quint64 argument = 0;
+        if (!Head(major, info, argument) || major > 1 || argument > quint64(std::numeric_limits<qint64>::max()))
+            return false;
+        value = major == 0 ? qint64(argument) : -1 - qint64(argument);
+        return true;
+    }
+
+    bool Text(QString& text)
+    {
+        unsigned major = 0;
+        unsigned info = 0;
+        quint64 argument = 0;
+        return Head(major, info, argument) && major == 3 && TextBody(argument, text);
+    }
+
+    bool Array(QCborArray& array, int depth)
+    {
+        unsigned major = 0;
+        unsigned info = 0;
+        quint64 argument = 0;
+        return Head(major, info, argument) && major == 4 && ArrayBody(argument, array, depth);
+    }
+
+    bool Value(QCborValue& value, int depth)
+    {
+        unsigned major = 0;
+        unsigned info = 0;
+        quint64 argument = 0;
+        if (!Head(major, info, argument))
+            return false;
+        switch (major) {
+        case 0:
+        case 1:
+            if (argument > quint64(std::numeric_limits<qint64>::max()))
+                return false;
+            value = major == 0 ? qint64(argument) : -1 - qint64(argument);
+            return true;
+        case 3: {
+            QString text;
+            if (!TextBody(argument, text))
+                return false;
+            value = text;
+            return true;
+        }
+        case 4: {
+            QCborArray array;
+            if (!ArrayBody(argument, array, depth))
+                return false;
+            value = array;
+            return true;
+        }
+        case 7:
+            switch (info) {
+            case 20:
+                value = QCborValue(false);
+                return true;
+            case 21:
+                value = QCborValue(true);
+                return true;
+            case 22:
+                value = QCborValue(QCborValue::Null);
+                return true;
+            case 23:
+                value = QCborValue(QCborValue::Undefined);
+                return true;
+            case 27: {
+                double d;
+                std::memcpy(&d, &argument, sizeof d);
+                value = d;
+                return true;
+            }
+            default:
+                return false;
+            }
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool TextBody(quint64 size, QString& text)
+    {
+        if (quint64(m_end - m_at) < size)
+            return false;
+        for (quint64 i = 0; i < size; ++i)
+            if (m_at[i] >= 0x80)
+                return false;
+        text = QString::fromLatin1(reinterpret_cast<const char*>(m_at), qsizetype(size));
+        m_at += size;
+        return true;
+    }
+
+    bool ArrayBody(quint64 count, QCborArray& array, int depth)
+    {
+        // Every item takes a byte at least; nesting deeper than points in lists is left to Qt.
+        if (depth >= 4 || quint64(m_end - m_at) < count)
+            return false;
+        QCborValue item;
+        for (quint64 i = 0; i < count; ++i) {
+            if (!Value(item, depth + 1))
+                return false;
+            array.append(item);
+        }
+        return true;
+    }
+
+    const quint8* m_at;
+    const quint8* m_end;
+};
+
+} // namespace
+
+bool ReadRequest(QByteArrayView body, Request& request)
+{
+    RequestReader reader(body);
+    const bool unanswered = !body.isEmpty() && quint8(body[0]) == 0xA5;
+    if (!reader.Byte(unanswered ? 0xA5 : 0xA4))
+        return false;
+    qint64 kind = 0;
+    if (!reader.Byte(wire::kId) || !reader.Integer(request.id) || !reader.Byte(wire::kHandle) || !reader.Byte(0x83)
+        || !reader.Integer(kind) || kind < 0 || kind > static_cast<qint64>(HandleKind::Entity)
+        || !reader.Integer(request.handle.document) || !reader.Value(request.handle.key, 1))
+        return false;
+    request.handle.kind = static_cast<HandleKind>(kind);
+    request.args = QCborArray();
+    if (!reader.Byte(wire::kMember) || !reader.Text(request.member) || !reader.Byte(wire::kArgs)
+        || !reader.Array(request.args, 0))
+        return false;
+    request.unanswered = false;
+    if (unanswered) {
+        if (!reader.Byte(wire::kUnanswered))
+            return false;
+        if (reader.Byte(0xF5))
+            request.unanswered = true;
+        else if (!reader.Byte(0xF4))
+            return false;
+    }
+    return reader.AtEnd();
+}
+
 QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, const QCborArray& args)
 {
     QByteArray out;

@@ -79,6 +79,26 @@ void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView
 // answered (as AppendRequest writes it).
 QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, const QCborArray& args = {});
 
+// A request read off its body: what the host carries out.
+struct Request {
+    qint64 id = 0;
+    Handle handle;
+    QString member;
+    QCborArray args;
+    bool unanswered = false;
+};
+
+// Reads a request laid out as AppendRequest writes it straight off its body, without the general
+// decoder: true when the body is exactly such a request, with every value one the reader knows
+// (integers, ASCII texts, doubles of eight bytes, true, false, null, undefined and definite arrays
+// of these). False for anything else, which is then left to QCborValue::fromCbor.
+bool ReadRequest(QByteArrayView body, Request& request);
+
+// Appends a framed reply, {kId: id, kResult: result} or {kId: id, kError: code, kText: text}: the
+// bytes FrameMessage writes for the same map.
+void AppendReply(QByteArray& out, const QCborValue& id, const QCborValue& result);
+void AppendErrorReply(QByteArray& out, const QCborValue& id, std::uint32_t code, const QString& text);
+
 // Reads whole messages off a buffer as they complete.
 class MessageReader {
 public:

@@ -198,6 +198,138 @@ TEST(WireEncoding, OnlyASuccessReplyGivesItsCallIdWithoutDecoding)
     EXPECT_EQ(SucceededCallId(QByteArray()), std::nullopt);
 }
 
+namespace {
+
+// The request the general decoder reads off `body`, as the host's map path takes it apart.
+Request GeneralRequest(const QByteArray& body)
+{
+    const QCborMap map = QCborValue::fromCbor(body).toMap();
+    Request request;
+    request.id = map.value(wire::kId).toInteger();
+    request.handle = *Handle::FromCbor(map.value(wire::kHandle));
+    request.member = map.value(wire::kMember).toString();
+    request.args = map.value(wire::kArgs).toArray();
+    request.unanswered = map.value(wire::kUnanswered).toBool();
+    return request;
+}
+
+} // namespace
+
+TEST(WireRequests, ReadOffTheBytesAsTheGeneralDecoderReadsThem)
+{
+    const Handle space{HandleKind::ModelSpace, 2, QCborValue()};
+    QCborArray outline;
+    for (int i = 0; i < 30; ++i)
+        outline.append(i % 3 == 0 ? QCborValue(qint64(i) << 40) : QCborValue(i * -0.125));
+    struct Case {
+        qint64 id;
+        Handle handle;
+        QString member;
+        QCborArray args;
+        bool unanswered;
+    };
+    const Case cases[] = {
+        {41, space, QStringLiteral("AddLine"), {QCborArray{0.0, 1.0, 0.0}, QCborArray{2.5, -1.0, 1e300}}, true},
+        {300000, Handle{HandleKind::Layer, 7, QStringLiteral("Vendel_Plus")}, QStringLiteral("put_Color"), {5}, false},
+        {-3, Handle{HandleKind::Entity, 1, qint64(1) << 50}, QStringLiteral("Delete"), {}, true},
+        {qint64(1) << 40, space, QStringLiteral("AddPolyline"), {outline}, true},
+        {0, Handle{HandleKind::Document, 1, QCborValue(QCborValue::Null)}, QStringLiteral("SetVariable"),
+         {QStringLiteral("OSMODE"), true, false, QCborValue(QCborValue::Null), QCborValue(), -1, QStringLiteral("")}, false},
+    };
+    for (const Case& c : cases) {
+        QByteArray framed;
+        AppendRequest(framed, c.id, c.handle, c.member, c.args, c.unanswered);
+        const QByteArray body = framed.mid(4);
+        Request quick;
+        ASSERT_TRUE(ReadRequest(body, quick)) << c.member.toStdString();
+        const Request general = GeneralRequest(body);
+        EXPECT_EQ(quick.id, general.id);
+        EXPECT_EQ(quick.handle.kind, general.handle.kind);
+        EXPECT_EQ(quick.handle.document, general.handle.document);
+        EXPECT_EQ(quick.handle.key, general.handle.key) << c.member.toStdString();
+        EXPECT_EQ(quick.member, general.member);
+        EXPECT_EQ(quick.args, general.args) << c.member.toStdString();
+        EXPECT_EQ(quick.unanswered, c.unanswered);
+        // Every shorter body is refused, never read past its end.
+        for (qsizetype cut = 0; cut < body.size(); ++cut)
+            EXPECT_FALSE(ReadRequest(body.left(cut), quick)) << c.member.toStdString() << " cut at " << cut;
+    }
+}
+
+TEST(WireRequests, AnythingElseIsLeftToTheGeneralDecoder)
+{
+    const Handle space{HandleKind::ModelSpace, 2, QCborValue()};
+    QByteArray framed;
+    AppendRequest(framed, 5, space, QStringLiteral("AddLine"), {QCborArray{0.0, 1.0, 0.0}, QCborArray{2.0, 1.0, 0.0}}, true);
+    Request request;
+    ASSERT_TRUE(ReadRequest(framed.mid(4), request));
+    // Trailing bytes after the map.
+    EXPECT_FALSE(ReadRequest(framed.mid(4) + char(0x00), request));
+
+    const auto refused = [&request](const QCborMap& map) {
+        return !ReadRequest(QCborValue(map).toCbor(), request);
+    };
+    QCborMap plain;
+    plain.insert(wire::kId, 5);
+    plain.insert(wire::kHandle, space.ToCbor());
+    plain.insert(wire::kMember, QStringLiteral("AddLine"));
+    plain.insert(wire::kArgs, QCborArray{1});   // its last two bytes: 81 01
+    EXPECT_FALSE(refused(plain));
+
+    QCborMap reordered;
+    reordered.insert(wire::kHandle, space.ToCbor());
+    reordered.insert(wire::kId, 5);
+    reordered.insert(wire::kMember, QStringLiteral("AddLine"));
+    reordered.insert(wire::kArgs, QCborArray{1.0});
+    EXPECT_TRUE(refused(reordered));
+
+    const auto with = [&plain](qint64 key, const QCborValue& value) {
+        QCborMap changed = plain;
+        changed[key] = value;
+        return changed;
+    };
+    EXPECT_TRUE(refused(with(wire::kId, QStringLiteral("5"))));
+    EXPECT_TRUE(refused(with(wire::kHandle, QCborArray{99, 1, 0})));
+    EXPECT_TRUE(refused(with(wire::kHandle, QCborArray{3, 1})));
+    EXPECT_TRUE(refused(with(wire::kMember, QStringLiteral("Add\u0219"))));
+    EXPECT_TRUE(refused(with(wire::kArgs, QCborValue(3))));
+    EXPECT_TRUE(refused(with(wire::kArgs, QCborArray{QByteArray("raw")})));
+    EXPECT_TRUE(refused(with(wire::kArgs, QCborArray{QCborMap{{1, 2}}})));
+    EXPECT_TRUE(refused(with(wire::kArgs, QCborArray{QCborArray{QCborArray{QCborArray{QCborArray{1}}}}})));
+    EXPECT_TRUE(refused(with(wire::kUnanswered, 1)));
+    // A half-precision float, an indefinite array, a huge unsigned integer.
+    const QByteArray head = QCborValue(plain).toCbor().chopped(2);
+    EXPECT_FALSE(ReadRequest(head + QByteArray::fromHex("81f93c00"), request));
+    EXPECT_FALSE(ReadRequest(head + QByteArray::fromHex("9f01ff"), request));
+    EXPECT_FALSE(ReadRequest(head + QByteArray::fromHex("811bffffffffffffffff"), request));
+    EXPECT_TRUE(ReadRequest(head + QByteArray::fromHex("81fb3ff0000000000000"), request));
+    EXPECT_EQ(request.args, QCborArray{1.0});
+}
+
+TEST(WireReplies, WrittenAsTheirMapsWouldBe)
+{
+    const QCborValue ids[] = {QCborValue(0), QCborValue(qint64(1) << 33), QCborValue(-7), QCborValue(QCborValue::Null)};
+    const QCborValue results[] = {QCborArray{11, 1, 1005}, QCborValue(), QStringLiteral("cadhost"), 2.5,
+                                  QCborArray{QCborArray{1.0, 2.0, 0.0}}};
+    for (const QCborValue& id : ids) {
+        for (const QCborValue& result : results) {
+            QCborMap success;
+            success.insert(wire::kId, id);
+            success.insert(wire::kResult, result);
+            QByteArray quick("x");
+            AppendReply(quick, id, result);
+            EXPECT_EQ(quick, QByteArray("x") + FrameMessage(success));
+        }
+        QCborMap failure;
+        failure.insert(wire::kId, id);
+        failure.insert(wire::kError, qint64(0x80004005));
+        failure.insert(wire::kText, QStringLiteral("The layer \"\u00c9tage\" has been deleted."));
+        QByteArray quick;
+        AppendErrorReply(quick, id, 0x80004005, QStringLiteral("The layer \"\u00c9tage\" has been deleted."));
+        EXPECT_EQ(quick, FrameMessage(failure));
+    }
+}
+
 TEST(WireHandles, RoundTripAndShapesThatAreRefused)
 {
     const Handle layer{HandleKind::Layer, 3, QStringLiteral("Korrin_Nodes")};

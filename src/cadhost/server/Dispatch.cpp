@@ -353,11 +353,37 @@ const Dispatcher::CallerState* Dispatcher::CallerWithActiveLayer(qint64 document
     return nullptr;
 }
 
-Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
+template <typename F>
+Outcome Dispatcher::Guarded(F&& call)
 {
     Outcome outcome;
-    const QCborValue id = request.value(wire::kId);
     try {
+        call(outcome);
+    } catch (const CallError& error) {
+        outcome.error = error.code;
+        outcome.text = error.text;
+    } catch (const EngineError& error) {
+        outcome.error = CodeOf(error.Kind());
+        outcome.text = error.Message();
+    } catch (const std::exception& error) {
+        outcome.error = codes::kHostFailed;
+        outcome.text = QString::fromUtf8(error.what());
+    }
+    return outcome;
+}
+
+Outcome Dispatcher::Dispatch(QLocalSocket* caller, const ardela::cad::Request& request)
+{
+    return Guarded([&](Outcome& outcome) {
+        outcome.result = Invoke(caller, QCborValue(request.id), request.handle, request.member, request.args,
+                                outcome.deferred);
+    });
+}
+
+Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
+{
+    return Guarded([&](Outcome& outcome) {
+        const QCborValue id = request.value(wire::kId);
         if (!id.isInteger())
             Fail(codes::kMalformedMessage, QStringLiteral("The request has no call id."));
         const std::optional<Handle> handle = Handle::FromCbor(request.value(wire::kHandle));
@@ -370,17 +396,7 @@ Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
         if (!args.isArray() && !args.isUndefined())
             Fail(codes::kMalformedMessage, QStringLiteral("The arguments are not an array."));
         outcome.result = Invoke(caller, id, *handle, member.toString(), args.toArray(), outcome.deferred);
-    } catch (const CallError& error) {
-        outcome.error = error.code;
-        outcome.text = error.text;
-    } catch (const EngineError& error) {
-        outcome.error = CodeOf(error.Kind());
-        outcome.text = error.Message();
-    } catch (const std::exception& error) {
-        outcome.error = codes::kHostFailed;
-        outcome.text = QString::fromUtf8(error.what());
-    }
-    return outcome;
+    });
 }
 
 QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const Handle& handle, const QString& member,

@@ -52,7 +52,9 @@ public:
 
     // Accepts the testing aid members.
     void EnableTestingAids(bool enable) { m_testingAids = enable; }
-    // Carries out one request of `caller`.
+    // Carries out one request of `caller`: as read off its bytes, or as a map of the general
+    // decoder (checked for its shape first).
+    Outcome Dispatch(QLocalSocket* caller, const ardela::cad::Request& request);
     Outcome Dispatch(QLocalSocket* caller, const QCborMap& request);
     // The caller has gone: its selection sets are deleted and its choices forgotten.
     void ForgetCaller(QLocalSocket* caller);
@@ -73,6 +75,9 @@ private:
 
     QCborValue Invoke(QLocalSocket* caller, const QCborValue& id, const ardela::cad::Handle& handle,
                       const QString& member, const QCborArray& args, bool& deferred);
+    // Runs `call`, turning what it throws into the outcome's code and text.
+    template <typename F>
+    static Outcome Guarded(F&& call);
     void RequestPoint(Call& call);
     // SelectOnScreen: window and crossing selections by the engineer into the set, answered
     // when the engineer ends (the set's count) or cancels.

@@ -113,32 +113,45 @@ void Sessions::ReadRequests(QLocalSocket* socket)
         return;
     ardela::cad::MessageReader& reader = found->second->reader;
     reader.Feed(*socket);
-    QCborMap request;
+    QByteArrayView body;
     for (;;) {
-        switch (reader.Next(request)) {
+        switch (reader.NextBody(body)) {
         case ardela::cad::MessageReader::Status::NeedMore:
             // Replies leave now, not one event-loop turn later: the caller is waiting.
             socket->flush();
             return;
         case ardela::cad::MessageReader::Status::Oversized:
+        case ardela::cad::MessageReader::Status::Malformed:   // (a body is not decoded here)
             // The stream cannot be followed past a length we refuse to read: end this caller.
             socket->abort();
             Drop(socket);
             return;
-        case ardela::cad::MessageReader::Status::Malformed: {
-            Outcome outcome;
-            outcome.error = codes::kMalformedMessage;
-            outcome.text = QStringLiteral("The message could not be read.");
-            SendReply(socket, QCborValue(QCborValue::Null), outcome);
-            if (!m_sessions.count(socket) || HoldWhileBacklogged(socket))
-                return;
-            break;
-        }
         case ardela::cad::MessageReader::Status::Message: {
-            const QCborValue id = request.value(wire::kId);
+            // A request as the link writes it is read straight off its bytes; anything else goes
+            // through the general decoder, and what is not a map there gets an error reply.
+            // (Its own for every request: a handler may run a dialog's loop, and other callers'
+            // requests with it.)
+            ardela::cad::Request request;
+            QCborMap general;
+            const bool quick = ardela::cad::ReadRequest(body, request);
+            if (!quick) {
+                QCborParserError error;
+                const QCborValue value = QCborValue::fromCbor(body.toByteArray(), &error);
+                if (error.error != QCborError::NoError || !value.isMap()) {
+                    Outcome outcome;
+                    outcome.error = codes::kMalformedMessage;
+                    outcome.text = QStringLiteral("The message could not be read.");
+                    SendReply(socket, QCborValue(QCborValue::Null), outcome);
+                    if (!m_sessions.count(socket) || HoldWhileBacklogged(socket))
+                        return;
+                    break;
+                }
+                general = value.toMap();
+            }
+            const QCborValue id = quick ? QCborValue(request.id) : general.value(wire::kId);
             // Calls sent without waiting run in order; after the first of them fails, the rest
             // are not carried out (nothing is drawn after a failure), until a call that waits.
-            const bool unanswered = request.value(wire::kUnanswered).toBool();
+            const bool unanswered = quick ? request.unanswered : general.value(wire::kUnanswered).toBool();
             Session& caller = *m_sessions.at(socket);
             if (unanswered && caller.unansweredFailed) {
                 Outcome skipped;
@@ -150,7 +163,7 @@ void Sessions::ReadRequests(QLocalSocket* socket)
                 break;
             }
             caller.unansweredFailed = false;
-            const Outcome outcome = m_dispatcher->Dispatch(socket, request);
+            const Outcome outcome = quick ? m_dispatcher->Dispatch(socket, request) : m_dispatcher->Dispatch(socket, general);
             if (unanswered && outcome.error != 0 && m_sessions.count(socket))
                 m_sessions.at(socket)->unansweredFailed = true;
             if (!m_sessions.count(socket))
@@ -197,15 +210,13 @@ bool Sessions::IsOpen(QLocalSocket* caller) const
 
 void Sessions::SendReply(QLocalSocket* caller, const QCborValue& id, const Outcome& outcome)
 {
-    QCborMap reply;
-    reply.insert(wire::kId, id);
-    if (outcome.error != 0) {
-        reply.insert(wire::kError, qint64(outcome.error));
-        reply.insert(wire::kText, outcome.text);
-    } else {
-        reply.insert(wire::kResult, outcome.result);
-    }
-    caller->write(ardela::cad::FrameMessage(reply));
+    // Encoded into one buffer kept for every reply: no map is built and nothing allocated.
+    m_reply.resize(0);
+    if (outcome.error != 0)
+        ardela::cad::AppendErrorReply(m_reply, id, outcome.error, outcome.text);
+    else
+        ardela::cad::AppendReply(m_reply, id, outcome.result);
+    caller->write(m_reply.constData(), m_reply.size());
 }
 
 void Sessions::HoldPoint(QLocalSocket* caller, int token)

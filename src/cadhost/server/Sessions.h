@@ -70,6 +70,7 @@ private:
     Dispatcher* m_dispatcher = nullptr;
     std::map<QLocalSocket*, std::unique_ptr<Session>> m_sessions;
     int m_cap = kMaxConnections;
+    QByteArray m_reply;   // the reply being written, kept for its buffer
 };
 
 } // namespace cadhost

@@ -443,6 +443,11 @@ void HostWindow::UpdateSnapLabel()
     int osmode = 0;
     if (doc)
         osmode = doc->GetVariable(QStringLiteral("OSMODE")).toInt();
+    // Every change of the drawing comes here (millions while a program draws): the label is
+    // written again only when what it shows changes.
+    if (m_shownSnap == osmode)
+        return;
+    m_shownSnap = osmode;
     QStringList modes;
     if (osmode & kSnapEndpoint)
         modes << tr("END");
@@ -462,6 +467,11 @@ void HostWindow::UpdateSnapLabel()
 void HostWindow::UpdateTitle()
 {
     Document* doc = m_docs.Active();
+    // As the snap label: written again only when the drawing, its name or its saved state change.
+    TitleSource source{doc, doc ? doc->Name() : QString(), doc && doc->Saved()};
+    if (m_shownTitle && *m_shownTitle == source)
+        return;
+    m_shownTitle = std::move(source);
     setWindowTitle(doc ? tr("%1%2 - Ardela drawing host").arg(doc->Name(), doc->Saved() ? QString() : QStringLiteral("*"))
                        : tr("Ardela drawing host"));
 }

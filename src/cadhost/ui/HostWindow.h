@@ -157,6 +157,15 @@ private:
     std::optional<Point3> m_toolFrom;
     std::optional<Point3> m_lastPoint;   // the last point given, for "@dx,dy" input
     bool m_headless = false;
+    // What the title and the snap label show now.
+    struct TitleSource {
+        const Document* doc = nullptr;
+        QString name;
+        bool saved = false;
+        bool operator==(const TitleSource&) const = default;
+    };
+    std::optional<TitleSource> m_shownTitle;
+    int m_shownSnap = -1;
 };
 
 } // namespace cadhost
