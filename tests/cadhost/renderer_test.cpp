@@ -198,6 +198,22 @@ TEST(Renderer, ACachedRedrawFollowsEveryChangeOfTheDrawing)
     EXPECT_EQ(CountColor(image, AciColor(3)), 101);
 }
 
+TEST(Renderer, A3dPolylineIsDrawnSoCachedOrNotAndZoomedIn)
+{
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.SetActiveLayer("Red");
+    doc.AddPolyline({-5, 2, 1, 5, 2, 3});   // pixel row 30, columns 50..150 (z plays no part)
+    doc.AddLine({-500, -400, 0}, {-499, -400, 0});   // far away: the 200 x 100 view shows a small part
+    for (RenderCache* cache : {static_cast<RenderCache*>(nullptr), new RenderCache}) {
+        QImage image(200, 100, QImage::Format_RGB32);
+        DrawingRenderer::Render(doc, TenPixelsPerUnit(), image, cache);
+        EXPECT_EQ(CountColor(image, QColor(255, 0, 0), 30), 101) << "cached: " << (cache != nullptr);
+        delete cache;
+    }
+}
+
 TEST(Renderer, LinesReachingPastTheImageAreCutAtItsEdges)
 {
     Document doc("Drawing1.dxf");
@@ -317,4 +333,100 @@ TEST(Renderer, ConstructionLinesCrossTheWholeViewAndRaysRunFromTheirBase)
         EXPECT_EQ(image.pixelColor(99, 40), DrawingRenderer::Background()) << "nothing behind the ray's base";
         delete cache;
     }
+}
+
+namespace {
+
+// The image of the drawing through `cache`, and through a cache gathered afresh; they must agree.
+void ExpectSameAsFresh(const Document& doc, RenderCache& cache, const char* after)
+{
+    const ViewTransform view = TenPixelsPerUnit();
+    QImage kept(200, 100, QImage::Format_RGB32), fresh(200, 100, QImage::Format_RGB32);
+    DrawingRenderer::Render(doc, view, kept, &cache);
+    RenderCache gathered;
+    DrawingRenderer::Render(doc, view, fresh, &gathered);
+    int differ = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            differ += kept.pixel(x, y) != fresh.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differ, 0) << "pixels differ after " << after;
+}
+
+} // namespace
+
+TEST(Renderer, ACacheKeptUpChangeByChangePaintsWhatAFreshOneDoes)
+{
+    // The cache follows each change by the entities it touched; whatever the changes, its picture
+    // is the one a cache gathered from the whole drawing gives.
+    Document doc("Drawing1.dxf");
+    doc.AddLayer("Red");
+    doc.SetLayerColor("Red", 1);
+    doc.AddLayer("Green");
+    doc.SetLayerColor("Green", 3);
+    doc.SetActiveLayer("Red");
+    // Wide enough (a drawing 100 units across) that the 20 x 10 unit view shows most of it.
+    doc.AddLine({-9, -4, 0}, {9, 4, 0});
+    const ObjectId crossing = doc.AddLine({-9, 4, 0}, {9, -4, 0});
+    RenderCache cache;
+    ExpectSameAsFresh(doc, cache, "the first gathering");
+    EXPECT_EQ(cache.Gatherings(), 1u);
+
+    doc.AddLine({-9, 0, 0}, {9, 0, 0});
+    ExpectSameAsFresh(doc, cache, "a line added");
+    doc.SetEntityLayer(crossing, "Green");
+    ExpectSameAsFresh(doc, cache, "a line moved to another layer");
+    doc.Erase(crossing);
+    ExpectSameAsFresh(doc, cache, "an erase");
+    doc.Undo();
+    ExpectSameAsFresh(doc, cache, "the erase undone");
+    doc.SetLayerColor("Green", 5);
+    ExpectSameAsFresh(doc, cache, "a layer recoloured");
+    EXPECT_EQ(cache.Gatherings(), 1u) << "a change gathered the whole drawing again";
+    const ObjectId text = doc.AddText("AB", {-3, 1, 0}, 2.0);
+    doc.SetTextHeight(text, 3.0);
+    ExpectSameAsFresh(doc, cache, "a text added and made higher");
+    doc.SetActiveLayer("Green");
+    doc.AddLayer("Blue");
+    doc.SetLayerColor("Blue", 5);
+    doc.SetActiveLayer("Blue");
+    doc.AddLightWeightPolyline({-8, -3, -2, 3, 4, -3});
+    ExpectSameAsFresh(doc, cache, "a layer added and a polyline on it");
+    Entity own;
+    own.kind = EntityKind::Line;
+    own.layer = QStringLiteral("Blue");
+    own.color = 2;
+    own.points = {{-9, -1, 0}, {9, -1, 0}};
+    doc.AddEntity(own);
+    ExpectSameAsFresh(doc, cache, "a line of its own colour");
+    doc.AddLayer("Later");
+    ExpectSameAsFresh(doc, cache, "a layer added after an own colour");
+    doc.SetEntityLayer(crossing, "Red");
+    doc.SetActiveLayer("Red");
+    doc.DeleteLayer("Green");
+    ExpectSameAsFresh(doc, cache, "a layer deleted");
+
+    EXPECT_EQ(cache.Gatherings(), 3u) << "a layer added after an own colour, and one deleted, gather again";
+
+    // Many changes at once are gathered afresh; thousands more, followed one by one, have their
+    // items packed into the others.
+    auto addLines = [&doc](int count, double y) {
+        const Document::Step step(doc);
+        for (int i = 0; i < count; ++i)
+            doc.AddLine({-9.0 + 0.003 * i, y, 0}, {-9.0 + 0.003 * i, y + 0.5, 0});
+    };
+    addLines(6000, 2.5);
+    ExpectSameAsFresh(doc, cache, "6000 lines added");
+    EXPECT_EQ(cache.Gatherings(), 4u);
+    addLines(4600, -3.5);
+    ExpectSameAsFresh(doc, cache, "4600 more lines added");
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectCrossing, Point3{-9, 2.6, 0}, Point3{-3, 2.9, 0});
+    ASSERT_GT(set.Count(), 1000);
+    set.Erase();
+    ExpectSameAsFresh(doc, cache, "a selection set's erase");
+    doc.Undo();
+    ExpectSameAsFresh(doc, cache, "the erase undone");
+    doc.Undo();
+    ExpectSameAsFresh(doc, cache, "4600 lines taken away by an undo");
+    EXPECT_EQ(cache.Gatherings(), 4u);
 }

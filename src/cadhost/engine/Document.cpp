@@ -183,6 +183,7 @@ ObjectId Document::Insert(Entity&& e, const std::optional<Box2>& given)
     const ObjectId id = e.id;
     const std::uint32_t slot = m_store.Append(std::move(e));   // ids only grow: the store stays sorted
     m_index.Insert(slot, bounds);
+    Touch(slot);
     RecordRun(Revert::Kind::Erase, slot);
     // Known extents grow by the new entity instead of being gathered again from every entity: a
     // drawing built entity by entity stays linear in its size.
@@ -293,7 +294,31 @@ const Entity& Document::Get(ObjectId id) const
 
 Entity& Document::Mutable(ObjectId id)
 {
-    return const_cast<Entity&>(Get(id));
+    Entity& e = const_cast<Entity&>(Get(id));
+    Touch(std::uint32_t(m_store.SlotOfEntity(e)));
+    return e;
+}
+
+void Document::Touch(std::uint32_t slot)
+{
+    if (m_journal.size() >= kJournalLength) {
+        m_journal.clear();
+        m_journalFrom = m_revision + 1;
+    }
+    m_journal.emplace_back(m_revision, slot);
+}
+
+bool Document::ChangedSince(std::uint64_t revision, std::vector<std::uint32_t>& touched) const
+{
+    if (revision < m_journalFrom || revision > m_revision)
+        return false;
+    // The journal is in the order of the changes: the ones since `revision` are at its end.
+    auto it = m_journal.end();
+    while (it != m_journal.begin() && std::prev(it)->first >= revision)
+        --it;
+    for (; it != m_journal.end(); ++it)
+        touched.push_back(it->second);
+    return true;
 }
 
 void Document::ForEachEntity(const std::function<void(const Entity&)>& visit) const
@@ -314,12 +339,14 @@ void Document::EraseSlot(std::uint32_t slot)
     ExtentsLose(m_index.BoxOf(slot));
     m_index.Hide(slot);
     m_store.Erase(slot);
+    Touch(slot);
 }
 
 void Document::UneraseSlot(std::uint32_t slot)
 {
     m_store.Unerase(slot);
     m_index.Show(slot);
+    Touch(slot);
     if (m_extentsKnown)
         m_extents.Add(m_index.BoxOf(slot));
 }
@@ -351,6 +378,9 @@ void Document::CompactIfSparse()
     // Every entity keeps the extents it had: nothing is computed again.
     m_store.Pack([&](std::uint32_t from, std::uint32_t to) { m_index.MoveSlot(from, to); });
     m_index.Truncate(m_store.Size());
+    // Every slot may have moved: views gather the drawing again.
+    m_journal.clear();
+    m_journalFrom = m_revision + 1;
     ++m_indexRebuilds;
 }
 
@@ -822,6 +852,7 @@ Revert Document::Apply(Revert&& revert)
         inverse.entity = std::make_unique<Entity>(std::move(m_store.At(slot)));
         m_store.At(slot) = std::move(*revert.entity);
         Reindex(slot);
+        Touch(slot);
         break;
     }
     case Revert::Kind::Tables:

@@ -144,6 +144,18 @@ public:
     void Reserve(std::size_t count);
     // Visits every entity in creation order.
     void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
+    // The entities by their slot, in creation order (SlotCount() slots, erased ones are null).
+    // A slot keeps its entity until the erased slots are packed, which ChangedSince tells.
+    std::uint32_t SlotCount() const { return std::uint32_t(m_store.Size()); }
+    const Entity* AtSlot(std::uint32_t slot) const
+    {
+        return slot < m_store.Size() && m_store.IsLive(slot) ? &m_store.At(slot) : nullptr;
+    }
+    // The slots whose entity was added, erased, brought back or changed since the document was
+    // at `revision` (a slot may come more than once), for a view that keeps what it drew up to
+    // date; false when that is not known any more: the slots were packed since, or more changes
+    // happened than are kept (then the caller gathers everything again).
+    bool ChangedSince(std::uint64_t revision, std::vector<std::uint32_t>& touched) const;
     // Visits the entities whose extents meet the box (through the spatial index).
     void ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const;
     void Erase(ObjectId id);
@@ -272,6 +284,8 @@ private:
     Entity& Mutable(ObjectId id);
     ObjectId Insert(Entity&& e, const std::optional<Box2>& bounds = std::nullopt);
     void Reindex(std::uint32_t slot);
+    // Notes that the entity of the slot changes (ChangedSince).
+    void Touch(std::uint32_t slot);
     void Changed();
     void LayersChanged();
     // Flags a live entity erased (it stays in its slot) and takes it out of the index and extents;
@@ -296,6 +310,11 @@ private:
 
     EntityStore m_store;
     std::size_t m_indexRebuilds = 0;
+    // Slots touched, each with the revision it was touched at; none before m_journalFrom is
+    // known. Kept short: once full it starts again from the present revision.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_journal;
+    std::uint64_t m_journalFrom = 0;
+    static constexpr std::size_t kJournalLength = 1 << 16;
     // The extents of model space, kept up as entities come and go: changes of the tables or
     // the active layer leave them, an entity added widens them, and only an entity taken away
     // from their edge (or changed) makes the next Extents gather them again.

@@ -23,6 +23,7 @@
 #include "cadhost/engine/Document.h"
 #include "cadhost/engine/DxfGroups.h"
 #include "cadhost/engine/EngineError.h"
+#include "cadhost/engine/LargePages.h"
 
 namespace cadhost {
 
@@ -233,17 +234,32 @@ QByteArray ReadDrawingBytes(const QString& path)
                              .arg(qint64(info.st_size))
                              .arg(DxfFile::kMaxDrawingBytes / (1024 * 1024)));
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw cannotOpen(file.errorString());
+    // Read straight into the buffer the drawing keeps, backed by large pages when it is big.
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    AdviseLargePages(bytes.constData(), std::size_t(bytes.size()));
+    qsizetype got = 0;
+    char spare = 0;
+    for (;;) {
+        // One byte past the size it had: a file growing meanwhile is noticed.
+        char* into = got < bytes.size() ? bytes.data() + got : &spare;
+        const std::size_t want = got < bytes.size() ? std::size_t(bytes.size() - got) : 1;
+        const ssize_t n = ::read(fd, into, want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw cannotOpen(QString::fromLocal8Bit(std::strerror(error)));
+        }
+        if (n == 0 || into == &spare) {
+            ::close(fd);
+            // A file being written meanwhile is not taken half-done.
+            if (got != bytes.size() || n > 0)
+                throw cannotOpen(QStringLiteral("it changed while it was read."));
+            break;
+        }
+        got += qsizetype(n);
     }
-    const QByteArray bytes = file.read(qint64(info.st_size));
-    if (file.error() != QFileDevice::NoError)
-        throw cannotOpen(file.errorString());
-    // A file being written meanwhile is not taken half-done.
-    if (bytes.size() != qint64(info.st_size) || !file.read(1).isEmpty())
-        throw cannotOpen(QStringLiteral("it changed while it was read."));
     return bytes;
 }
 

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <QFileInfo>
@@ -245,7 +246,7 @@ DxfGroup Keep(int code, std::string_view value)
 // not numbers or lie beyond reach leave the entity a kind that is kept but not drawn.
 struct Interpreted {
     Entity entity;
-    QString layer;          // as the record spells it
+    std::string_view layerText = "0";   // the layer's name as the file spells it (trimmed)
     bool paperSpace = false;
     bool bad = false;       // values that are no numbers, or beyond reach: not drawn
     bool closedForm = false;  // an arc or a circle: `bounds` are its extents
@@ -268,11 +269,10 @@ Interpreted Interpret(std::string_view record)
     int hj = 0, vj = 0;
     std::string_view text;
     bool hasText = false;
-    bool hasLayer = false;
     ForOwnGroups(record, [&](int code, std::string_view value) {
         switch (code) {
         case 5: e.handle = ToHandle(value); return;
-        case 8: out.layer = FromDxfText(Trim(value)); hasLayer = true; return;
+        case 8: out.layerText = Trim(value); return;
         case 6: e.linetype = FromDxfText(Trim(value)); return;
         case 62: if (auto c = ToInt(value)) e.color = int(*c); return;
         case 67: if (auto c = ToInt(value)) out.paperSpace = *c == 1; return;
@@ -304,8 +304,6 @@ Interpreted Interpret(std::string_view record)
             has[code] = true;
         }
     });
-    if (!hasLayer)
-        out.layer = QStringLiteral("0");
     if (e.color < kColorByBlock || e.color > kColorByLayer)
         e.color = kColorByLayer;
     if (e.linetype.compare(QLatin1String("BYLAYER"), Qt::CaseInsensitive) == 0)
@@ -723,7 +721,9 @@ private:
     void AddEntities()
     {
         m_source->blocks = std::make_shared<const DxfBlocks>(std::move(m_blocks));
-        m_doc.Reserve(m_records.size());
+        // Room for what the wizards add too: the first entity added to a large drawing must not
+        // move all the others (room not used costs no memory, only addresses).
+        m_doc.Reserve(m_records.size() + m_records.size() / 4 + 1024);
         for (const std::string_view record : m_records) {
             Interpreted in = Interpret(record);
             if (in.paperSpace) {
@@ -731,7 +731,7 @@ private:
                 continue;
             }
             Entity& e = in.entity;
-            e.layer = LayerName(in.layer);
+            e.layer = LayerName(in.layerText);
             if (!e.linetype.isEmpty() && e.linetype != QLatin1String("BYBLOCK")) {
                 const Linetype* lt = m_doc.Linetypes().Find(e.linetype);
                 e.linetype = lt ? lt->name : QString();   // one the file does not define: its layer's
@@ -763,15 +763,24 @@ private:
         m_records.clear();
     }
 
-    QString LayerName(const QString& name)
+    // The layer table's spelling of the layer a record names (made when missing); the names
+    // met so far are kept by their text in the file, so most records find theirs without
+    // decoding or comparing names.
+    QString LayerName(std::string_view text)
     {
-        return m_doc.AddLayer(LayerTable::IsValidName(name) ? name : QStringLiteral("0")).name;
+        if (const auto it = m_layerNames.find(text); it != m_layerNames.end())
+            return it->second;
+        const QString name = FromDxfText(text);
+        const QString taken = m_doc.AddLayer(LayerTable::IsValidName(name) ? name : QStringLiteral("0")).name;
+        m_layerNames.emplace(text, taken);
+        return taken;
     }
 
     GroupCursor m_in;
     Document& m_doc;
     std::shared_ptr<DxfSource> m_source;
     std::vector<std::string_view> m_records;   // model space and paper space entities, as read
+    std::unordered_map<std::string_view, QString> m_layerNames;   // by the text of the file
     DxfBlocks m_blocks;
     std::vector<std::pair<QString, QString>> m_layerLinetypes;
     std::uint64_t m_highestHandle = 0;
@@ -1131,15 +1140,16 @@ private:
     {
         DxfRecord r = ParseRecord(e.Record());
         const Interpreted was = Interpret(e.Record());
-        if (was.layer.compare(e.layer, Qt::CaseInsensitive) != 0
-            && !(e.layer == QLatin1String("0") && !LayerTable::IsValidName(was.layer))) {
+        const QString wasLayer = FromDxfText(was.layerText);
+        if (wasLayer.compare(e.layer, Qt::CaseInsensitive) != 0
+            && !(e.layer == QLatin1String("0") && !LayerTable::IsValidName(wasLayer))) {
             const std::string layer = ToDxfText(e.layer);
             int braces = 0;
             for (std::size_t i = 1; i < r.groups.size(); ++i) {
                 DxfGroup& g = r.groups[i];
                 if (g.code == 102)
                     braces += Trim(g.value).starts_with('{') ? 1 : (braces > 0 ? -1 : 0);
-                else if (g.code == 8 && braces == 0 && FromDxfText(Trim(g.value)).compare(was.layer, Qt::CaseInsensitive) == 0)
+                else if (g.code == 8 && braces == 0 && FromDxfText(Trim(g.value)).compare(wasLayer, Qt::CaseInsensitive) == 0)
                     g.value = layer;
             }
             if (!FindGroup(r, 8))

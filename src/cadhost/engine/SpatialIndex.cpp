@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "cadhost/engine/LargePages.h"
+
 namespace cadhost {
 
 void SpatialIndex::Clear()
@@ -16,6 +18,13 @@ void SpatialIndex::Clear()
     m_pending.clear();
     m_pendingCount = 0;
     m_mark.clear();
+}
+
+void SpatialIndex::Reserve(std::size_t count)
+{
+    m_boxes.reserve(count);
+    m_hidden.reserve(count);
+    AdviseLargePages(m_boxes.data(), m_boxes.capacity() * sizeof(Box2));
 }
 
 void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)

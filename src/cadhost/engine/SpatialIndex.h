@@ -22,11 +22,7 @@ class SpatialIndex {
 public:
     void Clear();
     // Makes room for `count` slots without growing step by step.
-    void Reserve(std::size_t count)
-    {
-        m_boxes.reserve(count);
-        m_hidden.reserve(count);
-    }
+    void Reserve(std::size_t count);
     void Insert(std::uint32_t slot, const Box2& box);
     void Remove(std::uint32_t slot);
     void Hide(std::uint32_t slot);

@@ -242,17 +242,32 @@ public:
         PaintWhole(*s, e);
     }
 
+    // Fixes the styles the items of the cache name (every own style is made by then).
+    void StylesMade()
+    {
+        m_byIndex.clear();
+        for (LayerStyle& s : m_styles)
+            m_byIndex.push_back(&s);
+    }
+
     // An item of the cache: a segment, or an entity with its extents.
     void Item(const RenderCache::Item& item, double ox, double oy)
     {
-        LayerStyle& s = m_styles[item.style];
+        const std::uint32_t index = item.style & RenderCache::kStyleIndex;
+        if (index >= m_byIndex.size())   // kGone: the entity was erased or changed since
+            return;
+        LayerStyle& s = *m_byIndex[index];
         if (!s.visible)
             return;
         const double x0 = ox + item.x0, y0 = oy + item.y0, x1 = ox + item.x1, y1 = oy + item.y1;
-        if (!item.entity)
+        if (!(item.style & RenderCache::kWhole)) {
             Line(s, Point3{x0, y0, 0}, Point3{x1, y1, 0});
-        else if (!MayBeDot(*item.entity) || !Dot(s, x0, y0, x1, y1))
-            PaintWhole(s, *item.entity);
+            return;
+        }
+        if ((item.style & RenderCache::kMayBeDot) && Dot(s, x0, y0, x1, y1))
+            return;
+        if (const Entity* e = m_doc.AtSlot(item.slot))
+            PaintWhole(s, *e);
     }
 
     // Points keep their mark and solids their fill however small; lines are drawn as they are.
@@ -308,6 +323,7 @@ private:
                 Endless(*s, l);
             break;
         }
+        case EntityKind::Polyline3d:
         case EntityKind::LwPolyline: Polyline(*s, e.points, e.closed); break;
         case EntityKind::Solid: Solid(*s, e); break;
         case EntityKind::Text: Text(*s, e); break;
@@ -647,6 +663,7 @@ private:
     QImage& m_image;
     QPainter m_painter;
     std::deque<LayerStyle> m_styles;   // the layers' styles, then the own ones (references stay valid)
+    std::vector<LayerStyle*> m_byIndex;   // the styles by index, once all are made (StylesMade)
     QHash<QString, int> m_byName;
     std::vector<RenderCache::OwnStyle> m_own;
     QHash<QString, int> m_ownByKey;
@@ -665,45 +682,107 @@ private:
 
 namespace {
 
-// Gathers the drawing into compact items: lines and polyline edges as segments, every other
-// entity with its extents; lines without end apart, as they cross every view.
-void Gather(const Document& doc, Painter& painter, double& ox, double& oy, std::vector<RenderCache::Item>& items,
-            std::vector<std::pair<std::uint32_t, EndlessLine>>& endless)
+using Item = RenderCache::Item;
+
+// An entity's items: lines and polyline edges as segments, every other entity with its extents;
+// lines without end apart, as they cross every view.
+void GatherEntity(const Document& doc, Painter& painter, std::uint32_t slot, const Entity& e, double ox, double oy,
+                  std::vector<Item>& items, std::vector<RenderCache::Endless>& endless)
 {
-    const Box2 extents = doc.Extents();
-    ox = extents.IsEmpty() ? 0.0 : extents.minX;
-    oy = extents.IsEmpty() ? 0.0 : extents.minY;
-    items.clear();
-    items.reserve(doc.EntityCount());
-    endless.clear();
-    doc.ForEachEntity([&](const Entity& e) {
-        const int style = painter.StyleIndex(e);
-        if (style < 0)
-            return;
-        auto add = [&](const Point3& a, const Point3& b) {
-            items.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style), nullptr});
-        };
-        switch (e.kind) {
-        case EntityKind::Line: add(e.points[0], e.points[1]); break;
-        case EntityKind::Polyline3d:
-        case EntityKind::LwPolyline: ForOutlineSegments(e.points, e.closed, false, add); break;
-        default: {
-            if (IsEndlessKind(e)) {
-                for (const EndlessLine& l : EndlessLinesOf(ParseRecord(e.Record())))
-                    endless.emplace_back(std::uint32_t(style), l);
-                break;
-            }
-            const Box2 box = doc.Bounds(e);
-            if (box.IsEmpty())
-                break;
-            // Extents rounded outwards, so that the dot test never takes a larger one for smaller.
-            items.push_back({std::nextafter(float(box.minX - ox), -INFINITY), std::nextafter(float(box.minY - oy), -INFINITY),
-                             std::nextafter(float(box.maxX - ox), INFINITY), std::nextafter(float(box.maxY - oy), INFINITY),
-                             std::uint32_t(style), &e});
+    const int style = painter.StyleIndex(e);
+    if (style < 0)
+        return;
+    auto add = [&](const Point3& a, const Point3& b) {
+        items.push_back({float(a.x - ox), float(a.y - oy), float(b.x - ox), float(b.y - oy), std::uint32_t(style), slot});
+    };
+    switch (e.kind) {
+    case EntityKind::Line: add(e.points[0], e.points[1]); break;
+    case EntityKind::Polyline3d:
+    case EntityKind::LwPolyline: ForOutlineSegments(e.points, e.closed, false, add); break;
+    default: {
+        if (IsEndlessKind(e)) {
+            for (const EndlessLine& l : EndlessLinesOf(ParseRecord(e.Record())))
+                endless.push_back({std::uint32_t(style), slot, l});
             break;
         }
-        }
-    });
+        const Box2 box = doc.Bounds(e);
+        if (box.IsEmpty())
+            break;
+        const std::uint32_t flags = RenderCache::kWhole | (Painter::MayBeDot(e) ? RenderCache::kMayBeDot : 0u);
+        // Extents rounded outwards, so that the dot test never takes a larger one for smaller.
+        items.push_back({std::nextafter(float(box.minX - ox), -INFINITY), std::nextafter(float(box.minY - oy), -INFINITY),
+                         std::nextafter(float(box.maxX - ox), INFINITY), std::nextafter(float(box.maxY - oy), INFINITY),
+                         std::uint32_t(style) | flags, slot});
+        break;
+    }
+    }
+}
+
+// Gathers the whole drawing into compact items, in slot order.
+void Gather(const Document& doc, Painter& painter, RenderCache::Data& cache)
+{
+    const Box2 extents = doc.Extents();
+    cache.originX = extents.IsEmpty() ? 0.0 : extents.minX;
+    cache.originY = extents.IsEmpty() ? 0.0 : extents.minY;
+    cache.items.clear();
+    cache.items.reserve(doc.EntityCount() + doc.EntityCount() / 8);
+    cache.changed.clear();
+    cache.endless.clear();
+    for (std::uint32_t slot = 0, n = doc.SlotCount(); slot < n; ++slot)
+        if (const Entity* e = doc.AtSlot(slot))
+            GatherEntity(doc, painter, slot, *e, cache.originX, cache.originY, cache.items, cache.endless);
+}
+
+bool BySlot(const Item& a, const Item& b)
+{
+    return a.slot < b.slot;
+}
+
+// Brings the items up to date with the entities changed since they were gathered: the items of
+// each such entity are marked gone and its new ones kept apart, in slot order, until they are
+// many enough to be packed into the rest.
+void Update(const Document& doc, Painter& painter, RenderCache::Data& cache, std::vector<std::uint32_t> touched)
+{
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    const auto isTouched = [&](std::uint32_t slot) { return std::binary_search(touched.begin(), touched.end(), slot); };
+    for (const std::uint32_t slot : touched) {
+        auto [from, to] = std::equal_range(cache.items.begin(), cache.items.end(), Item{0, 0, 0, 0, 0, slot}, BySlot);
+        for (; from != to; ++from)
+            from->style = RenderCache::kGone;
+    }
+    std::erase_if(cache.changed, [&](const Item& item) { return isTouched(item.slot); });
+    std::erase_if(cache.endless, [&](const RenderCache::Endless& l) { return isTouched(l.slot); });
+    std::vector<Item> fresh;
+    for (const std::uint32_t slot : touched)
+        if (const Entity* e = doc.AtSlot(slot))
+            GatherEntity(doc, painter, slot, *e, cache.originX, cache.originY, fresh, cache.endless);
+    const std::size_t middle = cache.changed.size();
+    cache.changed.insert(cache.changed.end(), fresh.begin(), fresh.end());
+    std::inplace_merge(cache.changed.begin(), cache.changed.begin() + std::ptrdiff_t(middle), cache.changed.end(), BySlot);
+    if (cache.changed.size() > cache.items.size() / 16 + 4096) {
+        std::vector<Item> packed;
+        packed.reserve(cache.items.size() + cache.changed.size());
+        std::merge(cache.items.begin(), cache.items.end(), cache.changed.begin(), cache.changed.end(),
+                   std::back_inserter(packed), BySlot);
+        std::erase_if(packed, [](const Item& item) { return (item.style & RenderCache::kStyleIndex) == RenderCache::kGone; });
+        cache.items = std::move(packed);
+        cache.changed.clear();
+    }
+}
+
+// True when the layer table still begins with the layers the style indices were given by; with
+// own styles (numbered after the layers) no layer may have been added either.
+bool SameLayers(const Document& doc, const RenderCache::Data& cache)
+{
+    const LayerTable& layers = doc.Layers();
+    const std::vector<QString>& names = cache.layers;
+    if (layers.Count() < int(names.size()) || (!cache.ownStyles.empty() && layers.Count() != int(names.size())))
+        return false;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (layers.At(int(i)).name != names[i])
+            return false;
+    return true;
 }
 
 } // namespace
@@ -732,34 +811,60 @@ void DrawingRenderer::Render(const Document& doc, const ViewTransform& view, QIm
             doc.ForEachEntityIn(visible, [&](const Entity& e) { painter.Paint(e); });
         return;
     }
-    if (cache->m_doc != &doc || cache->m_revision != doc.Revision()) {
-        Gather(doc, painter, cache->m_originX, cache->m_originY, cache->m_items, cache->m_endless);
-        cache->m_ownStyles = painter.OwnStyles();
-        cache->m_doc = &doc;
-        cache->m_revision = doc.Revision();
+    RenderCache::Data& data = cache->m_data;
+    // Gathered again: for another drawing, when layers went or moved (the items name them by
+    // index), or when the changes since are not known or too many to be worth following one by one.
+    bool gather = cache->m_doc != &doc || !SameLayers(doc, data);
+    std::vector<std::uint32_t> changed;
+    if (!gather && cache->m_revision != doc.Revision())
+        gather = !doc.ChangedSince(cache->m_revision, changed) || changed.size() > data.items.size() / 8 + 4096;
+    if (gather) {
+        Gather(doc, painter, data);
+        ++cache->m_gatherings;
     } else {
-        // The items name the own styles by the indices the gathering pass gave them.
-        for (const RenderCache::OwnStyle& own : cache->m_ownStyles)
+        // The items name the own styles by the indices the gathering gave them.
+        for (const RenderCache::OwnStyle& own : data.ownStyles)
             painter.OwnStyleIndex(own);
+        if (cache->m_revision != doc.Revision())
+            Update(doc, painter, data, std::move(changed));
     }
-    const double ox = cache->m_originX, oy = cache->m_originY;
+    data.ownStyles = painter.OwnStyles();
+    data.layers.resize(std::size_t(doc.Layers().Count()));
+    for (int i = 0; i < doc.Layers().Count(); ++i)
+        data.layers[std::size_t(i)] = doc.Layers().At(i).name;
+    cache->m_doc = &doc;
+    cache->m_revision = doc.Revision();
+    painter.StylesMade();
+    const double ox = data.originX, oy = data.originY;
+    // The items of changed entities go in among the others by slot: the drawing order stays the
+    // order the entities were made in.
+    auto each = [&](auto visit) {
+        std::size_t next = 0;
+        const std::vector<Item>& changed = data.changed;
+        for (const Item& item : data.items) {
+            while (next < changed.size() && changed[next].slot < item.slot)
+                visit(changed[next++]);
+            visit(item);
+        }
+        while (next < changed.size())
+            visit(changed[next++]);
+    };
     if (most) {
-        for (const RenderCache::Item& item : cache->m_items)
-            painter.Item(item, ox, oy);
+        each([&](const Item& item) { painter.Item(item, ox, oy); });
     } else {
         // The visible box relative to the origin, a little larger so that rounding loses nothing.
         const double pad = 2.0 / view.scale;
         const float x0 = float(visible.minX - ox - pad), y0 = float(visible.minY - oy - pad);
         const float x1 = float(visible.maxX - ox + pad), y1 = float(visible.maxY - oy + pad);
-        for (const RenderCache::Item& item : cache->m_items) {
+        each([&](const Item& item) {
             if (std::max(item.x0, item.x1) < x0 || std::min(item.x0, item.x1) > x1 || std::max(item.y0, item.y1) < y0
                 || std::min(item.y0, item.y1) > y1)
-                continue;
+                return;
             painter.Item(item, ox, oy);
-        }
+        });
     }
-    for (const auto& [style, line] : cache->m_endless)
-        painter.Endless(style, line);
+    for (const RenderCache::Endless& l : data.endless)
+        painter.Endless(l.style, l.line);
 }
 
 double DrawingRenderer::GlyphMeasure(const TextRun& run, const QString& drawingFont)

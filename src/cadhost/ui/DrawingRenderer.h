@@ -41,17 +41,24 @@ struct ViewTransform {
     static ViewTransform Fit(const Box2& box, int width, int height);
 };
 
-// What a view keeps between redraws of an unchanged drawing: one compact item per line or
-// polyline edge and per other entity (its extents), so that a redraw of the whole drawing
-// does not walk the document again and draws an entity smaller than a pixel as its dot.
+// What a view keeps between redraws: one compact item per line or polyline edge and per other
+// entity (its extents), so that a redraw of the whole drawing does not walk the document again
+// and draws an entity smaller than a pixel as its dot. A change of the drawing changes the items
+// of the entities it touched alone (Document::ChangedSince), not all of them.
 class RenderCache {
 public:
     void Clear() { m_doc = nullptr; }
 
+    // Item::style: the index of its style (the layer table's, then the entities' own styles)
+    // with these flags; an item of an entity erased or changed since has the index kGone.
+    static constexpr std::uint32_t kStyleIndex = 0x00FFFFFF;
+    static constexpr std::uint32_t kGone = kStyleIndex;
+    static constexpr std::uint32_t kWhole = 1u << 31;     // an entity (its extents), not a segment
+    static constexpr std::uint32_t kMayBeDot = 1u << 30;  // drawn as its corner pixels when that small
     struct Item {
         float x0, y0, x1, y1;     // a segment's ends, or the entity's extents; relative to the origin
-        std::uint32_t style;      // index in the layer table, or past it: an entity's own style
-        const Entity* entity;     // null for a segment (valid for the revision gathered)
+        std::uint32_t style;
+        std::uint32_t slot;       // the entity's slot in the document
     };
     // An entity's own colour and line type on a layer; the styles past the layers, in order.
     struct OwnStyle {
@@ -59,17 +66,36 @@ public:
         int color;
         QString linetype;
     };
+    // A line without end (drawn across every view) with its style and slot.
+    struct Endless {
+        std::uint32_t style;
+        std::uint32_t slot;
+        EndlessLine line;
+    };
+    // How many items it holds (those of changed entities included until they are packed).
+    std::size_t ItemCount() const { return m_data.items.size() + m_data.changed.size(); }
+
+    // How many times it gathered the whole drawing (the first time, and when a change could not
+    // be followed entity by entity).
+    std::size_t Gatherings() const { return m_gatherings; }
+
+    // What the renderer keeps here.
+    struct Data {
+        double originX = 0.0;
+        double originY = 0.0;
+        std::vector<Item> items;                // by slot
+        std::vector<Item> changed;              // of entities added or changed since, by slot
+        std::vector<OwnStyle> ownStyles;        // the styles the items name past the layers
+        std::vector<QString> layers;            // the layer names the style indices were given by
+        std::vector<Endless> endless;
+    };
 
 private:
     friend class DrawingRenderer;
     const Document* m_doc = nullptr;
     std::uint64_t m_revision = 0;
-    double m_originX = 0.0;
-    double m_originY = 0.0;
-    std::vector<Item> m_items;                // in creation order
-    std::vector<OwnStyle> m_ownStyles;        // the styles the segments name past the layers
-    // Lines without end, each with its style: drawn across every view.
-    std::vector<std::pair<std::uint32_t, EndlessLine>> m_endless;
+    std::size_t m_gatherings = 0;
+    Data m_data;
 };
 
 class DrawingRenderer {

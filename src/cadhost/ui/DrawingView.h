@@ -48,6 +48,8 @@ public:
     std::optional<ObjectId> Highlighted() const { return m_highlight; }
     // True while a gathered redraw or the repaint after a pan is still to come.
     bool RedrawPending() const { return m_redraw.isActive() || m_settle.isActive(); }
+    // What the view keeps of the drawing for its redraws.
+    const RenderCache& Cache() const { return m_renderCache; }
     // The snap aperture in pixels.
     static constexpr int kAperture = 10;
 
