@@ -8,6 +8,8 @@
 //                                          mesh of CPS4 elements (default 200, 3 runs)
 //        stress_bench --factors N [RUNS]   the double and the single-precision factor side by
 //                                          side, and the digits in which their stresses agree
+//        stress_bench --fresh-memory [MIB]  what the system charges for memory touched the first
+//                                          time (default 1024 MiB): the floor of `stress`'s system time
 // `stress` is taken from beside this program.
 #include <algorithm>
 #include <chrono>
@@ -22,6 +24,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,17 +201,21 @@ int Ways(int n, int runs)
     const std::string lib = "/usr/lib/x86_64-linux-gnu/";
     // Every way starts from an environment without the program's own settings.
     const std::vector<std::string> clean = {"ARDELA_STRESS_TUNED=", "OPENBLAS_CORETYPE=", "OPENBLAS_NUM_THREADS=",
-                                            "OMP_THREAD_LIMIT=", "OPENBLAS_THREAD_TIMEOUT=", "GLIBC_TUNABLES="};
+                                            "OMP_THREAD_LIMIT=", "OMP_WAIT_POLICY=", "OPENBLAS_THREAD_TIMEOUT=",
+                                            "GLIBC_TUNABLES="};
     const std::vector<Way> ways = {
         {"the program's choice", {}, nullptr},
         {"untuned (as before: every library's default)", {"ARDELA_STRESS_TUNED=1"}, nullptr},
         {"OpenBLAS Prescott kernel", {"OPENBLAS_CORETYPE=Prescott"}, nullptr},
         {"OpenBLAS Haswell kernel", {"OPENBLAS_CORETYPE=Haswell"}, nullptr},
         {"OpenBLAS Zen kernel", {"OPENBLAS_CORETYPE=Zen"}, nullptr},
+        {"OpenBLAS SkylakeX kernel", {"OPENBLAS_CORETYPE=SkylakeX"}, nullptr},
         {"1 BLAS thread at every size", {"OPENBLAS_NUM_THREADS=1"}, nullptr},
         {"2 BLAS threads at every size", {"OPENBLAS_NUM_THREADS=2"}, nullptr},
         {"2 threads polling 2^28 cycles", {"OPENBLAS_NUM_THREADS=2", "OPENBLAS_THREAD_TIMEOUT=28"}, nullptr},
         {"CHOLMOD's 4 OpenMP threads", {"OMP_THREAD_LIMIT=64"}, nullptr},
+        {"2 OpenMP threads spinning (OMP_WAIT_POLICY)", {"OMP_THREAD_LIMIT=2", "OMP_WAIT_POLICY=active"}, nullptr},
+        {"2 OpenMP threads sleeping (OMP_WAIT_POLICY)", {"OMP_THREAD_LIMIT=2", "OMP_WAIT_POLICY=passive"}, nullptr},
         {"4 KiB pages", {"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}, nullptr},
         {"OpenBLAS OpenMP build", {"LD_LIBRARY_PATH=" + lib + "openblas-openmp"}, "openblas-openmp"},
         {"OpenBLAS serial build", {"LD_LIBRARY_PATH=" + lib + "openblas-serial"}, "openblas-serial"},
@@ -382,10 +389,51 @@ int VersusCalculix(int n, int runs)
     return 0;
 }
 
+double CpuSeconds(const timeval& t)
+{
+    return double(t.tv_sec) + double(t.tv_usec) * 1e-6;
+}
+
+// What the operating system charges for memory a process touches for the first time: MIB
+// mebibytes in 2 MiB pages (as `stress` holds its factor) touched once, then given back and
+// taken again at once. On a virtual machine whose host takes back the pages its guest frees,
+// the first touch costs far more than clearing the memory; this is the floor of the system
+// time of a run that needs that much memory.
+int FreshMemory(std::size_t mib)
+{
+    const std::size_t bytes = mib << 20;
+    PrintLoad();
+    std::printf("%zu MiB touched in 2 MiB pages %28s %8s %8s %10s\n", mib, "wall [s]", "user [s]", "sys [s]", "sys per GiB");
+    for (const char* label : {"fresh from the system", "given back and taken again at once"}) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const auto start = std::chrono::steady_clock::now();
+        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            std::printf("%zu MiB could not be mapped\n", mib);
+            return 1;
+        }
+        madvise(memory, bytes, MADV_HUGEPAGE);
+        volatile char* p = static_cast<char*>(memory);
+        for (std::size_t k = 0; k < bytes; k += 4096)
+            p[k] = 1;
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        getrusage(RUSAGE_SELF, &after);
+        munmap(memory, bytes);
+        const double user = CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime);
+        const double system = CpuSeconds(after.ru_stime) - CpuSeconds(before.ru_stime);
+        std::printf("%-58s %8.3f %8.3f %8.3f %8.2f s\n", label, wall, user, system, system / (double(mib) / 1024.0));
+    }
+    PrintLoad();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "--fresh-memory") == 0)
+        return FreshMemory(argc >= 3 ? std::size_t(std::max(1, std::atoi(argv[2]))) : 1024);
     if (argc >= 2 && (std::strcmp(argv[1], "--ways") == 0 || std::strcmp(argv[1], "--versus-ccx") == 0
                       || std::strcmp(argv[1], "--factors") == 0)) {
         const bool ways = std::strcmp(argv[1], "--ways") == 0, factors = std::strcmp(argv[1], "--factors") == 0;

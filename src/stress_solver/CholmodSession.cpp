@@ -24,7 +24,10 @@ CholmodSession::~CholmodSession()
 
 void CholmodSession::Analyze(const SparseLower& K)
 {
+    // The pattern alone: the values may be assembled while the analysis runs.
     cholmod_sparse A = View(K);
+    A.x = nullptr;
+    A.xtype = CHOLMOD_PATTERN;
     factor = cholmod_l_analyze_p(&A, nullptr, nullptr, 0, &common);
 }
 

@@ -19,7 +19,7 @@ struct CholmodSession {
     CholmodSession& operator=(const CholmodSession&) = delete;
 
     // The symbolic supernodal factor of K's pattern in `factor` (null, with CHOLMOD's status
-    // in `common`, when the analysis fails).
+    // in `common`, when the analysis fails). K's values are not read.
     void Analyze(const SparseLower& K);
 
     // K as CHOLMOD reads it: its lower triangle, no copy.

@@ -71,6 +71,10 @@ std::vector<EnvironmentSetting> ChooseSettings(const ProcessorFeatures& features
     // on fewer cores they wait for each other in spin loops and futex calls. The supernodes'
     // arithmetic runs in the BLAS, which has threads of its own.
     setUnlessGiven("OMP_THREAD_LIMIT", "1");
+    // Every thread's OpenMP regions start with one thread, the program's own side-by-side
+    // threads included: OpenBLAS's OpenMP build sizes each call by the calling thread's count,
+    // and a call split for two threads that get one waits for the second half for ever.
+    setUnlessGiven("OMP_NUM_THREADS", "1");
     // The BLAS starts with one thread; UseBlasThreadsFor adds the others for a large factor.
     // Idle OpenBLAS threads poll with sched_yield for 2^28 cycles before they sleep: on a
     // shared machine that takes the cores from the thread doing the work.
@@ -122,6 +126,23 @@ void TuneBeforeLibrariesLoad(char** argv, char** envp)
     execve("/proc/self/exe", argv, environment.data());
 }
 
+int OpenBlasParallel()
+{
+    using Parallel = int (*)();
+    const auto parallel = reinterpret_cast<Parallel>(dlsym(RTLD_DEFAULT, "openblas_get_parallel"));
+    return parallel ? parallel() : -1;
+}
+
+bool BlasThreadsAreOpenMps()
+{
+    return OpenBlasParallel() == 2;
+}
+
+int ThreadsBesideBlas(int cores, int openBlasParallel)
+{
+    return openBlasParallel == 0 ? 1 : std::clamp(cores, 1, 2);
+}
+
 void UseBlasThreadsFor(long long unknowns)
 {
     const char* mark = std::getenv(kTunedMark);
@@ -129,8 +150,9 @@ void UseBlasThreadsFor(long long unknowns)
         return;
     using SetThreads = void (*)(int);
     const auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads"));
+    // With OpenMP limited to one thread, OpenBLAS's OpenMP build cannot run a call on two.
     if (set)
-        set(unknowns >= kUnknownsForThreads ? UsableCores() : 1);
+        set(unknowns >= kUnknownsForThreads && !BlasThreadsAreOpenMps() ? UsableCores() : 1);
 }
 
 } // namespace ardela::stress

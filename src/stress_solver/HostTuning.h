@@ -35,7 +35,19 @@ std::vector<EnvironmentSetting> ChooseSettings(const ProcessorFeatures& features
 void TuneBeforeLibrariesLoad(char** argv, char** envp);
 
 // Threads for the BLAS calls of a factorisation of `unknowns` equations; applied when the BLAS
-// in use offers a way to set them.
+// in use offers a way to set them. OpenBLAS's OpenMP build keeps one: OpenMP may use only one.
 void UseBlasThreadsFor(long long unknowns);
+
+// True when the BLAS in use is OpenBLAS built on OpenMP's threads.
+bool BlasThreadsAreOpenMps();
+
+// How OpenBLAS says it was built (openblas_get_parallel): 0 without threads, 1 with its own,
+// 2 with OpenMP's; -1 for another BLAS.
+int OpenBlasParallel();
+
+// Threads that may call the BLAS at the same time to factorise side by side, on `cores`
+// processors with a BLAS of `openBlasParallel` (as OpenBlasParallel answers): at most two; one
+// for OpenBLAS built without threads, whose calls share buffers without a lock.
+int ThreadsBesideBlas(int cores, int openBlasParallel);
 
 } // namespace ardela::stress

@@ -9,11 +9,13 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <future>
 #include <map>
 #include <memory>
 #include <new>
 #include <numbers>
 #include <string>
+#include <system_error>
 #include <tuple>
 
 #include <Eigen/Dense>
@@ -406,13 +408,15 @@ SparseLower BuildPattern(const Mesh& mesh, const std::vector<std::int32_t>& node
             K.colStart[std::size_t(c) + 1] = static_cast<Index>(K.row.size());
         }
     }
-    K.value.assign(K.row.size(), 0.0);
     return K;
 }
 
 // Phase 6: K += Ke of every structure cell, free rows and columns only, lower triangle.
 void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseLower& K)
 {
+    // The values start at zero here, so that clearing their fresh pages is part of the work
+    // done beside CHOLMOD's analysis.
+    K.value.assign(K.row.size(), 0.0);
     for (int j = 0; j < mesh.CellsY(); ++j)
         for (int i = 0; i < mesh.CellsX(); ++i) {
             const int d = mesh.Domain(i, j);
@@ -434,6 +438,22 @@ void Assemble(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>&
                 }
             }
         }
+}
+
+// Phases 6 and 7a side by side: K's values assembled on a second thread while CHOLMOD analyses
+// its pattern on this one (one after the other should no thread start).
+void AnalyzeWhileAssembling(const Mesh& mesh, StiffnessCache& cache, const std::vector<Index>& eq, SparseLower& K,
+                            SingleFactor& factor)
+{
+    std::future<void> assembled;
+    try {
+        assembled = std::async(std::launch::async, [&] { Assemble(mesh, cache, eq, K); });
+    } catch (const std::system_error&) {
+        Assemble(mesh, cache, eq, K);
+    }
+    factor.Analyze(K);
+    if (assembled.valid())
+        assembled.get();
 }
 
 // CHOLMOD's double factor of K.
@@ -613,9 +633,9 @@ void SolveWithDoubleFactor(SparseLower& K, const std::vector<double>& f, Solutio
 // Phase 7 with a single-precision factor: conjugate gradients in double preconditioned with it
 // until the residual is as small as a double factor leaves it. False, with nothing kept, when
 // the factor fails or the iterations do not get there: the double factor decides then.
-bool TrySingleFactor(const SparseLower& K, const std::vector<double>& f, Solution& s, std::vector<double>& u)
+bool TrySingleFactor(const SparseLower& K, SingleFactor& factor, const std::vector<double>& f, Solution& s,
+                     std::vector<double>& u)
 {
-    SingleFactor factor;
     if (!factor.Factorize(K))
         return false;
     const MixedSolveReport report = SolveWithSingleFactor(K, factor, f, kResidualGoal, kMostIterations, u);
@@ -652,8 +672,6 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     const std::size_t dofs = 2 * std::size_t(s.mesh.NodeCount());
     s.held.assign(dofs, 0);
     s.load.assign(dofs, 0.0);
-    s.displacement.assign(dofs, 0.0);
-    s.reaction.assign(dofs, 0.0);
     ApplySupports(input, s);
     ApplyLoads(input, s);
     CheckLoads(s);
@@ -667,7 +685,14 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     StiffnessCache cache(input.domains, s.poisson);
     SparseLower K = BuildPattern(s.mesh, nodeOrder, eq, count);
     nodeOrder = {};
-    Assemble(s.mesh, cache, eq, K);
+    const bool single = count > 0
+                        && (precision == FactorPrecision::Single
+                            || (precision == FactorPrecision::Automatic && count >= kUnknownsForSingleFactor));
+    auto factor = single ? std::make_unique<SingleFactor>() : nullptr;
+    if (factor)
+        AnalyzeWhileAssembling(s.mesh, cache, eq, K, *factor);
+    else
+        Assemble(s.mesh, cache, eq, K);
     // The system is solved for the loads divided by the largest of them, so that forces near
     // the top of double precision do not overflow the norms; the answer is scaled back.
     double loadScale = 0;
@@ -683,18 +708,23 @@ Solution SolvePlaneStress(const SolverInput& input, FactorPrecision precision)
     if (count > 0) {
         UseBlasThreadsFor(count);
         std::vector<double> u;
-        const bool single = precision == FactorPrecision::Single
-                            || (precision == FactorPrecision::Automatic && count >= kUnknownsForSingleFactor);
-        if (!single || !TrySingleFactor(K, f, s, u))
+        const bool solved = factor && TrySingleFactor(K, *factor, f, s, u);
+        // The single factor's memory goes back before anything else is allocated.
+        factor.reset();
+        if (!solved)
             SolveWithDoubleFactor(K, f, s, u);
         if (!(s.relativeResidual < 1e-6))
             throw InputError("the structure is nearly free to move: the solution misses the loads by "
                              + NumberText(s.relativeResidual * 100) + "%");
+        // The per-node results are allocated once the factor's memory is back.
+        s.displacement.assign(dofs, 0.0);
         for (std::size_t d = 0; d < dofs; ++d)
             if (eq[d] >= 0)
                 s.displacement[d] = u[std::size_t(eq[d])] * loadScale;
         CheckResults(s.displacement.begin(), s.displacement.end(), "the displacements", loadScale);
     }
+    s.displacement.resize(dofs, 0.0);
+    s.reaction.assign(dofs, 0.0);
     RecoverStressesAndReactions(s.mesh, cache, s);
     std::vector<double> results;
     for (const ElementStress& e : s.elements)

@@ -13,6 +13,7 @@
 #include <sched.h>
 
 #include "stress_solver/CholmodSession.h"
+#include "stress_solver/HostTuning.h"
 
 // The BLAS and LAPACK routines of the system's libraries (Fortran interface, 32-bit integers),
 // each with the lengths of its character arguments last.
@@ -25,7 +26,7 @@ void sgemm_(const char* transa, const char* transb, const int* m, const int* n, 
 void strsm_(const char* side, const char* uplo, const char* transa, const char* diag, const int* m, const int* n,
             const float* alpha, const float* a, const int* lda, float* b, const int* ldb, std::size_t, std::size_t,
             std::size_t, std::size_t);
-void strsv_(const char* uplo, const char* trans, const char* diag, const int* n, const float* a, const int* lda, float* x,
+void stpsv_(const char* uplo, const char* trans, const char* diag, const int* n, const float* ap, float* x,
             const int* incx, std::size_t, std::size_t, std::size_t);
 void sgemv_(const char* trans, const int* m, const int* n, const float* alpha, const float* a, const int* lda,
             const float* x, const int* incx, const float* beta, float* y, const int* incy, std::size_t);
@@ -81,14 +82,13 @@ void RunSideBySide(std::size_t count, const Work& work)
 }
 
 // Threads for the subtrees of the factor: two where this process may use two processors (the
-// two halves below the top separator).
+// two halves below the top separator) and the BLAS may be called from both.
 int Threads()
 {
     cpu_set_t set;
     CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0)
-        return std::min(CPU_COUNT(&set), 2);
-    return 1;
+    const int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return ThreadsBesideBlas(cores, OpenBlasParallel());
 }
 
 double Dot(const std::vector<double>& a, const std::vector<double>& b)
@@ -102,14 +102,34 @@ double Dot(const std::vector<double>& a, const std::vector<double>& b)
 } // namespace
 
 // CHOLMOD's supernodal analysis: supernode s holds columns super[s] .. super[s+1]-1; its rows
-// are s[pi[s]] .. s[pi[s+1]-1], its own columns first; its numbers a dense column-major block
-// of those rows by those columns at px[s].
+// are s[pi[s]] .. s[pi[s+1]-1], its own columns first.
+//
+// The numbers are laid out here, not as CHOLMOD lays them out (a full block of all rows by the
+// columns, whose diagonal block's upper half, a sixth of the whole at 1023 x 1023, is never
+// used): at start[s] the lower triangle of the diagonal block, packed by columns, then the rows
+// below it, a column-major block with as many rows as it has.
 struct SingleFactor::Symbolic : CholmodSession {
     Index Supernodes() const { return Index(factor->nsuper); }
     const Index* Super() const { return static_cast<const Index*>(factor->super); }
     const Index* RowStart() const { return static_cast<const Index*>(factor->pi); }
-    const Index* ValueStart() const { return static_cast<const Index*>(factor->px); }
     const Index* Rows() const { return static_cast<const Index*>(factor->s); }
+    Index Columns(Index s) const { return Super()[s + 1] - Super()[s]; }
+    Index RowsBelow(Index s) const { return RowStart()[s + 1] - RowStart()[s] - Columns(s); }
+
+    std::vector<Index> start;  // per supernode, and the total at the end
+
+    // Lays out the numbers; answers how many there are (the entries of L).
+    Index LayOut()
+    {
+        start.assign(std::size_t(Supernodes()) + 1, 0);
+        for (Index s = 0; s < Supernodes(); ++s)
+            start[std::size_t(s) + 1] = start[std::size_t(s)] + Triangle(Columns(s)) + Columns(s) * RowsBelow(s);
+        return start.back();
+    }
+
+    static Index Triangle(Index columns) { return columns * (columns + 1) / 2; }
+    // Place of the diagonal entry j in a packed lower triangle of `columns` columns.
+    static Index DiagonalAt(Index j, Index columns) { return j * (2 * columns - j + 1) / 2; }
 };
 
 // Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
@@ -123,7 +143,7 @@ struct SingleFactor::Symbolic : CholmodSession {
 class SingleFactor::Numbers {
 public:
     Numbers(const Symbolic& sym, const SparseLower& K, const std::vector<double>& scale, float* values)
-        : m_super(sym.Super()), m_pi(sym.RowStart()), m_px(sym.ValueStart()), m_rows(sym.Rows()), m_K(K),
+        : m_super(sym.Super()), m_pi(sym.RowStart()), m_start(sym.start.data()), m_rows(sym.Rows()), m_K(K),
           m_scale(scale), m_values(values), m_supernodes(sym.Supernodes()),
           m_next(std::size_t(m_supernodes), -1), m_position(std::size_t(m_supernodes), 0),
           m_superOf(std::size_t(K.n), 0), m_updateSize(std::max<std::size_t>(sym.factor->maxcsize, 1))
@@ -132,6 +152,7 @@ public:
             for (Index k = m_super[s]; k < m_super[s + 1]; ++k)
                 m_superOf[std::size_t(k)] = static_cast<std::int32_t>(s);
             m_mostRows = std::max(m_mostRows, m_pi[s + 1] - m_pi[s]);
+            m_mostColumns = std::max(m_mostColumns, m_super[s + 1] - m_super[s]);
         }
     }
 
@@ -168,6 +189,7 @@ private:
         std::vector<std::int32_t> map;    // row -> its place among the rows of the supernode at hand
         std::vector<Index> relative;      // rows of an update -> their places in that supernode
         std::vector<float> update;        // one descendant's update
+        std::vector<float> diagonal;      // the diagonal block at hand, whole
         std::vector<Index> head;          // per supernode: the first descendant waiting to update it
         bool failed = false;
     };
@@ -179,6 +201,7 @@ private:
         w.map.assign(std::size_t(m_K.n), 0);
         w.relative.resize(std::size_t(m_mostRows));
         w.update.resize(m_updateSize);
+        w.diagonal.resize(std::size_t(m_mostColumns * m_mostColumns));
         w.head.assign(std::size_t(m_supernodes), -1);
     }
 
@@ -296,45 +319,58 @@ private:
     {
         const float one = 1.0f, zero = 0.0f;
         const Index k1 = m_super[s], k2 = m_super[s + 1], columns = k2 - k1;
-        const Index rowStart = m_pi[s], rowCount = m_pi[s + 1] - m_pi[s];
-        // The block starts zero (calloc) and its pages are first touched here, by the thread
-        // that computes it.
-        float* block = m_values + m_px[s];
+        const Index rowStart = m_pi[s], rowCount = m_pi[s + 1] - m_pi[s], rowsBelow = rowCount - columns;
+        // The diagonal block is computed whole in the workspace and kept packed; the rows below
+        // it start zero (calloc) and their pages are first touched here, by the thread that
+        // computes them.
+        float* diagonal = w.diagonal.data();
+        std::fill_n(diagonal, columns * columns, 0.0f);
+        float* below = m_values + m_start[s] + Symbolic::Triangle(columns);
         for (Index k = 0; k < rowCount; ++k)
             w.map[std::size_t(m_rows[rowStart + k])] = static_cast<std::int32_t>(k);
 
         for (Index j = k1; j < k2; ++j) {
-            float* column = block + (j - k1) * rowCount;
+            const Index c = j - k1;
             const double sj = m_scale[std::size_t(j)];
             for (Index p = m_K.colStart[std::size_t(j)]; p < m_K.colStart[std::size_t(j) + 1]; ++p) {
                 const Index i = m_K.row[std::size_t(p)];
-                column[w.map[std::size_t(i)]] = static_cast<float>(m_K.value[std::size_t(p)] * m_scale[std::size_t(i)] * sj);
+                const Index place = w.map[std::size_t(i)];
+                const float v = static_cast<float>(m_K.value[std::size_t(p)] * m_scale[std::size_t(i)] * sj);
+                if (place < columns)
+                    diagonal[c * columns + place] = v;
+                else
+                    below[c * rowsBelow + place - columns] = v;
             }
         }
 
         for (Index d = w.head[std::size_t(s)]; d >= 0;) {
             const Index following = m_next[std::size_t(d)];
-            const Index dRowStart = m_pi[d], dRowEnd = m_pi[d + 1], dRows = dRowEnd - dRowStart;
-            const Index dColumns = m_super[d + 1] - m_super[d];
+            const Index dRowStart = m_pi[d], dRowEnd = m_pi[d + 1];
+            const Index dColumns = m_super[d + 1] - m_super[d], dBelow = dRowEnd - dRowStart - dColumns;
             const Index first = dRowStart + m_position[std::size_t(d)];
             Index last = first;
             while (last < dRowEnd && m_rows[last] < k2)
                 ++last;
-            const int inColumns = static_cast<int>(last - first), below = static_cast<int>(dRowEnd - last);
-            const int reach = inColumns + below, depth = static_cast<int>(dColumns), ld = static_cast<int>(dRows);
-            const float* dFirst = m_values + m_px[d] + m_position[std::size_t(d)];
+            const int inColumns = static_cast<int>(last - first), under = static_cast<int>(dRowEnd - last);
+            const int reach = inColumns + under, depth = static_cast<int>(dColumns), ld = static_cast<int>(dBelow);
+            const float* dFirst = m_values + m_start[d] + Symbolic::Triangle(dColumns) + (m_position[std::size_t(d)] - dColumns);
             // C = L(d)[first:, :] L(d)[first:last, :]ᵀ, reach x inColumns, lower part.
             ssyrk_("L", "N", &inColumns, &depth, &one, dFirst, &ld, &zero, w.update.data(), &reach, 1, 1);
-            if (below > 0)
-                sgemm_("N", "T", &below, &inColumns, &depth, &one, dFirst + inColumns, &ld, dFirst, &ld, &zero,
+            if (under > 0)
+                sgemm_("N", "T", &under, &inColumns, &depth, &one, dFirst + inColumns, &ld, dFirst, &ld, &zero,
                        w.update.data() + inColumns, &reach, 1, 1);
             for (int i = 0; i < reach; ++i)
                 w.relative[std::size_t(i)] = w.map[std::size_t(m_rows[first + i])];
+            // The first inColumns rows of the update fall in the diagonal block, the others below.
             for (int j = 0; j < inColumns; ++j) {
-                float* target = block + w.relative[std::size_t(j)] * rowCount;
+                const Index c = w.relative[std::size_t(j)];
                 const float* source = w.update.data() + std::size_t(j) * std::size_t(reach);
-                for (int i = j; i < reach; ++i)
-                    target[w.relative[std::size_t(i)]] -= source[i];
+                float* inDiagonal = diagonal + c * columns;
+                for (int i = j; i < inColumns; ++i)
+                    inDiagonal[w.relative[std::size_t(i)]] -= source[i];
+                float* inBelow = below + c * rowsBelow - columns;
+                for (int i = inColumns; i < reach; ++i)
+                    inBelow[w.relative[std::size_t(i)]] -= source[i];
             }
             m_position[std::size_t(d)] = last - dRowStart;
             if (last < dRowEnd) {
@@ -346,13 +382,16 @@ private:
         }
         w.head[std::size_t(s)] = -1;
 
-        const int nc = static_cast<int>(columns), ld = static_cast<int>(rowCount), nb = static_cast<int>(rowCount - columns);
+        const int nc = static_cast<int>(columns), nb = static_cast<int>(rowsBelow);
         int info = 0;
-        spotrf_("L", &nc, block, &ld, &info, 1);
+        spotrf_("L", &nc, diagonal, &nc, &info, 1);
         if (info != 0)
             return false;
+        float* packed = m_values + m_start[s];
+        for (Index j = 0; j < columns; ++j)
+            packed = std::copy(diagonal + j * columns + j, diagonal + (j + 1) * columns, packed);
         if (nb > 0) {
-            strsm_("R", "L", "T", "N", &nb, &nc, &one, block, &ld, block + columns, &ld, 1, 1, 1, 1);
+            strsm_("R", "L", "T", "N", &nb, &nc, &one, diagonal, &nc, below, &nb, 1, 1, 1, 1);
             m_position[std::size_t(s)] = columns;
             const std::int32_t ancestor = m_superOf[std::size_t(m_rows[rowStart + columns])];
             m_next[std::size_t(s)] = w.head[std::size_t(ancestor)];
@@ -363,7 +402,7 @@ private:
 
     const Index* m_super;
     const Index* m_pi;
-    const Index* m_px;
+    const Index* m_start;
     const Index* m_rows;
     const SparseLower& m_K;
     const std::vector<double>& m_scale;
@@ -374,6 +413,7 @@ private:
     const std::vector<Index>* m_first = nullptr;
     std::size_t m_updateSize;
     Index m_mostRows = 1;
+    Index m_mostColumns = 1;
 };
 
 void SingleFactor::Release::operator()(float* p) const
@@ -384,8 +424,9 @@ void SingleFactor::Release::operator()(float* p) const
 SingleFactor::SingleFactor() = default;
 SingleFactor::~SingleFactor() = default;
 
-bool SingleFactor::Factorize(const SparseLower& K)
+bool SingleFactor::Analyze(const SparseLower& K)
 {
+    m_analysed = false;
     m_symbolic = std::make_unique<Symbolic>();
     Symbolic& sym = *m_symbolic;
     sym.Analyze(K);
@@ -400,7 +441,15 @@ bool SingleFactor::Factorize(const SparseLower& K)
         if (perm[k] != k)
             return false;
     m_entries = static_cast<std::int64_t>(sym.common.lnz);
+    m_analysed = true;
+    return true;
+}
 
+bool SingleFactor::Factorize(const SparseLower& K)
+{
+    if (!m_analysed && !Analyze(K))
+        return false;
+    Symbolic& sym = *m_symbolic;
     m_scale.resize(std::size_t(K.n));
     for (Index c = 0; c < K.n; ++c) {
         const Index p = K.colStart[std::size_t(c)];
@@ -410,7 +459,7 @@ bool SingleFactor::Factorize(const SparseLower& K)
     }
     // calloc knows that fresh pages from the kernel are zero already and does not clear them
     // again; the factor's pages are then first touched by the thread computing each block.
-    m_values.reset(static_cast<float*>(std::calloc(std::max<std::size_t>(sym.factor->xsize, 1), sizeof(float))));
+    m_values.reset(static_cast<float*>(std::calloc(std::max<std::size_t>(std::size_t(sym.LayOut()), 1), sizeof(float))));
     if (!m_values)
         throw std::bad_alloc();
     if (!Numbers(sym, K, m_scale, m_values.get()).Run(Threads(), m_schedule)) {
@@ -419,16 +468,13 @@ bool SingleFactor::Factorize(const SparseLower& K)
     }
     // A pivot that rounding has left barely positive means a factor single precision cannot
     // trust; CHOLMOD's estimate of the reciprocal condition number from the pivots.
-    const Index* super = sym.Super();
-    const Index* px = sym.ValueStart();
-    const Index* pi = sym.RowStart();
     for (Index s = 0; s < sym.Supernodes(); ++s)
-        m_mostBelow = std::max(m_mostBelow, pi[s + 1] - pi[s] - (super[s + 1] - super[s]));
+        m_mostBelow = std::max(m_mostBelow, sym.RowsBelow(s));
     float smallest = INFINITY, largest = 0;
     for (Index s = 0; s < sym.Supernodes(); ++s) {
-        const Index rows = pi[s + 1] - pi[s];
-        for (Index j = 0; j < super[s + 1] - super[s]; ++j) {
-            const float d = m_values[std::size_t(px[s] + j * rows + j)];
+        const Index columns = sym.Columns(s);
+        for (Index j = 0; j < columns; ++j) {
+            const float d = m_values[std::size_t(sym.start[std::size_t(s)] + Symbolic::DiagonalAt(j, columns))];
             smallest = std::min(smallest, d);
             largest = std::max(largest, d);
         }
@@ -446,14 +492,14 @@ bool SingleFactor::Factorize(const SparseLower& K)
 void SingleFactor::Forward(Index s, float* x, float* gathered, float* topDelta) const
 {
     const Symbolic& sym = *m_symbolic;
-    const Index k1 = sym.Super()[s], columns = sym.Super()[s + 1] - k1, rowCount = sym.RowStart()[s + 1] - sym.RowStart()[s];
-    const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns), inc = 1;
+    const Index k1 = sym.Super()[s], columns = sym.Columns(s), rowsBelow = sym.RowsBelow(s);
+    const int nc = int(columns), nb = int(rowsBelow), inc = 1;
     const float one = 1.0f, zero = 0.0f;
-    const float* block = m_values.get() + sym.ValueStart()[s];
-    strsv_("L", "N", "N", &nc, block, &ld, x + k1, &inc, 1, 1, 1);
+    const float* diagonal = m_values.get() + sym.start[std::size_t(s)];
+    stpsv_("L", "N", "N", &nc, diagonal, x + k1, &inc, 1, 1, 1);
     if (nb <= 0)
         return;
-    sgemv_("N", &nb, &nc, &one, block + columns, &ld, x + k1, &inc, &zero, gathered, &inc, 1);
+    sgemv_("N", &nb, &nc, &one, diagonal + Symbolic::Triangle(columns), &nb, x + k1, &inc, &zero, gathered, &inc, 1);
     const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
     for (int i = 0; i < nb; ++i) {
         const std::size_t row = std::size_t(below[i]);
@@ -469,17 +515,17 @@ void SingleFactor::Forward(Index s, float* x, float* gathered, float* topDelta) 
 void SingleFactor::Backward(Index s, float* x, float* gathered) const
 {
     const Symbolic& sym = *m_symbolic;
-    const Index k1 = sym.Super()[s], columns = sym.Super()[s + 1] - k1, rowCount = sym.RowStart()[s + 1] - sym.RowStart()[s];
-    const int nc = int(columns), ld = int(rowCount), nb = int(rowCount - columns), inc = 1;
+    const Index k1 = sym.Super()[s], columns = sym.Columns(s), rowsBelow = sym.RowsBelow(s);
+    const int nc = int(columns), nb = int(rowsBelow), inc = 1;
     const float one = 1.0f, minusOne = -1.0f;
-    const float* block = m_values.get() + sym.ValueStart()[s];
+    const float* diagonal = m_values.get() + sym.start[std::size_t(s)];
     if (nb > 0) {
         const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
         for (int i = 0; i < nb; ++i)
             gathered[i] = x[std::size_t(below[i])];
-        sgemv_("T", &nb, &nc, &minusOne, block + columns, &ld, gathered, &inc, &one, x + k1, &inc, 1);
+        sgemv_("T", &nb, &nc, &minusOne, diagonal + Symbolic::Triangle(columns), &nb, gathered, &inc, &one, x + k1, &inc, 1);
     }
-    strsv_("L", "T", "N", &nc, block, &ld, x + k1, &inc, 1, 1, 1);
+    stpsv_("L", "T", "N", &nc, diagonal, x + k1, &inc, 1, 1, 1);
 }
 
 void SingleFactor::Apply(const std::vector<double>& r, std::vector<double>& z) const
@@ -544,9 +590,16 @@ MixedSolveReport SolveWithSingleFactor(const SparseLower& K, const SingleFactor&
         report.solved = true;
         return report;
     }
-    std::vector<double> r = f, z, p, q(n);
+    std::vector<double> r = f, z, p, q(n), spill;
+    // Products with K on the factor's two threads where it has them.
+    auto multiply = [&](const std::vector<double>& x, std::vector<double>& y) {
+        if (factor.SideBySide())
+            MultiplySymmetricSideBySide(K, x, y, spill);
+        else
+            MultiplySymmetric(K, x, y);
+    };
     auto trueResidual = [&] {
-        MultiplySymmetric(K, u, q);
+        multiply(u, q);
         for (std::size_t k = 0; k < n; ++k)
             r[k] = f[k] - q[k];
         return std::sqrt(Dot(r, r)) / fNorm;
@@ -559,7 +612,7 @@ MixedSolveReport SolveWithSingleFactor(const SparseLower& K, const SingleFactor&
     double rz = Dot(r, z);
     report.residual = 1;
     while (report.iterations < maxIterations) {
-        MultiplySymmetric(K, p, q);
+        multiply(p, q);
         const double pq = Dot(p, q);
         if (!(pq > 0) || !std::isfinite(rz))
             return report;

@@ -23,9 +23,15 @@ public:
     SingleFactor(const SingleFactor&) = delete;
     SingleFactor& operator=(const SingleFactor&) = delete;
 
-    // False when D K D is not positive definite in single precision, its pivots span more than
-    // single precision can tell apart, or CHOLMOD cannot analyse it (the double factor decides
-    // then). Throws std::bad_alloc when memory runs out.
+    // CHOLMOD's supernodal analysis of K's pattern; K's values are neither read nor needed
+    // yet (they may be assembled meanwhile). False when CHOLMOD cannot analyse it or would
+    // reorder it. Throws std::bad_alloc when memory runs out.
+    bool Analyze(const SparseLower& K);
+
+    // The numbers, after Analyze (called here when it was not). False when the analysis failed,
+    // D K D is not positive definite in single precision, or its pivots span more than single
+    // precision can tell apart (the double factor decides then). Throws std::bad_alloc when
+    // memory runs out.
     bool Factorize(const SparseLower& K);
 
     // z = (D⁻¹ L Lᵀ D⁻¹)⁻¹ r, nearly K⁻¹ r.
@@ -33,6 +39,9 @@ public:
 
     // Entries of L (the same count as a double factor of K would have).
     std::int64_t Entries() const { return m_entries; }
+
+    // True when the factor was computed, and is applied, by two threads side by side.
+    bool SideBySide() const { return m_schedule.parts.size() > 1; }
 
 private:
     struct Symbolic;
@@ -56,8 +65,9 @@ private:
     struct Release {
         void operator()(float* p) const;
     };
-    std::unique_ptr<float[], Release> m_values;  // the supernodes' dense columns, as CHOLMOD lays them out
+    std::unique_ptr<float[], Release> m_values;  // the supernodes' numbers, laid out by Symbolic::LayOut
     std::int64_t m_entries = 0;
+    bool m_analysed = false;
     Schedule m_schedule;
     Index m_mostBelow = 1;
 };

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <future>
+#include <string_view>
+#include <system_error>
+#include <vector>
 #include <new>
 
 namespace ardela::stress {
@@ -43,30 +46,67 @@ void AppendField(std::string& out, double v, int width, int decimals, bool scien
 
 void AppendInt(std::string& out, long long v, int width)
 {
-    const std::string s = std::to_string(v);
-    if (int(s.size()) < width)
-        out.append(std::size_t(width) - s.size(), ' ');
-    out += s;
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    const int len = static_cast<int>(res.ptr - buf);
+    if (len < width)
+        out.append(std::size_t(width - len), ' ');
+    out.append(buf, res.ptr);
+}
+
+// The texts of a few values that many lines repeat (gridline coordinates, cell centres), each
+// formatted once.
+class GridlineTexts {
+public:
+    template <typename Format>
+    GridlineTexts(const std::vector<double>& values, const Format& format)
+    {
+        m_start.reserve(values.size() + 1);
+        m_start.push_back(0);
+        for (const double v : values) {
+            format(m_text, v);
+            m_start.push_back(m_text.size());
+        }
+    }
+
+    std::string_view operator[](int k) const
+    {
+        const std::size_t from = m_start[std::size_t(k)];
+        return std::string_view(m_text).substr(from, m_start[std::size_t(k) + 1] - from);
+    }
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_start;
+};
+
+// The midpoints of consecutive values.
+std::vector<double> Centres(const std::vector<double>& lines)
+{
+    std::vector<double> centres;
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        centres.push_back((lines[k - 1] + lines[k]) / 2.0);
+    return centres;
 }
 
 const char* kTitle = "stress - plane-stress finite-element analysis (4-node elements, 2x2 Gauss points)\r\n";
 
 } // namespace
 
-std::string FormatResults(const Solution& s)
+void WriteResults(const Solution& s, TextOut& to)
 {
     const Mesh& m = s.mesh;
-    std::string out;
-    out.reserve(s.elements.size() * 160 + 16);
+    std::string& out = to.Text();
+    // The corners are gridline coordinates: each one's text is made once.
+    const GridlineTexts xs(m.xs, [](std::string& t, double v) { AppendShortest(t, v); t += ','; });
+    const GridlineTexts ys(m.ys, [](std::string& t, double v) { AppendShortest(t, v); t += ','; });
     out += std::to_string(s.elements.size()) + ",\r\n";
     for (const ElementStress& e : s.elements) {
-        const double x0 = m.xs[std::size_t(e.cellX)], x1 = m.xs[std::size_t(e.cellX) + 1];
-        const double y0 = m.ys[std::size_t(e.cellY)], y1 = m.ys[std::size_t(e.cellY) + 1];
-        for (const double v : {x0, y0, x1, y0, x0, y1, x1, y1}) {
-            AppendShortest(out, v);
-            out += ',';
-        }
+        const std::string_view x0 = xs[e.cellX], x1 = xs[e.cellX + 1], y0 = ys[e.cellY], y1 = ys[e.cellY + 1];
+        for (const std::string_view v : {x0, y0, x1, y0, x0, y1, x1, y1})
+            out += v;
         out += "\r\n";
+        to.LineDone();
     }
     for (const ElementStress& e : s.elements) {
         for (const double v : {e.s1, e.s2, e.angle}) {
@@ -74,15 +114,14 @@ std::string FormatResults(const Solution& s)
             out += ',';
         }
         out += "\r\n";
+        to.LineDone();
     }
-    return out;
 }
 
-std::string FormatListing(const SolverInput& in, const Solution& s)
+void WriteListing(const SolverInput& in, const Solution& s, TextOut& to)
 {
     const Mesh& m = s.mesh;
-    std::string out;
-    out.reserve(std::size_t(m.NodeCount()) * 60 + s.elements.size() * 110 + 4096);
+    std::string& out = to.Text();
     out += kTitle;
     out += "\r\nINPUT\r\n";
     out += "  Vertical gridlines:   " + std::to_string(in.vertical.size()) + " given, "
@@ -145,26 +184,32 @@ std::string FormatListing(const SolverInput& in, const Solution& s)
 
     out += "\r\nDISPLACEMENTS\r\n";
     out += "      node           x           y              ux              uy\r\n";
+    // Node coordinates and cell centres repeat along every gridline: each text is made once.
+    auto fixed3 = [](std::string& t, double v) { AppendField(t, v, 12, 3, false); };
+    const GridlineTexts nodeXs(m.xs, fixed3), nodeYs(m.ys, fixed3);
     for (int n = 0; n < m.NodeCount(); ++n) {
         AppendInt(out, n + 1, 10);
-        AppendField(out, m.xs[std::size_t(m.nodeX[std::size_t(n)])], 12, 3, false);
-        AppendField(out, m.ys[std::size_t(m.nodeY[std::size_t(n)])], 12, 3, false);
+        out += nodeXs[m.nodeX[std::size_t(n)]];
+        out += nodeYs[m.nodeY[std::size_t(n)]];
         AppendField(out, s.displacement[2 * std::size_t(n)], 16, 6, true);
         AppendField(out, s.displacement[2 * std::size_t(n) + 1], 16, 6, true);
         out += "\r\n";
+        to.LineDone();
     }
 
     out += "\r\nELEMENT STRESSES (at the element centre; angle of s1 from the x axis in degrees)\r\n";
     out += "   element    centre x    centre y            sx            sy           txy            s1            s2     angle\r\n";
+    const GridlineTexts centreXs(Centres(m.xs), fixed3), centreYs(Centres(m.ys), fixed3);
     for (std::size_t e = 0; e < s.elements.size(); ++e) {
         const ElementStress& el = s.elements[e];
         AppendInt(out, static_cast<long long>(e + 1), 10);
-        AppendField(out, (m.xs[std::size_t(el.cellX)] + m.xs[std::size_t(el.cellX) + 1]) / 2.0, 12, 3, false);
-        AppendField(out, (m.ys[std::size_t(el.cellY)] + m.ys[std::size_t(el.cellY) + 1]) / 2.0, 12, 3, false);
+        out += centreXs[el.cellX];
+        out += centreYs[el.cellY];
         for (const double v : {el.sx, el.sy, el.txy, el.s1, el.s2})
             AppendField(out, v, 14, 5, true);
         AppendField(out, el.angle, 10, 3, false);
         out += "\r\n";
+        to.LineDone();
     }
 
     out += "\r\nREACTIONS\r\n";
@@ -173,11 +218,12 @@ std::string FormatListing(const SolverInput& in, const Solution& s)
         if (!s.held[2 * std::size_t(n)] && !s.held[2 * std::size_t(n) + 1])
             continue;
         AppendInt(out, n + 1, 10);
-        AppendField(out, m.xs[std::size_t(m.nodeX[std::size_t(n)])], 12, 3, false);
-        AppendField(out, m.ys[std::size_t(m.nodeY[std::size_t(n)])], 12, 3, false);
+        out += nodeXs[m.nodeX[std::size_t(n)]];
+        out += nodeYs[m.nodeY[std::size_t(n)]];
         AppendField(out, s.reaction[2 * std::size_t(n)], 16, 6, true);
         AppendField(out, s.reaction[2 * std::size_t(n) + 1], 16, 6, true);
         out += "\r\n";
+        to.LineDone();
     }
 
     out += "\r\nEQUILIBRIUM (sum of reactions + sum of loads; zero when balanced)\r\n";
@@ -195,7 +241,6 @@ std::string FormatListing(const SolverInput& in, const Solution& s)
     line("  y:      ", s.sumRy, s.sumFy);
     line("  moment: ", s.momentReactions, s.momentLoads);
     out += "\r\nEnd of the analysis.\r\n";
-    return out;
 }
 
 std::string FormatFailureListing(const std::string& reason)
@@ -203,19 +248,46 @@ std::string FormatFailureListing(const std::string& reason)
     return std::string(kTitle) + "\r\nThe analysis failed: " + reason + ".\r\nNo results were written.\r\n";
 }
 
-void WriteFileWhole(const std::string& path, const std::string& text)
+TextOut::TextOut(std::FILE* file) : m_file(file)
+{
+    if (m_file)
+        m_text.reserve(2 * kChunk);
+}
+
+void TextOut::Drain()
+{
+    if (m_file && !m_text.empty()) {
+        m_failed = m_failed || std::fwrite(m_text.data(), 1, m_text.size(), m_file) != m_text.size();
+        m_text.clear();
+    }
+}
+
+bool TextOut::Finish()
+{
+    Drain();
+    return !m_failed;
+}
+
+void WriteFileWhole(const std::string& path, const std::function<void(TextOut&)>& write)
 {
     const std::string temp = path + ".part";
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        if (!file)
-            throw InputError("cannot create " + temp);
-        file.write(text.data(), std::streamsize(text.size()));
-        file.close();
-        if (!file) {
-            std::remove(temp.c_str());
-            throw InputError("cannot write " + path + " (disk full?)");
-        }
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    if (!file)
+        throw InputError("cannot create " + temp);
+    bool written = false;
+    try {
+        TextOut out(file);
+        write(out);
+        written = out.Finish();
+    } catch (...) {
+        std::fclose(file);
+        std::remove(temp.c_str());
+        throw;
+    }
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        std::remove(temp.c_str());
+        throw InputError("cannot write " + path + " (disk full?)");
     }
     if (std::rename(temp.c_str(), path.c_str()) != 0) {
         std::remove(temp.c_str());
@@ -249,8 +321,19 @@ bool RunAnalysisInFolder(const std::string& folder, std::string& error)
     try {
         const SolverInput input = ReadSolverInputFile(base + "datein");
         const Solution solution = SolvePlaneStress(input, ChosenPrecision());
-        WriteFileWhole(listing, FormatListing(input, solution));
-        WriteFileWhole(results, FormatResults(solution));
+        // The two files are written side by side; should no second thread start, one after
+        // the other. A failure in either leaves no results (below).
+        auto writeListing = [&] { WriteFileWhole(listing, [&](TextOut& out) { WriteListing(input, solution, out); }); };
+        std::future<void> listingWritten;
+        try {
+            listingWritten = std::async(std::launch::async, writeListing);
+        } catch (const std::system_error&) {
+        }
+        WriteFileWhole(results, [&](TextOut& out) { WriteResults(solution, out); });
+        if (listingWritten.valid())
+            listingWritten.get();
+        else
+            writeListing();
         return true;
     } catch (const InputError& e) {
         error = e.what();
@@ -259,7 +342,7 @@ bool RunAnalysisInFolder(const std::string& folder, std::string& error)
     }
     std::remove(results.c_str());
     try {
-        WriteFileWhole(listing, FormatFailureListing(error));
+        WriteFileWhole(listing, [&](TextOut& out) { out.Text() = FormatFailureListing(error); });
     } catch (const InputError&) {
     }
     return false;

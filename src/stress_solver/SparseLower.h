@@ -29,4 +29,10 @@ struct SparseLower {
 // y = K x with K stored as its lower triangle.
 void MultiplySymmetric(const SparseLower& K, const std::vector<double>& x, std::vector<double>& y);
 
+// The same product on two threads, each taking the columns of half the entries; what the first
+// adds to the rows of the second half is kept in `spill` and added when both are done. One
+// thread when the second cannot be started.
+void MultiplySymmetricSideBySide(const SparseLower& K, const std::vector<double>& x, std::vector<double>& y,
+                                 std::vector<double>& spill);
+
 } // namespace ardela::stress

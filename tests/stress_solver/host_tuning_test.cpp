@@ -43,6 +43,7 @@ TEST(HostTuning, EachProcessorGetsTheWidestKernelItRunsAndOneOpenMpThread)
     for (const auto& features : {avx512, avx2, older}) {
         auto chosen = Chosen(features, {});
         EXPECT_EQ(chosen["OMP_THREAD_LIMIT"], "1");
+        EXPECT_EQ(chosen["OMP_NUM_THREADS"], "1");
         EXPECT_EQ(chosen["OPENBLAS_NUM_THREADS"], "1");
         EXPECT_EQ(chosen["GLIBC_TUNABLES"], "glibc.malloc.hugetlb=1");
     }
@@ -52,10 +53,12 @@ TEST(HostTuning, SettingsTheUserMadeAreKeptAndTunablesExtended)
 {
     auto chosen = Chosen({true, true, 2}, {{"OPENBLAS_CORETYPE", "Zen"},
                                            {"OMP_THREAD_LIMIT", "2"},
+                                           {"OMP_NUM_THREADS", "2"},
                                            {"OPENBLAS_NUM_THREADS", "2"},
                                            {"GLIBC_TUNABLES", "glibc.malloc.check=3"}});
     EXPECT_EQ(chosen.count("OPENBLAS_CORETYPE"), 0u);
     EXPECT_EQ(chosen.count("OMP_THREAD_LIMIT"), 0u);
+    EXPECT_EQ(chosen.count("OMP_NUM_THREADS"), 0u);
     EXPECT_EQ(chosen.count("OPENBLAS_NUM_THREADS"), 0u);
     EXPECT_EQ(chosen["GLIBC_TUNABLES"], "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
     chosen = Chosen({true, true, 2}, {{"GLIBC_TUNABLES", "glibc.malloc.hugetlb=0"}});
@@ -94,7 +97,7 @@ ProgramResult RunStress(const QByteArray& input, const QStringList& settings)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name :
          {"ARDELA_STRESS_TUNED", "ARDELA_STRESS_FACTOR", "OPENBLAS_CORETYPE", "OPENBLAS_NUM_THREADS", "OMP_THREAD_LIMIT",
-          "BLIS_NUM_THREADS"})
+          "OMP_NUM_THREADS", "OMP_WAIT_POLICY", "BLIS_NUM_THREADS"})
         environment.remove(QString::fromLatin1(name));
     for (const QString& s : settings) {
         const qsizetype eq = s.indexOf(QLatin1Char('='));
@@ -167,6 +170,39 @@ TEST(HostTuning, EveryBlasKernelVariantAndThreadCountGivesTheSameStresses)
         ASSERT_EQ(run.stresses.size(), expected.stresses.size());
         EXPECT_LE(LargestDifference(run.stresses, expected.stresses), 2e-8 * largest) << way.join(QLatin1Char(' ')).toStdString();
     }
+}
+
+TEST(HostTuning, TwoThreadsCallTheBlasAtOnceOnlyWhereItIsSafe)
+{
+    // OpenBLAS built without threads shares its buffers between callers without a lock: two
+    // threads factorising side by side spoiled each other's products at 500 x 500 (the double
+    // factor then took over, at twice the memory).
+    EXPECT_EQ(ThreadsBesideBlas(2, 0), 1);
+    for (const int blas : {-1, 1, 2}) {
+        EXPECT_EQ(ThreadsBesideBlas(2, blas), 2) << blas;
+        EXPECT_EQ(ThreadsBesideBlas(8, blas), 2) << blas;
+        EXPECT_EQ(ThreadsBesideBlas(1, blas), 1) << blas;
+    }
+}
+
+TEST(HostTuning, OpenBlasBuiltOnOpenMpSolvesAPlateLargeEnoughForThreadedCalls)
+{
+    // From a few tens of thousands of unknowns OpenBLAS splits its calls between threads; its
+    // OpenMP build, called from the two threads that factorise side by side (and, from 200,000
+    // unknowns, asked for two BLAS threads), used to wait for ever for a second half of the work.
+    const QString folder = QStringLiteral("/usr/lib/x86_64-linux-gnu/openblas-openmp");
+    if (!QFileInfo::exists(folder + QStringLiteral("/libblas.so.3")))
+        GTEST_SKIP() << "OpenBLAS's OpenMP build (Debian libopenblas0-openmp) is not installed";
+    const QByteArray input = PlateInput(320);
+    const ProgramResult expected = RunStress(input, {});
+    ASSERT_TRUE(expected.ok) << expected.standardError.toStdString();
+    const ProgramResult run = RunStress(input, {QStringLiteral("LD_LIBRARY_PATH=") + folder});
+    ASSERT_TRUE(run.ok) << "no results within two minutes: " << run.standardError.toStdString();
+    ASSERT_EQ(run.stresses.size(), expected.stresses.size());
+    double largest = 0;
+    for (const double s : expected.stresses)
+        largest = std::max(largest, std::fabs(s));
+    EXPECT_LE(LargestDifference(run.stresses, expected.stresses), 2e-8 * largest);
 }
 
 TEST(HostTuning, ProgramRunsOpenBlasWithTheKernelChosenForTheProcessor)

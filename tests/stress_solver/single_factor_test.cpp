@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include <sched.h>
 
 #include <gtest/gtest.h>
 
 #include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/SparseLower.h"
 
 namespace ardela::stress {
 namespace {
@@ -137,6 +139,40 @@ TEST(SingleFactor, OneProcessorGivesTheStressesOfTwo)
     ASSERT_TRUE(both.singleFactor && alone.singleFactor);
     EXPECT_LT(StressDifference(both, alone), 1e-9);
     EXPECT_LT(alone.relativeResidual, 1e-12);
+}
+
+TEST(SingleFactor, ProductOnTwoThreadsIsTheSymmetricProduct)
+{
+    // A symmetric 9 x 9 matrix, every third entry of its lower triangle set, against the full
+    // matrix multiplied out here; the two threads split it where half its entries lie.
+    const int n = 9;
+    double full[n][n] = {};
+    SparseLower K;
+    K.n = n;
+    K.colStart.push_back(0);
+    for (int c = 0; c < n; ++c) {
+        for (int r = c; r < n; ++r)
+            if (r == c || (r * 7 + c) % 3 == 0) {
+                const double v = r == c ? 10.0 + r : 1.0 + 0.5 * r - 0.25 * c;
+                full[r][c] = full[c][r] = v;
+                K.row.push_back(r);
+                K.value.push_back(v);
+            }
+        K.colStart.push_back(Index(K.row.size()));
+    }
+    std::vector<double> x(n), serial(n), together(n), spill;
+    for (int k = 0; k < n; ++k)
+        x[std::size_t(k)] = 1.0 + k * k * 0.125;
+    MultiplySymmetric(K, x, serial);
+    MultiplySymmetricSideBySide(K, x, together, spill);
+    for (int r = 0; r < n; ++r) {
+        double expected = 0;
+        for (int c = 0; c < n; ++c)
+            expected += full[r][c] * x[std::size_t(c)];
+        EXPECT_NEAR(serial[std::size_t(r)], expected, 1e-12) << "row " << r;
+        EXPECT_NEAR(together[std::size_t(r)], expected, 1e-12) << "row " << r;
+    }
+    EXPECT_FALSE(spill.empty()) << "the columns were split between the two threads";
 }
 
 TEST(SingleFactor, ModuliBeyondSinglePrecisionAreSolved)

@@ -2,6 +2,7 @@
 // run, a failure reported as success, and a mismatch between what Vendel writes in a comma
 // locale, what `stress` reads and writes there, and what Vendel reads back.
 #include <memory>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -125,6 +126,79 @@ TEST_F(StressProgramTest, DateinThatIsAFolderOrADeviceIsRefusedBeforeReading)
     EXPECT_EQ(device.standardError, "stress: datein is not a regular file (a device, a pipe or a socket); stress reads only a file\n");
     EXPECT_TRUE(Read("dateout").contains("not a regular file"));
     EXPECT_FALSE(QFile::exists(File("dateout.dat")));
+}
+
+// Files of several megabytes are written in pieces: every line must arrive once, in order.
+// A 150 x 100 plate on gridlines k · 0.1 (0.30000000000000004 and its like), held along its
+// left edge, its right edge pulled by F = 1500: every element carries s1 = F / (H t) = 150.
+TEST_F(StressProgramTest, LargeFilesArriveWholeWithEveryCornerReadingBackExactly)
+{
+    const int nx = 150, ny = 100;
+    std::vector<double> xs, ys;
+    for (int k = 0; k <= nx; ++k)
+        xs.push_back(k * 0.1);
+    for (int k = 0; k <= ny; ++k)
+        ys.push_back(k * 0.1);
+    const double height = ys.back(), force = 1500.0;
+    QByteArray input = QByteArray::number(nx + 1) + ',' + QByteArray::number(ny + 1) + ",1,2," + QByteArray::number(ny + 1) + ",\r\n";
+    for (const auto* lines : {&xs, &ys})
+        for (const double v : *lines)
+            input += QByteArray::number(v, 'g', 17) + ",\r\n";
+    const QByteArray right = QByteArray::number(xs.back(), 'g', 17), top = QByteArray::number(height, 'g', 17);
+    input += "0.0," + right + ',' + top + ",0.0,10.0,210000.0,81000.0,\r\n";
+    input += "0.0,0.0,0.0," + top + ",1,\r\n0.0,0.0,0.0,0.0,2,\r\n";
+    for (int k = 0; k <= ny; ++k) {
+        const double share = force / ny * ((k == 0 || k == ny) ? 0.5 : 1.0);
+        input += right + ',' + QByteArray::number(ys[std::size_t(k)], 'g', 17) + ",1," + QByteArray::number(share, 'g', 17) + ",\r\n";
+    }
+    Write("datein", input);
+    const ProgramRun run = RunStress();
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+
+    const QByteArray results = Read("dateout.dat");
+    EXPECT_GT(results.size(), 1 << 20) << "written in more than one piece";
+    const QList<QByteArray> lines = results.split('\n');
+    const int elements = nx * ny;
+    ASSERT_EQ(lines.size(), 2 + 2 * elements);
+    EXPECT_EQ(lines[0], QByteArray::number(elements) + ",\r");
+    int e = 0;
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i, ++e) {
+            const QList<QByteArray> v = lines[1 + e].split(',');
+            ASSERT_EQ(v.size(), 9) << lines[1 + e].toStdString();
+            const double expected[8] = {xs[std::size_t(i)], ys[std::size_t(j)], xs[std::size_t(i) + 1], ys[std::size_t(j)],
+                                        xs[std::size_t(i)], ys[std::size_t(j) + 1], xs[std::size_t(i) + 1], ys[std::size_t(j) + 1]};
+            for (int k = 0; k < 8; ++k)
+                ASSERT_EQ(v[k].toDouble(), expected[k]) << "element " << e + 1 << ": " << lines[1 + e].toStdString();
+        }
+    for (int k = 0; k < elements; ++k) {
+        const QList<QByteArray> v = lines[1 + elements + k].split(',');
+        ASSERT_EQ(v.size(), 4) << lines[1 + elements + k].toStdString();
+        ASSERT_NEAR(v[0].toDouble(), force / (height * 10.0), 1e-6) << "element " << k + 1;
+        ASSERT_NEAR(v[1].toDouble(), 0.0, 1e-6) << "element " << k + 1;
+    }
+
+    // The listing: one line per node and per element, numbered without a gap, and its end.
+    const QByteArray listing = Read("dateout");
+    EXPECT_TRUE(listing.endsWith("End of the analysis.\r\n"));
+    const auto section = [&](const char* title, const char* next) {
+        const qsizetype from = listing.indexOf(title), to = listing.indexOf(next);
+        return listing.mid(from, to - from).trimmed().split('\n');
+    };
+    const QList<QByteArray> nodes = section("DISPLACEMENTS", "ELEMENT STRESSES");
+    const QList<QByteArray> stresses = section("ELEMENT STRESSES", "REACTIONS");
+    ASSERT_EQ(nodes.size(), 2 + (nx + 1) * (ny + 1));
+    ASSERT_EQ(stresses.size(), 2 + elements);
+    for (int k = 0; k < (nx + 1) * (ny + 1); ++k)
+        ASSERT_EQ(nodes[2 + k].simplified().split(' ').value(0).toInt(), k + 1) << nodes[2 + k].toStdString();
+    for (int k = 0; k < elements; ++k) {
+        const QList<QByteArray> v = stresses[2 + k].simplified().split(' ');
+        ASSERT_EQ(v.size(), 9) << stresses[2 + k].toStdString();
+        ASSERT_EQ(v[0].toInt(), k + 1);
+        // The centre of the element's cell, with three decimals.
+        ASSERT_EQ(v[1], QByteArray::number((xs[std::size_t(k % nx)] + xs[std::size_t(k % nx) + 1]) / 2, 'f', 3));
+        ASSERT_EQ(v[2], QByteArray::number((ys[std::size_t(k / nx)] + ys[std::size_t(k / nx) + 1]) / 2, 'f', 3));
+    }
 }
 
 TEST_F(StressProgramTest, VendelsFilesRoundTripThroughTheSolver)
