@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -364,8 +365,28 @@ private:
         // Every item takes a byte at least; nesting deeper than points in lists is left to Qt.
         if (depth >= 4 || quint64(m_end - m_at) < count)
             return false;
+        // The first items are gathered before the array is made, so that a point (or a line's
+        // two points) takes one allocation of its items, not one for each it grows by.
+        QCborValue first[3];
+        const quint64 gathered = std::min<quint64>(count, 3);
+        for (quint64 i = 0; i < gathered; ++i)
+            if (!Value(first[i], depth + 1))
+                return false;
+        switch (gathered) {
+        case 1:
+            array = QCborArray{first[0]};
+            break;
+        case 2:
+            array = QCborArray{first[0], first[1]};
+            break;
+        case 3:
+            array = QCborArray{first[0], first[1], first[2]};
+            break;
+        default:
+            break;
+        }
         QCborValue item;
-        for (quint64 i = 0; i < count; ++i) {
+        for (quint64 i = gathered; i < count; ++i) {
             if (!Value(item, depth + 1))
                 return false;
             array.append(item);
@@ -416,10 +437,26 @@ QByteArray FramedRequest(qint64 id, const Handle& handle, QStringView member, co
 
 void MessageReader::Feed(QIODevice& device)
 {
-    Feed(device.readAll());
+    // Read straight into the buffer, which keeps its room from one read to the next.
+    const qint64 available = device.bytesAvailable();
+    if (available <= 0) {
+        Feed(device.readAll());
+        return;
+    }
+    DropRead();
+    const qsizetype filled = m_buffer.size();
+    m_buffer.resize(filled + qsizetype(available));
+    const qint64 got = device.read(m_buffer.data() + filled, available);
+    m_buffer.resize(filled + qsizetype(std::max<qint64>(got, 0)));
 }
 
 void MessageReader::Feed(const QByteArray& bytes)
+{
+    DropRead();
+    m_buffer.append(bytes);
+}
+
+void MessageReader::DropRead()
 {
     // What was read is dropped here, never while a body taken out may still be looked at.
     if (m_start > 0 && m_start == m_buffer.size()) {
@@ -429,7 +466,6 @@ void MessageReader::Feed(const QByteArray& bytes)
         m_buffer.remove(0, m_start);
         m_start = 0;
     }
-    m_buffer.append(bytes);
 }
 
 MessageReader::Status MessageReader::NextBody(QByteArrayView& body)

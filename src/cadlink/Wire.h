@@ -115,6 +115,9 @@ public:
     Status NextBody(QByteArrayView& body);
 
 private:
+    // Drops the messages already taken out (their bodies are no longer looked at).
+    void DropRead();
+
     QByteArray m_buffer;
     qsizetype m_start = 0;
 };

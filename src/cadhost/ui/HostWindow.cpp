@@ -192,11 +192,15 @@ DrawingView* HostWindow::AddView(Document& doc)
         m_command->setFocus();
         m_command->insert(text);
     });
-    // The tab shows the document's name, which a save may change.
-    doc.AddListener([this, view](const Document& d) {
-        const int index = m_tabs->indexOf(view);
-        if (index >= 0 && m_tabs->tabText(index) != d.Name())
-            m_tabs->setTabText(index, d.Name());
+    // The tab shows the document's name, which a save may change. Every change of the drawing
+    // comes here: the tab is looked up only when the name has changed.
+    doc.AddListener([this, view, shownName = doc.Name()](const Document& d) mutable {
+        if (d.Name() != shownName) {
+            shownName = d.Name();
+            const int index = m_tabs->indexOf(view);
+            if (index >= 0)
+                m_tabs->setTabText(index, d.Name());
+        }
         if (&d == m_docs.Active()) {
             UpdateTitle();
             UpdateSnapLabel();
