@@ -115,9 +115,11 @@ int main(int argc, char** argv)
     SelectStringTable(StringTable::Vendel);
     WizardStartup::SetSplashMinimumMs(0);
     QStringList messages;
-    SetMessageHandler([&messages](const QString& prompt, std::int16_t, const QString&) {
+    // Every question is answered Yes; a host silent for 2 s (a busy, loaded machine) is waited
+    // for, as an engineer would, and the question counted among the messages.
+    SetMessageHandler([&messages](const QString& prompt, std::int16_t style, const QString&) {
         messages << prompt;
-        return std::int16_t(MsgResultYes);
+        return std::int16_t((style & 0xF) == MsgWaitStop ? MsgResultRetry : MsgResultYes);
     });
     QString openPath;
     SetFileDialogHandler([&openPath](FileDialogMode, const FileDialogRequest&) -> std::optional<FileDialogChoice> {

@@ -457,6 +457,8 @@ const DxfGroup* FindGroup(const DxfRecord& record, int code)
 // True when the record names its extension dictionary (102 {ACAD_XDICTIONARY ... 102 }).
 bool HasExtensionDictionary(std::string_view record)
 {
+    if (record.find("{ACAD_XDICTIONARY") == std::string_view::npos)
+        return false;   // most records: not worth walking group by group
     DxfGroupWalker walk(record);
     int code = 0;
     std::string_view value;
