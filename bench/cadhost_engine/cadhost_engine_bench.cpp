@@ -1,5 +1,6 @@
 // Speed of the drawing host's engine and renderer: 100,000 AddLine calls, a full offscreen
-// redraw of a 1,000,000-line drawing, and a crossing selection and a snap lookup in it.
+// redraw of a 1,000,000-line drawing, and a crossing selection and a snap lookup in it; erasing a
+// layer of millions of lines in one call, its undo and redo, and a second drawing over the first.
 // Targets: redraw < 150 ms, crossing selection < 1 ms, snap lookup < 10 us. The first
 // redraw walks the document; later ones of the unchanged drawing use the view's cache.
 #include <chrono>
@@ -137,6 +138,16 @@ void SelectAllOnOneLayer(benchmark::State& state)
 }
 BENCHMARK(SelectAllOnOneLayer)->Unit(benchmark::kMillisecond);
 
+// Adds `count` short lines spread over the sheet, each a call (and a step) of its own.
+void AddShortLines(Document& doc, std::mt19937& rng, int count)
+{
+    std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
+    for (int i = 0; i < count; ++i) {
+        const double x = at(rng), y = at(rng);
+        doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
+    }
+}
+
 // Undo and redo of one erase of N lines (a selection set's Erase, one step) in a drawing of
 // N lines: each runs in time proportional to N.
 void UndoRedoOfAnErase(benchmark::State& state)
@@ -146,11 +157,7 @@ void UndoRedoOfAnErase(benchmark::State& state)
     {
         const Document::Step drawing(doc);
         std::mt19937 rng(5);
-        std::uniform_real_distribution<double> at(0, kSize), len(-15, 15);
-        for (int i = 0; i < n; ++i) {
-            const double x = at(rng), y = at(rng);
-            doc.AddLine({x, y, 0}, {x + len(rng), y + len(rng), 0});
-        }
+        AddShortLines(doc, rng, n);
     }
     SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
     set.Select(kSelectAll, std::nullopt, std::nullopt);
@@ -169,6 +176,68 @@ void UndoRedoOfAnErase(benchmark::State& state)
     state.counters["redo ms"] = 1000.0 * redoSeconds / double(state.iterations());
 }
 BENCHMARK(UndoRedoOfAnErase)->Arg(1000)->Arg(16000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// A wizard clearing its drawing: a selection set of every line of its layer (N lines, the
+// drawing's other layer holding as many again) selected and erased in one call, one step; the
+// erase undone between iterations, outside the timing.
+void EraseOfALayerInOneCall(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    Document doc(QStringLiteral("Drawing1.dxf"));
+    doc.AddLayer(QStringLiteral("Vendel_Stresses"));
+    {
+        const Document::Step drawing(doc);
+        std::mt19937 rng(7);
+        AddShortLines(doc, rng, n);
+        doc.SetActiveLayer(QStringLiteral("Vendel_Stresses"));
+        AddShortLines(doc, rng, n);
+        doc.SetActiveLayer(QStringLiteral("0"));
+    }
+    doc.SelectCrossing(Box2{0, 0, 1, 1});
+    double selectSeconds = 0.0, eraseSeconds = 0.0;
+    for (auto _ : state) {
+        SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
+        const auto t0 = std::chrono::steady_clock::now();
+        set.Select(kSelectAll, std::nullopt, std::nullopt, {{8, QStringLiteral("Vendel_Stresses")}});
+        const auto t1 = std::chrono::steady_clock::now();
+        set.Erase();
+        const auto t2 = std::chrono::steady_clock::now();
+        selectSeconds += std::chrono::duration<double>(t1 - t0).count();
+        eraseSeconds += std::chrono::duration<double>(t2 - t1).count();
+        doc.DeleteSelectionSet(QStringLiteral("tempss"));
+        state.PauseTiming();
+        if (doc.EntityCount() != std::size_t(n))
+            state.SkipWithError("the erase left the wrong number of entities");
+        doc.Undo();
+        state.ResumeTiming();
+    }
+    state.counters["select ms"] = 1000.0 * selectSeconds / double(state.iterations());
+    state.counters["erase ms"] = 1000.0 * eraseSeconds / double(state.iterations());
+}
+BENCHMARK(EraseOfALayerInOneCall)->Arg(100000)->Arg(1000000)->Arg(3000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A second drawing of N lines over a first one erased in one call (still in the undo history for
+// its first 1000 calls), each line a call of its own: the time of the second drawing.
+void SecondDrawingOverAnErasedOne(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        Document doc(QStringLiteral("Drawing1.dxf"));
+        std::mt19937 rng(9);
+        AddShortLines(doc, rng, n);
+        SelectionSet& set = doc.AddSelectionSet(QStringLiteral("tempss"));
+        set.Select(kSelectAll, std::nullopt, std::nullopt);
+        state.ResumeTiming();
+        set.Erase();
+        AddShortLines(doc, rng, n);
+        state.PauseTiming();
+        if (doc.EntityCount() != std::size_t(n))
+            state.SkipWithError("the second drawing holds the wrong number of entities");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(SecondDrawingOverAnErasedOne)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void SnapLookup(benchmark::State& state)
 {

@@ -567,7 +567,7 @@ TEST(Undo, ALargeEraseComesBackAndGoesAgainWithoutRebuildingTheIndex)
     EXPECT_EQ(doc.EntityCount(), 0u);
 }
 
-TEST(Undo, ErasedEntitiesComeBackInCreationOrderAfterTheSlotsWerePacked)
+TEST(Undo, ErasedEntitiesComeBackInCreationOrderAfterManySmallErases)
 {
     Document doc("Drawing1.dxf");
     std::vector<ObjectId> ids;
@@ -577,7 +577,8 @@ TEST(Undo, ErasedEntitiesComeBackInCreationOrderAfterTheSlotsWerePacked)
             ids.push_back(doc.AddLine({double(i), 0, 0}, {double(i), 1, 0}));
     }
     const auto all = Snapshot(doc);
-    // 1100 erased, two a step: the erased slots come to outnumber the live ones and are packed.
+    // 1100 erased, two a step: the erased entities come to outnumber the live ones, yet every
+    // one of them stays in its slot while a step can bring it back.
     for (std::size_t i = 0; i < 1100; i += 2) {
         const Document::Step pair(doc);
         doc.Erase(ids[i * 18 / 10]);

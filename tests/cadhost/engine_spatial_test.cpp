@@ -167,6 +167,39 @@ TEST(CrossingSelection, PointWindowsOnVerticesAndAfterEditsMatchBruteForce)
     }
 }
 
+TEST(CrossingSelection, ErasedEntitiesHiddenAcrossIndexBuildsAreFoundAgainOnceBroughtBack)
+{
+    std::mt19937 rng(11);
+    Document doc("Drawing1.dxf");
+    FillRandom(doc, rng, 3000, 500.0);
+    doc.SelectCrossing(Box2{0, 0, 1, 1});   // build the index, then erase behind it
+    auto matchesBruteForce = [&](const char* when) {
+        std::uniform_real_distribution<double> coord(-20, 520), side(0, 40);
+        for (int q = 0; q < 60; ++q) {
+            const double x = coord(rng), y = coord(rng), w = side(rng), h = side(rng);
+            ASSERT_EQ(doc.SelectCrossing(Box2{x, y, x + w, y + h}), BruteCrossing(doc, QRectF(x, y, w, h)))
+                << when << ", window " << x << "," << y << " " << w << "x" << h;
+        }
+        cadhost::test::ExpectDocumentConsistent(doc);
+    };
+    SelectionSet& set = doc.AddSelectionSet("tempss");
+    set.Select(kSelectCrossing, Point3{100, 100, 0}, Point3{400, 400, 0});
+    const std::size_t erased = std::size_t(set.Count());
+    ASSERT_GT(erased, 500u);
+    set.Erase();
+    matchesBruteForce("erased, index standing");
+    // A line far out grows the extents: the index is built again while the erased ones are hidden.
+    doc.AddLine({-3000, -3000, 0}, {-2990, -2990, 0});
+    matchesBruteForce("index built again around the hidden ones");
+    ASSERT_TRUE(doc.Undo());   // the far line
+    ASSERT_TRUE(doc.Undo());   // the erase
+    EXPECT_EQ(doc.EntityCount(), 3000u);
+    matchesBruteForce("brought back after the index was built without them");
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.EntityCount(), 3000u - erased);
+    matchesBruteForce("erased again");
+}
+
 namespace {
 
 // Every snap candidate of the drawing by brute force: points, vertices, pairwise crossings.

@@ -11,7 +11,6 @@
 #include "cadhost/engine/DxfOutline.h"
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/EngineError.h"
-#include "cadhost/engine/LargePages.h"
 
 namespace cadhost {
 
@@ -94,16 +93,20 @@ void SelectionSet::Select(int mode, const std::optional<Point3>& corner1, const 
 
 void SelectionSet::Erase()
 {
+    // Every entity stays in its slot, flagged as erased; the step names runs of slots.
     const Document::Step step(*m_doc);
-    for (ObjectId id : m_items)
-        if (m_doc->Find(id))
-            m_doc->EraseQuietly(id);
-    const bool any = !m_items.empty();
-    m_items.clear();
-    if (any) {
-        m_doc->CompactIfSparse();
-        m_doc->Changed();
+    for (ObjectId id : m_items) {
+        const std::int64_t slot = m_doc->m_store.LiveSlotOf(id);
+        if (slot < 0)
+            continue;
+        m_doc->EraseSlot(std::uint32_t(slot));
+        m_doc->RecordRun(Revert::Kind::Unerase, std::uint32_t(slot));
     }
+    const bool held = !m_items.empty();
+    m_items.clear();
+    m_items.shrink_to_fit();
+    if (held)
+        m_doc->Changed();
 }
 
 // ---------------------------------------------------------------- Document
@@ -131,6 +134,7 @@ void Document::SetFileName(const QString& fullPath)
 
 void Document::Changed()
 {
+    CompactIfSparse();
     ++m_revision;
     for (auto& [token, listener] : m_listeners)
         listener(*this);
@@ -176,22 +180,17 @@ ObjectId Document::Insert(Entity&& e, const std::optional<Box2>& given)
     else
         m_nextHandle = std::max(m_nextHandle, e.handle + 1);
     const Box2 bounds = given ? *given : Bounds(e);
-    const auto slot = std::uint32_t(m_slots.size());
-    m_ids.push_back(e.id);   // ids only grow, so the list stays sorted
-    m_slots.push_back(std::move(e));
-    ++m_liveCount;
+    const ObjectId id = e.id;
+    const std::uint32_t slot = m_store.Append(std::move(e));   // ids only grow: the store stays sorted
     m_index.Insert(slot, bounds);
     Touch(slot);
-    Revert revert;
-    revert.kind = Revert::Kind::Remove;
-    revert.id = m_slots.back().id;
-    Record(std::move(revert));
+    RecordRun(Revert::Kind::Erase, slot);
     // Known extents grow by the new entity instead of being gathered again from every entity: a
     // drawing built entity by entity stays linear in its size.
     if (m_extentsKnown)
         m_extents.Add(bounds);
     Changed();
-    return m_slots.back().id;
+    return id;
 }
 
 ObjectId Document::AddLine(const Point3& start, const Point3& end)
@@ -276,25 +275,14 @@ ObjectId Document::AddEntity(Entity entity, const std::optional<Box2>& bounds)
 
 void Document::Reserve(std::size_t count)
 {
-    m_slots.reserve(m_slots.size() + count);
-    AdviseLargePages(m_slots.data(), m_slots.capacity() * sizeof(Entity));
-    m_ids.reserve(m_ids.size() + count);
-    m_index.Reserve(m_slots.size() + count);
+    m_store.Reserve(count);
+    m_index.Reserve(m_store.Size() + count);
 }
 
 const Entity* Document::Find(ObjectId id) const
 {
-    const std::int64_t slot = SlotOf(id);
-    return slot < 0 ? nullptr : &m_slots[std::size_t(slot)];
-}
-
-std::int64_t Document::SlotOf(ObjectId id) const
-{
-    const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), id);
-    if (it == m_ids.end() || *it != id)
-        return -1;
-    const std::int64_t slot = it - m_ids.begin();
-    return m_slots[std::size_t(slot)].id == id ? slot : -1;
+    const std::int64_t slot = m_store.LiveSlotOf(id);
+    return slot < 0 ? nullptr : &m_store.At(std::size_t(slot));
 }
 
 const Entity& Document::Get(ObjectId id) const
@@ -307,7 +295,7 @@ const Entity& Document::Get(ObjectId id) const
 Entity& Document::Mutable(ObjectId id)
 {
     Entity& e = const_cast<Entity&>(Get(id));
-    Touch(std::uint32_t(&e - m_slots.data()));
+    Touch(std::uint32_t(m_store.SlotOfEntity(e)));
     return e;
 }
 
@@ -335,105 +323,65 @@ bool Document::ChangedSince(std::uint64_t revision, std::vector<std::uint32_t>& 
 
 void Document::ForEachEntity(const std::function<void(const Entity&)>& visit) const
 {
-    for (const Entity& e : m_slots)
-        if (e.id != 0)
-            visit(e);
+    m_store.ForEachLive(visit);
 }
 
 void Document::ForEachEntityIn(const Box2& box, const std::function<void(const Entity&)>& visit) const
 {
     m_index.Query(box, [&](std::uint32_t slot) {
-        visit(m_slots[slot]);
+        visit(m_store.At(slot));
         return true;
     });
 }
 
-Entity Document::TakeOut(ObjectId id)
+void Document::EraseSlot(std::uint32_t slot)
 {
-    const std::int64_t found = SlotOf(id);
-    if (found < 0)
-        throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
-    const auto slot = std::uint32_t(found);
-    ExtentsLose(Bounds(m_slots[slot]));
-    m_index.Remove(slot);
+    ExtentsLose(m_index.BoxOf(slot));
+    m_index.Hide(slot);
+    m_store.Erase(slot);
     Touch(slot);
-    Entity taken = std::move(m_slots[slot]);
-    m_slots[slot] = Entity{};
-    m_slots[slot].id = 0;
-    --m_liveCount;
-    return taken;
+}
+
+void Document::UneraseSlot(std::uint32_t slot)
+{
+    m_store.Unerase(slot);
+    m_index.Show(slot);
+    Touch(slot);
+    if (m_extentsKnown)
+        m_extents.Add(m_index.BoxOf(slot));
 }
 
 void Document::EraseQuietly(ObjectId id)
 {
-    Revert revert;
-    revert.kind = Revert::Kind::Restore;
-    revert.entity = std::make_unique<Entity>(TakeOut(id));
-    Record(std::move(revert));
+    const std::int64_t slot = m_store.LiveSlotOf(id);
+    if (slot < 0)
+        throw EngineError(ErrorKind::Deleted, QStringLiteral("The object %1 has been erased.").arg(id));
+    EraseSlot(std::uint32_t(slot));
+    RecordRun(Revert::Kind::Unerase, std::uint32_t(slot));
 }
 
 void Document::Erase(ObjectId id)
 {
     EraseQuietly(id);
-    CompactIfSparse();
     Changed();
 }
 
-// Drawings that are erased and redrawn again and again would keep the erased slots forever:
-// once the erased slots no step can bring back outnumber the live entities, they are packed
-// (creation order kept) and the index rebuilt. The slots of entities a step of undo or redo
-// restores stay, so that restoring puts each back in its own slot without moving any other.
+// Drawings that are erased and redrawn again and again would keep the slots of entities nothing
+// can bring back forever: once those outnumber the others, they are packed (creation order kept)
+// and the index built again. Entities a step can bring back keep their slots (packing only moves
+// them down, runs of slots stay runs), so undo and redo never move any other entity.
 void Document::CompactIfSparse()
 {
-    const std::size_t dead = m_slots.size() - m_liveCount;
-    auto worthPacking = [&](std::size_t kept) {
-        return dead >= kept && dead - kept >= std::max({std::size_t(1024), m_liveCount, kept});
-    };
-    if (!worthPacking(m_keptEmptySlots))
+    const std::size_t empty = m_store.EmptyCount();
+    if (empty < std::max<std::size_t>(1024, m_store.LiveCount() + m_store.ErasedCount()))
         return;
-    const std::unordered_set<ObjectId> restorable = RestorableIds();
-    m_keptEmptySlots = restorable.size();   // every one of them is an erased slot
-    if (!worthPacking(m_keptEmptySlots))
-        return;
-    std::vector<Entity> kept;
-    std::vector<ObjectId> keptIds;
-    std::vector<Box2> keptBoxes;
-    kept.reserve(m_liveCount + restorable.size());
-    keptIds.reserve(m_liveCount + restorable.size());
-    keptBoxes.reserve(m_liveCount + restorable.size());
-    for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
-        if (m_slots[slot].id != 0) {
-            kept.push_back(std::move(m_slots[slot]));
-            keptIds.push_back(m_ids[slot]);
-            keptBoxes.push_back(m_index.BoxOf(std::uint32_t(slot)));
-        } else if (restorable.count(m_ids[slot])) {
-            kept.emplace_back().id = 0;
-            keptIds.push_back(m_ids[slot]);
-            keptBoxes.emplace_back();
-        }
-    }
-    m_slots = std::move(kept);
-    m_ids = std::move(keptIds);
+    // Every entity keeps the extents it had: nothing is computed again.
+    m_store.Pack([&](std::uint32_t from, std::uint32_t to) { m_index.MoveSlot(from, to); });
+    m_index.Truncate(m_store.Size());
     // Every slot may have moved: views gather the drawing again.
     m_journal.clear();
     m_journalFrom = m_revision + 1;
-    // Every entity keeps the extents it had: nothing is computed again.
-    m_index.Clear();
-    for (std::uint32_t slot = 0; slot < m_slots.size(); ++slot)
-        if (m_slots[slot].id != 0)
-            m_index.Insert(slot, keptBoxes[slot]);
     ++m_indexRebuilds;
-}
-
-std::unordered_set<ObjectId> Document::RestorableIds() const
-{
-    std::unordered_set<ObjectId> ids;
-    for (const auto* history : {&m_undo, &m_redo})
-        for (const UndoStep& step : *history)
-            for (const Revert& revert : step)
-                if (revert.kind == Revert::Kind::Restore)
-                    ids.insert(revert.entity->id);
-    return ids;
 }
 
 Box2 Document::Extents() const
@@ -457,13 +405,6 @@ void Document::ExtentsLose(const Box2& bounds)
         m_extentsKnown = false;
 }
 
-std::int64_t Document::SlotOfEntity(const Entity& e) const
-{
-    if (m_slots.empty() || &e < m_slots.data() || &e >= m_slots.data() + m_slots.size())
-        return -1;
-    return &e - m_slots.data();
-}
-
 const DxfBlocks& Document::Blocks() const
 {
     static const DxfBlocks none;
@@ -473,7 +414,7 @@ const DxfBlocks& Document::Blocks() const
 Box2 Document::Bounds(const Entity& e) const
 {
     // The index holds the extents of every entity of the document as it was put in.
-    if (const std::int64_t slot = SlotOfEntity(e); slot >= 0)
+    if (const std::int64_t slot = m_store.SlotOfEntity(e); slot >= 0)
         return m_index.BoxOf(std::uint32_t(slot));
     if (e.kind != EntityKind::Other)
         return EntityBounds(e);
@@ -489,7 +430,7 @@ std::vector<Point3> Document::Outline(const Entity& e) const
     if (e.Record().empty())
         return {};
     // One of this document without extents is one whose values are no numbers: not drawn.
-    if (const std::int64_t slot = SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
+    if (const std::int64_t slot = m_store.SlotOfEntity(e); slot >= 0 && m_index.BoxOf(std::uint32_t(slot)).IsEmpty())
         return {};
     return OutlineOf(ParseRecord(e.Record()), Blocks());
 }
@@ -512,7 +453,7 @@ std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
 {
     std::vector<std::uint32_t> hits;
     m_index.Query(window, [&](std::uint32_t slot) {
-        if (CrossesWindow(m_slots[slot], window))
+        if (CrossesWindow(m_store.At(slot), window))
             hits.push_back(slot);
         return true;
     });
@@ -520,7 +461,7 @@ std::vector<ObjectId> Document::SelectCrossing(const Box2& window) const
     std::vector<ObjectId> ids;
     ids.reserve(hits.size());
     for (std::uint32_t s : hits)
-        ids.push_back(m_slots[s].id);
+        ids.push_back(m_store.IdAt(s));
     return ids;
 }
 
@@ -529,7 +470,7 @@ void Document::Reindex(std::uint32_t slot)
     // A kind kept by its record changes no geometry here: it keeps its extents. Another entity
     // changed in place: its old extent is not known any more.
     m_extentsKnown = false;
-    const Entity& e = m_slots[slot];
+    const Entity& e = m_store.At(slot);
     const Box2 bounds = e.kind == EntityKind::Other ? m_index.BoxOf(slot) : EntityBounds(e);
     m_index.Insert(slot, bounds);
 }
@@ -559,7 +500,7 @@ void Document::SetTextAlignment(ObjectId id, int alignment)
         e.alignmentPoint = e.points[0];
     e.alignment = alignment;
     PlaceInsertion(e);
-    Reindex(std::uint32_t(SlotOf(id)));
+    Reindex(std::uint32_t(m_store.SlotOf(id)));
     Changed();
 }
 
@@ -573,7 +514,7 @@ void Document::SetTextAlignmentPoint(ObjectId id, const Point3& point)
     RecordReplace(e);
     e.alignmentPoint = point;
     PlaceInsertion(e);
-    Reindex(std::uint32_t(SlotOf(id)));
+    Reindex(std::uint32_t(m_store.SlotOf(id)));
     Changed();
 }
 
@@ -586,7 +527,7 @@ void Document::SetTextRotation(ObjectId id, double radians)
     RecordReplace(e);
     e.rotation = radians;
     PlaceInsertion(e);
-    Reindex(std::uint32_t(SlotOf(id)));
+    Reindex(std::uint32_t(m_store.SlotOf(id)));
     Changed();
 }
 
@@ -598,7 +539,7 @@ void Document::SetTextHeight(ObjectId id, double height)
     RecordReplace(e);
     e.height = height;
     PlaceInsertion(e);
-    Reindex(std::uint32_t(SlotOf(id)));
+    Reindex(std::uint32_t(m_store.SlotOf(id)));
     Changed();
 }
 
@@ -609,7 +550,7 @@ void Document::SetTextString(ObjectId id, const QString& text)
     RecordReplace(e);
     e.text = text;
     PlaceInsertion(e);
-    Reindex(std::uint32_t(SlotOf(id)));
+    Reindex(std::uint32_t(m_store.SlotOf(id)));
     Changed();
 }
 
@@ -645,9 +586,7 @@ Layer& Document::AddLayer(const QString& name)
 std::size_t Document::EntitiesOnLayer(const QString& name) const
 {
     std::size_t n = 0;
-    for (const Entity& e : m_slots)
-        if (e.id != 0 && e.layer.compare(name, Qt::CaseInsensitive) == 0)
-            ++n;
+    m_store.ForEachLive([&](const Entity& e) { n += e.layer.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0; });
     return n;
 }
 
@@ -729,14 +668,14 @@ void Document::SetActiveLayer(const QString& name)
 void Document::LoadLinetype(const QString& name, const QString& fileName)
 {
     // The table is recorded as it was only once the line type has loaded.
-    const std::shared_ptr<const Tables> before = SnapshotTables();
+    const std::shared_ptr<const DrawingTables> before = SnapshotTables();
     m_linetypes.Load(name, fileName);
-    if (!m_replaying && !(m_stepOpen && m_tablesRecorded)) {
+    if (m_history.Recording() && !m_history.TablesRecorded()) {
         Revert revert;
         revert.kind = Revert::Kind::Tables;
         revert.tables = before;
-        Record(std::move(revert));
-        m_tablesRecorded = m_stepDepth > 0;
+        m_history.Record(std::move(revert));
+        m_history.NoteTablesRecorded();
     }
     Changed();
 }
@@ -827,102 +766,91 @@ void Document::DeleteSelectionSet(const QString& name)
 
 // ---- undo
 
-void Document::BeginStep()
+void Document::RecordRun(Revert::Kind kind, std::uint32_t slot)
 {
-    if (m_stepDepth++ == 0) {
-        m_stepOpen = false;
-        m_tablesRecorded = false;
-    }
-}
-
-void Document::EndStep()
-{
-    Q_ASSERT(m_stepDepth > 0);
-    if (--m_stepDepth == 0) {
-        m_stepOpen = false;
-        m_tablesRecorded = false;
-    }
-}
-
-void Document::Record(Revert revert)
-{
-    if (m_replaying)
+    if (!m_history.Recording())
         return;
-    m_redo.clear();
-    if (m_stepDepth > 0 && m_stepOpen) {
-        m_undo.back().push_back(std::move(revert));
+    const ObjectId id = m_store.IdAt(slot);
+    if (Revert* open = m_history.OpenRecord();
+        open && open->kind == kind && slot > 0 && m_store.IdAt(slot - 1) == open->last) {
+        open->last = id;
+        ++open->count;
         return;
     }
-    m_undo.emplace_back();
-    m_undo.back().push_back(std::move(revert));
-    m_stepOpen = m_stepDepth > 0;
-    if (m_undo.size() > kMaxUndoSteps)
-        m_undo.pop_front();
+    Revert revert;
+    revert.kind = kind;
+    revert.first = revert.last = id;
+    revert.count = 1;
+    m_history.Record(std::move(revert));
 }
 
 void Document::RecordReplace(Entity& e)
 {
-    if (!m_replaying) {
+    if (m_history.Recording()) {
         Revert revert;
         revert.kind = Revert::Kind::Replace;
         revert.entity = std::make_unique<Entity>(e);
-        Record(std::move(revert));
+        m_history.Record(std::move(revert));
     }
     // Every change of an entity passes here first: its record is written with the change.
     e.edited = true;
 }
 
-std::shared_ptr<const Document::Tables> Document::SnapshotTables() const
+std::shared_ptr<const DrawingTables> Document::SnapshotTables() const
 {
-    return std::make_shared<const Tables>(Tables{m_layers, m_linetypes, m_activeLayer, m_textStyle});
+    return std::make_shared<const DrawingTables>(DrawingTables{m_layers, m_linetypes, m_activeLayer, m_textStyle});
 }
 
 void Document::RecordTables()
 {
-    if (m_replaying || (m_stepOpen && m_tablesRecorded))
+    if (!m_history.Recording() || m_history.TablesRecorded())
         return;
     Revert revert;
     revert.kind = Revert::Kind::Tables;
     revert.tables = SnapshotTables();
-    Record(std::move(revert));
-    m_tablesRecorded = m_stepDepth > 0;
+    m_history.Record(std::move(revert));
+    m_history.NoteTablesRecorded();
 }
 
-void Document::RestoreEntity(Entity entity)
+std::uint32_t Document::RunSlot(const Revert& run, EntityStore::State state) const
 {
-    const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), entity.id);
-    const auto slot = std::size_t(at - m_ids.begin());
-    // Packing keeps the slot of every entity a step can restore.
-    if (at == m_ids.end() || *at != entity.id || m_slots[slot].id != 0)
-        throw EngineError(QStringLiteral("The object %1 cannot be restored: its place in the drawing is gone.").arg(entity.id));
-    const Box2 bounds = Bounds(entity);
-    m_slots[slot] = std::move(entity);
-    m_index.Insert(std::uint32_t(slot), bounds);
-    Touch(std::uint32_t(slot));
-    if (m_extentsKnown)
-        m_extents.Add(bounds);
-    ++m_liveCount;
+    const std::int64_t first = m_store.SlotOf(run.first);
+    const std::size_t end = std::size_t(first) + run.count;
+    // Packing keeps the slots of every entity a step names, in their order.
+    bool whole = first >= 0 && end <= m_store.Size() && m_store.IdAt(end - 1) == run.last;
+    for (std::size_t slot = std::size_t(first); whole && slot < end; ++slot)
+        whole = m_store.StateAt(slot) == state;
+    if (!whole)
+        throw EngineError(QStringLiteral("The objects %1 to %2 cannot be restored: their place in the drawing is gone.")
+                              .arg(run.first).arg(run.last));
+    return std::uint32_t(first);
 }
 
-Document::Revert Document::Apply(Revert&& revert)
+Revert Document::Apply(Revert&& revert)
 {
     Revert inverse;
     switch (revert.kind) {
-    case Revert::Kind::Remove: {
-        inverse.kind = Revert::Kind::Restore;
-        inverse.entity = std::make_unique<Entity>(TakeOut(revert.id));
+    case Revert::Kind::Erase:
+    case Revert::Kind::Unerase: {
+        const bool erase = revert.kind == Revert::Kind::Erase;
+        const std::uint32_t first = RunSlot(revert, erase ? EntityStore::State::Live : EntityStore::State::Erased);
+        for (std::uint32_t slot = first; slot < first + revert.count; ++slot) {
+            if (erase)
+                EraseSlot(slot);
+            else
+                UneraseSlot(slot);
+        }
+        inverse.kind = erase ? Revert::Kind::Unerase : Revert::Kind::Erase;
+        inverse.first = revert.first;
+        inverse.last = revert.last;
+        inverse.count = revert.count;
         break;
     }
-    case Revert::Kind::Restore:
-        inverse.kind = Revert::Kind::Remove;
-        inverse.id = revert.entity->id;
-        RestoreEntity(std::move(*revert.entity));
-        break;
     case Revert::Kind::Replace: {
-        const auto slot = std::uint32_t(SlotOf(revert.entity->id));
+        const auto slot = std::uint32_t(m_store.LiveSlotOf(revert.entity->id));
         inverse.kind = Revert::Kind::Replace;
-        inverse.entity = std::make_unique<Entity>(std::move(m_slots[slot]));
-        m_slots[slot] = std::move(*revert.entity);
+        inverse.entity = std::make_unique<Entity>(std::move(m_store.At(slot)));
+        m_store.At(slot) = std::move(*revert.entity);
         Reindex(slot);
         Touch(slot);
         break;
@@ -939,41 +867,42 @@ Document::Revert Document::Apply(Revert&& revert)
     return inverse;
 }
 
-bool Document::Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to)
+void Document::Forget(const Revert& revert)
 {
-    if (from.empty() || m_stepDepth > 0)
+    // Only an erase's record can bring its entities back: once it is gone, they are let go.
+    if (revert.kind != Revert::Kind::Unerase)
+        return;
+    const std::int64_t first = m_store.SlotOf(revert.first);
+    for (std::size_t slot = std::size_t(std::max<std::int64_t>(first, 0)); first >= 0 && slot < m_store.Size(); ++slot) {
+        m_store.Release(slot);
+        if (m_store.IdAt(slot) == revert.last)
+            break;
+    }
+}
+
+bool Document::Replay(bool undo)
+{
+    const auto apply = [this](Revert&& revert) { return Apply(std::move(revert)); };
+    if (!(undo ? m_history.Undo(apply) : m_history.Redo(apply)))
         return false;
-    UndoStep step = std::move(from.back());
-    from.pop_back();
-    UndoStep inverse;
-    inverse.reserve(step.size());
-    m_replaying = true;
-    for (auto it = step.rbegin(); it != step.rend(); ++it)
-        inverse.push_back(Apply(std::move(*it)));
-    m_replaying = false;
-    to.push_back(std::move(inverse));
-    if (to.size() > kMaxUndoSteps)
-        to.pop_front();
-    CompactIfSparse();
     LayersChanged();
     return true;
 }
 
 bool Document::Undo()
 {
-    return Replay(m_undo, m_redo);
+    return Replay(true);
 }
 
 bool Document::Redo()
 {
-    return Replay(m_redo, m_undo);
+    return Replay(false);
 }
 
 void Document::ClearUndo()
 {
-    m_undo.clear();
-    m_redo.clear();
-    m_keptEmptySlots = 0;
+    m_history.Clear();
+    CompactIfSparse();
 }
 
 } // namespace cadhost

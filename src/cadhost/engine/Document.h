@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 #include <QString>
@@ -16,11 +14,13 @@
 
 #include "cadhost/engine/DxfRecord.h"
 #include "cadhost/engine/Entity.h"
+#include "cadhost/engine/EntityStore.h"
 #include "cadhost/engine/LayerTable.h"
 #include "cadhost/engine/Linetypes.h"
 #include "cadhost/engine/SelectionFilter.h"
 #include "cadhost/engine/SnapModes.h"
 #include "cadhost/engine/SpatialIndex.h"
+#include "cadhost/engine/UndoHistory.h"
 
 namespace cadhost {
 
@@ -40,6 +40,13 @@ struct FontDesc {
 struct TextStyle {
     QString name = QStringLiteral("Standard");
     FontDesc font;
+};
+
+struct DrawingTables {
+    LayerTable layers;
+    LinetypeTable linetypes;
+    QString activeLayer;
+    TextStyle textStyle;
 };
 
 // Selection modes of SelectionSet::Select.
@@ -132,17 +139,17 @@ public:
     const Entity* Find(ObjectId id) const;
     // As Find, but throws EngineError for a missing entity.
     const Entity& Get(ObjectId id) const;
-    std::size_t EntityCount() const { return m_liveCount; }
+    std::size_t EntityCount() const { return m_store.LiveCount(); }
     // Makes room for `count` more entities at once (a file about to be read).
     void Reserve(std::size_t count);
     // Visits every entity in creation order.
     void ForEachEntity(const std::function<void(const Entity&)>& visit) const;
     // The entities by their slot, in creation order (SlotCount() slots, erased ones are null).
     // A slot keeps its entity until the erased slots are packed, which ChangedSince tells.
-    std::uint32_t SlotCount() const { return std::uint32_t(m_slots.size()); }
+    std::uint32_t SlotCount() const { return std::uint32_t(m_store.Size()); }
     const Entity* AtSlot(std::uint32_t slot) const
     {
-        return slot < m_slots.size() && m_slots[slot].id != 0 ? &m_slots[slot] : nullptr;
+        return slot < m_store.Size() && m_store.IsLive(slot) ? &m_store.At(slot) : nullptr;
     }
     // The slots whose entity was added, erased, brought back or changed since the document was
     // at `revision` (a slot may come more than once), for a view that keeps what it drew up to
@@ -227,8 +234,8 @@ public:
     // the text style; not system variables or selection sets) is recorded. The changes between
     // BeginStep and EndStep (nested pairs count as the outer one) make one step; a change
     // outside a step is a step of its own. The last kMaxUndoSteps steps are kept.
-    void BeginStep();
-    void EndStep();
+    void BeginStep() { m_history.BeginStep(); }
+    void EndStep() { m_history.EndStep(); }
     class Step {
     public:
         explicit Step(Document& doc) : m_doc(doc) { m_doc.BeginStep(); }
@@ -239,19 +246,21 @@ public:
     private:
         Document& m_doc;
     };
-    bool CanUndo() const { return !m_undo.empty(); }
-    bool CanRedo() const { return !m_redo.empty(); }
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
     // Reverts the last step, entities keeping their ObjectIDs; false when there is none.
     bool Undo();
     // Makes the last undone step again; a change since the undo forgets what can be redone.
     bool Redo();
     // Forgets every step (a drawing just read from its file starts with none).
     void ClearUndo();
-    static constexpr std::size_t kMaxUndoSteps = 1000;
-    // How many times the whole spatial index was built again from every entity (packing the
-    // erased slots). Undo and redo never do it: an erased entity that a step can bring back
-    // keeps its empty slot, so it returns to its place without moving any other.
+    static constexpr std::size_t kMaxUndoSteps = UndoHistory::kMaxSteps;
+    // How many times the slots were packed and the whole spatial index built again from every
+    // entity. Undo and redo never do it: an erased entity stays in its slot, flagged as erased,
+    // as long as a step can bring it back; only entities nothing can bring back are let go.
     std::size_t IndexRebuilds() const { return m_indexRebuilds; }
+    // Entities erased but kept whole because a step of undo or redo can bring them back.
+    std::size_t ErasedKept() const { return m_store.ErasedCount(); }
 
     // ---- change notification ----
     // Called after every change with the document; returns a token for RemoveListener.
@@ -260,47 +269,32 @@ public:
 
 private:
     friend class SelectionSet;
-    // What reverts one recorded change.
-    struct Tables {
-        LayerTable layers;
-        LinetypeTable linetypes;
-        QString activeLayer;
-        TextStyle textStyle;
-    };
-    // Small, as every added entity records one: only what restores or replaces an entity
-    // carries the entity.
-    struct Revert {
-        enum class Kind { Remove, Restore, Replace, Tables };
-        Kind kind = Kind::Remove;
-        ObjectId id = 0;                   // Remove: the entity to take out
-        std::unique_ptr<Entity> entity;    // Restore, Replace: the entity as it was
-        std::shared_ptr<const Tables> tables;
-    };
-    using UndoStep = std::vector<Revert>;
-    void Record(Revert revert);
+    // Records an entity added or erased, joining the run the open step ended with when the
+    // entity's slot follows it.
+    void RecordRun(Revert::Kind kind, std::uint32_t slot);
     void RecordReplace(Entity& e);
     // Records the tables as they are, before a change of them (once per step).
     void RecordTables();
-    std::shared_ptr<const Tables> SnapshotTables() const;
+    std::shared_ptr<const DrawingTables> SnapshotTables() const;
     // Performs `revert` and returns what reverts it in turn.
     Revert Apply(Revert&& revert);
-    bool Replay(std::deque<UndoStep>& from, std::deque<UndoStep>& to);
-    // Puts an erased entity back with its ObjectID, in its empty slot.
-    void RestoreEntity(Entity entity);
-    // The ObjectIDs of erased entities a step of undo or redo can bring back.
-    std::unordered_set<ObjectId> RestorableIds() const;
+    // A record dropped from the history: the entities only it could bring back are let go.
+    void Forget(const Revert& revert);
+    bool Replay(bool undo);
 
     Entity& Mutable(ObjectId id);
     ObjectId Insert(Entity&& e, const std::optional<Box2>& bounds = std::nullopt);
-    // The slot of an entity held in m_slots, or -1 for a copy held elsewhere.
-    std::int64_t SlotOfEntity(const Entity& e) const;
     void Reindex(std::uint32_t slot);
     // Notes that the entity of the slot changes (ChangedSince).
     void Touch(std::uint32_t slot);
     void Changed();
     void LayersChanged();
-    // Takes the entity out of model space and returns it as it was.
-    Entity TakeOut(ObjectId id);
+    // Flags a live entity erased (it stays in its slot) and takes it out of the index and extents;
+    // the reverse brings it back.
+    void EraseSlot(std::uint32_t slot);
+    void UneraseSlot(std::uint32_t slot);
+    // The first slot of a recorded run, checked to hold the run in the state given.
+    std::uint32_t RunSlot(const Revert& run, EntityStore::State state) const;
     void EraseQuietly(ObjectId id);
     void CompactIfSparse();
     void CheckText(const Entity& e) const;
@@ -315,12 +309,7 @@ private:
     mutable std::uint64_t m_nextHandle = 0x100;
     std::uint64_t m_layerRevision = 0;
 
-    std::vector<Entity> m_slots;                    // creation order; erased slots have id 0
-    std::vector<ObjectId> m_ids;                    // the id each slot was given, ascending
-    // The slot of a live entity, or -1.
-    std::int64_t SlotOf(ObjectId id) const;
-    std::size_t m_liveCount = 0;
-    std::size_t m_keptEmptySlots = 0;   // erased slots the last packing kept for undo
+    EntityStore m_store;
     std::size_t m_indexRebuilds = 0;
     // Slots touched, each with the revision it was touched at; none before m_journalFrom is
     // known. Kept short: once full it starts again from the present revision.
@@ -343,12 +332,7 @@ private:
     std::vector<std::pair<QString, QVariant>> m_variables;
     std::vector<std::unique_ptr<SelectionSet>> m_selectionSets;
     std::vector<std::pair<int, std::function<void(const Document&)>>> m_listeners;
-    std::deque<UndoStep> m_undo;
-    std::deque<UndoStep> m_redo;
-    int m_stepDepth = 0;
-    bool m_stepOpen = false;         // the step begun has its changes in m_undo.back()
-    bool m_tablesRecorded = false;   // the step begun holds the tables as they were
-    bool m_replaying = false;        // undoing or redoing: changes are not recorded
+    UndoHistory m_history{[this](const Revert& revert) { Forget(revert); }};
     int m_nextListener = 1;
 };
 

@@ -67,7 +67,7 @@ std::optional<SnapResult> Document::Snap(const Point3& at, double aperture, int 
     const DxfBlocks& blocks = Blocks();
     std::vector<CurvePiece> pieces;
     m_index.Query(box, [&](std::uint32_t slot) {
-        const Entity& e = m_slots[slot];
+        const Entity& e = m_store.At(slot);
         const Layer* layer = m_layers.Find(e.layer);
         if (layer && !layer->Visible())
             return true;

@@ -10,6 +10,7 @@ namespace cadhost {
 void SpatialIndex::Clear()
 {
     m_boxes.clear();
+    m_hidden.clear();
     m_count = 0;
     m_unbounded.clear();
     m_dirty = true;
@@ -22,13 +23,16 @@ void SpatialIndex::Clear()
 void SpatialIndex::Reserve(std::size_t count)
 {
     m_boxes.reserve(count);
+    m_hidden.reserve(count);
     AdviseLargePages(m_boxes.data(), m_boxes.capacity() * sizeof(Box2));
 }
 
 void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)
 {
-    if (slot >= m_boxes.size())
+    if (slot >= m_boxes.size()) {
         m_boxes.resize(std::size_t(slot) + 1);
+        m_hidden.resize(std::size_t(slot) + 1, kShown);
+    }
     if (!m_boxes[slot].IsEmpty())
         Remove(slot);
     if (box.IsEmpty())
@@ -39,6 +43,11 @@ void SpatialIndex::Insert(std::uint32_t slot, const Box2& box)
         m_unbounded.push_back(slot);
         return;
     }
+    Place(slot, box);
+}
+
+void SpatialIndex::Place(std::uint32_t slot, const Box2& box)
+{
     if (m_dirty)
         return;
     const bool inside = box.minX >= m_extents.minX && box.maxX <= m_extents.maxX
@@ -55,16 +64,69 @@ void SpatialIndex::Remove(std::uint32_t slot)
     if (slot < m_boxes.size() && !m_boxes[slot].IsEmpty()) {
         if (!m_boxes[slot].IsBounded())
             std::erase(m_unbounded, slot);
+        if (m_hidden[slot] == kShown)
+            --m_count;
         m_boxes[slot] = Box2{};
+        m_hidden[slot] = kShown;
+    }
+}
+
+void SpatialIndex::Hide(std::uint32_t slot)
+{
+    if (slot < m_boxes.size() && Shown(slot)) {
+        m_hidden[slot] = kHiddenInGrid;
         --m_count;
     }
+}
+
+void SpatialIndex::Show(std::uint32_t slot)
+{
+    if (slot >= m_boxes.size() || m_hidden[slot] == kShown)
+        return;
+    const bool outside = m_hidden[slot] == kHiddenOutside;
+    m_hidden[slot] = kShown;
+    ++m_count;
+    // A slot hidden since the grid was built still sits in its cells; one without bounds sits
+    // in the list of those, hidden or not.
+    if (outside && m_boxes[slot].IsBounded())
+        Place(slot, m_boxes[slot]);
+}
+
+void SpatialIndex::MoveSlot(std::uint32_t from, std::uint32_t to)
+{
+    m_boxes[to] = m_boxes[from];
+    m_hidden[to] = m_hidden[from];
+}
+
+void SpatialIndex::Truncate(std::size_t count)
+{
+    if (count < m_boxes.size()) {
+        m_boxes.resize(count);
+        m_hidden.resize(count);
+        m_boxes.shrink_to_fit();
+        m_hidden.shrink_to_fit();
+    }
+    m_count = 0;
+    m_unbounded.clear();
+    for (std::size_t s = 0; s < m_boxes.size(); ++s) {
+        m_count += Shown(s) ? 1 : 0;
+        if (!m_boxes[s].IsEmpty() && !m_boxes[s].IsBounded())
+            m_unbounded.push_back(std::uint32_t(s));
+    }
+    m_dirty = true;
+    m_levels.clear();
+    m_pending.clear();
+    m_pendingCount = 0;
+    m_mark.clear();
+    m_mark.shrink_to_fit();
 }
 
 Box2 SpatialIndex::Extents() const
 {
     Box2 all;
-    for (const Box2& b : m_boxes)
-        all.Add(b);
+    for (std::size_t s = 0; s < m_boxes.size(); ++s)
+        if (m_hidden[s] == kShown)
+            all.Add(m_boxes[s]);
     return all;
 }
 
@@ -114,9 +176,14 @@ void SpatialIndex::Rebuild() const
     m_mark.assign(m_boxes.size(), 0);
     m_stamp = 0;
 
+    // Hidden slots are left out of the grid until they are shown again.
+    for (std::uint8_t& h : m_hidden)
+        if (h == kHiddenInGrid)
+            h = kHiddenOutside;
     Box2 ext;
-    for (const Box2& b : m_boxes)
-        ext.Add(b);
+    for (std::size_t s = 0; s < m_boxes.size(); ++s)
+        if (m_hidden[s] == kShown)
+            ext.Add(m_boxes[s]);
     if (ext.IsEmpty())
         ext = Box2{0, 0, 1, 1};
     // A margin so that drawing on near the edges does not force a rebuild at once.
@@ -126,7 +193,10 @@ void SpatialIndex::Rebuild() const
     const double w = m_extents.Width(), h = m_extents.Height();
 
     // Finest cell: about one item per cell, at most 4M cells.
-    const double n = double(std::max<std::size_t>(m_count - m_unbounded.size(), 1));
+    std::size_t unbounded = 0;
+    for (std::uint32_t s : m_unbounded)
+        unbounded += m_hidden[s] == kShown ? 1 : 0;
+    const double n = double(std::max<std::size_t>(m_count - unbounded, 1));
     double cell = std::sqrt(w * h / n);
     cell = std::max(cell, std::sqrt(w * h / 4.0e6));
     for (;;) {
@@ -146,7 +216,7 @@ void SpatialIndex::Rebuild() const
         level.start.assign(std::size_t(level.cols) * std::size_t(level.rows) + 1, 0);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (!b.IsBounded())
+        if (!Shown(s) || !b.IsBounded())
             continue;
         const int k = LevelFor(b);
         levelOf[s] = std::uint8_t(k);
@@ -167,7 +237,7 @@ void SpatialIndex::Rebuild() const
         fill[k].assign(m_levels[k].start.begin(), m_levels[k].start.end() - 1);
     for (std::size_t s = 0; s < m_boxes.size(); ++s) {
         const Box2& b = m_boxes[s];
-        if (!b.IsBounded())
+        if (!Shown(s) || !b.IsBounded())
             continue;
         const int k = levelOf[s];
         Level& level = m_levels[std::size_t(k)];
@@ -187,7 +257,7 @@ void SpatialIndex::Query(const Box2& box, const std::function<bool(std::uint32_t
         Rebuild();
     // The items without bounds first: they meet boxes anywhere, also beyond the grid.
     for (std::size_t i = 0; i < m_unbounded.size(); ++i)
-        if (m_boxes[m_unbounded[i]].Intersects(box) && !visit(m_unbounded[i]))
+        if (m_hidden[m_unbounded[i]] == kShown && m_boxes[m_unbounded[i]].Intersects(box) && !visit(m_unbounded[i]))
             return;
     if (!box.Intersects(m_extents))
         return;
@@ -201,7 +271,7 @@ void SpatialIndex::Query(const Box2& box, const std::function<bool(std::uint32_t
         if (m_mark[s] == m_stamp)
             return true;
         m_mark[s] = m_stamp;
-        return !m_boxes[s].Intersects(box) || visit(s);
+        return m_hidden[s] != kShown || !m_boxes[s].Intersects(box) || visit(s);
     };
     for (std::size_t k = 0; k < m_levels.size(); ++k) {
         const Level& level = m_levels[k];
