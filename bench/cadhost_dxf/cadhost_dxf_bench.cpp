@@ -24,6 +24,7 @@
 
 #include "cadhost/engine/Document.h"
 #include "cadhost/engine/DxfFile.h"
+#include "cadhost/engine/LargePages.h"
 #include "cadhost/ui/DrawingRenderer.h"
 #include "cadhost/ui/DrawingView.h"
 
@@ -85,8 +86,10 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char** argv, char** envp)
 {
+    // The drawing is opened as the host opens it: with the C library's large pages.
+    cadhost::StartWithLargePages(argv, envp);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int count = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 1000000;

@@ -287,3 +287,57 @@ TEST(CadhostConnections, CallersPastTheCapAreRefusedAndTheHostListensOnWhenTheyL
     host.kill();
     host.waitForFinished(5000);
 }
+
+// The host starts itself again with the C library's large pages switched on, keeping whatever
+// tunables the engineer gave it, and leaves the switch alone when the engineer set it.
+TEST(CadhostProgram, RunsWithLargePagesAndKeepsTheEngineersOwnTunables)
+{
+    const auto tunablesOfAHostStartedWith = [](const QString& given) -> QByteArray {
+        QTemporaryDir dir;
+        if (!dir.isValid())
+            return "no temporary folder";
+        const QString path = dir.filePath(QStringLiteral("host"));
+        QProcessEnvironment environment = Headless();
+        environment.remove(QStringLiteral("GLIBC_TUNABLES"));
+        if (!given.isNull())
+            environment.insert(QStringLiteral("GLIBC_TUNABLES"), given);
+        QProcess host;
+        host.setProcessEnvironment(environment);
+        host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        host.start(HostProgramPath(), {QStringLiteral("--headless"), QStringLiteral("--second-instance"), QStringLiteral("--socket"), path});
+        if (!host.waitForStarted(10000))
+            return "not started";
+        const QDeadlineTimer up(30000);
+        bool listening = false;
+        while (!listening && !up.hasExpired() && host.state() == QProcess::Running) {
+            QLocalSocket probe;
+            probe.connectToServer(path);
+            listening = probe.waitForConnected(200);
+            if (!listening)
+                host.waitForFinished(20);
+        }
+        // The process that listens is the one started (a restart keeps its process id).
+        QByteArray tunables = listening ? QByteArray("unset") : QByteArray("not listening");
+        const QByteArray environ = Contents(QStringLiteral("/proc/%1/environ").arg(host.processId()));
+        // The C library reads its tunables in place, ending each at its colon: the pieces that
+        // follow the variable are joined again.
+        bool inTunables = false;
+        for (const QByteArray& entry : environ.split('\0')) {
+            if (entry.startsWith("GLIBC_TUNABLES=")) {
+                tunables = entry.mid(int(std::strlen("GLIBC_TUNABLES=")));
+                inTunables = true;
+            } else if (inTunables && entry.startsWith("glibc.")) {
+                tunables += ':' + entry;
+            } else {
+                inTunables = false;
+            }
+        }
+        host.kill();
+        host.waitForFinished(5000);
+        return tunables;
+    };
+    EXPECT_EQ(tunablesOfAHostStartedWith(QString()), QByteArray("glibc.malloc.hugetlb=1"));
+    EXPECT_EQ(tunablesOfAHostStartedWith(QStringLiteral("glibc.malloc.arena_max=2")),
+              QByteArray("glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"));
+    EXPECT_EQ(tunablesOfAHostStartedWith(QStringLiteral("glibc.malloc.hugetlb=0")), QByteArray("glibc.malloc.hugetlb=0"));
+}

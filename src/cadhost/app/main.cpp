@@ -8,13 +8,15 @@
 #include "cadhost/server/AutomationServer.h"
 #include "cadhost/server/AutomationStart.h"
 #include "cadhost/engine/EngineError.h"
+#include "cadhost/engine/LargePages.h"
 #include "cadhost/ui/HostOptions.h"
 #include "cadhost/ui/HostWindow.h"
 #include "cadhost/engine/Linetypes.h"
 #include "cadhost/app/WindowFrontEnd.h"
 
-int main(int argc, char** argv)
+int main(int argc, char** argv, char** envp)
 {
+    cadhost::StartWithLargePages(argv, envp);
     // Options that need no window (help, a wrong argument) are answered before Qt looks for a
     // display; a headless host needs none either: it takes the offscreen platform.
     cadhost::HostOptions options;
