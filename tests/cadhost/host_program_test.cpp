@@ -211,6 +211,24 @@ private:
     ardela::cad::MessageReader m_reader;
 };
 
+// Starts a headless host of its own on `path` and waits until it listens there.
+bool StartListening(QProcess& host, const QString& path)
+{
+    host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    host.start(HostProgramPath(), {QStringLiteral("--headless"), QStringLiteral("--second-instance"), QStringLiteral("--socket"), path});
+    if (!host.waitForStarted(10000))
+        return false;
+    const QDeadlineTimer up(30000);
+    while (!up.hasExpired() && host.state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        if (probe.waitForConnected(200))
+            return true;
+        host.waitForFinished(20);
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(CadhostConnections, CallersPastTheCapAreRefusedAndTheHostListensOnWhenTheyLeave)
@@ -224,19 +242,7 @@ TEST(CadhostConnections, CallersPastTheCapAreRefusedAndTheHostListensOnWhenTheyL
         const rlimit limit{64, 64};
         ::setrlimit(RLIMIT_NOFILE, &limit);
     });
-    host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    host.start(HostProgramPath(), {QStringLiteral("--headless"), QStringLiteral("--second-instance"), QStringLiteral("--socket"), path});
-    ASSERT_TRUE(host.waitForStarted(10000));
-    const QDeadlineTimer up(30000);
-    bool listening = false;
-    while (!listening && !up.hasExpired() && host.state() == QProcess::Running) {
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        listening = probe.waitForConnected(200);
-        if (!listening)
-            host.waitForFinished(20);
-    }
-    ASSERT_TRUE(listening);
+    ASSERT_TRUE(StartListening(host, path));
 
     // Far more callers than it has descriptors for.
     std::vector<std::unique_ptr<Caller>> callers;
@@ -303,21 +309,10 @@ TEST(CadhostProgram, RunsWithLargePagesAndKeepsTheEngineersOwnTunables)
             environment.insert(QStringLiteral("GLIBC_TUNABLES"), given);
         QProcess host;
         host.setProcessEnvironment(environment);
-        host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        host.start(HostProgramPath(), {QStringLiteral("--headless"), QStringLiteral("--second-instance"), QStringLiteral("--socket"), path});
-        if (!host.waitForStarted(10000))
-            return "not started";
-        const QDeadlineTimer up(30000);
-        bool listening = false;
-        while (!listening && !up.hasExpired() && host.state() == QProcess::Running) {
-            QLocalSocket probe;
-            probe.connectToServer(path);
-            listening = probe.waitForConnected(200);
-            if (!listening)
-                host.waitForFinished(20);
-        }
         // The process that listens is the one started (a restart keeps its process id).
-        QByteArray tunables = listening ? QByteArray("unset") : QByteArray("not listening");
+        if (!StartListening(host, path))
+            return "not listening";
+        QByteArray tunables = "unset";
         const QByteArray environ = Contents(QStringLiteral("/proc/%1/environ").arg(host.processId()));
         // The C library reads its tunables in place, ending each at its colon: the pieces that
         // follow the variable are joined again.
