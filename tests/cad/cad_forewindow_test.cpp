@@ -85,8 +85,9 @@ int ProbeAsOtherUser(const QString& path, uid_t uid)
             ::_exit(2);
         if (::write(fd, framed.constData(), size_t(framed.size())) < 0)
             ::_exit(0);
+        // Generous: on a loaded machine the server's event loop may take seconds to come round.
         pollfd wait{fd, POLLIN, 0};
-        if (::poll(&wait, 1, 10000) <= 0)
+        if (::poll(&wait, 1, 60000) <= 0)
             ::_exit(4);
         char byte = 0;
         ::_exit(::read(fd, &byte, 1) > 0 ? 1 : 0);
@@ -94,7 +95,7 @@ int ProbeAsOtherUser(const QString& path, uid_t uid)
     int status = 0;
     QElapsedTimer waited;
     waited.start();
-    while (::waitpid(child, &status, WNOHANG) == 0 && waited.elapsed() < 20000)
+    while (::waitpid(child, &status, WNOHANG) == 0 && waited.elapsed() < 90000)
         QTest::qWait(20);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
