@@ -5,7 +5,7 @@ namespace ardela::stress {
 
 CholmodSession::CholmodSession()
 {
-    cholmod_l_start(&common);
+    cholmod_start(&common);
     common.print = 0;
     common.error_handler = nullptr;
     common.supernodal = CHOLMOD_SUPERNODAL;
@@ -18,8 +18,8 @@ CholmodSession::CholmodSession()
 CholmodSession::~CholmodSession()
 {
     if (factor)
-        cholmod_l_free_factor(&factor, &common);
-    cholmod_l_finish(&common);
+        cholmod_free_factor(&factor, &common);
+    cholmod_finish(&common);
 }
 
 void CholmodSession::Analyze(const SparseLower& K)
@@ -28,7 +28,7 @@ void CholmodSession::Analyze(const SparseLower& K)
     cholmod_sparse A = View(K);
     A.x = nullptr;
     A.xtype = CHOLMOD_PATTERN;
-    factor = cholmod_l_analyze_p(&A, nullptr, nullptr, 0, &common);
+    factor = cholmod_analyze_p(&A, nullptr, nullptr, 0, &common);
 }
 
 cholmod_sparse CholmodSession::View(const SparseLower& K)
@@ -41,7 +41,7 @@ cholmod_sparse CholmodSession::View(const SparseLower& K)
     A.i = const_cast<Index*>(K.row.data());
     A.x = const_cast<double*>(K.value.data());
     A.stype = -1;
-    A.itype = CHOLMOD_LONG;
+    A.itype = CHOLMOD_INT;
     A.xtype = CHOLMOD_REAL;
     A.dtype = CHOLMOD_DOUBLE;
     A.sorted = 1;

@@ -465,12 +465,12 @@ public:
         cholmod_sparse A = CholmodSession::View(K);
         m_session.Analyze(K);
         CheckStatus();
-        cholmod_l_factorize(&A, m_session.factor, &m_session.common);
+        cholmod_factorize(&A, m_session.factor, &m_session.common);
         if (m_session.common.status == CHOLMOD_NOT_POSDEF || m_session.factor->minor < m_session.factor->n)
             throw InputError(FreeToMove());
         CheckStatus();
         // A mechanism that rounding keeps barely positive shows as a vanishing pivot.
-        const double rcond = cholmod_l_rcond(m_session.factor, &m_session.common);
+        const double rcond = cholmod_rcond(m_session.factor, &m_session.common);
         if (!(rcond > 1e-13))
             throw InputError(FreeToMove());
         m_entries = static_cast<std::int64_t>(m_session.common.lnz);
@@ -487,13 +487,13 @@ public:
         B.x = b.data();
         B.xtype = CHOLMOD_REAL;
         B.dtype = CHOLMOD_DOUBLE;
-        cholmod_dense* X = cholmod_l_solve(CHOLMOD_A, m_factor, &B, &m_common);
+        cholmod_dense* X = cholmod_solve(CHOLMOD_A, m_factor, &B, &m_common);
         if (!X) {
             CheckStatus();
             throw InputError("the sparse solver gave no solution (CHOLMOD status " + std::to_string(m_common.status) + ")");
         }
         std::copy_n(static_cast<const double*>(X->x), b.size(), b.begin());
-        cholmod_l_free_dense(&X, &m_common);
+        cholmod_free_dense(&X, &m_common);
     }
 
     std::int64_t Entries() const { return m_entries; }
@@ -509,6 +509,9 @@ private:
     {
         if (m_common.status == CHOLMOD_OUT_OF_MEMORY)
             throw std::bad_alloc();
+        if (m_common.status == CHOLMOD_TOO_LARGE)
+            throw InputError("the mesh is too large for the sparse solver: its factor would have more than "
+                             "2,147,483,647 entries");
         if (m_common.status < CHOLMOD_OK || !m_factor)
             throw InputError("the sparse solver failed (CHOLMOD status " + std::to_string(m_common.status) + ")");
     }

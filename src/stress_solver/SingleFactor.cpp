@@ -219,20 +219,20 @@ struct SingleFactor::Symbolic : CholmodSession {
     Index Columns(Index s) const { return Super()[s + 1] - Super()[s]; }
     Index RowsBelow(Index s) const { return RowStart()[s + 1] - RowStart()[s] - Columns(s); }
 
-    std::vector<Index> start;  // per supernode, and the total at the end
+    std::vector<std::int64_t> start;  // per supernode, and the total at the end
 
     // Lays out the numbers; answers how many there are (the entries of L).
-    Index LayOut()
+    std::int64_t LayOut()
     {
         start.assign(std::size_t(Supernodes()) + 1, 0);
         for (Index s = 0; s < Supernodes(); ++s)
-            start[std::size_t(s) + 1] = start[std::size_t(s)] + Triangle(Columns(s)) + Columns(s) * RowsBelow(s);
+            start[std::size_t(s) + 1] = start[std::size_t(s)] + Triangle(Columns(s)) + std::int64_t(Columns(s)) * RowsBelow(s);
         return start.back();
     }
 
-    static Index Triangle(Index columns) { return columns * (columns + 1) / 2; }
+    static std::int64_t Triangle(std::int64_t columns) { return columns * (columns + 1) / 2; }
     // Place of the diagonal entry j in a packed lower triangle of `columns` columns.
-    static Index DiagonalAt(Index j, Index columns) { return j * (2 * columns - j + 1) / 2; }
+    static std::int64_t DiagonalAt(std::int64_t j, std::int64_t columns) { return j * (2 * columns - j + 1) / 2; }
 };
 
 // Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
@@ -518,7 +518,7 @@ private:
 
     const Index* m_super;
     const Index* m_pi;
-    const Index* m_start;
+    const std::int64_t* m_start;
     const Index* m_rows;
     const SparseLower& m_K;
     const std::vector<double>& m_scale;
@@ -552,7 +552,7 @@ bool SingleFactor::Analyze(const SparseLower& K)
     if (!sym.factor || sym.common.status < CHOLMOD_OK || !sym.factor->is_super)
         return false;
     // The analysis's workspace is not needed by the numbers: give its pages back first.
-    cholmod_l_free_work(&sym.common);
+    cholmod_free_work(&sym.common);
     const Index* perm = static_cast<const Index*>(sym.factor->Perm);
     for (Index k = 0; perm && k < K.n; ++k)
         if (perm[k] != k)

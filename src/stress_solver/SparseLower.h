@@ -1,15 +1,17 @@
 // The stiffness matrix as the solver keeps it: the lower triangle of a symmetric sparse matrix,
-// compressed by column, with 64-bit indices as CHOLMOD's long interface takes them.
+// compressed by column, with 32-bit indices as CHOLMOD's int interface takes them. The largest
+// mesh (2,097,152 cells) has under 70 million entries in K and under a billion in its factor;
+// 64-bit indices would only add 80 MB to the 1023 x 1023 plate's K and 60 MB to its analysis.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
-#include <SuiteSparse_config.h>
+#include <cstdint>
 
 namespace ardela::stress {
 
-using Index = SuiteSparse_long;
+using Index = std::int32_t;
 
 struct SparseLower {
     Index n = 0;
