@@ -238,7 +238,8 @@ struct SingleFactor::Symbolic : CholmodSession {
 // Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
 // updates of the supernodes below it in the elimination tree that reach its columns (one
 // SYRK and one GEMM each), factorises its diagonal block (POTRF) and divides the rows below
-// it (TRSM). A supernode waits in the list of the next supernode it updates.
+// it (TRSM); blocks of little work are computed with Eigen instead (`kSmallBlockWork`). A
+// supernode waits in the list of the next supernode it updates.
 //
 // Subtrees of the elimination tree that do not meet (the two halves below a separator) are
 // factorised side by side, one thread each with a one-thread BLAS; the supernodes above them
