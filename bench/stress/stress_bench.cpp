@@ -8,6 +8,8 @@
 //                                          mesh of CPS4 elements (default 200, 3 runs)
 //        stress_bench --factors N [RUNS]   the double and the single-precision factor side by
 //                                          side, and the digits in which their stresses agree
+//        stress_bench --small-blocks N [RUNS]  the single-precision factor with small blocks
+//                                          computed without the BLAS below several bounds of work
 //        stress_bench --fresh-memory [MIB]  what the system charges for memory touched the first
 //                                          time (default 1024 MiB): the floor of `stress`'s system time
 // `stress` is taken from beside this program.
@@ -303,20 +305,18 @@ std::vector<double> PrincipalStresses(const fs::path& folder)
 
 // The program's choice beside each precision held by ARDELA_STRESS_FACTOR, RUNS times in turn;
 // then how closely the two precisions' stresses agree (dateout.dat holds nine digits).
-int Factors(int n, int runs)
+// Runs the program once in each way in turn, `runs` times, prints each way's best run, then the
+// digits in which the stresses of ways `first` and `second` agree.
+int CompareWays(int n, int runs, const char* header, const std::vector<std::pair<const char*, std::string>>& ways,
+                std::size_t first, std::size_t second)
 {
-    const std::vector<std::pair<const char*, std::string>> ways = {
-        {"the program's choice", "ARDELA_STRESS_FACTOR="},
-        {"double-precision factor", "ARDELA_STRESS_FACTOR=double"},
-        {"single-precision factor and CG in double", "ARDELA_STRESS_FACTOR=single"},
-    };
     PrintLoad();
     std::printf("stress on %d x %d cells, %d runs of each in turn (best, then median of the wall times)\n", n, n, runs);
-    PrintHeader("factor");
+    PrintHeader(header);
     std::vector<fs::path> folders;
     std::vector<std::vector<Figures>> all(ways.size());
     for (std::size_t w = 0; w < ways.size(); ++w) {
-        folders.push_back(Folder("factor" + std::to_string(w)));
+        folders.push_back(Folder("way" + std::to_string(w)));
         WriteInput(folders.back(), n);
     }
     for (int r = 0; r < runs; ++r)
@@ -329,17 +329,17 @@ int Factors(int n, int runs)
         std::snprintf(note, sizeof note, "  median %.2f s", runsOf[runsOf.size() / 2].wall);
         PrintRow(ways[w].first, runsOf.front(), note);
     }
-    const std::vector<double> twice = PrincipalStresses(folders[1]), once = PrincipalStresses(folders[2]);
-    if (twice.empty() || twice.size() != once.size()) {
-        std::printf("the two precisions' results could not be compared\n");
+    const std::vector<double> a = PrincipalStresses(folders[first]), b = PrincipalStresses(folders[second]);
+    if (a.empty() || a.size() != b.size()) {
+        std::printf("the results of \"%s\" and \"%s\" could not be compared\n", ways[first].first, ways[second].first);
     } else {
         double largest = 0, worst = 0;
-        for (std::size_t k = 0; k < twice.size(); ++k) {
-            largest = std::max(largest, std::fabs(twice[k]));
-            worst = std::max(worst, std::fabs(twice[k] - once[k]));
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            largest = std::max(largest, std::fabs(a[k]));
+            worst = std::max(worst, std::fabs(a[k] - b[k]));
         }
-        std::printf("s1, s2 of %zu elements: largest difference %.3g of the largest stress %.6g", twice.size() / 2,
-                    worst / largest, largest);
+        std::printf("s1, s2 of %zu elements, \"%s\" against \"%s\": largest difference %.3g of the largest stress %.6g",
+                    a.size() / 2, ways[first].first, ways[second].first, worst / largest, largest);
         if (worst > 0)
             std::printf(" (%.1f digits alike)\n", -std::log10(worst / largest));
         else
@@ -349,6 +349,31 @@ int Factors(int n, int runs)
     for (const fs::path& folder : folders)
         fs::remove_all(folder);
     return 0;
+}
+
+int Factors(int n, int runs)
+{
+    return CompareWays(n, runs, "factor",
+                       {{"the program's choice", "ARDELA_STRESS_FACTOR="},
+                        {"double-precision factor", "ARDELA_STRESS_FACTOR=double"},
+                        {"single-precision factor and CG in double", "ARDELA_STRESS_FACTOR=single"}},
+                       1, 2);
+}
+
+// The single-precision factor with small blocks computed by the program and large ones by the
+// BLAS, at the program's bound and others.
+int SmallBlocks(int n, int runs)
+{
+    const std::string bound = "ARDELA_STRESS_SMALL_BLOCKS=";
+    return CompareWays(n, runs, "blocks of less work than this without the BLAS",
+                       {{"the program's bound", bound},
+                        {"every block by the BLAS", bound + "0"},
+                        {"8,192", bound + "8192"},
+                        {"32,768", bound + "32768"},
+                        {"524,288", bound + "524288"},
+                        {"4,194,304", bound + "4194304"},
+                        {"every block without the BLAS", bound + "1e30"}},
+                       1, 0);
 }
 
 int VersusCalculix(int n, int runs)
@@ -435,12 +460,15 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "--fresh-memory") == 0)
         return FreshMemory(argc >= 3 ? std::size_t(std::max(1, std::atoi(argv[2]))) : 1024);
     if (argc >= 2 && (std::strcmp(argv[1], "--ways") == 0 || std::strcmp(argv[1], "--versus-ccx") == 0
-                      || std::strcmp(argv[1], "--factors") == 0)) {
+                      || std::strcmp(argv[1], "--factors") == 0 || std::strcmp(argv[1], "--small-blocks") == 0)) {
         const bool ways = std::strcmp(argv[1], "--ways") == 0, factors = std::strcmp(argv[1], "--factors") == 0;
-        const int n = argc >= 3 ? std::atoi(argv[2]) : (ways || factors ? 500 : 200);
+        const bool small = std::strcmp(argv[1], "--small-blocks") == 0;
+        const int n = argc >= 3 ? std::atoi(argv[2]) : (ways || factors || small ? 500 : 200);
         const int runs = std::max(1, argc >= 4 ? std::atoi(argv[3]) : 3);
         if (factors)
             return Factors(n, runs);
+        if (small)
+            return SmallBlocks(n, runs);
         return ways ? Ways(n, runs) : VersusCalculix(n, runs);
     }
     std::vector<int> sizes;

@@ -12,6 +12,9 @@
 #include <dlfcn.h>
 #include <sched.h>
 
+#include <Eigen/Cholesky>
+#include <Eigen/Core>
+
 #include "stress_solver/CholmodSession.h"
 #include "stress_solver/HostTuning.h"
 
@@ -26,8 +29,6 @@ void sgemm_(const char* transa, const char* transb, const int* m, const int* n, 
 void strsm_(const char* side, const char* uplo, const char* transa, const char* diag, const int* m, const int* n,
             const float* alpha, const float* a, const int* lda, float* b, const int* ldb, std::size_t, std::size_t,
             std::size_t, std::size_t);
-void stpsv_(const char* uplo, const char* trans, const char* diag, const int* n, const float* ap, float* x,
-            const int* incx, std::size_t, std::size_t, std::size_t);
 void sgemv_(const char* trans, const int* m, const int* n, const float* alpha, const float* a, const int* lda,
             const float* x, const int* incx, const float* beta, float* y, const int* incy, std::size_t);
 void spotrf_(const char* uplo, const int* n, float* a, const int* lda, int* info, std::size_t);
@@ -40,6 +41,19 @@ namespace {
 // A structure free to move shows in single precision as pivots about 1e-7 of the largest,
 // squared (rounding alone keeps them from zero); sound plates give 1e-3 and more.
 constexpr double kSmallestReciprocalCondition = 1e-5;
+
+// Blocks whose work (rows x columns x depth multiply-adds) is below this are computed here with
+// Eigen, the others with the BLAS: every level-3 BLAS call takes one lock of the whole process
+// for its buffer, and the two threads of the factor would wait for each other on it in the
+// many tiny supernodes at the bottom of the elimination tree. `ARDELA_STRESS_SMALL_BLOCKS`
+// sets another bound (0: every block to the BLAS), to measure them side by side.
+constexpr double kSmallBlockWork = 131072;
+
+// In the solves, the rows below a diagonal block are multiplied here when they hold fewer entries
+// than this (a megabyte), by the BLAS's threads when more: the top separators' blocks. The
+// diagonal blocks' packed triangles are always solved here (the BLAS's packed solve takes the
+// lock for a buffer on every call).
+constexpr Index kSmallSolveEntries = Index(1) << 18;
 
 // The residual of K u in double precision cannot fall below the rounding of the product; once a
 // fresh start of the iteration no longer halves it, u is accepted if it is this close.
@@ -91,6 +105,95 @@ int Threads()
     return ThreadsBesideBlas(cores, OpenBlasParallel());
 }
 
+using Matrix = Eigen::Matrix<float, Eigen::Dynamic, Eigen::Dynamic>;
+using Vector = Eigen::Matrix<float, Eigen::Dynamic, 1>;
+// A column-major block of a larger one: `ld` apart from one column to the next.
+using Strided = Eigen::Map<const Matrix, 0, Eigen::OuterStride<>>;
+
+// The bound of `kSmallBlockWork`, or the one the environment sets.
+double SmallBlockWork()
+{
+    const char* set = std::getenv("ARDELA_STRESS_SMALL_BLOCKS");
+    if (!set || !*set)
+        return kSmallBlockWork;
+    char* end = nullptr;
+    const double work = std::strtod(set, &end);
+    return *end == '\0' && work >= 0 ? work : kSmallBlockWork;
+}
+
+// C = A A(0:top, :)ᵀ: the rows x top update of one descendant, A rows x depth with columns `ld`
+// apart; C's first top rows need only their lower triangle.
+void Update(const float* a, int rows, int top, int depth, int ld, float* c, bool small)
+{
+    if (small) {
+        const Strided A(a, rows, depth, Eigen::OuterStride<>(ld));
+        Eigen::Map<Matrix>(c, rows, top).noalias() = A * A.topRows(top).transpose();
+        return;
+    }
+    const float one = 1.0f, zero = 0.0f;
+    ssyrk_("L", "N", &top, &depth, &one, a, &ld, &zero, c, &rows, 1, 1);
+    const int under = rows - top;
+    if (under > 0)
+        sgemm_("N", "T", &under, &top, &depth, &one, a + top, &ld, a, &ld, &zero, c + top, &rows, 1, 1);
+}
+
+// The Cholesky factor of the n x n block a (its lower triangle read and written); false when a
+// pivot is not positive or not a number (both routines let a NaN pivot through on their own).
+bool FactorDiagonal(float* a, int n, bool small)
+{
+    if (small) {
+        Eigen::Map<Matrix> block(a, n, n);
+        const Eigen::LLT<Eigen::Ref<Matrix>> llt(block);
+        if (llt.info() != Eigen::Success)
+            return false;
+    } else {
+        int info = 0;
+        spotrf_("L", &n, a, &n, &info, 1);
+        if (info != 0)
+            return false;
+    }
+    for (int j = 0; j < n; ++j)
+        if (!(a[std::size_t(j) * std::size_t(n) + std::size_t(j)] > 0))
+            return false;
+    return true;
+}
+
+// B = B L⁻ᵀ for the rows x n block B below the n x n factor L of a diagonal block.
+void DivideBelow(const float* l, int n, float* b, int rows, bool small)
+{
+    if (small) {
+        Eigen::Map<Matrix> B(b, rows, n);
+        Eigen::Map<const Matrix>(l, n, n).transpose().triangularView<Eigen::Upper>().solveInPlace<Eigen::OnTheRight>(B);
+        return;
+    }
+    const float one = 1.0f;
+    strsm_("R", "L", "T", "N", &rows, &n, &one, l, &n, b, &rows, 1, 1, 1, 1);
+}
+
+// x = L⁻¹ x for the lower triangle L of n columns packed by columns: each column, once its
+// unknown is known, is taken off the rest of x.
+void SolvePacked(const float* packed, Index n, float* x)
+{
+    for (Index j = 0; j < n; ++j) {
+        const Index rest = n - j - 1;
+        const float xj = x[j] /= packed[0];
+        Eigen::Map<Vector>(x + j + 1, rest).noalias() -= xj * Eigen::Map<const Vector>(packed + 1, rest);
+        packed += rest + 1;
+    }
+}
+
+// x = L⁻ᵀ x for the same triangle: the last unknown first, each the dot product of its column
+// below the diagonal with the unknowns found.
+void SolvePackedTransposed(const float* packed, Index n, float* x)
+{
+    for (Index j = n - 1; j >= 0; --j) {
+        const Index rest = n - j - 1;
+        const float* column = packed + j * (2 * n - j + 1) / 2;
+        const float sum = Eigen::Map<const Vector>(column + 1, rest).dot(Eigen::Map<const Vector>(x + j + 1, rest));
+        x[j] = (x[j] - sum) / column[0];
+    }
+}
+
 double Dot(const std::vector<double>& a, const std::vector<double>& b)
 {
     double sum = 0;
@@ -135,7 +238,8 @@ struct SingleFactor::Symbolic : CholmodSession {
 // Left-looking supernodal Cholesky: each supernode gathers its columns of D K D, subtracts the
 // updates of the supernodes below it in the elimination tree that reach its columns (one
 // SYRK and one GEMM each), factorises its diagonal block (POTRF) and divides the rows below
-// it (TRSM). A supernode waits in the list of the next supernode it updates.
+// it (TRSM); blocks of little work are computed with Eigen instead (`kSmallBlockWork`). A
+// supernode waits in the list of the next supernode it updates.
 //
 // Subtrees of the elimination tree that do not meet (the two halves below a separator) are
 // factorised side by side, one thread each with a one-thread BLAS; the supernodes above them
@@ -157,7 +261,8 @@ public:
     }
 
     // Factorises every supernode; false when a diagonal block is not positive definite.
-    bool Run(int threads, Schedule& schedule)
+    // `blocks` counts the blocks computed each way.
+    bool Run(int threads, Schedule& schedule, BlockCounts& blocks)
     {
         schedule.parts.assign(std::size_t(std::max(threads, 1)), {});
         schedule.top.clear();
@@ -167,21 +272,30 @@ public:
         std::vector<Workspace> spaces(parts.size());
         for (Workspace& w : spaces)
             Prepare(w);
+        auto count = [&] {
+            for (const Workspace& w : spaces) {
+                blocks.small += w.blocks.small;
+                blocks.blas += w.blocks.blas;
+            }
+        };
         if (parts.size() > 1) {
             const int blasThreads = SetBlasThreads(1);
             RunSideBySide(parts.size(), [&](std::size_t t) { RunRoots(parts[t], spaces[t]); });
             SetBlasThreads(blasThreads);
-            if (std::any_of(spaces.begin(), spaces.end(), [](const Workspace& w) { return w.failed; }))
+            if (std::any_of(spaces.begin(), spaces.end(), [](const Workspace& w) { return w.failed; })) {
+                count();
                 return false;
+            }
             // The supernodes above the subtrees wait in the lists of every thread: join them.
             for (std::size_t t = 1; t < spaces.size(); ++t)
                 for (const Index s : top)
                     Append(spaces[0], s, spaces[t].head[std::size_t(s)]);
         }
-        for (const Index s : top)
-            if (!Factorize(s, spaces[0]))
-                return false;
-        return true;
+        bool factorised = true;
+        for (auto s = top.begin(); s != top.end() && factorised; ++s)
+            factorised = Factorize(*s, spaces[0]);
+        count();
+        return factorised;
     }
 
 private:
@@ -191,6 +305,7 @@ private:
         std::vector<float> update;        // one descendant's update
         std::vector<float> diagonal;      // the diagonal block at hand, whole
         std::vector<Index> head;          // per supernode: the first descendant waiting to update it
+        BlockCounts blocks;
         bool failed = false;
     };
 
@@ -315,9 +430,16 @@ private:
         w.head[std::size_t(s)] = list;
     }
 
+    // Whether a block of this work is computed here rather than by the BLAS; counted in w.
+    bool Small(double work, Workspace& w) const
+    {
+        const bool small = work < m_smallWork;
+        ++(small ? w.blocks.small : w.blocks.blas);
+        return small;
+    }
+
     bool Factorize(Index s, Workspace& w)
     {
-        const float one = 1.0f, zero = 0.0f;
         const Index k1 = m_super[s], k2 = m_super[s + 1], columns = k2 - k1;
         const Index rowStart = m_pi[s], rowCount = m_pi[s + 1] - m_pi[s], rowsBelow = rowCount - columns;
         // The diagonal block is computed whole in the workspace and kept packed; the rows below
@@ -355,10 +477,7 @@ private:
             const int reach = inColumns + under, depth = static_cast<int>(dColumns), ld = static_cast<int>(dBelow);
             const float* dFirst = m_values + m_start[d] + Symbolic::Triangle(dColumns) + (m_position[std::size_t(d)] - dColumns);
             // C = L(d)[first:, :] L(d)[first:last, :]ᵀ, reach x inColumns, lower part.
-            ssyrk_("L", "N", &inColumns, &depth, &one, dFirst, &ld, &zero, w.update.data(), &reach, 1, 1);
-            if (under > 0)
-                sgemm_("N", "T", &under, &inColumns, &depth, &one, dFirst + inColumns, &ld, dFirst, &ld, &zero,
-                       w.update.data() + inColumns, &reach, 1, 1);
+            Update(dFirst, reach, inColumns, depth, ld, w.update.data(), Small(double(reach) * inColumns * depth, w));
             for (int i = 0; i < reach; ++i)
                 w.relative[std::size_t(i)] = w.map[std::size_t(m_rows[first + i])];
             // The first inColumns rows of the update fall in the diagonal block, the others below.
@@ -383,15 +502,13 @@ private:
         w.head[std::size_t(s)] = -1;
 
         const int nc = static_cast<int>(columns), nb = static_cast<int>(rowsBelow);
-        int info = 0;
-        spotrf_("L", &nc, diagonal, &nc, &info, 1);
-        if (info != 0)
+        if (!FactorDiagonal(diagonal, nc, Small(double(nc) * nc * nc, w)))
             return false;
         float* packed = m_values + m_start[s];
         for (Index j = 0; j < columns; ++j)
             packed = std::copy(diagonal + j * columns + j, diagonal + (j + 1) * columns, packed);
         if (nb > 0) {
-            strsm_("R", "L", "T", "N", &nb, &nc, &one, diagonal, &nc, below, &nb, 1, 1, 1, 1);
+            DivideBelow(diagonal, nc, below, nb, Small(double(nb) * nc * nc, w));
             m_position[std::size_t(s)] = columns;
             const std::int32_t ancestor = m_superOf[std::size_t(m_rows[rowStart + columns])];
             m_next[std::size_t(s)] = w.head[std::size_t(ancestor)];
@@ -412,6 +529,7 @@ private:
     std::vector<std::int32_t> m_superOf;
     const std::vector<Index>* m_first = nullptr;
     std::size_t m_updateSize;
+    double m_smallWork = SmallBlockWork();
     Index m_mostRows = 1;
     Index m_mostColumns = 1;
 };
@@ -450,6 +568,7 @@ bool SingleFactor::Factorize(const SparseLower& K)
     if (!m_analysed && !Analyze(K))
         return false;
     Symbolic& sym = *m_symbolic;
+    m_blocks = {};
     m_scale.resize(std::size_t(K.n));
     for (Index c = 0; c < K.n; ++c) {
         const Index p = K.colStart[std::size_t(c)];
@@ -462,7 +581,7 @@ bool SingleFactor::Factorize(const SparseLower& K)
     m_values.reset(static_cast<float*>(std::calloc(std::max<std::size_t>(std::size_t(sym.LayOut()), 1), sizeof(float))));
     if (!m_values)
         throw std::bad_alloc();
-    if (!Numbers(sym, K, m_scale, m_values.get()).Run(Threads(), m_schedule)) {
+    if (!Numbers(sym, K, m_scale, m_values.get()).Run(Threads(), m_schedule, m_blocks)) {
         m_values.reset();
         return false;
     }
@@ -493,13 +612,19 @@ void SingleFactor::Forward(Index s, float* x, float* gathered, float* topDelta) 
 {
     const Symbolic& sym = *m_symbolic;
     const Index k1 = sym.Super()[s], columns = sym.Columns(s), rowsBelow = sym.RowsBelow(s);
-    const int nc = int(columns), nb = int(rowsBelow), inc = 1;
-    const float one = 1.0f, zero = 0.0f;
     const float* diagonal = m_values.get() + sym.start[std::size_t(s)];
-    stpsv_("L", "N", "N", &nc, diagonal, x + k1, &inc, 1, 1, 1);
-    if (nb <= 0)
+    SolvePacked(diagonal, columns, x + k1);
+    if (rowsBelow <= 0)
         return;
-    sgemv_("N", &nb, &nc, &one, diagonal + Symbolic::Triangle(columns), &nb, x + k1, &inc, &zero, gathered, &inc, 1);
+    const int nc = int(columns), nb = int(rowsBelow);
+    const float* rest = diagonal + Symbolic::Triangle(columns);
+    if (rowsBelow * columns < kSmallSolveEntries) {
+        Eigen::Map<Vector>(gathered, nb).noalias() = Eigen::Map<const Matrix>(rest, nb, nc) * Eigen::Map<const Vector>(x + k1, nc);
+    } else {
+        const float one = 1.0f, zero = 0.0f;
+        const int inc = 1;
+        sgemv_("N", &nb, &nc, &one, rest, &nb, x + k1, &inc, &zero, gathered, &inc, 1);
+    }
     const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
     for (int i = 0; i < nb; ++i) {
         const std::size_t row = std::size_t(below[i]);
@@ -516,16 +641,22 @@ void SingleFactor::Backward(Index s, float* x, float* gathered) const
 {
     const Symbolic& sym = *m_symbolic;
     const Index k1 = sym.Super()[s], columns = sym.Columns(s), rowsBelow = sym.RowsBelow(s);
-    const int nc = int(columns), nb = int(rowsBelow), inc = 1;
-    const float one = 1.0f, minusOne = -1.0f;
+    const int nc = int(columns), nb = int(rowsBelow);
     const float* diagonal = m_values.get() + sym.start[std::size_t(s)];
     if (nb > 0) {
         const Index* below = sym.Rows() + sym.RowStart()[s] + columns;
         for (int i = 0; i < nb; ++i)
             gathered[i] = x[std::size_t(below[i])];
-        sgemv_("T", &nb, &nc, &minusOne, diagonal + Symbolic::Triangle(columns), &nb, gathered, &inc, &one, x + k1, &inc, 1);
+        const float* rest = diagonal + Symbolic::Triangle(columns);
+        if (rowsBelow * columns < kSmallSolveEntries) {
+            Eigen::Map<Vector>(x + k1, nc).noalias() -= Eigen::Map<const Matrix>(rest, nb, nc).transpose() * Eigen::Map<const Vector>(gathered, nb);
+        } else {
+            const float one = 1.0f, minusOne = -1.0f;
+            const int inc = 1;
+            sgemv_("T", &nb, &nc, &minusOne, rest, &nb, gathered, &inc, &one, x + k1, &inc, 1);
+        }
     }
-    stpsv_("L", "T", "N", &nc, diagonal, x + k1, &inc, 1, 1, 1);
+    SolvePackedTransposed(diagonal, columns, x + k1);
 }
 
 void SingleFactor::Apply(const std::vector<double>& r, std::vector<double>& z) const

@@ -13,8 +13,8 @@
 namespace ardela::stress {
 
 // L Lᵀ = D K D in single precision, D = diag(K)^-1/2, in the order of K's equations (no
-// permutation): CHOLMOD's supernodal analysis of K's pattern, the numbers computed here with the
-// BLAS's single-precision routines. The scaling puts the diagonal at 1 and every entry within
+// permutation): CHOLMOD's supernodal analysis of K's pattern, the numbers computed here, small
+// blocks with Eigen and large ones with the BLAS's single-precision routines. The scaling puts the diagonal at 1 and every entry within
 // ±1, so no modulus, however large or small in double, leaves single precision.
 class SingleFactor {
 public:
@@ -43,6 +43,15 @@ public:
     // True when the factor was computed, and is applied, by two threads side by side.
     bool SideBySide() const { return m_schedule.parts.size() > 1; }
 
+    // Blocks (updates, diagonal factors, divisions of the rows below) the last Factorize
+    // computed itself and those it left to the BLAS: small blocks are computed here, since each
+    // BLAS call takes a lock that the factor's two threads would wait for.
+    struct BlockCounts {
+        std::int64_t small = 0;
+        std::int64_t blas = 0;
+    };
+    BlockCounts Blocks() const { return m_blocks; }
+
 private:
     struct Symbolic;
     class Numbers;
@@ -69,6 +78,7 @@ private:
     std::int64_t m_entries = 0;
     bool m_analysed = false;
     Schedule m_schedule;
+    BlockCounts m_blocks;
     Index m_mostBelow = 1;
 };
 

@@ -1,8 +1,12 @@
 // Guards the single-precision factor against a silent loss of accuracy: with it, the solver must
 // still give closed-form answers and the stresses of the double factor to double accuracy, keep
-// moduli far beyond single precision, and leave mechanisms to the double factor's refusal.
+// moduli far beyond single precision, and leave mechanisms to the double factor's refusal, with
+// small blocks computed by Eigen and large ones by the BLAS alike (a pivot that is not positive
+// or not a number refused on both ways).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "stress_solver/PlaneStressSolver.h"
+#include "stress_solver/SingleFactor.h"
 #include "stress_solver/SparseLower.h"
 
 namespace ardela::stress {
@@ -58,6 +63,42 @@ double StressDifference(const Solution& a, const Solution& b)
                           std::fabs(x.sy - y.sy), std::fabs(x.txy - y.txy)});
     }
     return worst / LargestStress(a);
+}
+
+// Sets the work below which the factor computes a block itself rather than with the BLAS
+// (`ARDELA_STRESS_SMALL_BLOCKS`) while it lives; nullopt leaves the program's own bound.
+class SmallBlocks {
+public:
+    explicit SmallBlocks(std::optional<double> work)
+    {
+        if (const char* before = std::getenv(kName))
+            m_before = before;
+        if (work)
+            setenv(kName, std::to_string(*work).c_str(), 1);
+        else
+            unsetenv(kName);
+    }
+    ~SmallBlocks()
+    {
+        if (m_before)
+            setenv(kName, m_before->c_str(), 1);
+        else
+            unsetenv(kName);
+    }
+    SmallBlocks(const SmallBlocks&) = delete;
+    SmallBlocks& operator=(const SmallBlocks&) = delete;
+
+private:
+    static constexpr const char* kName = "ARDELA_STRESS_SMALL_BLOCKS";
+    std::optional<std::string> m_before;
+};
+
+// The program's own bound, every block to the BLAS, every block to Eigen.
+const std::optional<double> kEveryWay[] = {std::nullopt, 0.0, 1e30};
+
+std::string WayName(std::optional<double> work)
+{
+    return !work ? "the program's bound" : *work == 0 ? "every block by the BLAS" : "every block by Eigen";
 }
 
 TEST(SingleFactor, ClosedFormAnswersAreKeptToDoubleAccuracy)
@@ -212,23 +253,129 @@ TEST(SingleFactor, StiffnessesFarApartAreSolvedToDoubleAccuracy)
 
 TEST(SingleFactor, AMechanismIsRefusedAsWithTheDoubleFactor)
 {
-    // Held in x only: free to slide along y.
+    // Held in x only: free to slide along y; the same message whichever way the blocks are
+    // computed.
     SolverInput in = Plate(20, 10, 4, 2);
     in.lines.push_back({0, 0, 0, 10, 1});
     in.loads.push_back({20, 10, 1, 5});
-    std::string single, twice;
-    try {
-        SolvePlaneStress(in, FactorPrecision::Single);
-    } catch (const InputError& e) {
-        single = e.what();
-    }
+    std::string twice;
     try {
         SolvePlaneStress(in, FactorPrecision::Double);
     } catch (const InputError& e) {
         twice = e.what();
     }
     EXPECT_NE(twice.find("free to move"), std::string::npos) << twice;
-    EXPECT_EQ(single, twice);
+    for (const auto work : kEveryWay) {
+        const SmallBlocks bound(work);
+        std::string single;
+        try {
+            SolvePlaneStress(in, FactorPrecision::Single);
+        } catch (const InputError& e) {
+            single = e.what();
+        }
+        EXPECT_EQ(single, twice) << WayName(work);
+    }
+}
+
+// A symmetric matrix built as whole rows and columns: 200 groups of three unknowns, each coupled
+// to all of 100 last unknowns and to no other group. Its factor has 200 supernodes of three
+// columns (small blocks: their updates of the last 100 are 30,000 multiply-adds) below one of
+// 100 columns (a million for its diagonal block alone), the groups split between two threads.
+// Strictly diagonally dominant, hence positive definite.
+struct GroupsAndSeparator {
+    static constexpr int kGroups = 200, kGroupSize = 3, kSeparator = 100;
+    static constexpr int kN = kGroups * kGroupSize + kSeparator;
+    std::vector<double> full = std::vector<double>(std::size_t(kN) * kN, 0.0);
+
+    GroupsAndSeparator()
+    {
+        for (int g = 0; g < kGroups; ++g)
+            for (int a = 0; a < kGroupSize; ++a) {
+                const int i = g * kGroupSize + a;
+                Set(i, i, 4.0);
+                if (a > 0)
+                    Set(i, i - 1, 1.0);
+                for (int k = 0; k < kSeparator; ++k)
+                    Set(kN - kSeparator + k, i, 0.01 * (1 + (i + k) % 3) / 3.0);
+            }
+        for (int k = kN - kSeparator; k < kN; ++k) {
+            Set(k, k, 20.0);
+            for (int j = kN - kSeparator; j < k; ++j)
+                Set(k, j, 0.05);
+        }
+    }
+    void Set(int r, int c, double v) { full[std::size_t(r) * kN + std::size_t(c)] = full[std::size_t(c) * kN + std::size_t(r)] = v; }
+    double At(int r, int c) const { return full[std::size_t(r) * kN + std::size_t(c)]; }
+
+    // The lower triangle of every entry set (a NaN included), the diagonal first in each column.
+    SparseLower Lower() const
+    {
+        SparseLower K;
+        K.n = kN;
+        K.colStart.push_back(0);
+        for (int c = 0; c < kN; ++c) {
+            for (int r = c; r < kN; ++r)
+                if (At(r, c) != 0 || std::isnan(At(r, c))) {
+                    K.row.push_back(r);
+                    K.value.push_back(At(r, c));
+                }
+            K.colStart.push_back(Index(K.row.size()));
+        }
+        return K;
+    }
+};
+
+TEST(SingleFactor, SmallBlocksAndTheBlasSolveAlike)
+{
+    // A chosen answer x, f = K x multiplied out row by row here: every way of computing the
+    // blocks must give x back to double accuracy.
+    const GroupsAndSeparator m;
+    const SparseLower K = m.Lower();
+    const int n = GroupsAndSeparator::kN;
+    std::vector<double> x(n), f(n, 0.0), u;
+    for (int k = 0; k < n; ++k)
+        x[std::size_t(k)] = (k % 7 - 3) * 0.25 + 1e-3 * k;
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            f[std::size_t(r)] += m.At(r, c) * x[std::size_t(c)];
+    for (const auto work : kEveryWay) {
+        const SmallBlocks bound(work);
+        SingleFactor factor;
+        ASSERT_TRUE(factor.Factorize(K)) << WayName(work);
+        const MixedSolveReport report = SolveWithSingleFactor(K, factor, f, 1e-13, 20, u);
+        EXPECT_TRUE(report.solved) << WayName(work);
+        double worst = 0;
+        for (int k = 0; k < n; ++k)
+            worst = std::max(worst, std::fabs(u[std::size_t(k)] - x[std::size_t(k)]));
+        EXPECT_LT(worst, 1e-11) << WayName(work);
+        const SingleFactor::BlockCounts blocks = factor.Blocks();
+        if (!work) {
+            // The groups' blocks (their diagonal factors alone are 200) small; the last
+            // supernode's diagonal block large.
+            EXPECT_GE(blocks.small, GroupsAndSeparator::kGroups);
+            EXPECT_GE(blocks.blas, 1);
+        } else {
+            EXPECT_EQ(*work == 0 ? blocks.small : blocks.blas, 0) << WayName(work);
+        }
+    }
+}
+
+TEST(SingleFactor, PivotsNotPositiveOrNotANumberAreRefusedOnEveryWay)
+{
+    // In a group (small blocks) and in the last 100 unknowns (a large block): an entry larger
+    // than the diagonal beside it makes the matrix indefinite; a NaN poisons every pivot after
+    // it, which POTRF and Eigen's LLT would both let through.
+    const int last = GroupsAndSeparator::kN - 1;
+    const std::pair<int, int> places[] = {{16, 15}, {last - 3, last - 10}};
+    for (const auto& [r, c] : places)
+        for (const double v : {30.0, double(NAN)})
+            for (const auto work : kEveryWay) {
+                GroupsAndSeparator m;
+                m.Set(r, c, v);
+                const SmallBlocks bound(work);
+                SingleFactor factor;
+                EXPECT_FALSE(factor.Factorize(m.Lower())) << "entry (" << r << ", " << c << ") = " << v << ", " << WayName(work);
+            }
 }
 
 TEST(SingleFactor, AutomaticChoiceTakesSinglePrecisionForLargeSystemsOnly)
