@@ -45,7 +45,8 @@ TEST(HostTuning, EachProcessorGetsTheWidestKernelItRunsAndOneOpenMpThread)
         EXPECT_EQ(chosen["OMP_THREAD_LIMIT"], "1");
         EXPECT_EQ(chosen["OMP_NUM_THREADS"], "1");
         EXPECT_EQ(chosen["OPENBLAS_NUM_THREADS"], "1");
-        EXPECT_EQ(chosen["GLIBC_TUNABLES"], "glibc.malloc.hugetlb=1");
+        EXPECT_EQ(chosen["GLIBC_TUNABLES"],
+                  "glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432:glibc.malloc.top_pad=67108864");
     }
 }
 
@@ -60,9 +61,13 @@ TEST(HostTuning, SettingsTheUserMadeAreKeptAndTunablesExtended)
     EXPECT_EQ(chosen.count("OMP_THREAD_LIMIT"), 0u);
     EXPECT_EQ(chosen.count("OMP_NUM_THREADS"), 0u);
     EXPECT_EQ(chosen.count("OPENBLAS_NUM_THREADS"), 0u);
-    EXPECT_EQ(chosen["GLIBC_TUNABLES"], "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
-    chosen = Chosen({true, true, 2}, {{"GLIBC_TUNABLES", "glibc.malloc.hugetlb=0"}});
-    EXPECT_EQ(chosen.count("GLIBC_TUNABLES"), 0u) << "large pages switched off by the user stay off";
+    EXPECT_EQ(chosen["GLIBC_TUNABLES"],
+              "glibc.malloc.check=3:glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432:glibc.malloc.top_pad=67108864");
+    chosen = Chosen({true, true, 2}, {{"GLIBC_TUNABLES", "glibc.malloc.hugetlb=0:glibc.malloc.top_pad=0"}});
+    EXPECT_EQ(chosen["GLIBC_TUNABLES"], "glibc.malloc.hugetlb=0:glibc.malloc.top_pad=0:glibc.malloc.mmap_threshold=33554432")
+        << "large pages and the pad the user switched off stay off";
+    chosen = Chosen({true, true, 2}, {{"GLIBC_TUNABLES", "glibc.malloc.mmap_threshold=65536:glibc.malloc.hugetlb=0:glibc.malloc.top_pad=0"}});
+    EXPECT_EQ(chosen.count("GLIBC_TUNABLES"), 0u) << "every allocator setting the user's own";
 }
 
 // A square plate of n x n unit cells held along its left edge, pulled and bent at its right.
