@@ -3,53 +3,11 @@
 
 namespace ardela::cad {
 
-Arguments::Type Arguments::Value::GetType() const
-{
-    return m_index < 0 ? Type::Undefined : m_list->m_values[std::size_t(m_index)].type;
-}
-
-qint64 Arguments::Value::Integer() const
-{
-    switch (GetType()) {
-    case Type::Integer:
-        return m_list->m_values[std::size_t(m_index)].integer;
-    case Type::Double:
-        return qint64(m_list->m_values[std::size_t(m_index)].number);
-    default:
-        return 0;
-    }
-}
-
-double Arguments::Value::Double() const
-{
-    switch (GetType()) {
-    case Type::Double:
-        return m_list->m_values[std::size_t(m_index)].number;
-    case Type::Integer:
-        return double(m_list->m_values[std::size_t(m_index)].integer);
-    default:
-        return 0.0;
-    }
-}
-
 QString Arguments::Value::Text() const
 {
     if (!IsText())
         return QString();
-    const Stored& stored = m_list->m_values[std::size_t(m_index)];
-    return QString(reinterpret_cast<const QChar*>(m_list->m_text.data() + stored.first), stored.count);
-}
-
-qsizetype Arguments::Value::Size() const
-{
-    return IsArray() ? m_list->m_values[std::size_t(m_index)].count : 0;
-}
-
-Arguments::Value Arguments::Value::operator[](qsizetype i) const
-{
-    if (i < 0 || i >= Size())
-        return Value(m_list, -1);
-    return Value(m_list, m_list->m_values[std::size_t(m_index)].first + i);
+    return QString(reinterpret_cast<const QChar*>(m_list->m_text.data() + Held().first), Held().count);
 }
 
 QCborValue Arguments::Value::ToCbor() const
@@ -77,7 +35,7 @@ QCborValue Arguments::Value::ToCbor() const
     }
     case Type::Other:
     default:
-        return m_list->m_others[std::size_t(m_list->m_values[std::size_t(m_index)].first)];
+        return m_list->m_others[std::size_t(Held().first)];
     }
 }
 

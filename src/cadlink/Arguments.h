@@ -23,12 +23,24 @@ public:
     // a tag, a simple value, a date) is Other and kept as it came.
     enum class Type : std::uint8_t { Undefined, Null, False, True, Integer, Double, Text, Array, Other };
 
+private:
+    // One value: its type and what it holds.
+    struct Stored {
+        Type type = Type::Undefined;
+        qint64 integer = 0;   // Integer
+        double number = 0.0;  // Double
+        qsizetype first = 0;  // Text: in m_text; Array: in m_values; Other: in m_others
+        qsizetype count = 0;  // Text: characters; Array: items
+    };
+
+public:
     // One value of the list or of an array in it; valid while the list is not changed. Read as
     // QCborValue reads: Integer() and Double() convert between the two numbers and give 0 for
     // anything else, Text() is empty for anything but a text, Bool() true only for true.
     class Value {
     public:
-        Type GetType() const;
+        // (Defined here, the calls a handler makes for every number of a drawing are inlined.)
+        Type GetType() const { return m_index < 0 ? Type::Undefined : Held().type; }
         bool IsInteger() const { return GetType() == Type::Integer; }
         bool IsDouble() const { return GetType() == Type::Double; }
         bool IsText() const { return GetType() == Type::Text; }
@@ -36,20 +48,29 @@ public:
         bool IsNull() const { return GetType() == Type::Null; }
         bool IsUndefined() const { return GetType() == Type::Undefined; }
         bool IsArray() const { return GetType() == Type::Array; }
-        qint64 Integer() const;
-        double Double() const;
+        qint64 Integer() const
+        {
+            const Type type = GetType();
+            return type == Type::Integer ? Held().integer : type == Type::Double ? qint64(Held().number) : 0;
+        }
+        double Double() const
+        {
+            const Type type = GetType();
+            return type == Type::Double ? Held().number : type == Type::Integer ? double(Held().integer) : 0.0;
+        }
         QString Text() const;
         bool Bool() const { return GetType() == Type::True; }
         // The items of an array; 0 for any other value.
-        qsizetype Size() const;
+        qsizetype Size() const { return IsArray() ? Held().count : 0; }
         // Item `i` of an array; undefined past its end or on any other value.
-        Value operator[](qsizetype i) const;
+        Value operator[](qsizetype i) const { return Value(m_list, i >= 0 && i < Size() ? Held().first + i : -1); }
         // The value as the general decoder gives it.
         QCborValue ToCbor() const;
 
     private:
         friend class Arguments;
         Value(const Arguments* list, qsizetype index) : m_list(list), m_index(index) {}
+        const Stored& Held() const { return m_list->m_values[std::size_t(m_index)]; }
         const Arguments* m_list;
         qsizetype m_index;   // -1: past the end of a list or an array
     };
@@ -85,13 +106,6 @@ public:
     friend bool operator==(const Arguments& a, const QCborArray& b) { return a.ToCbor() == b; }
 
 private:
-    struct Stored {
-        Type type = Type::Undefined;
-        qint64 integer = 0;   // Integer
-        double number = 0.0;  // Double
-        qsizetype first = 0;  // Text: in m_text; Array: in m_values; Other: in m_others
-        qsizetype count = 0;  // Text: characters; Array: items
-    };
     void SetValue(qsizetype at, const QCborValue& value);
 
     std::vector<Stored> m_values;   // the arguments first, then the items of arrays
