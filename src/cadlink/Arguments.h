@@ -24,13 +24,15 @@ public:
     enum class Type : std::uint8_t { Undefined, Null, False, True, Integer, Double, Text, Array, Other };
 
 private:
-    // One value: its type and what it holds.
+    // One value: its type and what it holds (24 bytes; a message's every byte may be a value).
     struct Stored {
         Type type = Type::Undefined;
-        qint64 integer = 0;   // Integer
-        double number = 0.0;  // Double
-        qsizetype first = 0;  // Text: in m_text; Array: in m_values; Other: in m_others
-        qsizetype count = 0;  // Text: characters; Array: items
+        qsizetype count = 0;      // Text: characters; Array: items
+        union {
+            qint64 integer = 0;   // Integer
+            double number;        // Double
+            qsizetype first;      // Text: in m_text; Array: in m_values; Other: in m_others
+        };
     };
 
 public:
@@ -101,6 +103,8 @@ public:
     void SetArray(qsizetype at, qsizetype first, qsizetype count);
     // The whole list from the general decoder's array.
     void Assign(const QCborArray& array);
+    // The bytes its buffers hold on to.
+    std::size_t HeldBytes() const { return m_values.capacity() * sizeof(Stored) + m_text.capacity() * sizeof(char16_t); }
 
     friend bool operator==(const Arguments& a, const Arguments& b) { return a.ToCbor() == b.ToCbor(); }
     friend bool operator==(const Arguments& a, const QCborArray& b) { return a.ToCbor() == b; }

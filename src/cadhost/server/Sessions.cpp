@@ -111,6 +111,8 @@ namespace {
 // A request taken from the spares (or a new one) for as long as it lives.
 class SpareRequest {
 public:
+    static constexpr std::size_t kLargestSpare = 1 << 20;
+
     explicit SpareRequest(std::vector<std::unique_ptr<ardela::cad::Request>>& spares) : m_spares(spares)
     {
         if (m_spares.empty()) {
@@ -120,7 +122,12 @@ public:
             m_spares.pop_back();
         }
     }
-    ~SpareRequest() { m_spares.push_back(std::move(m_request)); }
+    // One that grew large for a long request is let go: the spares stay small.
+    ~SpareRequest()
+    {
+        if (m_request->args.HeldBytes() <= kLargestSpare)
+            m_spares.push_back(std::move(m_request));
+    }
     SpareRequest(const SpareRequest&) = delete;
     SpareRequest& operator=(const SpareRequest&) = delete;
     ardela::cad::Request& Get() { return *m_request; }
