@@ -83,7 +83,7 @@ void Arguments::SetText(qsizetype at, QLatin1StringView text)
     Stored& stored = m_values[std::size_t(at)];
     stored.type = Type::Text;
     stored.first = qsizetype(m_text.size());
-    stored.count = text.size();
+    stored.count = std::int32_t(text.size());
     for (const char c : text)
         m_text.push_back(char16_t(static_cast<unsigned char>(c)));
 }
@@ -93,7 +93,7 @@ void Arguments::SetText(qsizetype at, QStringView text)
     Stored& stored = m_values[std::size_t(at)];
     stored.type = Type::Text;
     stored.first = qsizetype(m_text.size());
-    stored.count = text.size();
+    stored.count = std::int32_t(text.size());
     m_text.append(reinterpret_cast<const char16_t*>(text.data()), std::size_t(text.size()));
 }
 
@@ -102,7 +102,7 @@ void Arguments::SetArray(qsizetype at, qsizetype first, qsizetype count)
     Stored& stored = m_values[std::size_t(at)];
     stored.type = Type::Array;
     stored.first = first;
-    stored.count = count;
+    stored.count = std::int32_t(count);
 }
 
 void Arguments::Assign(const QCborArray& array)

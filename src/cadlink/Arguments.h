@@ -24,10 +24,11 @@ public:
     enum class Type : std::uint8_t { Undefined, Null, False, True, Integer, Double, Text, Array, Other };
 
 private:
-    // One value: its type and what it holds (24 bytes; a message's every byte may be a value).
+    // One value: its type and what it holds, in 16 bytes (as Qt keeps an item of an array): a
+    // message's every byte may be a value. A count fits 32 bits: a message is at most 16 MiB.
     struct Stored {
         Type type = Type::Undefined;
-        qsizetype count = 0;      // Text: characters; Array: items
+        std::int32_t count = 0;   // Text: characters; Array: items
         union {
             qint64 integer = 0;   // Integer
             double number;        // Double

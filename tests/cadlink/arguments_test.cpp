@@ -27,12 +27,14 @@ void ExpectReadAs(const Arguments::Value& value, const QCborValue& expected, con
     EXPECT_EQ(value.IsUndefined(), expected.isUndefined()) << where;
     EXPECT_EQ(value.IsArray(), expected.isArray()) << where;
     // (A double far out of qint64's range has no integer: handlers never ask for it.)
-    if (!expected.isDouble() || std::abs(expected.toDouble()) < 1e18)
+    if (!expected.isDouble() || std::abs(expected.toDouble()) < 1e18) {
         EXPECT_EQ(value.Integer(), expected.toInteger()) << where;
-    if (std::isnan(expected.toDouble()))
+    }
+    if (std::isnan(expected.toDouble())) {
         EXPECT_TRUE(std::isnan(value.Double())) << where;
-    else
+    } else {
         EXPECT_EQ(value.Double(), expected.toDouble()) << where;
+    }
     EXPECT_EQ(value.Text(), expected.toString()) << where;
     EXPECT_EQ(value.Bool(), expected.toBool()) << where;
     const QCborArray items = expected.toArray();
