@@ -283,15 +283,23 @@ public:
         return Head(major, info, argument) && major == 3 && TextBody(argument, text);
     }
 
-    bool Array(QCborArray& array, int depth)
+    // The arguments: a definite array read into the list.
+    bool ArgumentArray(Arguments& list)
     {
         unsigned major = 0;
         unsigned info = 0;
         quint64 argument = 0;
-        return Head(major, info, argument) && major == 4 && ArrayBody(argument, array, depth);
+        if (!Head(major, info, argument) || major != 4 || !CountFits(argument, 0))
+            return false;
+        list.Reset(qsizetype(argument));
+        for (qsizetype i = 0; i < qsizetype(argument); ++i)
+            if (!Value(list, i, 1))
+                return false;
+        return true;
     }
 
-    bool Value(QCborValue& value, int depth)
+    // The value at `at` of the list, at the nesting `depth`.
+    bool Value(Arguments& list, qsizetype at, int depth)
     {
         unsigned major = 0;
         unsigned info = 0;
@@ -303,40 +311,45 @@ public:
         case 1:
             if (argument > quint64(std::numeric_limits<qint64>::max()))
                 return false;
-            value = major == 0 ? qint64(argument) : -1 - qint64(argument);
+            list.SetInteger(at, major == 0 ? qint64(argument) : -1 - qint64(argument));
             return true;
         case 3: {
-            QString text;
-            if (!TextBody(argument, text))
+            if (!AsciiFits(argument))
                 return false;
-            value = text;
+            list.SetText(at, QLatin1StringView(reinterpret_cast<const char*>(m_at), qsizetype(argument)));
+            m_at += argument;
             return true;
         }
         case 4: {
-            QCborArray array;
-            if (!ArrayBody(argument, array, depth))
+            if (!CountFits(argument, depth))
                 return false;
-            value = array;
+            // The items are made side by side before any of them is read: an array among them
+            // takes its own items after these.
+            const qsizetype first = list.AddItems(qsizetype(argument));
+            list.SetArray(at, first, qsizetype(argument));
+            for (qsizetype i = 0; i < qsizetype(argument); ++i)
+                if (!Value(list, first + i, depth + 1))
+                    return false;
             return true;
         }
         case 7:
             switch (info) {
             case 20:
-                value = QCborValue(false);
+                list.SetType(at, Arguments::Type::False);
                 return true;
             case 21:
-                value = QCborValue(true);
+                list.SetType(at, Arguments::Type::True);
                 return true;
             case 22:
-                value = QCborValue(QCborValue::Null);
+                list.SetType(at, Arguments::Type::Null);
                 return true;
             case 23:
-                value = QCborValue(QCborValue::Undefined);
+                list.SetType(at, Arguments::Type::Undefined);
                 return true;
             case 27: {
                 double d;
                 std::memcpy(&d, &argument, sizeof d);
-                value = d;
+                list.SetDouble(at, d);
                 return true;
             }
             default:
@@ -348,49 +361,31 @@ public:
     }
 
 private:
-    bool TextBody(quint64 size, QString& text)
+    // An array of `count` items fits in what is left (every item takes a byte at least), and
+    // is nested no deeper than points in lists: anything deeper is left to Qt.
+    bool CountFits(quint64 count, int depth) const { return depth < 4 && quint64(m_end - m_at) >= count; }
+
+    // A text of `size` bytes fits in what is left and is ASCII (its characters are its bytes).
+    bool AsciiFits(quint64 size) const
     {
         if (quint64(m_end - m_at) < size)
             return false;
         for (quint64 i = 0; i < size; ++i)
             if (m_at[i] >= 0x80)
                 return false;
-        text = QString::fromLatin1(reinterpret_cast<const char*>(m_at), qsizetype(size));
-        m_at += size;
         return true;
     }
 
-    bool ArrayBody(quint64 count, QCborArray& array, int depth)
+    // Written into `text` in place: a text kept from the last request keeps its room.
+    bool TextBody(quint64 size, QString& text)
     {
-        // Every item takes a byte at least; nesting deeper than points in lists is left to Qt.
-        if (depth >= 4 || quint64(m_end - m_at) < count)
+        if (!AsciiFits(size))
             return false;
-        // The first items are gathered before the array is made, so that a point (or a line's
-        // two points) takes one allocation of its items, not one for each it grows by.
-        QCborValue first[3];
-        const quint64 gathered = std::min<quint64>(count, 3);
-        for (quint64 i = 0; i < gathered; ++i)
-            if (!Value(first[i], depth + 1))
-                return false;
-        switch (gathered) {
-        case 1:
-            array = QCborArray{first[0]};
-            break;
-        case 2:
-            array = QCborArray{first[0], first[1]};
-            break;
-        case 3:
-            array = QCborArray{first[0], first[1], first[2]};
-            break;
-        default:
-            break;
-        }
-        QCborValue item;
-        for (quint64 i = gathered; i < count; ++i) {
-            if (!Value(item, depth + 1))
-                return false;
-            array.append(item);
-        }
+        text.resize(qsizetype(size));
+        QChar* out = text.data();
+        for (quint64 i = 0; i < size; ++i)
+            out[i] = QChar(char16_t(m_at[i]));
+        m_at += size;
         return true;
     }
 
@@ -409,12 +404,17 @@ bool ReadRequest(QByteArrayView body, Request& request)
     qint64 kind = 0;
     if (!reader.Byte(wire::kId) || !reader.Integer(request.id) || !reader.Byte(wire::kHandle) || !reader.Byte(0x83)
         || !reader.Integer(kind) || kind < 0 || kind > static_cast<qint64>(HandleKind::Entity)
-        || !reader.Integer(request.handle.document) || !reader.Value(request.handle.key, 1))
+        || !reader.Integer(request.handle.document))
         return false;
+    // The handle's key is read as a list of one value, taken out; the list then takes the
+    // arguments.
+    request.args.Reset(1);
+    if (!reader.Value(request.args, 0, 1))
+        return false;
+    request.handle.key = request.args[0].ToCbor();
     request.handle.kind = static_cast<HandleKind>(kind);
-    request.args = QCborArray();
     if (!reader.Byte(wire::kMember) || !reader.Text(request.member) || !reader.Byte(wire::kArgs)
-        || !reader.Array(request.args, 0))
+        || !reader.ArgumentArray(request.args))
         return false;
     request.unanswered = false;
     if (unanswered) {

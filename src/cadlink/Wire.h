@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "cadlink/Arguments.h"
+
 class QIODevice;
 
 namespace ardela::cad {
@@ -84,7 +86,7 @@ struct Request {
     qint64 id = 0;
     Handle handle;
     QString member;
-    QCborArray args;
+    Arguments args;
     bool unanswered = false;
 };
 

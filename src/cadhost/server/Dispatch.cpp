@@ -27,12 +27,14 @@
 
 namespace cadhost {
 
+using ardela::cad::Arguments;
 using ardela::cad::Handle;
 using ardela::cad::HandleKind;
 using ardela::cad::Member;
 using ardela::cad::MemberRow;
 namespace wire = ardela::cad::wire;
 namespace codes = ardela::cad;
+using Argument = Arguments::Value;
 
 namespace {
 
@@ -53,90 +55,82 @@ struct CallError {
 }
 
 // The argument count the member's row allows.
-void ExpectArgs(const MemberRow& row, const QCborArray& args)
+void ExpectArgs(const MemberRow& row, const Arguments& args)
 {
-    if (row.minArgs == row.maxArgs && args.size() != row.minArgs)
-        Fail(codes::kInvalidArgument, QStringLiteral("Expected %1 argument(s), got %2.").arg(row.minArgs).arg(args.size()));
-    if (args.size() < row.minArgs || args.size() > row.maxArgs)
+    if (row.minArgs == row.maxArgs && args.Size() != row.minArgs)
+        Fail(codes::kInvalidArgument, QStringLiteral("Expected %1 argument(s), got %2.").arg(row.minArgs).arg(args.Size()));
+    if (args.Size() < row.minArgs || args.Size() > row.maxArgs)
         Fail(codes::kInvalidArgument,
-             QStringLiteral("Expected %1 to %2 argument(s), got %3.").arg(row.minArgs).arg(row.maxArgs).arg(args.size()));
+             QStringLiteral("Expected %1 to %2 argument(s), got %3.").arg(row.minArgs).arg(row.maxArgs).arg(args.Size()));
 }
 
-QString StringArg(const QCborArray& args, qsizetype i)
+QString StringArg(const Arguments& args, qsizetype i)
 {
-    if (!args[i].isString())
+    if (!args[i].IsText())
         Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be a text.").arg(i + 1));
-    return args[i].toString();
+    return args[i].Text();
 }
 
-double DoubleArg(const QCborArray& args, qsizetype i)
+// An integer is taken where a double is expected; nothing else is.
+bool IsNumber(Argument v)
 {
-    const QCborValue v = args[i];
-    if (v.isDouble())
-        return v.toDouble();
-    if (v.isInteger())
-        return double(v.toInteger());
-    Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be a number.").arg(i + 1));
+    return v.IsDouble() || v.IsInteger();
 }
 
-qint64 IntegerArg(const QCborArray& args, qsizetype i)
+double DoubleArg(const Arguments& args, qsizetype i)
 {
-    const QCborValue v = args[i];
-    if (!v.isInteger())
+    if (!IsNumber(args[i]))
+        Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be a number.").arg(i + 1));
+    return args[i].Double();
+}
+
+qint64 IntegerArg(const Arguments& args, qsizetype i)
+{
+    if (!args[i].IsInteger())
         Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be an integer.").arg(i + 1));
-    return v.toInteger();
+    return args[i].Integer();
 }
 
-bool BoolArg(const QCborArray& args, qsizetype i)
+bool BoolArg(const Arguments& args, qsizetype i)
 {
-    if (!args[i].isBool())
+    if (!args[i].IsBool())
         Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be true or false.").arg(i + 1));
-    return args[i].toBool();
+    return args[i].Bool();
 }
 
-Point3 ToPoint(const QCborValue& value, qsizetype position)
+// Two or three numbers; a missing z is 0.
+Point3 PointArg(const Arguments& args, qsizetype position)
 {
-    const QCborArray parts = value.toArray();
-    if (!value.isArray() || parts.size() < 2 || parts.size() > 3)
+    const Argument value = args[position];
+    if (!value.IsArray() || value.Size() < 2 || value.Size() > 3)
         Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be a point of three numbers.").arg(position + 1));
     double xyz[3] = {0.0, 0.0, 0.0};
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (parts[i].isDouble())
-            xyz[i] = parts[i].toDouble();
-        else if (parts[i].isInteger())
-            xyz[i] = double(parts[i].toInteger());
-        else
+    for (qsizetype i = 0; i < value.Size(); ++i) {
+        if (!IsNumber(value[i]))
             Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be a point of three numbers.").arg(position + 1));
+        xyz[i] = value[i].Double();
     }
     return {xyz[0], xyz[1], xyz[2]};
 }
 
-Point3 PointArg(const QCborArray& args, qsizetype i)
+std::optional<Point3> OptionalPointArg(const Arguments& args, qsizetype i)
 {
-    return ToPoint(args[i], i);
-}
-
-std::optional<Point3> OptionalPointArg(const QCborArray& args, qsizetype i)
-{
-    if (args[i].isNull() || args[i].isUndefined())
+    if (args[i].IsNull() || args[i].IsUndefined())
         return std::nullopt;
     return PointArg(args, i);
 }
 
-std::vector<double> DoublesArg(const QCborArray& args, qsizetype i)
+std::vector<double> DoublesArg(const Arguments& args, qsizetype i)
 {
-    if (!args[i].isArray())
+    const Argument values = args[i];
+    if (!values.IsArray())
         Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be an array of numbers.").arg(i + 1));
-    const QCborArray values = args[i].toArray();
     std::vector<double> result;
-    result.reserve(values.size());
-    for (const QCborValue& v : values) {
-        if (v.isDouble())
-            result.push_back(v.toDouble());
-        else if (v.isInteger())
-            result.push_back(double(v.toInteger()));
-        else
+    result.reserve(std::size_t(values.Size()));
+    for (qsizetype k = 0; k < values.Size(); ++k) {
+        if (!IsNumber(values[k]))
             Fail(codes::kInvalidArgument, QStringLiteral("Argument %1 must be an array of numbers.").arg(i + 1));
+        result.push_back(values[k].Double());
     }
     return result;
 }
@@ -165,19 +159,17 @@ std::uint32_t CodeOf(ErrorKind kind)
 }
 
 // A selection filter given as its group codes and its values, two arrays of one length.
-std::vector<FilterItem> FilterArgs(const QCborValue& typesArg, const QCborValue& dataArg)
+std::vector<FilterItem> FilterArgs(Argument types, Argument data)
 {
-    if (!typesArg.isArray() || !dataArg.isArray() || typesArg.toArray().size() != dataArg.toArray().size())
+    if (!types.IsArray() || !data.IsArray() || types.Size() != data.Size())
         Fail(codes::kInvalidArgument, QStringLiteral("The filter types and data must be arrays of one length."));
-    const QCborArray types = typesArg.toArray();
-    const QCborArray data = dataArg.toArray();
     std::vector<FilterItem> filter;
-    for (qsizetype i = 0; i < types.size(); ++i) {
-        if (!types[i].isInteger())
+    for (qsizetype i = 0; i < types.Size(); ++i) {
+        if (!types[i].IsInteger())
             Fail(codes::kInvalidArgument, QStringLiteral("A filter type is an integer group code."));
         FilterItem item;
-        item.code = int(types[i].toInteger());
-        item.value = data[i].isString() ? data[i].toString() : data[i].toVariant().toString();
+        item.code = int(types[i].Integer());
+        item.value = data[i].IsText() ? data[i].Text() : data[i].ToCbor().toVariant().toString();
         filter.push_back(item);
     }
     return filter;
@@ -234,7 +226,7 @@ struct Dispatcher::Call {
     QLocalSocket* caller;
     CallerState& own;                       // what this caller chose
     const QCborValue& id;
-    const QCborArray& args;
+    const Arguments& args;
     Document* doc = nullptr;                // every object but the application and the documents
     qint64 docNumber = 0;
     const Layer* layer = nullptr;           // a layer handle
@@ -395,12 +387,12 @@ Outcome Dispatcher::Dispatch(QLocalSocket* caller, const QCborMap& request)
         const QCborValue args = request.value(wire::kArgs);
         if (!args.isArray() && !args.isUndefined())
             Fail(codes::kMalformedMessage, QStringLiteral("The arguments are not an array."));
-        outcome.result = Invoke(caller, id, *handle, member.toString(), args.toArray(), outcome.deferred);
+        outcome.result = Invoke(caller, id, *handle, member.toString(), Arguments(args.toArray()), outcome.deferred);
     });
 }
 
 QCborValue Dispatcher::Invoke(QLocalSocket* caller, const QCborValue& id, const Handle& handle, const QString& member,
-                              const QCborArray& args, bool& deferred)
+                              const Arguments& args, bool& deferred)
 {
     Call call{*this, caller, StateOf(caller), id, args};
     // The object first: a closed drawing or a deleted object says so whatever was asked of it.
@@ -519,8 +511,8 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             input.kind = kind->second;
             if (std::optional<Point3> at = OptionalPointArg(c.args, 1))
                 input.point = *at;
-            if (c.args[2].isString())
-                input.text = c.args[2].toString();
+            if (c.args[2].IsText())
+                input.text = c.args[2].Text();
             c.host.m_frontEnd.SimulateInput(input);
             return V();
         });
@@ -551,22 +543,22 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         on(Member::DocHWnd, [](Call& c) -> V { return qint64(c.host.m_frontEnd.DocumentWindow(*c.doc)); });
         on(Member::DocActiveLayer, [](Call& c) -> V { return c.HandleTo(HandleKind::Layer, c.OwnLayer()); });
         on(Member::DocPutActiveLayer, [](Call& c) -> V {
-            const std::optional<Handle> layer = Handle::FromCbor(c.args[0]);
+            const std::optional<Handle> layer = Handle::FromCbor(c.args[0].ToCbor());
             if (!layer || layer->kind != HandleKind::Layer || !layer->key.isString() || layer->document != c.host.NumberOf(*c.doc))
                 Fail(codes::kInvalidArgument, QStringLiteral("The active layer must be a layer of this drawing."));
             c.MakeOwnLayerActive(layer->key.toString());
             return V();
         });
         on(Member::DocSetVariable, [](Call& c) -> V {
-            const QCborValue value = c.args[1];
+            const Argument value = c.args[1];
             if (StringArg(c.args, 0).compare(kLayerVariable, Qt::CaseInsensitive) == 0)
                 c.MakeOwnLayerActive(StringArg(c.args, 1));
-            else if (value.isInteger())
-                c.doc->SetVariable(StringArg(c.args, 0), QVariant(qlonglong(value.toInteger())));
-            else if (value.isDouble())
-                c.doc->SetVariable(StringArg(c.args, 0), QVariant(value.toDouble()));
-            else if (value.isString())
-                c.doc->SetVariable(StringArg(c.args, 0), QVariant(value.toString()));
+            else if (value.IsInteger())
+                c.doc->SetVariable(StringArg(c.args, 0), QVariant(qlonglong(value.Integer())));
+            else if (value.IsDouble())
+                c.doc->SetVariable(StringArg(c.args, 0), QVariant(value.Double()));
+            else if (value.IsText())
+                c.doc->SetVariable(StringArg(c.args, 0), QVariant(value.Text()));
             else
                 Fail(codes::kInvalidArgument, QStringLiteral("A system variable takes a number or a text."));
             return V();
@@ -648,15 +640,15 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         // The layers and a layer
         on(Member::LayersCount, [](Call& c) -> V { return c.doc->Layers().Count(); });
         on(Member::LayersItem, [](Call& c) -> V {
-            if (c.args[0].isInteger()) {
-                const qint64 index = c.args[0].toInteger();
+            if (c.args[0].IsInteger()) {
+                const qint64 index = c.args[0].Integer();
                 if (index < 0 || index >= c.doc->Layers().Count())
                     Fail(codes::kKeyNotFound, QStringLiteral("There is no layer %1.").arg(index));
                 return c.HandleTo(HandleKind::Layer, c.doc->Layers().At(int(index)).name);
             }
             const Layer* found = c.doc->Layers().Find(StringArg(c.args, 0));
             if (!found)
-                Fail(codes::kKeyNotFound, QStringLiteral("There is no layer \"%1\".").arg(c.args[0].toString()));
+                Fail(codes::kKeyNotFound, QStringLiteral("There is no layer \"%1\".").arg(c.args[0].Text()));
             return c.HandleTo(HandleKind::Layer, found->name);
         });
         on(Member::LayersAdd, [](Call& c) -> V { return c.HandleTo(HandleKind::Layer, c.doc->AddLayer(StringArg(c.args, 0)).name); });
@@ -723,16 +715,16 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
             return c.HandleTo(HandleKind::SelectionSet, name);
         });
         on(Member::SetsItem, [](Call& c) -> V {
-            SelectionSet* set = c.args[0].isInteger() ? nullptr : c.OwnSet(StringArg(c.args, 0));
-            if (c.args[0].isInteger()) {
-                const qint64 index = c.args[0].toInteger();
+            SelectionSet* set = c.args[0].IsInteger() ? nullptr : c.OwnSet(StringArg(c.args, 0));
+            if (c.args[0].IsInteger()) {
+                const qint64 index = c.args[0].Integer();
                 const std::vector<SelectionSet*> own = SetsOf(*c.doc, c.own.number);
                 if (index < 0 || index >= qint64(own.size()))
                     Fail(codes::kKeyNotFound, QStringLiteral("There is no selection set %1.").arg(index));
                 set = own[std::size_t(index)];
             }
             if (!set)
-                Fail(codes::kKeyNotFound, QStringLiteral("There is no selection set \"%1\".").arg(c.args[0].toString()));
+                Fail(codes::kKeyNotFound, QStringLiteral("There is no selection set \"%1\".").arg(c.args[0].Text()));
             return c.HandleTo(HandleKind::SelectionSet, SetNameOf(set->Name()));
         });
         on(Member::SetName, [](Call& c) -> V { return SetNameOf(c.set->Name()); });
@@ -753,11 +745,11 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
         });
         on(Member::SetSelect, [](Call& c) -> V {
             // mode, corner 1, corner 2, filter types, filter data; the filter may be left out.
-            if (c.args.size() == 4)
+            if (c.args.Size() == 4)
                 Fail(codes::kInvalidArgument, QStringLiteral("Select takes a mode, two corners and a filter."));
             const qint64 mode = IntegerArg(c.args, 0);
             const std::vector<FilterItem> filter =
-                c.args.size() == 5 ? FilterArgs(c.args[3], c.args[4]) : std::vector<FilterItem>{};
+                c.args.Size() == 5 ? FilterArgs(c.args[3], c.args[4]) : std::vector<FilterItem>{};
             c.set->Select(int(mode), OptionalPointArg(c.args, 1), OptionalPointArg(c.args, 2), filter);
             return V();
         });
@@ -845,7 +837,7 @@ const std::array<Dispatcher::Handler, ardela::cad::kMemberCount>& Dispatcher::Ha
 void Dispatcher::RequestPoint(Call& call)
 {
     const std::optional<Point3> basePoint = OptionalPointArg(call.args, 0);
-    const QString prompt = call.args[1].isString() ? call.args[1].toString() : QString();
+    const QString prompt = call.args[1].IsText() ? call.args[1].Text() : QString();
     QPointer<QLocalSocket> caller(call.caller);
     const QCborValue id = call.id;
     auto token = std::make_shared<int>(0);
@@ -880,13 +872,13 @@ void Dispatcher::RequestPoint(Call& call)
 void Dispatcher::RequestSelection(Call& call)
 {
     // Filter types, filter data and the prompt; each may be left out from the end.
-    if (call.args.size() == 1)
+    if (call.args.Size() == 1)
         Fail(codes::kInvalidArgument, QStringLiteral("SelectOnScreen takes a filter (types and data) and a prompt."));
     const std::vector<FilterItem> filter =
-        call.args.size() >= 2 ? FilterArgs(call.args[0], call.args[1]) : std::vector<FilterItem>{};
+        call.args.Size() >= 2 ? FilterArgs(call.args[0], call.args[1]) : std::vector<FilterItem>{};
     SelectionFilter{filter};  // a filter the engine refuses fails the call now
-    const QString prompt = call.args.size() == 3 && call.args[2].isString() && !call.args[2].toString().isEmpty()
-                               ? call.args[2].toString()
+    const QString prompt = call.args.Size() == 3 && call.args[2].IsText() && !call.args[2].Text().isEmpty()
+                               ? call.args[2].Text()
                                : QStringLiteral("Select objects:");
 
     // One window at a time: a first corner, then the other (to its right: window, to its left:

@@ -74,7 +74,7 @@ private:
     static const std::array<Handler, ardela::cad::kMemberCount>& Handlers();
 
     QCborValue Invoke(QLocalSocket* caller, const QCborValue& id, const ardela::cad::Handle& handle,
-                      const QString& member, const QCborArray& args, bool& deferred);
+                      const QString& member, const ardela::cad::Arguments& args, bool& deferred);
     // Runs `call`, turning what it throws into the outcome's code and text.
     template <typename F>
     static Outcome Guarded(F&& call);

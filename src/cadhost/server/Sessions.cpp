@@ -106,6 +106,39 @@ void Sessions::Drop(QLocalSocket* socket)
     socket->deleteLater();
 }
 
+namespace {
+
+// A request taken from the spares (or a new one) for as long as it lives.
+class SpareRequest {
+public:
+    static constexpr std::size_t kLargestSpare = 1 << 20;
+
+    explicit SpareRequest(std::vector<std::unique_ptr<ardela::cad::Request>>& spares) : m_spares(spares)
+    {
+        if (m_spares.empty()) {
+            m_request = std::make_unique<ardela::cad::Request>();
+        } else {
+            m_request = std::move(m_spares.back());
+            m_spares.pop_back();
+        }
+    }
+    // One that grew large for a long request is let go: the spares stay small.
+    ~SpareRequest()
+    {
+        if (m_request->args.HeldBytes() <= kLargestSpare)
+            m_spares.push_back(std::move(m_request));
+    }
+    SpareRequest(const SpareRequest&) = delete;
+    SpareRequest& operator=(const SpareRequest&) = delete;
+    ardela::cad::Request& Get() { return *m_request; }
+
+private:
+    std::vector<std::unique_ptr<ardela::cad::Request>>& m_spares;
+    std::unique_ptr<ardela::cad::Request> m_request;
+};
+
+} // namespace
+
 void Sessions::ReadRequests(QLocalSocket* socket)
 {
     const auto found = m_sessions.find(socket);
@@ -129,9 +162,10 @@ void Sessions::ReadRequests(QLocalSocket* socket)
         case ardela::cad::MessageReader::Status::Message: {
             // A request as the link writes it is read straight off its bytes; anything else goes
             // through the general decoder, and what is not a map there gets an error reply.
-            // (Its own for every request: a handler may run a dialog's loop, and other callers'
-            // requests with it.)
-            ardela::cad::Request request;
+            // (Its own for every request being carried out: a handler may run a dialog's loop,
+            // and other callers' requests with it. It goes back to the spares afterwards.)
+            SpareRequest spare(m_spareRequests);
+            ardela::cad::Request& request = spare.Get();
             QCborMap general;
             const bool quick = ardela::cad::ReadRequest(body, request);
             if (!quick) {

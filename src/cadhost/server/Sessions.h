@@ -71,6 +71,9 @@ private:
     std::map<QLocalSocket*, std::unique_ptr<Session>> m_sessions;
     int m_cap = kMaxConnections;
     QByteArray m_reply;   // the reply being written, kept for its buffer
+    // Requests carried out earlier, kept for their buffers (arguments, member name). A handler
+    // may run a dialog's loop, and other requests with it: each takes a request of its own.
+    std::vector<std::unique_ptr<ardela::cad::Request>> m_spareRequests;
 };
 
 } // namespace cadhost
