@@ -1,7 +1,9 @@
 // Runs the `stress` program on square meshes of N x N unit cells (a plate held along its left
 // edge, pulled and bent at its right edge) and prints wall time, CPU time (user, system), peak
 // memory and time per unknown.
-// usage: stress_bench [N ...]             (default 100 200 300 1023)
+// usage: stress_bench [--rest S] [N ...]  (default 100 200 300 1023); --rest waits S seconds
+//                                          before each run, so that it gets memory the host has
+//                                          taken back, as a run after a pause does
 //        stress_bench --ways N [RUNS]      the program's own choice beside other BLAS kernels,
 //                                          variants, thread counts and page sizes
 //        stress_bench --versus-ccx N [RUNS]  side by side with CalculiX (`ccx`) on the same
@@ -170,20 +172,25 @@ void PrintHeader(const char* first)
 }
 
 // Each size once: the figures of the program as it runs for a user.
-int Sizes(const std::vector<int>& sizes)
+int Sizes(const std::vector<int>& sizes, int restSeconds)
 {
     PrintLoad();
-    std::printf("%9s %10s %9s %8s %8s %14s %18s\n", "cells", "unknowns", "time [s]", "user [s]", "sys [s]", "peak RSS [MiB]",
-                "time/unknown [us]");
+    if (restSeconds > 0)
+        std::printf("each run after %d s of rest\n", restSeconds);
+    std::printf("%9s %10s %9s %8s %8s %8s %14s %18s\n", "cells", "unknowns", "time [s]", "user [s]", "sys [s]", "sys/CPU",
+                "peak RSS [MiB]", "time/unknown [us]");
     for (const int n : sizes) {
         const fs::path folder = Folder(std::to_string(n));
         WriteInput(folder, n);
+        if (restSeconds > 0)
+            sleep(unsigned(restSeconds));
         const Figures f = Spawn(folder, {Program()}, {});
         const bool ok = f.ok && fs::exists(folder / "dateout.dat");
         // Every node but the n+1 on the held edge has two unknowns.
         const double unknowns = 2.0 * (double(n) + 1) * double(n);
-        std::printf("%4dx%-4d %10.0f %9.2f %8.2f %8.2f %14.0f %18.3f%s\n", n, n, unknowns, f.wall, f.user, f.system, f.peakMiB,
-                    f.wall / unknowns * 1e6, ok ? "" : "  FAILED");
+        const double cpu = f.user + f.system;
+        std::printf("%4dx%-4d %10.0f %9.2f %8.3f %8.3f %7.1f%% %14.0f %18.3f%s\n", n, n, unknowns, f.wall, f.user, f.system,
+                    cpu > 0 ? 100.0 * f.system / cpu : 0.0, f.peakMiB, f.wall / unknowns * 1e6, ok ? "" : "  FAILED");
         std::fflush(stdout);
         fs::remove_all(folder);
     }
@@ -471,10 +478,15 @@ int main(int argc, char** argv)
             return SmallBlocks(n, runs);
         return ways ? Ways(n, runs) : VersusCalculix(n, runs);
     }
+    int first = 1, rest = 0;
+    if (argc >= 3 && std::strcmp(argv[1], "--rest") == 0) {
+        rest = std::max(0, std::atoi(argv[2]));
+        first = 3;
+    }
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
+    for (int i = first; i < argc; ++i)
         sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty())
         sizes = {100, 200, 300, 1023};
-    return Sizes(sizes);
+    return Sizes(sizes, rest);
 }
