@@ -1,5 +1,7 @@
 // Guards the foreground moves and the server's door against: a minimised wizard window left
 // minimised, a raise of the wrong window, and a peer running as another user being served.
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <poll.h>
@@ -63,7 +65,8 @@ TEST(BringToFront, UnknownWindowWithoutAHostChangesNothing)
 namespace {
 
 // Connects to `path` as the user `uid` in a child process and reports what the server did:
-// 0 closed the connection unanswered, 1 answered, 2 could not connect, 3 could not become `uid`.
+// 0 closed the connection unanswered, 1 answered, 2 could not connect, 3 could not become `uid`,
+// 4 no answer within a minute, -1 the child could not be started or waited for.
 int ProbeAsOtherUser(const QString& path, uid_t uid)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -83,7 +86,8 @@ int ProbeAsOtherUser(const QString& path, uid_t uid)
         std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
             ::_exit(2);
-        if (::write(fd, framed.constData(), size_t(framed.size())) < 0)
+        // The server may have closed the connection already: no SIGPIPE, that counts as closed.
+        if (::send(fd, framed.constData(), size_t(framed.size()), MSG_NOSIGNAL) < 0)
             ::_exit(0);
         // Generous: on a loaded machine the server's event loop may take seconds to come round.
         pollfd wait{fd, POLLIN, 0};
@@ -92,12 +96,25 @@ int ProbeAsOtherUser(const QString& path, uid_t uid)
         char byte = 0;
         ::_exit(::read(fd, &byte, 1) > 0 ? 1 : 0);
     }
+    if (child < 0)
+        return -1;
+    // The event loop runs while the child waits, so that the server can take its connection.
     int status = 0;
     QElapsedTimer waited;
     waited.start();
-    while (::waitpid(child, &status, WNOHANG) == 0 && waited.elapsed() < 90000)
+    for (;;) {
+        const pid_t ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (ended < 0 && errno != EINTR)
+            return -1;
+        if (waited.elapsed() > 90000) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return -1;
+        }
         QTest::qWait(20);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 }
 
 } // namespace
