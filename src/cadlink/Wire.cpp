@@ -192,13 +192,25 @@ void AppendRequest(QByteArray& out, qint64 id, const Handle& handle, QStringView
     CloseFrame(out, frameStart);
 }
 
-void AppendReply(QByteArray& out, const QCborValue& id, const QCborValue& result)
+namespace {
+
+// Opens the frame of a reply: its length prefix (filled in by CloseFrame), the head of a map of
+// `entries` entries and the call id; answers where the frame starts.
+qsizetype OpenReply(QByteArray& out, const QCborValue& id, quint64 entries)
 {
     const qsizetype frameStart = out.size();
     out.append(4, '\0');
-    AppendHead(out, 5, 2);
+    AppendHead(out, 5, entries);
     AppendInteger(out, wire::kId);
     AppendCbor(out, id);
+    return frameStart;
+}
+
+} // namespace
+
+void AppendReply(QByteArray& out, const QCborValue& id, const QCborValue& result)
+{
+    const qsizetype frameStart = OpenReply(out, id, 2);
     AppendInteger(out, wire::kResult);
     AppendCbor(out, result);
     CloseFrame(out, frameStart);
@@ -206,11 +218,7 @@ void AppendReply(QByteArray& out, const QCborValue& id, const QCborValue& result
 
 void AppendErrorReply(QByteArray& out, const QCborValue& id, std::uint32_t code, const QString& text)
 {
-    const qsizetype frameStart = out.size();
-    out.append(4, '\0');
-    AppendHead(out, 5, 3);
-    AppendInteger(out, wire::kId);
-    AppendCbor(out, id);
+    const qsizetype frameStart = OpenReply(out, id, 3);
     AppendInteger(out, wire::kError);
     AppendInteger(out, qint64(code));
     AppendInteger(out, wire::kText);
