@@ -97,7 +97,9 @@ std::vector<EnvironmentSetting> ChooseSettings(const ProcessorFeatures& features
     for (const auto& [name, value] : kAllocatorSettings) {
         if (given.find(name) != std::string::npos)
             continue;
-        extended += (extended.empty() ? "" : ":") + std::string(name) + "=" + value;
+        if (!extended.empty())
+            extended += ':';
+        extended.append(name).append("=").append(value);
     }
     if (extended != given)
         settings.push_back({"GLIBC_TUNABLES", extended});
